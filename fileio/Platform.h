@@ -1,0 +1,93 @@
+// The platform's file calls, as the file helpers need them. One implementation sits on kernel32
+// (wide-character calls), one on POSIX; tests can swap in another (for example one that fails the
+// k-th call) with ScopedPlatform.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tarnwick::fileio {
+
+// What the system said when a call failed: errno or GetLastError(), and its description in UTF-8.
+struct SysError {
+    std::uint32_t code = 0;
+    std::string text;
+};
+
+// A file's identity: volume serial and file index on Windows, device and inode on POSIX.
+struct FileId {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    friend bool operator==(const FileId&, const FileId&) = default;
+};
+
+// A date-time to the second, in local time.
+struct LocalTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    friend bool operator==(const LocalTime&, const LocalTime&) = default;
+};
+
+// Attribute bits as Windows numbers them; the POSIX layer maps its modes onto them.
+inline constexpr std::uint32_t kAttrReadOnly = 0x1;
+inline constexpr std::uint32_t kAttrHidden = 0x2;
+inline constexpr std::uint32_t kAttrSystem = 0x4;
+inline constexpr std::uint32_t kAttrDirectory = 0x10;
+inline constexpr std::uint32_t kAttrArchive = 0x20;
+
+struct FileStat {
+    LocalTime creation, lastWrite, lastAccess;
+    std::uint32_t attributes = 0;
+    std::uint64_t size = 0;
+    FileId id;
+};
+
+enum class Access { Read, Write };
+
+enum class Disposition {
+    OpenExisting,      // fails when the path does not exist
+    CreateNew,         // fails when the path exists
+    CreateOrTruncate,  // an existing file is cut to empty
+};
+
+using Handle = std::intptr_t;
+inline constexpr Handle kNoHandle = -1;
+
+// Every open shares reading and writing with others, as the helpers require. Paths are UTF-8.
+class Platform {
+public:
+    virtual ~Platform() = default;
+    virtual bool Attributes(const std::string& path, std::uint32_t& attributes) = 0;
+    virtual bool Open(const std::string& path, Access access, Disposition disposition,
+                      Handle& handle, SysError& error) = 0;
+    virtual bool Size(Handle handle, std::uint64_t& size, SysError& error) = 0;
+    virtual bool Seek(Handle handle, std::uint64_t offset, SysError& error) = 0;
+    // Reads up to `size` bytes; `got` < `size` only at the end of the file.
+    virtual bool Read(Handle handle, void* buffer, std::size_t size, std::size_t& got,
+                      SysError& error) = 0;
+    virtual bool Write(Handle handle, const void* buffer, std::size_t size, SysError& error) = 0;
+    virtual bool Stat(Handle handle, FileStat& stat, SysError& error) = 0;
+    virtual bool Close(Handle handle, SysError& error) = 0;
+    // Moves `from` over `to`, replacing a file there, durably where the system offers it.
+    virtual bool Replace(const std::string& from, const std::string& to, SysError& error) = 0;
+    virtual bool Remove(const std::string& path, SysError& error) = 0;
+};
+
+// The system's own layer (kernel32 or POSIX).
+Platform& NativePlatform();
+
+// The layer the helpers use now: the native one unless a ScopedPlatform is in force.
+Platform& CurrentPlatform();
+
+class ScopedPlatform {
+public:
+    explicit ScopedPlatform(Platform& platform);
+    ~ScopedPlatform();
+    ScopedPlatform(const ScopedPlatform&) = delete;
+    ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+
+private:
+    Platform* previous_;
+};
+
+}  // namespace tarnwick::fileio

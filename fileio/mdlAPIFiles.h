@@ -1,0 +1,68 @@
+// The file helpers: an existence test, a byte-range read, a write at an offset, a file-information
+// query and the two-bytes-per-character encoding of inserted text. Each call opens what it needs and
+// closes it before it returns.
+//
+// Byte arrays carry one zero element after their data; WriteFileBytes writes every element but the
+// last, so an array from ReadFileBytes or StringToWideBytes, written unchanged, writes its data.
+// An out-of-range index throws std::out_of_range and an overflow std::overflow_error; platform
+// failures are status codes, with the system's reason in `why` when the caller asks for it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fileio/Platform.h"
+
+namespace tarnwick::fileio {
+
+using ByteArray = std::vector<std::uint8_t>;
+
+// ReadFileBytes statuses.
+inline constexpr int kReadDone = 0;
+inline constexpr int kReadNoFile = 1;
+inline constexpr int kReadCannotOpen = 3;
+
+// WriteFileBytes statuses.
+inline constexpr int kWriteDone = 0;
+inline constexpr int kWriteExistsNoOverwrite = 1;
+inline constexpr int kWriteCannotQuery = 2;
+inline constexpr int kWriteCannotOpen = 3;
+
+// GetFileInfo statuses.
+inline constexpr int kInfoDone = 0;
+inline constexpr int kInfoCannotOpen = 1;
+inline constexpr int kInfoCannotQuery = 2;
+
+// True when `path` is not empty and the system reports attributes for it (a folder counts).
+bool FileExists(const std::string& path);
+
+// Reads bytes [startPos, endPos) of `path`. `count` := endPos - startPos first, on every path.
+// An endPos of 0 means the end of the file and is written back.
+int ReadFileBytes(const std::string& path, ByteArray& bytes, std::int32_t& count,
+                  std::int32_t startPos, std::int32_t& endPos, SysError* why = nullptr);
+
+// Writes all elements of `bytes` but the last at `offset` of `path`. A missing file is created;
+// an existing one at offset 0 is cut to empty only when `overwrite` is true.
+int WriteFileBytes(const ByteArray& bytes, const std::string& path, std::int32_t offset,
+                   bool overwrite, SysError* why = nullptr);
+
+int GetFileInfo(const std::string& path, LocalTime& creation, LocalTime& lastWrite,
+                LocalTime& lastAccess, bool& archive, bool& hidden, bool& readOnly, bool& system,
+                std::int32_t& size, SysError* why = nullptr);
+
+// Each character of UTF-8 `text` as its code followed by a zero byte, then one zero element;
+// count := 2n + 1. A character above U+00FF throws std::overflow_error.
+void StringToWideBytes(const std::string& text, ByteArray& bytes, std::int32_t& count);
+
+// True when both paths name one existing file (same volume and index), whatever their text.
+bool SameFile(const std::string& a, const std::string& b);
+
+// A path in the folder of `path` that names nothing yet, for a file that later replaces `path`.
+std::string TempPathBeside(const std::string& path);
+
+// Moves `from` over `to` (replacing a file there) and removes a file: through the current platform.
+bool ReplaceFile(const std::string& from, const std::string& to, SysError* why = nullptr);
+bool RemoveFile(const std::string& path, SysError* why = nullptr);
+
+}  // namespace tarnwick::fileio
