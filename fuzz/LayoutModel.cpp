@@ -1,0 +1,201 @@
+#include "fuzz/LayoutModel.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace tarnwick::model {
+namespace {
+
+constexpr int kDrives = 26;
+constexpr std::uint32_t kAllDrivesMask = (1u << kDrives) - 1;
+constexpr std::string_view kMarker = "abcdonly";
+constexpr std::size_t kDetectionWindow = 64 * 1024;
+
+bool IsTicked(const ModelSelection& selection, int drive) {
+    return (selection.drives >> drive) & 1u;
+}
+
+std::string TickedLetters(const ModelSelection& selection) {
+    std::string letters;
+    for (int drive = 0; drive < kDrives; ++drive) {
+        if (IsTicked(selection, drive)) letters += static_cast<char>('A' + drive);
+    }
+    return letters;
+}
+
+// "C", "C and D", "C, D and E".
+std::string LetterList(const std::string& letters) {
+    std::string list;
+    for (std::size_t i = 0; i < letters.size(); ++i) {
+        list += letters[i];
+        if (i + 2 < letters.size()) list += ", ";
+        if (i + 2 == letters.size()) list += " and ";
+    }
+    return list;
+}
+
+// One line as the byte rules cut it: [start, textEnd) is its text, [textEnd, end) its line end.
+struct Line {
+    std::size_t start = 0;
+    std::size_t textEnd = 0;
+    std::size_t end = 0;
+    bool terminated() const { return end > textEnd; }
+};
+
+// UTF-16LE sources: a line ends after a 0D byte, and after the 0A byte right behind it if any.
+Line NextWideLine(std::string_view s, std::size_t start) {
+    Line line{start, s.size(), s.size()};
+    for (std::size_t i = start; i < s.size(); ++i) {
+        if (s[i] == '\r') {
+            line.textEnd = i;
+            line.end = (i + 1 < s.size() && s[i + 1] == '\n') ? i + 2 : i + 1;
+            break;
+        }
+    }
+    return line;
+}
+
+// 8-bit sources: a line ends at CR LF, a lone CR or a lone LF.
+Line NextNarrowLine(std::string_view s, std::size_t start) {
+    Line line{start, s.size(), s.size()};
+    for (std::size_t i = start; i < s.size(); ++i) {
+        if (s[i] == '\r' || s[i] == '\n') {
+            line.textEnd = i;
+            line.end = (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ? i + 2 : i + 1;
+            break;
+        }
+    }
+    return line;
+}
+
+bool ZerosFrom(std::string_view head, std::size_t first) {
+    for (std::size_t i = first; i < head.size(); i += 2) {
+        if (head[i] != '\0') return false;
+    }
+    return true;
+}
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// 8-bit text: the marker's bytes anywhere in the line, ASCII letters in any case.
+bool NarrowLineHoldsMarker(std::string_view s, const Line& line) {
+    for (std::size_t at = line.start; at + kMarker.size() <= line.textEnd; ++at) {
+        bool match = true;
+        for (std::size_t k = 0; k < kMarker.size() && match; ++k) {
+            match = LowerAscii(s[at + k]) == kMarker[k];
+        }
+        if (match) return true;
+    }
+    return false;
+}
+
+// UTF-16LE text: the marker as whole code units at even file offsets, each a letter and a zero.
+bool WideLineHoldsMarker(std::string_view s, const Line& line) {
+    const std::size_t first = line.start + (line.start % 2);
+    for (std::size_t at = first; at + 2 * kMarker.size() <= line.textEnd; at += 2) {
+        bool match = true;
+        for (std::size_t k = 0; k < kMarker.size() && match; ++k) {
+            match = LowerAscii(s[at + 2 * k]) == kMarker[k] && s[at + 2 * k + 1] == '\0';
+        }
+        if (match) return true;
+    }
+    return false;
+}
+
+std::string Encode(const std::string& text, bool wide) {
+    if (!wide) return text;
+    std::string bytes;
+    for (char c : text) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+}  // namespace
+
+std::uint32_t ModelMask(const ModelSelection& selection) {
+    const std::uint32_t ticked = selection.drives & kAllDrivesMask;
+    return selection.allBut ? (~ticked & kAllDrivesMask) : ticked;
+}
+
+std::string ModelEntryName(const ModelSelection& selection) {
+    const std::string letters = TickedLetters(selection);
+    return selection.allBut ? "ALLBUT" + letters : letters + "Only";
+}
+
+std::string ModelItemLine(const ModelSelection& selection) {
+    return "\t\t    \tNAME !!" + ModelEntryName(selection) + "\t\tVALUE NUMERIC\t" +
+           std::to_string(ModelMask(selection)) + "\r\n";
+}
+
+std::string ModelDefinitionLine(const ModelSelection& selection) {
+    return ModelEntryName(selection) + "=\"Restrict " +
+           (selection.allBut ? "all drives but " : "") + LetterList(TickedLetters(selection)) +
+           " only\"\r\n";
+}
+
+// A byte-order mark decides; without one, zeros at every odd offset of the first 64 KiB mean
+// UTF-16LE and zeros at every even offset UTF-16BE.
+ModelEncoding ModelDetectEncoding(std::string_view s) {
+    const std::string_view head = s.substr(0, kDetectionWindow);
+    if (head.starts_with("\xFF\xFE")) return ModelEncoding::Utf16LE;
+    if (head.starts_with("\xFE\xFF")) return ModelEncoding::Utf16BE;
+    if (head.starts_with("\xEF\xBB\xBF")) return ModelEncoding::EightBit;
+    if (head.size() < 2) return ModelEncoding::EightBit;
+    if (ZerosFrom(head, 1)) return ModelEncoding::Utf16LE;
+    if (ZerosFrom(head, 0)) return ModelEncoding::Utf16BE;
+    return ModelEncoding::EightBit;
+}
+
+ModelOutcome ModelGenerate(std::string_view s, const ModelSelection& selection) {
+    ModelOutcome outcome;
+    if (TickedLetters(selection).empty()) {
+        outcome.verdict = ModelVerdict::NothingTicked;
+        return outcome;
+    }
+    const ModelEncoding encoding = ModelDetectEncoding(s);
+    if (encoding == ModelEncoding::Utf16BE) {
+        outcome.verdict = ModelVerdict::BigEndian;
+        return outcome;
+    }
+    const bool wide = encoding == ModelEncoding::Utf16LE;
+
+    std::vector<Line> markers;
+    for (std::size_t at = 0; at < s.size() && markers.size() < 3;) {
+        const Line line = wide ? NextWideLine(s, at) : NextNarrowLine(s, at);
+        const bool holds = wide ? WideLineHoldsMarker(s, line) : NarrowLineHoldsMarker(s, line);
+        if (holds) markers.push_back(line);
+        at = line.end;
+    }
+    outcome.markersFound = static_cast<int>(markers.size());
+    if (markers.size() < 3) {
+        outcome.verdict = ModelVerdict::TooFewMarkers;
+        return outcome;
+    }
+
+    // A UTF-16LE insert follows one byte past the marker's line end (between CR and LF); an
+    // 8-bit one follows the whole line end. Neither reaches past the end of the source.
+    std::size_t cut[3];
+    for (int k = 0; k < 3; ++k) {
+        const std::size_t after = wide ? markers[k].end + 1 : markers[k].end;
+        cut[k] = after < s.size() ? after : s.size();
+    }
+    const std::string item = Encode(ModelItemLine(selection), wide);
+    std::string definition = ModelDefinitionLine(selection);
+    if (!markers[2].terminated()) definition = "\r\n" + definition;
+
+    outcome.entryName = ModelEntryName(selection);
+    outcome.bytes.append(s.substr(0, cut[0]));
+    outcome.bytes.append(item);
+    outcome.bytes.append(s.substr(cut[0], cut[1] - cut[0]));
+    outcome.bytes.append(item);
+    outcome.bytes.append(s.substr(cut[1], cut[2] - cut[1]));
+    outcome.bytes.append(Encode(definition, wide));
+    outcome.bytes.append(s.substr(cut[2]));
+    return outcome;
+}
+
+}  // namespace tarnwick::model

@@ -1,0 +1,116 @@
+// The layout model is the oracle of the fault, fuzz and bad-input checks; these cases pin it to the
+// worked examples, so a wrong oracle cannot pass a wrong generator.
+#include "fuzz/LayoutModel.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tarnwick::model {
+namespace {
+
+std::uint32_t Drives(const std::string& letters) {
+    std::uint32_t drives = 0;
+    for (char c : letters)
+        drives |= 1u << (c - 'A');
+    return drives;
+}
+
+std::string Wide(const std::string& ascii) {
+    std::string bytes;
+    for (char c : ascii) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+TEST(LayoutModel, EntryTextOfTheSelectionTable) {
+    struct Case {
+        std::string ticked;
+        bool allBut;
+        std::uint32_t mask;
+        std::string name;
+        std::string definition;
+    };
+    const std::string all = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    const std::string allList =
+        "A, B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, "
+        "W, X, Y and Z";
+    const Case cases[] = {
+        {"C", false, 4, "COnly", "COnly=\"Restrict C only\"\r\n"},
+        {"CDE", false, 28, "CDEOnly", "CDEOnly=\"Restrict C, D and E only\"\r\n"},
+        {"C", true, 67108859, "ALLBUTC", "ALLBUTC=\"Restrict all drives but C only\"\r\n"},
+        {"AZ", false, 33554433, "AZOnly", "AZOnly=\"Restrict A and Z only\"\r\n"},
+        {"CD", true, 67108851, "ALLBUTCD", "ALLBUTCD=\"Restrict all drives but C and D only\"\r\n"},
+        {all, false, 67108863, all + "Only", all + "Only=\"Restrict " + allList + " only\"\r\n"},
+        {all, true, 0, "ALLBUT" + all,
+         "ALLBUT" + all + "=\"Restrict all drives but " + allList + " only\"\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ModelSelection selection{Drives(c.ticked), c.allBut};
+        EXPECT_EQ(ModelMask(selection), c.mask);
+        EXPECT_EQ(ModelEntryName(selection), c.name);
+        EXPECT_EQ(ModelDefinitionLine(selection), c.definition);
+    }
+    EXPECT_EQ(ModelItemLine({Drives("CDE"), false}),
+              "\t\t    \tNAME !!CDEOnly\t\tVALUE NUMERIC\t28\r\n");
+}
+
+TEST(LayoutModel, WorkedSeventyByteSourceSplitsBetweenCrAndLf) {
+    const std::string source = Wide("abcdonly\r\nabcdonly\r\nabcdonly\r\nxyz\r\n");
+    ASSERT_EQ(source.size(), 70u);
+    const ModelSelection selection{Drives("CDE"), false};
+    const std::string item = Wide(ModelItemLine(selection));
+    const std::string definition = Wide(ModelDefinitionLine(selection));
+
+    const ModelOutcome outcome = ModelGenerate(source, selection);
+
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_EQ(outcome.bytes, source.substr(0, 18) + item + source.substr(18, 20) + item +
+                                 source.substr(38, 20) + definition + source.substr(58));
+    EXPECT_EQ(outcome.bytes.size(), 70 + 2 * item.size() + definition.size());
+}
+
+TEST(LayoutModel, EightBitSourceGetsNarrowInsertsAfterWholeLineEnds) {
+    // Lone LF, CR LF and lone CR each end a line; the inserts follow them, one byte a character.
+    const std::string source = "x\nABCDOnly\nmid abcdonly\r\nlast AbCdOnLy\rtail";
+    const ModelSelection selection{Drives("C"), false};
+    const std::string item = ModelItemLine(selection);
+
+    const ModelOutcome outcome = ModelGenerate(source, selection);
+
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_EQ(ModelDetectEncoding(source), ModelEncoding::EightBit);
+    EXPECT_EQ(outcome.bytes, "x\nABCDOnly\n" + item + "mid abcdonly\r\n" + item +
+                                 "last AbCdOnLy\r" + ModelDefinitionLine(selection) + "tail");
+}
+
+TEST(LayoutModel, ThirdMarkerWithoutLineEndGetsItsOwnLine) {
+    const ModelSelection selection{Drives("D"), false};
+    const std::string wide = "\xFF\xFE" + Wide("abcdonly\r\nabcdonly\r\nabcdonly");
+    const ModelOutcome wideOutcome = ModelGenerate(wide, selection);
+    ASSERT_TRUE(wideOutcome.ok());
+    EXPECT_EQ(wideOutcome.bytes.substr(wide.size() + 4 * ModelItemLine(selection).size()),
+              Wide("\r\n" + ModelDefinitionLine(selection)));
+
+    const ModelOutcome narrow = ModelGenerate("abcdonly\nabcdonly\nabcdonly", selection);
+    ASSERT_TRUE(narrow.ok());
+    EXPECT_TRUE(narrow.bytes.ends_with("abcdonly\r\n" + ModelDefinitionLine(selection)));
+}
+
+TEST(LayoutModel, RefusalsAndTheirCounts) {
+    const ModelSelection c{Drives("C"), false};
+    EXPECT_EQ(ModelGenerate(Wide("abcdonly\r\nabcdonly\r\n"), c).markersFound, 2);
+    EXPECT_EQ(ModelGenerate(Wide("abcdonly\r\nabcdonly\r\n"), c).verdict,
+              ModelVerdict::TooFewMarkers);
+    EXPECT_EQ(ModelGenerate("", c).markersFound, 0);
+    EXPECT_EQ(ModelGenerate(std::string_view("\xFE\xFF\0a", 4), c).verdict,
+              ModelVerdict::BigEndian);
+    EXPECT_EQ(ModelGenerate(Wide("abcdonly\r\nabcdonly\r\nabcdonly\r\n"), {0, true}).verdict,
+              ModelVerdict::NothingTicked);
+}
+
+}  // namespace
+}  // namespace tarnwick::model
