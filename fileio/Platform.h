@@ -42,7 +42,11 @@ struct FileStat {
     FileId id;
 };
 
-enum class Access { Read, Write };
+enum class Access {
+    Read,   // read a file's data; a folder does not open
+    Write,  // write a file's data; a folder does not open
+    Query,  // only Stat the result (identity, times, attributes); folders open too
+};
 
 enum class Disposition {
     OpenExisting,      // fails when the path does not exist
@@ -55,7 +59,7 @@ inline constexpr Handle kNoHandle = -1;
 
 // Every open shares reading and writing with others, as the helpers require. Paths are UTF-8.
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
     virtual bool Attributes(const std::string& path, std::uint32_t& attributes) = 0;
     virtual bool Open(const std::string& path, Access access, Disposition disposition,
@@ -76,17 +80,20 @@ public:
 // The system's own layer (kernel32 or POSIX).
 Platform& NativePlatform();
 
+// This process's identifier (getpid() or GetCurrentProcessId()), for names unique to the process.
+std::uint32_t CurrentProcessId();
+
 // The layer the helpers use now: the native one unless a ScopedPlatform is in force.
 Platform& CurrentPlatform();
 
 class ScopedPlatform {
-public:
+  public:
     explicit ScopedPlatform(Platform& platform);
     ~ScopedPlatform();
     ScopedPlatform(const ScopedPlatform&) = delete;
     ScopedPlatform& operator=(const ScopedPlatform&) = delete;
 
-private:
+  private:
     Platform* previous_;
 };
 

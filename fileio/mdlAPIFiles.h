@@ -1,6 +1,6 @@
 // The file helpers: an existence test, a byte-range read, a write at an offset, a file-information
-// query and the two-bytes-per-character encoding of inserted text. Each call opens what it needs and
-// closes it before it returns.
+// query and the two-bytes-per-character encoding of inserted text. Each call opens what it needs
+// and closes it before it returns.
 //
 // Byte arrays carry one zero element after their data; WriteFileBytes writes every element but the
 // last, so an array from ReadFileBytes or StringToWideBytes, written unchanged, writes its data.
@@ -21,6 +21,8 @@ using ByteArray = std::vector<std::uint8_t>;
 // ReadFileBytes statuses.
 inline constexpr int kReadDone = 0;
 inline constexpr int kReadNoFile = 1;
+inline constexpr int kReadFailed =
+    2;  // opened, but the size, seek or read failed; `bytes` is left empty
 inline constexpr int kReadCannotOpen = 3;
 
 // WriteFileBytes statuses.
@@ -28,6 +30,7 @@ inline constexpr int kWriteDone = 0;
 inline constexpr int kWriteExistsNoOverwrite = 1;
 inline constexpr int kWriteCannotQuery = 2;
 inline constexpr int kWriteCannotOpen = 3;
+inline constexpr int kWriteFailed = 4;  // opened, but the seek, write or close failed
 
 // GetFileInfo statuses.
 inline constexpr int kInfoDone = 0;

@@ -1,0 +1,22 @@
+#include "fileio/Platform.h"
+
+namespace tarnwick::fileio {
+
+namespace {
+// Null while no ScopedPlatform is in force. The program has one thread, so no lock.
+Platform* g_override = nullptr;
+}  // namespace
+
+Platform& CurrentPlatform() {
+    return g_override != nullptr ? *g_override : NativePlatform();
+}
+
+ScopedPlatform::ScopedPlatform(Platform& platform) : previous_(g_override) {
+    g_override = &platform;
+}
+
+ScopedPlatform::~ScopedPlatform() {
+    g_override = previous_;
+}
+
+}  // namespace tarnwick::fileio

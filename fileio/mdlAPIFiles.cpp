@@ -1,0 +1,303 @@
+#include "fileio/mdlAPIFiles.h"
+
+#include <atomic>
+#include <limits>
+#include <stdexcept>
+
+namespace tarnwick::fileio {
+
+namespace {
+
+constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
+
+// Keeps the temporary file's name well inside the 255-unit limit of one path component.
+constexpr std::size_t kMaxTempNameBytes = 128;
+
+#ifdef _WIN32
+constexpr const char* kSeparators = "\\/:";
+#else
+constexpr const char* kSeparators = "/";
+#endif
+
+// Closes the handle on every path out of a helper, a thrown exception included.
+class FileHandle {
+  public:
+    explicit FileHandle(Platform& platform) : platform_(platform) {}
+    ~FileHandle() {
+        SysError ignored;
+        if (open_) platform_.Close(handle_, ignored);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    bool Open(const std::string& path, Access access, Disposition disposition, SysError& error) {
+        open_ = platform_.Open(path, access, disposition, handle_, error);
+        return open_;
+    }
+    Handle get() const { return handle_; }
+    // For writes, where a failed close can mean lost data.
+    bool Close(SysError& error) {
+        open_ = false;
+        return platform_.Close(handle_, error);
+    }
+
+  private:
+    Platform& platform_;
+    Handle handle_ = kNoHandle;
+    bool open_ = false;
+};
+
+int Report(SysError* why, const SysError& error, int status) {
+    if (why != nullptr) *why = error;
+    return status;
+}
+
+std::int32_t Narrow(std::int64_t value, const char* what) {
+    if (value > kInt32Max || value < kInt32Min) throw std::overflow_error(what);
+    return static_cast<std::int32_t>(value);
+}
+
+// A range that covers any byte outside the file is out of range. An empty range touches no byte,
+// so it is accepted wherever it lies.
+void CheckRange(std::int32_t startPos, std::int32_t endPos, std::int32_t fileSize) {
+    if (endPos < startPos)
+        throw std::out_of_range("ReadFileBytes: the range ends before it starts");
+    if (endPos > startPos && (startPos < 0 || endPos > fileSize)) {
+        throw std::out_of_range("ReadFileBytes: the range lies outside the file");
+    }
+}
+
+// Gives `bytes` `size` zero elements. A buffer that must grow is freed first, so that a big range
+// never costs its old and its new size at once.
+void ResizeZeroed(ByteArray& bytes, std::size_t size) {
+    if (bytes.capacity() < size) ByteArray().swap(bytes);
+    bytes.assign(size, 0);
+}
+
+int ReadFailed(ByteArray& bytes, SysError* why, const SysError& error) {
+    bytes.clear();
+    return Report(why, error, kReadFailed);
+}
+
+// Reads the code point that starts at `pos` and moves past it. A byte that starts no valid
+// sequence counts as one character, U+FFFD.
+char32_t NextCodePoint(const std::string& text, std::size_t& pos) {
+    constexpr char32_t kReplacement = 0xFFFD;
+    const auto lead = static_cast<unsigned char>(text[pos++]);
+    if (lead < 0x80) return lead;
+    int trailing = 0;
+    char32_t code = 0;
+    char32_t minimum = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        trailing = 1, code = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        trailing = 2, code = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        trailing = 3, code = lead & 0x07, minimum = 0x10000;
+    } else {
+        return kReplacement;
+    }
+    if (text.size() - pos < static_cast<std::size_t>(trailing)) return kReplacement;
+    for (int i = 0; i < trailing; ++i) {
+        const auto next = static_cast<unsigned char>(text[pos + static_cast<std::size_t>(i)]);
+        if ((next & 0xC0) != 0x80) return kReplacement;
+        code = (code << 6) | (next & 0x3F);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        return kReplacement;
+    }
+    pos += static_cast<std::size_t>(trailing);
+    return code;
+}
+
+std::size_t CountCodePoints(const std::string& text) {
+    std::size_t n = 0;
+    for (std::size_t pos = 0; pos < text.size(); ++n)
+        NextCodePoint(text, pos);
+    return n;
+}
+
+// At most `limit` bytes of `text`, never cutting a UTF-8 sequence.
+std::string Utf8Prefix(const std::string& text, std::size_t limit) {
+    if (text.size() <= limit) return text;
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return text.substr(0, cut);
+}
+
+bool IdentityOf(const std::string& path, FileId& id) {
+    if (path.empty()) return false;
+    Platform& platform = CurrentPlatform();
+    FileHandle file(platform);
+    SysError error;
+    FileStat stat;
+    if (!file.Open(path, Access::Query, Disposition::OpenExisting, error)) return false;
+    if (!platform.Stat(file.get(), stat, error)) return false;
+    id = stat.id;
+    return true;
+}
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+    if (path.empty()) return false;
+    std::uint32_t attributes = 0;
+    return CurrentPlatform().Attributes(path, attributes);
+}
+
+int ReadFileBytes(const std::string& path, ByteArray& bytes, std::int32_t& count,
+                  std::int32_t startPos, std::int32_t& endPos, SysError* why) {
+    count = Narrow(std::int64_t{endPos} - startPos, "ReadFileBytes: the range is too long");
+    if (!FileExists(path)) return kReadNoFile;
+
+    Platform& platform = CurrentPlatform();
+    FileHandle file(platform);
+    SysError error;
+    if (!file.Open(path, Access::Read, Disposition::OpenExisting, error)) {
+        return Report(why, error, kReadCannotOpen);
+    }
+    std::uint64_t size = 0;
+    if (!platform.Size(file.get(), size, error)) return ReadFailed(bytes, why, error);
+    if (size > static_cast<std::uint64_t>(kInt32Max)) {
+        throw std::overflow_error("ReadFileBytes: the file is larger than 32-bit offsets reach");
+    }
+    const auto fileSize = static_cast<std::int32_t>(size);
+    if (fileSize == 0) throw std::out_of_range("ReadFileBytes: the file is empty");
+    if (endPos == 0) endPos = fileSize;
+    CheckRange(startPos, endPos, fileSize);
+
+    // Only the range is read, so a big file is copied in bounded pieces at bounded cost.
+    const auto length = static_cast<std::size_t>(endPos - startPos);
+    if (length > 0 && !platform.Seek(file.get(), static_cast<std::uint64_t>(startPos), error)) {
+        return ReadFailed(bytes, why, error);
+    }
+    ResizeZeroed(bytes, length + 1);
+    std::size_t got = 0;
+    if (length > 0 && !platform.Read(file.get(), bytes.data(), length, got, error)) {
+        return ReadFailed(bytes, why, error);
+    }
+    if (got < length) {
+        return ReadFailed(bytes, why, SysError{0, "the file ended before the range did"});
+    }
+    return kReadDone;
+}
+
+void StringToWideBytes(const std::string& text, ByteArray& bytes, std::int32_t& count) {
+    const std::size_t n = CountCodePoints(text);
+    if (n > static_cast<std::size_t>((kInt32Max - 1) / 2)) {
+        throw std::overflow_error("StringToWideBytes: the text is too long");
+    }
+    count = static_cast<std::int32_t>(2 * n + 1);
+    bytes.assign(2 * n + 1, 0);
+    std::size_t pos = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const char32_t code = NextCodePoint(text, pos);
+        if (code > 0xFF) {
+            throw std::overflow_error("StringToWideBytes: a character has no single-byte code");
+        }
+        bytes[2 * k] = static_cast<std::uint8_t>(code);
+    }
+}
+
+int WriteFileBytes(const ByteArray& bytes, const std::string& path, std::int32_t offset,
+                   bool overwrite, SysError* why) {
+    // Checked before anything is opened, so that a bad array never cuts or creates a file.
+    if (bytes.empty()) throw std::out_of_range("WriteFileBytes: the array has no element 0");
+    const std::size_t length = bytes.size() - 1;
+    if (length > static_cast<std::size_t>(kInt32Max)) {
+        throw std::overflow_error("WriteFileBytes: the array is too long");
+    }
+
+    Platform& platform = CurrentPlatform();
+    FileHandle file(platform);
+    SysError error;
+    bool opened = false;
+    if (!FileExists(path)) {
+        opened = file.Open(path, Access::Write, Disposition::CreateNew, error);
+    } else if (offset != 0) {
+        LocalTime creation, lastWrite, lastAccess;
+        bool archive = false, hidden = false, readOnly = false, system = false;
+        std::int32_t size = 0;
+        if (GetFileInfo(path, creation, lastWrite, lastAccess, archive, hidden, readOnly, system,
+                        size, &error) != kInfoDone) {
+            return Report(why, error, kWriteCannotQuery);
+        }
+        opened = file.Open(path, Access::Write, Disposition::OpenExisting, error);
+    } else {
+        if (!overwrite) return kWriteExistsNoOverwrite;
+        opened = file.Open(path, Access::Write, Disposition::CreateOrTruncate, error);
+    }
+    if (!opened) return Report(why, error, kWriteCannotOpen);
+
+    // An offset of 0 or less writes from the start.
+    if (offset > 0 && !platform.Seek(file.get(), static_cast<std::uint64_t>(offset), error)) {
+        return Report(why, error, kWriteFailed);
+    }
+    if (length > 0 && !platform.Write(file.get(), bytes.data(), length, error)) {
+        return Report(why, error, kWriteFailed);
+    }
+    if (!file.Close(error)) return Report(why, error, kWriteFailed);
+    return kWriteDone;
+}
+
+int GetFileInfo(const std::string& path, LocalTime& creation, LocalTime& lastWrite,
+                LocalTime& lastAccess, bool& archive, bool& hidden, bool& readOnly, bool& system,
+                std::int32_t& size, SysError* why) {
+    Platform& platform = CurrentPlatform();
+    FileHandle file(platform);
+    SysError error;
+    if (!file.Open(path, Access::Read, Disposition::OpenExisting, error)) {
+        return Report(why, error, kInfoCannotOpen);
+    }
+    FileStat stat;
+    if (!platform.Stat(file.get(), stat, error)) return Report(why, error, kInfoCannotQuery);
+    file.Close(error);  // the information is read; a failed close changes nothing
+
+    creation = stat.creation;
+    lastWrite = stat.lastWrite;
+    lastAccess = stat.lastAccess;
+    readOnly = (stat.attributes & kAttrReadOnly) != 0;
+    hidden = (stat.attributes & kAttrHidden) != 0;
+    system = (stat.attributes & kAttrSystem) != 0;
+    archive = (stat.attributes & kAttrArchive) != 0;
+    // The low 32 bits, as the system's size word holds them.
+    size = static_cast<std::int32_t>(static_cast<std::uint32_t>(stat.size));
+    return kInfoDone;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    FileId idA, idB;
+    return IdentityOf(a, idA) && IdentityOf(b, idB) && idA == idB;
+}
+
+std::string TempPathBeside(const std::string& path) {
+    static std::atomic<std::uint32_t> counter{0};
+    const std::size_t slash = path.find_last_of(kSeparators);
+    const std::size_t cut = slash == std::string::npos ? 0 : slash + 1;
+    const std::string folder = path.substr(0, cut);
+    const std::string name = Utf8Prefix(path.substr(cut), kMaxTempNameBytes);
+    const std::string stem =
+        folder + "." + name + ".~tarnwick-" + std::to_string(CurrentProcessId()) + "-";
+    for (;;) {
+        std::string candidate = stem + std::to_string(++counter) + ".tmp";
+        if (!FileExists(candidate)) return candidate;
+    }
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to, SysError* why) {
+    SysError error;
+    if (CurrentPlatform().Replace(from, to, error)) return true;
+    Report(why, error, 0);
+    return false;
+}
+
+bool RemoveFile(const std::string& path, SysError* why) {
+    SysError error;
+    if (CurrentPlatform().Remove(path, error)) return true;
+    Report(why, error, 0);
+    return false;
+}
+
+}  // namespace tarnwick::fileio

@@ -1,0 +1,75 @@
+// A Platform for fault-injection tests: it passes every call to another layer (the native one by
+// default), counts the calls of each kind, and makes one chosen call fail with kInjectedError.
+//
+//   FaultyPlatform faulty;
+//   faulty.FailAt(Call::Write, 2);          // the second write fails, all else passes through
+//   fileio::ScopedPlatform use(faulty);
+//   ... run the code under test ...
+//   EXPECT_EQ(faulty.OpenHandles(), 0);     // nothing left open
+//
+// Attributes calls (FileExists) are counted but never fail and take no part in the numbering of
+// FailAt(k): a failed attribute query means "no such file", not a failure to inject.
+// An injected Close failure still closes the real handle, so no test leaks one.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "fileio/Platform.h"
+
+namespace tarnwick::test {
+
+enum class Call { Attributes, Open, Size, Seek, Read, Write, Stat, Close, Replace, Remove };
+
+inline constexpr std::uint32_t kInjectedCode = 5;
+inline constexpr const char* kInjectedText = "injected failure";
+
+class FaultyPlatform : public fileio::Platform {
+  public:
+    explicit FaultyPlatform(fileio::Platform& inner = fileio::NativePlatform()) : inner_(inner) {}
+
+    // Makes the k-th call (1-based) of any kind but Attributes fail; 0 injects nothing.
+    void FailAt(std::size_t k);
+    // Makes the k-th call (1-based) of `kind` fail; 0 injects nothing.
+    void FailAt(Call kind, std::size_t k);
+
+    std::size_t Count(Call kind) const { return counts_[Index(kind)]; }
+    // All counted calls but Attributes.
+    std::size_t Total() const { return total_; }
+    // Whether the chosen call has been made (and failed).
+    bool Injected() const { return injected_; }
+    // Handles opened through this platform and not closed yet.
+    int OpenHandles() const { return openHandles_; }
+
+    bool Attributes(const std::string& path, std::uint32_t& attributes) override;
+    bool Open(const std::string& path, fileio::Access access, fileio::Disposition disposition,
+              fileio::Handle& handle, fileio::SysError& error) override;
+    bool Size(fileio::Handle handle, std::uint64_t& size, fileio::SysError& error) override;
+    bool Seek(fileio::Handle handle, std::uint64_t offset, fileio::SysError& error) override;
+    bool Read(fileio::Handle handle, void* buffer, std::size_t size, std::size_t& got,
+              fileio::SysError& error) override;
+    bool Write(fileio::Handle handle, const void* buffer, std::size_t size,
+               fileio::SysError& error) override;
+    bool Stat(fileio::Handle handle, fileio::FileStat& stat, fileio::SysError& error) override;
+    bool Close(fileio::Handle handle, fileio::SysError& error) override;
+    bool Replace(const std::string& from, const std::string& to, fileio::SysError& error) override;
+    bool Remove(const std::string& path, fileio::SysError& error) override;
+
+  private:
+    static constexpr std::size_t kKinds = 10;
+    static std::size_t Index(Call kind) { return static_cast<std::size_t>(kind); }
+    // Counts the call; true (with `error` set) when it is the one to fail.
+    bool Inject(Call kind, fileio::SysError& error);
+
+    fileio::Platform& inner_;
+    std::array<std::size_t, kKinds> counts_{};
+    std::size_t total_ = 0;
+    bool anyKind_ = true;
+    Call failKind_ = Call::Open;
+    std::size_t failAt_ = 0;
+    bool injected_ = false;
+    int openHandles_ = 0;
+};
+
+}  // namespace tarnwick::test

@@ -1,0 +1,72 @@
+#include "tests/support/TestFiles.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <system_error>
+
+#include "fileio/Platform.h"
+
+namespace tarnwick::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    static std::atomic<unsigned> counter{0};
+    const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
+    const fs::path base = fs::temp_directory_path();
+    for (;;) {
+        const fs::path candidate =
+            base / ("tarnwick-test-" + std::to_string(fileio::CurrentProcessId()) + "-" +
+                    std::to_string(++counter) + "-" + std::to_string(tick % 1000000));
+        if (fs::create_directory(candidate)) {
+            path_ = Utf8(candidate);
+            return;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(FsPath(path_), ignored);
+}
+
+std::string TempDir::File(const std::string& name) const {
+    return Utf8(FsPath(path_) / FsPath(name));
+}
+
+fs::path FsPath(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(FsPath(path), std::ios::binary);
+    if (!in) throw std::runtime_error("cannot open " + path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& path, std::string_view bytes) {
+    std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string Utf16(std::string_view ascii) {
+    std::string bytes;
+    bytes.reserve(ascii.size() * 2);
+    for (const char c : ascii) {
+        bytes.push_back(c);
+        bytes.push_back('\0');
+    }
+    return bytes;
+}
+
+}  // namespace tarnwick::test
