@@ -1,0 +1,21 @@
+// The process boundary of tarnwick-cli: arguments, environment and output, all as UTF-8 inside.
+// On Windows the arguments and the environment are read as wide text and converted, and text for a
+// console is written as wide text, so that paths outside the code page come through intact.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarnwick::cli {
+
+void WriteOut(const std::string& utf8);
+void WriteErr(const std::string& utf8);
+
+// The variable's value, or empty text when it is not set.
+std::string EnvironmentVariable(const std::string& name);
+
+#ifdef _WIN32
+std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv);
+#endif
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,89 @@
+#include "cli/MakeTemplate.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "cli/DriveSelection.h"
+#include "cli/OutputPath.h"
+#include "fileio/Platform.h"
+#include "fileio/mdlAPIFiles.h"
+#include "generate/Defaults.h"
+#include "generate/EntryText.h"
+#include "generate/FormState.h"
+#include "generate/GenerateADM.h"
+
+namespace tarnwick::cli {
+
+namespace {
+
+CliResult Refused(const std::string& why) {
+    return {kExitFailed, "", "tarnwick-cli: " + why + "\n"};
+}
+
+bool IsFolder(const std::string& path) {
+    std::uint32_t attributes = 0;
+    return fileio::CurrentPlatform().Attributes(path, attributes) &&
+           (attributes & fileio::kAttrDirectory) != 0;
+}
+
+std::optional<CliResult> CheckSource(const std::string& source) {
+    if (!fileio::FileExists(source)) {
+        return Refused("cannot read the source template '" + source + "': it does not exist.");
+    }
+    if (IsFolder(source)) {
+        return Refused("cannot read the source template '" + source + "': it is a folder.");
+    }
+    return std::nullopt;
+}
+
+std::optional<CliResult> CheckOutput(const std::string& source, const std::string& output,
+                                     bool force) {
+    // Text first, as the window does; then identity, which catches "./", links, case and 8.3 names.
+    if (output == source || fileio::SameFile(source, output)) {
+        return Refused("will not write '" + output + "': it is the source template '" + source +
+                       "' itself. Choose another output path.");
+    }
+    if (!fileio::FileExists(output)) return std::nullopt;
+    if (IsFolder(output)) return Refused("cannot write '" + output + "': it is a folder.");
+    if (!force) {
+        return Refused("'" + output + "' already exists. Use --force to replace it.");
+    }
+    return std::nullopt;
+}
+
+std::string FailureText(const GenerateResult& result) {
+    std::string text = result.message;
+    if (!result.error.text.empty() && text.find(result.error.text) == std::string::npos) {
+        text += " (" + result.error.text + ")";
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string MaskText(double mask) {
+    return std::to_string(static_cast<std::int64_t>(mask));
+}
+
+CliResult MakeTemplate(const Options& options, const std::string& windir) {
+    FormState state;
+    state.strSourceADM = options.source.value_or(DefaultSourcePath(windir));
+    state.strNewADM = options.output.value_or(DefaultOutputPath(state.strSourceADM));
+
+    if (auto refusal = CheckSource(state.strSourceADM)) return *refusal;
+    if (auto refusal = CheckOutput(state.strSourceADM, state.strNewADM, options.force)) {
+        return *refusal;
+    }
+
+    const DriveSelection selection(options.drives, options.allBut);
+    state.dblDriveMask = GetDriveMask(selection);
+    const GenerateResult result = GenerateADM(selection, state);
+    if (!result.ok()) return Refused(FailureText(result));
+
+    return {kExitDone,
+            "Created: " + state.strNewADM + "\nEntry name: " + state.strEntryName +
+                "\nDrive mask: " + MaskText(state.dblDriveMask) + "\n",
+            ""};
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,185 @@
+#include "cli/Options.h"
+
+#include <string_view>
+
+namespace tarnwick::cli {
+
+namespace {
+
+bool IsHelpFlag(const std::string& arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+// One comma-separated item: letters, each optionally followed by a colon ("CD", "C:D:", "C:").
+bool ParseLetterItem(std::string_view item, DriveSet& drives) {
+    if (item.empty()) return false;
+    bool afterLetter = false;
+    for (char c : item) {
+        const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        if (upper >= 'A' && upper <= 'Z') {
+            drives[static_cast<std::size_t>(upper - 'A')] = true;
+            afterLetter = true;
+        } else if (c == ':' && afterLetter) {
+            afterLetter = false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Splits "--name=value" into name and value; a plain "--name" gives no value.
+struct Flag {
+    std::string name;
+    std::optional<std::string> inlineValue;
+};
+
+Flag SplitFlag(const std::string& arg) {
+    const auto eq = arg.find('=');
+    if (eq == std::string::npos) return {arg, std::nullopt};
+    return {arg.substr(0, eq), arg.substr(eq + 1)};
+}
+
+class Parser {
+  public:
+    explicit Parser(const std::vector<std::string>& args) : args_(args) {}
+
+    ParseOutcome Run() {
+        for (const auto& arg : args_) {
+            if (IsHelpFlag(arg)) return Done(Command::Help);
+        }
+        if (args_.empty()) return Fail("no command given");
+        if (args_[0] == "--version") {
+            if (args_.size() > 1) return Fail("--version takes no other arguments");
+            return Done(Command::Version);
+        }
+        if (args_[0] == "make") return ParseRest(Command::Make);
+        if (args_[0] == "mask") return ParseRest(Command::Mask);
+        return Fail("unknown command '" + args_[0] + "'");
+    }
+
+  private:
+    ParseOutcome ParseRest(Command command) {
+        outcome_.options.command = command;
+        bool haveDrives = false;
+        for (index_ = 1; index_ < args_.size(); ++index_) {
+            const Flag flag = SplitFlag(args_[index_]);
+            if (flag.name == "--drives") {
+                std::string letters;
+                if (!TakeValue(flag, haveDrives, letters)) return outcome_;
+                if (!ParseDriveLetters(letters, outcome_.options.drives)) {
+                    return Fail(
+                        "--drives takes drive letters A to Z, alone or separated by "
+                        "commas or colons, not '" +
+                        letters + "'");
+                }
+                haveDrives = true;
+            } else if (flag.name == "--all-but") {
+                if (!TakeSwitch(flag, outcome_.options.allBut)) return outcome_;
+            } else if (command == Command::Make && flag.name == "--force") {
+                if (!TakeSwitch(flag, outcome_.options.force)) return outcome_;
+            } else if (command == Command::Make && flag.name == "--source") {
+                if (!TakePath(flag, outcome_.options.source)) return outcome_;
+            } else if (command == Command::Make && flag.name == "--output") {
+                if (!TakePath(flag, outcome_.options.output)) return outcome_;
+            } else {
+                return Fail("'" + args_[index_] + "' is not an option of " + args_[0]);
+            }
+        }
+        if (!haveDrives) return Fail(args_[0] + " needs --drives");
+        outcome_.ok = true;
+        return outcome_;
+    }
+
+    // The value of an option, inline ("--x=v") or as the next argument. A next argument that
+    // starts with "--" is taken as a forgotten value, not as the value itself.
+    bool TakeValue(const Flag& flag, bool alreadyGiven, std::string& value) {
+        if (alreadyGiven) return Refuse(flag.name + " is given more than once");
+        if (flag.inlineValue) {
+            value = *flag.inlineValue;
+        } else if (index_ + 1 < args_.size() && args_[index_ + 1].rfind("--", 0) != 0) {
+            value = args_[++index_];
+        } else {
+            return Refuse(flag.name + " needs a value");
+        }
+        if (value.empty()) return Refuse(flag.name + " needs a non-empty value");
+        return true;
+    }
+
+    bool TakePath(const Flag& flag, std::optional<std::string>& path) {
+        std::string value;
+        if (!TakeValue(flag, path.has_value(), value)) return false;
+        path = value;
+        return true;
+    }
+
+    bool TakeSwitch(const Flag& flag, bool& on) {
+        if (flag.inlineValue) return Refuse(flag.name + " takes no value");
+        if (on) return Refuse(flag.name + " is given more than once");
+        on = true;
+        return true;
+    }
+
+    ParseOutcome Done(Command command) {
+        outcome_.options.command = command;
+        outcome_.ok = true;
+        return outcome_;
+    }
+
+    bool Refuse(const std::string& why) {
+        outcome_.ok = false;
+        outcome_.error = why;
+        return false;
+    }
+
+    ParseOutcome Fail(const std::string& why) {
+        Refuse(why);
+        return outcome_;
+    }
+
+    const std::vector<std::string>& args_;
+    std::size_t index_ = 0;
+    ParseOutcome outcome_;
+};
+
+}  // namespace
+
+bool ParseDriveLetters(const std::string& text, DriveSet& drives) {
+    drives = {};
+    std::string_view rest = text;
+    while (true) {
+        const auto comma = rest.find(',');
+        if (!ParseLetterItem(rest.substr(0, comma), drives)) return false;
+        if (comma == std::string_view::npos) return true;
+        rest.remove_prefix(comma + 1);
+    }
+}
+
+ParseOutcome ParseArguments(const std::vector<std::string>& args) {
+    return Parser(args).Run();
+}
+
+std::string UsageText() {
+    return R"(Usage:
+  tarnwick-cli make --drives LETTERS [--all-but] [--source PATH] [--output PATH] [--force]
+  tarnwick-cli mask --drives LETTERS [--all-but]
+  tarnwick-cli --help | --version
+
+make writes a copy of an administrative template (ADM) whose two drive lists, "Hide these
+specified drives in My Computer" and "Prevent access to drives from My Computer", offer one more
+item: the given drives. The source is never changed.
+mask prints the drive mask alone: the number for the NoDrives or NoViewOnDrive registry value.
+
+  --drives LETTERS  drive letters A to Z in any case, alone or separated by commas or colons:
+                    CDE, c,d,e, C:,D:
+  --all-but         restrict every drive but the given ones
+  --source PATH     the template to copy (default: %windir%\inf\system.adm)
+  --output PATH     the new template (default: in the source's folder, the source's file name
+                    with its extension replaced by _TRNW.adm)
+  --force           replace an existing output file
+
+Exit status: 0 done, 1 refused or failed (nothing written), 2 usage error.
+)";
+}
+
+}  // namespace tarnwick::cli

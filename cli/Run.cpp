@@ -1,0 +1,51 @@
+#include "cli/Run.h"
+
+#include <exception>
+
+#include "cli/DriveSelection.h"
+#include "cli/MakeTemplate.h"
+#include "cli/Options.h"
+#include "generate/EntryText.h"
+
+namespace tarnwick::cli {
+
+namespace {
+
+CliResult UsageError(const std::string& why) {
+    return {kExitUsage, "", "tarnwick-cli: " + why + "\n\n" + UsageText()};
+}
+
+CliResult PrintMask(const Options& options) {
+    const DriveSelection selection(options.drives, options.allBut);
+    return {kExitDone, MaskText(GetDriveMask(selection)) + "\n", ""};
+}
+
+CliResult Dispatch(const Options& options, const std::string& windir) {
+    switch (options.command) {
+        case Command::Help:
+            return {kExitDone, UsageText(), ""};
+        case Command::Version:
+            return {kExitDone, std::string(kVersion) + "\n", ""};
+        case Command::Mask:
+            return PrintMask(options);
+        case Command::Make:
+            return MakeTemplate(options, windir);
+    }
+    return UsageError("unknown command");
+}
+
+}  // namespace
+
+CliResult RunCli(const std::vector<std::string>& args, const std::string& windir) {
+    const ParseOutcome parsed = ParseArguments(args);
+    if (!parsed.ok) return UsageError(parsed.error);
+    try {
+        return Dispatch(parsed.options, windir);
+    } catch (const std::exception& e) {
+        // The core promises to leave nothing half-written even when it throws.
+        return {kExitFailed, "",
+                std::string("tarnwick-cli: unexpected failure: ") + e.what() + "\n"};
+    }
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,41 @@
+// make without --source and --output: the window's default source from `windir`, the output
+// beside it. Run in-process because the test sets the `windir` the command sees.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "cli/OutputPath.h"
+#include "cli/Run.h"
+#include "generate/Defaults.h"
+#include "tests/support/TestFiles.h"
+
+namespace tarnwick::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(DefaultSource, ComesFromWindirAndTheOutputGoesBesideIt) {
+    const test::TempDir root;
+    const std::string windir = root.File("WINDOWS");
+
+    // On Windows "\inf\system.adm" names a folder and a file; on POSIX it is one odd file name.
+    const fs::path source = test::FsPath(DefaultSourcePath(windir));
+    fs::create_directories(source.parent_path());
+    fs::copy_file(test::FsPath(TARNWICK_SOURCE_DIR "/samples/system.adm"), source);
+
+    const CliResult result = RunCli({"make", "--drives", "C"}, windir);
+    EXPECT_EQ(result.exitCode, kExitDone) << result.err;
+    const std::string output = DefaultOutputPath(DefaultSourcePath(windir));
+    EXPECT_EQ(result.out.rfind("Created: " + output + "\n", 0), 0u) << result.out;
+    EXPECT_GT(fs::file_size(test::FsPath(output)), fs::file_size(source));
+}
+
+TEST(DefaultSource, MissingWindirTemplateIsRefusedWithItsPath) {
+    const CliResult result = RunCli({"make", "--drives", "C"}, "no-such-windir");
+    EXPECT_EQ(result.exitCode, kExitFailed);
+    EXPECT_NE(result.err.find("no-such-windir\\inf\\system.adm"), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "");
+}
+
+}  // namespace
+}  // namespace tarnwick::cli

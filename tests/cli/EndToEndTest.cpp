@@ -1,0 +1,243 @@
+// Runs the built tarnwick-cli on copies of the bundled sample, as a script would, and checks each
+// new template byte for byte against a layout computed here, independently of the generator.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "RunProgram.h"
+#include "tests/support/TestFiles.h"
+
+namespace tarnwick::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::string;
+
+Bytes Read(const fs::path& path) {
+    return ReadAll(Utf8(path));
+}
+void Write(const fs::path& path, const Bytes& bytes) {
+    WriteAll(Utf8(path), bytes);
+}
+
+// Offsets just after the CR (0D 00) of the first three UTF-16LE lines containing "abcdonly" in
+// any case: the template is read here in whole code units, unlike the generator's byte reader.
+std::vector<std::size_t> InsertOffsets(const Bytes& source) {
+    std::vector<std::size_t> offsets;
+    std::string line;
+    for (std::size_t i = 0; i + 1 < source.size() && offsets.size() < 3; i += 2) {
+        const auto low = static_cast<unsigned char>(source[i]);
+        const bool ascii = source[i + 1] == '\0' && low < 0x80;
+        if (ascii && low == '\r') {
+            if (line.find("abcdonly") != std::string::npos) offsets.push_back(i + 2);
+            line.clear();
+        } else if (!(ascii && low == '\n')) {
+            line += ascii ? static_cast<char>(std::tolower(low)) : '?';
+        }
+    }
+    return offsets;
+}
+
+struct DrivePick {
+    std::vector<std::string> driveArgs;
+    std::string entryName;
+    std::string mask;
+    std::string letterList;
+    bool allBut() const { return entryName.rfind("ALLBUT", 0) == 0; }
+};
+
+Bytes ExpectedTemplate(const Bytes& source, const DrivePick& s) {
+    const std::string item =
+        "\t\t    \tNAME !!" + s.entryName + "\t\tVALUE NUMERIC\t" + s.mask + "\r\n";
+    const std::string definition = s.entryName + "=\"Restrict " +
+                                   (s.allBut() ? "all drives but " : "") + s.letterList +
+                                   " only\"\r\n";
+    const auto at = InsertOffsets(source);
+    EXPECT_EQ(at.size(), 3u);
+    if (at.size() != 3) return {};
+    return source.substr(0, at[0]) + Utf16(item) + source.substr(at[0], at[1] - at[0]) +
+           Utf16(item) + source.substr(at[1], at[2] - at[1]) + Utf16(definition) +
+           source.substr(at[2]);
+}
+
+const std::string kAllLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+const std::string kAllList =
+    "A, B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y and Z";
+
+const DrivePick kCDE{{"--drives", "CDE"}, "CDEOnly", "28", "C, D and E"};
+
+class CliRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        source_ = FsPath(temp_.File("system.adm"));
+        fs::copy_file(FsPath(TARNWICK_SOURCE_DIR "/samples/system.adm"), source_);
+        sourceBytes_ = Read(source_);
+    }
+    void TearDown() override {
+        EXPECT_EQ(Read(source_), sourceBytes_) << "the source template was changed";
+    }
+
+    ProgramRun Cli(const std::vector<std::string>& args) {
+        return RunProgram(TARNWICK_CLI, args, Utf8(dir_));
+    }
+    ProgramRun Make(const fs::path& source, const fs::path& output, const DrivePick& s,
+                    std::vector<std::string> extra = {}) {
+        std::vector<std::string> args{"make", "--source", Utf8(source), "--output", Utf8(output)};
+        args.insert(args.end(), s.driveArgs.begin(), s.driveArgs.end());
+        args.insert(args.end(), extra.begin(), extra.end());
+        return Cli(args);
+    }
+    // Exit 1, a message naming `path` on stderr, nothing on stdout.
+    static void ExpectRefused(const ProgramRun& run, const fs::path& path, const char* cause) {
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_NE(run.err.find(Utf8(path)), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(cause), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+
+    TempDir temp_;
+    const fs::path dir_ = FsPath(temp_.Path());
+    fs::path source_;
+    Bytes sourceBytes_;
+};
+
+TEST_F(CliRun, MakeWritesTheLayoutByteForByteAndReportsIt) {
+    const DrivePick cases[] = {
+        kCDE,
+        {{"--drives", "c", "--all-but"}, "ALLBUTC", "67108859", "C"},
+        {{"--drives=A:,z:"}, "AZOnly", "33554433", "A and Z"},
+        {{"--all-but", "--drives", kAllLetters}, "ALLBUT" + kAllLetters, "0", kAllList},
+    };
+    int n = 0;
+    for (const auto& s : cases) {
+        const fs::path output = dir_ / ("new" + std::to_string(n++) + ".adm");
+        const ProgramRun run = Make(source_, output, s);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.out, "Created: " + Utf8(output) + "\nEntry name: " + s.entryName +
+                               "\nDrive mask: " + s.mask + "\n");
+        EXPECT_EQ(Read(output), ExpectedTemplate(sourceBytes_, s)) << s.entryName;
+    }
+}
+
+TEST_F(CliRun, MaskPrintsTheNumberAlone) {
+    const struct {
+        std::vector<std::string> args;
+        const char* out;
+    } cases[] = {
+        {{"mask", "--drives", "CDE"}, "28\n"},
+        {{"mask", "--drives", "C:", "--all-but"}, "67108859\n"},
+        {{"mask", "--drives", kAllLetters}, "67108863\n"},
+        {{"mask", "--all-but", "--drives", kAllLetters}, "0\n"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = Cli(c.args);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, "");
+    }
+}
+
+TEST_F(CliRun, DefaultOutputIsTheSourceNameWithTRNWBesideIt) {
+    const ProgramRun run = Cli({"make", "--drives", "CDE", "--source", Utf8(source_)});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const fs::path expected = dir_ / "system_TRNW.adm";
+    EXPECT_NE(run.out.find("Created: " + Utf8(expected) + "\n"), std::string::npos) << run.out;
+    EXPECT_EQ(Read(expected), ExpectedTemplate(sourceBytes_, kCDE));
+}
+
+TEST_F(CliRun, ExistingOutputIsKeptUnlessForced) {
+    const fs::path output = dir_ / "existing.adm";
+    const Bytes old(3 * sourceBytes_.size(), 'x');  // longer than the result: must be cut
+    Write(output, old);
+
+    ExpectRefused(Make(source_, output, kCDE), output, "already exists");
+    EXPECT_EQ(Read(output), old);
+
+    const ProgramRun forced = Make(source_, output, kCDE, {"--force"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err;
+    EXPECT_EQ(Read(output), ExpectedTemplate(sourceBytes_, kCDE));
+}
+
+TEST_F(CliRun, TheSourceItselfIsNeverTheOutputWhateverItsName) {
+    std::vector<fs::path> sameFile{source_, dir_ / "." / "system.adm",
+                                   dir_ / "sub" / ".." / "system.adm"};
+    fs::create_directory(dir_ / "sub");
+#ifdef _WIN32
+    sameFile.push_back(dir_ / "SYSTEM.ADM");
+#else
+    fs::create_symlink(source_, dir_ / "link.adm");
+    sameFile.push_back(dir_ / "link.adm");
+#endif
+    for (const auto& output : sameFile) {
+        ExpectRefused(Make(source_, output, kCDE, {"--force"}), output, "source template");
+    }
+}
+
+TEST_F(CliRun, BadSourcesAreRefusedAndNothingIsWritten) {
+    const fs::path output = dir_ / "out.adm";
+    const fs::path missing = dir_ / "missing.adm";
+    ExpectRefused(Make(missing, output, kCDE), missing, "does not exist");
+    fs::create_directory(dir_ / "folder.adm");
+    ExpectRefused(Make(dir_ / "folder.adm", output, kCDE), dir_ / "folder.adm", "folder");
+
+    // Only two marker lines: the generator stops at the end of the source.
+    const fs::path twoMarkers = dir_ / "two.adm";
+    Write(twoMarkers, "\xFF\xFE" + Utf16("a ABCDOnly\r\nb abcdonly\r\nc\r\n"));
+    const ProgramRun run = Make(twoMarkers, output, kCDE);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err, "");
+    EXPECT_NE(run.err.find('2'), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(output));
+}
+
+TEST_F(CliRun, BadOutputsAreRefusedAndNothingIsLost) {
+    const fs::path folder = dir_ / "folder";
+    fs::create_directories(folder / "inside");
+    ExpectRefused(Make(source_, folder, kCDE, {"--force"}), folder, "folder");
+    EXPECT_TRUE(fs::is_directory(folder / "inside"));
+
+    const fs::path nowhere = dir_ / "no-such-folder" / "out.adm";
+    const ProgramRun run = Make(source_, nowhere, kCDE);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(Utf8(nowhere)), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir_ / "no-such-folder"));
+}
+
+TEST_F(CliRun, NonAsciiPathsComeThroughIntact) {
+    const fs::path folder = dir_ / FsPath("\xC3\xA9\xC3\xBC \xE6\xBC\xA2\xE5\xAD\x97");
+    fs::create_directory(folder);
+    const fs::path source = folder / FsPath("syst\xC3\xA8me.adm");
+    fs::copy_file(source_, source);
+    const fs::path output = folder / FsPath("n\xC3\xBC.adm");
+    const ProgramRun run = Make(source, output, kCDE);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find(Utf8(output)), std::string::npos) << run.out;
+    EXPECT_EQ(Read(output), ExpectedTemplate(sourceBytes_, kCDE));
+}
+
+TEST_F(CliRun, UsageHelpAndVersion) {
+    const ProgramRun help = Cli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("Usage:", 0), 0u) << help.out;
+    EXPECT_EQ(help.err, "");
+
+    EXPECT_EQ(Cli({"--version"}).out, "1.02\n");
+
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {"make", "--drives", "C,,D"},
+                                                 {"mask", "--drives", "C", "--output", "x"}}) {
+        const ProgramRun run = Cli(args);
+        EXPECT_EQ(run.exitCode, 2) << ::testing::PrintToString(args);
+        EXPECT_NE(run.err.find("Usage:"), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+    // Only the source copy is there: a refused or informational run writes nothing.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+}  // namespace
+}  // namespace tarnwick::test

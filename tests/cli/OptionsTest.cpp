@@ -1,0 +1,178 @@
+// Parsing of tarnwick-cli's arguments, and the two default-path rules (the window's and the CLI's).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/Options.h"
+#include "cli/OutputPath.h"
+#include "generate/Defaults.h"
+
+namespace tarnwick::cli {
+namespace {
+
+// The set as its letters, A to Z, for readable expectations.
+std::string Letters(const DriveSet& drives) {
+    std::string letters;
+    for (std::size_t i = 0; i < drives.size(); ++i) {
+        if (drives[i]) letters += static_cast<char>('A' + i);
+    }
+    return letters;
+}
+
+TEST(DriveLetters, AcceptedFormsGiveTheirSet) {
+    const struct {
+        const char* text;
+        const char* letters;
+    } cases[] = {
+        {"C", "C"},
+        {"c", "C"},
+        {"CDE", "CDE"},
+        {"c,d,e", "CDE"},
+        {"C:,D:", "CD"},
+        {"C:D:E:", "CDE"},
+        {"C:", "C"},
+        {"zA", "AZ"},
+        {"EDC", "CDE"},
+        {"cC", "C"},
+        {"AB,cd:,E", "ABCDE"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ", "ABCDEFGHIJKLMNOPQRSTUVWXYZ"},
+    };
+    for (const auto& c : cases) {
+        DriveSet drives;
+        ASSERT_TRUE(ParseDriveLetters(c.text, drives)) << c.text;
+        EXPECT_EQ(Letters(drives), c.letters) << c.text;
+    }
+}
+
+TEST(DriveLetters, AnythingElseIsRefused) {
+    for (const char* text : {"", ",", ":", "C,", ",C", "C,,D", ":C", "C::", "C :", "C D", " C",
+                             "C;D", "1", "C1", "C-E", "\xC3\x89", "C\t"}) {
+        DriveSet drives;
+        EXPECT_FALSE(ParseDriveLetters(text, drives)) << '"' << text << '"';
+    }
+}
+
+TEST(Arguments, AcceptedCommandLines) {
+    const struct {
+        std::vector<std::string> args;
+        Command command;
+        const char* letters;
+        bool allBut;
+        const char* source;  // nullptr: not given
+        const char* output;
+        bool force;
+    } cases[] = {
+        {{"make", "--drives", "CDE"}, Command::Make, "CDE", false, nullptr, nullptr, false},
+        {{"make", "--drives=c,d", "--all-but"}, Command::Make, "CD", true, nullptr, nullptr, false},
+        {{"make", "--force", "--output", "o.adm", "--source=s.adm", "--drives", "C:"},
+         Command::Make,
+         "C",
+         false,
+         "s.adm",
+         "o.adm",
+         true},
+        {{"make", "--drives", "A", "--source", "-odd name.adm"},
+         Command::Make,
+         "A",
+         false,
+         "-odd name.adm",
+         nullptr,
+         false},
+        {{"make", "--drives", "A", "--output=--x.adm"},
+         Command::Make,
+         "A",
+         false,
+         nullptr,
+         "--x.adm",
+         false},
+        {{"mask", "--drives", "z", "--all-but"}, Command::Mask, "Z", true, nullptr, nullptr, false},
+        {{"--version"}, Command::Version, "", false, nullptr, nullptr, false},
+        {{"--help"}, Command::Help, "", false, nullptr, nullptr, false},
+        {{"-h"}, Command::Help, "", false, nullptr, nullptr, false},
+        {{"make", "--drives", "??", "--help"}, Command::Help, "", false, nullptr, nullptr, false},
+    };
+    for (const auto& c : cases) {
+        const ParseOutcome parsed = ParseArguments(c.args);
+        const std::string where = ::testing::PrintToString(c.args);
+        ASSERT_TRUE(parsed.ok) << where << ": " << parsed.error;
+        const Options& o = parsed.options;
+        EXPECT_EQ(o.command, c.command) << where;
+        EXPECT_EQ(Letters(o.drives), c.letters) << where;
+        EXPECT_EQ(o.allBut, c.allBut) << where;
+        EXPECT_EQ(o.source.value_or("(none)"), c.source ? c.source : "(none)") << where;
+        EXPECT_EQ(o.output.value_or("(none)"), c.output ? c.output : "(none)") << where;
+        EXPECT_EQ(o.force, c.force) << where;
+    }
+}
+
+TEST(Arguments, UsageErrorsSayWhatIsWrong) {
+    const struct {
+        std::vector<std::string> args;
+        const char* mentions;
+    } cases[] = {
+        {{}, "no command"},
+        {{"build"}, "build"},
+        {{"--version", "make"}, "--version"},
+        {{"make"}, "--drives"},
+        {{"mask", "--all-but"}, "--drives"},
+        {{"make", "--drives"}, "--drives"},
+        {{"make", "--drives", "--force"}, "--drives"},
+        {{"make", "--drives", ""}, "--drives"},
+        {{"make", "--drives", "C D"}, "C D"},
+        {{"make", "--drives", "C", "--drives", "D"}, "more than once"},
+        {{"make", "--drives", "C", "--force", "--force"}, "more than once"},
+        {{"make", "--drives", "C", "--force=yes"}, "--force"},
+        {{"make", "--drives", "C", "--source"}, "--source"},
+        {{"make", "--drives", "C", "--source="}, "--source"},
+        {{"make", "--drives", "C", "--output", "a", "--output", "b"}, "more than once"},
+        {{"make", "--drives", "C", "extra.adm"}, "extra.adm"},
+        {{"make", "--drives", "C", "--verbose"}, "--verbose"},
+        {{"mask", "--drives", "C", "--source", "s.adm"}, "--source"},
+        {{"mask", "--drives", "C", "--force"}, "--force"},
+    };
+    for (const auto& c : cases) {
+        const ParseOutcome parsed = ParseArguments(c.args);
+        const std::string where = ::testing::PrintToString(c.args);
+        EXPECT_FALSE(parsed.ok) << where;
+        EXPECT_NE(parsed.error.find(c.mentions), std::string::npos)
+            << where << ": " << parsed.error;
+    }
+}
+
+TEST(DefaultPaths, WindowCutsTheWholePathAtItsFirstDot) {
+    const struct {
+        const char* windir;
+        const char* source;
+        const char* newPath;
+    } cases[] = {
+        {"C:\\WINDOWS", "C:\\WINDOWS\\inf\\system.adm", "C:\\WINDOWS\\inf\\system_TRNW.adm"},
+        {"", "\\inf\\system.adm", "\\inf\\system_TRNW.adm"},
+        {"C:\\WIN.NT", "C:\\WIN.NT\\inf\\system.adm", "C:\\WIN_TRNW.adm"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DefaultSourcePath(c.windir), c.source);
+        EXPECT_EQ(DefaultNewPath(DefaultSourcePath(c.windir)), c.newPath);
+    }
+    EXPECT_EQ(DefaultNewPath("no-dot"), "no-dot_TRNW.adm");
+}
+
+TEST(DefaultPaths, CliReplacesOnlyTheFileNamesExtension) {
+    const struct {
+        const char* source;
+        const char* output;
+    } cases[] = {
+        {"/x/system.adm", "/x/system_TRNW.adm"},
+        {"C:\\WIN.NT\\inf\\system.adm", "C:\\WIN.NT\\inf\\system_TRNW.adm"},
+        {"/srv/adm.d/system", "/srv/adm.d/system_TRNW.adm"},
+        {"system.old.adm", "system.old_TRNW.adm"},
+        {"system", "system_TRNW.adm"},
+        {"dir/.adm", "dir/.adm_TRNW.adm"},
+        {"a.b\\c", "a.b\\c_TRNW.adm"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DefaultOutputPath(c.source), c.output) << c.source;
+}
+
+}  // namespace
+}  // namespace tarnwick::cli
