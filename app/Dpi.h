@@ -1,0 +1,15 @@
+// The DPI a window is shown at, and the window size that gives it a client area of a given size.
+#pragma once
+
+#include <windows.h>
+
+namespace tarnwick::app {
+
+// The window's own DPI where the system knows it per monitor (Windows 10 and later), else the
+// system DPI.
+int DpiOf(HWND window);
+
+// Adjusts `rect` from a client rectangle to the window rectangle at `dpi`.
+void ClientToWindowRect(RECT& rect, DWORD style, bool hasMenu, DWORD exStyle, int dpi);
+
+}  // namespace tarnwick::app

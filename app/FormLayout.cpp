@@ -1,0 +1,108 @@
+#include "app/FormLayout.h"
+
+#include <array>
+#include <vector>
+
+#include "app/resource.h"
+#include "generate/Messages.h"
+#include "generate/Selection.h"
+
+namespace tarnwick::app {
+namespace {
+
+using K = ControlKind;
+
+// Tops of the drive boxes: A: to M: on the left, N: to Z: on the right.
+constexpr std::array<int, kDriveCount> kDriveTops = {
+    900, 1185, 1485, 1770, 2070, 2370, 2655, 2940, 3240, 3525, 3810, 4110, 4395,
+    900, 1215, 1515, 1800, 2085, 2370, 2670, 2955, 3240, 3525, 3825, 4110, 4395};
+constexpr int kDriveLeftColumn = 570;
+constexpr int kDriveRightColumn = 1695;
+constexpr int kDrivesPerColumn = 13;
+constexpr int kDriveWidth = 1095;
+
+int DriveHeight(int index) {
+    if (index == 3) return 345;
+    if (index == 13) return 360;
+    return 330;
+}
+
+ControlSpec DriveBox(int index) {
+    const int left = index < kDrivesPerColumn ? kDriveLeftColumn : kDriveRightColumn;
+    return {IDC_CHKDRIVE_0 + index,
+            K::CheckBox,
+            "",  // Form_Load writes the letters
+            IDC_FRAME1,
+            {left, kDriveTops[static_cast<std::size_t>(index)], kDriveWidth, DriveHeight(index)},
+            32 - index,
+            0};
+}
+
+std::vector<ControlSpec> BuildControls() {
+    std::vector<ControlSpec> controls = {
+        {IDC_COMMAND1, K::Button, "Make ADM", 0, {3240, 3723, 3405, 520}, 0, 0},
+        {IDC_CMDSELECT_0 + 1, K::Button, "Select All ", 0, {3240, 1755, 3405, 520}, 1, 0},
+        {IDC_CMDSELECT_0 + 0, K::Button, "Deselect All ", 0, {3240, 2411, 3405, 520}, 2, 0},
+        {IDC_CMDSELECT_0 + 2, K::Button, "Invert Selection", 0, {3240, 3067, 3405, 520}, 3, 0},
+        {IDC_FRAME1, K::Frame, "", 0, {30, 45, 2925, 4855}, 4, 0},
+        {IDC_OPTION1_1,
+         K::OptionButton,
+         "Restrict all drives but :",
+         IDC_FRAME1,
+         {90, 540, 2490, 360},
+         5,
+         0},
+        {IDC_OPTION1_0,
+         K::OptionButton,
+         "Restrict the following drives:",
+         IDC_FRAME1,
+         {90, 180, 2490, 360},
+         6,
+         0},
+    };
+    for (int index = kDriveCount - 1; index >= 0; --index)
+        controls.push_back(DriveBox(index));
+    const std::vector<ControlSpec> rest = {
+        {IDC_CMDRUNGPEDIT,
+         K::Button,
+         "Open Group Policy Snap-in",
+         0,
+         {3240, 4380, 3405, 520},
+         33,
+         0},
+        {IDC_LABEL3, K::Label, msg::kCreditLine, 0, {kLabel3StartLeft, 4900, 2610, 255}, 34, 0},
+        {IDC_FRAME2, K::Frame, "", 0, {3000, 45, 3735, 1530}, 35, 0},
+        {IDC_TXTNEWADM, K::TextBox, "", IDC_FRAME2, {210, 1065, 3420, 300}, 36, 0},
+        {IDC_TXTSOURCEADM, K::TextBox, "", IDC_FRAME2, {210, 390, 3420, 300}, 37, 0},
+        {IDC_LABEL2, K::Label, "New ADM File", IDC_FRAME2, {75, 810, 2535, 270}, 38, 0},
+        {IDC_LABEL1,
+         K::Label,
+         "Source ADM File (system.adm)",
+         IDC_FRAME2,
+         {75, 150, 2535, 270},
+         39,
+         0},
+        {IDC_PICSELECTALL, K::Picture, "", 0, {3360, 1830, 375, 345}, 40, IDI_SELECT_ALL},
+        {IDC_PICDESELECT, K::Picture, "", 0, {3360, 2490, 375, 345}, 41, IDI_DESELECT_ALL},
+        {IDC_PICINVERT, K::Picture, "", 0, {3360, 3142, 375, 360}, 42, IDI_INVERT},
+        {IDC_PICADM, K::Picture, "", 0, {3360, 3788, 375, 330}, 43, IDI_MAKE_ADM},
+        {IDC_PICTURE2, K::Picture, "", 0, {3360, 4455, 375, 330}, 44, IDI_GPEDIT},
+    };
+    controls.insert(controls.end(), rest.begin(), rest.end());
+    return controls;
+}
+
+}  // namespace
+
+std::span<const ControlSpec> FormControls() {
+    static const std::vector<ControlSpec> controls = BuildControls();
+    return controls;
+}
+
+FontKind FontOf(int id) {
+    if (id == IDC_COMMAND1) return FontKind::BoldSansSerif;
+    if (id == IDC_LABEL3) return FontKind::Credit;
+    return FontKind::Default;
+}
+
+}  // namespace tarnwick::app

@@ -1,0 +1,37 @@
+// Every control of the main window with its kind, caption, container, place in twips and tab
+// index, as the window is first shown.
+#pragma once
+
+#include <span>
+
+namespace tarnwick::app {
+
+inline constexpr int kInnerWidthTwips = 6810;
+inline constexpr int kInnerHeightTwips = 5115;
+inline constexpr int kLabel3StartLeft = 6510;
+
+enum class ControlKind { Frame, OptionButton, CheckBox, Label, TextBox, Button, Picture };
+
+struct TwipsRect {
+    int left = 0, top = 0, width = 0, height = 0;
+};
+
+struct ControlSpec {
+    int id;
+    ControlKind kind;
+    const char* caption;  // UTF-8; empty for frames, pictures and text boxes
+    int containerId;      // the frame the control sits in, 0 for the window
+    TwipsRect place;      // relative to the container
+    int tabIndex;
+    int iconId;  // for pictures, 0 otherwise
+};
+
+enum class FontKind { Default, BoldSansSerif, Credit };
+
+// Every control, in ascending tab index.
+std::span<const ControlSpec> FormControls();
+
+// The font of a control: "Make ADM" and the credit line have their own.
+FontKind FontOf(int id);
+
+}  // namespace tarnwick::app

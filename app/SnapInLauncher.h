@@ -1,0 +1,12 @@
+// Starts a program without waiting for it.
+#pragma once
+
+#include <string>
+
+namespace tarnwick::app {
+
+// Starts `commandLine` as a new process whose window comes up minimised and activated. Returns
+// true when it started; otherwise `why` holds the system's description of the failure.
+bool StartMinimised(const std::string& commandLine, std::string& why);
+
+}  // namespace tarnwick::app

@@ -1,0 +1,468 @@
+#include "app/frmMain.h"
+
+#include <commctrl.h>
+
+#include <array>
+#include <vector>
+
+#include "app/CreditLine.h"
+#include "app/Dpi.h"
+#include "app/FormLayout.h"
+#include "app/SelectionButtons.h"
+#include "app/SnapInCommand.h"
+#include "app/SnapInLauncher.h"
+#include "app/Twips.h"
+#include "app/WideText.h"
+#include "app/resource.h"
+#include "generate/Defaults.h"
+#include "generate/Messages.h"
+
+namespace tarnwick::app {
+namespace {
+
+constexpr wchar_t kClassName[] = L"TarnwickMainWindow";
+// Fixed single border, title bar with system menu and close box, no minimise or maximise box.
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr COLORREF kCreditColour = RGB(0, 0, 192);
+constexpr int kPointSizeHundredths = 825;  // 8.25 points
+constexpr int kButtonIconPx = 24;          // at 96 DPI
+constexpr int kLargeIconPx = 32;
+constexpr int kSmallIconPx = 16;
+
+// The value of `windir`, empty when it is not set.
+std::string WindowsFolder() {
+    const DWORD size = GetEnvironmentVariableW(L"windir", nullptr, 0);
+    if (size == 0) return {};
+    std::wstring value(size, L'\0');
+    const DWORD length = GetEnvironmentVariableW(L"windir", value.data(), size);
+    value.resize(length);
+    return Narrow(value);
+}
+
+const ControlSpec* FindSpec(int id) {
+    for (const ControlSpec& spec : FormControls()) {
+        if (spec.id == id) return &spec;
+    }
+    return nullptr;
+}
+
+const wchar_t* ClassOf(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::Label:
+        case ControlKind::Picture:
+            return L"STATIC";
+        case ControlKind::TextBox:
+            return L"EDIT";
+        default:
+            return L"BUTTON";
+    }
+}
+
+DWORD StyleOf(const ControlSpec& spec) {
+    // Every control but the second option button starts a group, so the arrow keys move only
+    // within the option pair.
+    const DWORD common = WS_CHILD | WS_VISIBLE | (spec.id == IDC_OPTION1_0 ? 0 : WS_GROUP);
+    switch (spec.kind) {
+        case ControlKind::Frame:
+            return common | BS_GROUPBOX;
+        case ControlKind::OptionButton:
+            return common | BS_AUTORADIOBUTTON;
+        case ControlKind::CheckBox:
+            return common | WS_TABSTOP | BS_AUTOCHECKBOX;
+        case ControlKind::Label:
+            return common | SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+        case ControlKind::TextBox:
+            return common | WS_TABSTOP | ES_AUTOHSCROLL;
+        case ControlKind::Button:
+            // Clipped by the icons that lie in front of them.
+            return common | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON;
+        case ControlKind::Picture:
+            return common | SS_ICON | SS_CENTERIMAGE;
+    }
+    return common;
+}
+
+bool IsDriveBox(int id) {
+    return id >= IDC_CHKDRIVE_0 && id < IDC_CHKDRIVE_0 + kDriveCount;
+}
+bool IsSelectButton(int id) {
+    return id >= IDC_CMDSELECT_0 && id <= IDC_CMDSELECT_0 + 2;
+}
+
+HICON LoadIconAt(HINSTANCE instance, int iconId, int px) {
+    return static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, px, px, LR_DEFAULTCOLOR));
+}
+
+}  // namespace
+
+frmMain::~frmMain() {
+    DeleteFonts();
+    if (largeIcon_ != nullptr) DestroyIcon(largeIcon_);
+    if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
+}
+
+bool frmMain::Load(HINSTANCE instance) {
+    instance_ = instance;
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszMenuName = MAKEINTRESOURCEW(IDR_MAINMENU);
+    windowClass.lpszClassName = kClassName;
+    windowClass.hIcon = LoadIconAt(instance, IDI_TARNWICK, kLargeIconPx);
+    if (RegisterClassExW(&windowClass) == 0) return false;
+
+    const std::wstring caption = Widen(msg::kWindowCaption);
+    window_ = CreateWindowExW(0, kClassName, caption.c_str(), kWindowStyle, CW_USEDEFAULT, 0,
+                              CW_USEDEFAULT, 0, nullptr, nullptr, instance, this);
+    if (window_ == nullptr) return false;
+
+    dpi_ = DpiOf(window_);
+    label3Left_ = kLabel3StartLeft;
+    CreateFonts();
+    CreateControls();
+    LoadIcons();
+    PlaceControls();
+    SizeWindowForClientArea();
+    Form_Load();
+    SetTimer(window_, ID_TIMER1, kCreditTimerMs, nullptr);
+    return true;
+}
+
+void frmMain::Show(int showCommand) {
+    ShowWindow(window_, showCommand);
+    UpdateWindow(window_);
+    SetFocus(Control(IDC_COMMAND1));
+}
+
+// ---- FormView ----
+
+std::int16_t frmMain::DriveValue(int index) const {
+    const LRESULT state = SendMessageW(Control(IDC_CHKDRIVE_0 + index), BM_GETCHECK, 0, 0);
+    return state == BST_CHECKED ? 1 : 0;
+}
+
+std::string frmMain::DriveCaption(int index) const {
+    return TextOf(IDC_CHKDRIVE_0 + index);
+}
+
+bool frmMain::FollowingMode() const {
+    return SendMessageW(Control(IDC_OPTION1_0), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+std::string frmMain::SourceText() const {
+    return TextOf(IDC_TXTSOURCEADM);
+}
+
+std::string frmMain::NewText() const {
+    return TextOf(IDC_TXTNEWADM);
+}
+
+int frmMain::MsgBox(const std::string& text, int style, const std::string& title) {
+    const std::wstring wideText = Widen(text);
+    const std::wstring wideTitle = Widen(title.empty() ? msg::kAppTitle : title);
+    return MessageBoxW(window_, wideText.c_str(), wideTitle.c_str(), static_cast<UINT>(style));
+}
+
+void frmMain::Beep() {
+    MessageBeep(MB_OK);
+}
+
+// ---- Event procedures ----
+
+void frmMain::Form_Load() {
+    for (int i = 0; i < kDriveCount; ++i) {
+        SetTextOf(IDC_CHKDRIVE_0 + i, std::string(1, static_cast<char>('A' + i)) + ":");
+    }
+    state_.strSourceADM = DefaultSourcePath(WindowsFolder());
+    SetTextOf(IDC_TXTSOURCEADM, state_.strSourceADM);
+    state_.strNewADM = DefaultNewPath(state_.strSourceADM);
+    SetTextOf(IDC_TXTNEWADM, state_.strNewADM);
+}
+
+// Leaves `cancel` unset: the window always closes, nothing is saved and nothing is asked.
+void frmMain::Form_Unload(bool& cancel) {
+    (void)cancel;
+}
+
+void frmMain::cmdSelect_Click(std::int16_t index) {
+    for (int i = 0; i < kDriveCount; ++i)
+        SetDriveValue(i, SelectedValue(index, DriveValue(i)));
+}
+
+void frmMain::cmdRunGPEdit_Click() {
+    const std::string commandLine = SnapInCommandLine(WindowsFolder());
+    std::string why;
+    if (!StartMinimised(commandLine, why)) {
+        MsgBox(msg::SnapInLaunchFailed(commandLine, why), kMbCritical, msg::kAppTitle);
+    }
+}
+
+void frmMain::Command1_Click() {
+    tarnwick::Command1_Click(*this, state_);
+}
+
+void frmMain::Timer1_Timer() {
+    label3Left_ = NextCreditLeft(label3Left_, kInnerWidthTwips);
+    PlaceLabel3();
+}
+
+void frmMain::Help_About_Click() {
+    MsgBox(msg::AboutText(), MB_OK | MB_ICONINFORMATION, msg::kAboutTitle);
+}
+
+void frmMain::LegalInfo_Click() {
+    MsgBox(msg::LegalText(), MB_OK | MB_ICONINFORMATION, msg::kLegalTitle);
+}
+
+// ---- Window procedure ----
+
+LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        auto* form = static_cast<frmMain*>(create->lpCreateParams);
+        form->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<frmMain*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    return form->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_TIMER:
+            if (wParam == ID_TIMER1) Timer1_Timer();
+            return 0;
+        case WM_CTLCOLORSTATIC:
+            return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        case WM_ACTIVATE:
+            // Keeps the keyboard focus on the control that had it, as a dialog would.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                focusBeforeDeactivation_ = GetFocus();
+            } else if (focusBeforeDeactivation_ != nullptr) {
+                SetFocus(focusBeforeDeactivation_);
+            }
+            return 0;
+        case 0x02E0: {  // WM_DPICHANGED
+            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        }
+        case WM_CLOSE: {
+            bool cancel = false;
+            Form_Unload(cancel);
+            if (!cancel) DestroyWindow(window_);
+            return 0;
+        }
+        case WM_DESTROY:
+            KillTimer(window_, ID_TIMER1);
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(window_, message, wParam, lParam);
+    }
+}
+
+void frmMain::OnCommand(int id, int notification) {
+    if (IsSelectButton(id) && notification == BN_CLICKED) {
+        cmdSelect_Click(static_cast<std::int16_t>(id - IDC_CMDSELECT_0));
+    } else if (id == IDC_COMMAND1 && notification == BN_CLICKED) {
+        Command1_Click();
+    } else if (id == IDC_CMDRUNGPEDIT && notification == BN_CLICKED) {
+        cmdRunGPEdit_Click();
+    } else if ((id == IDC_OPTION1_0 || id == IDC_OPTION1_1) && notification == BN_CLICKED) {
+        KeepOptionGroupTabStop();
+    } else if (id == IDM_HELP_ABOUT) {
+        Help_About_Click();
+    } else if (id == IDM_LEGAL_INFO) {
+        LegalInfo_Click();
+    } else if (id == IDOK) {
+        // Enter, turned into IDOK by the dialog keys: it presses the focused push button.
+        HWND focus = GetFocus();
+        if (focus != nullptr && GetParent(focus) == window_ &&
+            (GetWindowLongW(focus, GWL_STYLE) & BS_TYPEMASK) == BS_PUSHBUTTON &&
+            !IsDriveBox(GetDlgCtrlID(focus))) {
+            SendMessageW(focus, BM_CLICK, 0, 0);
+        }
+    }
+}
+
+LRESULT frmMain::OnCtlColorStatic(HDC dc, HWND control) {
+    if (control != Control(IDC_LABEL3)) {
+        return DefWindowProcW(window_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(control));
+    }
+    SetTextColor(dc, kCreditColour);
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void frmMain::OnDpiChanged(int dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    DeleteFonts();
+    CreateFonts();
+    for (const ControlSpec& spec : FormControls()) {
+        SendMessageW(Control(spec.id), WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec.id)),
+                     TRUE);
+    }
+    LoadIcons();
+    PlaceControls();
+    SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// ---- Building the window ----
+
+void frmMain::CreateControls() {
+    // Created in ascending tab index: the creation order is the Tab key's order.
+    for (const ControlSpec& spec : FormControls()) {
+        const std::wstring caption = Widen(spec.caption);
+        const DWORD exStyle = spec.kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
+        HWND control = CreateWindowExW(
+            exStyle, ClassOf(spec.kind), caption.c_str(), StyleOf(spec), 0, 0, 0, 0, window_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec.id)), FALSE);
+    }
+    // The icons lie in front of their buttons and the frames behind everything; neither takes
+    // the focus, so the Tab order stays as created.
+    for (const ControlSpec& spec : FormControls()) {
+        HWND insertAfter = spec.kind == ControlKind::Picture ? HWND_TOP
+                           : spec.kind == ControlKind::Frame ? HWND_BOTTOM
+                                                             : nullptr;
+        if (insertAfter != nullptr) {
+            SetWindowPos(Control(spec.id), insertAfter, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
+    SendMessageW(Control(IDC_OPTION1_0), BM_SETCHECK, BST_CHECKED, 0);
+    KeepOptionGroupTabStop();
+    focusBeforeDeactivation_ = Control(IDC_COMMAND1);
+}
+
+void frmMain::CreateFonts() {
+    LOGFONTW base{};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof base, &base);
+    HDC screen = GetDC(nullptr);
+    const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    base.lfHeight = MulDiv(base.lfHeight, dpi_, systemDpi);
+    defaultFont_ = CreateFontIndirectW(&base);
+
+    LOGFONTW named{};
+    named.lfHeight = -MulDiv(kPointSizeHundredths, dpi_, 72 * 100);
+    named.lfCharSet = DEFAULT_CHARSET;
+    named.lfQuality = DEFAULT_QUALITY;
+    named.lfWeight = FW_BOLD;
+    lstrcpynW(named.lfFaceName, L"MS Sans Serif", LF_FACESIZE);
+    boldFont_ = CreateFontIndirectW(&named);
+    named.lfWeight = FW_NORMAL;
+    lstrcpynW(named.lfFaceName, L"Arial", LF_FACESIZE);
+    creditFont_ = CreateFontIndirectW(&named);
+}
+
+void frmMain::DeleteFonts() {
+    for (HFONT* font : {&defaultFont_, &boldFont_, &creditFont_}) {
+        if (*font != nullptr) DeleteObject(*font);
+        *font = nullptr;
+    }
+}
+
+void frmMain::LoadIcons() {
+    for (const ControlSpec& spec : FormControls()) {
+        if (spec.kind != ControlKind::Picture) continue;
+        HICON icon = LoadIconAt(instance_, spec.iconId, MulDiv(kButtonIconPx, dpi_, 96));
+        auto previous = reinterpret_cast<HICON>(
+            SendMessageW(Control(spec.id), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0));
+        if (previous != nullptr) DestroyIcon(previous);
+    }
+    HICON large = LoadIconAt(instance_, IDI_TARNWICK, MulDiv(kLargeIconPx, dpi_, 96));
+    HICON small = LoadIconAt(instance_, IDI_TARNWICK, MulDiv(kSmallIconPx, dpi_, 96));
+    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    if (largeIcon_ != nullptr) DestroyIcon(largeIcon_);
+    if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
+    largeIcon_ = large;
+    smallIcon_ = small;
+}
+
+void frmMain::PlaceControls() {
+    for (const ControlSpec& spec : FormControls()) {
+        int x = Px(spec.place.left);
+        int y = Px(spec.place.top);
+        if (const ControlSpec* frame = FindSpec(spec.containerId); frame != nullptr) {
+            // A frame's children sit at their own offset from the frame's corner.
+            x += Px(frame->place.left);
+            y += Px(frame->place.top);
+        }
+        SetWindowPos(Control(spec.id), nullptr, x, y, Px(spec.place.width), Px(spec.place.height),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    PlaceLabel3();
+}
+
+void frmMain::PlaceLabel3() {
+    const ControlSpec* label = FindSpec(IDC_LABEL3);
+    SetWindowPos(Control(IDC_LABEL3), nullptr, Px(label3Left_), Px(label->place.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void frmMain::SizeWindowForClientArea() {
+    RECT rect{0, 0, Px(kInnerWidthTwips), Px(kInnerHeightTwips)};
+    ClientToWindowRect(rect, kWindowStyle, true, 0, dpi_);
+    SetWindowPos(window_, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void frmMain::KeepOptionGroupTabStop() {
+    // The Tab key enters the option pair once, at the selected button.
+    for (int id : {IDC_OPTION1_0, IDC_OPTION1_1}) {
+        HWND option = Control(id);
+        LONG style = GetWindowLongW(option, GWL_STYLE);
+        const bool selected = SendMessageW(option, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        style = selected ? (style | WS_TABSTOP) : (style & ~static_cast<LONG>(WS_TABSTOP));
+        SetWindowLongW(option, GWL_STYLE, style);
+    }
+}
+
+// ---- Small helpers ----
+
+std::string frmMain::TextOf(int id) const {
+    HWND control = Control(id);
+    const int length = GetWindowTextLengthW(control);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(control, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied));
+    return Narrow(text);
+}
+
+void frmMain::SetTextOf(int id, const std::string& text) {
+    SetWindowTextW(Control(id), Widen(text).c_str());
+}
+
+void frmMain::SetDriveValue(int index, std::int16_t value) {
+    SendMessageW(Control(IDC_CHKDRIVE_0 + index), BM_SETCHECK,
+                 value == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+int frmMain::Px(int twips) const {
+    return Scale(twips, dpi_);
+}
+
+HFONT frmMain::FontFor(int id) const {
+    switch (FontOf(id)) {
+        case FontKind::BoldSansSerif:
+            return boldFont_;
+        case FontKind::Credit:
+            return creditFont_;
+        default:
+            return defaultFont_;
+    }
+}
+
+}  // namespace tarnwick::app

@@ -1,0 +1,124 @@
+// The "Make ADM" command. A failing statement is skipped, as the command always did: a failed test
+// runs the action behind it (its message), and a failed read leaves the variable as it was. Unlike
+// before, success is what the generator reports, never just "something exists at the new path".
+#include "generate/MakeCommand.h"
+
+#include <utility>
+
+#include "fileio/mdlAPIFiles.h"
+#include "generate/EntryText.h"
+#include "generate/GenerateADM.h"
+#include "generate/Messages.h"
+
+namespace tarnwick {
+namespace {
+
+// Runs one statement; a statement that fails is skipped.
+template <class Statement>
+void Attempt(Statement&& statement) {
+    try {
+        std::forward<Statement>(statement)();
+    } catch (...) {
+    }
+}
+
+// A branch test that fails counts as true: the action behind it runs.
+template <class Test>
+bool TestOrTrue(Test&& test) {
+    try {
+        return std::forward<Test>(test)();
+    } catch (...) {
+        return true;
+    }
+}
+
+int CountTickedDrives(const FormView& view) {
+    int total = 0;
+    for (int i = 0; i < kDriveCount; ++i) {
+        // Only the value 1 ticks a box; counting the same way as the mask keeps the two agreeing.
+        Attempt([&] { total += view.DriveValue(i) == kTicked ? 1 : 0; });
+    }
+    return total;
+}
+
+// Two texts naming one file would let the generator replace the source with its own copy.
+bool NamesTheSource(const FormState& state) {
+    return state.strNewADM == state.strSourceADM ||
+           fileio::SameFile(state.strNewADM, state.strSourceADM);
+}
+
+// Asks before replacing whatever is at the new path; true when the command may go on.
+bool MayWriteNewPath(FormView& view, const FormState& state) {
+    if (!TestOrTrue([&] { return fileio::FileExists(state.strNewADM); })) return true;
+    int answer = 0;
+    Attempt([&] {
+        answer = view.MsgBox(msg::OverwritePrompt(state.strNewADM), kMbYesNo, msg::kAppTitle);
+    });
+    // Only an explicit Yes replaces a file; a box that failed to show is no consent.
+    return answer == kIdYes;
+}
+
+GenerateResult Generate(const FormView& view, FormState& state) {
+    try {
+        return GenerateADM(view, state);
+    } catch (...) {
+        GenerateResult failed;
+        failed.status = GenerateStatus::WriteFailed;
+        return failed;  // no message of its own: reported as the unspecified error
+    }
+}
+
+void ReportFailure(FormView& view, const FormState& state, const GenerateResult& result) {
+    if (result.status == GenerateStatus::SourceOpenFailed) {
+        view.MsgBox(msg::ErrorOpening(state.strSourceADM, result.error.text), kMbCritical, "");
+    } else if (!result.message.empty()) {
+        view.MsgBox(result.message, kMbCritical, msg::kAppTitle);
+    } else {
+        view.MsgBox(msg::kUnspecifiedError, kMbOk, "");
+    }
+}
+
+void ReportOutcome(FormView& view, const FormState& state, const GenerateResult& result) {
+    const bool created =
+        result.ok() && TestOrTrue([&] { return fileio::FileExists(state.strNewADM); });
+    if (!created) {
+        Attempt([&] { ReportFailure(view, state, result); });
+        return;
+    }
+    Attempt([&] { view.Beep(); });
+    Attempt([&] { view.MsgBox(msg::CreatedSuccessfully(state.strNewADM), kMbOk, msg::kAppTitle); });
+}
+
+// Shows one message; the click stops after it whether or not the box could be shown.
+void Say(FormView& view, const std::string& text, int style, const std::string& title) {
+    Attempt([&] { view.MsgBox(text, style, title); });
+}
+
+}  // namespace
+
+void Command1_Click(FormView& view, FormState& state) {
+    if (TestOrTrue([&] { return view.NewText() == msg::kAcknowledgementTrigger; })) {
+        return Say(view, msg::kAcknowledgement, kMbOk, "");
+    }
+
+    if (CountTickedDrives(view) == 0)
+        return Say(view, msg::kSelectDrives, kMbCritical, msg::kAppTitle);
+
+    Attempt([&] { state.strSourceADM = view.SourceText(); });
+    if (!TestOrTrue([&] { return fileio::FileExists(state.strSourceADM); })) {
+        return Say(view, msg::SourceNotFound(state.strSourceADM), kMbCritical, msg::kAppTitle);
+    }
+
+    Attempt([&] { state.strNewADM = view.NewText(); });
+    if (TestOrTrue([&] { return NamesTheSource(state); })) {
+        return Say(view, msg::kDifferentFile, kMbOk, "");
+    }
+
+    if (!MayWriteNewPath(view, state)) return;
+
+    Attempt([&] { state.dblDriveMask = GetDriveMask(view); });
+    const GenerateResult result = Generate(view, state);
+    ReportOutcome(view, state, result);
+}
+
+}  // namespace tarnwick

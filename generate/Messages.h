@@ -1,0 +1,93 @@
+// Every text that Tarnwick shows in a message box or a window caption, in one place. Texts that
+// the program has always shown stay exactly as they are, spelling included.
+#pragma once
+
+#include <string>
+
+namespace tarnwick::msg {
+
+inline constexpr const char* kCrLf = "\r\n";
+
+// The application's title: message boxes without a title of their own bear it.
+inline constexpr const char* kAppTitle = "Tarnwick";
+inline constexpr const char* kWindowCaption = "Tarnwick 1.1";
+inline constexpr const char* kVersion = "1.02";
+
+// Typed into the new-path box, this word shows the acknowledgement instead of making a template.
+inline constexpr const char* kAcknowledgementTrigger = "brisk";
+
+// M1
+inline constexpr const char* kAcknowledgement =
+    "Many thanks to the friend of Tarnwick who helped so patiently with debugging.";
+
+// M2
+inline constexpr const char* kSelectDrives = "Please select one or more drives.";
+
+// M3
+inline std::string SourceNotFound(const std::string& sourcePath) {
+    return "Default ADM file '" + sourcePath + "' not found." + kCrLf +
+           "Please specify a valid path to default adm (system.adm)";
+}
+
+// M4
+inline constexpr const char* kDifferentFile = "Please specify a different ADM file.";
+
+// M5
+inline std::string OverwritePrompt(const std::string& newPath) {
+    return "'" + newPath + "' already exists. Overwrite?";
+}
+
+// M6. The second line states what is true: the source is only ever read.
+inline std::string CreatedSuccessfully(const std::string& newPath) {
+    return "'" + newPath + "' was created succesfully" + kCrLf + "The source file was not changed.";
+}
+
+// M7
+inline constexpr const char* kUnspecifiedError = "Unspecified error!.";
+
+// The source template could not be opened for reading.
+inline std::string ErrorOpening(const std::string& sourcePath, const std::string& reason) {
+    return "ERROR openning " + sourcePath + "." + kCrLf + reason;
+}
+
+// The Group Policy editor could not be started.
+inline std::string SnapInLaunchFailed(const std::string& commandLine, const std::string& reason) {
+    return std::string("The Group Policy editor could not be started.") + kCrLf + kCrLf +
+           "Command: " + commandLine + kCrLf + "Reason: " + reason;
+}
+
+// The scrolling credit line; it must fit the label (2610 twips in Arial 8.25).
+inline constexpr const char* kCreditLine = "Tarnwick - restrict any set of drives";
+
+inline constexpr const char* kAboutTitle = "About Tarnwick";
+inline std::string AboutText() {
+    return std::string("Tarnwick ") + kVersion + kCrLf + kCrLf +
+           "Writes a copy of the system's administrative template (system.adm) whose two drive "
+           "policies offer any set of drives from A to Z that you tick." +
+           kCrLf + kCrLf + "Copyright (c) 2026 the Tarnwick developers";
+}
+
+inline constexpr const char* kLegalTitle = "Tarnwick - Legal Info";
+inline std::string LegalText() {
+    return std::string("Tarnwick ") + kVersion + kCrLf +
+           "Copyright (c) 2026 the Tarnwick developers" + kCrLf + kCrLf +
+           "Tarnwick is free software under the MIT License:" + kCrLf + kCrLf +
+           "Permission is hereby granted, free of charge, to any person obtaining a copy of this "
+           "software and associated documentation files (the \"Software\"), to deal in the "
+           "Software without restriction, including without limitation the rights to use, copy, "
+           "modify, merge, publish, distribute, sublicense, and/or sell copies of the Software, "
+           "and to permit persons to whom the Software is furnished to do so, subject to the "
+           "following conditions:" +
+           kCrLf + kCrLf +
+           "The above copyright notice and this permission notice shall be included in all "
+           "copies or substantial portions of the Software." +
+           kCrLf + kCrLf +
+           "THE SOFTWARE IS PROVIDED \"AS IS\", WITHOUT WARRANTY OF ANY KIND, EXPRESS OR "
+           "IMPLIED, INCLUDING BUT NOT LIMITED TO THE WARRANTIES OF MERCHANTABILITY, FITNESS FOR "
+           "A PARTICULAR PURPOSE AND NONINFRINGEMENT. IN NO EVENT SHALL THE AUTHORS OR COPYRIGHT "
+           "HOLDERS BE LIABLE FOR ANY CLAIM, DAMAGES OR OTHER LIABILITY, WHETHER IN AN ACTION OF "
+           "CONTRACT, TORT OR OTHERWISE, ARISING FROM, OUT OF OR IN CONNECTION WITH THE SOFTWARE "
+           "OR THE USE OR OTHER DEALINGS IN THE SOFTWARE.";
+}
+
+}  // namespace tarnwick::msg

@@ -1,0 +1,250 @@
+// Command1_Click against a recording window and real files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "generate/FormState.h"
+#include "generate/MakeCommand.h"
+#include "generate/Messages.h"
+#include "tests/make/RecordingView.h"
+#include "tests/make/TemplateFiles.h"
+
+namespace tarnwick::test {
+namespace {
+
+const Shown& Last(const RecordingView& view) {
+    return view.shown.back();
+}
+
+class MakeCommandTest : public ::testing::Test {
+  protected:
+    ScratchDir dir;
+    std::string source = dir / "system.adm";
+    std::string target = dir / "system_TRNW.adm";
+    RecordingView view;
+    FormState state;
+
+    void SetUp() override {
+        WriteBytes(source, kFourLineTemplate);
+        view.sourceText = source;
+        view.newText = target;
+    }
+
+    void Click() { Command1_Click(view, state); }
+
+    Shown Success() const { return {msg::CreatedSuccessfully(target), kMbOk, msg::kAppTitle}; }
+};
+
+TEST_F(MakeCommandTest, TriggerWordThanksBeforeAnyCheckAndTouchesNothing) {
+    view.newText = "brisk";
+    view.sourceText = "";
+    Click();
+    EXPECT_EQ(view.shown, (std::vector<Shown>{{msg::kAcknowledgement, kMbOk, ""}}));
+    EXPECT_EQ(view.sourceReads, 0);
+    EXPECT_EQ(state.strNewADM, "");
+    EXPECT_EQ(std::string(msg::kAcknowledgement).find_first_of("\r\n"), std::string::npos);
+}
+
+TEST_F(MakeCommandTest, TriggerWordIsExactOtherwiseItIsAPath) {
+    for (const char* text : {"Brisk", "BRISK", " brisk", "brisk ", "brisk.adm"}) {
+        view.shown.clear();
+        view.newText = text;
+        Click();  // nothing ticked: the selection check answers
+        ASSERT_EQ(view.shown.size(), 1u) << text;
+        EXPECT_EQ(Last(view), (Shown{msg::kSelectDrives, kMbCritical, "Tarnwick"})) << text;
+    }
+}
+
+TEST_F(MakeCommandTest, NoTickedDriveStopsBeforeTheSourceIsRead) {
+    view.following = false;  // the mode plays no part: ticks are counted
+    view.values[3] = 2;      // only the value 1 ticks a box
+    view.values[4] = -1;
+    Click();
+    EXPECT_EQ(view.shown,
+              (std::vector<Shown>{{"Please select one or more drives.", 16, "Tarnwick"}}));
+    EXPECT_EQ(view.sourceReads, 0);
+    EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+TEST_F(MakeCommandTest, MissingSourceNamesThePathInM3) {
+    view.Tick({'C'});
+    for (const std::string& missing : {dir / "nothing.adm", std::string()}) {
+        view.shown.clear();
+        view.sourceText = missing;
+        Click();
+        EXPECT_EQ(view.shown, (std::vector<Shown>{{"Default ADM file '" + missing +
+                                                       "' not found.\r\nPlease specify a valid "
+                                                       "path to default adm (system.adm)",
+                                                   16, "Tarnwick"}}));
+        EXPECT_EQ(state.strSourceADM, missing);
+    }
+}
+
+TEST_F(MakeCommandTest, NewPathNamingTheSourceGetsM4AndTheSourceStaysAsItWas) {
+    view.Tick({'C', 'D', 'E'});
+    std::vector<std::string> sameFile = {source, dir.path().string() + "/./system.adm"};
+#ifdef _WIN32
+    sameFile.push_back(dir / "SYSTEM.ADM");  // Windows names ignore letter case
+#endif
+    for (const std::string& text : sameFile) {
+        view.shown.clear();
+        view.newText = text;
+        Click();
+        EXPECT_EQ(view.shown, (std::vector<Shown>{{"Please specify a different ADM file.", 0, ""}}))
+            << text;
+        EXPECT_EQ(state.strNewADM, text);
+    }
+    EXPECT_EQ(ReadBytes(source), kFourLineTemplate);
+}
+
+TEST_F(MakeCommandTest, SourceCheckComesBeforeTheDistinctTargetCheck) {
+    view.Tick({'C'});
+    view.sourceText = view.newText = dir / "absent.adm";
+    Click();
+    ASSERT_EQ(view.shown.size(), 1u);
+    EXPECT_EQ(Last(view).text.rfind("Default ADM file '", 0), 0u);
+}
+
+TEST_F(MakeCommandTest, FreshTargetIsWrittenThenOneBeepAndM6) {
+    view.Tick({'C', 'D', 'E'});
+    Click();
+    EXPECT_EQ(view.shown, (std::vector<Shown>{kBeep, Success()}));
+    EXPECT_EQ(Success().text,
+              "'" + target + "' was created succesfully\r\nThe source file was not changed.");
+    EXPECT_EQ(ReadBytes(target), FourLineTemplateForCDE());
+    EXPECT_EQ(ReadBytes(source), kFourLineTemplate);
+    EXPECT_EQ(state.dblDriveMask, 28.0);
+    EXPECT_EQ(state.strSourceADM, source);
+    EXPECT_EQ(state.strNewADM, target);
+}
+
+TEST_F(MakeCommandTest, ExistingTargetIsKeptOnNoAndReplacedOnYes) {
+    view.Tick({'C', 'D', 'E'});
+    const Bytes old(500, 0x41);  // longer than the result, so a leftover tail would show
+    const Shown prompt{"'" + target + "' already exists. Overwrite?", 4, "Tarnwick"};
+
+    WriteBytes(target, old);
+    view.answers = {kIdNo};
+    Click();
+    EXPECT_EQ(view.shown, (std::vector<Shown>{prompt}));
+    EXPECT_EQ(ReadBytes(target), old);
+
+    view.shown.clear();
+    view.answers = {kIdYes};
+    Click();
+    EXPECT_EQ(view.shown, (std::vector<Shown>{prompt, kBeep, Success()}));
+    EXPECT_EQ(ReadBytes(target), FourLineTemplateForCDE());
+}
+
+TEST_F(MakeCommandTest, PromptThatCannotBeAnsweredReplacesNothing) {
+    view.Tick({'C'});
+    WriteBytes(target, Bytes{1, 2, 3});
+    view.answers.clear();  // the box fails
+    Click();
+    ASSERT_EQ(view.shown.size(), 1u);
+    EXPECT_EQ(ReadBytes(target), (Bytes{1, 2, 3}));
+}
+
+TEST_F(MakeCommandTest, UnopenableSourceShowsErrorOpenningNeverM6) {
+    // A folder passes the existence check but cannot be read; the target existed before.
+    view.Tick({'C'});
+    const std::string folder = dir / "folder.adm";
+    std::filesystem::create_directory(folder);
+    view.sourceText = folder;
+    WriteBytes(target, Bytes{9, 9});
+    view.answers = {kIdYes};
+    Click();
+    ASSERT_EQ(view.shown.size(), 2u);
+    const Shown& error = Last(view);
+    EXPECT_EQ(error.text.rfind("ERROR openning " + folder + ".\r\n", 0), 0u) << error.text;
+    EXPECT_GT(error.text.size(), ("ERROR openning " + folder + ".\r\n").size());  // the reason
+    EXPECT_EQ(error.style, 16);
+    EXPECT_EQ(error.title, "");
+    EXPECT_EQ(ReadBytes(target), (Bytes{9, 9}));
+}
+
+TEST_F(MakeCommandTest, FailedGenerationIsReportedAsAFailureWithoutBeep) {
+    view.Tick({'C'});
+    struct Case {
+        const char* name;
+        std::string target;
+        bool existedBefore;
+    };
+    const std::string folderTarget = dir / "already-a-folder";
+    std::filesystem::create_directory(folderTarget);
+    const std::vector<Case> cases = {
+        {"empty new path", "", false},
+        {"folder that does not exist", dir / "no-such-folder/new.adm", false},
+        {"new path names a folder", folderTarget, true},
+    };
+    for (const Case& c : cases) {
+        view.shown.clear();
+        view.newText = c.target;
+        view.answers = {kIdYes};
+        Click();
+        ASSERT_FALSE(view.shown.empty()) << c.name;
+        EXPECT_EQ(view.shown.size(), c.existedBefore ? 2u : 1u) << c.name;
+        const Shown& report = Last(view);
+        EXPECT_NE(report.style, kMbYesNo) << c.name;
+        EXPECT_TRUE(report.text == msg::kUnspecifiedError || report.style == kMbCritical)
+            << c.name << ": " << report.text;
+        EXPECT_EQ(report.text.find("succesfully"), std::string::npos) << c.name;
+        EXPECT_EQ(std::count(view.shown.begin(), view.shown.end(), kBeep), 0) << c.name;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(folderTarget));
+}
+
+TEST_F(MakeCommandTest, TooFewMarkersKeepsTheOldTargetAndSaysSo) {
+    view.Tick({'C'});
+    WriteBytes(source, Wide("abcdonly\r\nnothing else\r\n"));
+    WriteBytes(target, Bytes{7});
+    view.answers = {kIdYes};
+    Click();
+    ASSERT_EQ(view.shown.size(), 2u);
+    EXPECT_EQ(Last(view).style, kMbCritical);
+    EXPECT_FALSE(Last(view).text.empty());
+    EXPECT_EQ(ReadBytes(target), Bytes{7});
+}
+
+TEST_F(MakeCommandTest, FailingBoxReadsAddNothingToTheCount) {
+    view.values[2] = 1;
+    view.failingDrives = {2};
+    Click();
+    EXPECT_EQ(view.shown, (std::vector<Shown>{{msg::kSelectDrives, kMbCritical, "Tarnwick"}}));
+}
+
+TEST_F(MakeCommandTest, FailingMaskLeavesTheOldMaskAndNeverClaimsSuccess) {
+    view.Tick({'C'});
+    view.failingDrives = {5};  // counted as nothing, but the mask and the entry need every box
+    state.dblDriveMask = 99;
+    Click();
+    EXPECT_EQ(state.dblDriveMask, 99);
+    EXPECT_EQ(std::count(view.shown.begin(), view.shown.end(), kBeep), 0);
+    ASSERT_FALSE(view.shown.empty());
+    EXPECT_EQ(Last(view).text.find("succesfully"), std::string::npos);
+}
+
+TEST_F(MakeCommandTest, FailingPathReadsKeepTheEarlierValues) {
+    view.Tick({'C', 'D', 'E'});
+    // The first read is the trigger test: failing, its message runs.
+    view.failingNewTextReads = {1};
+    Click();
+    EXPECT_EQ(view.shown, (std::vector<Shown>{{msg::kAcknowledgement, kMbOk, ""}}));
+
+    // The second read fails: strNewADM keeps the path it held, and the command writes there.
+    view.shown.clear();
+    view.newTextReads = 0;
+    view.failingNewTextReads = {2};
+    view.newText = dir / "typed.adm";
+    state.strNewADM = target;
+    Click();
+    EXPECT_EQ(view.shown, (std::vector<Shown>{kBeep, Success()}));
+    EXPECT_EQ(ReadBytes(target), FourLineTemplateForCDE());
+    EXPECT_FALSE(std::filesystem::exists(dir / "typed.adm"));
+}
+
+}  // namespace
+}  // namespace tarnwick::test

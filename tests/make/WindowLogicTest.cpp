@@ -1,0 +1,104 @@
+// The window's commands that need no window: the credit line, the selection buttons, the snap-in
+// command line and the twips-to-pixels rule.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/CreditLine.h"
+#include "app/FormLayout.h"
+#include "app/SelectionButtons.h"
+#include "app/SnapInCommand.h"
+#include "app/Twips.h"
+
+namespace tarnwick::app {
+namespace {
+
+TEST(CreditLine, FromTheDesignPositionThe217thTickRestartsAtTheRightEdge) {
+    int left = kLabel3StartLeft;
+    for (int tick = 1; tick <= 216; ++tick) {
+        left = NextCreditLeft(left, kInnerWidthTwips);
+        ASSERT_EQ(left, kLabel3StartLeft - 30 * tick) << "tick " << tick;
+    }
+    EXPECT_EQ(left, 30);
+    EXPECT_EQ(NextCreditLeft(left, kInnerWidthTwips), 6810);
+}
+
+TEST(CreditLine, RestartsEvery227TicksAndNeverRestsAtOrLeftOfTheEdge) {
+    int left = kInnerWidthTwips;
+    std::vector<int> restarts;
+    for (int tick = 1; tick <= 3 * 227; ++tick) {
+        const int next = NextCreditLeft(left, kInnerWidthTwips);
+        ASSERT_GT(next, 0);
+        if (next > left) restarts.push_back(tick);
+        left = next;
+    }
+    EXPECT_EQ(restarts, (std::vector<int>{227, 454, 681}));
+}
+
+TEST(CreditLine, RestartsWhenTheStepReachesZeroOrGoesBelowIt) {
+    EXPECT_EQ(NextCreditLeft(31, 6810), 1);
+    EXPECT_EQ(NextCreditLeft(30, 6810), 6810);
+    EXPECT_EQ(NextCreditLeft(29, 6810), 6810);
+}
+
+std::vector<std::int16_t> Press(std::vector<std::int16_t> boxes, std::int16_t button) {
+    for (std::int16_t& box : boxes)
+        box = SelectedValue(button, box);
+    return boxes;
+}
+
+TEST(SelectionButtons, SelectDeselectAndInvertEveryBox) {
+    const std::vector<std::int16_t> mixed = {1, 0, 0, 1, 1, 0};
+    const std::vector<std::int16_t> none(6, 0), all(6, 1);
+    EXPECT_EQ(Press(mixed, kSelectAll), all);
+    EXPECT_EQ(Press(mixed, kDeselectAll), none);
+    EXPECT_EQ(Press(mixed, kInvertSelection), (std::vector<std::int16_t>{0, 1, 1, 0, 0, 1}));
+    EXPECT_EQ(Press(Press(mixed, kInvertSelection), kInvertSelection), mixed);
+    EXPECT_EQ(Press(Press(mixed, kSelectAll), kInvertSelection), none);
+    EXPECT_EQ(Press(Press(mixed, kDeselectAll), kInvertSelection), all);
+}
+
+TEST(SelectionButtons, InvertTicksAnyValueOtherThanOne) {
+    // Only 1 is a tick; indexes past 2 invert like 2 does.
+    EXPECT_EQ(SelectedValue(2, 2), 1);
+    EXPECT_EQ(SelectedValue(2, -1), 1);
+    EXPECT_EQ(SelectedValue(7, 1), 0);
+}
+
+TEST(SnapInCommand, QuotesTheSnapInPathWhateverTheWindowsFolder) {
+    struct Case {
+        std::string windir, expected;
+    };
+    const std::vector<Case> cases = {
+        {"C:\\WINDOWS", "mmc.exe \"C:\\WINDOWS\\system32\\gpedit.msc\""},
+        {"C:\\MY WIN", "mmc.exe \"C:\\MY WIN\\system32\\gpedit.msc\""},
+        {"", "mmc.exe \"\\system32\\gpedit.msc\""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SnapInCommandLine(c.windir), c.expected) << c.windir;
+}
+
+TEST(Twips, FifteenTwipsToThePixelAt96DpiAndScaledWithTheDpi) {
+    EXPECT_EQ(Scale(6810, 96), 454);
+    EXPECT_EQ(Scale(5115, 96), 341);
+    EXPECT_EQ(Scale(2411, 96), 160);  // cut, not rounded
+    EXPECT_EQ(Scale(6810, 144), 681);
+    EXPECT_EQ(Scale(6810, 192), 908);
+}
+
+TEST(FormLayout, TabIndexesRunFromZeroTo44WithoutGapsOrRepeats) {
+    std::set<int> seen;
+    int previous = -1;
+    for (const ControlSpec& spec : FormControls()) {
+        EXPECT_EQ(spec.tabIndex, previous + 1) << spec.id;
+        previous = spec.tabIndex;
+        EXPECT_TRUE(seen.insert(spec.id).second) << "id used twice: " << spec.id;
+    }
+    EXPECT_EQ(previous, 44);
+}
+
+}  // namespace
+}  // namespace tarnwick::app
