@@ -55,7 +55,7 @@ TEST_F(FileTest, WriteFileBytesOpensByTheFirstRuleThatApplies) {
     int n = 0;
     for (const WriteCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string path = dir.File("w" + std::to_string(++n));
+        const std::string path = dir.File(std::to_string(++n) + ".bin");
         if (c.existing) WriteAll(path, "0123456789");
         EXPECT_EQ(WriteFileBytes(Data("ab"), path, c.offset, c.overwrite), c.status);
         EXPECT_EQ(ReadAll(path), c.after);

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <system_error>
 
@@ -49,7 +48,12 @@ std::string Utf8(const fs::path& path) {
 std::string ReadAll(const std::string& path) {
     std::ifstream in(FsPath(path), std::ios::binary);
     if (!in) throw std::runtime_error("cannot open " + path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string bytes;
+    char piece[1 << 16];
+    while (in.read(piece, sizeof piece) || in.gcount() > 0) {
+        bytes.append(piece, static_cast<std::size_t>(in.gcount()));
+    }
+    return bytes;
 }
 
 void WriteAll(const std::string& path, std::string_view bytes) {
