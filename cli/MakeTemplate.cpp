@@ -28,10 +28,10 @@ bool IsFolder(const std::string& path) {
 
 std::optional<CliResult> CheckSource(const std::string& source) {
     if (!fileio::FileExists(source)) {
-        return Refused("cannot read the source template '" + source + "': it does not exist.");
+        return Refused("The source template \"" + source + "\" does not exist.");
     }
     if (IsFolder(source)) {
-        return Refused("cannot read the source template '" + source + "': it is a folder.");
+        return Refused("The source template \"" + source + "\" is a folder, not a file.");
     }
     return std::nullopt;
 }
@@ -40,13 +40,16 @@ std::optional<CliResult> CheckOutput(const std::string& source, const std::strin
                                      bool force) {
     // Text first, as the window does; then identity, which catches "./", links, case and 8.3 names.
     if (output == source || fileio::SameFile(source, output)) {
-        return Refused("will not write '" + output + "': it is the source template '" + source +
-                       "' itself. Choose another output path.");
+        return Refused("The output \"" + output + "\" is the source template \"" + source +
+                       "\" itself; choose another output path. Nothing was written.");
     }
     if (!fileio::FileExists(output)) return std::nullopt;
-    if (IsFolder(output)) return Refused("cannot write '" + output + "': it is a folder.");
+    if (IsFolder(output)) {
+        return Refused("The output \"" + output + "\" is a folder. Nothing was written.");
+    }
     if (!force) {
-        return Refused("'" + output + "' already exists. Use --force to replace it.");
+        return Refused("The output \"" + output +
+                       "\" already exists; use --force to replace it. Nothing was written.");
     }
     return std::nullopt;
 }

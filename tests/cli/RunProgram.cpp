@@ -3,8 +3,6 @@
 #include "tests/support/TestFiles.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #ifdef _WIN32
@@ -21,11 +19,6 @@ namespace tarnwick::test {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 #ifdef _WIN32
 
@@ -125,8 +118,8 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     const fs::path err = FsPath(scratchDir) / "run.err";
     ProgramRun run;
     run.exitCode = Spawn(program, args, out, err);
-    run.out = Slurp(out);
-    run.err = Slurp(err);
+    run.out = ReadAll(Utf8(out));
+    run.err = ReadAll(Utf8(err));
     fs::remove(out);
     fs::remove(err);
     return run;
