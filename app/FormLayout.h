@@ -9,6 +9,7 @@ namespace tarnwick::app {
 inline constexpr int kInnerWidthTwips = 6810;
 inline constexpr int kInnerHeightTwips = 5115;
 inline constexpr int kLabel3StartLeft = 6510;
+inline constexpr int kLabel3Top = 4900;
 
 enum class ControlKind { Frame, OptionButton, CheckBox, Label, TextBox, Button, Picture };
 

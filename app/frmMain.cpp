@@ -407,8 +407,7 @@ void frmMain::PlaceControls() {
 }
 
 void frmMain::PlaceLabel3() {
-    const ControlSpec* label = FindSpec(IDC_LABEL3);
-    SetWindowPos(Control(IDC_LABEL3), nullptr, Px(label3Left_), Px(label->place.top), 0, 0,
+    SetWindowPos(Control(IDC_LABEL3), nullptr, Px(label3Left_), Px(kLabel3Top), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

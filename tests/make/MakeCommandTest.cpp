@@ -21,14 +21,14 @@ const Shown& Last(const RecordingView& view) {
 
 class MakeCommandTest : public ::testing::Test {
   protected:
-    ScratchDir dir;
-    std::string source = dir / "system.adm";
-    std::string target = dir / "system_TRNW.adm";
+    TempDir dir;
+    std::string source = dir.File("system.adm");
+    std::string target = dir.File("system_TRNW.adm");
     RecordingView view;
     FormState state;
 
     void SetUp() override {
-        WriteBytes(source, kFourLineTemplate);
+        WriteAll(source, kFourLineTemplate);
         view.sourceText = source;
         view.newText = target;
     }
@@ -66,12 +66,12 @@ TEST_F(MakeCommandTest, NoTickedDriveStopsBeforeTheSourceIsRead) {
     EXPECT_EQ(view.shown,
               (std::vector<Shown>{{"Please select one or more drives.", 16, "Tarnwick"}}));
     EXPECT_EQ(view.sourceReads, 0);
-    EXPECT_FALSE(std::filesystem::exists(target));
+    EXPECT_FALSE(std::filesystem::exists(FsPath(target)));
 }
 
 TEST_F(MakeCommandTest, MissingSourceNamesThePathInM3) {
     view.Tick({'C'});
-    for (const std::string& missing : {dir / "nothing.adm", std::string()}) {
+    for (const std::string& missing : {dir.File("nothing.adm"), std::string()}) {
         view.shown.clear();
         view.sourceText = missing;
         Click();
@@ -85,9 +85,9 @@ TEST_F(MakeCommandTest, MissingSourceNamesThePathInM3) {
 
 TEST_F(MakeCommandTest, NewPathNamingTheSourceGetsM4AndTheSourceStaysAsItWas) {
     view.Tick({'C', 'D', 'E'});
-    std::vector<std::string> sameFile = {source, dir.path().string() + "/./system.adm"};
+    std::vector<std::string> sameFile = {source, dir.Path() + "/./system.adm"};
 #ifdef _WIN32
-    sameFile.push_back(dir / "SYSTEM.ADM");  // Windows names ignore letter case
+    sameFile.push_back(dir.File("SYSTEM.ADM"));  // Windows names ignore letter case
 #endif
     for (const std::string& text : sameFile) {
         view.shown.clear();
@@ -97,12 +97,12 @@ TEST_F(MakeCommandTest, NewPathNamingTheSourceGetsM4AndTheSourceStaysAsItWas) {
             << text;
         EXPECT_EQ(state.strNewADM, text);
     }
-    EXPECT_EQ(ReadBytes(source), kFourLineTemplate);
+    EXPECT_EQ(ReadAll(source), kFourLineTemplate);
 }
 
 TEST_F(MakeCommandTest, SourceCheckComesBeforeTheDistinctTargetCheck) {
     view.Tick({'C'});
-    view.sourceText = view.newText = dir / "absent.adm";
+    view.sourceText = view.newText = dir.File("absent.adm");
     Click();
     ASSERT_EQ(view.shown.size(), 1u);
     EXPECT_EQ(Last(view).text.rfind("Default ADM file '", 0), 0u);
@@ -114,8 +114,8 @@ TEST_F(MakeCommandTest, FreshTargetIsWrittenThenOneBeepAndM6) {
     EXPECT_EQ(view.shown, (std::vector<Shown>{kBeep, Success()}));
     EXPECT_EQ(Success().text,
               "'" + target + "' was created succesfully\r\nThe source file was not changed.");
-    EXPECT_EQ(ReadBytes(target), FourLineTemplateForCDE());
-    EXPECT_EQ(ReadBytes(source), kFourLineTemplate);
+    EXPECT_EQ(ReadAll(target), FourLineTemplateForCDE());
+    EXPECT_EQ(ReadAll(source), kFourLineTemplate);
     EXPECT_EQ(state.dblDriveMask, 28.0);
     EXPECT_EQ(state.strSourceADM, source);
     EXPECT_EQ(state.strNewADM, target);
@@ -123,38 +123,38 @@ TEST_F(MakeCommandTest, FreshTargetIsWrittenThenOneBeepAndM6) {
 
 TEST_F(MakeCommandTest, ExistingTargetIsKeptOnNoAndReplacedOnYes) {
     view.Tick({'C', 'D', 'E'});
-    const Bytes old(500, 0x41);  // longer than the result, so a leftover tail would show
+    const std::string old(500, 'A');  // longer than the result, so a leftover tail would show
     const Shown prompt{"'" + target + "' already exists. Overwrite?", 4, "Tarnwick"};
 
-    WriteBytes(target, old);
+    WriteAll(target, old);
     view.answers = {kIdNo};
     Click();
     EXPECT_EQ(view.shown, (std::vector<Shown>{prompt}));
-    EXPECT_EQ(ReadBytes(target), old);
+    EXPECT_EQ(ReadAll(target), old);
 
     view.shown.clear();
     view.answers = {kIdYes};
     Click();
     EXPECT_EQ(view.shown, (std::vector<Shown>{prompt, kBeep, Success()}));
-    EXPECT_EQ(ReadBytes(target), FourLineTemplateForCDE());
+    EXPECT_EQ(ReadAll(target), FourLineTemplateForCDE());
 }
 
 TEST_F(MakeCommandTest, PromptThatCannotBeAnsweredReplacesNothing) {
     view.Tick({'C'});
-    WriteBytes(target, Bytes{1, 2, 3});
+    WriteAll(target, std::string("\1\2\3"));
     view.answers.clear();  // the box fails
     Click();
     ASSERT_EQ(view.shown.size(), 1u);
-    EXPECT_EQ(ReadBytes(target), (Bytes{1, 2, 3}));
+    EXPECT_EQ(ReadAll(target), (std::string("\1\2\3")));
 }
 
 TEST_F(MakeCommandTest, UnopenableSourceShowsErrorOpenningNeverM6) {
     // A folder passes the existence check but cannot be read; the target existed before.
     view.Tick({'C'});
-    const std::string folder = dir / "folder.adm";
-    std::filesystem::create_directory(folder);
+    const std::string folder = dir.File("folder.adm");
+    std::filesystem::create_directory(FsPath(folder));
     view.sourceText = folder;
-    WriteBytes(target, Bytes{9, 9});
+    WriteAll(target, std::string("\11\11"));
     view.answers = {kIdYes};
     Click();
     ASSERT_EQ(view.shown.size(), 2u);
@@ -163,7 +163,7 @@ TEST_F(MakeCommandTest, UnopenableSourceShowsErrorOpenningNeverM6) {
     EXPECT_GT(error.text.size(), ("ERROR openning " + folder + ".\r\n").size());  // the reason
     EXPECT_EQ(error.style, 16);
     EXPECT_EQ(error.title, "");
-    EXPECT_EQ(ReadBytes(target), (Bytes{9, 9}));
+    EXPECT_EQ(ReadAll(target), (std::string("\11\11")));
 }
 
 TEST_F(MakeCommandTest, FailedGenerationIsReportedAsAFailureWithoutBeep) {
@@ -173,11 +173,11 @@ TEST_F(MakeCommandTest, FailedGenerationIsReportedAsAFailureWithoutBeep) {
         std::string target;
         bool existedBefore;
     };
-    const std::string folderTarget = dir / "already-a-folder";
-    std::filesystem::create_directory(folderTarget);
+    const std::string folderTarget = dir.File("already-a-folder");
+    std::filesystem::create_directory(FsPath(folderTarget));
     const std::vector<Case> cases = {
         {"empty new path", "", false},
-        {"folder that does not exist", dir / "no-such-folder/new.adm", false},
+        {"folder that does not exist", dir.File("no-such-folder/new.adm"), false},
         {"new path names a folder", folderTarget, true},
     };
     for (const Case& c : cases) {
@@ -194,19 +194,19 @@ TEST_F(MakeCommandTest, FailedGenerationIsReportedAsAFailureWithoutBeep) {
         EXPECT_EQ(report.text.find("succesfully"), std::string::npos) << c.name;
         EXPECT_EQ(std::count(view.shown.begin(), view.shown.end(), kBeep), 0) << c.name;
     }
-    EXPECT_TRUE(std::filesystem::is_directory(folderTarget));
+    EXPECT_TRUE(std::filesystem::is_directory(FsPath(folderTarget)));
 }
 
 TEST_F(MakeCommandTest, TooFewMarkersKeepsTheOldTargetAndSaysSo) {
     view.Tick({'C'});
-    WriteBytes(source, Wide("abcdonly\r\nnothing else\r\n"));
-    WriteBytes(target, Bytes{7});
+    WriteAll(source, Utf16("abcdonly\r\nnothing else\r\n"));
+    WriteAll(target, std::string("\7"));
     view.answers = {kIdYes};
     Click();
     ASSERT_EQ(view.shown.size(), 2u);
     EXPECT_EQ(Last(view).style, kMbCritical);
     EXPECT_FALSE(Last(view).text.empty());
-    EXPECT_EQ(ReadBytes(target), Bytes{7});
+    EXPECT_EQ(ReadAll(target), std::string("\7"));
 }
 
 TEST_F(MakeCommandTest, FailingBoxReadsAddNothingToTheCount) {
@@ -238,12 +238,12 @@ TEST_F(MakeCommandTest, FailingPathReadsKeepTheEarlierValues) {
     view.shown.clear();
     view.newTextReads = 0;
     view.failingNewTextReads = {2};
-    view.newText = dir / "typed.adm";
+    view.newText = dir.File("typed.adm");
     state.strNewADM = target;
     Click();
     EXPECT_EQ(view.shown, (std::vector<Shown>{kBeep, Success()}));
-    EXPECT_EQ(ReadBytes(target), FourLineTemplateForCDE());
-    EXPECT_FALSE(std::filesystem::exists(dir / "typed.adm"));
+    EXPECT_EQ(ReadAll(target), FourLineTemplateForCDE());
+    EXPECT_FALSE(std::filesystem::exists(FsPath(dir.File("typed.adm"))));
 }
 
 }  // namespace
