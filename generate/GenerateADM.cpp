@@ -22,7 +22,7 @@ using fileio::ByteArray;
 
 constexpr int kMarkerLines = 3;
 // Copies go through memory in pieces of at most this size, whatever the size of the source.
-constexpr std::int64_t kCopyPiece = 4 * 1024 * 1024;
+constexpr std::int64_t kCopyPiece = 1024 * 1024;
 // Positions and offsets are 32-bit signed, so neither the source nor the result may reach 2 GiB.
 constexpr std::int64_t kLargestFile = std::numeric_limits<std::int32_t>::max();
 // More than any definition line can hold (its name, 26 letters with their separators, the fixed
@@ -70,14 +70,14 @@ GenerateResult WriteFailure(const std::string& temp, const std::string& target,
 
 // The byte rules put a UTF-16LE insert one byte past the marker line's end as the reader consumed
 // it: between the 0D 00 and the 0A 00 of its CR LF. An 8-bit insert goes right after the whole
-// line end. A marker line that runs to the end of the source leaves no byte for the insert to
-// follow: the insert then goes at the very end, on a line of its own.
+// line end. No insert goes past the end of the source, and one after a marker line that runs to
+// the end with no line end starts with a line end of its own, so that it stands on its own line.
 InsertPlace PlaceAfterMarkerLine(const LineReader& reader, const LineInfo& line) {
     const auto size = static_cast<std::int64_t>(reader.Size());
     const auto consumed = static_cast<std::int64_t>(reader.Position()) - 1;
     const std::int64_t at = reader.Encoding() == SourceEncoding::Utf16LE ? consumed + 1 : consumed;
-    if (line.end == LineEnd::None || at > size) return {size, true};
-    return {at, false};
+    if (line.end == LineEnd::None) return {size, true};
+    return {std::min(at, size), false};
 }
 
 // The bytes of an insert, followed by the one zero element that the writer leaves out.
@@ -136,8 +136,9 @@ class Splice {
     void SetResult(GenerateResult result) { result_ = std::move(result); }
 
   private:
+    // One buffer serves every piece: a failed read leaves it empty, and then the splice stops.
     bool CopyPiece(std::int32_t start, std::int32_t end) {
-        ByteArray bytes;
+        ByteArray& bytes = buffer_;
         std::int32_t count = 0;
         fileio::SysError why;
         int status = fileio::kReadFailed;
@@ -183,6 +184,7 @@ class Splice {
     const std::string& target_;
     SourceEncoding encoding_;
     std::int64_t offset_ = 0;
+    ByteArray buffer_;
     GenerateResult result_;
 };
 
