@@ -214,11 +214,12 @@ TEST_F(GenerateADMTest, TheProjectsSampleTemplate) {
 // Big enough to take several copy pieces and reader blocks, with a marker near each end.
 TEST_F(GenerateADMTest, ALargeSourceIsCopiedWhole) {
     std::vector<Line> lines = {{"abcdonly", "\r\n", After::Item}};
-    for (int i = 0; i < 90000; ++i)
-        lines.push_back({"filler line " + std::to_string(i), "\r\n"});
+    const std::string filler(200, 'f');
+    for (int i = 0; i < 4000; ++i)
+        lines.push_back({filler + std::to_string(i), "\r\n"});
     lines.push_back({"ABCDONLY", "\r\n", After::Item});
-    for (int i = 0; i < 90000; ++i)
-        lines.push_back({"more filler " + std::to_string(i), "\r\n"});
+    for (int i = 0; i < 4000; ++i)
+        lines.push_back({std::to_string(i) + filler, "\r\n"});
     lines.push_back({"abcdOnly=\"A, B, C and D\"", "\r\n", After::Definition});
     lines.push_back({"tail", "\r\n"});
     ExpectSplice(Utf16Template(lines, false), Utf16Template(lines, true));
