@@ -21,8 +21,8 @@ using ByteArray = std::vector<std::uint8_t>;
 // ReadFileBytes statuses.
 inline constexpr int kReadDone = 0;
 inline constexpr int kReadNoFile = 1;
-inline constexpr int kReadFailed =
-    2;  // opened, but the size, seek or read failed; `bytes` is left empty
+// Opened, but the size, seek or read failed; `bytes` is then left empty, never half filled.
+inline constexpr int kReadFailed = 2;
 inline constexpr int kReadCannotOpen = 3;
 
 // WriteFileBytes statuses.
@@ -41,12 +41,16 @@ inline constexpr int kInfoCannotQuery = 2;
 bool FileExists(const std::string& path);
 
 // Reads bytes [startPos, endPos) of `path`. `count` := endPos - startPos first, on every path.
-// An endPos of 0 means the end of the file and is written back.
+// An endPos of 0 means the end of the file and is written back. Only the range is read.
+// Throws std::out_of_range for an empty file, endPos < startPos, or a non-empty range reaching
+// outside the file; std::overflow_error for a file beyond 2^31 - 1 bytes. `bytes` is then
+// untouched.
 int ReadFileBytes(const std::string& path, ByteArray& bytes, std::int32_t& count,
                   std::int32_t startPos, std::int32_t& endPos, SysError* why = nullptr);
 
 // Writes all elements of `bytes` but the last at `offset` of `path`. A missing file is created;
-// an existing one at offset 0 is cut to empty only when `overwrite` is true.
+// an existing one at offset 0 is cut to empty only when `overwrite` is true. An empty array throws
+// std::out_of_range before any file is opened.
 int WriteFileBytes(const ByteArray& bytes, const std::string& path, std::int32_t offset,
                    bool overwrite, SysError* why = nullptr);
 
