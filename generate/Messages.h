@@ -57,7 +57,7 @@ inline std::string SnapInLaunchFailed(const std::string& commandLine, const std:
 }
 
 // The scrolling credit line; it must fit the label (2610 twips in Arial 8.25).
-inline constexpr const char* kCreditLine = "Tarnwick - restrict any set of drives";
+inline constexpr const char* kCreditLine = "Tarnwick: any set of drives";
 
 inline constexpr const char* kAboutTitle = "About Tarnwick";
 inline std::string AboutText() {
