@@ -1,0 +1,18 @@
+// What the bad-input cases need of the system they run on, beyond portable file access.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace tarnwick::badinput {
+
+// Opens `path` for reading and shares nothing with anyone until the result is dropped (Windows);
+// null where the system has no such open (POSIX).
+std::shared_ptr<void> HoldWithoutSharing(const std::string& path);
+
+// Why a read-only output cannot stop a generation on this system, or empty when it can. Found by
+// trying: root ignores permission bits on POSIX, and Wine run by root lets MoveFileExW replace a
+// read-only file.
+std::string WhyReadOnlyDoesNotBind();
+
+}  // namespace tarnwick::badinput
