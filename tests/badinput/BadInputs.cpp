@@ -172,6 +172,10 @@ const std::vector<BadInput>& AllBadInputs() {
     return cases;
 }
 
+void PrintTo(const BadInput& input, std::ostream* out) {
+    *out << input.name;
+}
+
 bool HoldsWord(const std::string& text, const std::string& word) {
     const auto lower = [](char c) {
         return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;

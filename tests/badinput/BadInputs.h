@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,6 +40,8 @@ struct BadInput {
 };
 
 const std::vector<BadInput>& AllBadInputs();
+// Names a case in test output.
+void PrintTo(const BadInput& input, std::ostream* out);
 
 // Whether `text` holds `word`, ASCII letters compared in any case.
 bool HoldsWord(const std::string& text, const std::string& word);
