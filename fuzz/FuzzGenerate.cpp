@@ -1,7 +1,10 @@
 // libFuzzer target over the line reader and the splicer. The input is a selection (4 bytes,
 // little-endian: bits 0-25 the ticked drives A-Z, bit 26 the all-but mode, bit 27 an existing
-// file at the new path) followed by the source bytes. Every run checks that
-//   - success means the new path holds exactly the layout of the independent model,
+// file at the new path, bits 28-31 the line reader's block size) followed by the source bytes.
+// Every run checks that
+//   - the line reader, with blocks small enough for lines and markers to straddle them, finds
+//     the marker lines at the positions of the independent model and reads to the very end,
+//   - success means the new path holds exactly the layout of the model,
 //   - failure means the model also refuses, the new path holds nothing or its old content, and
 //   - the source is unchanged and the folder holds no temporary file either way.
 // A broken invariant aborts with a description, so libFuzzer keeps the input as a finding.
@@ -22,6 +25,7 @@
 #include "fuzz/LayoutModel.h"
 #include "generate/FormState.h"
 #include "generate/GenerateADM.h"
+#include "generate/LineReader.h"
 #include "generate/Selection.h"
 
 namespace {
@@ -121,6 +125,46 @@ void ExpectSameBytes(std::string_view got, std::string_view expected, const char
             "\n   got:     " + HexAround(got, at) + "\n   expected:" + HexAround(expected, at));
 }
 
+// Block sizes the reader is tried with: its smallest (32 bytes) and sizes around it, so that a
+// marker or a CR LF falls across a block edge at every offset; 0 keeps the reader's own size.
+constexpr std::size_t kBlockSizes[16] = {0,  32, 33, 34, 35, 36, 37,  39,
+                                         40, 47, 48, 63, 64, 65, 100, 257};
+
+void CheckLineReader(const Workspace& ws, std::size_t blockSize, std::string_view source,
+                     const ModelOutcome& expected) {
+    tarnwick::LineReader reader(blockSize == 0 ? tarnwick::LineReader::kDefaultBlockSize
+                                               : blockSize);
+    tarnwick::fileio::SysError error;
+    if (!reader.Open(ws.Source().string(), error))
+        Finding("line reader cannot open: " + error.text);
+    if (expected.verdict == tarnwick::model::ModelVerdict::BigEndian) {
+        if (reader.Encoding() != tarnwick::SourceEncoding::Utf16BE) Finding("big-endian missed");
+        return;
+    }
+    const std::string at = " (block size " + std::to_string(blockSize) + ")";
+    for (std::size_t k = 0; k < 3; ++k) {
+        tarnwick::LineInfo line;
+        const bool found = reader.SkipToMarkerLine(line);
+        if (reader.Failed()) Finding("line reader failed: " + reader.Error().text + at);
+        if (found != (k < expected.markerLineEnds.size())) {
+            Finding("marker line " + std::to_string(k + 1) + (found ? " found" : " missed") + at);
+        }
+        if (!found) break;
+        if (reader.Position() != expected.markerLineEnds[k] + 1) {
+            Finding("position after marker line " + std::to_string(k + 1) + " is " +
+                    std::to_string(reader.Position()) + ", expected " +
+                    std::to_string(expected.markerLineEnds[k] + 1) + at);
+        }
+    }
+    tarnwick::LineInfo line;
+    while (reader.ReadLine(line)) {
+    }
+    if (reader.Failed() || !reader.AtEnd() || reader.Position() != source.size() + 1) {
+        Finding("line reader stopped at " + std::to_string(reader.Position()) + " of " +
+                std::to_string(source.size() + 1) + at);
+    }
+}
+
 void CheckSuccess(const Workspace& ws, const ModelOutcome& expected,
                   const tarnwick::FormState& state) {
     if (!expected.ok()) {
@@ -164,6 +208,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         static_cast<std::uint32_t>(data[2]) << 16 | static_cast<std::uint32_t>(data[3]) << 24;
     const ModelSelection selection{head & 0x3FFFFFFu, ((head >> 26) & 1u) != 0};
     const bool hadOldOutput = ((head >> 27) & 1u) != 0;
+    const std::size_t blockSize = kBlockSizes[head >> 28];
     const std::string_view source(reinterpret_cast<const char*>(data) + 4, size - 4);
 
     std::error_code ignored;
@@ -182,6 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ModelOutcome expected = tarnwick::model::ModelGenerate(source, selection);
 
     ExpectSameBytes(ReadWhole(ws.Source()), source, "source changed");
+    CheckLineReader(ws, blockSize, source, expected);
     if (result.ok()) {
         CheckSuccess(ws, expected, state);
     } else {

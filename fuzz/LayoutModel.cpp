@@ -152,10 +152,6 @@ ModelEncoding ModelDetectEncoding(std::string_view s) {
 
 ModelOutcome ModelGenerate(std::string_view s, const ModelSelection& selection) {
     ModelOutcome outcome;
-    if (TickedLetters(selection).empty()) {
-        outcome.verdict = ModelVerdict::NothingTicked;
-        return outcome;
-    }
     const ModelEncoding encoding = ModelDetectEncoding(s);
     if (encoding == ModelEncoding::Utf16BE) {
         outcome.verdict = ModelVerdict::BigEndian;
@@ -167,12 +163,19 @@ ModelOutcome ModelGenerate(std::string_view s, const ModelSelection& selection) 
     for (std::size_t at = 0; at < s.size() && markers.size() < 3;) {
         const Line line = wide ? NextWideLine(s, at) : NextNarrowLine(s, at);
         const bool holds = wide ? WideLineHoldsMarker(s, line) : NarrowLineHoldsMarker(s, line);
-        if (holds) markers.push_back(line);
+        if (holds) {
+            markers.push_back(line);
+            outcome.markerLineEnds.push_back(line.end);
+        }
         at = line.end;
     }
     outcome.markersFound = static_cast<int>(markers.size());
     if (markers.size() < 3) {
         outcome.verdict = ModelVerdict::TooFewMarkers;
+        return outcome;
+    }
+    if (TickedLetters(selection).empty()) {
+        outcome.verdict = ModelVerdict::NothingTicked;
         return outcome;
     }
 

@@ -3,9 +3,11 @@
 // fault and bad-input tests compare the real generator against it, so it shares no code with it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnwick::model {
 
@@ -27,6 +29,9 @@ struct ModelOutcome {
     std::string bytes;      // the whole new template when Created
     std::string entryName;  // "CDEOnly", "ALLBUTC"...
     int markersFound = 0;   // marker lines seen, at most 3
+    // Bytes consumed through each marker line found (line end included), as the line reader
+    // must count them: its position after marker line k is markerLineEnds[k] + 1.
+    std::vector<std::size_t> markerLineEnds;
     bool ok() const { return verdict == ModelVerdict::Created; }
 };
 
