@@ -11,25 +11,29 @@
 namespace tarnwick {
 
 enum class GenerateStatus {
-    Created,           // the new template is complete at strNewADM
-    SourceOpenFailed,  // the source cannot be opened for reading (error holds the reason)
-    UnsupportedSource, // a UTF-16 big-endian source
-    TooFewMarkers,     // fewer than three marker lines (markersFound says how many)
-    ReadFailed,        // reading the source failed midway
-    WriteFailed,       // writing the temporary file or replacing the new path failed
-    InvalidInput,      // nothing ticked, a source too large for 32-bit offsets, and the like
+    Created,            // the new template is complete at strNewADM
+    SourceOpenFailed,   // the source cannot be opened for reading (error holds the reason)
+    UnsupportedSource,  // a UTF-16 big-endian source
+    TooFewMarkers,      // fewer than three marker lines (markersFound says how many)
+    ReadFailed,         // reading the source failed midway
+    WriteFailed,        // writing the temporary file or replacing the new path failed
+    InvalidInput,       // nothing ticked, a result that would reach 2 GiB, the new path naming
+                        // the source file itself
 };
 
 struct GenerateResult {
     GenerateStatus status = GenerateStatus::Created;
-    std::string message;       // one clear English sentence or two, naming the path and the cause
-    fileio::SysError error;    // the system's reason, when a platform call failed
+    std::string message;     // one clear English sentence or two, naming the path and the cause
+    fileio::SysError error;  // the system's reason, when a platform call failed
     int markersFound = 0;
     bool ok() const { return status == GenerateStatus::Created; }
 };
 
-// Reads state.strSourceADM, state.strNewADM and state.dblDriveMask; sets state.strEntryName.
-// Nothing is written at strNewADM unless the whole new template replaces it.
+// Reads state.strSourceADM, state.strNewADM and state.dblDriveMask, and sets state.strEntryName
+// once the source is open and accepted. UTF-16LE sources follow the line reader's byte rules;
+// 8-bit sources take one byte per inserted character after the marker line's whole line end.
+// Nothing is written at strNewADM unless the whole new template replaces it, and no temporary
+// file is left behind.
 GenerateResult GenerateADM(const Selection& selection, FormState& state);
 
 }  // namespace tarnwick
