@@ -172,6 +172,14 @@ class PosixPlatform final : public Platform {
     }
 
     bool Replace(const std::string& from, const std::string& to, SysError& error) override {
+        // rename() ignores the mode of the file it replaces; MoveFileExW refuses a read-only
+        // one, and an administrator who made the file read-only meant it to stay.
+        struct stat target {};
+        if (stat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode) &&
+            (target.st_mode & S_IWUSR) == 0) {
+            errno = EACCES;
+            return Fail(error);
+        }
         if (std::rename(from.c_str(), to.c_str()) != 0) return Fail(error);
         return true;
     }

@@ -180,6 +180,13 @@ class Win32Platform final : public Platform {
         if (!wideFrom) return Fail(error);
         const std::optional<std::wstring> wideTo = SystemPath(to);
         if (!wideTo) return Fail(error);
+        // Windows refuses to replace a read-only file; Wine run as root does not, so ask first.
+        const DWORD targetAttributes = GetFileAttributesW(wideTo->c_str());
+        if (targetAttributes != INVALID_FILE_ATTRIBUTES &&
+            (targetAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return Fail(error);
+        }
         if (!MoveFileExW(wideFrom->c_str(), wideTo->c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             return Fail(error);

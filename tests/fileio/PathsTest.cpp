@@ -135,6 +135,20 @@ TEST_F(FileTest, ReplaceAndRemoveReportTheSystemsReason) {
     EXPECT_NE(why.code, 0u);
 }
 
+TEST_F(FileTest, ReplaceRefusesAReadOnlyTargetAndKeepsIt) {
+    const std::string path = dir.File("locked.adm");
+    WriteAll(path, "kept");
+    WriteAll(dir.File("new.tmp"), "new");
+    fs::permissions(FsPath(path),
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    fileio::SysError why;
+    EXPECT_FALSE(fileio::ReplaceFile(dir.File("new.tmp"), path, &why));
+    EXPECT_FALSE(why.text.empty());
+    EXPECT_EQ(ReadAll(path), "kept");
+    fs::permissions(FsPath(path), fs::perms::owner_write, fs::perm_options::add);
+}
+
 #ifdef _WIN32
 TEST(SystemPath, LongPathsGetTheVerbatimPrefixAndShortOnesStayAsTheyAre) {
     using fileio::win32::SystemPath;
