@@ -74,16 +74,11 @@ Scene SampleAndOldOutput(const TempDir& dir) {
 
 Guard MakeReadOnly(const Scene& scene) {
     const fs::path output = FsPath(scene.output);
-    const fs::path folder = output.parent_path();
-    const auto readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
-    fs::permissions(output, readOnly);
-    // On POSIX a rename replaces a read-only file when its folder is writable; the folder is
-    // made read-only too, so only a lack of permission can stop the write.
-    if (fs::path::preferred_separator == '/')
-        fs::permissions(folder, readOnly | fs::perms::owner_exec);
-    return Guard(nullptr, [output, folder](void*) {
+    fs::permissions(output,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    return Guard(nullptr, [output](void*) {
         std::error_code ignored;
-        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
         fs::permissions(output, fs::perms::owner_write, fs::perm_options::add, ignored);
     });
 }
@@ -127,7 +122,7 @@ std::vector<BadInput> MakeBadInputs() {
              return SourceOf(dir, "\xFF\xFE" + Utf16("abcdonly ABCDOnly abcdonly"));
          }},
         {"ReadOnlyOutput", Expect::Refused, Names::Output, kReadOnlyCauses, SampleAndOldOutput,
-         MakeReadOnly, WhyReadOnlyDoesNotBind},
+         MakeReadOnly},
         {"OutputFolderMissing", Expect::Refused, Names::Output, kMissingCauses,
          [](const TempDir& dir) {
              Scene scene = SourceOf(dir, Sample());

@@ -10,9 +10,4 @@ namespace tarnwick::badinput {
 // null where the system has no such open (POSIX).
 std::shared_ptr<void> HoldWithoutSharing(const std::string& path);
 
-// Why a read-only output cannot stop a generation on this system, or empty when it can. Found by
-// trying: root ignores permission bits on POSIX, and Wine run by root lets MoveFileExW replace a
-// read-only file.
-std::string WhyReadOnlyDoesNotBind();
-
 }  // namespace tarnwick::badinput
