@@ -82,11 +82,12 @@ DWORD StyleOf(const ControlSpec& spec) {
     return common;
 }
 
-bool IsDriveBox(int id) {
-    return id >= IDC_CHKDRIVE_0 && id < IDC_CHKDRIVE_0 + kDriveCount;
-}
 bool IsSelectButton(int id) {
     return id >= IDC_CMDSELECT_0 && id <= IDC_CMDSELECT_0 + 2;
+}
+
+bool IsPushButton(int id) {
+    return IsSelectButton(id) || id == IDC_COMMAND1 || id == IDC_CMDRUNGPEDIT;
 }
 
 HICON LoadIconAt(HINSTANCE instance, int iconId, int px) {
@@ -284,12 +285,8 @@ void frmMain::OnCommand(int id, int notification) {
         LegalInfo_Click();
     } else if (id == IDOK) {
         // Enter, turned into IDOK by the dialog keys: it presses the focused push button.
-        HWND focus = GetFocus();
-        if (focus != nullptr && GetParent(focus) == window_ &&
-            (GetWindowLongW(focus, GWL_STYLE) & BS_TYPEMASK) == BS_PUSHBUTTON &&
-            !IsDriveBox(GetDlgCtrlID(focus))) {
-            SendMessageW(focus, BM_CLICK, 0, 0);
-        }
+        const int focused = GetDlgCtrlID(GetFocus());
+        if (IsPushButton(focused)) SendMessageW(Control(focused), BM_CLICK, 0, 0);
     }
 }
 

@@ -209,15 +209,6 @@ TEST_F(WindowTest, SelectionButtonsSetEveryBoxAndNothingElse) {
     EXPECT_EQ(app->Text(IDC_TXTNEWADM), target);
 }
 
-TEST_F(WindowTest, OptionButtonsFormOneGroup) {
-    app->Click(IDC_OPTION1_1);
-    EXPECT_TRUE(app->Checked(IDC_OPTION1_1));
-    EXPECT_FALSE(app->Checked(IDC_OPTION1_0));
-    app->Click(IDC_OPTION1_0);
-    EXPECT_TRUE(app->Checked(IDC_OPTION1_0));
-    EXPECT_FALSE(app->Checked(IDC_OPTION1_1));
-}
-
 TEST_F(WindowTest, CreditLineScrollsLeftAndRestartsAtTheRightEdge) {
     // The window's own timer keeps ticking too, so each sent tick moves the label at least one
     // step (2 pixels at 96 DPI); a restart puts it back at the right edge, 454 pixels.

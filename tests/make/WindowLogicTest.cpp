@@ -1,9 +1,8 @@
-// The window's commands that need no window: the credit line, the selection buttons, the snap-in
-// command line and the twips-to-pixels rule.
+// The window's commands that need no window: the credit line, the selection buttons and the
+// snap-in command line.
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -11,7 +10,6 @@
 #include "app/FormLayout.h"
 #include "app/SelectionButtons.h"
 #include "app/SnapInCommand.h"
-#include "app/Twips.h"
 
 namespace tarnwick::app {
 namespace {
@@ -38,12 +36,6 @@ TEST(CreditLine, RestartsEvery227TicksAndNeverRestsAtOrLeftOfTheEdge) {
     EXPECT_EQ(restarts, (std::vector<int>{227, 454, 681}));
 }
 
-TEST(CreditLine, RestartsWhenTheStepReachesZeroOrGoesBelowIt) {
-    EXPECT_EQ(NextCreditLeft(31, 6810), 1);
-    EXPECT_EQ(NextCreditLeft(30, 6810), 6810);
-    EXPECT_EQ(NextCreditLeft(29, 6810), 6810);
-}
-
 std::vector<std::int16_t> Press(std::vector<std::int16_t> boxes, std::int16_t button) {
     for (std::int16_t& box : boxes)
         box = SelectedValue(button, box);
@@ -61,13 +53,6 @@ TEST(SelectionButtons, SelectDeselectAndInvertEveryBox) {
     EXPECT_EQ(Press(Press(mixed, kDeselectAll), kInvertSelection), all);
 }
 
-TEST(SelectionButtons, InvertTicksAnyValueOtherThanOne) {
-    // Only 1 is a tick; indexes past 2 invert like 2 does.
-    EXPECT_EQ(SelectedValue(2, 2), 1);
-    EXPECT_EQ(SelectedValue(2, -1), 1);
-    EXPECT_EQ(SelectedValue(7, 1), 0);
-}
-
 TEST(SnapInCommand, QuotesTheSnapInPathWhateverTheWindowsFolder) {
     struct Case {
         std::string windir, expected;
@@ -79,25 +64,6 @@ TEST(SnapInCommand, QuotesTheSnapInPathWhateverTheWindowsFolder) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(SnapInCommandLine(c.windir), c.expected) << c.windir;
-}
-
-TEST(Twips, FifteenTwipsToThePixelAt96DpiAndScaledWithTheDpi) {
-    EXPECT_EQ(Scale(6810, 96), 454);
-    EXPECT_EQ(Scale(5115, 96), 341);
-    EXPECT_EQ(Scale(2411, 96), 160);  // cut, not rounded
-    EXPECT_EQ(Scale(6810, 144), 681);
-    EXPECT_EQ(Scale(6810, 192), 908);
-}
-
-TEST(FormLayout, TabIndexesRunFromZeroTo44WithoutGapsOrRepeats) {
-    std::set<int> seen;
-    int previous = -1;
-    for (const ControlSpec& spec : FormControls()) {
-        EXPECT_EQ(spec.tabIndex, previous + 1) << spec.id;
-        previous = spec.tabIndex;
-        EXPECT_TRUE(seen.insert(spec.id).second) << "id used twice: " << spec.id;
-    }
-    EXPECT_EQ(previous, 44);
 }
 
 }  // namespace
