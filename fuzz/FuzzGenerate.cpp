@@ -157,7 +157,7 @@ void CheckLineReader(const Workspace& ws, std::size_t blockSize, std::string_vie
         }
     }
     tarnwick::LineInfo line;
-    while (reader.ReadLine(line)) {
+    while (reader.SkipToMarkerLine(line)) {
     }
     if (reader.Failed() || !reader.AtEnd() || reader.Position() != source.size() + 1) {
         Finding("line reader stopped at " + std::to_string(reader.Position()) + " of " +

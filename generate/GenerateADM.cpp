@@ -1,14 +1,15 @@
-// The splicer. It finds the three marker lines with the line reader, then writes the new template
-// piece by piece into a temporary file beside the new path: source ranges copied unchanged, in
-// bounded pieces, with the encoded inserts between them. Only a complete file replaces the new
-// path; any failure stops at once, removes the temporary file and says what went wrong.
+// The splicer, in one pass over the source: each block is read once, its marker lines are found
+// while it is in memory, and it is written into a temporary file beside the new path with the
+// encoded inserts in their places. Only a complete file replaces the new path; any failure stops
+// the writing at once, removes the temporary file and says what went wrong.
 #include "generate/GenerateADM.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <exception>
 #include <limits>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "fileio/mdlAPIFiles.h"
 #include "generate/EntryText.h"
@@ -20,21 +21,18 @@ namespace {
 
 using fileio::ByteArray;
 
-constexpr int kMarkerLines = 3;
-// Copies go through memory in pieces of at most this size, whatever the size of the source.
-constexpr std::int64_t kCopyPiece = 1024 * 1024;
-// Positions and offsets are 32-bit signed, so neither the source nor the result may reach 2 GiB.
-constexpr std::int64_t kLargestFile = std::numeric_limits<std::int32_t>::max();
+// Sizes stay below 2 GiB, as the templates' 32-bit offsets have always required.
+constexpr std::uint64_t kLargestFile = std::numeric_limits<std::int32_t>::max();
 // More than any definition line can hold (its name, 26 letters with their separators, the fixed
 // words), with the line end that may precede it.
-constexpr std::int64_t kLongestDefinitionChars = 256;
+constexpr std::uint64_t kLongestDefinitionChars = 256;
 
 const std::string kCrLf = "\r\n";
 
 // Where an insert goes: after `at` bytes of the source. `lineEndFirst` when the marker line ends
 // the source with no line end of its own, so the insert starts with one.
 struct InsertPlace {
-    std::int64_t at = 0;
+    std::uint64_t at = 0;
     bool lineEndFirst = false;
 };
 
@@ -72,12 +70,12 @@ GenerateResult WriteFailure(const std::string& temp, const std::string& target,
 // it: between the 0D 00 and the 0A 00 of its CR LF. An 8-bit insert goes right after the whole
 // line end. No insert goes past the end of the source, and one after a marker line that runs to
 // the end with no line end starts with a line end of its own, so that it stands on its own line.
-InsertPlace PlaceAfterMarkerLine(const LineReader& reader, const LineInfo& line) {
-    const auto size = static_cast<std::int64_t>(reader.Size());
-    const auto consumed = static_cast<std::int64_t>(reader.Position()) - 1;
-    const std::int64_t at = reader.Encoding() == SourceEncoding::Utf16LE ? consumed + 1 : consumed;
-    if (line.end == LineEnd::None) return {size, true};
-    return {std::min(at, size), false};
+InsertPlace PlaceAfterMarkerLine(const LineInfo& line, SourceEncoding encoding,
+                                 std::uint64_t sourceSize) {
+    if (line.end == LineEnd::None) return {sourceSize, true};
+    const std::uint64_t at =
+        encoding == SourceEncoding::Utf16LE ? line.consumed + 1 : line.consumed;
+    return {std::min(at, sourceSize), false};
 }
 
 // The bytes of an insert, followed by the one zero element that the writer leaves out.
@@ -111,67 +109,127 @@ class TempFile {
     bool kept_ = false;
 };
 
-// Writes the new template's pieces end to end into the temporary file and stops at the first
-// failure, which `result` then describes.
-class Splice {
+// The temporary file, written front to back through one handle.
+class OutputFile {
   public:
-    Splice(const std::string& source, const std::string& temp, const std::string& target,
-           SourceEncoding encoding)
-        : source_(source), temp_(temp), target_(target), encoding_(encoding) {}
+    explicit OutputFile(const std::string& path)
+        : path_(path), platform_(fileio::CurrentPlatform()) {}
+    ~OutputFile() {
+        fileio::SysError ignored;  // only on a way out where the file is removed anyway
+        if (handle_ != fileio::kNoHandle) platform_.Close(handle_, ignored);
+    }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
 
-    bool CopyRange(std::int64_t from, std::int64_t to) {
-        for (std::int64_t start = from; start < to; start += kCopyPiece) {
-            const std::int64_t end = std::min(to, start + kCopyPiece);
-            if (!CopyPiece(static_cast<std::int32_t>(start), static_cast<std::int32_t>(end))) {
-                return false;
-            }
+    bool Create(fileio::SysError& why) {
+        if (platform_.Open(path_, fileio::Access::Write, fileio::Disposition::CreateNew, handle_,
+                           why)) {
+            return true;
         }
+        handle_ = fileio::kNoHandle;
+        return false;
+    }
+    bool Write(const std::uint8_t* data, std::size_t size, fileio::SysError& why) {
+        if (!platform_.Write(handle_, data, size, why)) return false;
+        written_ += size;
         return true;
     }
-
-    bool Insert(const std::string& text) { return Write(EncodeInsert(text, encoding_)); }
-
-    std::int64_t Written() const { return offset_; }
-    const GenerateResult& Result() const { return result_; }
-    void SetResult(GenerateResult result) { result_ = std::move(result); }
+    // The file must be exactly as long as what was written, and closed without an error: either
+    // could otherwise hide lost bytes.
+    bool Close(fileio::SysError& why) {
+        std::uint64_t size = 0;
+        const bool sized = platform_.Size(handle_, size, why);
+        const fileio::Handle handle = std::exchange(handle_, fileio::kNoHandle);
+        fileio::SysError closeWhy;
+        const bool closed = platform_.Close(handle, closeWhy);
+        if (!sized) return false;
+        if (!closed) {
+            why = closeWhy;
+            return false;
+        }
+        if (size == written_) return true;
+        why = {0, "it holds " + std::to_string(size) + " bytes instead of " +
+                      std::to_string(written_)};
+        return false;
+    }
+    std::uint64_t Written() const { return written_; }
 
   private:
-    // One buffer serves every piece: a failed read leaves it empty, and then the splice stops.
-    bool CopyPiece(std::int32_t start, std::int32_t end) {
-        ByteArray& bytes = buffer_;
-        std::int32_t count = 0;
+    const std::string& path_;
+    fileio::Platform& platform_;
+    fileio::Handle handle_ = fileio::kNoHandle;
+    std::uint64_t written_ = 0;
+};
+
+// Writes the source's blocks as they come, each insert in its place, and stops at the first
+// failure, which Result() then describes.
+class Splice {
+  public:
+    Splice(const std::string& temp, const std::string& target, SourceEncoding encoding,
+           std::uint64_t sourceSize, std::string itemLine, const Selection& selection,
+           const FormState& state)
+        : temp_(temp),
+          target_(target),
+          encoding_(encoding),
+          sourceSize_(sourceSize),
+          itemLine_(std::move(itemLine)),
+          selection_(selection),
+          state_(state),
+          out_(temp) {}
+
+    bool Start() {
         fileio::SysError why;
-        int status = fileio::kReadFailed;
-        try {
-            status = fileio::ReadFileBytes(source_, bytes, count, start, end, &why);
-        } catch (const std::exception&) {
-            return Stop(ReadFailure(source_, {0, "it changed while it was being read"}));
-        }
-        // A buffer that does not hold exactly the range asked for is never written.
-        if (status != fileio::kReadDone || count != end - start ||
-            bytes.size() != static_cast<std::size_t>(count) + 1) {
-            return Stop(ReadFailure(source_, why));
-        }
-        return Write(bytes);
+        return out_.Create(why) || Stop(WriteFailure(temp_, target_, why));
     }
 
-    bool Write(const ByteArray& bytes) {
-        const auto length = static_cast<std::int64_t>(bytes.size()) - 1;
-        if (length <= 0) return true;
-        if (offset_ + length > kLargestFile) {
+    // `data` holds `size` source bytes from offset `start`. An insert whose place lies in the
+    // block or right after it is written in its place; one further on waits for a later block.
+    bool CopyBlock(const std::uint8_t* data, std::size_t size, std::uint64_t start,
+                   const std::vector<LineInfo>& markerLines) {
+        std::size_t copied = 0;
+        for (; inserted_ < markerLines.size(); ++inserted_) {
+            const InsertPlace place =
+                PlaceAfterMarkerLine(markerLines[inserted_], encoding_, sourceSize_);
+            if (place.at > start + size) break;
+            const auto cut = static_cast<std::size_t>(place.at - start);
+            if (!Write(data + copied, cut - copied) || !Insert(place)) return false;
+            copied = cut;
+        }
+        return Write(data + copied, size - copied);
+    }
+
+    bool Finish() {
+        fileio::SysError why;
+        return out_.Close(why) || Stop(WriteFailure(temp_, target_, why));
+    }
+
+    const GenerateResult& Result() const { return result_; }
+
+  private:
+    // The item line after the first two marker lines, the definition line after the third. The
+    // definition line is built only when it is due, once the item line has set the entry name.
+    bool Insert(const InsertPlace& place) {
+        std::string text = itemLine_;
+        if (inserted_ + 1 == kMarkerLinesWanted) {
+            try {
+                text = BuildStringsLine(selection_, state_);
+            } catch (const std::out_of_range&) {
+                return Stop(
+                    Failure(GenerateStatus::InvalidInput,
+                            "No drive is ticked, so there is no definition line to write."));
+            }
+        }
+        const ByteArray bytes = EncodeInsert(place.lineEndFirst ? kCrLf + text : text, encoding_);
+        return Write(bytes.data(), bytes.size() - 1);
+    }
+
+    bool Write(const std::uint8_t* data, std::size_t size) {
+        if (size == 0) return true;
+        if (out_.Written() + size > kLargestFile) {
             return Stop(WriteFailure(temp_, target_, {0, "the new template would reach 2 GiB"}));
         }
         fileio::SysError why;
-        int status = fileio::kWriteFailed;
-        try {
-            status = fileio::WriteFileBytes(bytes, temp_, static_cast<std::int32_t>(offset_),
-                                            offset_ == 0, &why);
-        } catch (const std::exception& e) {
-            why = {0, e.what()};
-        }
-        if (status != fileio::kWriteDone) return Stop(WriteFailure(temp_, target_, why));
-        offset_ += length;
-        return true;
+        return out_.Write(data, size, why) || Stop(WriteFailure(temp_, target_, why));
     }
 
     bool Stop(GenerateResult result) {
@@ -179,86 +237,22 @@ class Splice {
         return false;
     }
 
-    const std::string& source_;
     const std::string& temp_;
     const std::string& target_;
     SourceEncoding encoding_;
-    std::int64_t offset_ = 0;
-    ByteArray buffer_;
+    std::uint64_t sourceSize_;
+    std::string itemLine_;
+    const Selection& selection_;
+    const FormState& state_;
+    OutputFile out_;
+    std::size_t inserted_ = 0;
     GenerateResult result_;
 };
 
-struct MarkerSearch {
-    InsertPlace places[kMarkerLines];
-    int found = 0;
-};
-
-// Reads the source up to the end of its third marker line. The rest of it matters only by size.
-bool FindMarkerLines(LineReader& reader, MarkerSearch& search) {
-    for (; search.found < kMarkerLines; ++search.found) {
-        LineInfo line;
-        if (!reader.SkipToMarkerLine(line)) return false;
-        search.places[search.found] = PlaceAfterMarkerLine(reader, line);
-    }
-    return true;
-}
-
-std::int64_t LongestResult(std::int64_t sourceSize, const std::string& itemLine,
-                           SourceEncoding encoding) {
-    const std::int64_t unit = encoding == SourceEncoding::Utf16LE ? 2 : 1;
-    const auto itemChars = static_cast<std::int64_t>(itemLine.size());
-    return sourceSize + unit * (2 * itemChars + kLongestDefinitionChars);
-}
-
-// The definition line is built only once the third range is written, as the item line's entry
-// name stands by then.
-bool InsertDefinitionLine(Splice& splice, const InsertPlace& place, const Selection& selection,
-                          const FormState& state) {
-    std::string line;
-    try {
-        line = BuildStringsLine(selection, state);
-    } catch (const std::out_of_range&) {
-        splice.SetResult(Failure(GenerateStatus::InvalidInput,
-                                 "No drive is ticked, so there is no definition line to write."));
-        return false;
-    }
-    return splice.Insert(place.lineEndFirst ? kCrLf + line : line);
-}
-
-// Writes: range, item line, range, item line, range, definition line, the rest of the source.
-bool WriteNewTemplate(Splice& splice, const MarkerSearch& search, std::int64_t sourceSize,
-                      const std::string& itemLine, const Selection& selection,
-                      const FormState& state) {
-    std::int64_t copied = 0;
-    for (int k = 0; k < kMarkerLines; ++k) {
-        const InsertPlace& place = search.places[k];
-        if (!splice.CopyRange(copied, place.at)) return false;
-        copied = place.at;
-        const bool inserted = k < kMarkerLines - 1
-                                  ? splice.Insert(place.lineEndFirst ? kCrLf + itemLine : itemLine)
-                                  : InsertDefinitionLine(splice, place, selection, state);
-        if (!inserted) return false;
-    }
-    return splice.CopyRange(copied, sourceSize);
-}
-
-// The written file must be exactly as long as its pieces: a write that came up short (a full
-// disk) would otherwise pass unnoticed.
-bool CheckWrittenSize(const std::string& temp, const std::string& target, std::int64_t expected,
-                      GenerateResult& result) {
-    fileio::LocalTime creation, lastWrite, lastAccess;
-    bool archive = false, hidden = false, readOnly = false, system = false;
-    std::int32_t size = 0;
-    fileio::SysError why;
-    const int status = fileio::GetFileInfo(temp, creation, lastWrite, lastAccess, archive, hidden,
-                                           readOnly, system, size, &why);
-    if (status == fileio::kInfoDone && size == expected) return true;
-    if (status == fileio::kInfoDone) {
-        why = {0, "it holds " + std::to_string(size) + " bytes instead of " +
-                      std::to_string(expected)};
-    }
-    result = WriteFailure(temp, target, why);
-    return false;
+std::uint64_t LongestResult(std::uint64_t sourceSize, const std::string& itemLine,
+                            SourceEncoding encoding) {
+    const std::uint64_t unit = encoding == SourceEncoding::Utf16LE ? 2 : 1;
+    return sourceSize + unit * (2 * itemLine.size() + kLongestDefinitionChars);
 }
 
 GenerateResult OpenFailure(const LineReader& reader, const std::string& source,
@@ -279,13 +273,40 @@ GenerateResult TooFewMarkers(const std::string& source, int found) {
     return result;
 }
 
+// Copies every block of the source through the splice. Once writing has failed, the rest of the
+// source is only searched for its marker lines, so that a source that is no template is reported
+// as such rather than by the write that failed first; nothing more is written.
+GenerateResult SpliceSource(LineReader& reader, Splice& splice, const std::string& source) {
+    bool writing = splice.Start();
+    for (;;) {
+        if (writing) {
+            writing = splice.CopyBlock(reader.Block(), reader.BlockSize(), reader.BlockStart(),
+                                       reader.MarkerLines());
+        }
+        const bool writeFailed = !writing && splice.Result().status == GenerateStatus::WriteFailed;
+        if (!writing && (!writeFailed || reader.MarkerSearchDone())) break;
+        if (!reader.NextBlock()) break;
+    }
+    if (reader.Failed() && writing) return ReadFailure(source, reader.Error());
+    const auto found = static_cast<int>(reader.MarkerLines().size());
+    if (!reader.Failed() && found < static_cast<int>(kMarkerLinesWanted)) {
+        return TooFewMarkers(source, found);
+    }
+    if (!writing || !splice.Finish()) return splice.Result();
+    return {};
+}
+
 }  // namespace
 
 GenerateResult GenerateADM(const Selection& selection, FormState& state) {
+    return GenerateADM(selection, state, LineReader::kDefaultBlockSize);
+}
+
+GenerateResult GenerateADM(const Selection& selection, FormState& state, std::size_t blockSize) {
     const std::string source = state.strSourceADM;
     const std::string target = state.strNewADM;
 
-    LineReader reader;
+    LineReader reader(blockSize);
     fileio::SysError openError;
     if (!reader.Open(source, openError)) return OpenFailure(reader, source, openError);
     if (reader.Encoding() == SourceEncoding::Utf16BE) {
@@ -299,30 +320,23 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state) {
                            " is the source template itself, which is never changed.");
     }
 
-    const std::string itemLine = BuildItemLine(selection, state, state.dblDriveMask);
-    const auto sourceSize = static_cast<std::int64_t>(
-        std::min<std::uint64_t>(reader.Size(), std::numeric_limits<std::int64_t>::max() / 4));
-    if (LongestResult(sourceSize, itemLine, reader.Encoding()) > kLargestFile) {
+    std::string itemLine = BuildItemLine(selection, state, state.dblDriveMask);
+    if (LongestResult(reader.Size(), itemLine, reader.Encoding()) > kLargestFile) {
         return Failure(GenerateStatus::InvalidInput,
                        "The source template " + Quoted(source) +
                            " is too large: the new template must stay under 2 GiB.");
     }
 
-    MarkerSearch search;
-    if (!FindMarkerLines(reader, search)) {
-        if (reader.Failed()) return ReadFailure(source, reader.Error());
-        return TooFewMarkers(source, search.found);
-    }
-    const SourceEncoding encoding = reader.Encoding();
-    reader.Close();
-
     TempFile temp(fileio::TempPathBeside(target));
-    Splice splice(source, temp.Path(), target, encoding);
-    if (!WriteNewTemplate(splice, search, sourceSize, itemLine, selection, state)) {
-        return splice.Result();
-    }
     GenerateResult result;
-    if (!CheckWrittenSize(temp.Path(), target, splice.Written(), result)) return result;
+    {
+        Splice splice(temp.Path(), target, reader.Encoding(), reader.Size(), std::move(itemLine),
+                      selection, state);
+        result = SpliceSource(reader, splice, source);
+    }
+    reader.Close();
+    if (!result.ok()) return result;
+
     fileio::SysError why;
     if (!fileio::ReplaceFile(temp.Path(), target, &why)) {
         return Failure(GenerateStatus::WriteFailed,
@@ -331,7 +345,7 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state) {
                        why);
     }
     temp.Keep();
-    result.markersFound = kMarkerLines;
+    result.markersFound = static_cast<int>(kMarkerLinesWanted);
     result.message = "The new template " + Quoted(target) + " has been written.";
     return result;
 }

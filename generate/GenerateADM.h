@@ -2,6 +2,7 @@
 // the first two marker lines and the definition line after the third.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "fileio/Platform.h"
@@ -35,5 +36,8 @@ struct GenerateResult {
 // Nothing is written at strNewADM unless the whole new template replaces it, and no temporary
 // file is left behind.
 GenerateResult GenerateADM(const Selection& selection, FormState& state);
+// The same, reading the source in blocks of `blockSize` bytes rather than the usual size (tests
+// make them tiny, so that inserts fall at block edges).
+GenerateResult GenerateADM(const Selection& selection, FormState& state, std::size_t blockSize);
 
 }  // namespace tarnwick

@@ -1,20 +1,22 @@
-// Sequential line input over a source template, streamed in blocks through the file platform so
-// that memory stays bounded whatever the file's size or the length of its lines.
+// Finding the marker lines of a source template in one pass over its bytes.
 //
 // Byte rules (UTF-16LE sources): a line consumes bytes up to and including the next 0x0D, plus a
 // 0x0A directly after it; without a 0x0D left it runs to the end of the file. In a UTF-16LE line
 // ending 0D 00 0A 00 the reader stops after the 0D, and the next line starts with 00 0A 00.
 // 8-bit sources end a line at CR LF, a lone CR or a lone LF.
 //
-// A line's text is what lies before its terminator. UTF-16LE text is decoded in code units at even
-// file offsets (a byte-order mark, when present, is one such unit), so the marker is found only as
-// whole units whose high byte is zero: bytes that merely look like ASCII letters, such as the
-// halves of other characters, never count. The marker test is an ASCII case-insensitive substring
-// test, done as the bytes stream by, so no line's text is ever built.
+// The marker holds no line-end byte, so a marker line is simply the line that holds the next
+// occurrence of the marker: no line before it needs any work of its own. In UTF-16LE text the
+// marker counts only as whole code units at even file offsets whose high bytes are zero (a
+// byte-order mark, when present, is one such unit), so bytes that merely look like ASCII letters,
+// such as the halves of other characters, never count. Letters match in any ASCII case.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,12 +27,17 @@ namespace tarnwick {
 
 inline constexpr char kMarker[] = "abcdonly";
 inline constexpr std::size_t kMarkerLength = sizeof kMarker - 1;
+// A template needs this many marker lines; later ones are copied like any other line.
+inline constexpr std::size_t kMarkerLinesWanted = 3;
 
 enum class LineEnd { None, Cr, CrLf, Lf };
 
+// A marker line as the byte rules cut it: `consumed` counts the bytes from the start of the
+// source through its line end.
 struct LineInfo {
-    bool hasMarker = false;
+    std::uint64_t consumed = 0;
     LineEnd end = LineEnd::None;
+    friend bool operator==(const LineInfo&, const LineInfo&) = default;
 };
 
 // The offset within [data, data + size) of the first whole marker, or `npos`. `fileOffset` is the
@@ -39,58 +46,106 @@ inline constexpr std::size_t npos = static_cast<std::size_t>(-1);
 std::size_t FindMarker(const std::uint8_t* data, std::size_t size, std::uint64_t fileOffset,
                        SourceEncoding encoding);
 
+// Push-style: fed the whole source in consecutive blocks of any size, it finds the first `wanted`
+// marker lines. What it must remember between blocks is small: the last bytes of a block that may
+// begin a marker, or a CR at the very end of a block whose LF may follow in the next.
+class MarkerLineFinder {
+  public:
+    MarkerLineFinder(SourceEncoding encoding, std::uint64_t sourceSize, std::size_t wanted);
+
+    void Feed(const std::uint8_t* block, std::size_t size);
+
+    // The marker lines found so far, in order.
+    const std::vector<LineInfo>& Lines() const { return lines_; }
+    // Once done, further blocks are not looked at.
+    bool Done() const { return state_ == State::Done; }
+
+  private:
+    enum class State { Seeking, InMarkerLine, AfterCr, Done };
+
+    std::size_t Seek(const std::uint8_t* block, std::size_t size, std::size_t from);
+    std::size_t SeekAcrossBoundary(const std::uint8_t* block, std::size_t size);
+    std::size_t FindLineEnd(const std::uint8_t* block, std::size_t size, std::size_t from);
+    std::size_t TakeLfAfterCr(const std::uint8_t* block);
+    void Carry(const std::uint8_t* bytes, std::size_t size);
+    void Record(std::uint64_t consumed, LineEnd end);
+    void FinishAtEnd();
+
+    static constexpr std::size_t kMaxCarry = 2 * kMarkerLength - 1;
+
+    SourceEncoding encoding_;
+    std::size_t markerBytes_;
+    std::uint64_t size_;
+    std::size_t wanted_;
+    State state_ = State::Seeking;
+    std::uint64_t blockStart_ = 0;  // file offset of the block being fed
+    std::uint64_t crEnd_ = 0;       // AfterCr: the consumed count through that CR
+    // Seeking: the last bytes seen that may begin a marker the next block completes.
+    std::array<std::uint8_t, kMaxCarry> carry_{};
+    std::size_t carrySize_ = 0;
+    std::vector<LineInfo> lines_;
+};
+
+// Reads a source template in blocks through the file platform and feeds each to a marker-line
+// finder, so that memory stays bounded whatever the file's size or the length of its lines. The
+// caller sees every block too, to copy it while it is in memory.
 class LineReader {
   public:
     static constexpr std::size_t kDefaultBlockSize = 1024 * 1024;
 
     // `blockSize` bounds the buffer (tests make it tiny to cross block boundaries everywhere).
-    explicit LineReader(std::size_t blockSize = kDefaultBlockSize);
+    explicit LineReader(std::size_t blockSize = kDefaultBlockSize,
+                        std::size_t wantedLines = kMarkerLinesWanted);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
-    // Opens `path` for reading (sharing it with other readers), takes its size and detects its
-    // encoding from its first bytes.
+    // Opens `path` for reading (sharing it with other readers), takes its size, detects its
+    // encoding from its first bytes and reads the first block.
     bool Open(const std::string& path, fileio::SysError& error);
     void Close();
 
-    // Consumes the next line. False when no byte is left, or when reading failed (Failed()).
-    bool ReadLine(LineInfo& line);
-    // Consumes lines up to and including the next one that holds the marker. False when the end
-    // of the file comes first (everything is then consumed), or when reading failed.
-    bool SkipToMarkerLine(LineInfo& line);
+    // The block read last: `BlockSize()` bytes from file offset `BlockStart()`.
+    const std::uint8_t* Block() const { return buffer_.get(); }
+    std::size_t BlockSize() const { return filled_; }
+    std::uint64_t BlockStart() const { return blockStart_; }
+    // Reads the next block. False at the end of the file, and when reading failed (Failed()).
+    bool NextBlock();
 
-    // 1 plus the number of bytes consumed.
+    const std::vector<LineInfo>& MarkerLines() const { return finder_->Lines(); }
+    // All wanted marker lines are found, or the whole source has been read.
+    bool MarkerSearchDone() const { return finder_->Done(); }
+
+    // One marker line at a time: reads blocks until the next one is known. False when the end of
+    // the file comes first (everything is then consumed), or when reading failed.
+    bool SkipToMarkerLine(LineInfo& line);
+    // 1 plus the number of bytes consumed by SkipToMarkerLine.
     std::uint64_t Position() const { return consumed_ + 1; }
     bool AtEnd() const { return consumed_ == size_; }
+
     std::uint64_t Size() const { return size_; }
     SourceEncoding Encoding() const { return encoding_; }
-
     bool Failed() const { return failed_; }
     const fileio::SysError& Error() const { return error_; }
 
   private:
-    std::uint64_t BufferEnd() const { return bufferStart_ + filled_; }
-    const std::uint8_t* At(std::uint64_t offset) const {
-        return buffer_.data() + (offset - bufferStart_);
-    }
-    std::size_t MarkerBytes() const;
     bool DetectFromHead();
-    bool ReadMore(std::uint64_t keepFrom);
-    std::size_t FindTerminator(std::uint64_t from) const;
-    bool ConsumeTerminator(LineEnd& end);
+    bool ReadBlock();
     bool Fail(const fileio::SysError& error);
 
     std::size_t blockSize_;
-    fileio::Platform* platform_ =
-        nullptr;  // the layer the file was opened on, for every later call
-    std::vector<std::uint8_t> buffer_;
-    std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]
+    std::size_t wantedLines_;
+    fileio::Platform* platform_ = nullptr;  // the layer the file was opened on, for every call
+    fileio::Handle handle_ = fileio::kNoHandle;
+    // Not zero-filled: every block is read over it before it is looked at.
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    std::uint64_t blockStart_ = 0;
     std::size_t filled_ = 0;
-    std::uint64_t consumed_ = 0;
     std::uint64_t size_ = 0;
     SourceEncoding encoding_ = SourceEncoding::EightBit;
-    fileio::Handle handle_ = fileio::kNoHandle;
+    std::optional<MarkerLineFinder> finder_;
+    std::size_t linesTaken_ = 0;  // marker lines handed out by SkipToMarkerLine
+    std::uint64_t consumed_ = 0;
     bool failed_ = false;
     fileio::SysError error_;
 };

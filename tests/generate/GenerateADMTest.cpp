@@ -6,11 +6,14 @@
 #include <array>
 #include <cctype>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "fileio/Platform.h"
 #include "generate/EntryText.h"
+#include "generate/LineReader.h"
+#include "tests/generate/ByteRules.h"
 #include "tests/generate/TestSelection.h"
 #include "tests/support/FaultyPlatform.h"
 #include "tests/support/TestFiles.h"
@@ -101,7 +104,7 @@ class GenerateADMTest : public testing::Test {
         state.strSourceADM = source;
         state.strNewADM = target;
         state.dblDriveMask = GetDriveMask(selection);
-        return GenerateADM(selection, state);
+        return GenerateADM(selection, state, blockSize);
     }
     GenerateResult Generate() { return Generate(cde); }
 
@@ -145,12 +148,45 @@ class GenerateADMTest : public testing::Test {
     std::string target = dir.File("new.adm");
     FormState state;
     TestSelection cde = TestSelection::Of("CDE");
+    std::size_t blockSize = LineReader::kDefaultBlockSize;
 };
 
 TEST_F(GenerateADMTest, WorkedSourceGivesTheLayoutByteForByte) {
     const std::string expected = WorkedLayout();
     EXPECT_EQ(expected.size(), 70u + 4 * kItem.size() + 2 * kDefinition.size());
     ExpectSplice(kWorkedSource, expected);
+}
+
+// Each insert place meets a block edge at each of its bytes.
+TEST_F(GenerateADMTest, WorkedSourceGivesTheLayoutWhateverTheBlockSize) {
+    for (blockSize = 1; blockSize <= kWorkedSource.size(); ++blockSize) {
+        SCOPED_TRACE("block size " + std::to_string(blockSize));
+        ExpectSplice(kWorkedSource, WorkedLayout());
+    }
+}
+
+// Random sources in random small blocks, against the plain account of where the inserts go.
+TEST_F(GenerateADMTest, RandomSourcesGiveThePlainLayoutOrNothing) {
+    std::mt19937 random(20240612);
+    std::uniform_int_distribution<std::size_t> blockSizes(1, 40);
+    for (int round = 0; round < 200; ++round) {
+        const bool utf16 = round % 2 == 0;
+        const std::string bytes = test::RandomSource(random, utf16, 30);
+        blockSize = blockSizes(random);
+        SCOPED_TRACE(testing::PrintToString(bytes) + " block size " + std::to_string(blockSize));
+        const auto markers = test::ReferenceMarkerLines(bytes, utf16, 3);
+        if (markers.size() == 3) {
+            ExpectSplice(bytes, test::ReferenceLayout(bytes, utf16, kItem, kDefinition));
+            continue;
+        }
+        std::filesystem::remove(test::FsPath(target));
+        WriteAll(source, bytes);
+        const GenerateResult result = Generate();
+        EXPECT_EQ(result.status, GenerateStatus::TooFewMarkers);
+        EXPECT_EQ(result.markersFound, static_cast<int>(markers.size()));
+        ExpectNothingWritten(false);
+        if (HasFailure()) return;
+    }
 }
 
 TEST_F(GenerateADMTest, AnExistingLongerFileIsReplacedWhole) {
@@ -243,6 +279,24 @@ TEST_F(GenerateADMTest, FewerThanThreeMarkerLinesWriteNothing) {
             EXPECT_NE(result.message.find(std::to_string(n)), std::string::npos);
             ExpectNothingWritten(hadOldOutput);
         }
+    }
+}
+
+// The source is judged before the output: one that is no template says so, even where the new
+// template could not have been written.
+TEST_F(GenerateADMTest, TooFewMarkersIsReportedBeforeAFailedWrite) {
+    target = dir.File("no such folder/new.adm");
+    for (blockSize = 7; blockSize <= LineReader::kDefaultBlockSize; blockSize *= 1024) {
+        WriteAll(source, Utf16("abcdonly\r\n" + std::string(300, 'x') + "\r\nabcdonly\r\n"));
+        GenerateResult result = Generate();
+        EXPECT_EQ(result.status, GenerateStatus::TooFewMarkers) << result.message;
+        EXPECT_EQ(result.markersFound, 2);
+
+        WriteAll(source, kWorkedSource);
+        result = Generate();
+        EXPECT_EQ(result.status, GenerateStatus::WriteFailed) << result.message;
+        EXPECT_NE(result.message.find(target), std::string::npos) << result.message;
+        EXPECT_EQ(FolderNames(), std::vector<std::string>{"system.adm"});
     }
 }
 
@@ -390,12 +444,14 @@ TEST_F(GenerateADMTest, FailuresAreNamedByWhatFailed) {
     const Case cases[] = {
         {test::Call::Open, 1, GenerateStatus::SourceOpenFailed},
         {test::Call::Read, 1, GenerateStatus::ReadFailed},  // the start of the source
-        {test::Call::Read, 3, GenerateStatus::ReadFailed},  // a range to copy
+        {test::Call::Read, 3, GenerateStatus::ReadFailed},  // a block to copy
         {test::Call::Write, 1, GenerateStatus::WriteFailed},
         {test::Call::Write, 4, GenerateStatus::WriteFailed},
+        {test::Call::Size, 2, GenerateStatus::WriteFailed},  // the written file's
         {test::Call::Replace, 1, GenerateStatus::WriteFailed},
     };
     WriteAll(source, kWorkedSource);
+    blockSize = 16;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(static_cast<int>(c.call)) + " #" + std::to_string(c.nth));
         WriteAll(target, kOldContent);
