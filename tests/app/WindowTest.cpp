@@ -209,6 +209,29 @@ TEST_F(WindowTest, SelectionButtonsSetEveryBoxAndNothingElse) {
     EXPECT_EQ(app->Text(IDC_TXTNEWADM), target);
 }
 
+// Waits until `condition` holds or a generous deadline passes; posted keys are handled later.
+template <class Condition>
+bool Eventually(Condition condition) {
+    for (int i = 0; i < 3000 && !condition(); ++i)
+        Sleep(10);
+    return condition();
+}
+
+TEST_F(WindowTest, TabMovesTheFocusAndEnterPressesTheFocusedButton) {
+    auto focused = [] {
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        GetGUIThreadInfo(app->ThreadId(), &gui);
+        return GetDlgCtrlID(gui.hwndFocus);
+    };
+    app->Click(IDC_CMDSELECT_0 + 1);  // Select All, which takes the focus
+    ASSERT_EQ(TickedLetters().size(), 26u);
+    PostMessageW(app->Control(IDC_CMDSELECT_0 + 1), WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_TRUE(Eventually([&] { return focused() == IDC_CMDSELECT_0 + 0; })) << focused();
+    PostMessageW(app->Control(IDC_CMDSELECT_0 + 0), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(Eventually([] { return TickedLetters().empty(); }));
+}
+
 TEST_F(WindowTest, CreditLineScrollsLeftAndRestartsAtTheRightEdge) {
     // The window's own timer keeps ticking too, so each sent tick moves the label at least one
     // step (2 pixels at 96 DPI); a restart puts it back at the right edge, 454 pixels.
