@@ -27,7 +27,7 @@ int DriveHeight(int index) {
     return 330;
 }
 
-ControlSpec DriveBox(int index) {
+DesignedControl DriveBox(int index) {
     const int left = index < kDrivesPerColumn ? kDriveLeftColumn : kDriveRightColumn;
     return {IDC_CHKDRIVE_0 + index,
             K::CheckBox,
@@ -38,8 +38,8 @@ ControlSpec DriveBox(int index) {
             0};
 }
 
-std::vector<ControlSpec> BuildControls() {
-    std::vector<ControlSpec> controls = {
+std::vector<DesignedControl> BuildControls() {
+    std::vector<DesignedControl> controls = {
         {IDC_COMMAND1, K::Button, "Make ADM", 0, {3240, 3723, 3405, 520}, 0, 0},
         {IDC_CMDSELECT_0 + 1, K::Button, "Select All ", 0, {3240, 1755, 3405, 520}, 1, 0},
         {IDC_CMDSELECT_0 + 0, K::Button, "Deselect All ", 0, {3240, 2411, 3405, 520}, 2, 0},
@@ -62,7 +62,7 @@ std::vector<ControlSpec> BuildControls() {
     };
     for (int index = kDriveCount - 1; index >= 0; --index)
         controls.push_back(DriveBox(index));
-    const std::vector<ControlSpec> rest = {
+    const std::vector<DesignedControl> rest = {
         {IDC_CMDRUNGPEDIT,
          K::Button,
          "Open Group Policy Snap-in",
@@ -100,8 +100,8 @@ std::vector<ControlSpec> BuildControls() {
 
 }  // namespace
 
-std::span<const ControlSpec> FormControls() {
-    static const std::vector<ControlSpec> controls = BuildControls();
+std::span<const DesignedControl> FormControls() {
+    static const std::vector<DesignedControl> controls = BuildControls();
     return controls;
 }
 

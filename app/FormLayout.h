@@ -17,7 +17,7 @@ struct TwipsRect {
     int left = 0, top = 0, width = 0, height = 0;
 };
 
-struct ControlSpec {
+struct DesignedControl {
     int id;
     ControlKind kind;
     const char* caption;  // UTF-8; empty for frames, pictures and text boxes
@@ -30,7 +30,7 @@ struct ControlSpec {
 enum class FontKind { Default, BoldSansSerif, Credit };
 
 // Every control, in ascending tab index.
-std::span<const ControlSpec> FormControls();
+std::span<const DesignedControl> FormControls();
 
 // The font of a control: "Make ADM" and the credit line have their own.
 FontKind FontOf(int id);

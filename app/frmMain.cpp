@@ -39,9 +39,9 @@ std::string WindowsFolder() {
     return Narrow(value);
 }
 
-const ControlSpec* FindSpec(int id) {
-    for (const ControlSpec& spec : FormControls()) {
-        if (spec.id == id) return &spec;
+const DesignedControl* FindDesigned(int id) {
+    for (const DesignedControl& design : FormControls()) {
+        if (design.id == id) return &design;
     }
     return nullptr;
 }
@@ -58,11 +58,11 @@ const wchar_t* ClassOf(ControlKind kind) {
     }
 }
 
-DWORD StyleOf(const ControlSpec& spec) {
+DWORD StyleOf(const DesignedControl& design) {
     // Every control but the second option button starts a group, so the arrow keys move only
     // within the option pair.
-    const DWORD common = WS_CHILD | WS_VISIBLE | (spec.id == IDC_OPTION1_0 ? 0 : WS_GROUP);
-    switch (spec.kind) {
+    const DWORD common = WS_CHILD | WS_VISIBLE | (design.id == IDC_OPTION1_0 ? 0 : WS_GROUP);
+    switch (design.kind) {
         case ControlKind::Frame:
             return common | BS_GROUPBOX;
         case ControlKind::OptionButton:
@@ -304,8 +304,8 @@ void frmMain::OnDpiChanged(int dpi, const RECT& suggested) {
     dpi_ = dpi;
     DeleteFonts();
     CreateFonts();
-    for (const ControlSpec& spec : FormControls()) {
-        SendMessageW(Control(spec.id), WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec.id)),
+    for (const DesignedControl& design : FormControls()) {
+        SendMessageW(Control(design.id), WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(design.id)),
                      TRUE);
     }
     LoadIcons();
@@ -318,22 +318,22 @@ void frmMain::OnDpiChanged(int dpi, const RECT& suggested) {
 
 void frmMain::CreateControls() {
     // Created in ascending tab index: the creation order is the Tab key's order.
-    for (const ControlSpec& spec : FormControls()) {
-        const std::wstring caption = Widen(spec.caption);
-        const DWORD exStyle = spec.kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
+    for (const DesignedControl& design : FormControls()) {
+        const std::wstring caption = Widen(design.caption);
+        const DWORD exStyle = design.kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
         HWND control = CreateWindowExW(
-            exStyle, ClassOf(spec.kind), caption.c_str(), StyleOf(spec), 0, 0, 0, 0, window_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec.id)), FALSE);
+            exStyle, ClassOf(design.kind), caption.c_str(), StyleOf(design), 0, 0, 0, 0, window_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance_, nullptr);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(design.id)), FALSE);
     }
     // The icons lie in front of their buttons and the frames behind everything; neither takes
     // the focus, so the Tab order stays as created.
-    for (const ControlSpec& spec : FormControls()) {
-        HWND insertAfter = spec.kind == ControlKind::Picture ? HWND_TOP
-                           : spec.kind == ControlKind::Frame ? HWND_BOTTOM
-                                                             : nullptr;
+    for (const DesignedControl& design : FormControls()) {
+        HWND insertAfter = design.kind == ControlKind::Picture ? HWND_TOP
+                           : design.kind == ControlKind::Frame ? HWND_BOTTOM
+                                                               : nullptr;
         if (insertAfter != nullptr) {
-            SetWindowPos(Control(spec.id), insertAfter, 0, 0, 0, 0,
+            SetWindowPos(Control(design.id), insertAfter, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
     }
@@ -371,11 +371,11 @@ void frmMain::DeleteFonts() {
 }
 
 void frmMain::LoadIcons() {
-    for (const ControlSpec& spec : FormControls()) {
-        if (spec.kind != ControlKind::Picture) continue;
-        HICON icon = LoadIconAt(instance_, spec.iconId, MulDiv(kButtonIconPx, dpi_, 96));
+    for (const DesignedControl& design : FormControls()) {
+        if (design.kind != ControlKind::Picture) continue;
+        HICON icon = LoadIconAt(instance_, design.iconId, MulDiv(kButtonIconPx, dpi_, 96));
         auto previous = reinterpret_cast<HICON>(
-            SendMessageW(Control(spec.id), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0));
+            SendMessageW(Control(design.id), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0));
         if (previous != nullptr) DestroyIcon(previous);
     }
     HICON large = LoadIconAt(instance_, IDI_TARNWICK, MulDiv(kLargeIconPx, dpi_, 96));
@@ -389,16 +389,16 @@ void frmMain::LoadIcons() {
 }
 
 void frmMain::PlaceControls() {
-    for (const ControlSpec& spec : FormControls()) {
-        int x = Px(spec.place.left);
-        int y = Px(spec.place.top);
-        if (const ControlSpec* frame = FindSpec(spec.containerId); frame != nullptr) {
+    for (const DesignedControl& design : FormControls()) {
+        int x = Px(design.place.left);
+        int y = Px(design.place.top);
+        if (const DesignedControl* frame = FindDesigned(design.containerId); frame != nullptr) {
             // A frame's children sit at their own offset from the frame's corner.
             x += Px(frame->place.left);
             y += Px(frame->place.top);
         }
-        SetWindowPos(Control(spec.id), nullptr, x, y, Px(spec.place.width), Px(spec.place.height),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(Control(design.id), nullptr, x, y, Px(design.place.width),
+                     Px(design.place.height), SWP_NOZORDER | SWP_NOACTIVATE);
     }
     PlaceLabel3();
 }
