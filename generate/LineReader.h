@@ -91,7 +91,7 @@ class MarkerLineFinder {
 // caller sees every block too, to copy it while it is in memory.
 class LineReader {
   public:
-    static constexpr std::size_t kDefaultBlockSize = 1024 * 1024;
+    static constexpr std::size_t kDefaultBlockSize = 512 * 1024;
 
     // `blockSize` bounds the buffer (tests make it tiny to cross block boundaries everywhere).
     explicit LineReader(std::size_t blockSize = kDefaultBlockSize,
