@@ -1,6 +1,7 @@
 #include "generate/LineReader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <type_traits>
 
@@ -36,6 +37,7 @@ using UnitPairs = std::conditional_t<Unit == 1, UnitPairs8, UnitPairs16>;
 template <std::size_t Unit>
 using UnitPair = std::conditional_t<Unit == 1, std::uint16_t, std::uint32_t>;
 constexpr std::size_t kVectorBytes = 16;
+static_assert(std::endian::native == std::endian::little, "lanes hold file bytes in their order");
 
 // Two characters as one lane, as they lie in the file (little-endian); in UTF-16LE each with a
 // zero high byte.
@@ -79,19 +81,19 @@ std::size_t FindMarkerIn(const std::uint8_t* data, std::size_t size, std::uint64
     };
     // A marker shows its pair in a lane one or two code units after its start. Lanes begin at
     // even file offsets, where UTF-16LE code units do.
-    const auto pairLaneFrom = [](std::size_t lane) {
+    const auto firstStartShownIn = [](std::size_t lane) {
         return lane > 2 * Unit ? lane - 2 * Unit : 0;
     };
     std::size_t lane = Unit == 1 ? 0 : static_cast<std::size_t>(fileOffset % 2);
     std::size_t checked = 0;  // every start before this has been compared
     for (; lane + kChunk <= size; lane += kChunk) {
         if (!ChunkMayHoldMarker<Unit>(data + lane)) continue;
-        const std::size_t from = std::max(checked, pairLaneFrom(lane));
+        const std::size_t from = std::max(checked, firstStartShownIn(lane));
         checked = lane + kChunk;
         const std::size_t found = firstIn(from, checked);
         if (found != npos) return found;
     }
-    return firstIn(std::max(checked, pairLaneFrom(lane)), starts);
+    return firstIn(std::max(checked, firstStartShownIn(lane)), starts);
 }
 
 std::size_t UnitSize(SourceEncoding encoding) {

@@ -102,9 +102,9 @@ TEST(FindMarker, AnyCaseAnywhereButOnlyWholeAlignedUnitsInUtf16) {
 // filler that is plain or that passes the screening's three letters and fails the full compare.
 TEST(FindMarker, FindsTheFirstMarkerAtEveryOffsetOfALongBuffer) {
     for (const std::string& filler : {std::string("."), std::string("abcdxxxy")}) {
-        for (std::size_t k = 0; k < 200; ++k) {
+        for (std::size_t k = 0; k < 300; ++k) {
             std::string text;
-            while (text.size() < 300)
+            while (text.size() < 600)
                 text += filler;
             text.replace(k, kMarkerLength, "AbcdOnlY");
             text += "abcdonly";  // a later marker never hides the first
