@@ -106,8 +106,9 @@ TEST(FindMarker, FindsTheFirstMarkerAtEveryOffsetOfALongBuffer) {
             std::string text;
             while (text.size() < 600)
                 text += filler;
-            text.replace(k, kMarkerLength, "AbcdOnlY");
-            text += "abcdonly";  // a later marker never hides the first
+            // A later marker never hides the first.
+            text = text.substr(0, k) + std::string("AbcdOnlY") + text.substr(k + kMarkerLength) +
+                   std::string("abcdonly");
             SCOPED_TRACE(filler + " marker at " + std::to_string(k));
             EXPECT_EQ(FindMarker(Bytes(text), text.size(), 0, SourceEncoding::EightBit), k);
             const std::string wide = Utf16(text);
@@ -182,7 +183,7 @@ TEST(MarkerLineFinder, LineEndsOfBothKindsOfSource) {
 }
 
 TEST(MarkerLineFinder, StopsAtTheWantedCountAndFindsMoreWhenAsked) {
-    const std::string bytes = "abcdonly\n" + std::string(4, 'x') + "\nabcdonly\n";
+    const std::string bytes = "abcdonly\nxxxx\nabcdonly\n";
     EXPECT_EQ(FindInBlocks(bytes, SourceEncoding::EightBit, 3, 1),
               (std::vector<LineInfo>{{9, LineEnd::Lf}}));
     EXPECT_EQ(FindInBlocks(bytes, SourceEncoding::EightBit, 3, 5),
