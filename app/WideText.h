@@ -1,11 +1,11 @@
 // Text is UTF-8 inside Tarnwick and UTF-16 at the Win32 boundary.
 #pragma once
 
-#include <string>
+#include "fileio/win32/WideText.h"
 
 namespace tarnwick::app {
 
-std::wstring Widen(const std::string& utf8);
-std::string Narrow(const std::wstring& utf16);
+using fileio::win32::Narrow;
+using fileio::win32::Widen;
 
 }  // namespace tarnwick::app

@@ -2,27 +2,14 @@
 
 #include <windows.h>
 
+#include "fileio/win32/WideText.h"
+
 namespace tarnwick::cli {
 
 namespace {
 
-std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int size = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), n);
-    return wide;
-}
-
-std::string Narrow(const wchar_t* wide, std::size_t length) {
-    if (length == 0) return {};
-    const int size = static_cast<int>(length);
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide, size, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, size, utf8.data(), n, nullptr, nullptr);
-    return utf8;
-}
+using fileio::win32::Narrow;
+using fileio::win32::Widen;
 
 // A console takes wide text (its code page may not be UTF-8); a redirected handle gets the UTF-8
 // bytes unchanged, which is what a script reading the output expects.
@@ -54,13 +41,13 @@ std::string EnvironmentVariable(const std::string& name) {
     if (needed == 0) return {};
     std::wstring value(needed, L'\0');
     const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), needed);
-    return Narrow(value.data(), length);
+    return Narrow(std::wstring(value.data(), length));
 }
 
 std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
-        args.push_back(Narrow(argv[i], wcslen(argv[i])));
+        args.push_back(Narrow(argv[i]));
     return args;
 }
 

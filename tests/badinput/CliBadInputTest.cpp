@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/badinput/BadInputs.h"
-#include "tests/badinput/RunProgram.h"
+#include "tests/support/RunProgram.h"
 
 namespace tarnwick::badinput {
 namespace {
@@ -22,7 +22,7 @@ TEST_P(CliBadInput, ClearMessageAndNothingLost) {
     if (outputExists) arguments.push_back("--force");
 
     Guard guard = input.arm(scene);
-    const testing::ProgramResult run = testing::RunProgram(TARNWICK_CLI, arguments, scratch.Path());
+    const test::ProgramRun run = test::RunProgram(TARNWICK_CLI, arguments, scratch.Path());
     guard.reset();
 
     if (input.expect == Expect::Created) {

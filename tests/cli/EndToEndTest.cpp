@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "RunProgram.h"
+#include "tests/support/RunProgram.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarnwick::test {

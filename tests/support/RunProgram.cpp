@@ -1,4 +1,4 @@
-#include "RunProgram.h"
+#include "tests/support/RunProgram.h"
 
 #include "tests/support/TestFiles.h"
 
@@ -7,6 +7,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "fileio/win32/WideText.h"
 #else
 #include <fcntl.h>
 #include <spawn.h>
@@ -22,14 +24,7 @@ namespace {
 
 #ifdef _WIN32
 
-std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
-}
+using fileio::win32::Widen;
 
 // Quotes one argument so that the C runtime's command-line splitting gives it back unchanged.
 std::wstring QuoteArgument(const std::wstring& arg) {
