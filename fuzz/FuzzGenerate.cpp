@@ -125,8 +125,8 @@ void ExpectSameBytes(std::string_view got, std::string_view expected, const char
             "\n   got:     " + HexAround(got, at) + "\n   expected:" + HexAround(expected, at));
 }
 
-// Block sizes the reader is tried with: its smallest (32 bytes) and sizes around it, so that a
-// marker or a CR LF falls across a block edge at every offset; 0 keeps the reader's own size.
+// Block sizes the reader is tried with: small ones, so that a marker or a CR LF falls across a
+// block edge at every offset; 0 keeps the reader's own size.
 constexpr std::size_t kBlockSizes[16] = {0,  32, 33, 34, 35, 36, 37,  39,
                                          40, 47, 48, 63, 64, 65, 100, 257};
 

@@ -48,8 +48,10 @@ GenerateResult Failure(GenerateStatus status, std::string message, fileio::SysEr
     return result;
 }
 
+// The system's descriptions mostly end in a full stop already (Windows' always do).
 std::string Because(const fileio::SysError& error) {
-    return error.text.empty() ? std::string(".") : ": " + error.text + ".";
+    if (error.text.empty()) return ".";
+    return ": " + error.text + (error.text.back() == '.' ? "" : ".");
 }
 
 GenerateResult ReadFailure(const std::string& source, const fileio::SysError& why) {

@@ -36,6 +36,7 @@ TEST_P(CliBadInput, ClearMessageAndNothingLost) {
         EXPECT_TRUE(HoldsWord(run.err, named)) << "the message does not name " << named << ":\n"
                                                << run.err;
         EXPECT_TRUE(HoldsAnyOf(run.err, input.causes)) << "no cause in:\n" << run.err;
+        EXPECT_EQ(run.err.find(".."), std::string::npos) << "a doubled full stop in:\n" << run.err;
         before.ExpectNothingLost(nullptr);
     }
 }

@@ -70,6 +70,7 @@ TEST_P(MakeCommandBadInput, ClearMessageAndNothingLost) {
         EXPECT_TRUE(HoldsWord(last, named)) << "the message does not name " << named << ":\n"
                                             << last;
         EXPECT_TRUE(HoldsAnyOf(last, input.causes)) << "no cause in:\n" << last;
+        EXPECT_EQ(last.find(".."), std::string::npos) << "a doubled full stop in:\n" << last;
         before.ExpectNothingLost(nullptr);
     }
 }
