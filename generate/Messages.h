@@ -16,33 +16,33 @@ inline constexpr const char* kVersion = "1.02";
 // Typed into the new-path box, this word shows the acknowledgement instead of making a template.
 inline constexpr const char* kAcknowledgementTrigger = "brisk";
 
-// M1
+// Shown instead of making a template when the trigger word is the new path.
 inline constexpr const char* kAcknowledgement =
     "Many thanks to the friend of Tarnwick who helped so patiently with debugging.";
 
-// M2
+// Nothing ticked.
 inline constexpr const char* kSelectDrives = "Please select one or more drives.";
 
-// M3
+// The source path names nothing.
 inline std::string SourceNotFound(const std::string& sourcePath) {
     return "Default ADM file '" + sourcePath + "' not found." + kCrLf +
            "Please specify a valid path to default adm (system.adm)";
 }
 
-// M4
+// The new path is the source.
 inline constexpr const char* kDifferentFile = "Please specify a different ADM file.";
 
-// M5
+// Something exists at the new path.
 inline std::string OverwritePrompt(const std::string& newPath) {
     return "'" + newPath + "' already exists. Overwrite?";
 }
 
-// M6. The second line states what is true: the source is only ever read.
+// The new template is complete. The second line states what is true: the source is only read.
 inline std::string CreatedSuccessfully(const std::string& newPath) {
     return "'" + newPath + "' was created succesfully" + kCrLf + "The source file was not changed.";
 }
 
-// M7
+// Generation failed without a reason of its own.
 inline constexpr const char* kUnspecifiedError = "Unspecified error!.";
 
 // The source template could not be opened for reading.
