@@ -9,7 +9,8 @@
 
 namespace tarnwick {
 
-// Sum of 2^i over the restricted drives (the ticked ones, or in the all-but mode the unticked ones).
+// Sum of 2^i over the restricted drives (the ticked ones, or in the all-but mode the unticked
+// ones).
 double GetDriveMask(const Selection& selection);
 
 // base^exponent in 32-bit integer arithmetic; throws std::overflow_error beyond 2^31 - 1.

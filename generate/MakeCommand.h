@@ -17,7 +17,7 @@ inline constexpr int kIdNo = 7;
 
 // The window as the command sees it.
 class FormView : public Selection {
-public:
+  public:
     virtual std::string SourceText() const = 0;  // txtSourceADM.Text
     virtual std::string NewText() const = 0;     // txtNewADM.Text
     // A modal message box; an empty title means the application's title, "Tarnwick".

@@ -11,13 +11,14 @@ inline constexpr int kDriveCount = 26;
 inline constexpr std::int16_t kTicked = 1;
 
 class Selection {
-public:
+  public:
     virtual ~Selection() = default;
     // chkDrive(index).Value: 0 unticked, 1 ticked; any other value counts as unticked.
     virtual std::int16_t DriveValue(int index) const = 0;
     // chkDrive(index).Caption: "A:" to "Z:"; its first character is the drive letter.
     virtual std::string DriveCaption(int index) const = 0;
-    // Option1(0).Value: "Restrict the following drives:" is selected (else "Restrict all drives but :").
+    // Option1(0).Value: "Restrict the following drives:" is selected (else "Restrict all drives but
+    // :").
     virtual bool FollowingMode() const = 0;
 };
 
