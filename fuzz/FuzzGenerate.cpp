@@ -22,11 +22,11 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz/LayoutModel.h"
 #include "generate/FormState.h"
 #include "generate/GenerateADM.h"
 #include "generate/LineReader.h"
 #include "generate/Selection.h"
+#include "tests/support/LayoutModel.h"
 
 namespace {
 
@@ -146,14 +146,14 @@ void CheckLineReader(const Workspace& ws, std::size_t blockSize, std::string_vie
         tarnwick::LineInfo line;
         const bool found = reader.SkipToMarkerLine(line);
         if (reader.Failed()) Finding("line reader failed: " + reader.Error().text + at);
-        if (found != (k < expected.markerLineEnds.size())) {
+        if (found != (k < expected.markerLines.size())) {
             Finding("marker line " + std::to_string(k + 1) + (found ? " found" : " missed") + at);
         }
         if (!found) break;
-        if (reader.Position() != expected.markerLineEnds[k] + 1) {
+        if (reader.Position() != expected.markerLines[k].consumed + 1) {
             Finding("position after marker line " + std::to_string(k + 1) + " is " +
                     std::to_string(reader.Position()) + ", expected " +
-                    std::to_string(expected.markerLineEnds[k] + 1) + at);
+                    std::to_string(expected.markerLines[k].consumed + 1) + at);
         }
     }
     tarnwick::LineInfo line;

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <random>
 
-#include "fuzz/LayoutModel.h"
 #include "tests/badinput/Host.h"
+#include "tests/support/LayoutModel.h"
 
 namespace tarnwick::badinput {
 namespace {

@@ -1,12 +1,12 @@
 // Runs the built tarnwick-cli on copies of the bundled sample, as a script would, and checks each
-// new template byte for byte against a layout computed here, independently of the generator.
+// new template byte for byte against the independent layout model.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "tests/support/LayoutModel.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestFiles.h"
 
@@ -33,51 +33,19 @@ void Write(const fs::path& path, const Bytes& bytes) {
                                          << " were expected; first difference at offset " << at;
 }
 
-// Offsets just after the CR (0D 00) of the first three UTF-16LE lines containing "abcdonly" in
-// any case: the template is read here in whole code units, unlike the generator's byte reader.
-std::vector<std::size_t> InsertOffsets(const Bytes& source) {
-    std::vector<std::size_t> offsets;
-    std::string line;
-    for (std::size_t i = 0; i + 1 < source.size() && offsets.size() < 3; i += 2) {
-        const auto low = static_cast<unsigned char>(source[i]);
-        const bool ascii = source[i + 1] == '\0' && low < 0x80;
-        if (ascii && low == '\r') {
-            if (line.find("abcdonly") != std::string::npos) offsets.push_back(i + 2);
-            line.clear();
-        } else if (!(ascii && low == '\n')) {
-            line += ascii ? static_cast<char>(std::tolower(low)) : '?';
-        }
-    }
-    return offsets;
-}
-
 struct DrivePick {
     std::vector<std::string> driveArgs;
-    std::string entryName;
-    std::string mask;
-    std::string letterList;
-    bool allBut() const { return entryName.rfind("ALLBUT", 0) == 0; }
+    model::ModelSelection selection;
 };
 
-Bytes ExpectedTemplate(const Bytes& source, const DrivePick& s) {
-    const std::string item =
-        "\t\t    \tNAME !!" + s.entryName + "\t\tVALUE NUMERIC\t" + s.mask + "\r\n";
-    const std::string definition = s.entryName + "=\"Restrict " +
-                                   (s.allBut() ? "all drives but " : "") + s.letterList +
-                                   " only\"\r\n";
-    const auto at = InsertOffsets(source);
-    EXPECT_EQ(at.size(), 3u);
-    if (at.size() != 3) return {};
-    return source.substr(0, at[0]) + Utf16(item) + source.substr(at[0], at[1] - at[0]) +
-           Utf16(item) + source.substr(at[1], at[2] - at[1]) + Utf16(definition) +
-           source.substr(at[2]);
+Bytes ExpectedTemplate(const Bytes& source, const DrivePick& pick) {
+    const model::ModelOutcome outcome = model::ModelGenerate(source, pick.selection);
+    EXPECT_TRUE(outcome.ok());
+    return outcome.bytes;
 }
 
 const std::string kAllLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-const std::string kAllList =
-    "A, B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y and Z";
-
-const DrivePick kCDE{{"--drives", "CDE"}, "CDEOnly", "28", "C, D and E"};
+const DrivePick kCDE{{"--drives", "CDE"}, {0b11100, false}};
 
 class CliRun : public ::testing::Test {
   protected:
@@ -117,19 +85,20 @@ class CliRun : public ::testing::Test {
 TEST_F(CliRun, MakeWritesTheLayoutByteForByteAndReportsIt) {
     const DrivePick cases[] = {
         kCDE,
-        {{"--drives", "c", "--all-but"}, "ALLBUTC", "67108859", "C"},
-        {{"--drives=A:,z:"}, "AZOnly", "33554433", "A and Z"},
-        {{"--all-but", "--drives", kAllLetters}, "ALLBUT" + kAllLetters, "0", kAllList},
+        {{"--drives", "c", "--all-but"}, {1u << 2, true}},
+        {{"--drives=A:,z:"}, {1u | 1u << 25, false}},
+        {{"--all-but", "--drives", kAllLetters}, {(1u << 26) - 1, true}},
     };
     int n = 0;
     for (const auto& s : cases) {
+        const std::string name = model::ModelEntryName(s.selection);
         const fs::path output = dir_ / ("new" + std::to_string(n++) + ".adm");
         const ProgramRun run = Make(source_, output, s);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.err, "");
-        EXPECT_EQ(run.out, "Created: " + Utf8(output) + "\nEntry name: " + s.entryName +
-                               "\nDrive mask: " + s.mask + "\n");
-        EXPECT_TRUE(SameBytes(Read(output), ExpectedTemplate(sourceBytes_, s))) << s.entryName;
+        EXPECT_EQ(run.out, "Created: " + Utf8(output) + "\nEntry name: " + name + "\nDrive mask: " +
+                               std::to_string(model::ModelMask(s.selection)) + "\n");
+        EXPECT_TRUE(SameBytes(Read(output), ExpectedTemplate(sourceBytes_, s))) << name;
     }
 }
 

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "fileio/Platform.h"
-#include "fuzz/LayoutModel.h"
 #include "generate/FormState.h"
 #include "generate/GenerateADM.h"
 #include "generate/Selection.h"
 #include "tests/support/FaultyPlatform.h"
+#include "tests/support/LayoutModel.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarnwick {

@@ -55,22 +55,6 @@ TEST(EntryText, EachSelectionGivesItsMaskNameAndLines) {
     }
 }
 
-TEST(EntryText, WorkedLinesForCDEAndAllButC) {
-    FormState state;
-    const TestSelection cde = TestSelection::Of("CDE");
-    const std::string item = BuildItemLine(cde, state, 28.0);
-    EXPECT_EQ(item, "\t\t    \tNAME !!CDEOnly\t\tVALUE NUMERIC\t28\r\n");
-    EXPECT_EQ(item.size(), 41u);
-    const std::string definition = BuildStringsLine(cde, state);
-    EXPECT_EQ(definition, "CDEOnly=\"Restrict C, D and E only\"\r\n");
-    EXPECT_EQ(definition.size(), 36u);
-
-    const TestSelection allButC = TestSelection::Of("C", false);
-    EXPECT_EQ(BuildItemLine(allButC, state, 67108859.0),
-              "\t\t    \tNAME !!ALLBUTC\t\tVALUE NUMERIC\t67108859\r\n");
-    EXPECT_EQ(BuildStringsLine(allButC, state), "ALLBUTC=\"Restrict all drives but C only\"\r\n");
-}
-
 TEST(EntryText, OnlyTheValueOneCountsAsTicked) {
     TestSelection selection = TestSelection::Of("C");
     selection.values['D' - 'A'] = 2;

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cctype>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -13,9 +11,10 @@
 #include "fileio/Platform.h"
 #include "generate/EntryText.h"
 #include "generate/LineReader.h"
-#include "tests/generate/ByteRules.h"
+#include "tests/generate/RandomSource.h"
 #include "tests/generate/TestSelection.h"
 #include "tests/support/FaultyPlatform.h"
+#include "tests/support/LayoutModel.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarnwick {
@@ -26,57 +25,18 @@ using test::TestSelection;
 using test::Utf16;
 using test::WriteAll;
 
-const std::string kItem = "\t\t    \tNAME !!CDEOnly\t\tVALUE NUMERIC\t28\r\n";
-const std::string kDefinition = "CDEOnly=\"Restrict C, D and E only\"\r\n";
 const std::string kOldContent(5000, '#');
 
-// A source line and what the new template must put after it.
-enum class After { Nothing, Item, Definition };
-struct Line {
-    std::string text;
-    std::string end;  // "\r\n", "\r", "\n" or "" (the last line, without a line end)
-    After after = After::Nothing;
-};
-
-std::string InsertText(After after) {
-    return after == After::Item ? kItem : after == After::Definition ? kDefinition : "";
-}
-
-// UTF-16LE with a byte-order mark. In the new template an insert sits right after the CR of its
-// marker line (between 0D 00 and 0A 00), or after a line end of its own at the very end.
-std::string Utf16Template(const std::vector<Line>& lines, bool spliced) {
-    std::string out = "\xFF\xFE";
-    for (const Line& line : lines) {
-        out += Utf16(line.text);
-        const std::string insert = spliced ? InsertText(line.after) : "";
-        if (line.end.empty()) {
-            if (!insert.empty()) out += Utf16("\r\n" + insert);
-            continue;
-        }
-        out += Utf16(line.end.substr(0, 1)) + Utf16(insert) + Utf16(line.end.substr(1));
-    }
-    return out;
-}
-
-// 8-bit: an insert follows its marker line's whole line end, one byte per character.
-std::string EightBitTemplate(const std::vector<Line>& lines, bool spliced,
-                             const std::string& start = "") {
-    std::string out = start;
-    for (const Line& line : lines) {
-        out += line.text + line.end;
-        const std::string insert = spliced ? InsertText(line.after) : "";
-        if (!insert.empty()) out += (line.end.empty() ? "\r\n" : "") + insert;
-    }
-    return out;
-}
-
-// The worked source of 70 bytes and its layout: s[0..17] E(I) s[18..37] E(I) s[38..57] E(D)
-// s[58..69].
+// The worked source of 70 bytes: three marker lines and "xyz", UTF-16LE without a mark.
 const std::string kWorkedSource = Utf16("abcdonly\r\nabcdonly\r\nabcdonly\r\nxyz\r\n");
-std::string WorkedLayout() {
-    const std::string& s = kWorkedSource;
-    return s.substr(0, 18) + Utf16(kItem) + s.substr(18, 20) + Utf16(kItem) + s.substr(38, 20) +
-           Utf16(kDefinition) + s.substr(58);
+
+// What the independent layout model makes of `bytes` for `letters`.
+std::string ModelLayout(const std::string& bytes, std::string_view letters = "CDE",
+                        bool allBut = false) {
+    model::ModelSelection selection{0, allBut};
+    for (const char letter : letters)
+        selection.drives |= 1u << (letter - 'A');
+    return model::ModelGenerate(bytes, selection).bytes;
 }
 
 std::size_t FirstDifference(const std::string& a, const std::string& b) {
@@ -151,114 +111,78 @@ class GenerateADMTest : public testing::Test {
     std::size_t blockSize = LineReader::kDefaultBlockSize;
 };
 
-TEST_F(GenerateADMTest, WorkedSourceGivesTheLayoutByteForByte) {
-    const std::string expected = WorkedLayout();
-    EXPECT_EQ(expected.size(), 70u + 4 * kItem.size() + 2 * kDefinition.size());
-    ExpectSplice(kWorkedSource, expected);
+// Sources of every shape the byte rules tell apart, each against the layout model.
+TEST_F(GenerateADMTest, ShapedSourcesGiveTheModelsLayout) {
+    const std::string filler(200, 'f');
+    std::string large = "abcdonly\r\n";  // several copy pieces and reader blocks
+    for (int i = 0; i < 4000; ++i)
+        large += filler + std::to_string(i) + "\r\n";
+    large += "ABCDONLY\r\n";
+    for (int i = 0; i < 4000; ++i)
+        large += std::to_string(i) + filler + "\r\n";
+    large += "abcdOnly=\"A, B, C and D\"\r\ntail\r\n";
+    const std::string bom = "\xFF\xFE";
+    const std::string sources[] = {
+        kWorkedSource,
+        ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/samples/system.adm"),
+        // Any case, inside words, and a fourth marker line copied with nothing after it.
+        bom + Utf16("[Policy]\r\nxxABCDONLYyy\r\nplain abcd only\r\n\tNAME !!AbCdOnLy\r\n"
+                    "myabcdonlyword=\"x\"\r\nabcdonly\r\nend\r\n"),
+        bom + Utf16(large),
+        // The third marker line ends the source: without a line end, or with a last CR.
+        bom + Utf16("abcdonly\r\nabcdonly\r\nabcdonly"),
+        bom + Utf16("abcdonly\r\nabcdonly\r\nabcdonly\r"),
+        // 8-bit: each kind of line end, mixed ends with UTF-8 text, no line end at the end.
+        "CLASS USER\r\nabcdonly\r\nx\r\nABCDONLY\r\n[strings]\r\nabcdonly=\"x\"\r\nlast\r\n",
+        "CLASS USER\nabcdonly\nx\nABCDONLY\n[strings]\nabcdonly=\"x\"\nlast\n",
+        "CLASS USER\rabcdonly\rx\rABCDONLY\r[strings]\rabcdonly=\"x\"\rlast\r",
+        "\xEF\xBB\xBFr\xC3\xA9sum\xC3\xA9 abcdonly\nabcdonly\r\r\nabcdonly\r\nend",
+        "abcdonly\r\nabcdonly\r\nabcdonly",
+    };
+    for (const std::string& bytes : sources) {
+        SCOPED_TRACE(testing::PrintToString(bytes.substr(0, 80)));
+        ExpectSplice(bytes, ModelLayout(bytes));
+    }
 }
 
 // Each insert place meets a block edge at each of its bytes.
 TEST_F(GenerateADMTest, WorkedSourceGivesTheLayoutWhateverTheBlockSize) {
     for (blockSize = 1; blockSize <= kWorkedSource.size(); ++blockSize) {
         SCOPED_TRACE("block size " + std::to_string(blockSize));
-        ExpectSplice(kWorkedSource, WorkedLayout());
+        ExpectSplice(kWorkedSource, ModelLayout(kWorkedSource));
     }
 }
 
-// Random sources in random small blocks, against the plain account of where the inserts go.
-TEST_F(GenerateADMTest, RandomSourcesGiveThePlainLayoutOrNothing) {
+// Random sources in random small blocks, against the layout model.
+TEST_F(GenerateADMTest, RandomSourcesGiveTheModelsLayoutOrNothing) {
     std::mt19937 random(20240612);
     std::uniform_int_distribution<std::size_t> blockSizes(1, 40);
     for (int round = 0; round < 200; ++round) {
-        const bool utf16 = round % 2 == 0;
-        const std::string bytes = test::RandomSource(random, utf16, 30);
+        const std::string bytes = test::RandomSource(random, round % 2 == 0, 30);
         blockSize = blockSizes(random);
         SCOPED_TRACE(testing::PrintToString(bytes) + " block size " + std::to_string(blockSize));
-        const auto markers = test::ReferenceMarkerLines(bytes, utf16, 3);
-        if (markers.size() == 3) {
-            ExpectSplice(bytes, test::ReferenceLayout(bytes, utf16, kItem, kDefinition));
+        const model::ModelOutcome expected = model::ModelGenerate(bytes, {0b11100, false});
+        if (expected.ok()) {
+            ExpectSplice(bytes, expected.bytes);
             continue;
         }
         std::filesystem::remove(test::FsPath(target));
         WriteAll(source, bytes);
         const GenerateResult result = Generate();
         EXPECT_EQ(result.status, GenerateStatus::TooFewMarkers);
-        EXPECT_EQ(result.markersFound, static_cast<int>(markers.size()));
+        EXPECT_EQ(result.markersFound, expected.markersFound);
         ExpectNothingWritten(false);
         if (HasFailure()) return;
     }
 }
 
-TEST_F(GenerateADMTest, AnExistingLongerFileIsReplacedWhole) {
+// An existing file, longer than the result, is replaced whole; so is the result of another
+// selection.
+TEST_F(GenerateADMTest, AnExistingFileIsReplacedWhole) {
     WriteAll(target, kOldContent);
-    ExpectSplice(kWorkedSource, WorkedLayout());
-}
-
-TEST_F(GenerateADMTest, AnotherSelectionLeavesNothingOfTheFirst) {
-    ExpectSplice(kWorkedSource, WorkedLayout());
-    const TestSelection allButA = TestSelection::Of("A", false);
-    ASSERT_TRUE(Generate(allButA).ok());
-    const std::string item = "\t\t    \tNAME !!ALLBUTA\t\tVALUE NUMERIC\t67108862\r\n";
-    const std::string definition = "ALLBUTA=\"Restrict all drives but A only\"\r\n";
-    const std::string& s = kWorkedSource;
-    EXPECT_EQ(ReadAll(target), s.substr(0, 18) + Utf16(item) + s.substr(18, 20) + Utf16(item) +
-                                   s.substr(38, 20) + Utf16(definition) + s.substr(58));
-}
-
-TEST_F(GenerateADMTest, MarkersInAnyCaseAndInsideWordsCountAndALaterOneIsCopied) {
-    const std::vector<Line> lines = {
-        {"[Policy]", "\r\n"},
-        {"xxABCDONLYyy", "\r\n", After::Item},
-        {"plain abcd only", "\r\n"},
-        {"\tNAME !!AbCdOnLy", "\r\n", After::Item},
-        {"myabcdonlyword=\"x\"", "\r\n", After::Definition},
-        {"abcdonly", "\r\n"},
-        {"end", "\r\n"},
-    };
-    ExpectSplice(Utf16Template(lines, false), Utf16Template(lines, true));
-}
-
-TEST_F(GenerateADMTest, TheProjectsSampleTemplate) {
-    const std::string sample = ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/samples/system.adm");
-    // A plain account of where the inserts go: one byte past each of the first three marker
-    // lines, as the byte rules cut them.
-    std::array<std::size_t, 3> at{};
-    std::size_t found = 0;
-    for (std::size_t start = 0; start < sample.size() && found < 3;) {
-        std::size_t end = sample.find('\r', start);
-        ASSERT_NE(end, std::string::npos);
-        std::string text;
-        for (std::size_t i = start; i < end; ++i) {
-            const auto byte = static_cast<unsigned char>(sample[i]);
-            if (byte != 0) text += static_cast<char>(std::tolower(byte));
-        }
-        end += sample[end + 1] == '\n' ? 2 : 1;
-        if (text.find("abcdonly") != std::string::npos) at[found++] = end + 1;
-        start = end;
-    }
-    ASSERT_EQ(found, 3u);
-    const std::string expected = sample.substr(0, at[0]) + Utf16(kItem) +
-                                 sample.substr(at[0], at[1] - at[0]) + Utf16(kItem) +
-                                 sample.substr(at[1], at[2] - at[1]) + Utf16(kDefinition) +
-                                 sample.substr(at[2]);
-    // Each insert falls between a marker line's 0D 00 and its 0A 00.
-    for (const std::size_t a : at)
-        EXPECT_EQ(sample.substr(a - 2, 4), std::string("\r\0\n\0", 4));
-    ExpectSplice(sample, expected);
-}
-
-// Big enough to take several copy pieces and reader blocks, with a marker near each end.
-TEST_F(GenerateADMTest, ALargeSourceIsCopiedWhole) {
-    std::vector<Line> lines = {{"abcdonly", "\r\n", After::Item}};
-    const std::string filler(200, 'f');
-    for (int i = 0; i < 4000; ++i)
-        lines.push_back({filler + std::to_string(i), "\r\n"});
-    lines.push_back({"ABCDONLY", "\r\n", After::Item});
-    for (int i = 0; i < 4000; ++i)
-        lines.push_back({std::to_string(i) + filler, "\r\n"});
-    lines.push_back({"abcdOnly=\"A, B, C and D\"", "\r\n", After::Definition});
-    lines.push_back({"tail", "\r\n"});
-    ExpectSplice(Utf16Template(lines, false), Utf16Template(lines, true));
+    ExpectSplice(kWorkedSource, ModelLayout(kWorkedSource));
+    ASSERT_TRUE(Generate(TestSelection::Of("A", false)).ok());
+    EXPECT_EQ(ReadAll(target), ModelLayout(kWorkedSource, "A", true));
 }
 
 TEST_F(GenerateADMTest, FewerThanThreeMarkerLinesWriteNothing) {
@@ -298,51 +222,6 @@ TEST_F(GenerateADMTest, TooFewMarkersIsReportedBeforeAFailedWrite) {
         EXPECT_NE(result.message.find(target), std::string::npos) << result.message;
         EXPECT_EQ(FolderNames(), std::vector<std::string>{"system.adm"});
     }
-}
-
-TEST_F(GenerateADMTest, EightBitSourcesTakeTheirInsertsAfterTheWholeLineEnd) {
-    for (const std::string end : {"\r\n", "\n", "\r"}) {
-        SCOPED_TRACE(testing::PrintToString(end));
-        const std::vector<Line> lines = {
-            {"CLASS USER", end}, {"abcdonly", end, After::Item},
-            {"x", end},          {"ABCDONLY", end, After::Item},
-            {"[strings]", end},  {"abcdonly=\"x\"", end, After::Definition},
-            {"last", end},
-        };
-        ExpectSplice(EightBitTemplate(lines, false), EightBitTemplate(lines, true));
-    }
-}
-
-TEST_F(GenerateADMTest, EightBitSourceWithMixedLineEndsAndUtf8Text) {
-    const std::vector<Line> lines = {
-        {"r\xC3\xA9sum\xC3\xA9 abcdonly", "\n", After::Item},
-        {"abcdonly", "\r", After::Item},
-        {"", "\r\n"},
-        {"abcdonly", "\r\n", After::Definition},
-        {"end", ""},
-    };
-    const std::string bom = "\xEF\xBB\xBF";
-    ExpectSplice(EightBitTemplate(lines, false, bom), EightBitTemplate(lines, true, bom));
-}
-
-TEST_F(GenerateADMTest, ThirdMarkerOnTheLastLineWithoutLineEndGetsTheDefinitionOnItsOwnLine) {
-    const std::vector<Line> lines = {
-        {"abcdonly", "\r\n", After::Item},
-        {"abcdonly", "\r\n", After::Item},
-        {"abcdonly", "", After::Definition},
-    };
-    ExpectSplice(Utf16Template(lines, false), Utf16Template(lines, true));
-    ExpectSplice(EightBitTemplate(lines, false), EightBitTemplate(lines, true));
-}
-
-TEST_F(GenerateADMTest, ThirdMarkerLineEndingInALastCrTakesTheDefinitionAtTheEnd) {
-    // Its 0D 00 is the end of the source: the insert follows the 00, which is the last byte.
-    const std::vector<Line> lines = {
-        {"abcdonly", "\r\n", After::Item},
-        {"abcdonly", "\r\n", After::Item},
-        {"abcdonly", "\r", After::Definition},
-    };
-    ExpectSplice(Utf16Template(lines, false), Utf16Template(lines, true));
 }
 
 TEST_F(GenerateADMTest, BigEndianSourcesAreRefused) {
@@ -399,40 +278,6 @@ TEST_F(GenerateADMTest, ASourceOf2GiBIsRefused) {
     EXPECT_EQ(result.status, GenerateStatus::InvalidInput);
     EXPECT_NE(result.message.find("2 GiB"), std::string::npos) << result.message;
     ExpectNothingWritten(false);
-}
-
-TEST_F(GenerateADMTest, EachFailedCallStopsTheRunAndLosesNothing) {
-    WriteAll(source, kWorkedSource);
-    std::size_t calls = 0;
-    {
-        test::FaultyPlatform counting;
-        fileio::ScopedPlatform use(counting);
-        WriteAll(target, kOldContent);
-        ASSERT_TRUE(Generate().ok());
-        calls = counting.Total();
-    }
-    ASSERT_GT(calls, 10u);
-    for (std::size_t k = 1; k <= calls; ++k) {
-        SCOPED_TRACE("call " + std::to_string(k) + " fails");
-        WriteAll(target, kOldContent);
-        test::FaultyPlatform faulty;
-        GenerateResult result;
-        {
-            fileio::ScopedPlatform use(faulty);
-            faulty.FailAt(k);
-            result = Generate();
-        }
-        ASSERT_TRUE(faulty.Injected());
-        EXPECT_EQ(faulty.OpenHandles(), 0);
-        if (result.ok()) {
-            // Only a failure that loses nothing may pass, such as closing the source after reading.
-            EXPECT_EQ(ReadAll(target), WorkedLayout());
-            continue;
-        }
-        EXPECT_FALSE(result.message.empty());
-        EXPECT_EQ(result.error.text, test::kInjectedText) << result.message;
-        ExpectNothingWritten(true);
-    }
 }
 
 TEST_F(GenerateADMTest, FailuresAreNamedByWhatFailed) {

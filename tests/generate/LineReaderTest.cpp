@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "generate/Encoding.h"
-#include "tests/generate/ByteRules.h"
+#include "tests/generate/RandomSource.h"
 #include "tests/support/FaultyPlatform.h"
+#include "tests/support/LayoutModel.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarnwick {
@@ -190,7 +191,23 @@ TEST(MarkerLineFinder, StopsAtTheWantedCountAndFindsMoreWhenAsked) {
               (std::vector<LineInfo>{{9, LineEnd::Lf}, {23, LineEnd::Lf}}));
 }
 
-// Random sources cut into blocks of random sizes, against the plain account of the rules.
+// The layout model's marker lines, as the finder reports them.
+std::vector<LineInfo> ModelMarkerLines(const std::string& bytes, bool utf16, std::size_t wanted) {
+    using model::ModelLineEnd;
+    std::vector<LineInfo> lines;
+    for (const model::ModelLine& line : model::ModelMarkerLines(
+             bytes, utf16 ? model::ModelEncoding::Utf16LE : model::ModelEncoding::EightBit,
+             wanted)) {
+        const LineEnd end = line.end == ModelLineEnd::Cr     ? LineEnd::Cr
+                            : line.end == ModelLineEnd::CrLf ? LineEnd::CrLf
+                            : line.end == ModelLineEnd::Lf   ? LineEnd::Lf
+                                                             : LineEnd::None;
+        lines.push_back({line.consumed, end});
+    }
+    return lines;
+}
+
+// Random sources cut into blocks of random sizes, against the independent layout model.
 TEST(MarkerLineFinder, AgreesWithAPlainAccountOfTheRulesOnRandomSources) {
     std::mt19937 random(20240611);
     for (int round = 0; round < 600; ++round) {
@@ -198,7 +215,7 @@ TEST(MarkerLineFinder, AgreesWithAPlainAccountOfTheRulesOnRandomSources) {
         const std::string bytes = test::RandomSource(random, utf16);
         const auto encoding = utf16 ? SourceEncoding::Utf16LE : SourceEncoding::EightBit;
         ASSERT_EQ(DetectEncoding(Bytes(bytes), bytes.size()), encoding);
-        const std::vector<LineInfo> expected = test::ReferenceMarkerLines(bytes, utf16, 100);
+        const std::vector<LineInfo> expected = ModelMarkerLines(bytes, utf16, 100);
         SCOPED_TRACE(testing::PrintToString(bytes));
 
         MarkerLineFinder finder(encoding, bytes.size(), 100);

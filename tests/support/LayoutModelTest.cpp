@@ -1,6 +1,6 @@
-// The layout model is the oracle of the fault, fuzz and bad-input checks; these cases pin it to the
-// worked examples, so a wrong oracle cannot pass a wrong generator.
-#include "fuzz/LayoutModel.h"
+// The layout model is the oracle of every byte-for-byte check; these cases pin it to worked
+// examples written out by hand, so a wrong oracle cannot pass a wrong generator.
+#include "tests/support/LayoutModel.h"
 
 #include <gtest/gtest.h>
 
@@ -68,9 +68,34 @@ TEST(LayoutModel, WorkedSeventyByteSourceSplitsBetweenCrAndLf) {
     const ModelOutcome outcome = ModelGenerate(source, selection);
 
     ASSERT_TRUE(outcome.ok());
+    // Each CR LF ends a line after its 0D, so positions (1 + consumed) are 18, 38 and 58.
+    ASSERT_EQ(outcome.markerLines.size(), 3u);
+    for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(outcome.markerLines[k].consumed, 17 + 20 * k);
+        EXPECT_EQ(outcome.markerLines[k].end, ModelLineEnd::Cr);
+    }
     EXPECT_EQ(outcome.bytes, source.substr(0, 18) + item + source.substr(18, 20) + item +
                                  source.substr(38, 20) + definition + source.substr(58));
     EXPECT_EQ(outcome.bytes.size(), 70 + 2 * item.size() + definition.size());
+}
+
+TEST(LayoutModel, Utf16MarkersInAnyCaseInsideWordsAndALastCr) {
+    const ModelSelection selection{Drives("E"), true};
+    const std::string item = Wide(ModelItemLine(selection));
+    const std::string definition = Wide(ModelDefinitionLine(selection));
+    const std::string bom = "\xFF\xFE";
+
+    // A line with "abcd only" is no marker line, and a fourth marker line gets nothing.
+    EXPECT_EQ(ModelGenerate(bom + Wide("xABCDONLYy\r\nabcd only\r\nmyAbCdOnLyword\r\n"
+                                       "abcdonly\r\nabcdonly\r\n"),
+                            selection)
+                  .bytes,
+              bom + Wide("xABCDONLYy\r") + item + Wide("\nabcd only\r\nmyAbCdOnLyword\r") + item +
+                  Wide("\nabcdonly\r") + definition + Wide("\nabcdonly\r\n"));
+    // The third marker line ends in the source's last 0D 00: the definition follows the 00.
+    EXPECT_EQ(ModelGenerate(Wide("abcdonly\r\nabcdonly\r\nabcdonly\r"), selection).bytes,
+              Wide("abcdonly\r") + item + Wide("\nabcdonly\r") + item + Wide("\nabcdonly\r") +
+                  definition);
 }
 
 TEST(LayoutModel, EightBitSourceGetsNarrowInsertsAfterWholeLineEnds) {

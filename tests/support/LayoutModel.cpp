@@ -1,5 +1,6 @@
-#include "fuzz/LayoutModel.h"
+#include "tests/support/LayoutModel.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -39,29 +40,23 @@ struct Line {
     std::size_t start = 0;
     std::size_t textEnd = 0;
     std::size_t end = 0;
-    bool terminated() const { return end > textEnd; }
+    ModelLineEnd kind = ModelLineEnd::None;
 };
 
-// UTF-16LE sources: a line ends after a 0D byte, and after the 0A byte right behind it if any.
-Line NextWideLine(std::string_view s, std::size_t start) {
+// UTF-16LE sources end a line after a 0D byte, and after the 0A byte right behind it if any;
+// 8-bit sources also end one at a lone LF.
+Line NextLine(std::string_view s, std::size_t start, bool wide) {
     Line line{start, s.size(), s.size()};
     for (std::size_t i = start; i < s.size(); ++i) {
         if (s[i] == '\r') {
+            const bool lf = i + 1 < s.size() && s[i + 1] == '\n';
             line.textEnd = i;
-            line.end = (i + 1 < s.size() && s[i + 1] == '\n') ? i + 2 : i + 1;
+            line.end = lf ? i + 2 : i + 1;
+            line.kind = lf ? ModelLineEnd::CrLf : ModelLineEnd::Cr;
             break;
         }
-    }
-    return line;
-}
-
-// 8-bit sources: a line ends at CR LF, a lone CR or a lone LF.
-Line NextNarrowLine(std::string_view s, std::size_t start) {
-    Line line{start, s.size(), s.size()};
-    for (std::size_t i = start; i < s.size(); ++i) {
-        if (s[i] == '\r' || s[i] == '\n') {
-            line.textEnd = i;
-            line.end = (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ? i + 2 : i + 1;
+        if (s[i] == '\n' && !wide) {
+            line = {start, i, i + 1, ModelLineEnd::Lf};
             break;
         }
     }
@@ -150,6 +145,41 @@ ModelEncoding ModelDetectEncoding(std::string_view s) {
     return ModelEncoding::EightBit;
 }
 
+std::vector<ModelLine> ModelMarkerLines(std::string_view s, ModelEncoding encoding,
+                                        std::size_t wanted) {
+    const bool wide = encoding == ModelEncoding::Utf16LE;
+    std::vector<ModelLine> markers;
+    for (std::size_t at = 0; at < s.size() && markers.size() < wanted;) {
+        const Line line = NextLine(s, at, wide);
+        if (wide ? WideLineHoldsMarker(s, line) : NarrowLineHoldsMarker(s, line)) {
+            markers.push_back({line.end, line.kind});
+        }
+        at = line.end;
+    }
+    return markers;
+}
+
+std::string ModelSplice(std::string_view s, ModelEncoding encoding, const std::string& item,
+                        const std::string& definition) {
+    const bool wide = encoding == ModelEncoding::Utf16LE;
+    const std::vector<ModelLine> markers = ModelMarkerLines(s, encoding, 3);
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t k = 0; k < markers.size(); ++k) {
+        // A UTF-16LE insert follows one byte past the marker's line end (between CR and LF); an
+        // 8-bit one follows the whole line end. Neither reaches past the end of the source. A
+        // last line without a line end gets one before its insert.
+        std::string text = k < 2 ? item : definition;
+        if (markers[k].end == ModelLineEnd::None) text = "\r\n" + text;
+        const std::size_t cut = std::min(markers[k].consumed + (wide ? 1 : 0), s.size());
+        out.append(s.substr(copied, cut - copied));
+        out.append(Encode(text, wide));
+        copied = cut;
+    }
+    out.append(s.substr(copied));
+    return out;
+}
+
 ModelOutcome ModelGenerate(std::string_view s, const ModelSelection& selection) {
     ModelOutcome outcome;
     const ModelEncoding encoding = ModelDetectEncoding(s);
@@ -157,20 +187,9 @@ ModelOutcome ModelGenerate(std::string_view s, const ModelSelection& selection) 
         outcome.verdict = ModelVerdict::BigEndian;
         return outcome;
     }
-    const bool wide = encoding == ModelEncoding::Utf16LE;
-
-    std::vector<Line> markers;
-    for (std::size_t at = 0; at < s.size() && markers.size() < 3;) {
-        const Line line = wide ? NextWideLine(s, at) : NextNarrowLine(s, at);
-        const bool holds = wide ? WideLineHoldsMarker(s, line) : NarrowLineHoldsMarker(s, line);
-        if (holds) {
-            markers.push_back(line);
-            outcome.markerLineEnds.push_back(line.end);
-        }
-        at = line.end;
-    }
-    outcome.markersFound = static_cast<int>(markers.size());
-    if (markers.size() < 3) {
+    outcome.markerLines = ModelMarkerLines(s, encoding, 3);
+    outcome.markersFound = static_cast<int>(outcome.markerLines.size());
+    if (outcome.markersFound < 3) {
         outcome.verdict = ModelVerdict::TooFewMarkers;
         return outcome;
     }
@@ -178,26 +197,9 @@ ModelOutcome ModelGenerate(std::string_view s, const ModelSelection& selection) 
         outcome.verdict = ModelVerdict::NothingTicked;
         return outcome;
     }
-
-    // A UTF-16LE insert follows one byte past the marker's line end (between CR and LF); an
-    // 8-bit one follows the whole line end. Neither reaches past the end of the source.
-    std::size_t cut[3];
-    for (int k = 0; k < 3; ++k) {
-        const std::size_t after = wide ? markers[k].end + 1 : markers[k].end;
-        cut[k] = after < s.size() ? after : s.size();
-    }
-    const std::string item = Encode(ModelItemLine(selection), wide);
-    std::string definition = ModelDefinitionLine(selection);
-    if (!markers[2].terminated()) definition = "\r\n" + definition;
-
     outcome.entryName = ModelEntryName(selection);
-    outcome.bytes.append(s.substr(0, cut[0]));
-    outcome.bytes.append(item);
-    outcome.bytes.append(s.substr(cut[0], cut[1] - cut[0]));
-    outcome.bytes.append(item);
-    outcome.bytes.append(s.substr(cut[1], cut[2] - cut[1]));
-    outcome.bytes.append(Encode(definition, wide));
-    outcome.bytes.append(s.substr(cut[2]));
+    outcome.bytes =
+        ModelSplice(s, encoding, ModelItemLine(selection), ModelDefinitionLine(selection));
     return outcome;
 }
 
