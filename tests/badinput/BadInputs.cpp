@@ -226,6 +226,14 @@ void Snapshot::ExpectNothingLost(const std::string* created) const {
     }
 }
 
+void ExpectClearRefusal(const std::string& message, const BadInput& input, const Scene& scene) {
+    const std::string& named = input.names == Names::Source ? scene.source : scene.output;
+    EXPECT_TRUE(HoldsWord(message, named)) << "the message does not name " << named << ":\n"
+                                           << message;
+    EXPECT_TRUE(HoldsAnyOf(message, input.causes)) << "no cause in:\n" << message;
+    EXPECT_EQ(message.find(".."), std::string::npos) << "a doubled full stop in:\n" << message;
+}
+
 std::string ExpectedTemplate(const Scene& scene) {
     const model::ModelOutcome outcome =
         model::ModelGenerate(test::ReadAll(scene.source), model::ModelSelection{1u << 2, false});

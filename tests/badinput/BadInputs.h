@@ -48,6 +48,10 @@ bool HoldsWord(const std::string& text, const std::string& word);
 // Whether `text` holds at least one of `words`.
 bool HoldsAnyOf(const std::string& text, const std::vector<std::string>& words);
 
+// Checks (with gtest expectations) that a refusal's message names the case's path and a cause,
+// and ends in a single full stop after the system's own description.
+void ExpectClearRefusal(const std::string& message, const BadInput& input, const Scene& scene);
+
 // What a path held before the run.
 struct PathState {
     enum Kind { Missing, File, Folder } kind = Missing;

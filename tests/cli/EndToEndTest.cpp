@@ -156,46 +156,12 @@ TEST_F(CliRun, TheSourceItselfIsNeverTheOutputWhateverItsName) {
     }
 }
 
-TEST_F(CliRun, BadSourcesAreRefusedAndNothingIsWritten) {
+// Folders, too few marker lines, bad outputs and non-ASCII paths: the bad-input suite.
+TEST_F(CliRun, AMissingSourceIsRefusedAndNothingIsWritten) {
     const fs::path output = dir_ / "out.adm";
     const fs::path missing = dir_ / "missing.adm";
     ExpectRefused(Make(missing, output, kCDE), missing, "does not exist");
-    fs::create_directory(dir_ / "folder.adm");
-    ExpectRefused(Make(dir_ / "folder.adm", output, kCDE), dir_ / "folder.adm", "folder");
-
-    // Only two marker lines: the generator stops at the end of the source.
-    const fs::path twoMarkers = dir_ / "two.adm";
-    Write(twoMarkers, "\xFF\xFE" + Utf16("a ABCDOnly\r\nb abcdonly\r\nc\r\n"));
-    const ProgramRun run = Make(twoMarkers, output, kCDE);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find(Utf8(twoMarkers)), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(" 2 "), std::string::npos) << "says how many were found: " << run.err;
     EXPECT_FALSE(fs::exists(output));
-}
-
-TEST_F(CliRun, BadOutputsAreRefusedAndNothingIsLost) {
-    const fs::path folder = dir_ / "folder";
-    fs::create_directories(folder / "inside");
-    ExpectRefused(Make(source_, folder, kCDE, {"--force"}), folder, "folder");
-    EXPECT_TRUE(fs::is_directory(folder / "inside"));
-
-    const fs::path nowhere = dir_ / "no-such-folder" / "out.adm";
-    const ProgramRun run = Make(source_, nowhere, kCDE);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find(Utf8(nowhere)), std::string::npos) << run.err;
-    EXPECT_FALSE(fs::exists(dir_ / "no-such-folder"));
-}
-
-TEST_F(CliRun, NonAsciiPathsComeThroughIntact) {
-    const fs::path folder = dir_ / FsPath("\xC3\xA9\xC3\xBC \xE6\xBC\xA2\xE5\xAD\x97");
-    fs::create_directory(folder);
-    const fs::path source = folder / FsPath("syst\xC3\xA8me.adm");
-    fs::copy_file(source_, source);
-    const fs::path output = folder / FsPath("n\xC3\xBC.adm");
-    const ProgramRun run = Make(source, output, kCDE);
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.out.find(Utf8(output)), std::string::npos) << run.out;
-    EXPECT_TRUE(SameBytes(Read(output), ExpectedTemplate(sourceBytes_, kCDE)));
 }
 
 TEST_F(CliRun, UsageHelpAndVersion) {
