@@ -21,8 +21,6 @@ namespace tarnwick {
 namespace {
 
 using fileio::Access;
-using fileio::Handle;
-using fileio::SysError;
 using test::Call;
 using test::FaultyPlatform;
 
@@ -43,99 +41,18 @@ const model::ModelSelection kCde{0b11100, false};
 // (an identity or information query, closing a file that was only read, removing a leftover),
 // so a generation that still succeeds has lost nothing, which the exact output then proves.
 // Every other call reads the source or writes the new template, and its failure must be reported.
-struct CallNote {
-    Call kind;
-    bool harmless;
-};
-
-// Sits between the generator and the fault injector and notes each call in order, with what the
-// handle it uses was opened for.
-class CallLog : public fileio::Platform {
-  public:
-    explicit CallLog(fileio::Platform& inner) : inner_(inner) {}
-    const std::vector<CallNote>& Notes() const { return notes_; }
-
-    bool Attributes(const std::string& path, std::uint32_t& attributes) override {
-        return inner_.Attributes(path, attributes);
-    }
-    bool Open(const std::string& path, Access access, fileio::Disposition disposition,
-              Handle& handle, SysError& error) override {
-        Note(Call::Open, access == Access::Query);
-        if (!inner_.Open(path, access, disposition, handle, error)) return false;
-        accessOf_[handle] = access;
-        return true;
-    }
-    bool Size(Handle handle, std::uint64_t& size, SysError& error) override {
-        Note(Call::Size, false);
-        return inner_.Size(handle, size, error);
-    }
-    bool Seek(Handle handle, std::uint64_t offset, SysError& error) override {
-        Note(Call::Seek, false);
-        return inner_.Seek(handle, offset, error);
-    }
-    bool Read(Handle handle, void* buffer, std::size_t size, std::size_t& got,
-              SysError& error) override {
-        Note(Call::Read, false);
-        return inner_.Read(handle, buffer, size, got, error);
-    }
-    bool Write(Handle handle, const void* buffer, std::size_t size, SysError& error) override {
-        Note(Call::Write, false);
-        return inner_.Write(handle, buffer, size, error);
-    }
-    bool Stat(Handle handle, fileio::FileStat& stat, SysError& error) override {
-        Note(Call::Stat, true);
-        return inner_.Stat(handle, stat, error);
-    }
-    bool Close(Handle handle, SysError& error) override {
-        Note(Call::Close, !Wrote(handle));
-        accessOf_.erase(handle);
-        return inner_.Close(handle, error);
-    }
-    bool Replace(const std::string& from, const std::string& to, SysError& error) override {
-        Note(Call::Replace, false);
-        return inner_.Replace(from, to, error);
-    }
-    bool Remove(const std::string& path, SysError& error) override {
-        Note(Call::Remove, true);
-        return inner_.Remove(path, error);
-    }
-
-  private:
-    void Note(Call kind, bool harmless) { notes_.push_back({kind, harmless}); }
-    bool Wrote(Handle handle) const {
-        const auto found = accessOf_.find(handle);
-        return found == accessOf_.end() || found->second == Access::Write;
-    }
-
-    fileio::Platform& inner_;
-    std::vector<CallNote> notes_;
-    std::map<Handle, Access> accessOf_;
-};
-
-const char* KindName(Call kind) {
-    switch (kind) {
-        case Call::Attributes:
-            return "attributes";
-        case Call::Open:
-            return "open";
-        case Call::Size:
-            return "size";
-        case Call::Seek:
-            return "seek";
-        case Call::Read:
-            return "read";
-        case Call::Write:
-            return "write";
+bool Harmless(const test::CallRecord& call) {
+    switch (call.kind) {
         case Call::Stat:
-            return "stat";
-        case Call::Close:
-            return "close";
-        case Call::Replace:
-            return "replace";
         case Call::Remove:
-            return "remove";
+            return true;
+        case Call::Open:
+            return call.access == Access::Query;
+        case Call::Close:
+            return call.access != Access::Write;
+        default:
+            return false;
     }
-    return "?";
 }
 
 std::set<std::string> FolderEntries(const std::string& folder) {
@@ -202,27 +119,26 @@ class GenerateFaults : public ::testing::TestWithParam<bool> {
 
 TEST_P(GenerateFaults, EveryFailedCallLosesNothing) {
     Reset();
-    FaultyPlatform counting;
-    CallLog clean(counting);
+    FaultyPlatform clean;
     const GenerateResult cleanResult = Generate(clean);
     ASSERT_TRUE(cleanResult.ok()) << cleanResult.message;
     ExpectNothingLost(cleanResult, true);
-    ASSERT_EQ(counting.OpenHandles(), 0);
+    ASSERT_EQ(clean.OpenHandles(), 0);
 
     std::map<Call, std::vector<bool>> harmlessByKind;
-    for (const CallNote& note : clean.Notes())
-        harmlessByKind[note.kind].push_back(note.harmless);
+    for (const test::CallRecord& call : clean.Log())
+        harmlessByKind[call.kind].push_back(Harmless(call));
     for (Call kind :
          {Call::Open, Call::Size, Call::Read, Call::Write, Call::Close, Call::Replace}) {
-        EXPECT_GT(harmlessByKind[kind].size(), 0u)
-            << "a generation makes " << KindName(kind) << " calls; the fault plan would miss them";
+        EXPECT_GT(harmlessByKind[kind].size(), 0u) << "a generation makes " << test::CallName(kind)
+                                                   << " calls; the fault plan would miss them";
     }
 
     int injected = 0;
     for (const auto& [kind, harmless] : harmlessByKind) {
         for (std::size_t k = 1; k <= harmless.size(); ++k) {
-            SCOPED_TRACE(std::string("failing ") + KindName(kind) + " call " + std::to_string(k) +
-                         " of " + std::to_string(harmless.size()));
+            SCOPED_TRACE(std::string("failing ") + test::CallName(kind) + " call " +
+                         std::to_string(k) + " of " + std::to_string(harmless.size()));
             Reset();
             FaultyPlatform faulty;
             faulty.FailAt(kind, k);
@@ -240,7 +156,7 @@ TEST_P(GenerateFaults, EveryFailedCallLosesNothing) {
             if (HasFatalFailure()) return;
         }
     }
-    EXPECT_EQ(injected, static_cast<int>(clean.Notes().size()));
+    EXPECT_EQ(injected, static_cast<int>(clean.Log().size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(NewPath, GenerateFaults, ::testing::Values(false, true),

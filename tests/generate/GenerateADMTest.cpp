@@ -298,7 +298,7 @@ TEST_F(GenerateADMTest, FailuresAreNamedByWhatFailed) {
     WriteAll(source, kWorkedSource);
     blockSize = 16;
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(static_cast<int>(c.call)) + " #" + std::to_string(c.nth));
+        SCOPED_TRACE(std::string(test::CallName(c.call)) + " #" + std::to_string(c.nth));
         WriteAll(target, kOldContent);
         test::FaultyPlatform faulty;
         faulty.FailAt(c.call, c.nth);

@@ -16,15 +16,27 @@ void FaultyPlatform::FailAt(Call kind, std::size_t k) {
     failAt_ = k;
 }
 
-bool FaultyPlatform::Inject(Call kind, SysError& error) {
+const char* CallName(Call kind) {
+    static const char* const kNames[] = {"attributes", "open", "size",  "seek",    "read",
+                                         "write",      "stat", "close", "replace", "remove"};
+    return kNames[static_cast<std::size_t>(kind)];
+}
+
+bool FaultyPlatform::Inject(Call kind, SysError& error, fileio::Access access) {
     const std::size_t ofKind = ++counts_[Index(kind)];
     if (kind == Call::Attributes) return false;
+    log_.push_back({kind, access});
     const std::size_t overall = ++total_;
     const bool chosen = anyKind_ ? overall == failAt_ : (kind == failKind_ && ofKind == failAt_);
     if (!chosen) return false;
     injected_ = true;
     error = SysError{kInjectedCode, kInjectedText};
     return true;
+}
+
+fileio::Access FaultyPlatform::AccessOf(Handle handle) const {
+    const auto found = accessOf_.find(handle);
+    return found == accessOf_.end() ? fileio::Access::Query : found->second;
 }
 
 bool FaultyPlatform::Attributes(const std::string& path, std::uint32_t& attributes) {
@@ -35,35 +47,39 @@ bool FaultyPlatform::Attributes(const std::string& path, std::uint32_t& attribut
 
 bool FaultyPlatform::Open(const std::string& path, fileio::Access access,
                           fileio::Disposition disposition, Handle& handle, SysError& error) {
-    if (Inject(Call::Open, error)) return false;
+    if (Inject(Call::Open, error, access)) return false;
     if (!inner_.Open(path, access, disposition, handle, error)) return false;
     ++openHandles_;
+    accessOf_[handle] = access;
     return true;
 }
 
 bool FaultyPlatform::Size(Handle handle, std::uint64_t& size, SysError& error) {
-    return !Inject(Call::Size, error) && inner_.Size(handle, size, error);
+    return !Inject(Call::Size, error, AccessOf(handle)) && inner_.Size(handle, size, error);
 }
 
 bool FaultyPlatform::Seek(Handle handle, std::uint64_t offset, SysError& error) {
-    return !Inject(Call::Seek, error) && inner_.Seek(handle, offset, error);
+    return !Inject(Call::Seek, error, AccessOf(handle)) && inner_.Seek(handle, offset, error);
 }
 
 bool FaultyPlatform::Read(Handle handle, void* buffer, std::size_t size, std::size_t& got,
                           SysError& error) {
-    return !Inject(Call::Read, error) && inner_.Read(handle, buffer, size, got, error);
+    return !Inject(Call::Read, error, AccessOf(handle)) &&
+           inner_.Read(handle, buffer, size, got, error);
 }
 
 bool FaultyPlatform::Write(Handle handle, const void* buffer, std::size_t size, SysError& error) {
-    return !Inject(Call::Write, error) && inner_.Write(handle, buffer, size, error);
+    return !Inject(Call::Write, error, AccessOf(handle)) &&
+           inner_.Write(handle, buffer, size, error);
 }
 
 bool FaultyPlatform::Stat(Handle handle, fileio::FileStat& stat, SysError& error) {
-    return !Inject(Call::Stat, error) && inner_.Stat(handle, stat, error);
+    return !Inject(Call::Stat, error, AccessOf(handle)) && inner_.Stat(handle, stat, error);
 }
 
 bool FaultyPlatform::Close(Handle handle, SysError& error) {
-    const bool inject = Inject(Call::Close, error);
+    const bool inject = Inject(Call::Close, error, AccessOf(handle));
+    accessOf_.erase(handle);
     SysError closeError;
     const bool closed = inner_.Close(handle, closeError);
     --openHandles_;

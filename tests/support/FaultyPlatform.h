@@ -15,12 +15,22 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <vector>
 
 #include "fileio/Platform.h"
 
 namespace tarnwick::test {
 
 enum class Call { Attributes, Open, Size, Seek, Read, Write, Stat, Close, Replace, Remove };
+const char* CallName(Call kind);
+
+// One call as made: its kind, and what the file it opens or uses was opened for (Query for a
+// call on a path).
+struct CallRecord {
+    Call kind;
+    fileio::Access access;
+};
 
 inline constexpr std::uint32_t kInjectedCode = 5;
 inline constexpr const char* kInjectedText = "injected failure";
@@ -37,6 +47,8 @@ class FaultyPlatform : public fileio::Platform {
     std::size_t Count(Call kind) const { return counts_[Index(kind)]; }
     // All counted calls but Attributes.
     std::size_t Total() const { return total_; }
+    // Every call but Attributes, in order.
+    const std::vector<CallRecord>& Log() const { return log_; }
     // Whether the chosen call has been made (and failed).
     bool Injected() const { return injected_; }
     // Handles opened through this platform and not closed yet.
@@ -60,7 +72,8 @@ class FaultyPlatform : public fileio::Platform {
     static constexpr std::size_t kKinds = 10;
     static std::size_t Index(Call kind) { return static_cast<std::size_t>(kind); }
     // Counts the call; true (with `error` set) when it is the one to fail.
-    bool Inject(Call kind, fileio::SysError& error);
+    bool Inject(Call kind, fileio::SysError& error, fileio::Access access = fileio::Access::Query);
+    fileio::Access AccessOf(fileio::Handle handle) const;
 
     fileio::Platform& inner_;
     std::array<std::size_t, kKinds> counts_{};
@@ -70,6 +83,8 @@ class FaultyPlatform : public fileio::Platform {
     std::size_t failAt_ = 0;
     bool injected_ = false;
     int openHandles_ = 0;
+    std::vector<CallRecord> log_;
+    std::map<fileio::Handle, fileio::Access> accessOf_;
 };
 
 }  // namespace tarnwick::test
