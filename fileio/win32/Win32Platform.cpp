@@ -175,6 +175,18 @@ class Win32Platform final : public Platform {
         return true;
     }
 
+    static bool FlushToDisk(const std::wstring& path) {
+        const HANDLE file =
+            CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        const bool flushed = FlushFileBuffers(file) != 0;
+        const DWORD flushError = GetLastError();
+        CloseHandle(file);
+        SetLastError(flushError);
+        return flushed;
+    }
+
     bool Replace(const std::string& from, const std::string& to, SysError& error) override {
         const std::optional<std::wstring> wideFrom = SystemPath(from);
         if (!wideFrom) return Fail(error);
@@ -187,6 +199,9 @@ class Win32Platform final : public Platform {
             SetLastError(ERROR_ACCESS_DENIED);
             return Fail(error);
         }
+        // The move is written through, but the moved file's data may still sit in the cache: put
+        // it on disk first, so that a crash cannot leave a replaced template with lost content.
+        if (!FlushToDisk(*wideFrom)) return Fail(error);
         if (!MoveFileExW(wideFrom->c_str(), wideTo->c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             return Fail(error);
