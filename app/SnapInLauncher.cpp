@@ -5,27 +5,23 @@
 #include <vector>
 
 #include "app/WideText.h"
+#include "fileio/win32/SystemError.h"
 
 namespace tarnwick::app {
 namespace {
 
-std::string DescribeError(DWORD code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring description = length != 0 ? std::wstring(text, length) : std::wstring();
-    LocalFree(text);
-    while (!description.empty() && (description.back() == L'\r' || description.back() == L'\n')) {
-        description.pop_back();
-    }
-    if (description.empty()) return "Error " + std::to_string(code) + ".";
-    return Narrow(description);
+std::wstring InSystemFolder(const std::string& program) {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return Widen(program);
+    return std::wstring(folder, length) + L"\\" + Widen(program);
 }
 
 }  // namespace
 
-bool StartMinimised(const std::string& commandLine, std::string& why) {
+bool StartMinimised(const std::string& systemProgram, const std::string& commandLine,
+                    std::string& why) {
+    const std::wstring program = InSystemFolder(systemProgram);
     std::wstring wide = Widen(commandLine);
     std::vector<wchar_t> mutableLine(wide.begin(), wide.end());  // CreateProcessW may write to it
     mutableLine.push_back(L'\0');
@@ -35,9 +31,9 @@ bool StartMinimised(const std::string& commandLine, std::string& why) {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWMINIMIZED;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        why = DescribeError(GetLastError());
+    if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        why = fileio::win32::LastError().text;
         return false;
     }
     CloseHandle(process.hThread);

@@ -197,7 +197,7 @@ void frmMain::cmdSelect_Click(std::int16_t index) {
 void frmMain::cmdRunGPEdit_Click() {
     const std::string commandLine = SnapInCommandLine(WindowsFolder());
     std::string why;
-    if (!StartMinimised(commandLine, why)) {
+    if (!StartMinimised("mmc.exe", commandLine, why)) {
         MsgBox(msg::SnapInLaunchFailed(commandLine, why), kMbCritical, msg::kAppTitle);
     }
 }

@@ -285,6 +285,41 @@ TEST_F(WindowTest, FailedSnapInLaunchSaysWhatAndWhyAndChangesNothing) {
     EXPECT_TRUE(IsWindowVisible(app->Window()));
 }
 
+// Removes a copied program once the process started from it has ended and let go of the file.
+void RemoveStartedCopy(const std::wstring& path) {
+    for (int attempt = 0; attempt < 500 && !DeleteFileW(path.c_str()); ++attempt) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) return;
+        Sleep(10);
+    }
+}
+
+// A program named mmc.exe planted beside Tarnwick.exe (searched first by a bare "mmc.exe") is
+// never started; the console host in the system folder is.
+TEST_F(WindowTest, SnapInHostComesFromTheSystemFolderOnly) {
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    const std::wstring systemFolder(system, length);
+    const std::wstring host = systemFolder + L"\\mmc.exe";
+    if (GetFileAttributesW(host.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        GTEST_SKIP() << "this system has a console host of its own";
+    }
+    const std::wstring harmless = systemFolder + L"\\hostname.exe";  // prints a name and ends
+    std::wstring exeFolder = Utf16Of(TARNWICK_EXE);
+    exeFolder = exeFolder.substr(0, exeFolder.find_last_of(L"/\\"));
+
+    const std::wstring planted = exeFolder + L"\\mmc.exe";
+    ASSERT_TRUE(CopyFileW(harmless.c_str(), planted.c_str(), FALSE));
+    const std::vector<SeenBox> refused = app->Click(IDC_CMDRUNGPEDIT);
+    RemoveStartedCopy(planted);
+    EXPECT_EQ(refused.size(), 1u) << "the planted mmc.exe was started";
+
+    ASSERT_TRUE(CopyFileW(harmless.c_str(), host.c_str(), TRUE));
+    const std::vector<SeenBox> started = app->Click(IDC_CMDRUNGPEDIT);
+    RemoveStartedCopy(host);
+    EXPECT_TRUE(started.empty()) << "the system's mmc.exe was not started";
+}
+
 // ---- Make ADM through real message boxes ----
 
 class MakeAdmInWindowTest : public WindowTest {
