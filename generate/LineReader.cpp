@@ -127,7 +127,7 @@ void MarkerLineFinder::Feed(const std::uint8_t* block, std::size_t size) {
                 at = FindLineEnd(block, size, at);
                 break;
             case State::AfterCr:
-                at = TakeLfAfterCr(block);
+                at = TakeByteAfterCr(block);
                 break;
             case State::Done:
                 break;
@@ -185,13 +185,15 @@ void MarkerLineFinder::Carry(const std::uint8_t* bytes, std::size_t size) {
 // starts.
 std::size_t MarkerLineFinder::FindLineEnd(const std::uint8_t* block, std::size_t size,
                                           std::size_t from) {
+    return encoding_ == SourceEncoding::EightBit ? FindNarrowLineEnd(block, size, from)
+                                                 : FindWideLineEnd(block, size, from);
+}
+
+std::size_t MarkerLineFinder::FindNarrowLineEnd(const std::uint8_t* block, std::size_t size,
+                                                std::size_t from) {
     const std::uint8_t* end = block + size;
-    const std::uint8_t* hit = end;
-    if (encoding_ == SourceEncoding::EightBit) {
-        hit = std::find_if(block + from, end, [](std::uint8_t b) { return b == kCr || b == kLf; });
-    } else if (const void* cr = std::memchr(block + from, kCr, size - from)) {
-        hit = static_cast<const std::uint8_t*>(cr);
-    }
+    const std::uint8_t* hit =
+        std::find_if(block + from, end, [](std::uint8_t b) { return b == kCr || b == kLf; });
     if (hit == end) return size;
     const auto at = static_cast<std::size_t>(hit - block);
     const std::uint64_t consumed = blockStart_ + at + 1;
@@ -212,8 +214,41 @@ std::size_t MarkerLineFinder::FindLineEnd(const std::uint8_t* block, std::size_t
     return at + 1;
 }
 
-// The marker line's CR ended the previous block; an LF starting this one belongs to it.
-std::size_t MarkerLineFinder::TakeLfAfterCr(const std::uint8_t* block) {
+// Only the code unit U+000D ends a UTF-16LE line: 0D 00 at an even file offset. Other 0D bytes are
+// halves of characters such as U+4E0D or U+0D15. The reader stops after the 0D, so the next line
+// starts with its 00.
+std::size_t MarkerLineFinder::FindWideLineEnd(const std::uint8_t* block, std::size_t size,
+                                              std::size_t from) {
+    for (std::size_t at = from; at < size; ++at) {
+        const void* cr = std::memchr(block + at, kCr, size - at);
+        if (cr == nullptr) return size;
+        at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(cr) - block);
+        if ((blockStart_ + at) % 2 != 0) continue;
+        const std::uint64_t consumed = blockStart_ + at + 1;
+        if (at + 1 == size) {  // its high byte comes with the next block, if any
+            crEnd_ = consumed;
+            state_ = State::AfterCr;
+            return size;
+        }
+        if (block[at + 1] == 0) {
+            Record(consumed, LineEnd::Cr);
+            return at + 1;
+        }
+    }
+    return size;
+}
+
+// The marker line's CR ended the previous block. In 8-bit text an LF starting this one belongs to
+// it; in UTF-16LE text the CR is a line end only if this block starts with its zero high byte.
+std::size_t MarkerLineFinder::TakeByteAfterCr(const std::uint8_t* block) {
+    if (encoding_ != SourceEncoding::EightBit) {
+        if (block[0] == 0) {
+            Record(crEnd_, LineEnd::Cr);
+        } else {
+            state_ = State::InMarkerLine;
+        }
+        return 0;
+    }
     if (block[0] == kLf) {
         Record(crEnd_ + 1, LineEnd::CrLf);
         return 1;

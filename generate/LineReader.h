@@ -1,7 +1,9 @@
 // Finding the marker lines of a source template in one pass over its bytes.
 //
-// Byte rules (UTF-16LE sources): a line consumes bytes up to and including the next 0x0D, plus a
-// 0x0A directly after it; without a 0x0D left it runs to the end of the file. In a UTF-16LE line
+// Byte rules (UTF-16LE sources): a line ends at the code unit U+000D, the bytes 0D 00 at an even
+// file offset, and consumes bytes up to and including that 0D; a 0D as the file's last byte, at an
+// even offset, ends a line too. Any other 0D byte is content: half of a character such as U+4E0D
+// (0D 4E) or U+0D15 (15 0D). Without such a CR left a line runs to the end of the file. In a line
 // ending 0D 00 0A 00 the reader stops after the 0D, and the next line starts with 00 0A 00.
 // 8-bit sources end a line at CR LF, a lone CR or a lone LF.
 //
@@ -48,7 +50,8 @@ std::size_t FindMarker(const std::uint8_t* data, std::size_t size, std::uint64_t
 
 // Push-style: fed the whole source in consecutive blocks of any size, it finds the first `wanted`
 // marker lines. What it must remember between blocks is small: the last bytes of a block that may
-// begin a marker, or a CR at the very end of a block whose LF may follow in the next.
+// begin a marker, or a CR at the very end of a block whose LF (8-bit) or zero high byte (UTF-16LE)
+// may follow in the next.
 class MarkerLineFinder {
   public:
     MarkerLineFinder(SourceEncoding encoding, std::uint64_t sourceSize, std::size_t wanted);
@@ -66,7 +69,9 @@ class MarkerLineFinder {
     std::size_t Seek(const std::uint8_t* block, std::size_t size, std::size_t from);
     std::size_t SeekAcrossBoundary(const std::uint8_t* block, std::size_t size);
     std::size_t FindLineEnd(const std::uint8_t* block, std::size_t size, std::size_t from);
-    std::size_t TakeLfAfterCr(const std::uint8_t* block);
+    std::size_t FindNarrowLineEnd(const std::uint8_t* block, std::size_t size, std::size_t from);
+    std::size_t FindWideLineEnd(const std::uint8_t* block, std::size_t size, std::size_t from);
+    std::size_t TakeByteAfterCr(const std::uint8_t* block);
     void Carry(const std::uint8_t* bytes, std::size_t size);
     void Record(std::uint64_t consumed, LineEnd end);
     void FinishAtEnd();

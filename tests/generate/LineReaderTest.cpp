@@ -157,10 +157,20 @@ TEST(MarkerLineFinder, LineEndsOfBothKindsOfSource) {
         std::vector<LineInfo> expected;
     };
     const Case cases[] = {
-        // 0D 0A bytes in UTF-16LE text end one line together; a lone 0A is line content.
+        // In UTF-16LE text only 0D 00 at an even offset ends a line: 0D 0A (U+0A0D), 0D 4E
+        // (U+4E0D), 15 0D (U+0D15) and a lone 0A 00 are content. A 0D as the last byte, at an
+        // even offset, ends the line.
         {"\xFF\xFE" + Utf16("abcdonly") + "\r\n" + Utf16("x\nabcdonly") + "\r",
          SourceEncoding::Utf16LE,
-         {{20, LineEnd::CrLf}, {41, LineEnd::Cr}}},
+         {{41, LineEnd::Cr}}},
+        {Utf16("abcdonly") + "\r\x4E\x15\r" + Utf16("\r\nABCDonly") + "\x0D\x01" + Utf16("\r\n"),
+         SourceEncoding::Utf16LE,
+         {{21, LineEnd::Cr}, {43, LineEnd::Cr}}},
+        // A 0D at an odd offset never ends a line, even before a 00: here the stray byte after
+        // U+0D15 puts both 0D 00 pairs at odd offsets, so the line runs to the end.
+        {"\xFF\xFE" + Utf16("abcdonly") + std::string("\x15\r\0", 3) + Utf16("x\r\n"),
+         SourceEncoding::Utf16LE,
+         {{27, LineEnd::None}}},
         // The last marker line may end the file with no line end.
         {Utf16("abcdonly\r\nABCDONLY"),
          SourceEncoding::Utf16LE,

@@ -43,24 +43,24 @@ struct Line {
     ModelLineEnd kind = ModelLineEnd::None;
 };
 
-// UTF-16LE sources end a line after a 0D byte, and after the 0A byte right behind it if any;
-// 8-bit sources also end one at a lone LF.
+// Whether the byte at `i` ends a line. In UTF-16LE text only the code unit U+000D does: a 0D at an
+// even offset whose next byte is 00, or that is the last byte of the file. In 8-bit text any CR
+// or LF does.
+bool EndsLine(std::string_view s, std::size_t i, bool wide) {
+    if (!wide) return s[i] == '\r' || s[i] == '\n';
+    return s[i] == '\r' && i % 2 == 0 && (i + 1 == s.size() || s[i + 1] == '\0');
+}
+
+// A line ends after its CR, and after the LF right behind it if any (in UTF-16LE text the byte
+// behind the CR is its zero high byte, never an LF), or after a lone LF.
 Line NextLine(std::string_view s, std::size_t start, bool wide) {
-    Line line{start, s.size(), s.size()};
     for (std::size_t i = start; i < s.size(); ++i) {
-        if (s[i] == '\r') {
-            const bool lf = i + 1 < s.size() && s[i + 1] == '\n';
-            line.textEnd = i;
-            line.end = lf ? i + 2 : i + 1;
-            line.kind = lf ? ModelLineEnd::CrLf : ModelLineEnd::Cr;
-            break;
-        }
-        if (s[i] == '\n' && !wide) {
-            line = {start, i, i + 1, ModelLineEnd::Lf};
-            break;
-        }
+        if (!EndsLine(s, i, wide)) continue;
+        if (s[i] == '\n') return {start, i, i + 1, ModelLineEnd::Lf};
+        const bool lf = i + 1 < s.size() && s[i + 1] == '\n';
+        return {start, i, lf ? i + 2 : i + 1, lf ? ModelLineEnd::CrLf : ModelLineEnd::Cr};
     }
-    return line;
+    return {start, s.size(), s.size(), ModelLineEnd::None};
 }
 
 bool ZerosFrom(std::string_view head, std::size_t first) {
