@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 namespace tarnwick::model {
 namespace {
@@ -96,6 +97,53 @@ TEST(LayoutModel, Utf16MarkersInAnyCaseInsideWordsAndALastCr) {
     EXPECT_EQ(ModelGenerate(Wide("abcdonly\r\nabcdonly\r\nabcdonly\r"), selection).bytes,
               Wide("abcdonly\r") + item + Wide("\nabcdonly\r") + item + Wide("\nabcdonly\r") +
                   definition);
+}
+
+// UTF-16 code units as little-endian bytes.
+std::string WideUnits(std::u16string_view units) {
+    std::string bytes;
+    for (const char16_t unit : units) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+// U+4E0D (0D 4E), U+010D (0D 01) and U+0D15 (15 0D) hold a 0D byte at an even or an odd offset;
+// only the code unit U+000D ends a line.
+TEST(LayoutModel, Utf16CharactersHoldingA0DByteAreLineContent) {
+    const ModelSelection selection{Drives("CDE"), false};
+    const std::string item = Wide(ModelItemLine(selection));
+    const std::string definition = Wide(ModelDefinitionLine(selection));
+    const std::string source = WideUnits(
+        u"\uFEFF"
+        u"x\u4E0Dy\r\n"                    // 2..11
+        u"abcdonly\u4E0D\u010D\r\n"        // 12..35, CR at 32
+        u"\u0D15\r\n"                      // 36..41
+        u"\u010D abcdonly \u0D15\r\n"      // 42..69, CR at 66
+        u"\u4E0DABCDONLY\u010D\u0D15\r\n"  // 70..95, CR at 92
+        u"\u4E0D\r\n");                    // 96..101
+    ASSERT_EQ(source.size(), 102u);
+
+    const ModelOutcome outcome = ModelGenerate(source, selection);
+
+    ASSERT_TRUE(outcome.ok());
+    ASSERT_EQ(outcome.markerLines.size(), 3u);
+    EXPECT_EQ(outcome.markerLines[0].consumed, 33u);
+    EXPECT_EQ(outcome.markerLines[1].consumed, 67u);
+    EXPECT_EQ(outcome.markerLines[2].consumed, 93u);
+    EXPECT_EQ(outcome.bytes, source.substr(0, 34) + item + source.substr(34, 34) + item +
+                                 source.substr(68, 26) + definition + source.substr(94));
+
+    // A lone 0D at an even offset as the last byte still ends the third marker line, right after
+    // a U+4E0D.
+    const std::string odd = "\xFF\xFE" + Wide("abcdonly\r\nabcdonly\r\nabcdonly") + "\x0D\x4E\x0D";
+    ASSERT_EQ(odd.size(), 61u);
+    const ModelOutcome atEnd = ModelGenerate(odd, selection);
+    ASSERT_TRUE(atEnd.ok());
+    EXPECT_EQ(atEnd.markerLines[2].consumed, 61u);
+    EXPECT_EQ(atEnd.markerLines[2].end, ModelLineEnd::Cr);
+    EXPECT_TRUE(atEnd.bytes.ends_with("\x0D\x4E\x0D" + definition));
 }
 
 TEST(LayoutModel, EightBitSourceGetsNarrowInsertsAfterWholeLineEnds) {
