@@ -14,6 +14,7 @@
 #include "app/Twips.h"
 #include "app/WideText.h"
 #include "app/resource.h"
+#include "fileio/win32/Environment.h"
 #include "generate/Defaults.h"
 #include "generate/Messages.h"
 
@@ -31,12 +32,7 @@ constexpr int kSmallIconPx = 16;
 
 // The value of `windir`, empty when it is not set.
 std::string WindowsFolder() {
-    const DWORD size = GetEnvironmentVariableW(L"windir", nullptr, 0);
-    if (size == 0) return {};
-    std::wstring value(size, L'\0');
-    const DWORD length = GetEnvironmentVariableW(L"windir", value.data(), size);
-    value.resize(length);
-    return Narrow(value);
+    return fileio::win32::EnvironmentVariable("windir");
 }
 
 const DesignedControl* FindDesigned(int id) {

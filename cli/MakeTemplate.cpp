@@ -64,10 +64,6 @@ std::string FailureText(const GenerateResult& result) {
 
 }  // namespace
 
-std::string MaskText(double mask) {
-    return std::to_string(static_cast<std::int64_t>(mask));
-}
-
 CliResult MakeTemplate(const Options& options, const std::string& windir) {
     FormState state;
     state.strSourceADM = options.source.value_or(DefaultSourcePath(windir));

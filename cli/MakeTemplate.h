@@ -11,7 +11,4 @@ namespace tarnwick::cli {
 
 CliResult MakeTemplate(const Options& options, const std::string& windir);
 
-// The drive mask in decimal digits, as the registry value takes it ("28", "67108863").
-std::string MaskText(double mask);
-
 }  // namespace tarnwick::cli

@@ -6,6 +6,7 @@
 #include "cli/MakeTemplate.h"
 #include "cli/Options.h"
 #include "generate/EntryText.h"
+#include "generate/Messages.h"
 
 namespace tarnwick::cli {
 
@@ -25,7 +26,7 @@ CliResult Dispatch(const Options& options, const std::string& windir) {
         case Command::Help:
             return {kExitDone, UsageText(), ""};
         case Command::Version:
-            return {kExitDone, std::string(kVersion) + "\n", ""};
+            return {kExitDone, std::string(msg::kVersion) + "\n", ""};
         case Command::Mask:
             return PrintMask(options);
         case Command::Make:

@@ -11,8 +11,6 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;  // refused or failed; nothing written
 inline constexpr int kExitUsage = 2;
 
-inline constexpr const char* kVersion = "1.02";
-
 struct CliResult {
     int exitCode = kExitDone;
     std::string out;  // UTF-8

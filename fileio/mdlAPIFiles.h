@@ -1,6 +1,7 @@
 // The file helpers: an existence test, a byte-range read, a write at an offset, a file-information
-// query and the two-bytes-per-character encoding of inserted text. Each call opens what it needs
-// and closes it before it returns.
+// query, the two-bytes-per-character encoding of inserted text, and what the splicer needs to
+// write safely (identity, a temporary path, replace, remove). Each call opens what it needs and
+// closes it before it returns.
 //
 // Byte arrays carry one zero element after their data; WriteFileBytes writes every element but the
 // last, so an array from ReadFileBytes or StringToWideBytes, written unchanged, writes its data.

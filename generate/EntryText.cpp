@@ -20,14 +20,6 @@ std::string DriveLetter(const Selection& selection, int index) {
     return selection.DriveCaption(index).substr(0, 1);
 }
 
-// The whole number a mask holds, in plain decimal digits: never an exponent, whatever the value.
-std::string MaskText(double mask) {
-    char digits[400];
-    const auto result =
-        std::to_chars(digits, digits + sizeof digits, mask, std::chars_format::fixed, 0);
-    return std::string(digits, result.ptr);
-}
-
 std::vector<std::string> ListedLetters(const Selection& selection) {
     std::vector<std::string> letters;
     for (int j = 0; j < kDriveCount; ++j) {
@@ -51,6 +43,14 @@ std::string JoinLetters(const std::vector<std::string>& letters) {
 }
 
 }  // namespace
+
+// Never an exponent, whatever the value.
+std::string MaskText(double mask) {
+    char digits[400];
+    const auto result =
+        std::to_chars(digits, digits + sizeof digits, mask, std::chars_format::fixed, 0);
+    return std::string(digits, result.ptr);
+}
 
 double GetDriveMask(const Selection& selection) {
     const bool following = selection.FollowingMode();

@@ -16,6 +16,9 @@ double GetDriveMask(const Selection& selection);
 // base^exponent in 32-bit integer arithmetic; throws std::overflow_error beyond 2^31 - 1.
 double PowerOf(int base, const std::int32_t& exponent);
 
+// The mask in plain decimal digits ("28", "67108863"): the number the item line carries.
+std::string MaskText(double mask);
+
 // The drop-down item line; rebuilds state.strEntryName.
 std::string BuildItemLine(const Selection& selection, FormState& state, const double& mask);
 

@@ -79,10 +79,13 @@ void ReportFailure(FormView& view, const FormState& state, const GenerateResult&
 }
 
 void ReportOutcome(FormView& view, const FormState& state, const GenerateResult& result) {
-    const bool created =
-        result.ok() && TestOrTrue([&] { return fileio::FileExists(state.strNewADM); });
-    if (!created) {
+    if (!result.ok()) {
         Attempt([&] { ReportFailure(view, state, result); });
+        return;
+    }
+    // Reported complete, yet gone already (removed by someone else): no success, and no reason.
+    if (!TestOrTrue([&] { return fileio::FileExists(state.strNewADM); })) {
+        Attempt([&] { view.MsgBox(msg::kUnspecifiedError, kMbOk, ""); });
         return;
     }
     Attempt([&] { view.Beep(); });

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "fileio/win32/Environment.h"
 #include "fileio/win32/WideText.h"
 
 namespace tarnwick::cli {
@@ -36,12 +37,7 @@ void WriteErr(const std::string& utf8) {
 }
 
 std::string EnvironmentVariable(const std::string& name) {
-    const std::wstring wideName = Widen(name);
-    const DWORD needed = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
-    if (needed == 0) return {};
-    std::wstring value(needed, L'\0');
-    const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), needed);
-    return Narrow(std::wstring(value.data(), length));
+    return fileio::win32::EnvironmentVariable(name);
 }
 
 std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv) {

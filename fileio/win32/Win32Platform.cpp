@@ -1,6 +1,6 @@
 // The file calls on kernel32, wide-character throughout: the ANSI calls cannot name a file outside
-// the code page. Every open shares reading and writing, so a range read can open a file that
-// another handle (the splicer's line reader) holds.
+// the code page. Every open shares reading and writing, so a file that another handle holds (the
+// splicer's reader, an editor) can still be read.
 #include <windows.h>
 
 #include <algorithm>

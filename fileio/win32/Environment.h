@@ -1,0 +1,11 @@
+// Environment variables read as wide text, so values outside the code page come through intact.
+#pragma once
+
+#include <string>
+
+namespace tarnwick::fileio::win32 {
+
+// The variable's value in UTF-8, or empty text when it is not set.
+std::string EnvironmentVariable(const std::string& name);
+
+}  // namespace tarnwick::fileio::win32
