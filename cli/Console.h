@@ -3,6 +3,7 @@
 // console is written as wide text, so that paths outside the code page come through intact.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,8 @@ void WriteErr(const std::string& utf8);
 std::string EnvironmentVariable(const std::string& name);
 
 #ifdef _WIN32
-std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv);
+// Nothing when an argument is not valid Unicode text.
+std::optional<std::vector<std::string>> Utf8Arguments(int argc, wchar_t** argv);
 #endif
 
 }  // namespace tarnwick::cli

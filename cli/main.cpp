@@ -15,7 +15,13 @@ int Finish(const tarnwick::cli::CliResult& result) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
-    const std::vector<std::string> args = tarnwick::cli::Utf8Arguments(argc, argv);
+    const auto converted = tarnwick::cli::Utf8Arguments(argc, argv);
+    if (!converted) {
+        return Finish({tarnwick::cli::kExitUsage, "",
+                       "tarnwick-cli: an argument is not valid Unicode text (an unpaired "
+                       "surrogate); nothing was done.\n"});
+    }
+    const std::vector<std::string>& args = *converted;
 #else
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);

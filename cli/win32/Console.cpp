@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "fileio/win32/Environment.h"
 #include "fileio/win32/WideText.h"
 
@@ -40,10 +42,15 @@ std::string EnvironmentVariable(const std::string& name) {
     return fileio::win32::EnvironmentVariable(name);
 }
 
-std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv) {
+std::optional<std::vector<std::string>> Utf8Arguments(int argc, wchar_t** argv) {
     std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i)
-        args.push_back(Narrow(argv[i]));
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = Narrow(argv[i]);
+        // An unpaired surrogate has no UTF-8 form; it would come back as U+FFFD, naming another
+        // file than the one typed.
+        if (Widen(arg) != argv[i]) return std::nullopt;
+        args.push_back(std::move(arg));
+    }
     return args;
 }
 

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "tests/support/LayoutModel.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestFiles.h"
@@ -183,6 +187,27 @@ TEST_F(CliRun, UsageHelpAndVersion) {
     // Only the source copy is there: a refused or informational run writes nothing.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
+
+#ifdef _WIN32
+// A path with an unpaired surrogate has no UTF-8 form: it is refused, not turned into another name.
+TEST_F(CliRun, AnArgumentThatIsNotUnicodeTextIsRefused) {
+    std::wstring commandLine = L"\"" + FsPath(TARNWICK_CLI).wstring() + L"\" make --drives C" +
+                               L" --source \"" + source_.wstring() + L"\" --output \"" +
+                               (dir_ / "new").wstring() + L"\xD800.adm\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                               CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process));
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(exitCode, 2u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+#endif
 
 }  // namespace
 }  // namespace tarnwick::test
