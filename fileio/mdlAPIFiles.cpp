@@ -267,6 +267,12 @@ int GetFileInfo(const std::string& path, LocalTime& creation, LocalTime& lastWri
     return kInfoDone;
 }
 
+std::optional<FileId> FileIdentity(const std::string& path) {
+    FileId id;
+    if (!IdentityOf(path, id)) return std::nullopt;
+    return id;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     FileId idA, idB;
     return IdentityOf(a, idA) && IdentityOf(b, idB) && idA == idB;

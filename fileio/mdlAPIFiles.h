@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,9 @@ int GetFileInfo(const std::string& path, LocalTime& creation, LocalTime& lastWri
 // Each character of UTF-8 `text` as its code followed by a zero byte, then one zero element;
 // count := 2n + 1. A character above U+00FF throws std::overflow_error.
 void StringToWideBytes(const std::string& text, ByteArray& bytes, std::int32_t& count);
+
+// The identity of what is at `path` now (a link's target), nullopt when nothing is there.
+std::optional<FileId> FileIdentity(const std::string& path);
 
 // True when both paths name one existing file (same volume and index), whatever their text.
 bool SameFile(const std::string& a, const std::string& b);

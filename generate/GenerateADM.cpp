@@ -304,6 +304,11 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state) {
     return GenerateADM(selection, state, LineReader::kDefaultBlockSize);
 }
 
+GenerateResult GenerateADM(const Selection& selection, FormState& state,
+                           const ReplaceConsent& /*consent*/) {
+    return GenerateADM(selection, state, LineReader::kDefaultBlockSize);
+}
+
 GenerateResult GenerateADM(const Selection& selection, FormState& state, std::size_t blockSize) {
     const std::string source = state.strSourceADM;
     const std::string target = state.strNewADM;

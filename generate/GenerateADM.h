@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "fileio/Platform.h"
@@ -30,12 +31,21 @@ struct GenerateResult {
     bool ok() const { return status == GenerateStatus::Created; }
 };
 
+// The file the administrator agreed to replace, as it was when they agreed; none: the new path must
+// still be free.
+struct ReplaceConsent {
+    std::optional<fileio::FileId> file;
+};
+
 // Reads state.strSourceADM, state.strNewADM and state.dblDriveMask, and sets state.strEntryName
 // once the source is open and accepted. UTF-16LE sources follow the line reader's byte rules;
 // 8-bit sources take one byte per inserted character after the marker line's whole line end.
 // Nothing is written at strNewADM unless the whole new template replaces it, and no temporary
 // file is left behind.
+// Without consent: nothing at the new path is ever replaced.
 GenerateResult GenerateADM(const Selection& selection, FormState& state);
+GenerateResult GenerateADM(const Selection& selection, FormState& state,
+                           const ReplaceConsent& consent);
 // The same, reading the source in blocks of `blockSize` bytes rather than the usual size (tests
 // make them tiny, so that inserts fall at block edges).
 GenerateResult GenerateADM(const Selection& selection, FormState& state, std::size_t blockSize);
