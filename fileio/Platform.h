@@ -54,6 +54,32 @@ enum class Disposition {
     CreateOrTruncate,  // an existing file is cut to empty
 };
 
+// What a failed call's error means to an administrator, where the system's codes say it plainly.
+enum class Cause {
+    Other,         // only the system's own description says it
+    NoFolder,      // the folder on the path does not exist
+    DiskFull,      // no space left (or the quota is spent)
+    AccessDenied,  // no right to do it, or the file is read-only
+    ReadOnlyDisk,  // the disk or share is write-protected
+    NameTaken,     // something is already at the name
+};
+Cause CauseOf(const SysError& error);
+
+// What a path names, links followed.
+enum class EntryKind {
+    Missing,       // nothing, not even a link
+    Regular,       // a regular file (through links, if any)
+    Folder,        // a folder
+    Special,       // a device, pipe or socket: never read from or replaced
+    DanglingLink,  // a link whose target is missing
+};
+
+struct Entry {
+    EntryKind kind = EntryKind::Missing;
+    FileId id;           // Regular and Folder only
+    std::string target;  // Regular only: the file that receives writes (a link's final target)
+};
+
 using Handle = std::intptr_t;
 inline constexpr Handle kNoHandle = -1;
 
@@ -62,6 +88,8 @@ class Platform {
   public:
     virtual ~Platform() = default;
     virtual bool Attributes(const std::string& path, std::uint32_t& attributes) = 0;
+    // Fails only when the system cannot tell (a folder on the way that may not be searched).
+    virtual bool Lookup(const std::string& path, Entry& entry, SysError& error) = 0;
     virtual bool Open(const std::string& path, Access access, Disposition disposition,
                       Handle& handle, SysError& error) = 0;
     virtual bool Size(Handle handle, std::uint64_t& size, SysError& error) = 0;
@@ -71,10 +99,18 @@ class Platform {
                       SysError& error) = 0;
     virtual bool Write(Handle handle, const void* buffer, std::size_t size, SysError& error) = 0;
     virtual bool Stat(Handle handle, FileStat& stat, SysError& error) = 0;
+    // Puts what was written through `handle` on the disk.
+    virtual bool Flush(Handle handle, SysError& error) = 0;
     virtual bool Close(Handle handle, SysError& error) = 0;
-    // Moves `from` over `to`, replacing a file there, durably where the system offers it.
+    // Moves `from` to `to` only while nothing is at `to`; fails, changing nothing, otherwise.
+    virtual bool MoveNew(const std::string& from, const std::string& to, SysError& error) = 0;
+    // Moves `from` over the existing file `to`, which keeps what was set on it (Windows: its ACL,
+    // attributes and streams; POSIX: its mode and, where allowed, its owner). A read-only `to` is
+    // refused. When nothing is at `to`, the same as MoveNew.
     virtual bool Replace(const std::string& from, const std::string& to, SysError& error) = 0;
     virtual bool Remove(const std::string& path, SysError& error) = 0;
+    // Fills `buffer` with unpredictable bytes from the system.
+    virtual bool Random(void* buffer, std::size_t size, SysError& error) = 0;
 };
 
 // The system's own layer (kernel32 or POSIX).

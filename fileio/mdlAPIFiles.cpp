@@ -1,8 +1,8 @@
 #include "fileio/mdlAPIFiles.h"
 
-#include <atomic>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 namespace tarnwick::fileio {
 
@@ -48,7 +48,8 @@ class FileHandle {
     bool open_ = false;
 };
 
-int Report(SysError* why, const SysError& error, int status) {
+template <class Status>
+Status Report(SysError* why, const SysError& error, Status status) {
     if (why != nullptr) *why = error;
     return status;
 }
@@ -278,32 +279,49 @@ bool SameFile(const std::string& a, const std::string& b) {
     return IdentityOf(a, idA) && IdentityOf(b, idB) && idA == idB;
 }
 
-std::string TempPathBeside(const std::string& path) {
-    static std::atomic<std::uint32_t> counter{0};
+bool CreateTempBeside(const std::string& path, std::string& temp, Handle& handle, SysError* why) {
+    // Eight random bytes make a repeat (another run, a leftover, a planted name) unlikely; the
+    // exclusive create makes one harmless.
+    constexpr int kAttempts = 16;
+    constexpr char kHex[] = "0123456789abcdef";
     const std::size_t slash = path.find_last_of(kSeparators);
     const std::size_t cut = slash == std::string::npos ? 0 : slash + 1;
-    const std::string folder = path.substr(0, cut);
-    const std::string name = Utf8Prefix(path.substr(cut), kMaxTempNameBytes);
     const std::string stem =
-        folder + "." + name + ".~tarnwick-" + std::to_string(CurrentProcessId()) + "-";
-    for (;;) {
-        std::string candidate = stem + std::to_string(++counter) + ".tmp";
-        if (!FileExists(candidate)) return candidate;
+        path.substr(0, cut) + "." + Utf8Prefix(path.substr(cut), kMaxTempNameBytes) + ".";
+    Platform& platform = CurrentPlatform();
+    SysError error;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        std::uint8_t random[8];
+        if (!platform.Random(random, sizeof random, error)) return Report(why, error, false);
+        std::string candidate = stem;
+        for (const std::uint8_t byte : random) {
+            candidate += kHex[byte >> 4];
+            candidate += kHex[byte & 0xF];
+        }
+        candidate += kTempSuffix;
+        if (platform.Open(candidate, Access::Write, Disposition::CreateNew, handle, error)) {
+            temp = std::move(candidate);
+            return true;
+        }
+        // Only a name that is taken is worth another try; anything else (no such folder, no
+        // right to write there, a full disk) would fail again.
+        Entry entry;
+        SysError ignored;
+        if (!platform.Lookup(candidate, entry, ignored) || entry.kind == EntryKind::Missing) break;
     }
+    return Report(why, error, false);
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to, SysError* why) {
     SysError error;
     if (CurrentPlatform().Replace(from, to, error)) return true;
-    Report(why, error, 0);
-    return false;
+    return Report(why, error, false);
 }
 
 bool RemoveFile(const std::string& path, SysError* why) {
     SysError error;
     if (CurrentPlatform().Remove(path, error)) return true;
-    Report(why, error, 0);
-    return false;
+    return Report(why, error, false);
 }
 
 }  // namespace tarnwick::fileio

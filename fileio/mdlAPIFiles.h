@@ -1,6 +1,6 @@
 // The file helpers: an existence test, a byte-range read, a write at an offset, a file-information
 // query, the two-bytes-per-character encoding of inserted text, and what the splicer needs to
-// write safely (identity, a temporary path, replace, remove). Each call opens what it needs and
+// write safely (identity, a temporary file, replace, remove). Each call opens what it needs and
 // closes it before it returns.
 //
 // Byte arrays carry one zero element after their data; WriteFileBytes writes every element but the
@@ -70,10 +70,19 @@ std::optional<FileId> FileIdentity(const std::string& path);
 // True when both paths name one existing file (same volume and index), whatever their text.
 bool SameFile(const std::string& a, const std::string& b);
 
-// A path in the folder of `path` that names nothing yet, for a file that later replaces `path`.
-std::string TempPathBeside(const std::string& path);
+// Every temporary file's name ends so, and starts with "." and the new file's name, so that an
+// administrator can find a leftover (after a power cut) beside the template it was meant for.
+inline constexpr char kTempSuffix[] = ".trnw-tmp";
 
-// Moves `from` over `to` (replacing a file there) and removes a file: through the current platform.
+// Creates a new file, open for writing, in the folder of `path` under a name that nothing had:
+// ".<name>.<16 random hex digits>.trnw-tmp". It is created exclusively; a name that turns out to
+// be taken is tried again with another random part. `temp` and `handle` are set only on success,
+// so a failure never leaves a name for the caller to remove.
+bool CreateTempBeside(const std::string& path, std::string& temp, Handle& handle,
+                      SysError* why = nullptr);
+
+// Moves `from` over `to`, keeping what was set on a file there (a read-only one is refused), and
+// removes a file: through the current platform.
 bool ReplaceFile(const std::string& from, const std::string& to, SysError* why = nullptr);
 bool RemoveFile(const std::string& path, SysError* why = nullptr);
 

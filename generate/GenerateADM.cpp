@@ -1,16 +1,19 @@
 // The splicer, in one pass over the source: each block is read once, its marker lines are found
 // while it is in memory, and it is written into a temporary file beside the new path with the
-// encoded inserts in their places. Only a complete file replaces the new path; any failure stops
-// the writing at once, removes the temporary file and says what went wrong.
+// encoded inserts in their places. Only a complete file takes the new path, and only as the
+// administrator agreed: onto a free path without replacing anything that appeared meanwhile, or
+// over the very file they agreed to replace. Any failure stops the writing at once, removes the
+// temporary file and says what went wrong.
 #include "generate/GenerateADM.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <limits>
-#include <stdexcept>
+#include <optional>
 #include <utility>
 #include <vector>
 
+#include "fileio/TempFiles.h"
 #include "fileio/mdlAPIFiles.h"
 #include "generate/EntryText.h"
 #include "generate/LineReader.h"
@@ -59,12 +62,35 @@ GenerateResult ReadFailure(const std::string& source, const fileio::SysError& wh
                    "Reading the source template " + Quoted(source) + " failed" + Because(why), why);
 }
 
-GenerateResult WriteFailure(const std::string& temp, const std::string& target,
-                            const fileio::SysError& why) {
-    return Failure(GenerateStatus::WriteFailed,
-                   "Writing the new template " + Quoted(target) + " (through the temporary file " +
-                       Quoted(temp) + ") failed" + Because(why) + " " + Quoted(target) +
-                       " is unchanged.",
+// What stopped the new template, as an administrator would put it; the system's own words when
+// its code says nothing plainer. `creating`: the temporary file's create, where a missing entry
+// can only be the folder.
+std::string CauseText(const fileio::SysError& why, bool creating) {
+    switch (fileio::CauseOf(why)) {
+        case fileio::Cause::NoFolder:
+            if (creating) return ": the folder it goes in does not exist.";
+            break;
+        case fileio::Cause::DiskFull:
+            return ": the disk is full.";
+        case fileio::Cause::AccessDenied:
+            return ": access is denied (the file or its folder may not be written, or the file is "
+                   "read-only).";
+        case fileio::Cause::ReadOnlyDisk:
+            return ": the disk is write-protected.";
+        default:
+            break;
+    }
+    return Because(why);
+}
+
+// The new template was not written. The new path is named once, the temporary file never, and
+// "unchanged" is said only of a file that was there.
+GenerateResult WriteFailure(const std::string& target, bool hadFile, const std::string& cause,
+                            const fileio::SysError& why = {},
+                            GenerateStatus status = GenerateStatus::WriteFailed) {
+    return Failure(status,
+                   "The new template " + Quoted(target) + " was not written" + cause +
+                       (hadFile ? " The file that was there is unchanged." : ""),
                    why);
 }
 
@@ -93,29 +119,38 @@ ByteArray EncodeInsert(const std::string& text, SourceEncoding encoding) {
     return bytes;
 }
 
-// Removes the temporary file on every way out unless it has become the new template.
+// The temporary file: created under a fresh name beside the file that receives the template,
+// removed on every way out unless it has taken the new path, and meanwhile known to the handlers
+// that remove it if the process is interrupted. Only a file this run created is ever removed.
 class TempFile {
   public:
-    explicit TempFile(std::string path) : path_(std::move(path)) {}
+    TempFile() = default;
     ~TempFile() {
-        if (!kept_) fileio::RemoveFile(path_);
+        if (!path_.empty() && !moved_) fileio::RemoveFile(path_);
+        fileio::UntrackTempFile(slot_);
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
+    bool Create(const std::string& beside, fileio::Handle& handle, fileio::SysError& why) {
+        if (!fileio::CreateTempBeside(beside, path_, handle, &why)) return false;
+        slot_ = fileio::TrackTempFile(path_);
+        return true;
+    }
     const std::string& Path() const { return path_; }
-    void Keep() { kept_ = true; }
+    void Moved() { moved_ = true; }
 
   private:
     std::string path_;
-    bool kept_ = false;
+    int slot_ = -1;
+    bool moved_ = false;
 };
 
-// The temporary file, written front to back through one handle.
+// The temporary file, written front to back through the one handle it was created with.
 class OutputFile {
   public:
-    explicit OutputFile(const std::string& path)
-        : path_(path), platform_(fileio::CurrentPlatform()) {}
+    explicit OutputFile(fileio::Handle handle)
+        : platform_(fileio::CurrentPlatform()), handle_(handle) {}
     ~OutputFile() {
         fileio::SysError ignored;  // only on a way out where the file is removed anyway
         if (handle_ != fileio::kNoHandle) platform_.Close(handle_, ignored);
@@ -123,28 +158,20 @@ class OutputFile {
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    bool Create(fileio::SysError& why) {
-        if (platform_.Open(path_, fileio::Access::Write, fileio::Disposition::CreateNew, handle_,
-                           why)) {
-            return true;
-        }
-        handle_ = fileio::kNoHandle;
-        return false;
-    }
     bool Write(const std::uint8_t* data, std::size_t size, fileio::SysError& why) {
         if (!platform_.Write(handle_, data, size, why)) return false;
         written_ += size;
         return true;
     }
-    // The file must be exactly as long as what was written, and closed without an error: either
-    // could otherwise hide lost bytes.
-    bool Close(fileio::SysError& why) {
+    // The data goes to the disk through this handle, and the file must be exactly as long as what
+    // was written and close without an error: each could otherwise hide lost bytes.
+    bool Finish(fileio::SysError& why) {
         std::uint64_t size = 0;
-        const bool sized = platform_.Size(handle_, size, why);
+        const bool done = platform_.Flush(handle_, why) && platform_.Size(handle_, size, why);
         const fileio::Handle handle = std::exchange(handle_, fileio::kNoHandle);
         fileio::SysError closeWhy;
         const bool closed = platform_.Close(handle, closeWhy);
-        if (!sized) return false;
+        if (!done) return false;
         if (!closed) {
             why = closeWhy;
             return false;
@@ -157,9 +184,8 @@ class OutputFile {
     std::uint64_t Written() const { return written_; }
 
   private:
-    const std::string& path_;
     fileio::Platform& platform_;
-    fileio::Handle handle_ = fileio::kNoHandle;
+    fileio::Handle handle_;
     std::uint64_t written_ = 0;
 };
 
@@ -167,21 +193,21 @@ class OutputFile {
 // failure, which Result() then describes.
 class Splice {
   public:
-    Splice(const std::string& temp, const std::string& target, SourceEncoding encoding,
-           std::uint64_t sourceSize, std::string itemLine, const Selection& selection,
-           const FormState& state)
-        : temp_(temp),
-          target_(target),
+    Splice(fileio::Handle handle, const std::string& target, bool hadFile, SourceEncoding encoding,
+           std::uint64_t sourceSize, const std::string& itemLine, const std::string& definitionLine)
+        : target_(target),
+          hadFile_(hadFile),
           encoding_(encoding),
           sourceSize_(sourceSize),
-          itemLine_(std::move(itemLine)),
-          selection_(selection),
-          state_(state),
-          out_(temp) {}
+          itemLine_(itemLine),
+          definitionLine_(definitionLine),
+          out_(handle) {}
 
-    bool Start() {
-        fileio::SysError why;
-        return out_.Create(why) || Stop(WriteFailure(temp_, target_, why));
+    // Whether the temporary file was created; when not, `why` says why, and nothing is written.
+    bool Start(bool created, const fileio::SysError& why) {
+        if (created) return true;
+        result_ = WriteFailure(target_, hadFile_, CauseText(why, true), why);
+        return false;
     }
 
     // `data` holds `size` source bytes from offset `start`. An insert whose place lies in the
@@ -202,25 +228,15 @@ class Splice {
 
     bool Finish() {
         fileio::SysError why;
-        return out_.Close(why) || Stop(WriteFailure(temp_, target_, why));
+        return out_.Finish(why) || Stop(why);
     }
 
     const GenerateResult& Result() const { return result_; }
 
   private:
-    // The item line after the first two marker lines, the definition line after the third. The
-    // definition line is built only when it is due, once the item line has set the entry name.
+    // The item line after the first two marker lines, the definition line after the third.
     bool Insert(const InsertPlace& place) {
-        std::string text = itemLine_;
-        if (inserted_ + 1 == kMarkerLinesWanted) {
-            try {
-                text = BuildStringsLine(selection_, state_);
-            } catch (const std::out_of_range&) {
-                return Stop(
-                    Failure(GenerateStatus::InvalidInput,
-                            "No drive is ticked, so there is no definition line to write."));
-            }
-        }
+        const std::string& text = inserted_ + 1 == kMarkerLinesWanted ? definitionLine_ : itemLine_;
         const ByteArray bytes = EncodeInsert(place.lineEndFirst ? kCrLf + text : text, encoding_);
         return Write(bytes.data(), bytes.size() - 1);
     }
@@ -228,24 +244,23 @@ class Splice {
     bool Write(const std::uint8_t* data, std::size_t size) {
         if (size == 0) return true;
         if (out_.Written() + size > kLargestFile) {
-            return Stop(WriteFailure(temp_, target_, {0, "the new template would reach 2 GiB"}));
+            return Stop({0, "the new template would reach 2 GiB"});
         }
         fileio::SysError why;
-        return out_.Write(data, size, why) || Stop(WriteFailure(temp_, target_, why));
+        return out_.Write(data, size, why) || Stop(why);
     }
 
-    bool Stop(GenerateResult result) {
-        result_ = std::move(result);
+    bool Stop(const fileio::SysError& why) {
+        result_ = WriteFailure(target_, hadFile_, CauseText(why, false), why);
         return false;
     }
 
-    const std::string& temp_;
     const std::string& target_;
+    bool hadFile_;
     SourceEncoding encoding_;
     std::uint64_t sourceSize_;
-    std::string itemLine_;
-    const Selection& selection_;
-    const FormState& state_;
+    const std::string& itemLine_;
+    const std::string& definitionLine_;
     OutputFile out_;
     std::size_t inserted_ = 0;
     GenerateResult result_;
@@ -275,44 +290,134 @@ GenerateResult TooFewMarkers(const std::string& source, int found) {
     return result;
 }
 
-// Copies every block of the source through the splice. Once writing has failed, the rest of the
-// source is only searched for its marker lines, so that a source that is no template is reported
-// as such rather than by the write that failed first; nothing more is written.
-GenerateResult SpliceSource(LineReader& reader, Splice& splice, const std::string& source) {
-    bool writing = splice.Start();
-    for (;;) {
+// Copies every block of the source through the splice while writing goes well. Once it has
+// failed (or could not start), the blocks are only searched for the marker lines, so that a source
+// that is no template is reported as such rather than by the write that failed first.
+GenerateResult SpliceSource(LineReader& reader, Splice& splice, const std::string& source,
+                            bool writing) {
+    for (bool more = true; more; more = reader.NextBlock()) {
         if (writing) {
             writing = splice.CopyBlock(reader.Block(), reader.BlockSize(), reader.BlockStart(),
                                        reader.MarkerLines());
+        } else if (reader.MarkerSearchDone()) {
+            break;
         }
-        const bool writeFailed = !writing && splice.Result().status == GenerateStatus::WriteFailed;
-        if (!writing && (!writeFailed || reader.MarkerSearchDone())) break;
-        if (!reader.NextBlock()) break;
     }
-    if (reader.Failed() && writing) return ReadFailure(source, reader.Error());
+
+    if (reader.Failed()) return writing ? ReadFailure(source, reader.Error()) : splice.Result();
     const auto found = static_cast<int>(reader.MarkerLines().size());
-    if (!reader.Failed() && found < static_cast<int>(kMarkerLinesWanted)) {
-        return TooFewMarkers(source, found);
-    }
+    if (found < static_cast<int>(kMarkerLinesWanted)) return TooFewMarkers(source, found);
     if (!writing || !splice.Finish()) return splice.Result();
+    return {};
+}
+
+bool AnyDriveTicked(const Selection& selection) {
+    for (int i = 0; i < kDriveCount; ++i) {
+        if (selection.DriveValue(i) == kTicked) return true;
+    }
+    return false;
+}
+
+// What is at the new path now; a path the system cannot look into counts as a failure to write.
+bool LookUp(const std::string& path, fileio::Entry& entry, fileio::SysError& why) {
+    return fileio::CurrentPlatform().Lookup(path, entry, why);
+}
+
+// Whether the new path may receive the template, as it is before anything is written: a free
+// path, or (with consent) the very regular file agreed on. Anything else is refused here, even
+// with consent, and nothing is written.
+std::optional<GenerateResult> RefuseNewPath(const std::string& target, const fileio::Entry& entry,
+                                            const ReplaceConsent& consent) {
+    const auto refuse = [&](const std::string& why, bool hadFile) {
+        return WriteFailure(target, hadFile, why, {}, GenerateStatus::NotReplaced);
+    };
+    switch (entry.kind) {
+        case fileio::EntryKind::Missing:
+            return std::nullopt;
+        case fileio::EntryKind::Special:
+            return refuse(
+                ": it is not a regular file (a device, pipe or socket), and only a "
+                "regular file is ever replaced.",
+                false);
+        case fileio::EntryKind::Folder:
+            return refuse(": it is a folder.", false);
+        case fileio::EntryKind::DanglingLink:
+            return refuse(": it is a link to a file that does not exist.", false);
+        case fileio::EntryKind::Regular:
+            break;
+    }
+    if (!consent.file) return refuse(": a file is there, and it was not to be replaced.", true);
+    if (*consent.file != entry.id) {
+        return refuse(": the file there is no longer the one agreed to be replaced.", true);
+    }
+    return std::nullopt;
+}
+
+// The final step: the complete temporary file takes the new path. Onto a free path nothing is
+// ever replaced, and with consent only the file agreed on, checked once more just before.
+GenerateResult PutInPlace(TempFile& temp, const std::string& target, const fileio::Entry& before,
+                          const ReplaceConsent& consent) {
+    const bool hadFile = before.kind == fileio::EntryKind::Regular;
+    fileio::SysError why;
+    fileio::Entry now;
+    if (hadFile) {
+        if (!LookUp(target, now, why)) return WriteFailure(target, true, Because(why), why);
+        if (now.kind != fileio::EntryKind::Regular || now.id != *consent.file ||
+            now.target != before.target) {
+            return WriteFailure(target, false,
+                                ": the file there changed while the template was being written, "
+                                "and nothing was replaced.",
+                                {}, GenerateStatus::NotReplaced);
+        }
+        if (!fileio::ReplaceFile(temp.Path(), before.target, &why)) {
+            return WriteFailure(target, true, CauseText(why, false), why);
+        }
+    } else if (!fileio::CurrentPlatform().MoveNew(temp.Path(), target, why)) {
+        fileio::SysError ignored;
+        if (fileio::CauseOf(why) == fileio::Cause::NameTaken ||
+            (LookUp(target, now, ignored) && now.kind != fileio::EntryKind::Missing)) {
+            return WriteFailure(target, false,
+                                ": something appeared there while the template was being "
+                                "written, and nothing was replaced.",
+                                why, GenerateStatus::NotReplaced);
+        }
+        return WriteFailure(target, false, CauseText(why, false), why);
+    }
+    temp.Moved();
     return {};
 }
 
 }  // namespace
 
 GenerateResult GenerateADM(const Selection& selection, FormState& state) {
-    return GenerateADM(selection, state, LineReader::kDefaultBlockSize);
+    return GenerateADM(selection, state, ReplaceConsent{}, LineReader::kDefaultBlockSize);
 }
 
 GenerateResult GenerateADM(const Selection& selection, FormState& state,
-                           const ReplaceConsent& /*consent*/) {
-    return GenerateADM(selection, state, LineReader::kDefaultBlockSize);
+                           const ReplaceConsent& consent) {
+    return GenerateADM(selection, state, consent, LineReader::kDefaultBlockSize);
 }
 
 GenerateResult GenerateADM(const Selection& selection, FormState& state, std::size_t blockSize) {
+    return GenerateADM(selection, state, ReplaceConsent{}, blockSize);
+}
+
+GenerateResult GenerateADM(const Selection& selection, FormState& state,
+                           const ReplaceConsent& consent, std::size_t blockSize) {
     const std::string source = state.strSourceADM;
     const std::string target = state.strNewADM;
 
+    // A device or a pipe is never opened: opening alone may wait for a writer or act on a device.
+    fileio::Entry sourceEntry;
+    fileio::SysError lookupError;
+    if (LookUp(source, sourceEntry, lookupError) &&
+        sourceEntry.kind == fileio::EntryKind::Special) {
+        return Failure(GenerateStatus::SourceOpenFailed,
+                       "The source template " + Quoted(source) +
+                           " cannot be opened: it is not a regular file (a device, pipe or "
+                           "socket).",
+                       {0, "It is not a regular file (a device, pipe or socket)."});
+    }
     LineReader reader(blockSize);
     fileio::SysError openError;
     if (!reader.Open(source, openError)) return OpenFailure(reader, source, openError);
@@ -326,32 +431,42 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state, std::si
                        "The new template " + Quoted(target) +
                            " is the source template itself, which is never changed.");
     }
+    if (!AnyDriveTicked(selection)) {
+        return Failure(GenerateStatus::InvalidInput,
+                       "No drive is ticked, so there is no definition line to write.");
+    }
 
-    std::string itemLine = BuildItemLine(selection, state, state.dblDriveMask);
+    // Both lines up front: the item line sets the entry name that the definition line carries.
+    const std::string itemLine = BuildItemLine(selection, state, state.dblDriveMask);
+    const std::string definitionLine = BuildStringsLine(selection, state);
     if (LongestResult(reader.Size(), itemLine, reader.Encoding()) > kLargestFile) {
         return Failure(GenerateStatus::InvalidInput,
                        "The source template " + Quoted(source) +
                            " is too large: the new template must stay under 2 GiB.");
     }
 
-    TempFile temp(fileio::TempPathBeside(target));
+    fileio::Entry before;
+    fileio::SysError why;
+    if (!LookUp(target, before, why)) return WriteFailure(target, false, Because(why), why);
+    if (auto refusal = RefuseNewPath(target, before, consent)) return *refusal;
+    const bool hadFile = before.kind == fileio::EntryKind::Regular;
+
+    // Beside the file that receives the template (a link's target), so that the move stays on
+    // one volume and the link stays a link.
+    TempFile temp;
+    fileio::Handle handle = fileio::kNoHandle;
+    const bool created = temp.Create(hadFile ? before.target : target, handle, why);
     GenerateResult result;
     {
-        Splice splice(temp.Path(), target, reader.Encoding(), reader.Size(), std::move(itemLine),
-                      selection, state);
-        result = SpliceSource(reader, splice, source);
+        Splice splice(handle, target, hadFile, reader.Encoding(), reader.Size(), itemLine,
+                      definitionLine);
+        result = SpliceSource(reader, splice, source, splice.Start(created, why));
     }
     reader.Close();
     if (!result.ok()) return result;
 
-    fileio::SysError why;
-    if (!fileio::ReplaceFile(temp.Path(), target, &why)) {
-        return Failure(GenerateStatus::WriteFailed,
-                       "The new template " + Quoted(target) + " cannot be replaced" + Because(why) +
-                           " It is unchanged.",
-                       why);
-    }
-    temp.Keep();
+    result = PutInPlace(temp, target, before, consent);
+    if (!result.ok()) return result;
     result.markersFound = static_cast<int>(kMarkerLinesWanted);
     result.message = "The new template " + Quoted(target) + " has been written.";
     return result;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fileio/Platform.h"
+#include "fileio/mdlAPIFiles.h"
 #include "generate/FormState.h"
 #include "generate/Selection.h"
 
@@ -18,7 +19,9 @@ enum class GenerateStatus {
     UnsupportedSource,  // a UTF-16 big-endian source
     TooFewMarkers,      // fewer than three marker lines (markersFound says how many)
     ReadFailed,         // reading the source failed midway
-    WriteFailed,        // writing the temporary file or replacing the new path failed
+    WriteFailed,        // writing the temporary file or putting it in place failed
+    NotReplaced,        // what is at the new path may not be replaced (no consent, not the file
+                        // agreed on, not a regular file, or it appeared or changed meanwhile)
     InvalidInput,       // nothing ticked, a result that would reach 2 GiB, the new path naming
                         // the source file itself
 };
@@ -40,14 +43,18 @@ struct ReplaceConsent {
 // Reads state.strSourceADM, state.strNewADM and state.dblDriveMask, and sets state.strEntryName
 // once the source is open and accepted. UTF-16LE sources follow the line reader's byte rules;
 // 8-bit sources take one byte per inserted character after the marker line's whole line end.
-// Nothing is written at strNewADM unless the whole new template replaces it, and no temporary
-// file is left behind.
-// Without consent: nothing at the new path is ever replaced.
+// Nothing is written at strNewADM unless the whole new template takes its place, and no temporary
+// file is left behind. Only regular files are read or replaced; a link to one stays a link, and
+// the file it leads to receives the template.
+// The two-argument form has no consent: a file at the new path is never replaced, not even one
+// that appears while the template is being written.
 GenerateResult GenerateADM(const Selection& selection, FormState& state);
 GenerateResult GenerateADM(const Selection& selection, FormState& state,
                            const ReplaceConsent& consent);
 // The same, reading the source in blocks of `blockSize` bytes rather than the usual size (tests
 // make them tiny, so that inserts fall at block edges).
 GenerateResult GenerateADM(const Selection& selection, FormState& state, std::size_t blockSize);
+GenerateResult GenerateADM(const Selection& selection, FormState& state,
+                           const ReplaceConsent& consent, std::size_t blockSize);
 
 }  // namespace tarnwick

@@ -1,13 +1,16 @@
 // The file calls on POSIX, standing in for kernel32 so that the helpers and their tests also run on
 // Linux. Modes are mapped onto the Windows attribute bits the helpers report.
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <limits>
+#include <memory>
 #include <system_error>
 
 #include "fileio/Platform.h"
@@ -49,12 +52,14 @@ LocalTime ToLocalTime(const struct timespec& when) {
 
 int OpenFlags(Access access, Disposition disposition) {
     int flags = O_CLOEXEC;
+    // Non-blocking, so that a pipe or a device named by mistake is refused at once instead of
+    // holding the program in open() until someone writes or reads at the other end.
     switch (access) {
         case Access::Read:
-            flags |= O_RDONLY;
+            flags |= O_RDONLY | O_NONBLOCK;
             break;
         case Access::Write:
-            flags |= O_WRONLY;
+            flags |= O_WRONLY | O_NONBLOCK;
             break;
 #ifdef O_PATH
         // Needs no read permission, like FILE_READ_ATTRIBUTES on Windows.
@@ -80,13 +85,51 @@ int OpenFlags(Access access, Disposition disposition) {
     return flags;
 }
 
-// open() lets a folder be opened for reading; CreateFileW does not, and the helpers rely on that.
-bool RefuseFolder(int fd, SysError& error) {
+SysError NotRegular() {
+    return SysError{static_cast<std::uint32_t>(EINVAL),
+                    "it is not a regular file (a device, pipe or socket)"};
+}
+
+// Data is read from and written to regular files only. open() lets a folder be opened for reading
+// (CreateFileW does not, and the helpers rely on that) and a device or pipe for anything. Once the
+// file is known to be regular, its reads and writes block again as usual.
+bool AcceptRegularOnly(int fd, SysError& error) {
     struct stat st {};
     if (fstat(fd, &st) != 0) return Fail(error);
-    if (!S_ISDIR(st.st_mode)) return true;
-    error = ErrnoError(EISDIR);
-    return false;
+    if (S_ISDIR(st.st_mode)) {
+        error = ErrnoError(EISDIR);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = NotRegular();
+        return false;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return Fail(error);
+    return true;
+}
+
+EntryKind KindOf(const struct stat& st) {
+    if (S_ISREG(st.st_mode)) return EntryKind::Regular;
+    if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
+    return EntryKind::Special;
+}
+
+// A missing entry, or a path through something that is no folder, names nothing.
+bool NamesNothing(int code) {
+    return code == ENOENT || code == ENOTDIR;
+}
+
+// renameat2 with RENAME_NOREPLACE where the kernel and the file system have it, else a hard link
+// to the new name (which fails when the name is taken) and the removal of the old one.
+bool MoveWithoutReplacing(const char* from, const char* to) {
+#ifdef RENAME_NOREPLACE
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+#endif
+    if (link(from, to) != 0) return false;
+    unlink(from);  // should this fail, the complete file is in place and only its old name stays
+    return true;
 }
 
 class PosixPlatform final : public Platform {
@@ -98,11 +141,36 @@ class PosixPlatform final : public Platform {
         return true;
     }
 
+    bool Lookup(const std::string& path, Entry& entry, SysError& error) override {
+        entry = Entry{};
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0) return NamesNothing(errno) || Fail(error);
+        std::string target = path;
+        if (S_ISLNK(st.st_mode)) {
+            if (stat(path.c_str(), &st) != 0) {
+                // A missing target, or a loop of links that never reaches one.
+                if (!NamesNothing(errno) && errno != ELOOP) return Fail(error);
+                entry.kind = EntryKind::DanglingLink;
+                return true;
+            }
+            const std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr),
+                                                                   &std::free);
+            if (!real) return Fail(error);
+            target = real.get();
+        }
+        entry.kind = KindOf(st);
+        if (entry.kind == EntryKind::Special) return true;
+        entry.id =
+            FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+        if (entry.kind == EntryKind::Regular) entry.target = target;
+        return true;
+    }
+
     bool Open(const std::string& path, Access access, Disposition disposition, Handle& handle,
               SysError& error) override {
         const int fd = open(path.c_str(), OpenFlags(access, disposition), 0666);
         if (fd < 0) return Fail(error);
-        if (access != Access::Query && !RefuseFolder(fd, error)) {
+        if (access != Access::Query && !AcceptRegularOnly(fd, error)) {
             close(fd);
             return false;
         }
@@ -165,24 +233,49 @@ class PosixPlatform final : public Platform {
         return true;
     }
 
+    // fdatasync: the template's bytes and its size reach the disk before the file takes the new
+    // name, on every file system (XFS, and ext4 mounted without auto_da_alloc, would otherwise
+    // let a crash leave an empty file where the administrator's template was). The cost is the
+    // time the disk takes to write the template, which the program then truly waits for.
+    bool Flush(Handle handle, SysError& error) override {
+        while (fdatasync(Fd(handle)) != 0) {
+            if (errno != EINTR) return Fail(error);
+        }
+        return true;
+    }
+
     bool Close(Handle handle, SysError& error) override {
         // After EINTR the descriptor is gone on Linux, so close() is never retried.
         if (close(Fd(handle)) != 0) return Fail(error);
         return true;
     }
 
-    // No fsync before the rename: ext4 (auto_da_alloc) and btrfs put a file's data on disk before
-    // a rename that replaces another file commits, and syncing would triple the time of a large
-    // template. The Windows layer, where NTFS gives no such promise, flushes.
+    bool MoveNew(const std::string& from, const std::string& to, SysError& error) override {
+        return MoveWithoutReplacing(from.c_str(), to.c_str()) || Fail(error);
+    }
+
     bool Replace(const std::string& from, const std::string& to, SysError& error) override {
+        struct stat target {};
+        if (stat(to.c_str(), &target) != 0) {
+            return NamesNothing(errno) ? MoveNew(from, to, error) : Fail(error);
+        }
+        if (!S_ISREG(target.st_mode)) {
+            error = NotRegular();
+            return false;
+        }
         // rename() ignores the mode of the file it replaces; MoveFileExW refuses a read-only
         // one, and an administrator who made the file read-only meant it to stay.
-        struct stat target {};
-        if (stat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode) &&
-            (target.st_mode & S_IWUSR) == 0) {
+        if ((target.st_mode & S_IWUSR) == 0) {
             errno = EACCES;
             return Fail(error);
         }
+        // The new file takes the old one's owner where the system allows it (the group, when the
+        // user belongs to it; the user only for root), then its mode. The set-id bits go along
+        // only with the owner they were meant for.
+        const bool ownerKept = chown(from.c_str(), target.st_uid, target.st_gid) == 0;
+        if (!ownerKept) (void)chown(from.c_str(), static_cast<uid_t>(-1), target.st_gid);
+        const mode_t mode = target.st_mode & (ownerKept ? 07777 : 01777);
+        if (chmod(from.c_str(), mode) != 0) return Fail(error);
         if (std::rename(from.c_str(), to.c_str()) != 0) return Fail(error);
         return true;
     }
@@ -191,9 +284,41 @@ class PosixPlatform final : public Platform {
         if (unlink(path.c_str()) != 0) return Fail(error);
         return true;
     }
+
+    bool Random(void* buffer, std::size_t size, SysError& error) override {
+        auto* out = static_cast<unsigned char*>(buffer);
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t n = getrandom(out + done, size - done, 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return Fail(error);
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
 };
 
 }  // namespace
+
+Cause CauseOf(const SysError& error) {
+    switch (error.code) {
+        case ENOENT:
+        case ENOTDIR:
+            return Cause::NoFolder;
+        case ENOSPC:
+        case EDQUOT:
+            return Cause::DiskFull;
+        case EACCES:
+        case EPERM:
+            return Cause::AccessDenied;
+        case EROFS:
+            return Cause::ReadOnlyDisk;
+        case EEXIST:
+            return Cause::NameTaken;
+        default:
+            return Cause::Other;
+    }
+}
 
 Platform& NativePlatform() {
     static PosixPlatform platform;

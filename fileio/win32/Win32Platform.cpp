@@ -2,6 +2,8 @@
 // the code page. Every open shares reading and writing, so a file that another handle holds (the
 // splicer's reader, an editor) can still be read.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <bcrypt.h>
 
 #include <algorithm>
 #include <limits>
@@ -10,6 +12,7 @@
 #include "fileio/Platform.h"
 #include "fileio/win32/SystemError.h"
 #include "fileio/win32/SystemPath.h"
+#include "fileio/win32/WideText.h"
 
 namespace tarnwick::fileio {
 
@@ -17,6 +20,18 @@ namespace {
 
 using win32::LastError;
 using win32::SystemPath;
+
+// The portable core names attributes by the numbers Windows gives them.
+static_assert(kAttrReadOnly == FILE_ATTRIBUTE_READONLY);
+static_assert(kAttrHidden == FILE_ATTRIBUTE_HIDDEN);
+static_assert(kAttrSystem == FILE_ATTRIBUTE_SYSTEM);
+static_assert(kAttrDirectory == FILE_ATTRIBUTE_DIRECTORY);
+static_assert(kAttrArchive == FILE_ATTRIBUTE_ARCHIVE);
+
+// Others may read and write what the helpers open; a file being written may also be deleted, so
+// that the console handler can remove a temporary file while it is still open.
+constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD kShareAll = kShareReadWrite | FILE_SHARE_DELETE;
 
 // ReadFile and WriteFile take 32-bit sizes; larger transfers go in pieces of this size.
 constexpr DWORD kMaxTransfer = 1u << 30;
@@ -54,6 +69,55 @@ DWORD CreationDisposition(Disposition disposition) {
     return OPEN_EXISTING;
 }
 
+DWORD ShareMode(Access access) {
+    return access == Access::Read ? kShareReadWrite : kShareAll;
+}
+
+// Closes a handle on every way out of a lookup.
+class ScopedHandle {
+  public:
+    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
+    ~ScopedHandle() {
+        if (valid()) CloseHandle(handle_);
+    }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+
+  private:
+    HANDLE handle_;
+};
+
+bool NamesNothing(DWORD code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+bool IsLink(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// The path of the file an open handle reaches, links followed.
+bool FinalPath(HANDLE file, std::string& path) {
+    std::wstring wide(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetFinalPathNameByHandleW(file, wide.data(), static_cast<DWORD>(wide.size()), 0);
+        if (length == 0) return false;
+        if (length < wide.size()) {
+            wide.resize(length);
+            path = win32::WideToUtf8(wide);
+            return true;
+        }
+        wide.resize(length);
+    }
+}
+
+SysError NotRegular() {
+    return SysError{ERROR_INVALID_FUNCTION, "It is not a regular file (a device, pipe or socket)."};
+}
+
 // A folder opens only with backup semantics; reads and writes must keep refusing folders.
 DWORD FlagsFor(Access access) {
     return access == Access::Query ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL;
@@ -84,14 +148,48 @@ class Win32Platform final : public Platform {
         return true;
     }
 
+    bool Lookup(const std::string& path, Entry& entry, SysError& error) override {
+        entry = Entry{};
+        const std::optional<std::wstring> wide = SystemPath(path);
+        if (!wide) return Fail(error);
+        const ScopedHandle file(CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!file.valid()) {
+            const DWORD code = GetLastError();
+            if (!NamesNothing(code)) return Fail(error);
+            // A link whose target is missing still has attributes of its own.
+            if (IsLink(*wide)) entry.kind = EntryKind::DanglingLink;
+            return true;
+        }
+        if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+            entry.kind = EntryKind::Special;
+            return true;
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!GetFileInformationByHandle(file.get(), &info)) return Fail(error);
+        const bool folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.kind = folder ? EntryKind::Folder : EntryKind::Regular;
+        entry.id = FileId{info.dwVolumeSerialNumber, Join(info.nFileIndexHigh, info.nFileIndexLow)};
+        if (folder) return true;
+        entry.target = path;
+        if (IsLink(*wide) && !FinalPath(file.get(), entry.target)) return Fail(error);
+        return true;
+    }
+
     bool Open(const std::string& path, Access access, Disposition disposition, Handle& handle,
               SysError& error) override {
         const std::optional<std::wstring> wide = SystemPath(path);
         if (!wide) return Fail(error);
         const HANDLE opened =
-            CreateFileW(wide->c_str(), DesiredAccess(access), FILE_SHARE_READ | FILE_SHARE_WRITE,
-                        nullptr, CreationDisposition(disposition), FlagsFor(access), nullptr);
+            CreateFileW(wide->c_str(), DesiredAccess(access), ShareMode(access), nullptr,
+                        CreationDisposition(disposition), FlagsFor(access), nullptr);
         if (opened == INVALID_HANDLE_VALUE) return Fail(error);
+        // Data is read from and written to files on disk only, never a device or a pipe.
+        if (access != Access::Query && GetFileType(opened) != FILE_TYPE_DISK) {
+            CloseHandle(opened);
+            error = NotRegular();
+            return false;
+        }
         handle = reinterpret_cast<Handle>(opened);
         return true;
     }
@@ -175,16 +273,23 @@ class Win32Platform final : public Platform {
         return true;
     }
 
-    static bool FlushToDisk(const std::wstring& path) {
-        const HANDLE file =
-            CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
-        const bool flushed = FlushFileBuffers(file) != 0;
-        const DWORD flushError = GetLastError();
-        CloseHandle(file);
-        SetLastError(flushError);
-        return flushed;
+    // NTFS gives no promise that a renamed file's data reaches the disk before the rename, so the
+    // data is flushed first: a crash cannot leave a replaced template with lost content.
+    bool Flush(Handle handle, SysError& error) override {
+        if (!FlushFileBuffers(Win32Handle(handle))) return Fail(error);
+        return true;
+    }
+
+    bool MoveNew(const std::string& from, const std::string& to, SysError& error) override {
+        const std::optional<std::wstring> wideFrom = SystemPath(from);
+        if (!wideFrom) return Fail(error);
+        const std::optional<std::wstring> wideTo = SystemPath(to);
+        if (!wideTo) return Fail(error);
+        // Without MOVEFILE_REPLACE_EXISTING, a file at `to` makes the move fail.
+        if (!MoveFileExW(wideFrom->c_str(), wideTo->c_str(), MOVEFILE_WRITE_THROUGH)) {
+            return Fail(error);
+        }
+        return true;
     }
 
     bool Replace(const std::string& from, const std::string& to, SysError& error) override {
@@ -192,18 +297,17 @@ class Win32Platform final : public Platform {
         if (!wideFrom) return Fail(error);
         const std::optional<std::wstring> wideTo = SystemPath(to);
         if (!wideTo) return Fail(error);
-        // Windows refuses to replace a read-only file; Wine run as root does not, so ask first.
         const DWORD targetAttributes = GetFileAttributesW(wideTo->c_str());
-        if (targetAttributes != INVALID_FILE_ATTRIBUTES &&
-            (targetAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        if (targetAttributes == INVALID_FILE_ATTRIBUTES) {
+            return NamesNothing(GetLastError()) ? MoveNew(from, to, error) : Fail(error);
+        }
+        // Windows refuses to replace a read-only file; Wine run as root does not, so ask first.
+        if ((targetAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
             SetLastError(ERROR_ACCESS_DENIED);
             return Fail(error);
         }
-        // The move is written through, but the moved file's data may still sit in the cache: put
-        // it on disk first, so that a crash cannot leave a replaced template with lost content.
-        if (!FlushToDisk(*wideFrom)) return Fail(error);
-        if (!MoveFileExW(wideFrom->c_str(), wideTo->c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        // The replaced file's ACL, attributes and streams stay with the new template.
+        if (!ReplaceFileW(wideTo->c_str(), wideFrom->c_str(), nullptr, 0, nullptr, nullptr)) {
             return Fail(error);
         }
         return true;
@@ -215,9 +319,39 @@ class Win32Platform final : public Platform {
         if (!DeleteFileW(wide->c_str())) return Fail(error);
         return true;
     }
+
+    bool Random(void* buffer, std::size_t size, SysError& error) override {
+        if (size > std::numeric_limits<ULONG>::max() ||
+            BCryptGenRandom(nullptr, static_cast<PUCHAR>(buffer), static_cast<ULONG>(size),
+                            BCRYPT_USE_SYSTEM_PREFERRED_RNG) < 0) {
+            error = SysError{ERROR_GEN_FAILURE, "The system gave no random numbers."};
+            return false;
+        }
+        return true;
+    }
 };
 
 }  // namespace
+
+Cause CauseOf(const SysError& error) {
+    switch (error.code) {
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_FILE_NOT_FOUND:
+            return Cause::NoFolder;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return Cause::DiskFull;
+        case ERROR_ACCESS_DENIED:
+            return Cause::AccessDenied;
+        case ERROR_WRITE_PROTECT:
+            return Cause::ReadOnlyDisk;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return Cause::NameTaken;
+        default:
+            return Cause::Other;
+    }
+}
 
 Platform& NativePlatform() {
     static Win32Platform platform;

@@ -23,4 +23,14 @@ inline fileio::ByteArray Data(std::string_view data) {
     return bytes;
 }
 
+// Creates an empty temporary file beside `path` and closes it; its path.
+inline std::string NewTemp(const std::string& path) {
+    std::string temp;
+    fileio::Handle handle = fileio::kNoHandle;
+    fileio::SysError why;
+    if (!fileio::CreateTempBeside(path, temp, handle, &why)) return "";
+    fileio::CurrentPlatform().Close(handle, why);
+    return temp;
+}
+
 }  // namespace tarnwick::test

@@ -1,7 +1,10 @@
 #include <filesystem>
+#include <functional>
 #include <system_error>
+#include <vector>
 
 #include "tests/fileio/FileTest.h"
+#include "tests/support/FaultyPlatform.h"
 
 #ifdef _WIN32
 #include "fileio/win32/SystemPath.h"
@@ -29,8 +32,8 @@ void ExerciseHelpersOn(const std::string& path) {
     EXPECT_EQ(size, 5);
     EXPECT_TRUE(fileio::SameFile(path, path));
 
-    const std::string temp = fileio::TempPathBeside(path);
-    ASSERT_EQ(fileio::WriteFileBytes(Data("new"), temp, 0, false), fileio::kWriteDone);
+    const std::string temp = NewTemp(path);
+    ASSERT_EQ(fileio::WriteFileBytes(Data("new"), temp, 0, true), fileio::kWriteDone);
     fileio::SysError why;
     EXPECT_TRUE(fileio::ReplaceFile(temp, path, &why)) << why.text;
     EXPECT_FALSE(fileio::FileExists(temp));
@@ -101,21 +104,63 @@ TEST_F(FileTest, SameFileJudgesByIdentityNotText) {
 #endif
 }
 
-TEST_F(FileTest, TempPathBesideNamesAFreshFileInTheSameFolder) {
+TEST_F(FileTest, TemporaryFilesGetFreshRecognisableNamesBesideTheirFile) {
     const std::string path = dir.File("out.adm");
-    const std::string first = fileio::TempPathBeside(path);
-    const std::string second = fileio::TempPathBeside(path);
+    const std::string first = NewTemp(path), second = NewTemp(path);
     EXPECT_NE(first, second);
     for (const std::string& temp : {first, second}) {
         EXPECT_EQ(FsPath(temp).parent_path(), FsPath(dir.Path()));
-        EXPECT_FALSE(fileio::FileExists(temp));
+        const std::string name = Utf8(FsPath(temp).filename());
+        EXPECT_EQ(name.size(), std::string(".out.adm.").size() + 16 + 9) << name;
+        EXPECT_EQ(name.rfind(".out.adm.", 0), 0u) << name;
+        EXPECT_EQ(name.substr(name.size() - 9), fileio::kTempSuffix) << name;
+        EXPECT_EQ(ReadAll(temp), "");
     }
-
     // A long name still gives a name that the system accepts.
-    const std::string longName = dir.File(std::string(240, 'n'));
-    const std::string temp = fileio::TempPathBeside(longName);
+    const std::string temp = NewTemp(dir.File(std::string(240, 'n')));
+    ASSERT_FALSE(temp.empty());
     EXPECT_LE(Utf8(FsPath(temp).filename()).size(), 255u);
-    EXPECT_EQ(fileio::WriteFileBytes(Data("t"), temp, 0, false), fileio::kWriteDone);
+    // A folder that does not exist: nothing created, and the reason given.
+    std::string none;
+    fileio::Handle handle = fileio::kNoHandle;
+    fileio::SysError why;
+    EXPECT_FALSE(fileio::CreateTempBeside(dir.File("missing/out.adm"), none, handle, &why));
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(fileio::CauseOf(why), fileio::Cause::NoFolder) << why.text;
+}
+
+// Whatever already holds a temporary name is left alone, and another name is tried.
+TEST_F(FileTest, ATakenTemporaryNameIsLeftAloneAndAnotherTried) {
+    const std::vector<std::uint8_t> taken(8, 0xAB), free(8, 0xCD);
+    const std::string path = dir.File("out.adm");
+    const std::string takenName = dir.File(".out.adm.abababababababab.trnw-tmp");
+    const std::string freeName = dir.File(".out.adm.cdcdcdcdcdcdcdcd.trnw-tmp");
+    const std::function<void()> occupy[] = {
+        [&] { WriteAll(takenName, "theirs"); },
+        [&] { fs::create_directory(FsPath(takenName)); },
+#ifndef _WIN32
+        [&] { fs::create_symlink(FsPath(dir.File("nowhere")), FsPath(takenName)); },
+#endif
+    };
+    for (const auto& setUp : occupy) {
+        setUp();
+        const auto before = fs::symlink_status(FsPath(takenName)).type();
+        FaultyPlatform faulty;
+        faulty.QueueRandom(taken);
+        faulty.QueueRandom(free);
+        std::string temp;
+        {
+            fileio::ScopedPlatform use(faulty);
+            temp = NewTemp(path);
+        }
+        EXPECT_EQ(temp, freeName);
+        EXPECT_EQ(fs::symlink_status(FsPath(takenName)).type(), before);
+        if (before == fs::file_type::regular) {
+            EXPECT_EQ(ReadAll(takenName), "theirs");
+        }
+        fs::remove(FsPath(takenName));
+        fs::remove(FsPath(freeName));
+    }
 }
 
 TEST_F(FileTest, ReplaceAndRemoveReportTheSystemsReason) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fileio/Platform.h"
+#include "fileio/mdlAPIFiles.h"
 #include "generate/EntryText.h"
 #include "generate/LineReader.h"
 #include "tests/generate/RandomSource.h"
@@ -64,7 +65,12 @@ class GenerateADMTest : public testing::Test {
         state.strSourceADM = source;
         state.strNewADM = target;
         state.dblDriveMask = GetDriveMask(selection);
-        return GenerateADM(selection, state, blockSize);
+        ReplaceConsent consent;
+        if (agreed) {
+            fileio::ScopedPlatform native(fileio::NativePlatform());  // not a call under test
+            consent.file = fileio::FileIdentity(target);
+        }
+        return GenerateADM(selection, state, consent, blockSize);
     }
     GenerateResult Generate() { return Generate(cde); }
 
@@ -109,6 +115,8 @@ class GenerateADMTest : public testing::Test {
     FormState state;
     TestSelection cde = TestSelection::Of("CDE");
     std::size_t blockSize = LineReader::kDefaultBlockSize;
+    // Whether the administrator agreed to replace what is at the new path before each run.
+    bool agreed = true;
 };
 
 // Sources of every shape the byte rules tell apart, each against the layout model.

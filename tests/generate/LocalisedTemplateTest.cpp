@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fileio/mdlAPIFiles.h"
 #include "generate/FormState.h"
 #include "generate/GenerateADM.h"
 #include "generate/LineReader.h"
@@ -111,7 +112,8 @@ TEST(LocalisedTemplate, InsertsFollowRealLineEndsAndTheResultReadsAsText) {
         state.strSourceADM = source;
         state.strNewADM = target;
         state.dblDriveMask = 28;
-        const GenerateResult result = GenerateADM(selection, state, blockSize);
+        const GenerateResult result =
+            GenerateADM(selection, state, ReplaceConsent{fileio::FileIdentity(target)}, blockSize);
         ASSERT_TRUE(result.ok()) << result.message;
         const std::string written = test::ReadAll(target);
         EXPECT_TRUE(written == model::ModelGenerate(bytes, modelSelection).bytes);

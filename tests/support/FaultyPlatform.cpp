@@ -1,5 +1,8 @@
 #include "tests/support/FaultyPlatform.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace tarnwick::test {
 
 using fileio::Handle;
@@ -17,13 +20,20 @@ void FaultyPlatform::FailAt(Call kind, std::size_t k) {
 }
 
 const char* CallName(Call kind) {
-    static const char* const kNames[] = {"attributes", "open", "size",  "seek",    "read",
-                                         "write",      "stat", "close", "replace", "remove"};
+    static const char* const kNames[] = {"attributes", "lookup",  "open",   "size",  "seek",
+                                         "read",       "write",   "stat",   "flush", "close",
+                                         "move-new",   "replace", "remove", "random"};
     return kNames[static_cast<std::size_t>(kind)];
+}
+
+void FaultyPlatform::Before(Call kind, std::size_t k, std::function<void()> action) {
+    hooks_[{kind, k}] = std::move(action);
 }
 
 bool FaultyPlatform::Inject(Call kind, SysError& error, fileio::Access access) {
     const std::size_t ofKind = ++counts_[Index(kind)];
+    const auto hook = hooks_.find({kind, ofKind});
+    if (hook != hooks_.end()) hook->second();
     if (kind == Call::Attributes) return false;
     log_.push_back({kind, access});
     const std::size_t overall = ++total_;
@@ -43,6 +53,10 @@ bool FaultyPlatform::Attributes(const std::string& path, std::uint32_t& attribut
     SysError unused;
     Inject(Call::Attributes, unused);
     return inner_.Attributes(path, attributes);
+}
+
+bool FaultyPlatform::Lookup(const std::string& path, fileio::Entry& entry, SysError& error) {
+    return !Inject(Call::Lookup, error) && inner_.Lookup(path, entry, error);
 }
 
 bool FaultyPlatform::Open(const std::string& path, fileio::Access access,
@@ -77,6 +91,10 @@ bool FaultyPlatform::Stat(Handle handle, fileio::FileStat& stat, SysError& error
     return !Inject(Call::Stat, error, AccessOf(handle)) && inner_.Stat(handle, stat, error);
 }
 
+bool FaultyPlatform::Flush(Handle handle, SysError& error) {
+    return !Inject(Call::Flush, error, AccessOf(handle)) && inner_.Flush(handle, error);
+}
+
 bool FaultyPlatform::Close(Handle handle, SysError& error) {
     const bool inject = Inject(Call::Close, error, AccessOf(handle));
     accessOf_.erase(handle);
@@ -88,12 +106,26 @@ bool FaultyPlatform::Close(Handle handle, SysError& error) {
     return closed;
 }
 
+bool FaultyPlatform::MoveNew(const std::string& from, const std::string& to, SysError& error) {
+    return !Inject(Call::MoveNew, error) && inner_.MoveNew(from, to, error);
+}
+
 bool FaultyPlatform::Replace(const std::string& from, const std::string& to, SysError& error) {
     return !Inject(Call::Replace, error) && inner_.Replace(from, to, error);
 }
 
 bool FaultyPlatform::Remove(const std::string& path, SysError& error) {
     return !Inject(Call::Remove, error) && inner_.Remove(path, error);
+}
+
+bool FaultyPlatform::Random(void* buffer, std::size_t size, SysError& error) {
+    if (Inject(Call::Random, error)) return false;
+    if (random_.empty()) return inner_.Random(buffer, size, error);
+    std::vector<std::uint8_t> bytes = std::move(random_.front());
+    random_.pop_front();
+    bytes.resize(size);
+    std::copy(bytes.begin(), bytes.end(), static_cast<std::uint8_t*>(buffer));
+    return true;
 }
 
 }  // namespace tarnwick::test

@@ -10,11 +10,18 @@
 // Attributes calls (FileExists) are counted but never fail and take no part in the numbering of
 // FailAt(k): a failed attribute query means "no such file", not a failure to inject.
 // An injected Close failure still closes the real handle, so no test leaks one.
+//
+// Hooks let a test change the world at an exact point instead of by timing:
+//   faulty.Before(Call::Flush, 1, [&] { WriteAll(target, "someone else's"); });
+// runs the action just before the first Flush (the last moment before the final step) is passed
+// on. Random bytes can be fixed, to make temporary names collide on purpose.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -22,7 +29,22 @@
 
 namespace tarnwick::test {
 
-enum class Call { Attributes, Open, Size, Seek, Read, Write, Stat, Close, Replace, Remove };
+enum class Call {
+    Attributes,
+    Lookup,
+    Open,
+    Size,
+    Seek,
+    Read,
+    Write,
+    Stat,
+    Flush,
+    Close,
+    MoveNew,
+    Replace,
+    Remove,
+    Random,
+};
 const char* CallName(Call kind);
 
 // One call as made: its kind, and what the file it opens or uses was opened for (Query for a
@@ -32,7 +54,8 @@ struct CallRecord {
     fileio::Access access;
 };
 
-inline constexpr std::uint32_t kInjectedCode = 5;
+// A code that means nothing in particular on either system, so messages carry the text.
+inline constexpr std::uint32_t kInjectedCode = 1117;
 inline constexpr const char* kInjectedText = "injected failure";
 
 class FaultyPlatform : public fileio::Platform {
@@ -49,12 +72,18 @@ class FaultyPlatform : public fileio::Platform {
     std::size_t Total() const { return total_; }
     // Every call but Attributes, in order.
     const std::vector<CallRecord>& Log() const { return log_; }
+    // Runs `action` just before the k-th call (1-based) of `kind` is counted and passed on.
+    void Before(Call kind, std::size_t k, std::function<void()> action);
+    // The bytes that the next Random calls give, one entry per call, before the system's own.
+    void QueueRandom(std::vector<std::uint8_t> bytes) { random_.push_back(std::move(bytes)); }
+
     // Whether the chosen call has been made (and failed).
     bool Injected() const { return injected_; }
     // Handles opened through this platform and not closed yet.
     int OpenHandles() const { return openHandles_; }
 
     bool Attributes(const std::string& path, std::uint32_t& attributes) override;
+    bool Lookup(const std::string& path, fileio::Entry& entry, fileio::SysError& error) override;
     bool Open(const std::string& path, fileio::Access access, fileio::Disposition disposition,
               fileio::Handle& handle, fileio::SysError& error) override;
     bool Size(fileio::Handle handle, std::uint64_t& size, fileio::SysError& error) override;
@@ -64,12 +93,15 @@ class FaultyPlatform : public fileio::Platform {
     bool Write(fileio::Handle handle, const void* buffer, std::size_t size,
                fileio::SysError& error) override;
     bool Stat(fileio::Handle handle, fileio::FileStat& stat, fileio::SysError& error) override;
+    bool Flush(fileio::Handle handle, fileio::SysError& error) override;
     bool Close(fileio::Handle handle, fileio::SysError& error) override;
+    bool MoveNew(const std::string& from, const std::string& to, fileio::SysError& error) override;
     bool Replace(const std::string& from, const std::string& to, fileio::SysError& error) override;
     bool Remove(const std::string& path, fileio::SysError& error) override;
+    bool Random(void* buffer, std::size_t size, fileio::SysError& error) override;
 
   private:
-    static constexpr std::size_t kKinds = 10;
+    static constexpr std::size_t kKinds = 14;
     static std::size_t Index(Call kind) { return static_cast<std::size_t>(kind); }
     // Counts the call; true (with `error` set) when it is the one to fail.
     bool Inject(Call kind, fileio::SysError& error, fileio::Access access = fileio::Access::Query);
@@ -85,6 +117,8 @@ class FaultyPlatform : public fileio::Platform {
     int openHandles_ = 0;
     std::vector<CallRecord> log_;
     std::map<fileio::Handle, fileio::Access> accessOf_;
+    std::map<std::pair<Call, std::size_t>, std::function<void()>> hooks_;
+    std::deque<std::vector<std::uint8_t>> random_;
 };
 
 }  // namespace tarnwick::test
