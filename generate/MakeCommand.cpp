@@ -47,20 +47,23 @@ bool NamesTheSource(const FormState& state) {
            fileio::SameFile(state.strNewADM, state.strSourceADM);
 }
 
-// Asks before replacing whatever is at the new path; true when the command may go on.
-bool MayWriteNewPath(FormView& view, const FormState& state) {
+// Asks before replacing whatever is at the new path; true when the command may go on. A Yes is
+// consent to replace the file that is there at that moment, and no other.
+bool MayWriteNewPath(FormView& view, const FormState& state, ReplaceConsent& consent) {
     if (!TestOrTrue([&] { return fileio::FileExists(state.strNewADM); })) return true;
     int answer = 0;
     Attempt([&] {
         answer = view.MsgBox(msg::OverwritePrompt(state.strNewADM), kMbYesNo, msg::kAppTitle);
     });
     // Only an explicit Yes replaces a file; a box that failed to show is no consent.
-    return answer == kIdYes;
+    if (answer != kIdYes) return false;
+    Attempt([&] { consent.file = fileio::FileIdentity(state.strNewADM); });
+    return true;
 }
 
-GenerateResult Generate(const FormView& view, FormState& state) {
+GenerateResult Generate(const FormView& view, FormState& state, const ReplaceConsent& consent) {
     try {
-        return GenerateADM(view, state);
+        return GenerateADM(view, state, consent);
     } catch (...) {
         GenerateResult failed;
         failed.status = GenerateStatus::WriteFailed;
@@ -117,10 +120,11 @@ void Command1_Click(FormView& view, FormState& state) {
         return Say(view, msg::kDifferentFile, kMbOk, "");
     }
 
-    if (!MayWriteNewPath(view, state)) return;
+    ReplaceConsent consent;
+    if (!MayWriteNewPath(view, state, consent)) return;
 
     Attempt([&] { state.dblDriveMask = GetDriveMask(view); });
-    const GenerateResult result = Generate(view, state);
+    const GenerateResult result = Generate(view, state, consent);
     ReportOutcome(view, state, result);
 }
 
