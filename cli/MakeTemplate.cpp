@@ -69,6 +69,10 @@ CliResult MakeTemplate(const Options& options, const std::string& windir) {
     state.strSourceADM = options.source.value_or(DefaultSourcePath(windir));
     state.strNewADM = options.output.value_or(DefaultOutputPath(state.strSourceADM));
 
+    // --force agrees to replace the file at the output as it is now, and no other.
+    ReplaceConsent consent;
+    if (options.force) consent.file = fileio::FileIdentity(state.strNewADM);
+
     if (auto refusal = CheckSource(state.strSourceADM)) return *refusal;
     if (auto refusal = CheckOutput(state.strSourceADM, state.strNewADM, options.force)) {
         return *refusal;
@@ -76,7 +80,7 @@ CliResult MakeTemplate(const Options& options, const std::string& windir) {
 
     const DriveSelection selection(options.drives, options.allBut);
     state.dblDriveMask = GetDriveMask(selection);
-    const GenerateResult result = GenerateADM(selection, state);
+    const GenerateResult result = GenerateADM(selection, state, consent);
     if (!result.ok()) return Refused(FailureText(result));
 
     return {kExitDone,
