@@ -4,6 +4,7 @@
 
 #include "cli/Console.h"
 #include "cli/Run.h"
+#include "fileio/TempFiles.h"
 
 namespace {
 int Finish(const tarnwick::cli::CliResult& result) {
@@ -26,5 +27,6 @@ int wmain(int argc, wchar_t** argv) {
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
 #endif
+    tarnwick::fileio::RemoveTempFilesOnSignals();
     return Finish(tarnwick::cli::RunCli(args, tarnwick::cli::EnvironmentVariable("windir")));
 }
