@@ -15,10 +15,13 @@ struct SysError {
     std::string text;
 };
 
-// A file's identity: volume serial and file index on Windows, device and inode on POSIX.
+// A file's identity: volume serial and file index on Windows, device and inode on POSIX; and when
+// it last changed (POSIX: ctime, Windows: last write), so that a file that took over a freed inode
+// number, or one changed since, does not pass for the file as it was.
 struct FileId {
     std::uint64_t volume = 0;
     std::uint64_t index = 0;
+    std::uint64_t changed = 0;
     friend bool operator==(const FileId&, const FileId&) = default;
 };
 

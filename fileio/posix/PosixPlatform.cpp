@@ -109,6 +109,12 @@ bool AcceptRegularOnly(int fd, SysError& error) {
     return true;
 }
 
+FileId IdOf(const struct stat& st) {
+    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                  static_cast<std::uint64_t>(st.st_ctim.tv_sec) * 1000000000u +
+                      static_cast<std::uint64_t>(st.st_ctim.tv_nsec)};
+}
+
 EntryKind KindOf(const struct stat& st) {
     if (S_ISREG(st.st_mode)) return EntryKind::Regular;
     if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
@@ -160,8 +166,7 @@ class PosixPlatform final : public Platform {
         }
         entry.kind = KindOf(st);
         if (entry.kind == EntryKind::Special) return true;
-        entry.id =
-            FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+        entry.id = IdOf(st);
         if (entry.kind == EntryKind::Regular) entry.target = target;
         return true;
     }
@@ -228,8 +233,7 @@ class PosixPlatform final : public Platform {
         stat.lastAccess = ToLocalTime(st.st_atim);
         stat.attributes = AttributesOf(st);
         stat.size = static_cast<std::uint64_t>(st.st_size);
-        stat.id =
-            FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+        stat.id = IdOf(st);
         return true;
     }
 

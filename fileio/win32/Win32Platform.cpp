@@ -127,6 +127,11 @@ std::uint64_t Join(DWORD high, DWORD low) {
     return (static_cast<std::uint64_t>(high) << 32) | low;
 }
 
+FileId IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    return FileId{info.dwVolumeSerialNumber, Join(info.nFileIndexHigh, info.nFileIndexLow),
+                  Join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime)};
+}
+
 bool ToLocalTime(const FILETIME& utc, LocalTime& local) {
     FILETIME localFileTime{};
     SYSTEMTIME parts{};
@@ -169,7 +174,7 @@ class Win32Platform final : public Platform {
         if (!GetFileInformationByHandle(file.get(), &info)) return Fail(error);
         const bool folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.kind = folder ? EntryKind::Folder : EntryKind::Regular;
-        entry.id = FileId{info.dwVolumeSerialNumber, Join(info.nFileIndexHigh, info.nFileIndexLow)};
+        entry.id = IdOf(info);
         if (folder) return true;
         entry.target = path;
         if (IsLink(*wide) && !FinalPath(file.get(), entry.target)) return Fail(error);
@@ -263,7 +268,7 @@ class Win32Platform final : public Platform {
         }
         found.attributes = info.dwFileAttributes;
         found.size = Join(info.nFileSizeHigh, info.nFileSizeLow);
-        found.id = FileId{info.dwVolumeSerialNumber, Join(info.nFileIndexHigh, info.nFileIndexLow)};
+        found.id = IdOf(info);
         stat = found;
         return true;
     }

@@ -1,0 +1,248 @@
+// What may happen at the new path while a template is written, changed at exact points through
+// the fault injector's hooks rather than by timing; and what may stand there (or at the source)
+// that is no regular file. Nothing the administrator did not agree to is ever replaced.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+
+#include "fileio/TempFiles.h"
+#include "fileio/mdlAPIFiles.h"
+#include "generate/EntryText.h"
+#include "generate/GenerateADM.h"
+#include "tests/generate/TestSelection.h"
+#include "tests/support/FaultyPlatform.h"
+#include "tests/support/LayoutModel.h"
+#include "tests/support/TestFiles.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace tarnwick {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Call;
+using test::FsPath;
+using test::ReadAll;
+using test::WriteAll;
+
+const std::string kSource = test::Utf16("abcdonly\r\nabcdonly\r\nabcdonly\r\nxyz\r\n");
+const std::string kOld = "the administrator's template\r\n";
+const std::string kTheirs = "another program's file\r\n";
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// Public, so that the cases' actions can reach the paths.
+class NewPathTest : public ::testing::Test {
+  public:
+    void SetUp() override { WriteAll(source, kSource); }
+
+    // Generates with consent (as given now) or without, through `platform`.
+    GenerateResult Generate(bool agreed, fileio::Platform& platform,
+                            const test::TestSelection& selection = test::TestSelection::Of("CDE")) {
+        FormState state;
+        state.strSourceADM = source;
+        state.strNewADM = target;
+        state.dblDriveMask = GetDriveMask(selection);
+        ReplaceConsent consent;
+        if (agreed) consent.file = fileio::FileIdentity(target);
+        fileio::ScopedPlatform use(platform);
+        return GenerateADM(selection, state, consent);
+    }
+    GenerateResult Generate(bool agreed) { return Generate(agreed, fileio::NativePlatform()); }
+
+    std::string Template(const char* letters = "CDE") const {
+        model::ModelSelection selection{0, false};
+        for (const char* c = letters; *c != '\0'; ++c)
+            selection.drives |= 1u << (*c - 'A');
+        return model::ModelGenerate(kSource, selection).bytes;
+    }
+
+    std::set<std::string> Entries() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(FsPath(dir.Path())))
+            names.insert(test::Utf8(entry.path().filename()));
+        return names;
+    }
+
+    // A failure names the new path once, never a temporary file, and calls a file unchanged only
+    // where there was one.
+    void ExpectPlainMessage(const GenerateResult& result, bool hadFile) {
+        EXPECT_EQ(Occurrences(result.message, target), 1u) << result.message;
+        EXPECT_EQ(result.message.find(fileio::kTempSuffix), std::string::npos) << result.message;
+        if (!hadFile) {
+            EXPECT_EQ(result.message.find("unchanged"), std::string::npos);
+        }
+    }
+
+    test::TempDir dir;
+    std::string source = dir.File("system.adm");
+    std::string target = dir.File("new.adm");
+};
+
+// The world changes just before the final step (the first Flush is the last call before it).
+TEST_F(NewPathTest, OnlyAFreePathOrTheAgreedFileTakesTheTemplate) {
+    struct Case {
+        const char* name;
+        bool fileBefore;
+        bool agreed;
+        std::function<void(NewPathTest&)> meanwhile;  // none: nothing changes
+        const char* phrase;                           // in the message; none: success
+    };
+    const Case cases[] = {
+        {"free path", false, false, nullptr, nullptr},
+        {"agreed file", true, true, nullptr, nullptr},
+        {"file there without consent", true, false, nullptr, "not to be replaced"},
+        {"a file appears meanwhile", false, false,
+         [](NewPathTest& t) { WriteAll(t.target, kTheirs); }, "appeared"},
+        {"a second run writes the path meanwhile", false, false,
+         [](NewPathTest& t) {
+             ASSERT_TRUE(
+                 t.Generate(false, fileio::NativePlatform(), test::TestSelection::Of("A")).ok());
+         },
+         "appeared"},
+        {"the agreed file is swapped for another meanwhile", true, true,
+         [](NewPathTest& t) {
+             WriteAll(t.dir.File("theirs"), kTheirs);
+             fs::rename(FsPath(t.dir.File("theirs")), FsPath(t.target));
+         },
+         "changed"},
+        {"the agreed file is removed meanwhile", true, true,
+         [](NewPathTest& t) { fs::remove(FsPath(t.target)); }, "changed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(FsPath(target));
+        if (c.fileBefore) WriteAll(target, kOld);
+        std::string left = c.fileBefore ? kOld : "";  // what the new path holds when refused
+        test::FaultyPlatform faulty;
+        if (c.meanwhile) {
+            faulty.Before(Call::Flush, 1, [&] {
+                c.meanwhile(*this);
+                left = fs::exists(FsPath(target)) ? ReadAll(target) : "";
+            });
+        }
+        const GenerateResult result = Generate(c.agreed, faulty);
+
+        if (c.phrase == nullptr) {
+            EXPECT_TRUE(result.ok()) << result.message;
+            EXPECT_TRUE(ReadAll(target) == Template());
+        } else {
+            EXPECT_EQ(result.status, GenerateStatus::NotReplaced) << result.message;
+            EXPECT_NE(result.message.find(c.phrase), std::string::npos) << result.message;
+            ExpectPlainMessage(result, c.fileBefore);
+            EXPECT_EQ(fs::exists(FsPath(target)) ? ReadAll(target) : "", left);
+        }
+        std::set<std::string> expected{"system.adm"};
+        if (fs::exists(FsPath(target))) expected.insert("new.adm");
+        EXPECT_EQ(Entries(), expected) << "a temporary file remains";
+    }
+}
+
+// What the handlers do on an interrupt, done mid-write: the temporary file (still open, on
+// Windows) goes, and nothing takes the new path.
+TEST_F(NewPathTest, AnInterruptMidWriteLeavesNoTemporaryFile) {
+    test::FaultyPlatform faulty;
+    faulty.Before(Call::Flush, 1, [] { fileio::RemoveTrackedTempFiles(); });
+    const GenerateResult result = Generate(false, faulty);
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(Entries(), std::set<std::string>{"system.adm"});
+}
+
+// Only regular files are read or replaced, whatever was agreed; a link to one stays a link.
+TEST_F(NewPathTest, OnlyRegularFilesAreReadOrReplaced) {
+    struct Case {
+        const char* name;
+        std::function<std::string(NewPathTest&)> make;  // what to name; gives the path
+        bool asSource;
+        const char* phrase;
+    };
+    const Case cases[] = {
+        {"folder",
+         [](NewPathTest& t) {
+             fs::create_directory(FsPath(t.dir.File("folder")));
+             return t.dir.File("folder");
+         },
+         false, "folder"},
+#ifdef _WIN32
+        {"device", [](NewPathTest&) { return std::string("NUL"); }, false, "not a regular file"},
+        {"device as source", [](NewPathTest&) { return std::string("NUL"); }, true,
+         "not a regular file"},
+#else
+        {"device", [](NewPathTest&) { return std::string("/dev/null"); }, false,
+         "not a regular file"},
+        {"device as source", [](NewPathTest&) { return std::string("/dev/zero"); }, true,
+         "not a regular file"},
+        {"pipe",
+         [](NewPathTest& t) {
+             mkfifo(t.dir.File("pipe").c_str(), 0600);
+             return t.dir.File("pipe");
+         },
+         false, "not a regular file"},
+        // Opening a pipe with no writer would wait for one: refused at once instead.
+        {"pipe as source",
+         [](NewPathTest& t) {
+             mkfifo(t.dir.File("pipe").c_str(), 0600);
+             return t.dir.File("pipe");
+         },
+         true, "not a regular file"},
+        {"dangling link",
+         [](NewPathTest& t) {
+             fs::create_symlink(FsPath(t.dir.File("nowhere")), FsPath(t.dir.File("link")));
+             return t.dir.File("link");
+         },
+         false, "does not exist"},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = c.make(*this);
+        const auto kind = fs::symlink_status(FsPath(path)).type();
+        (c.asSource ? source : target) = path;
+        const GenerateResult result = Generate(true);
+        source = dir.File("system.adm");
+        target = dir.File("new.adm");
+
+        EXPECT_EQ(result.status,
+                  c.asSource ? GenerateStatus::SourceOpenFailed : GenerateStatus::NotReplaced)
+            << result.message;
+        EXPECT_NE(result.message.find(c.phrase), std::string::npos) << result.message;
+        EXPECT_EQ(fs::symlink_status(FsPath(path)).type(), kind);
+        EXPECT_FALSE(fs::exists(FsPath(target)));
+        EXPECT_EQ(Entries().count("new.adm"), 0u);
+    }
+}
+
+#ifndef _WIN32
+// The administrator's link stays a link and its file receives the template, keeping its mode.
+TEST_F(NewPathTest, ALinkStaysALinkAndItsFileKeepsItsMode) {
+    fs::create_directory(FsPath(dir.File("real")));
+    const std::string file = dir.File("real/file.adm");
+    WriteAll(file, kOld);
+    chmod(file.c_str(), 0640);
+    fs::create_symlink(FsPath(file), FsPath(target));
+
+    const GenerateResult result = Generate(true);
+    ASSERT_TRUE(result.ok()) << result.message;
+    EXPECT_TRUE(fs::is_symlink(FsPath(target)));
+    EXPECT_TRUE(ReadAll(file) == Template());
+    struct stat st {};
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(FsPath(dir.File("real"))), fs::directory_iterator()),
+        1);
+}
+#endif
+
+}  // namespace
+}  // namespace tarnwick
