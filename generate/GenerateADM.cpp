@@ -407,18 +407,15 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
     const std::string source = state.strSourceADM;
     const std::string target = state.strNewADM;
 
+    LineReader reader(blockSize);
     // A device or a pipe is never opened: opening alone may wait for a writer or act on a device.
     fileio::Entry sourceEntry;
     fileio::SysError lookupError;
     if (LookUp(source, sourceEntry, lookupError) &&
         sourceEntry.kind == fileio::EntryKind::Special) {
-        return Failure(GenerateStatus::SourceOpenFailed,
-                       "The source template " + Quoted(source) +
-                           " cannot be opened: it is not a regular file (a device, pipe or "
-                           "socket).",
-                       {0, "It is not a regular file (a device, pipe or socket)."});
+        return OpenFailure(reader, source,
+                           {0, "It is not a regular file (a device, pipe or socket)."});
     }
-    LineReader reader(blockSize);
     fileio::SysError openError;
     if (!reader.Open(source, openError)) return OpenFailure(reader, source, openError);
     if (reader.Encoding() == SourceEncoding::Utf16BE) {
