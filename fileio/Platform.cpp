@@ -3,7 +3,8 @@
 namespace tarnwick::fileio {
 
 namespace {
-// Null while no ScopedPlatform is in force. The program has one thread, so no lock.
+// Null while no ScopedPlatform is in force. Only the thread that generates sets or reads it (the
+// Windows console handler never does), so it needs no lock.
 Platform* g_override = nullptr;
 }  // namespace
 

@@ -22,8 +22,8 @@ enum class GenerateStatus {
     WriteFailed,        // writing the temporary file or putting it in place failed
     NotReplaced,        // what is at the new path may not be replaced (no consent, not the file
                         // agreed on, not a regular file, or it appeared or changed meanwhile)
-    InvalidInput,       // nothing ticked, a result that would reach 2 GiB, the new path naming
-                        // the source file itself
+    InvalidInput,       // nothing ticked, a source too large for a result under 2 GiB (checked
+                        // before anything is written), the new path naming the source file itself
 };
 
 struct GenerateResult {

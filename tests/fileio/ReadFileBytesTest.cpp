@@ -103,8 +103,8 @@ TEST_F(FileTest, ReadFileBytesThrowsOverflowForADifferenceBeyond32Bits) {
     EXPECT_EQ(count, 42);
 }
 
-// The line reader keeps the source open while the range reads open it again, and a writer may
-// hold the new file: every open must let the others in.
+// Another program (an editor, a scanner) may hold a file open for reading or writing while a
+// helper opens it: every open must let the others in.
 TEST_F(FileTest, HelpersWorkWhileOtherHandlesHoldTheFile) {
     const std::string path = dir.File("held.bin");
     WriteAll(path, "0123456789");

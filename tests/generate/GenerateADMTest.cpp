@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -319,6 +324,58 @@ TEST_F(GenerateADMTest, FailuresAreNamedByWhatFailed) {
         const std::string& named = c.expected == GenerateStatus::WriteFailed ? target : source;
         EXPECT_NE(result.message.find(named), std::string::npos) << result.message;
         ExpectNothingWritten(true);
+    }
+}
+
+// A failure to write names the new path once, says the cause plainly, never names the temporary
+// file, and calls the new path unchanged only where a file was there.
+TEST_F(GenerateADMTest, WriteFailuresSayTheCauseOnceAndOnlyWhatIsTrue) {
+#ifdef _WIN32
+    const fileio::SysError diskFull{ERROR_DISK_FULL, "full"}, denied{ERROR_ACCESS_DENIED, "no"};
+#else
+    const fileio::SysError diskFull{ENOSPC, "full"}, denied{EACCES, "no"};
+#endif
+    struct Case {
+        test::Call call;  // none (Attributes): the folder is missing
+        fileio::SysError error;
+        const char* cause;
+    };
+    const Case cases[] = {
+        {test::Call::Attributes, {}, "the folder it goes in does not exist"},
+        {test::Call::Write, diskFull, "the disk is full"},
+        {test::Call::Flush, {test::kInjectedCode, test::kInjectedText}, test::kInjectedText},
+        {test::Call::MoveNew, denied, "access is denied"},
+        {test::Call::Replace, denied, "access is denied"},
+    };
+    WriteAll(source, kWorkedSource);
+    for (const Case& c : cases) {
+        for (const bool hadFile : {false, true}) {
+            // A file there is replaced, a free path moved to; a missing folder holds no file.
+            if (hadFile ? c.call == test::Call::MoveNew || c.call == test::Call::Attributes
+                        : c.call == test::Call::Replace) {
+                continue;
+            }
+            SCOPED_TRACE(std::string(test::CallName(c.call)) + (hadFile ? ", file there" : ""));
+            const std::string folder = c.call == test::Call::Attributes ? "missing/" : "";
+            target = dir.File(folder + "new.adm");
+            std::filesystem::remove(test::FsPath(target));
+            if (hadFile) WriteAll(target, kOldContent);
+            test::FaultyPlatform faulty;
+            faulty.FailAt(c.call, 1);
+            faulty.FailWith(c.error);
+            GenerateResult result;
+            {
+                fileio::ScopedPlatform use(faulty);
+                result = Generate();
+            }
+            const std::string& text = result.message;
+            EXPECT_EQ(result.status, GenerateStatus::WriteFailed) << text;
+            EXPECT_NE(text.find(c.cause), std::string::npos) << text;
+            EXPECT_EQ(text.find(target), text.rfind(target)) << text;
+            EXPECT_EQ(text.find(fileio::kTempSuffix), std::string::npos) << text;
+            EXPECT_EQ(text.find("unchanged") != std::string::npos, hadFile) << text;
+            ExpectNothingWritten(hadFile);
+        }
     }
 }
 

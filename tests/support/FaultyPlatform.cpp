@@ -40,7 +40,7 @@ bool FaultyPlatform::Inject(Call kind, SysError& error, fileio::Access access) {
     const bool chosen = anyKind_ ? overall == failAt_ : (kind == failKind_ && ofKind == failAt_);
     if (!chosen) return false;
     injected_ = true;
-    error = SysError{kInjectedCode, kInjectedText};
+    error = failure_;
     return true;
 }
 

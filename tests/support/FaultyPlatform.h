@@ -72,6 +72,8 @@ class FaultyPlatform : public fileio::Platform {
     std::size_t Total() const { return total_; }
     // Every call but Attributes, in order.
     const std::vector<CallRecord>& Log() const { return log_; }
+    // The error the chosen call fails with (kInjectedCode and kInjectedText unless set).
+    void FailWith(fileio::SysError error) { failure_ = std::move(error); }
     // Runs `action` just before the k-th call (1-based) of `kind` is counted and passed on.
     void Before(Call kind, std::size_t k, std::function<void()> action);
     // The bytes that the next Random calls give, one entry per call, before the system's own.
@@ -119,6 +121,7 @@ class FaultyPlatform : public fileio::Platform {
     std::map<fileio::Handle, fileio::Access> accessOf_;
     std::map<std::pair<Call, std::size_t>, std::function<void()>> hooks_;
     std::deque<std::vector<std::uint8_t>> random_;
+    fileio::SysError failure_{kInjectedCode, kInjectedText};
 };
 
 }  // namespace tarnwick::test
