@@ -311,7 +311,15 @@ class Win32Platform final : public Platform {
             SetLastError(ERROR_ACCESS_DENIED);
             return Fail(error);
         }
-        // The replaced file's ACL, attributes and streams stay with the new template.
+        // The replaced file's ACL, attributes and streams stay with the new template. Its
+        // attributes are also set on the new file first, for layers whose ReplaceFileW only
+        // renames (Wine's).
+        constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        if ((targetAttributes & kKept) != 0 &&
+            !SetFileAttributesW(wideFrom->c_str(), targetAttributes & kKept)) {
+            return Fail(error);
+        }
         if (!ReplaceFileW(wideTo->c_str(), wideFrom->c_str(), nullptr, 0, nullptr, nullptr)) {
             return Fail(error);
         }

@@ -17,7 +17,9 @@
 #include "tests/support/LayoutModel.h"
 #include "tests/support/TestFiles.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #endif
 
@@ -222,7 +224,18 @@ TEST_F(NewPathTest, OnlyRegularFilesAreReadOrReplaced) {
     }
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// The replaced file keeps what the administrator set on it.
+TEST_F(NewPathTest, AReplacedFileKeepsItsAttributes) {
+    WriteAll(target, kOld);
+    const std::wstring wide = FsPath(target).wstring();
+    ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    const GenerateResult result = Generate(true);
+    ASSERT_TRUE(result.ok()) << result.message;
+    EXPECT_TRUE(ReadAll(target) == Template());
+    EXPECT_NE(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+}
+#else
 // The administrator's link stays a link and its file receives the template, keeping its mode.
 TEST_F(NewPathTest, ALinkStaysALinkAndItsFileKeepsItsMode) {
     fs::create_directory(FsPath(dir.File("real")));
