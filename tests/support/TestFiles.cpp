@@ -73,4 +73,14 @@ std::string Utf16(std::string_view ascii) {
     return bytes;
 }
 
+std::string Utf16(std::u16string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size() * 2);
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
 }  // namespace tarnwick::test

@@ -36,5 +36,7 @@ void WriteAll(const std::string& path, std::string_view bytes);
 
 // ASCII text as UTF-16LE bytes, without a byte-order mark.
 std::string Utf16(std::string_view ascii);
+// Any text as UTF-16LE bytes, without a byte-order mark.
+std::string Utf16(std::u16string_view text);
 
 }  // namespace tarnwick::test
