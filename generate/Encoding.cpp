@@ -214,7 +214,10 @@ std::string MarkerShortfallCause(const std::string& path, int markerLinesFound) 
         return "";
     }
     if (format.encoding == SourceEncoding::EightBit && tally.wide + tally.shifted > tally.narrow) {
-        return "It is read as 8-bit text (ANSI or UTF-8), but it holds " + marker +
+        return std::string(format.byteOrderMark ? "It begins with a UTF-8 byte-order mark, so it "
+                                                  "is read as 8-bit text"
+                                                : "It is read as 8-bit text (ANSI or UTF-8)") +
+               ", but it holds " + marker +
                " as UTF-16LE text; save it as UTF-16LE with a byte-order mark, as the system's "
                "own templates are.";
     }

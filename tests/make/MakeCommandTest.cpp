@@ -174,20 +174,6 @@ TEST_F(MakeCommandTest, UnopenableSourceShowsErrorOpenningThenM7UnlessAFileWasTh
     EXPECT_EQ(ReadAll(target), (std::string("\11\11")));
 }
 
-// Restores the process's current folder when it goes.
-class CurrentFolder {
-  public:
-    explicit CurrentFolder(const std::string& folder) : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(FsPath(folder));
-    }
-    ~CurrentFolder() { std::filesystem::current_path(previous_); }
-    CurrentFolder(const CurrentFolder&) = delete;
-    CurrentFolder& operator=(const CurrentFolder&) = delete;
-
-  private:
-    std::filesystem::path previous_;
-};
-
 // Path texts as typed or pasted: blanks and one pair of quotes around them go, a relative path is
 // taken against the current folder, and the messages show where the template went. A new path
 // that is empty once cleaned writes nothing and ends the click with M7.

@@ -32,6 +32,15 @@ TempDir::~TempDir() {
     fs::remove_all(FsPath(path_), ignored);
 }
 
+CurrentFolder::CurrentFolder(const std::string& folder)
+    : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(FsPath(folder));
+}
+
+CurrentFolder::~CurrentFolder() {
+    std::filesystem::current_path(previous_);
+}
+
 std::string TempDir::File(const std::string& name) const {
     return Utf8(FsPath(path_) / FsPath(name));
 }
