@@ -151,13 +151,14 @@ TEST_F(MakeCommandTest, PromptThatCannotBeAnsweredReplacesNothing) {
 // A folder passes the existence check but cannot be read: its reason in "ERROR openning", then
 // the outcome test: nothing at the new path is the unspecified error, a file there before stays
 // and is no success.
-TEST_F(MakeCommandTest, UnopenableSourceShowsErrorOpenningThenM7UnlessAFileWasThere) {
+TEST_F(MakeCommandTest,
+       UnopenableSourceShowsErrorOpenningThenTheUnspecifiedErrorUnlessAFileWasThere) {
     view.Tick({'C'});
     const std::string folder = dir.File("folder.adm");
     std::filesystem::create_directory(FsPath(folder));
     view.sourceText = folder;
     const Shown prompt{msg::OverwritePrompt(target), kMbYesNo, msg::kAppTitle};
-    const Shown m7{msg::kUnspecifiedError, kMbOk, ""};
+    const Shown unspecified{msg::kUnspecifiedError, kMbOk, ""};
     for (const bool existed : {false, true}) {
         view.shown.clear();
         if (existed) WriteAll(target, std::string("\11\11"));
@@ -169,14 +170,14 @@ TEST_F(MakeCommandTest, UnopenableSourceShowsErrorOpenningThenM7UnlessAFileWasTh
         EXPECT_GT(error.text.size(), ("ERROR openning " + folder + ".\r\n").size());  // reason
         EXPECT_EQ(error.style, 16);
         EXPECT_EQ(error.title, "");
-        EXPECT_EQ(view.shown[existed ? 0 : 1], existed ? prompt : m7);
+        EXPECT_EQ(view.shown[existed ? 0 : 1], existed ? prompt : unspecified);
     }
     EXPECT_EQ(ReadAll(target), (std::string("\11\11")));
 }
 
 // Path texts as typed or pasted: blanks and one pair of quotes around them go, a relative path is
 // taken against the current folder, and the messages show where the template went. A new path
-// that is empty once cleaned writes nothing and ends the click with M7.
+// that is empty once cleaned writes nothing and ends the click with the unspecified error.
 TEST_F(MakeCommandTest, PathTextsAreCleanedAndMadeAbsoluteBeforeUse) {
     view.Tick({'C', 'D', 'E'});
     const CurrentFolder here(dir.Path());
