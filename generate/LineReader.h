@@ -126,7 +126,6 @@ class LineReader {
 
     std::uint64_t Size() const { return size_; }
     SourceEncoding Encoding() const { return format_.encoding; }
-    const SourceFormat& Format() const { return format_; }
     bool Failed() const { return failed_; }
     const fileio::SysError& Error() const { return error_; }
 
