@@ -9,8 +9,9 @@
 
 namespace tarnwick::cli {
 
-void WriteOut(const std::string& utf8);
-void WriteErr(const std::string& utf8);
+// False when the text could not be written whole and flushed (a full disk, a closed pipe).
+bool WriteOut(const std::string& utf8);
+bool WriteErr(const std::string& utf8);
 
 // The variable's value, or empty text when it is not set.
 std::string EnvironmentVariable(const std::string& name);

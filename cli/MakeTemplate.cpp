@@ -11,6 +11,7 @@
 #include "generate/EntryText.h"
 #include "generate/FormState.h"
 #include "generate/GenerateADM.h"
+#include "generate/PathText.h"
 
 namespace tarnwick::cli {
 
@@ -65,9 +66,12 @@ std::string FailureText(const GenerateResult& result) {
 }  // namespace
 
 CliResult MakeTemplate(const Options& options, const std::string& windir) {
+    // Relative paths are taken against the current folder, and the messages show where.
+    const PathBase base = CurrentPathBase();
     FormState state;
-    state.strSourceADM = options.source.value_or(DefaultSourcePath(windir));
-    state.strNewADM = options.output.value_or(DefaultOutputPath(state.strSourceADM));
+    state.strSourceADM = AbsolutePath(options.source.value_or(DefaultSourcePath(windir)), base);
+    state.strNewADM =
+        AbsolutePath(options.output.value_or(DefaultOutputPath(state.strSourceADM)), base);
 
     // --force agrees to replace the file at the output as it is now, and no other.
     ReplaceConsent consent;

@@ -2,12 +2,18 @@
 
 #include <string_view>
 
+#include "generate/PathText.h"
+
 namespace tarnwick::cli {
 
 namespace {
 
 bool IsHelpFlag(const std::string& arg) {
     return arg == "--help" || arg == "-h";
+}
+
+bool TakesValue(const std::string& name) {
+    return name == "--drives" || name == "--source" || name == "--output";
 }
 
 // One comma-separated item: letters, each optionally followed by a colon ("CD", "C:D:", "C:").
@@ -45,9 +51,7 @@ class Parser {
     explicit Parser(const std::vector<std::string>& args) : args_(args) {}
 
     ParseOutcome Run() {
-        for (const auto& arg : args_) {
-            if (IsHelpFlag(arg)) return Done(Command::Help);
-        }
+        if (AsksForHelp()) return Done(Command::Help);
         if (args_.empty()) return Fail("no command given");
         if (args_[0] == "--version") {
             if (args_.size() > 1) return Fail("--version takes no other arguments");
@@ -59,6 +63,17 @@ class Parser {
     }
 
   private:
+    // --help or -h anywhere an option may stand wins over everything else; as an option's value
+    // (--output -h) it is only that value.
+    bool AsksForHelp() const {
+        for (std::size_t i = 0; i < args_.size(); ++i) {
+            if (IsHelpFlag(args_[i])) return true;
+            const Flag flag = SplitFlag(args_[i]);
+            if (TakesValue(flag.name) && !flag.inlineValue) ++i;
+        }
+        return false;
+    }
+
     ParseOutcome ParseRest(Command command) {
         outcome_.options.command = command;
         bool haveDrives = false;
@@ -91,13 +106,13 @@ class Parser {
         return outcome_;
     }
 
-    // The value of an option, inline ("--x=v") or as the next argument. A next argument that
-    // starts with "--" is taken as a forgotten value, not as the value itself.
+    // The value of an option, inline ("--x=v") or as the next argument, whatever that holds:
+    // "--output -h" names the file "-h".
     bool TakeValue(const Flag& flag, bool alreadyGiven, std::string& value) {
         if (alreadyGiven) return Refuse(flag.name + " is given more than once");
         if (flag.inlineValue) {
             value = *flag.inlineValue;
-        } else if (index_ + 1 < args_.size() && args_[index_ + 1].rfind("--", 0) != 0) {
+        } else if (index_ + 1 < args_.size()) {
             value = args_[++index_];
         } else {
             return Refuse(flag.name + " needs a value");
@@ -106,10 +121,12 @@ class Parser {
         return true;
     }
 
+    // Quotes and blanks around a path go, as in the window's boxes; nothing may be left.
     bool TakePath(const Flag& flag, std::optional<std::string>& path) {
         std::string value;
         if (!TakeValue(flag, path.has_value(), value)) return false;
-        path = value;
+        path = CleanPathText(value);
+        if (path->empty()) return Refuse(flag.name + " needs a path, not only blanks or quotes");
         return true;
     }
 

@@ -7,10 +7,14 @@
 #include "fileio/TempFiles.h"
 
 namespace {
+// What the command prints is part of its result (`mask` prints nothing else): when it cannot be
+// written whole, the command has failed, whatever it did.
 int Finish(const tarnwick::cli::CliResult& result) {
-    tarnwick::cli::WriteOut(result.out);
-    tarnwick::cli::WriteErr(result.err);
-    return result.exitCode;
+    const bool outWritten = tarnwick::cli::WriteOut(result.out);
+    const bool errWritten = tarnwick::cli::WriteErr(result.err);
+    if (outWritten && errWritten) return result.exitCode;
+    if (!outWritten) tarnwick::cli::WriteErr("tarnwick-cli: the output could not be written.\n");
+    return tarnwick::cli::kExitFailed;
 }
 }  // namespace
 

@@ -1,8 +1,9 @@
-// How a source template is encoded, judged from its first bytes.
+// How a source template is encoded, and where its lines end, judged from its first bytes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tarnwick {
 
@@ -12,10 +13,26 @@ enum class SourceEncoding {
     Utf16BE,   // refused: its line ends and markers are not where the byte rules look
 };
 
+// Which code unit ends a UTF-16LE line. The system's templates end theirs in CR LF, and a CR
+// alone ends a line; a template saved with LF alone, whose start holds no CR unit at all, ends
+// its lines at the LF unit instead (otherwise its first marker line would run to the end).
+enum class WideLineEnd { Cr, Lf };
+
+struct SourceFormat {
+    SourceEncoding encoding = SourceEncoding::EightBit;
+    WideLineEnd wideLineEnd = WideLineEnd::Cr;  // only for Utf16LE
+    bool byteOrderMark = false;                 // the encoding came from a mark
+};
+
 // How much of the start of a file the detection looks at.
 inline constexpr std::size_t kDetectionWindow = 64 * 1024;
 
 // `head` is the start of the file (up to kDetectionWindow bytes; more are ignored).
-SourceEncoding DetectEncoding(const std::uint8_t* head, std::size_t size);
+SourceFormat DetectFormat(const std::uint8_t* head, std::size_t size);
+
+// When a source holds fewer marker lines than needed (`markerLinesFound`) because of its encoding
+// or its line ends, one sentence that says so; empty text when neither is the reason (or the file
+// cannot be read again). Reads the whole file: only for a source that is being refused.
+std::string MarkerShortfallCause(const std::string& path, int markerLinesFound);
 
 }  // namespace tarnwick

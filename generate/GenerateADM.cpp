@@ -280,12 +280,15 @@ GenerateResult OpenFailure(const LineReader& reader, const std::string& source,
                    error);
 }
 
+// Where the encoding or the line ends explain the shortfall, the message says so: "0 lines" alone
+// would send the administrator looking for markers that are there.
 GenerateResult TooFewMarkers(const std::string& source, int found) {
-    GenerateResult result =
-        Failure(GenerateStatus::TooFewMarkers,
-                "The source template " + Quoted(source) + " has " + std::to_string(found) +
-                    (found == 1 ? " line" : " lines") + " containing \"" + kMarker +
-                    "\"; three are needed. Nothing was written.");
+    const std::string cause = MarkerShortfallCause(source, found);
+    GenerateResult result = Failure(
+        GenerateStatus::TooFewMarkers,
+        "The source template " + Quoted(source) + " has " + std::to_string(found) +
+            (found == 1 ? " line" : " lines") + " containing \"" + kMarker +
+            "\"; three are needed. " + (cause.empty() ? "" : cause + " ") + "Nothing was written.");
     result.markersFound = found;
     return result;
 }

@@ -29,7 +29,9 @@ bool MarkerAt(const std::uint8_t* p) {
 }
 
 // 16 bytes taken as lanes of two code units each: 16-bit lanes in 8-bit text, 32-bit lanes in
-// UTF-16LE text. The compiler's vector extension makes this SIMD code wherever the target has it.
+// UTF-16LE text. Both builds compile these to SSE2: x86-64 always has it, and the i686 Windows
+// build is compiled with -msse2 (without it GCC emulates the vectors with scalar code, which
+// scanned 8-bit text at a tenth of the speed).
 typedef std::uint16_t UnitPairs8 __attribute__((vector_size(16)));
 typedef std::uint32_t UnitPairs16 __attribute__((vector_size(16)));
 template <std::size_t Unit>
@@ -108,10 +110,11 @@ std::size_t FindMarker(const std::uint8_t* data, std::size_t size, std::uint64_t
                                                 : FindMarkerIn<2>(data, size, fileOffset);
 }
 
-MarkerLineFinder::MarkerLineFinder(SourceEncoding encoding, std::uint64_t sourceSize,
+MarkerLineFinder::MarkerLineFinder(SourceFormat format, std::uint64_t sourceSize,
                                    std::size_t wanted)
-    : encoding_(encoding),
-      markerBytes_(kMarkerLength * UnitSize(encoding)),
+    : encoding_(format.encoding),
+      wideLineEnd_(format.wideLineEnd == WideLineEnd::Lf ? kLf : kCr),
+      markerBytes_(kMarkerLength * UnitSize(format.encoding)),
       size_(sourceSize),
       wanted_(wanted),
       state_(sourceSize == 0 || wanted == 0 ? State::Done : State::Seeking) {}
@@ -126,8 +129,8 @@ void MarkerLineFinder::Feed(const std::uint8_t* block, std::size_t size) {
             case State::InMarkerLine:
                 at = FindLineEnd(block, size, at);
                 break;
-            case State::AfterCr:
-                at = TakeByteAfterCr(block);
+            case State::AfterLineEnd:
+                at = TakeByteAfterLineEnd(block);
                 break;
             case State::Done:
                 break;
@@ -202,8 +205,8 @@ std::size_t MarkerLineFinder::FindNarrowLineEnd(const std::uint8_t* block, std::
         return at + 1;
     }
     if (at + 1 == size) {
-        crEnd_ = consumed;
-        state_ = State::AfterCr;
+        pendingEnd_ = consumed;
+        state_ = State::AfterLineEnd;
         return size;
     }
     if (block[at + 1] == kLf) {
@@ -214,46 +217,51 @@ std::size_t MarkerLineFinder::FindNarrowLineEnd(const std::uint8_t* block, std::
     return at + 1;
 }
 
-// Only the code unit U+000D ends a UTF-16LE line: 0D 00 at an even file offset. Other 0D bytes are
-// halves of characters such as U+4E0D or U+0D15. The reader stops after the 0D, so the next line
-// starts with its 00.
+// Only the code unit U+000D (or U+000A in a source with LF line ends) ends a UTF-16LE line: 0D 00
+// at an even file offset. Other 0D bytes are halves of characters such as U+4E0D or U+0D15. The
+// reader stops after the 0D, so the next line starts with its 00.
 std::size_t MarkerLineFinder::FindWideLineEnd(const std::uint8_t* block, std::size_t size,
                                               std::size_t from) {
     for (std::size_t at = from; at < size; ++at) {
-        const void* cr = std::memchr(block + at, kCr, size - at);
-        if (cr == nullptr) return size;
-        at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(cr) - block);
+        const void* end = std::memchr(block + at, wideLineEnd_, size - at);
+        if (end == nullptr) return size;
+        at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - block);
         if ((blockStart_ + at) % 2 != 0) continue;
         const std::uint64_t consumed = blockStart_ + at + 1;
         if (at + 1 == size) {  // its high byte comes with the next block, if any
-            crEnd_ = consumed;
-            state_ = State::AfterCr;
+            pendingEnd_ = consumed;
+            state_ = State::AfterLineEnd;
             return size;
         }
         if (block[at + 1] == 0) {
-            Record(consumed, LineEnd::Cr);
+            Record(consumed, WideEnd());
             return at + 1;
         }
     }
     return size;
 }
 
-// The marker line's CR ended the previous block. In 8-bit text an LF starting this one belongs to
-// it; in UTF-16LE text the CR is a line end only if this block starts with its zero high byte.
-std::size_t MarkerLineFinder::TakeByteAfterCr(const std::uint8_t* block) {
+LineEnd MarkerLineFinder::WideEnd() const {
+    return wideLineEnd_ == kLf ? LineEnd::Lf : LineEnd::Cr;
+}
+
+// The marker line's CR (or wide line-end byte) ended the previous block. In 8-bit text an LF
+// starting this one belongs to it; in UTF-16LE text the byte is a line end only if this block
+// starts with its zero high byte.
+std::size_t MarkerLineFinder::TakeByteAfterLineEnd(const std::uint8_t* block) {
     if (encoding_ != SourceEncoding::EightBit) {
         if (block[0] == 0) {
-            Record(crEnd_, LineEnd::Cr);
+            Record(pendingEnd_, WideEnd());
         } else {
             state_ = State::InMarkerLine;
         }
         return 0;
     }
     if (block[0] == kLf) {
-        Record(crEnd_ + 1, LineEnd::CrLf);
+        Record(pendingEnd_ + 1, LineEnd::CrLf);
         return 1;
     }
-    Record(crEnd_, LineEnd::Cr);
+    Record(pendingEnd_, LineEnd::Cr);
     return 0;
 }
 
@@ -266,12 +274,13 @@ void MarkerLineFinder::Record(std::uint64_t consumed, LineEnd end) {
 // The whole source is seen: a marker line still open runs to the end of the file.
 void MarkerLineFinder::FinishAtEnd() {
     if (state_ == State::InMarkerLine) Record(size_, LineEnd::None);
-    if (state_ == State::AfterCr) Record(crEnd_, LineEnd::Cr);
+    if (state_ == State::AfterLineEnd) {
+        Record(pendingEnd_, encoding_ == SourceEncoding::EightBit ? LineEnd::Cr : WideEnd());
+    }
     state_ = State::Done;
 }
 
-LineReader::LineReader(std::size_t blockSize, std::size_t wantedLines)
-    : blockSize_(std::max<std::size_t>(blockSize, 1)), wantedLines_(wantedLines) {}
+LineReader::LineReader(std::size_t blockSize) : blockSize_(std::max<std::size_t>(blockSize, 1)) {}
 
 LineReader::~LineReader() {
     Close();
@@ -283,8 +292,6 @@ bool LineReader::Open(const std::string& path, fileio::SysError& error) {
     blockStart_ = 0;
     filled_ = 0;
     size_ = 0;
-    linesTaken_ = 0;
-    consumed_ = 0;
     failed_ = false;
     error_ = {};
     finder_.reset();
@@ -298,7 +305,7 @@ bool LineReader::Open(const std::string& path, fileio::SysError& error) {
         Close();
         return false;
     }
-    finder_.emplace(encoding_, size_, wantedLines_);
+    finder_.emplace(format_, size_, kMarkerLinesWanted);
     buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(
         static_cast<std::size_t>(std::min<std::uint64_t>(blockSize_, size_)) + 1);
     if (!ReadBlock()) {
@@ -324,7 +331,7 @@ bool LineReader::DetectFromHead() {
     fileio::SysError error;
     if (!platform_->Read(handle_, head.data(), head.size(), got, error)) return Fail(error);
     if (got < head.size()) return Fail({0, "the file ended before its reported size"});
-    encoding_ = DetectEncoding(head.data(), head.size());
+    format_ = DetectFormat(head.data(), head.size());
     if (!platform_->Seek(handle_, 0, error)) return Fail(error);
     return true;
 }
@@ -347,19 +354,6 @@ bool LineReader::ReadBlock() {
     if (got < want) return Fail({0, "the file ended before its reported size"});
     filled_ = want;
     finder_->Feed(buffer_.get(), filled_);
-    return true;
-}
-
-bool LineReader::SkipToMarkerLine(LineInfo& line) {
-    if (failed_ || !finder_) return false;
-    while (linesTaken_ >= finder_->Lines().size()) {
-        if (!NextBlock()) {
-            if (!failed_) consumed_ = size_;
-            return false;
-        }
-    }
-    line = finder_->Lines()[linesTaken_++];
-    consumed_ = line.consumed;
     return true;
 }
 

@@ -5,7 +5,8 @@
 // even offset, ends a line too. Any other 0D byte is content: half of a character such as U+4E0D
 // (0D 4E) or U+0D15 (15 0D). Without such a CR left a line runs to the end of the file. In a line
 // ending 0D 00 0A 00 the reader stops after the 0D, and the next line starts with 00 0A 00.
-// 8-bit sources end a line at CR LF, a lone CR or a lone LF.
+// A UTF-16LE source saved with LF line ends (WideLineEnd::Lf) follows the same rules with the
+// unit U+000A in place of U+000D. 8-bit sources end a line at CR LF, a lone CR or a lone LF.
 //
 // The marker holds no line-end byte, so a marker line is simply the line that holds the next
 // occurrence of the marker: no line before it needs any work of its own. In UTF-16LE text the
@@ -54,7 +55,7 @@ std::size_t FindMarker(const std::uint8_t* data, std::size_t size, std::uint64_t
 // may follow in the next.
 class MarkerLineFinder {
   public:
-    MarkerLineFinder(SourceEncoding encoding, std::uint64_t sourceSize, std::size_t wanted);
+    MarkerLineFinder(SourceFormat format, std::uint64_t sourceSize, std::size_t wanted);
 
     void Feed(const std::uint8_t* block, std::size_t size);
 
@@ -64,14 +65,16 @@ class MarkerLineFinder {
     bool Done() const { return state_ == State::Done; }
 
   private:
-    enum class State { Seeking, InMarkerLine, AfterCr, Done };
+    // AfterLineEnd: a line-end byte closed the last block; the next one says what it was.
+    enum class State { Seeking, InMarkerLine, AfterLineEnd, Done };
 
     std::size_t Seek(const std::uint8_t* block, std::size_t size, std::size_t from);
     std::size_t SeekAcrossBoundary(const std::uint8_t* block, std::size_t size);
     std::size_t FindLineEnd(const std::uint8_t* block, std::size_t size, std::size_t from);
     std::size_t FindNarrowLineEnd(const std::uint8_t* block, std::size_t size, std::size_t from);
     std::size_t FindWideLineEnd(const std::uint8_t* block, std::size_t size, std::size_t from);
-    std::size_t TakeByteAfterCr(const std::uint8_t* block);
+    std::size_t TakeByteAfterLineEnd(const std::uint8_t* block);
+    LineEnd WideEnd() const;
     void Carry(const std::uint8_t* bytes, std::size_t size);
     void Record(std::uint64_t consumed, LineEnd end);
     void FinishAtEnd();
@@ -79,12 +82,13 @@ class MarkerLineFinder {
     static constexpr std::size_t kMaxCarry = 2 * kMarkerLength - 1;
 
     SourceEncoding encoding_;
+    std::uint8_t wideLineEnd_;  // UTF-16LE: the low byte of the unit that ends a line
     std::size_t markerBytes_;
     std::uint64_t size_;
     std::size_t wanted_;
     State state_ = State::Seeking;
     std::uint64_t blockStart_ = 0;  // file offset of the block being fed
-    std::uint64_t crEnd_ = 0;       // AfterCr: the consumed count through that CR
+    std::uint64_t pendingEnd_ = 0;  // AfterLineEnd: the consumed count through that byte
     // Seeking: the last bytes seen that may begin a marker the next block completes.
     std::array<std::uint8_t, kMaxCarry> carry_{};
     std::size_t carrySize_ = 0;
@@ -99,8 +103,7 @@ class LineReader {
     static constexpr std::size_t kDefaultBlockSize = 512 * 1024;
 
     // `blockSize` bounds the buffer (tests make it tiny to cross block boundaries everywhere).
-    explicit LineReader(std::size_t blockSize = kDefaultBlockSize,
-                        std::size_t wantedLines = kMarkerLinesWanted);
+    explicit LineReader(std::size_t blockSize = kDefaultBlockSize);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -121,15 +124,8 @@ class LineReader {
     // All wanted marker lines are found, or the whole source has been read.
     bool MarkerSearchDone() const { return finder_->Done(); }
 
-    // One marker line at a time: reads blocks until the next one is known. False when the end of
-    // the file comes first (everything is then consumed), or when reading failed.
-    bool SkipToMarkerLine(LineInfo& line);
-    // 1 plus the number of bytes consumed by SkipToMarkerLine.
-    std::uint64_t Position() const { return consumed_ + 1; }
-    bool AtEnd() const { return consumed_ == size_; }
-
     std::uint64_t Size() const { return size_; }
-    SourceEncoding Encoding() const { return encoding_; }
+    SourceEncoding Encoding() const { return format_.encoding; }
     bool Failed() const { return failed_; }
     const fileio::SysError& Error() const { return error_; }
 
@@ -139,7 +135,6 @@ class LineReader {
     bool Fail(const fileio::SysError& error);
 
     std::size_t blockSize_;
-    std::size_t wantedLines_;
     fileio::Platform* platform_ = nullptr;  // the layer the file was opened on, for every call
     fileio::Handle handle_ = fileio::kNoHandle;
     // Not zero-filled: every block is read over it before it is looked at.
@@ -147,10 +142,8 @@ class LineReader {
     std::uint64_t blockStart_ = 0;
     std::size_t filled_ = 0;
     std::uint64_t size_ = 0;
-    SourceEncoding encoding_ = SourceEncoding::EightBit;
+    SourceFormat format_;
     std::optional<MarkerLineFinder> finder_;
-    std::size_t linesTaken_ = 0;  // marker lines handed out by SkipToMarkerLine
-    std::uint64_t consumed_ = 0;
     bool failed_ = false;
     fileio::SysError error_;
 };

@@ -9,6 +9,7 @@
 #include "generate/EntryText.h"
 #include "generate/GenerateADM.h"
 #include "generate/Messages.h"
+#include "generate/PathText.h"
 
 namespace tarnwick {
 namespace {
@@ -73,7 +74,15 @@ GenerateResult Generate(const FormView& view, FormState& state, const ReplaceCon
 
 void ReportFailure(FormView& view, const FormState& state, const GenerateResult& result) {
     if (result.status == GenerateStatus::SourceOpenFailed) {
-        view.MsgBox(msg::ErrorOpening(state.strSourceADM, result.error.text), kMbCritical, "");
+        Attempt([&] {
+            view.MsgBox(msg::ErrorOpening(state.strSourceADM, result.error.text), kMbCritical, "");
+        });
+        // The outcome test follows the generator's own report, as it always has: nothing at the
+        // new path is the unspecified error. A file that was there before stays, and no success
+        // is claimed for it.
+        if (!TestOrTrue([&] { return fileio::FileExists(state.strNewADM); })) {
+            view.MsgBox(msg::kUnspecifiedError, kMbOk, "");
+        }
     } else if (!result.message.empty()) {
         view.MsgBox(result.message, kMbCritical, msg::kAppTitle);
     } else {
@@ -110,12 +119,17 @@ void Command1_Click(FormView& view, FormState& state) {
     if (CountTickedDrives(view) == 0)
         return Say(view, msg::kSelectDrives, kMbCritical, msg::kAppTitle);
 
-    Attempt([&] { state.strSourceADM = view.SourceText(); });
+    // Paths as typed or pasted: surrounding blanks and quotes go, a relative path is taken
+    // against the current folder, and every message shows the absolute path.
+    Attempt([&] { state.strSourceADM = PathFromText(view.SourceText()); });
     if (!TestOrTrue([&] { return fileio::FileExists(state.strSourceADM); })) {
         return Say(view, msg::SourceNotFound(state.strSourceADM), kMbCritical, msg::kAppTitle);
     }
 
-    Attempt([&] { state.strNewADM = view.NewText(); });
+    Attempt([&] { state.strNewADM = PathFromText(view.NewText()); });
+    // Nothing can be written at no path: the click ends as a generation that made nothing does.
+    if (state.strNewADM.empty()) return Say(view, msg::kUnspecifiedError, kMbOk, "");
+
     if (TestOrTrue([&] { return NamesTheSource(state); })) {
         return Say(view, msg::kDifferentFile, kMbOk, "");
     }

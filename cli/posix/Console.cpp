@@ -6,17 +6,18 @@
 namespace tarnwick::cli {
 
 namespace {
-void WriteAll(std::FILE* stream, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fflush(stream);
+// A buffered write can fail only at the flush (a full device), so both results count.
+bool WriteAll(std::FILE* stream, const std::string& text) {
+    const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    return std::fflush(stream) == 0 && written;
 }
 }  // namespace
 
-void WriteOut(const std::string& utf8) {
-    WriteAll(stdout, utf8);
+bool WriteOut(const std::string& utf8) {
+    return WriteAll(stdout, utf8);
 }
-void WriteErr(const std::string& utf8) {
-    WriteAll(stderr, utf8);
+bool WriteErr(const std::string& utf8) {
+    return WriteAll(stderr, utf8);
 }
 
 std::string EnvironmentVariable(const std::string& name) {

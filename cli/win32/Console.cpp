@@ -15,27 +15,41 @@ using fileio::win32::Narrow;
 using fileio::win32::Widen;
 
 // A console takes wide text (its code page may not be UTF-8); a redirected handle gets the UTF-8
-// bytes unchanged, which is what a script reading the output expects.
-void WriteTo(DWORD which, const std::string& utf8) {
+// bytes unchanged, which is what a script reading the output expects. A process started without
+// the handle has nowhere to write; only text that was to be written and was not is a failure.
+bool WriteTo(DWORD which, const std::string& utf8) {
+    if (utf8.empty()) return true;
     HANDLE handle = GetStdHandle(which);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || utf8.empty()) return;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
     DWORD mode = 0;
-    DWORD written = 0;
     if (GetConsoleMode(handle, &mode)) {
         const std::wstring wide = Widen(utf8);
-        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    } else {
-        WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+        DWORD written = 0;
+        return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written,
+                             nullptr) &&
+               written == wide.size();
     }
+    // A pipe may take less than asked in one call.
+    for (std::size_t done = 0; done < utf8.size();) {
+        DWORD written = 0;
+        if (!WriteFile(handle, utf8.data() + done, static_cast<DWORD>(utf8.size() - done), &written,
+                       nullptr) ||
+            written == 0) {
+            return false;
+        }
+        done += written;
+    }
+    // WriteFile buffers nothing of its own (a full disk fails the write itself).
+    return true;
 }
 
 }  // namespace
 
-void WriteOut(const std::string& utf8) {
-    WriteTo(STD_OUTPUT_HANDLE, utf8);
+bool WriteOut(const std::string& utf8) {
+    return WriteTo(STD_OUTPUT_HANDLE, utf8);
 }
-void WriteErr(const std::string& utf8) {
-    WriteTo(STD_ERROR_HANDLE, utf8);
+bool WriteErr(const std::string& utf8) {
+    return WriteTo(STD_ERROR_HANDLE, utf8);
 }
 
 std::string EnvironmentVariable(const std::string& name) {

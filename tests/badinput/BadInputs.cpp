@@ -117,9 +117,41 @@ std::vector<BadInput> MakeBadInputs() {
          Names::Output,
          {},
          [wideMarkers](const TempDir& dir) { return SourceOf(dir, wideMarkers); }},
-        {"NoLineEndAtAll", Expect::Refused, Names::Source, kMarkerCauses,
+        // Where the encoding or the line ends hide the markers, the message says so.
+        {"NoLineEndAtAll",
+         Expect::Refused,
+         Names::Source,
+         {"no line end"},
          [](const TempDir& dir) {
              return SourceOf(dir, "\xFF\xFE" + Utf16("abcdonly ABCDOnly abcdonly"));
+         }},
+        {"EightBitTextAfterAUtf16Mark",
+         Expect::Refused,
+         Names::Source,
+         {"8-bit"},
+         [](const TempDir& dir) {
+             return SourceOf(dir,
+                             "\xFF\xFE"
+                             "abcdonly\r\nabcdonly\r\nabcdonly\r\n");
+         }},
+        {"Utf16TextAfterAUtf8Mark",
+         Expect::Refused,
+         Names::Source,
+         {"as UTF-16LE"},
+         [wideMarkers](const TempDir& dir) { return SourceOf(dir, "\xEF\xBB\xBF" + wideMarkers); }},
+        {"Utf16WithLfLineEnds",
+         Expect::Created,
+         Names::Output,
+         {},
+         [](const TempDir& dir) {
+             return SourceOf(dir, Utf16("abcdonly\nABCDOnly\nabcdonly\n[strings]\n"));
+         }},
+        {"LocalisedUtf16WithoutMark",
+         Expect::Created,
+         Names::Output,
+         {},
+         [wideMarkers](const TempDir& dir) {
+             return SourceOf(dir, Utf16(u"; 不要修改 / Neměnit č\r\n") + wideMarkers);
          }},
         {"ReadOnlyOutput", Expect::Refused, Names::Output, kReadOnlyCauses, SampleAndOldOutput,
          MakeReadOnly},

@@ -37,5 +37,19 @@ TEST(DefaultSource, MissingWindirTemplateIsRefusedWithItsPath) {
     EXPECT_EQ(result.out, "");
 }
 
+// Paths as typed: a relative source and output are taken against the current folder, and the
+// report names the absolute path.
+TEST(TypedPaths, RelativePathsAreReportedAbsolute) {
+    const test::TempDir dir;
+    fs::copy_file(test::FsPath(TARNWICK_SOURCE_DIR "/samples/system.adm"),
+                  test::FsPath(dir.File("system.adm")));
+    const test::CurrentFolder here(dir.Path());
+    const CliResult result =
+        RunCli({"make", "--drives", "C", "--source", "\"system.adm\"", "--output", "new.adm"}, "");
+    EXPECT_EQ(result.exitCode, kExitDone) << result.err;
+    EXPECT_EQ(result.out.rfind("Created: " + dir.File("new.adm") + "\n", 0), 0u) << result.out;
+    EXPECT_EQ(RunCli({"make", "--drives", "C", "--output", "\"\""}, "").exitCode, kExitUsage);
+}
+
 }  // namespace
 }  // namespace tarnwick::cli

@@ -155,8 +155,9 @@ TEST_F(CliRun, TheSourceItselfIsNeverTheOutputWhateverItsName) {
     fs::create_symlink(source_, dir_ / "link.adm");
     sameFile.push_back(dir_ / "link.adm");
 #endif
+    // The message names the paths as resolved: the source's, which they all come to.
     for (const auto& output : sameFile) {
-        ExpectRefused(Make(source_, output, kCDE, {"--force"}), output, "source template");
+        ExpectRefused(Make(source_, output, kCDE, {"--force"}), source_, "source template");
     }
 }
 
@@ -186,6 +187,17 @@ TEST_F(CliRun, UsageHelpAndVersion) {
     }
     // Only the source copy is there: a refused or informational run writes nothing.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+// What the command prints is its result: when stdout takes nothing, the command fails, and says
+// so on stderr.
+TEST_F(CliRun, AnOutputThatCannotBeWrittenFailsTheCommand) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"mask", "--drives", "C"}, {"--help"}, {"--version"}}) {
+        const ProgramRun run = RunProgram(TARNWICK_CLI, args, Utf8(dir_), true);
+        EXPECT_EQ(run.exitCode, 1) << ::testing::PrintToString(args);
+        EXPECT_NE(run.err.find("could not be written"), std::string::npos) << run.err;
+    }
 }
 
 #ifdef _WIN32

@@ -30,40 +30,58 @@ const std::uint8_t* Bytes(const std::string& s) {
     return reinterpret_cast<const std::uint8_t*>(s.data());
 }
 
-TEST(DetectEncoding, ByteOrderMarkThenZeroBytesDecide) {
+TEST(DetectFormat, ByteOrderMarkThenCodeUnitsDecide) {
+    constexpr SourceFormat k8Bit{SourceEncoding::EightBit, WideLineEnd::Cr};
+    constexpr SourceFormat kLE{SourceEncoding::Utf16LE, WideLineEnd::Cr};
+    constexpr SourceFormat kLELf{SourceEncoding::Utf16LE, WideLineEnd::Lf};
+    constexpr SourceFormat kBE{SourceEncoding::Utf16BE, WideLineEnd::Cr};
     struct Case {
         std::string head;
-        SourceEncoding expected;
+        SourceFormat expected;
     };
     const Case cases[] = {
         {"\xFF\xFE"
          "a\x01",
-         SourceEncoding::Utf16LE},  // the mark wins over non-ASCII text
+         kLE},  // the mark wins over anything
         {"\xFE\xFF"
          "\0a",
-         SourceEncoding::Utf16BE},
-        {"\xEF\xBB\xBF"
-         "abc",
-         SourceEncoding::EightBit},
-        {Utf16("abcdonly\r\n"), SourceEncoding::Utf16LE},
-        {std::string("\0a\0b", 4), SourceEncoding::Utf16BE},
-        {"abcdonly\r\n", SourceEncoding::EightBit},
-        {"a", SourceEncoding::EightBit},
-        {"", SourceEncoding::EightBit},
-        {Utf16("ab") + "c\xC3", SourceEncoding::EightBit},  // one odd byte is not zero
+         kBE},
+        {"\xEF\xBB\xBF" + Utf16("abc\r\n"), k8Bit},
+        {Utf16("abcdonly\r\n"), kLE},
+        {std::string("\0a\0b", 4), kBE},
+        {"abcdonly\r\n", k8Bit},
+        {"a", k8Bit},
+        {"", k8Bit},
+        // Comment lines above U+00FF, without a mark: Chinese (不 is 0D 4E), Czech (č is 0D 01).
+        {Utf16(u"; 不要修改「驱动器」设置\r\nCLASS USER\r\n"), kLE},
+        {Utf16(u"; Omezení jednotek č ř\r\n"), kLE},
+        {Utf16(u"čř"), k8Bit},      // no evidence at all: no zero byte
+        {Utf16(u"ab\u4E0D"), kLE},  // most high bytes zero
+        {Utf16(u"\u4E0D\u4E0Dabcdonly\u4E0D\u4E0D\u4E0D\u4E0D\u4E0D\u4E0D\u4E0D\u4E0D"), kLE},
+        {"Omezen\xC3\xAD\r\nabcdonly\r\n", k8Bit},
+        {std::string("abcdonly\r\n\0", 11), k8Bit},  // a stray zero is no evidence
+        {std::string("ab\0\0cd\0\0", 8), k8Bit},     // nor are zero units
+        // Lines end in LF units only when the window holds no CR unit.
+        {Utf16("abcdonly\nx\n"), kLELf},
+        {"\xFF\xFE" + Utf16("a\r\nb\n"), kLE},
+        {"\xFF\xFE" + Utf16("abcdonly"), kLE},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(DetectEncoding(Bytes(c.head), c.head.size()), c.expected)
-            << testing::PrintToString(c.head);
+        const SourceFormat format = DetectFormat(Bytes(c.head), c.head.size());
+        EXPECT_EQ(format.encoding, c.expected.encoding) << testing::PrintToString(c.head);
+        EXPECT_EQ(format.wideLineEnd, c.expected.wideLineEnd) << testing::PrintToString(c.head);
     }
 }
 
-TEST(DetectEncoding, LooksOnlyAtTheFirst64KiB) {
-    std::string head = Utf16(std::string(kDetectionWindow / 2, 'x'));
-    head += "\xE9\xE9";
-    EXPECT_EQ(DetectEncoding(Bytes(head), head.size()), SourceEncoding::Utf16LE);
-    head[kDetectionWindow - 1] = 'y';
-    EXPECT_EQ(DetectEncoding(Bytes(head), head.size()), SourceEncoding::EightBit);
+TEST(DetectFormat, LooksOnlyAtTheFirst64KiB) {
+    const std::string narrow(kDetectionWindow, 'x');
+    const std::string wide = Utf16(std::string(kDetectionWindow / 2, 'x'));
+    const std::string narrowThenWide = narrow + Utf16("abcdonly\r\n");
+    const std::string wideThenNarrow = wide + "\r\n";
+    EXPECT_EQ(DetectFormat(Bytes(narrowThenWide), narrowThenWide.size()).encoding,
+              SourceEncoding::EightBit);
+    EXPECT_EQ(DetectFormat(Bytes(wideThenNarrow), wideThenNarrow.size()).encoding,
+              SourceEncoding::Utf16LE);
 }
 
 TEST(FindMarker, AnyCaseAnywhereButOnlyWholeAlignedUnitsInUtf16) {
@@ -121,9 +139,9 @@ TEST(FindMarker, FindsTheFirstMarkerAtEveryOffsetOfALongBuffer) {
 }
 
 // Feeds `bytes` to a finder in blocks of `blockSize` and gives back what it found.
-std::vector<LineInfo> FindInBlocks(const std::string& bytes, SourceEncoding encoding,
+std::vector<LineInfo> FindInBlocks(const std::string& bytes, SourceFormat format,
                                    std::size_t blockSize, std::size_t wanted = 3) {
-    MarkerLineFinder finder(encoding, bytes.size(), wanted);
+    MarkerLineFinder finder(format, bytes.size(), wanted);
     for (std::size_t at = 0; at < bytes.size(); at += blockSize) {
         finder.Feed(Bytes(bytes) + at, std::min(blockSize, bytes.size() - at));
     }
@@ -133,10 +151,10 @@ std::vector<LineInfo> FindInBlocks(const std::string& bytes, SourceEncoding enco
 
 // Every block size from one byte to the whole source, so that each line end and marker meets a
 // block edge at each of its bytes.
-void ExpectAtEveryBlockSize(const std::string& bytes, SourceEncoding encoding,
+void ExpectAtEveryBlockSize(const std::string& bytes, SourceFormat format,
                             const std::vector<LineInfo>& expected, std::size_t wanted = 3) {
     for (std::size_t blockSize = 1; blockSize <= bytes.size(); ++blockSize) {
-        EXPECT_EQ(FindInBlocks(bytes, encoding, blockSize, wanted), expected)
+        EXPECT_EQ(FindInBlocks(bytes, format, blockSize, wanted), expected)
             << "block size " << blockSize;
     }
 }
@@ -146,14 +164,16 @@ const std::string kWorkedSource = Utf16("abcdonly\r\nabcdonly\r\nabcdonly\r\nxyz
 
 TEST(MarkerLineFinder, WorkedSourceFollowsTheByteRules) {
     // Each CR LF ends a line after its 0D, so positions (1 + consumed) are 18, 38 and 58.
-    ExpectAtEveryBlockSize(kWorkedSource, SourceEncoding::Utf16LE,
+    ExpectAtEveryBlockSize(kWorkedSource, {SourceEncoding::Utf16LE},
                            {{17, LineEnd::Cr}, {37, LineEnd::Cr}, {57, LineEnd::Cr}});
 }
 
 TEST(MarkerLineFinder, LineEndsOfBothKindsOfSource) {
+    constexpr SourceFormat k8Bit{SourceEncoding::EightBit};
+    constexpr SourceFormat kLE{SourceEncoding::Utf16LE};
     struct Case {
         std::string bytes;
-        SourceEncoding encoding;
+        SourceFormat format;
         std::vector<LineInfo> expected;
     };
     const Case cases[] = {
@@ -161,43 +181,44 @@ TEST(MarkerLineFinder, LineEndsOfBothKindsOfSource) {
         // (U+4E0D), 15 0D (U+0D15) and a lone 0A 00 are content. A 0D as the last byte, at an
         // even offset, ends the line.
         {"\xFF\xFE" + Utf16("abcdonly") + "\r\n" + Utf16("x\nabcdonly") + "\r",
-         SourceEncoding::Utf16LE,
+         kLE,
          {{41, LineEnd::Cr}}},
         {Utf16("abcdonly") + "\r\x4E\x15\r" + Utf16("\r\nABCDonly") + "\x0D\x01" + Utf16("\r\n"),
-         SourceEncoding::Utf16LE,
+         kLE,
          {{21, LineEnd::Cr}, {43, LineEnd::Cr}}},
         // A 0D at an odd offset never ends a line, even before a 00: here the stray byte after
         // U+0D15 puts both 0D 00 pairs at odd offsets, so the line runs to the end.
         {"\xFF\xFE" + Utf16("abcdonly") + std::string("\x15\r\0", 3) + Utf16("x\r\n"),
-         SourceEncoding::Utf16LE,
+         kLE,
          {{27, LineEnd::None}}},
         // The last marker line may end the file with no line end.
-        {Utf16("abcdonly\r\nABCDONLY"),
-         SourceEncoding::Utf16LE,
-         {{17, LineEnd::Cr}, {36, LineEnd::None}}},
+        {Utf16("abcdonly\r\nABCDONLY"), kLE, {{17, LineEnd::Cr}, {36, LineEnd::None}}},
         {"abcdonly\r\nx\nabcdonly\rABCDONLY",
-         SourceEncoding::EightBit,
+         k8Bit,
          {{10, LineEnd::CrLf}, {21, LineEnd::Cr}, {29, LineEnd::None}}},
         {"abcdonly\nabcdonly\r\r\nabcdonly\r",
-         SourceEncoding::EightBit,
+         k8Bit,
          {{9, LineEnd::Lf}, {18, LineEnd::Cr}, {29, LineEnd::Cr}}},
         // Two markers on one line make one marker line.
-        {"abcdonly abcdonly\n\nabcdonly",
-         SourceEncoding::EightBit,
-         {{18, LineEnd::Lf}, {27, LineEnd::None}}},
-        {"no marker\r\n", SourceEncoding::EightBit, {}},
+        {"abcdonly abcdonly\n\nabcdonly", k8Bit, {{18, LineEnd::Lf}, {27, LineEnd::None}}},
+        {"no marker\r\n", k8Bit, {}},
+        // Saved with LF line ends: the LF unit ends a line as the CR unit otherwise does, and the
+        // reader stops after its 0A; a CR unit is then content.
+        {Utf16("abcdonly\nx\nabcd\ronly ABCDONLY\r\n"),
+         {SourceEncoding::Utf16LE, WideLineEnd::Lf},
+         {{17, LineEnd::Lf}, {61, LineEnd::Lf}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.bytes));
-        ExpectAtEveryBlockSize(c.bytes, c.encoding, c.expected);
+        ExpectAtEveryBlockSize(c.bytes, c.format, c.expected);
     }
 }
 
 TEST(MarkerLineFinder, StopsAtTheWantedCountAndFindsMoreWhenAsked) {
     const std::string bytes = "abcdonly\nxxxx\nabcdonly\n";
-    EXPECT_EQ(FindInBlocks(bytes, SourceEncoding::EightBit, 3, 1),
+    EXPECT_EQ(FindInBlocks(bytes, {SourceEncoding::EightBit}, 3, 1),
               (std::vector<LineInfo>{{9, LineEnd::Lf}}));
-    EXPECT_EQ(FindInBlocks(bytes, SourceEncoding::EightBit, 3, 5),
+    EXPECT_EQ(FindInBlocks(bytes, {SourceEncoding::EightBit}, 3, 5),
               (std::vector<LineInfo>{{9, LineEnd::Lf}, {23, LineEnd::Lf}}));
 }
 
@@ -223,12 +244,12 @@ TEST(MarkerLineFinder, AgreesWithAPlainAccountOfTheRulesOnRandomSources) {
     for (int round = 0; round < 600; ++round) {
         const bool utf16 = round % 2 == 0;
         const std::string bytes = test::RandomSource(random, utf16);
-        const auto encoding = utf16 ? SourceEncoding::Utf16LE : SourceEncoding::EightBit;
-        ASSERT_EQ(DetectEncoding(Bytes(bytes), bytes.size()), encoding);
+        const SourceFormat format = DetectFormat(Bytes(bytes), bytes.size());
+        ASSERT_EQ(format.encoding, utf16 ? SourceEncoding::Utf16LE : SourceEncoding::EightBit);
         const std::vector<LineInfo> expected = ModelMarkerLines(bytes, utf16, 100);
         SCOPED_TRACE(testing::PrintToString(bytes));
 
-        MarkerLineFinder finder(encoding, bytes.size(), 100);
+        MarkerLineFinder finder(format, bytes.size(), 100);
         std::uniform_int_distribution<std::size_t> blockSize(1, round % 3 == 0 ? 4 : 80);
         for (std::size_t at = 0; at < bytes.size();) {
             const std::size_t n = std::min(blockSize(random), bytes.size() - at);
@@ -250,7 +271,7 @@ class LineReaderTest : public testing::Test {
 };
 
 // The splicer copies what the reader hands it: every block, in order, each once.
-TEST_F(LineReaderTest, BlocksCoverTheFileInOrderAndMarkerLinesComeOneByOne) {
+TEST_F(LineReaderTest, BlocksCoverTheFileInOrder) {
     const std::string bytes = "\xFF\xFE" + Utf16(std::string(5000, 'x') + "abCDonly\r\n" +
                                                  std::string(3000, 'y') + "abcdonly");
     for (const std::size_t blockSize :
@@ -268,18 +289,9 @@ TEST_F(LineReaderTest, BlocksCoverTheFileInOrderAndMarkerLinesComeOneByOne) {
         } while (reader.NextBlock());
         EXPECT_TRUE(copied == bytes);
         EXPECT_FALSE(reader.Failed());
+        EXPECT_TRUE(reader.MarkerSearchDone());
         EXPECT_EQ(reader.MarkerLines(),
                   (std::vector<LineInfo>{{10019, LineEnd::Cr}, {bytes.size(), LineEnd::None}}));
-
-        LineReader oneByOne(blockSize);
-        ASSERT_TRUE(oneByOne.Open(path, error));
-        LineInfo line;
-        ASSERT_TRUE(oneByOne.SkipToMarkerLine(line));
-        EXPECT_EQ(oneByOne.Position(), 10020u);
-        ASSERT_TRUE(oneByOne.SkipToMarkerLine(line));
-        EXPECT_EQ(line.end, LineEnd::None);
-        EXPECT_FALSE(oneByOne.SkipToMarkerLine(line));
-        EXPECT_TRUE(oneByOne.AtEnd());
     }
 }
 
@@ -292,12 +304,11 @@ TEST_F(LineReaderTest, ReadFailureStopsTheSearchAndIsReported) {
         LineReader reader(64);
         fileio::SysError error;
         ASSERT_TRUE(reader.Open(path, error));
-        LineInfo line;
-        EXPECT_FALSE(reader.SkipToMarkerLine(line));
+        EXPECT_FALSE(reader.NextBlock());
         EXPECT_TRUE(reader.Failed());
         EXPECT_EQ(reader.Error().text, test::kInjectedText);
         EXPECT_FALSE(reader.NextBlock());
-        EXPECT_FALSE(reader.AtEnd());
+        EXPECT_TRUE(reader.MarkerLines().empty());
     }
     EXPECT_EQ(faulty.OpenHandles(), 0);
 }

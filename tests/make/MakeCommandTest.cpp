@@ -85,7 +85,8 @@ TEST_F(MakeCommandTest, MissingSourceNamesThePathInM3) {
 
 TEST_F(MakeCommandTest, NewPathNamingTheSourceGetsM4AndTheSourceStaysAsItWas) {
     view.Tick({'C', 'D', 'E'});
-    std::vector<std::string> sameFile = {source, dir.Path() + "/./system.adm"};
+    std::filesystem::create_directory(FsPath(dir.File("sub")));
+    std::vector<std::string> sameFile = {source, dir.File("sub") + "/../system.adm"};
 #ifdef _WIN32
     sameFile.push_back(dir.File("SYSTEM.ADM"));  // Windows names ignore letter case
 #endif
@@ -95,7 +96,6 @@ TEST_F(MakeCommandTest, NewPathNamingTheSourceGetsM4AndTheSourceStaysAsItWas) {
         Click();
         EXPECT_EQ(view.shown, (std::vector<Shown>{{"Please specify a different ADM file.", 0, ""}}))
             << text;
-        EXPECT_EQ(state.strNewADM, text);
     }
     EXPECT_EQ(ReadAll(source), kFourLineTemplate);
 }
@@ -148,35 +148,76 @@ TEST_F(MakeCommandTest, PromptThatCannotBeAnsweredReplacesNothing) {
     EXPECT_EQ(ReadAll(target), (std::string("\1\2\3")));
 }
 
-TEST_F(MakeCommandTest, UnopenableSourceShowsErrorOpenningNeverM6) {
-    // A folder passes the existence check but cannot be read; the target existed before.
+// A folder passes the existence check but cannot be read: its reason in "ERROR openning", then
+// the outcome test: nothing at the new path is the unspecified error, a file there before stays
+// and is no success.
+TEST_F(MakeCommandTest,
+       UnopenableSourceShowsErrorOpenningThenTheUnspecifiedErrorUnlessAFileWasThere) {
     view.Tick({'C'});
     const std::string folder = dir.File("folder.adm");
     std::filesystem::create_directory(FsPath(folder));
     view.sourceText = folder;
-    WriteAll(target, std::string("\11\11"));
-    view.answers = {kIdYes};
-    Click();
-    ASSERT_EQ(view.shown.size(), 2u);
-    const Shown& error = Last(view);
-    EXPECT_EQ(error.text.rfind("ERROR openning " + folder + ".\r\n", 0), 0u) << error.text;
-    EXPECT_GT(error.text.size(), ("ERROR openning " + folder + ".\r\n").size());  // the reason
-    EXPECT_EQ(error.style, 16);
-    EXPECT_EQ(error.title, "");
+    const Shown prompt{msg::OverwritePrompt(target), kMbYesNo, msg::kAppTitle};
+    const Shown unspecified{msg::kUnspecifiedError, kMbOk, ""};
+    for (const bool existed : {false, true}) {
+        view.shown.clear();
+        if (existed) WriteAll(target, std::string("\11\11"));
+        view.answers = {kIdYes};
+        Click();
+        ASSERT_EQ(view.shown.size(), 2u);
+        const Shown& error = view.shown[existed ? 1 : 0];
+        EXPECT_EQ(error.text.rfind("ERROR openning " + folder + ".\r\n", 0), 0u) << error.text;
+        EXPECT_GT(error.text.size(), ("ERROR openning " + folder + ".\r\n").size());  // reason
+        EXPECT_EQ(error.style, 16);
+        EXPECT_EQ(error.title, "");
+        EXPECT_EQ(view.shown[existed ? 0 : 1], existed ? prompt : unspecified);
+    }
     EXPECT_EQ(ReadAll(target), (std::string("\11\11")));
 }
 
-// A new path that cannot be written (a folder, a missing folder: the bad-input suite) never gets
-// M6; nor does an empty one.
-TEST_F(MakeCommandTest, EmptyNewPathIsReportedAsAFailureWithoutBeep) {
-    view.Tick({'C'});
-    view.newText = "";
-    Click();
-    ASSERT_EQ(view.shown.size(), 1u);
-    const Shown& report = Last(view);
-    EXPECT_TRUE(report.text == msg::kUnspecifiedError || report.style == kMbCritical)
-        << report.text;
-    EXPECT_EQ(report.text.find("succesfully"), std::string::npos);
+// Path texts as typed or pasted: blanks and one pair of quotes around them go, a relative path is
+// taken against the current folder, and the messages show where the template went. A new path
+// that is empty once cleaned writes nothing and ends the click with the unspecified error.
+TEST_F(MakeCommandTest, PathTextsAreCleanedAndMadeAbsoluteBeforeUse) {
+    view.Tick({'C', 'D', 'E'});
+    const CurrentFolder here(dir.Path());
+    const std::string longName(120, 'n');
+    std::filesystem::create_directories(FsPath(dir.File(longName)));
+    const struct {
+        std::string sourceText;
+        std::string newText;
+        std::string written;  // the absolute new path, or empty: nothing is written
+    } cases[] = {
+        {"\"" + source + "\"", "  \"" + target + "\"\t", target},
+        {" system.adm ", "\" rel.adm \"", dir.File("rel.adm")},
+        {"./system.adm", longName + "/" + longName + ".adm",
+         Utf8(FsPath(dir.File(longName)) / FsPath(longName + ".adm"))},
+        {source, "", ""},
+        {source, " \t ", ""},
+        {source, "\"  \"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sourceText + " | " + c.newText);
+        view.shown.clear();
+        view.sourceText = c.sourceText;
+        view.newText = c.newText;
+        Click();
+        EXPECT_EQ(state.strSourceADM, source);
+        if (c.written.empty()) {
+            EXPECT_EQ(view.shown, (std::vector<Shown>{{msg::kUnspecifiedError, kMbOk, ""}}));
+            continue;
+        }
+        EXPECT_EQ(state.strNewADM, c.written);
+        EXPECT_EQ(view.shown,
+                  (std::vector<Shown>{
+                      kBeep, {msg::CreatedSuccessfully(c.written), kMbOk, msg::kAppTitle}}));
+        EXPECT_EQ(ReadAll(c.written), FourLineTemplateForCDE());
+        std::filesystem::remove(FsPath(c.written));
+    }
+    // The source and the two folders: the empty paths left nothing behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(FsPath(dir.Path())),
+                            std::filesystem::directory_iterator()),
+              2);
 }
 
 TEST_F(MakeCommandTest, FailingBoxReadsAddNothingToTheCount) {

@@ -43,19 +43,35 @@ struct Line {
     ModelLineEnd kind = ModelLineEnd::None;
 };
 
-// Whether the byte at `i` ends a line. In UTF-16LE text only the code unit U+000D does: a 0D at an
-// even offset whose next byte is 00, or that is the last byte of the file. In 8-bit text any CR
-// or LF does.
-bool EndsLine(std::string_view s, std::size_t i, bool wide) {
-    if (!wide) return s[i] == '\r' || s[i] == '\n';
-    return s[i] == '\r' && i % 2 == 0 && (i + 1 == s.size() || s[i + 1] == '\0');
+// How many code units of the first 64 KiB are `low` with a zero high byte (little-endian).
+std::size_t WideUnitsOf(std::string_view s, char low) {
+    const std::string_view head = s.substr(0, kDetectionWindow);
+    std::size_t count = 0;
+    for (std::size_t i = 0; i + 1 < head.size(); i += 2) {
+        if (head[i] == low && head[i + 1] == '\0') ++count;
+    }
+    return count;
+}
+
+// The byte that ends a UTF-16LE line: CR, unless the first 64 KiB hold LF units and no CR unit.
+char WideLineEndByte(std::string_view s) {
+    return WideUnitsOf(s, '\r') == 0 && WideUnitsOf(s, '\n') > 0 ? '\n' : '\r';
+}
+
+// Whether the byte at `i` ends a line. In UTF-16LE text only the line-end unit does: its byte at
+// an even offset whose next byte is 00, or that is the last byte of the file. In 8-bit text any
+// CR or LF does.
+bool EndsLine(std::string_view s, std::size_t i, char wideEnd) {
+    if (wideEnd == '\0') return s[i] == '\r' || s[i] == '\n';
+    return s[i] == wideEnd && i % 2 == 0 && (i + 1 == s.size() || s[i + 1] == '\0');
 }
 
 // A line ends after its CR, and after the LF right behind it if any (in UTF-16LE text the byte
-// behind the CR is its zero high byte, never an LF), or after a lone LF.
-Line NextLine(std::string_view s, std::size_t start, bool wide) {
+// behind the CR is its zero high byte, never an LF), or after a lone LF. `wideEnd` is the
+// UTF-16LE line-end byte, or 0 for 8-bit text.
+Line NextLine(std::string_view s, std::size_t start, char wideEnd) {
     for (std::size_t i = start; i < s.size(); ++i) {
-        if (!EndsLine(s, i, wide)) continue;
+        if (!EndsLine(s, i, wideEnd)) continue;
         if (s[i] == '\n') return {start, i, i + 1, ModelLineEnd::Lf};
         const bool lf = i + 1 < s.size() && s[i + 1] == '\n';
         return {start, i, lf ? i + 2 : i + 1, lf ? ModelLineEnd::CrLf : ModelLineEnd::Cr};
@@ -63,11 +79,32 @@ Line NextLine(std::string_view s, std::size_t start, bool wide) {
     return {start, s.size(), s.size(), ModelLineEnd::None};
 }
 
-bool ZerosFrom(std::string_view head, std::size_t first) {
-    for (std::size_t i = first; i < head.size(); i += 2) {
-        if (head[i] != '\0') return false;
+// Zeros at the high byte of each whole code unit: the second byte (little-endian) or the first.
+std::size_t HighZeros(std::string_view head, bool bigEndian) {
+    std::size_t zeros = 0;
+    for (std::size_t i = 0; i + 1 < head.size(); i += 2) {
+        if (head[i + (bigEndian ? 0 : 1)] == '\0') ++zeros;
     }
-    return true;
+    return zeros;
+}
+
+// A CR or LF unit, or the marker in units (any case), in the given byte order.
+bool HasWideLineEndOrMarker(std::string_view head, bool bigEndian) {
+    std::string letters;  // the low bytes of units with a zero high byte; others as '\1'
+    for (std::size_t i = 0; i + 1 < head.size(); i += 2) {
+        const char high = head[i + (bigEndian ? 0 : 1)];
+        const char low = head[i + (bigEndian ? 1 : 0)];
+        if (high == '\0' && (low == '\r' || low == '\n')) return true;
+        letters += high == '\0' ? low : '\1';
+    }
+    for (char& c : letters)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return letters.find(kMarker) != std::string::npos;
+}
+
+bool LooksWide(std::string_view head, bool bigEndian) {
+    const std::size_t units = head.size() / 2;
+    return 2 * HighZeros(head, bigEndian) > units || HasWideLineEndOrMarker(head, bigEndian);
 }
 
 char LowerAscii(char c) {
@@ -132,25 +169,28 @@ std::string ModelDefinitionLine(const ModelSelection& selection) {
            " only\"\r\n";
 }
 
-// A byte-order mark decides; without one, zeros at every odd offset of the first 64 KiB mean
-// UTF-16LE and zeros at every even offset UTF-16BE.
+// A byte-order mark decides. Without one, in the first 64 KiB: the byte order with more zero high
+// bytes is UTF-16 when it also has a CR or LF unit, the marker in units, or zero high bytes in
+// most units; anything else (any text without a zero byte) is 8-bit.
 ModelEncoding ModelDetectEncoding(std::string_view s) {
     const std::string_view head = s.substr(0, kDetectionWindow);
     if (head.starts_with("\xFF\xFE")) return ModelEncoding::Utf16LE;
     if (head.starts_with("\xFE\xFF")) return ModelEncoding::Utf16BE;
     if (head.starts_with("\xEF\xBB\xBF")) return ModelEncoding::EightBit;
-    if (head.size() < 2) return ModelEncoding::EightBit;
-    if (ZerosFrom(head, 1)) return ModelEncoding::Utf16LE;
-    if (ZerosFrom(head, 0)) return ModelEncoding::Utf16BE;
+    const std::size_t little = HighZeros(head, false);
+    const std::size_t big = HighZeros(head, true);
+    if (little > big && LooksWide(head, false)) return ModelEncoding::Utf16LE;
+    if (big > little && LooksWide(head, true)) return ModelEncoding::Utf16BE;
     return ModelEncoding::EightBit;
 }
 
 std::vector<ModelLine> ModelMarkerLines(std::string_view s, ModelEncoding encoding,
                                         std::size_t wanted) {
     const bool wide = encoding == ModelEncoding::Utf16LE;
+    const char wideEnd = wide ? WideLineEndByte(s) : '\0';
     std::vector<ModelLine> markers;
     for (std::size_t at = 0; at < s.size() && markers.size() < wanted;) {
-        const Line line = NextLine(s, at, wide);
+        const Line line = NextLine(s, at, wideEnd);
         if (wide ? WideLineHoldsMarker(s, line) : NarrowLineHoldsMarker(s, line)) {
             markers.push_back({line.end, line.kind});
         }

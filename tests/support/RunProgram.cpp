@@ -44,20 +44,21 @@ std::wstring QuoteArgument(const std::wstring& arg) {
     return quoted + L"\"";
 }
 
-HANDLE InheritableFile(const fs::path& path) {
+HANDLE InheritableFile(const fs::path& path, bool readOnly = false) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE h = CreateFileW(path.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        CreateFileW(path.wstring().c_str(), readOnly ? GENERIC_READ : GENERIC_WRITE,
+                    FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create a capture file");
     return h;
 }
 
 int Spawn(const std::string& program, const std::vector<std::string>& args, const fs::path& out,
-          const fs::path& err) {
+          const fs::path& err, bool unwritableOut) {
     std::wstring commandLine = QuoteArgument(Widen(program));
     for (const auto& arg : args)
         commandLine += L" " + QuoteArgument(Widen(arg));
-    HANDLE outFile = InheritableFile(out);
+    HANDLE outFile = InheritableFile(out, unwritableOut);
     HANDLE errFile = InheritableFile(err);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -82,7 +83,7 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
 #else
 
 int Spawn(const std::string& program, const std::vector<std::string>& args, const fs::path& out,
-          const fs::path& err) {
+          const fs::path& err, bool unwritableOut) {
     std::vector<std::string> argvText{program};
     argvText.insert(argvText.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -92,7 +93,8 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(
+        &actions, 1, out.c_str(), (unwritableOut ? O_RDONLY : O_WRONLY) | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
     const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
@@ -108,11 +110,11 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
 }  // namespace
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
-                      const std::string& scratchDir) {
+                      const std::string& scratchDir, bool unwritableOut) {
     const fs::path out = FsPath(scratchDir) / "run.out";
     const fs::path err = FsPath(scratchDir) / "run.err";
     ProgramRun run;
-    run.exitCode = Spawn(program, args, out, err);
+    run.exitCode = Spawn(program, args, out, err, unwritableOut);
     run.out = ReadAll(Utf8(out));
     run.err = ReadAll(Utf8(err));
     fs::remove(out);

@@ -14,7 +14,9 @@ struct ProgramRun {
 };
 
 // `args` exclude the program; all texts are UTF-8. `scratchDir` receives the two capture files.
+// With `unwritableOut` the program's stdout is a file open for reading only, so every write to it
+// fails.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
-                      const std::string& scratchDir);
+                      const std::string& scratchDir, bool unwritableOut = false);
 
 }  // namespace tarnwick::test

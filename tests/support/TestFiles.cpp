@@ -32,6 +32,15 @@ TempDir::~TempDir() {
     fs::remove_all(FsPath(path_), ignored);
 }
 
+CurrentFolder::CurrentFolder(const std::string& folder)
+    : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(FsPath(folder));
+}
+
+CurrentFolder::~CurrentFolder() {
+    std::filesystem::current_path(previous_);
+}
+
 std::string TempDir::File(const std::string& name) const {
     return Utf8(FsPath(path_) / FsPath(name));
 }
@@ -69,6 +78,16 @@ std::string Utf16(std::string_view ascii) {
     for (const char c : ascii) {
         bytes.push_back(c);
         bytes.push_back('\0');
+    }
+    return bytes;
+}
+
+std::string Utf16(std::u16string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size() * 2);
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
     }
     return bytes;
 }

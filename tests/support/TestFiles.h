@@ -25,6 +25,18 @@ class TempDir {
     std::string path_;
 };
 
+// Makes `folder` the process's current folder until the object goes.
+class CurrentFolder {
+  public:
+    explicit CurrentFolder(const std::string& folder);
+    ~CurrentFolder();
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+  private:
+    std::filesystem::path previous_;
+};
+
 // UTF-8 text <-> std::filesystem::path, which on Windows would otherwise use the ANSI code page.
 std::filesystem::path FsPath(const std::string& utf8);
 std::string Utf8(const std::filesystem::path& path);
@@ -36,5 +48,7 @@ void WriteAll(const std::string& path, std::string_view bytes);
 
 // ASCII text as UTF-16LE bytes, without a byte-order mark.
 std::string Utf16(std::string_view ascii);
+// Any text as UTF-16LE bytes, without a byte-order mark.
+std::string Utf16(std::u16string_view text);
 
 }  // namespace tarnwick::test
