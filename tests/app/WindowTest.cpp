@@ -427,17 +427,20 @@ TEST_F(MakeAdmInWindowTest, MessagesOfTheChecksInTheirOrder) {
     EXPECT_FALSE(std::filesystem::exists(FsPath(target)));
 }
 
+// With nothing at the new path, the unspecified error ends the click after the reason.
 TEST_F(MakeAdmInWindowTest, UnreadableSourceShowsErrorOpenningAndWritesNothing) {
     const std::string folder = dir.File("folder.adm");
     std::filesystem::create_directory(FsPath(folder));
     app->SetText(IDC_TXTSOURCEADM, Utf16Of(folder));
     app->Click(Drive('C'));
     const std::vector<SeenBox> boxes = app->Click(IDC_COMMAND1);
-    ASSERT_EQ(boxes.size(), 1u);
+    ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].title, L"Tarnwick");
     EXPECT_TRUE(boxes[0].hasIcon);
     EXPECT_EQ(boxes[0].text.rfind(L"ERROR openning " + Utf16Of(folder) + L".\r\n", 0), 0u)
         << boxes[0].text;
+    EXPECT_EQ(boxes[1].text, L"Unspecified error!.");
+    EXPECT_FALSE(boxes[1].hasIcon);
     EXPECT_FALSE(std::filesystem::exists(FsPath(target)));
 }
 
