@@ -346,7 +346,8 @@ std::optional<GenerateResult> RefuseNewPath(const std::string& target, const fil
         case fileio::EntryKind::Regular:
             break;
     }
-    if (!consent.file) return refuse(": a file is there, and it was not to be replaced.", true);
+    if (!consent.file)
+        return refuse(": a file is already there, and replacing it was not agreed.", true);
     if (*consent.file != entry.id) {
         return refuse(": the file there is no longer the one agreed to be replaced.", true);
     }

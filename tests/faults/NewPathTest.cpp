@@ -103,7 +103,7 @@ TEST_F(NewPathTest, OnlyAFreePathOrTheAgreedFileTakesTheTemplate) {
     const Case cases[] = {
         {"free path", false, false, nullptr, nullptr},
         {"agreed file", true, true, nullptr, nullptr},
-        {"file there without consent", true, false, nullptr, "not to be replaced"},
+        {"file there without consent", true, false, nullptr, "not agreed"},
         {"a file appears meanwhile", false, false,
          [](NewPathTest& t) { WriteAll(t.target, kTheirs); }, "appeared"},
         {"a second run writes the path meanwhile", false, false,
