@@ -450,6 +450,11 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
             return Failure(GenerateStatus::InvalidInput,
                            "No drive is ticked, so there is no definition line to write.");
         }
+        // An empty path would put the temporary file in whatever folder is current.
+        if (target.empty()) {
+            return Failure(GenerateStatus::InvalidInput,
+                           "No path was given for the new template. Nothing was written.");
+        }
         fileio::SysError why;
         if (!LookUp(target, before, why)) return WriteFailure(target, false, Because(why), why);
         if (auto refused = RefuseNewPath(target, before, consent)) return refused;
