@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 
+#include "fileio/mdlAPIFiles.h"
 #include "generate/FormState.h"
 #include "generate/GenerateADM.h"
 #include "generate/LineReader.h"
@@ -221,7 +222,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     state.strNewADM = ws.Output().string();
     // The command sets the mask before it calls the generator, which only reads it.
     state.dblDriveMask = static_cast<double>(tarnwick::model::ModelMask(selection));
-    const tarnwick::GenerateResult result = tarnwick::GenerateADM(fuzzSelection, state);
+    // The administrator agreed to replace the old output, as the window's Yes does.
+    const tarnwick::ReplaceConsent consent{tarnwick::fileio::FileIdentity(state.strNewADM)};
+    const tarnwick::GenerateResult result = tarnwick::GenerateADM(fuzzSelection, state, consent);
     const ModelOutcome expected = tarnwick::model::ModelGenerate(source, selection);
 
     ExpectSameBytes(ReadWhole(ws.Source()), source, "source changed");

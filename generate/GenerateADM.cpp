@@ -203,10 +203,10 @@ class Splice {
           definitionLine_(definitionLine),
           out_(handle) {}
 
-    // Whether the temporary file was created; when not, `why` says why, and nothing is written.
-    bool Start(bool created, const fileio::SysError& why) {
-        if (created) return true;
-        result_ = WriteFailure(target_, hadFile_, CauseText(why, true), why);
+    // Whether writing may start; when not, `refusal` says why, and nothing is written.
+    bool Start(std::optional<GenerateResult> refusal) {
+        if (!refusal) return true;
+        result_ = std::move(*refusal);
         return false;
     }
 
@@ -349,7 +349,8 @@ std::optional<GenerateResult> RefuseNewPath(const std::string& target, const fil
         case fileio::EntryKind::Regular:
             break;
     }
-    if (!consent.file) return refuse(": a file is there, and it was not to be replaced.", true);
+    if (!consent.file)
+        return refuse(": a file is already there, and replacing it was not agreed.", true);
     if (*consent.file != entry.id) {
         return refuse(": the file there is no longer the one agreed to be replaced.", true);
     }
@@ -431,36 +432,49 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
                        "The new template " + Quoted(target) +
                            " is the source template itself, which is never changed.");
     }
-    if (!AnyDriveTicked(selection)) {
-        return Failure(GenerateStatus::InvalidInput,
-                       "No drive is ticked, so there is no definition line to write.");
-    }
-
-    // Both lines up front: the item line sets the entry name that the definition line carries.
+    // Both lines up front: the item line sets the entry name that the definition line carries,
+    // which needs at least one ticked drive.
+    const bool ticked = AnyDriveTicked(selection);
     const std::string itemLine = BuildItemLine(selection, state, state.dblDriveMask);
-    const std::string definitionLine = BuildStringsLine(selection, state);
+    const std::string definitionLine = ticked ? BuildStringsLine(selection, state) : "";
     if (LongestResult(reader.Size(), itemLine, reader.Encoding()) > kLargestFile) {
         return Failure(GenerateStatus::InvalidInput,
                        "The source template " + Quoted(source) +
                            " is too large: the new template must stay under 2 GiB.");
     }
 
+    // What keeps the template from being written is reported only once the source has proved
+    // to be a template: a source that is none says so first.
     fileio::Entry before;
-    fileio::SysError why;
-    if (!LookUp(target, before, why)) return WriteFailure(target, false, Because(why), why);
-    if (auto refusal = RefuseNewPath(target, before, consent)) return *refusal;
-    const bool hadFile = before.kind == fileio::EntryKind::Regular;
-
-    // Beside the file that receives the template (a link's target), so that the move stays on
-    // one volume and the link stays a link.
     TempFile temp;
     fileio::Handle handle = fileio::kNoHandle;
-    const bool created = temp.Create(hadFile ? before.target : target, handle, why);
+    const std::optional<GenerateResult> refusal = [&]() -> std::optional<GenerateResult> {
+        if (!ticked) {
+            return Failure(GenerateStatus::InvalidInput,
+                           "No drive is ticked, so there is no definition line to write.");
+        }
+        // An empty path would put the temporary file in whatever folder is current.
+        if (target.empty()) {
+            return Failure(GenerateStatus::InvalidInput,
+                           "No path was given for the new template. Nothing was written.");
+        }
+        fileio::SysError why;
+        if (!LookUp(target, before, why)) return WriteFailure(target, false, Because(why), why);
+        if (auto refused = RefuseNewPath(target, before, consent)) return refused;
+        // Beside the file that receives the template (a link's target), so that the move stays
+        // on one volume and the link stays a link.
+        const bool hadFile = before.kind == fileio::EntryKind::Regular;
+        if (!temp.Create(hadFile ? before.target : target, handle, why)) {
+            return WriteFailure(target, hadFile, CauseText(why, true), why);
+        }
+        return std::nullopt;
+    }();
+
     GenerateResult result;
     {
-        Splice splice(handle, target, hadFile, reader.Encoding(), reader.Size(), itemLine,
-                      definitionLine);
-        result = SpliceSource(reader, splice, source, splice.Start(created, why));
+        Splice splice(handle, target, before.kind == fileio::EntryKind::Regular, reader.Encoding(),
+                      reader.Size(), itemLine, definitionLine);
+        result = SpliceSource(reader, splice, source, splice.Start(refusal));
     }
     reader.Close();
     if (!result.ok()) return result;

@@ -276,9 +276,19 @@ TEST_F(GenerateADMTest, TheSourceItselfIsNeverTheNewTemplate) {
     }
 }
 
-TEST_F(GenerateADMTest, NothingTickedWritesNothing) {
+// Nothing ticked, or no new path (which would otherwise put the temporary file in the current
+// folder): nothing is written anywhere.
+TEST_F(GenerateADMTest, NothingTickedOrNoNewPathWritesNothing) {
     WriteAll(source, kWorkedSource);
     EXPECT_EQ(Generate(TestSelection::Of("")).status, GenerateStatus::InvalidInput);
+    ExpectNothingWritten(false);
+
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(test::FsPath(dir.Path()));
+    target = "";
+    const GenerateResult result = Generate();
+    std::filesystem::current_path(before);
+    EXPECT_EQ(result.status, GenerateStatus::InvalidInput) << result.message;
     ExpectNothingWritten(false);
 }
 
