@@ -9,4 +9,6 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Packages too: the host's x86_64 GoogleTest must not be taken for a Windows one.
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The emulator (Wine, with a prefix in the build folder) is set in the top-level CMakeLists.txt.
