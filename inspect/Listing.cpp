@@ -38,8 +38,13 @@ std::string Lowered(std::string s) {
 // Tarnwick's own all-but items ("ALLBUTC", "Restrict all drives but C only") name the drives
 // left free, not the restricted ones.
 bool NamesFreeDrives(const DriveItem& item) {
-    const std::string text = " " + Lowered(item.text) + " ";
-    return Lowered(item.name).starts_with("allbut") || text.find(" but ") != std::string::npos;
+    const std::string text = Lowered(item.text);
+    for (auto at = text.find("but"); at != std::string::npos; at = text.find("but", at + 1)) {
+        const bool alone = (at == 0 || !IsWordByte(text[at - 1])) &&
+                           (at + 3 == text.size() || !IsWordByte(text[at + 3]));
+        if (alone) return true;
+    }
+    return Lowered(item.name).starts_with("allbut");
 }
 
 std::string Where(const DriveItem& item) {
