@@ -1,5 +1,6 @@
 #include "inspect/AdmReader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -103,7 +104,10 @@ class Scanner {
 
     void Line(std::string_view content, int line) {
         const std::string_view trimmed = Trim(content);
-        if (trimmed.starts_with('#')) return Directive(trimmed, line);
+        if (trimmed.starts_with('#')) {
+            const std::size_t comment = std::min(trimmed.find(';'), trimmed.find("//"));
+            return Directive(Trim(trimmed.substr(0, comment)), line);
+        }
         if (!Active() || trimmed.empty() || IsComment(trimmed)) return;
         if (trimmed.starts_with('[')) {
             const std::size_t close = trimmed.find(']');
