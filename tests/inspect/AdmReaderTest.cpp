@@ -136,9 +136,10 @@ TEST(TemplateText, EveryEncodingOfATemplateReadsAlike) {
     std::string crLf;
     for (char c : adm)
         crLf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    std::string cp1252 = adm;
-    cp1252.replace(cp1252.find("\xC3\xA9"), 2, "\xE9");
-    cp1252.replace(cp1252.find("\xC3\xA0"), 2, "\xE0");
+    std::string cp1252;  // C3 xx in UTF-8 is xx + 40 in Windows-1252
+    for (std::size_t i = 0; i < adm.size(); ++i) {
+        cp1252 += adm[i] == '\xC3' ? static_cast<char>(adm[++i] + 0x40) : adm[i];
+    }
     std::string utf16;  // the text is ASCII but for two characters below U+0100
     for (char c : cp1252)
         utf16 += std::string{c, '\0'};
