@@ -283,8 +283,10 @@ class Parser {
         return Next();
     }
 
+    // Passes over the rest of a statement's line, but not an END there: templates close short
+    // blocks on their opening line ("PART !!Tip TEXT END PART").
     void SkipLine(int line) {
-        while (!AtEnd() && Peek().line == line)
+        while (!AtEnd() && Peek().line == line && !Is("END"))
             ++pos_;
     }
 
@@ -407,7 +409,7 @@ class Parser {
                 Unexpected(number, "a number from 0 to 4294967295 after VALUE NUMERIC");
         }
         if (!AtEnd() && Peek().line == key.line && Is("DEFAULT")) Next();
-        if (!AtEnd() && Peek().line == key.line) {
+        if (!AtEnd() && Peek().line == key.line && !Is("END")) {
             Unexpected(Peek(), "the end of the item's line");
         }
         if (Is("ACTIONLIST")) SkipBlock();

@@ -50,8 +50,9 @@ TEST(AdmReader, ListsTheDriveListsItems) {
                       "#if version<3\nNAME !!Older VALUE NUMERIC 2\n#endif\n"),
              "; the texts\nconly = \"C; only\" ; comment\n"),
          "NoDrives\tCOnly\t4\tC\tC; only\n"},
-        {"keywords and string names in any case, literal names, hex, action lists",
-         Adm("    part !!Pick dropdownlist\n      valuename \"nodrives\"\n      itemlist\n"
+        {"keywords and string names in any case, literal names, hex, action lists, one-line parts",
+         Adm("    PART !!Tip TEXT END PART\n    part !!Pick dropdownlist\n      valuename "
+             "\"nodrives\"\n      itemlist\n"
              "        name \"Literal A\" value numeric 0x1\n"
              "          ACTIONLIST\n            VALUENAME x VALUE NUMERIC 1\n"
              "          END ACTIONLIST\n"
