@@ -5,6 +5,7 @@
 
 #include "fileio/mdlAPIFiles.h"
 #include "inspect/AdmReader.h"
+#include "inspect/AdmxReader.h"
 #include "inspect/Listing.h"
 #include "inspect/TemplateText.h"
 
@@ -58,6 +59,44 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
     return true;
 }
 
+// A ReadError, with the file it is about (an ADMX and its ADML are two files).
+struct FileError {
+    std::string file;
+    int line;
+    std::string what;
+};
+
+template <typename Read>
+auto Reading(const std::string& file, Read read) {
+    try {
+        return read();
+    } catch (const inspect::ReadError& e) {
+        throw FileError{file, e.Line(), e.what()};
+    }
+}
+
+inspect::DriveLists ReadLists(const Options& options, std::string& err) {
+    const std::string& path = options.file;
+    if (EndsWithNoCase(path, ".admx")) {
+        const std::string culture = options.language.value_or("en-US");
+        const std::string adml = inspect::AdmlPathFor(path, culture);
+        auto lists = Reading(path, [&] { return inspect::ReadAdmxDriveLists(ReadWhole(path)); });
+        if (!fileio::FileExists(adml)) {
+            throw Unreadable{"The texts of " + Quoted(path) + " for " + culture + " would be in " +
+                             Quoted(adml) + ", which does not exist (--language names the " +
+                             "culture)."};
+        }
+        const auto strings =
+            Reading(adml, [&] { return inspect::ReadAdmlStrings(ReadWhole(adml)); });
+        inspect::ResolveTexts(lists, strings);
+        return lists;
+    }
+    if (options.language) err += "tarnwick-cli: --language is for ADMX files; ignored.\n";
+    return Reading(path, [&] {
+        return inspect::ReadAdmDriveLists(inspect::DecodeTemplateText(ReadWhole(path)));
+    });
+}
+
 }  // namespace
 
 CliResult ShowCommand(const Options& options) {
@@ -65,17 +104,12 @@ CliResult ShowCommand(const Options& options) {
     inspect::DriveLists lists;
     std::string err;
     try {
-        if (EndsWithNoCase(path, ".admx")) {
-            throw Unreadable{"ADMX files are not read yet."};
-        }
-        if (options.language) err += "tarnwick-cli: --language is for ADMX files; ignored.\n";
-        lists = inspect::ReadAdmDriveLists(inspect::DecodeTemplateText(ReadWhole(path)));
+        lists = ReadLists(options, err);
     } catch (const Unreadable& e) {
         return {kExitFailed, "", "tarnwick-cli: " + e.why + "\n"};
-    } catch (const inspect::ReadError& e) {
-        return {kExitFailed, "",
-                "tarnwick-cli: " + path + ", line " + std::to_string(e.Line()) + ": " + e.what() +
-                    "\n"};
+    } catch (const FileError& e) {
+        const std::string where = e.line > 0 ? ", line " + std::to_string(e.line) : "";
+        return {kExitFailed, "", "tarnwick-cli: " + e.file + where + ": " + e.what + "\n"};
     }
     for (const auto& note : lists.notes)
         err += "tarnwick-cli: " + path + ", " + note + "\n";

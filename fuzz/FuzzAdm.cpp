@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "inspect/AdmReader.h"
+#include "inspect/AdmxReader.h"
 #include "inspect/Listing.h"
 #include "inspect/TemplateText.h"
 
@@ -36,9 +37,13 @@ std::size_t Lines(std::string_view bytes) {
     return lines;
 }
 
-DriveLists Read(std::string_view input) {
-    const std::string text = DecodeTemplateText(input);
-    return ReadAdmDriveLists(text);
+DriveLists Read(bool admx, std::string_view input) {
+    if (!admx) return ReadAdmDriveLists(DecodeTemplateText(input));
+    const std::size_t split = input.find('\f');
+    DriveLists lists = ReadAdmxDriveLists(input.substr(0, split));
+    ResolveTexts(lists, ReadAdmlStrings(split == std::string_view::npos ? std::string_view()
+                                                                        : input.substr(split + 1)));
+    return lists;
 }
 
 void Check(const DriveLists& lists) {
@@ -67,11 +72,12 @@ void Check(const DriveLists& lists) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const bool admx = (data[0] & 1) != 0;
     try {
-        Check(Read(input));
+        Check(Read(admx, input));
     } catch (const ReadError& e) {
-        // UTF-16 text has at most one line per two bytes; 8-bit text one per byte.
-        if (e.Line() < 1 || static_cast<std::size_t>(e.Line()) > Lines(input)) {
+        // No more lines than line-end bytes; an XML parser may not know the line (0).
+        if (e.Line() < (admx ? 0 : 1) || static_cast<std::size_t>(e.Line()) > Lines(input)) {
             Finding("a ReadError on line " + std::to_string(e.Line()) + " of a file of " +
                     std::to_string(Lines(input)) + " lines");
         }
