@@ -222,8 +222,8 @@ show lists every item of the NoDrives and NoViewOnDrive drop-down lists of a tem
 ADMX with its ADML): value name, item name, value, the drives the value covers, display text.
 Warnings (a text naming other drives than its value covers, a value above Z, a name twice in one
 list) go to standard error.
-reg writes the registry form for the current user: a .reg file (UTF-16LE, as regedit writes
-them) with --output, else the same text on standard output as UTF-8.
+reg writes the registry form for the current user: with --output a .reg file (UTF-16LE, as
+regedit writes its own), else the same text on standard output as UTF-8.
 
   --drives LETTERS  drive letters A to Z in any case, alone or separated by commas or colons:
                     CDE, c,d,e, C:,D:
