@@ -13,6 +13,7 @@ namespace {
 
 // "#if version" sections are read as the current Group Policy editor reads them.
 constexpr long kEditorVersion = 5;
+constexpr int kMaxCategoryDepth = 256;
 
 char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -324,12 +325,17 @@ class Parser {
         }
     }
 
-    void Category() {
+    void Category(int depth = 1) {
         const Token& open = Next();
+        // Categories nest by recursion; a crafted file must not exhaust the stack.
+        if (depth > kMaxCategoryDepth) {
+            throw ReadError(open.line, "expected categories nested at most " +
+                                           std::to_string(kMaxCategoryDepth) + " deep");
+        }
         TakeOnLine(open.line, "a name after CATEGORY");
         SkipLine(open.line);
         Body(open, [&] {
-            if (Is("CATEGORY")) return Category(), true;
+            if (Is("CATEGORY")) return Category(depth + 1), true;
             if (Is("POLICY")) return Policy(), true;
             NotInside(open, {"CLASS", "PART", "ITEMLIST"});
             return false;

@@ -118,6 +118,14 @@ TEST(AdmReader, BrokenTemplatesGiveTheLineAndWhatWasExpected) {
         {"#if windows\n#endif\n", 1, "expected \"#if version\""},
         {"#include x\n", 1, "expected #if, #else or #endif"},
         {"[strings\n", 1, "expected ] to close the section name"},
+        {"CLASS USER\n" +
+             [] {
+                 std::string nested;
+                 for (int i = 0; i < 257; ++i)
+                     nested += "CATEGORY !!c\n";
+                 return nested;
+             }(),
+         258, "expected categories nested at most 256 deep"},
     };
     for (const auto& c : cases) {
         try {
