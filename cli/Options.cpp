@@ -13,7 +13,8 @@ bool IsHelpFlag(const std::string& arg) {
 }
 
 bool TakesValue(const std::string& name) {
-    return name == "--drives" || name == "--source" || name == "--output";
+    return name == "--drives" || name == "--source" || name == "--output" || name == "--language" ||
+           name == "--policy";
 }
 
 // One comma-separated item: letters, each optionally followed by a colon ("CD", "C:D:", "C:").
@@ -59,6 +60,8 @@ class Parser {
         }
         if (args_[0] == "make") return ParseRest(Command::Make);
         if (args_[0] == "mask") return ParseRest(Command::Mask);
+        if (args_[0] == "reg") return ParseRest(Command::Reg);
+        if (args_[0] == "show") return ParseShow();
         return Fail("unknown command '" + args_[0] + "'");
     }
 
@@ -76,7 +79,9 @@ class Parser {
 
     ParseOutcome ParseRest(Command command) {
         outcome_.options.command = command;
+        const bool writes = command == Command::Make || command == Command::Reg;
         bool haveDrives = false;
+        bool havePolicy = false;
         for (index_ = 1; index_ < args_.size(); ++index_) {
             const Flag flag = SplitFlag(args_[index_]);
             if (flag.name == "--drives") {
@@ -91,12 +96,14 @@ class Parser {
                 haveDrives = true;
             } else if (flag.name == "--all-but") {
                 if (!TakeSwitch(flag, outcome_.options.allBut)) return outcome_;
-            } else if (command == Command::Make && flag.name == "--force") {
+            } else if (writes && flag.name == "--force") {
                 if (!TakeSwitch(flag, outcome_.options.force)) return outcome_;
             } else if (command == Command::Make && flag.name == "--source") {
                 if (!TakePath(flag, outcome_.options.source)) return outcome_;
-            } else if (command == Command::Make && flag.name == "--output") {
+            } else if (writes && flag.name == "--output") {
                 if (!TakePath(flag, outcome_.options.output)) return outcome_;
+            } else if (command == Command::Reg && flag.name == "--policy") {
+                if (!TakePolicy(flag, havePolicy)) return outcome_;
             } else {
                 return Fail("'" + args_[index_] + "' is not an option of " + args_[0]);
             }
@@ -104,6 +111,46 @@ class Parser {
         if (!haveDrives) return Fail(args_[0] + " needs --drives");
         outcome_.ok = true;
         return outcome_;
+    }
+
+    // show FILE [--tsv] [--language CULTURE]: the file is the one argument that is no option.
+    ParseOutcome ParseShow() {
+        outcome_.options.command = Command::Show;
+        bool haveFile = false;
+        for (index_ = 1; index_ < args_.size(); ++index_) {
+            const Flag flag = SplitFlag(args_[index_]);
+            if (flag.name == "--tsv") {
+                if (!TakeSwitch(flag, outcome_.options.tsv)) return outcome_;
+            } else if (flag.name == "--language") {
+                if (!TakePath(flag, outcome_.options.language)) return outcome_;
+            } else if (args_[index_].rfind("--", 0) == 0) {
+                return Fail("'" + args_[index_] + "' is not an option of show");
+            } else if (haveFile) {
+                return Fail("show takes one file, not also '" + args_[index_] + "'");
+            } else {
+                outcome_.options.file = args_[index_];
+                haveFile = true;
+            }
+        }
+        if (!haveFile) return Fail("show needs the template file to read");
+        outcome_.ok = true;
+        return outcome_;
+    }
+
+    bool TakePolicy(const Flag& flag, bool& given) {
+        std::string value;
+        if (!TakeValue(flag, given, value)) return false;
+        given = true;
+        if (value == "hide") {
+            outcome_.options.policy = RegPolicy::Hide;
+        } else if (value == "prevent") {
+            outcome_.options.policy = RegPolicy::Prevent;
+        } else if (value == "both") {
+            outcome_.options.policy = RegPolicy::Both;
+        } else {
+            return Refuse("--policy takes hide, prevent or both, not '" + value + "'");
+        }
+        return true;
     }
 
     // The value of an option, inline ("--x=v") or as the next argument, whatever that holds:
@@ -180,22 +227,35 @@ std::string UsageText() {
     return R"(Usage:
   tarnwick-cli make --drives LETTERS [--all-but] [--source PATH] [--output PATH] [--force]
   tarnwick-cli mask --drives LETTERS [--all-but]
+  tarnwick-cli show FILE [--tsv] [--language CULTURE]
+  tarnwick-cli reg --drives LETTERS [--all-but] [--policy hide|prevent|both] [--output PATH]
+                   [--force]
   tarnwick-cli --help | --version
 
 make writes a copy of an administrative template (ADM) whose two drive lists, "Hide these
 specified drives in My Computer" and "Prevent access to drives from My Computer", offer one more
 item: the given drives. The source is never changed.
 mask prints the drive mask alone: the number for the NoDrives or NoViewOnDrive registry value.
+show lists every item of the NoDrives and NoViewOnDrive drop-down lists of a template (ADM, or
+ADMX with its ADML): value name, item name, value, the drives the value covers, display text.
+Warnings (a text naming other drives than its value covers, a value above Z, a name twice in one
+list) go to standard error.
+reg writes the registry form for the current user: with --output a .reg file (UTF-16LE, as
+regedit writes its own), else the same text on standard output as UTF-8.
 
   --drives LETTERS  drive letters A to Z in any case, alone or separated by commas or colons:
                     CDE, c,d,e, C:,D:
   --all-but         restrict every drive but the given ones
   --source PATH     the template to copy (default: %windir%\inf\system.adm)
   --output PATH     the new template (default: in the source's folder, the source's file name
-                    with its extension replaced by _TRNW.adm)
+                    with its extension replaced by _TRNW.adm); for reg, the .reg file
   --force           replace an existing output file
+  --tsv             show: one line per item, five tab-separated fields, nothing else
+  --language CULTURE  show: the ADML folder beside an ADMX file (default en-US)
+  --policy WHICH    reg: hide (NoDrives, the default), prevent (NoViewOnDrive) or both
 
-Exit status: 0 done, 1 refused or failed (nothing written), 2 usage error.
+Exit status: 0 done, 1 refused or failed (nothing written; for show, a file it cannot read),
+2 usage error.
 )";
 }
 

@@ -11,7 +11,10 @@
 
 namespace tarnwick::cli {
 
-enum class Command { Make, Mask, Help, Version };
+enum class Command { Make, Mask, Show, Reg, Help, Version };
+
+// Which policy values `reg` writes: NoDrives (hide), NoViewOnDrive (prevent) or both.
+enum class RegPolicy { Hide, Prevent, Both };
 
 using DriveSet = std::array<bool, kDriveCount>;  // index 0 = A ... 25 = Z
 
@@ -22,6 +25,12 @@ struct Options {
     std::optional<std::string> source;
     std::optional<std::string> output;
     bool force = false;
+    // show
+    std::string file;
+    bool tsv = false;
+    std::optional<std::string> language;
+    // reg
+    RegPolicy policy = RegPolicy::Hide;
 };
 
 struct ParseOutcome {

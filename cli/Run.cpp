@@ -5,6 +5,8 @@
 #include "cli/DriveSelection.h"
 #include "cli/MakeTemplate.h"
 #include "cli/Options.h"
+#include "cli/RegCommand.h"
+#include "cli/ShowCommand.h"
 #include "generate/EntryText.h"
 #include "generate/Messages.h"
 
@@ -31,6 +33,10 @@ CliResult Dispatch(const Options& options, const std::string& windir) {
             return PrintMask(options);
         case Command::Make:
             return MakeTemplate(options, windir);
+        case Command::Show:
+            return ShowCommand(options);
+        case Command::Reg:
+            return RegCommand(options);
     }
     return UsageError("unknown command");
 }

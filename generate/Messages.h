@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "Version.h"
+
 namespace tarnwick::msg {
 
 inline constexpr const char* kCrLf = "\r\n";
@@ -11,7 +13,7 @@ inline constexpr const char* kCrLf = "\r\n";
 // The application's title: message boxes without a title of their own bear it.
 inline constexpr const char* kAppTitle = "Tarnwick";
 inline constexpr const char* kWindowCaption = "Tarnwick 1.1";
-inline constexpr const char* kVersion = "1.02";
+inline constexpr const char* kVersion = TARNWICK_VERSION;
 
 // Typed into the new-path box, this word shows the acknowledgement instead of making a template.
 inline constexpr const char* kAcknowledgementTrigger = "brisk";

@@ -1,0 +1,12 @@
+// `tarnwick-cli reg`: the drive mask as a .reg file for the current user, or as text on standard
+// output.
+#pragma once
+
+#include "cli/Options.h"
+#include "cli/Run.h"
+
+namespace tarnwick::cli {
+
+CliResult RegCommand(const Options& options);
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,86 @@
+// libFuzzer target over the template readers of `tarnwick-cli show`. The first byte chooses the
+// reader: even for the ADM reader (the rest is the template's bytes in any encoding), odd for the
+// ADMX reader (the rest is the ADMX, a form feed, then its ADML). Every run checks that
+//   - the reader either lists items or refuses with a ReadError whose line is within the file,
+//   - every listed item belongs to a NoDrives or NoViewOnDrive list, and
+//   - the tab-separated listing has one line of exactly five fields per item.
+// A broken invariant aborts with a description, so libFuzzer keeps the input as a finding.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "inspect/AdmReader.h"
+#include "inspect/AdmxReader.h"
+#include "inspect/Listing.h"
+#include "inspect/TemplateText.h"
+
+namespace {
+
+using namespace tarnwick::inspect;
+
+[[noreturn]] void Finding(const std::string& what) {
+    std::fprintf(stderr, "== tarnwick fuzz finding: %s\n", what.c_str());
+    std::abort();
+}
+
+std::size_t Lines(std::string_view bytes) {
+    std::size_t lines = 1;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' ||
+            (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'))) {
+            ++lines;
+        }
+    }
+    return lines;
+}
+
+DriveLists Read(bool admx, std::string_view input) {
+    if (!admx) return ReadAdmDriveLists(DecodeTemplateText(input));
+    const std::size_t split = input.find('\f');
+    DriveLists lists = ReadAdmxDriveLists(input.substr(0, split));
+    ResolveTexts(lists, ReadAdmlStrings(split == std::string_view::npos ? std::string_view()
+                                                                        : input.substr(split + 1)));
+    return lists;
+}
+
+void Check(const DriveLists& lists) {
+    for (const auto& item : lists.items) {
+        if (!IsDriveValueName(item.valueName)) Finding("listed a list of " + item.valueName);
+    }
+    const std::string tsv = FormatTsv(lists.items);
+    std::size_t lines = 0;
+    std::size_t tabs = 0;
+    for (char c : tsv) {
+        if (c == '\t') ++tabs;
+        if (c == '\n') {
+            if (tabs != 4) Finding("a listing line without five fields");
+            ++lines, tabs = 0;
+        }
+    }
+    if (lines != lists.items.size() || (!tsv.empty() && tsv.back() != '\n')) {
+        Finding("the listing's lines do not match the items");
+    }
+    CheckItems(lists.items);
+    FormatTable(lists.items);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const bool admx = (data[0] & 1) != 0;
+    try {
+        Check(Read(admx, input));
+    } catch (const ReadError& e) {
+        // No more lines than line-end bytes; an XML parser may not know the line (0).
+        if (e.Line() < (admx ? 0 : 1) || static_cast<std::size_t>(e.Line()) > Lines(input)) {
+            Finding("a ReadError on line " + std::to_string(e.Line()) + " of a file of " +
+                    std::to_string(Lines(input)) + " lines");
+        }
+    }
+    return 0;
+}

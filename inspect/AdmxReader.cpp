@@ -1,0 +1,139 @@
+#include "inspect/AdmxReader.h"
+
+#include <optional>
+
+#include "xml/Xml.h"
+
+namespace tarnwick::inspect {
+
+namespace {
+
+xml::Document Load(std::string_view bytes, std::string_view rootName) {
+    xml::Document document = xml::Parse(bytes);
+    if (!document.ok) {
+        throw ReadError(document.line, "expected well-formed XML (" + document.error + ")");
+    }
+    if (document.root.localName != rootName) {
+        throw ReadError(document.root.line, "expected <" + std::string(rootName) +
+                                                "> as the root element, found <" +
+                                                document.root.localName + ">");
+    }
+    return document;
+}
+
+std::optional<std::uint32_t> ParseDecimal(const std::string& text) {
+    if (text.empty() || text.size() > 10) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (value > UINT32_MAX) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
+// "$(string.ID)" -> "ID".
+std::optional<std::string> StringId(const std::string& reference) {
+    const std::string_view prefix = "$(string.";
+    if (!reference.starts_with(prefix) || !reference.ends_with(')') ||
+        reference.size() == prefix.size() + 1) {
+        return std::nullopt;
+    }
+    return reference.substr(prefix.size(), reference.size() - prefix.size() - 1);
+}
+
+// The item's number; nothing for a text or delete value, which sets no drive mask.
+std::optional<std::uint32_t> ItemValue(const xml::Element& item) {
+    const xml::Element* value = item.Child("value");
+    if (value == nullptr) throw ReadError(item.line, "expected <value> inside <item>");
+    for (const char* numeric : {"decimal", "longDecimal"}) {
+        if (const xml::Element* number = value->Child(numeric)) {
+            const std::string* text = number->Find("value");
+            const auto parsed = text ? ParseDecimal(*text) : std::nullopt;
+            if (!parsed) {
+                throw ReadError(number->line, std::string("expected <") + numeric +
+                                                  " value=\"n\"> with n from 0 to 4294967295");
+            }
+            return parsed;
+        }
+    }
+    return std::nullopt;
+}
+
+void ReadEnum(const xml::Element& list, int index, DriveLists& out) {
+    const std::string valueName = *list.Find("valueName");
+    for (const xml::Element* element : list.Children("item")) {
+        const std::string* display = element->Find("displayName");
+        const auto id = display ? StringId(*display) : std::nullopt;
+        if (!id) {
+            throw ReadError(element->line, "expected displayName=\"$(string.id)\" on <item>");
+        }
+        const auto value = ItemValue(*element);
+        if (!value) {
+            out.notes.push_back("line " + std::to_string(element->line) + ": the item " + *id +
+                                " of " + valueName + " has no numeric value; it is not listed");
+            continue;
+        }
+        out.items.push_back({valueName, *id, *value, "", index, element->line});
+    }
+}
+
+}  // namespace
+
+DriveLists ReadAdmxDriveLists(std::string_view admx) {
+    const xml::Document document = Load(admx, "policyDefinitions");
+    const xml::Element& root = document.root;
+    DriveLists out;
+    int lists = 0;
+    const xml::Element* policies = root.Child("policies");
+    if (policies == nullptr) return out;
+    for (const xml::Element* policy : policies->Children("policy")) {
+        const xml::Element* elements = policy->Child("elements");
+        if (elements == nullptr) continue;
+        for (const xml::Element* list : elements->Children("enum")) {
+            const std::string* valueName = list->Find("valueName");
+            if (valueName != nullptr && IsDriveValueName(*valueName)) ReadEnum(*list, lists++, out);
+        }
+    }
+    return out;
+}
+
+std::map<std::string, std::string> ReadAdmlStrings(std::string_view adml) {
+    const xml::Document document = Load(adml, "policyDefinitionResources");
+    const xml::Element& root = document.root;
+    std::map<std::string, std::string> strings;
+    const xml::Element* resources = root.Child("resources");
+    const xml::Element* table = resources ? resources->Child("stringTable") : nullptr;
+    if (table == nullptr) return strings;
+    for (const xml::Element* entry : table->Children("string")) {
+        const std::string* id = entry->Find("id");
+        if (id == nullptr) throw ReadError(entry->line, "expected an id on <string>");
+        strings.emplace(*id, entry->text);
+    }
+    return strings;
+}
+
+void ResolveTexts(DriveLists& lists, const std::map<std::string, std::string>& strings) {
+    for (auto& item : lists.items) {
+        const auto found = strings.find(item.name);
+        if (found != strings.end()) {
+            item.text = found->second;
+        } else {
+            lists.notes.push_back("line " + std::to_string(item.line) +
+                                  ": the ADML has no string " + item.name +
+                                  "; its text is left empty");
+        }
+    }
+}
+
+std::string AdmlPathFor(const std::string& admxPath, const std::string& culture) {
+    const std::size_t slash = admxPath.find_last_of("/\\");
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const char separator = slash == std::string::npos ? '/' : admxPath[slash];
+    std::string name = admxPath.substr(nameStart);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    return admxPath.substr(0, nameStart) + culture + separator + name + ".adml";
+}
+
+}  // namespace tarnwick::inspect

@@ -1,0 +1,27 @@
+// The drive lists of an ADMX file and the texts of its ADML, each read with a real XML parser
+// (xml/). The two files are read apart, so that a refusal names the file it is about.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "inspect/DriveItem.h"
+
+namespace tarnwick::inspect {
+
+// Every <item> of every <enum> whose valueName is NoDrives or NoViewOnDrive, in file order, with
+// its display name's string id in `name` and no text yet. Throws ReadError for a file that is not
+// well-formed XML or not policy definitions, or an item without a display name or value.
+DriveLists ReadAdmxDriveLists(std::string_view admx);
+
+// The string table of an ADML file: id -> text. Throws ReadError as above.
+std::map<std::string, std::string> ReadAdmlStrings(std::string_view adml);
+
+// Gives each item its text from `strings`; an id the table lacks is noted and its text left empty.
+void ResolveTexts(DriveLists& lists, const std::map<std::string, std::string>& strings);
+
+// "<folder of the ADMX>/<culture>/<name of the ADMX>.adml", with the ADMX path's own separator.
+std::string AdmlPathFor(const std::string& admxPath, const std::string& culture);
+
+}  // namespace tarnwick::inspect

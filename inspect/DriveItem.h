@@ -1,0 +1,39 @@
+// What `tarnwick-cli show` lists: the items of the drop-down lists that set the drive masks
+// NoDrives and NoViewOnDrive, as a template (ADM or ADMX with its ADML) offers them.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tarnwick::inspect {
+
+struct DriveItem {
+    std::string valueName;  // NoDrives or NoViewOnDrive, as the template spells it
+    std::string name;       // ADM: the string name after "!!"; ADMX: the display name's string id
+    std::uint32_t value = 0;
+    std::string text;  // the display text, resolved; UTF-8
+    int list = 0;      // which drop-down list of the file holds it, counted from 0
+    int line = 0;      // where the item stands in its file
+};
+
+struct DriveLists {
+    std::vector<DriveItem> items;    // in file order
+    std::vector<std::string> notes;  // what the reader passed over, for standard error
+};
+
+// The file cannot be read as a template: `line` (from 1) and what was expected there.
+class ReadError : public std::runtime_error {
+  public:
+    ReadError(int line, const std::string& what) : std::runtime_error(what), line_(line) {}
+    int Line() const { return line_; }
+
+  private:
+    int line_;
+};
+
+// True for the value names of the two drive policies, in any letter case.
+bool IsDriveValueName(const std::string& name);
+
+}  // namespace tarnwick::inspect

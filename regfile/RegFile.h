@@ -1,0 +1,18 @@
+// The registry form of a drive restriction: the text of a .reg file that sets NoDrives and/or
+// NoViewOnDrive for the current user, as regedit imports it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tarnwick::regfile {
+
+// "Windows Registry Editor Version 5.00", a blank line, the Explorer policies key of
+// HKEY_CURRENT_USER, one dword line per value (eight lower-case hex digits) and a closing blank
+// line, as regedit ends its own exports. Every line ends in CR LF; the text is ASCII.
+std::string RegText(std::uint32_t mask, bool hide, bool prevent);
+
+// `text` as a .reg file stores it: UTF-16LE after a byte-order mark. `text` must be ASCII.
+std::string RegFileBytes(const std::string& text);
+
+}  // namespace tarnwick::regfile

@@ -1,0 +1,115 @@
+// tarnwick-cli's reg and show commands, run in-process: their arguments, what they print and
+// write, and how they refuse.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "cli/Options.h"
+#include "cli/Run.h"
+#include "regfile/RegFile.h"
+#include "tests/support/TestFiles.h"
+
+namespace tarnwick::cli {
+namespace {
+
+const std::string kHeader =
+    "Windows Registry Editor Version 5.00\r\n\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer]\r\n";
+
+CliResult Cli(const std::vector<std::string>& args) {
+    return RunCli(args, "");
+}
+
+TEST(RegCommand, PrintsTheRegistryFormOfTheMask) {
+    const struct {
+        std::vector<std::string> args;
+        std::string values;
+    } cases[] = {
+        {{"reg", "--drives", "CDE"}, "\"NoDrives\"=dword:0000001c\r\n"},
+        {{"reg", "--drives", "C", "--all-but", "--policy", "prevent"},
+         "\"NoViewOnDrive\"=dword:03fffffb\r\n"},
+        {{"reg", "--drives=ABCDEFGHIJKLMNOPQRSTUVWXYZ", "--policy=both"},
+         "\"NoDrives\"=dword:03ffffff\r\n\"NoViewOnDrive\"=dword:03ffffff\r\n"},
+        {{"reg", "--all-but", "--drives", "ABCDEFGHIJKLMNOPQRSTUVWXYZ"},
+         "\"NoDrives\"=dword:00000000\r\n"},
+    };
+    for (const auto& c : cases) {
+        const CliResult result = Cli(c.args);
+        EXPECT_EQ(result.exitCode, kExitDone) << result.err;
+        EXPECT_EQ(result.out, kHeader + c.values + "\r\n");
+    }
+}
+
+TEST(RegCommand, WritesUtf16WithAMarkAndReplacesOnlyWithForce) {
+    test::TempDir dir;
+    const std::string path = dir.File("hide.reg");
+    ASSERT_EQ(Cli({"reg", "--drives", "CDE", "--output", path}).exitCode, kExitDone);
+    const std::string text = kHeader + "\"NoDrives\"=dword:0000001c\r\n\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : text)
+        utf16 += std::string{c, '\0'};
+    EXPECT_EQ(test::ReadAll(path), utf16);
+    EXPECT_EQ(regfile::RegFileBytes(text), utf16);
+
+    const CliResult again = Cli({"reg", "--drives", "C", "--output", path});
+    EXPECT_EQ(again.exitCode, kExitFailed);
+    EXPECT_NE(again.err.find("--force"), std::string::npos) << again.err;
+    EXPECT_EQ(test::ReadAll(path), utf16);
+    EXPECT_EQ(Cli({"reg", "--drives", "C", "--output", dir.Path(), "--force"}).exitCode,
+              kExitFailed);
+
+    ASSERT_EQ(Cli({"reg", "--drives", "C", "--output", path, "--force"}).exitCode, kExitDone);
+    EXPECT_EQ(test::ReadAll(path),
+              regfile::RegFileBytes(kHeader + "\"NoDrives\"=dword:00000004\r\n\r\n"));
+}
+
+TEST(ShowCommand, ListsOnStandardOutputAndTellsTheRestOnStandardError) {
+    test::TempDir dir;
+    const std::string sample = std::string(TARNWICK_SOURCE_DIR) + "/samples/system.adm";
+    const std::string broken = dir.File("broken.adm");
+    test::WriteAll(broken, "CLASS USER\nCATEGORY !!c\n  POLICY !!p\n  END PART\n");
+    const std::string warned = dir.File("warned.adm");
+    test::WriteAll(warned,
+                   "CLASS USER\nCATEGORY !!c\nPOLICY !!p\nPART !!d DROPDOWNLIST\nVALUENAME "
+                   "NoDrives\nITEMLIST\nNAME !!x VALUE NUMERIC 8\nEND ITEMLIST\nEND PART\nEND "
+                   "POLICY\nEND CATEGORY\n[strings]\nx=\"Restrict C only\"\n");
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::size_t outLines;
+        const char* err;  // a part of standard error, or "" for none
+    } cases[] = {
+        {{"show", sample, "--tsv"}, kExitDone, 14, ""},
+        {{"show", sample}, kExitDone, 15, ""},
+        {{"show", broken},
+         kExitFailed,
+         0,
+         "broken.adm, line 4: expected END POLICY for the POLICY on line 3, found \"END PART\""},
+        {{"show", dir.File("none.adm")}, kExitFailed, 0, "none.adm\" does not exist"},
+        {{"show", dir.Path()}, kExitFailed, 0, "is a folder"},
+        {{"show", warned, "--tsv"}, kExitDone, 1, "warning: NoDrives item x (line 7)"},
+        {{"show"}, kExitUsage, 0, "show needs the template file"},
+        {{"show", "a.adm", "b.adm"}, kExitUsage, 0, "b.adm"},
+        {{"show", "a.adm", "--drives", "C"}, kExitUsage, 0, "--drives"},
+        {{"reg", "--drives", "C", "--policy", "all"}, kExitUsage, 0, "hide, prevent or both"},
+        {{"reg", "--drives", "C", "--source", "s.adm"}, kExitUsage, 0, "--source"},
+    };
+    for (const auto& c : cases) {
+        const CliResult result = Cli(c.args);
+        const std::string where = ::testing::PrintToString(c.args);
+        EXPECT_EQ(result.exitCode, c.exitCode) << where << result.err;
+        EXPECT_EQ(static_cast<std::size_t>(std::count(result.out.begin(), result.out.end(), '\n')),
+                  c.outLines)
+            << where;
+        if (*c.err == '\0') {
+            EXPECT_EQ(result.err, "") << where;
+        } else {
+            EXPECT_NE(result.err.find(c.err), std::string::npos) << where << result.err;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick::cli

@@ -1,0 +1,278 @@
+// The reader on the system's XmlLite, a pull parser: its nodes are gathered into our tree as they
+// come. xmllite.dll is loaded from the system folder by its full path, so no copy planted beside
+// the program or in the current folder is ever loaded, and the exe imports nothing new.
+#include <objidl.h>
+#include <shlwapi.h>
+#include <windows.h>
+#include <xmllite.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "fileio/win32/WideText.h"
+#include "xml/Xml.h"
+
+namespace tarnwick::xml {
+
+namespace {
+
+using CreateReaderFunction = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
+
+// Releases a COM pointer when it goes.
+template <typename T>
+class Ref {
+  public:
+    Ref() = default;
+    ~Ref() {
+        if (p_) p_->Release();
+    }
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    T* operator->() const { return p_; }
+    T* get() const { return p_; }
+    T** out() { return &p_; }
+
+  private:
+    T* p_ = nullptr;
+};
+
+CreateReaderFunction LoadCreateReader() {
+    static const CreateReaderFunction function = [] {
+        wchar_t folder[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return CreateReaderFunction{};
+        const std::wstring path = std::wstring(folder, length) + L"\\xmllite.dll";
+        HMODULE module = LoadLibraryW(path.c_str());
+        if (!module) return CreateReaderFunction{};
+        return reinterpret_cast<CreateReaderFunction>(
+            reinterpret_cast<void*>(GetProcAddress(module, "CreateXmlReader")));
+    }();
+    return function;
+}
+
+struct Known {
+    unsigned long code;  // an HRESULT's bits
+    const char* text;
+};
+
+// What the reader's codes mean, in the words a reader of the message needs.
+constexpr Known kKnown[] = {
+    {MX_E_INPUTEND, "unexpected end of input"},
+    {MX_E_ENCODING, "unrecognized encoding"},
+    {MX_E_ENCODINGSWITCH, "unable to switch the encoding"},
+    {MX_E_ENCODINGSIGNATURE, "unrecognized input signature"},
+    {WC_E_WHITESPACE, "white space expected"},
+    {WC_E_SEMICOLON, "';' expected"},
+    {WC_E_GREATERTHAN, "'>' expected"},
+    {WC_E_QUOTE, "quote expected"},
+    {WC_E_EQUAL, "'=' expected"},
+    {WC_E_LESSTHAN, "'<' not allowed in an attribute value"},
+    {WC_E_HEXDIGIT, "hexadecimal digit expected"},
+    {WC_E_DIGIT, "decimal digit expected"},
+    {WC_E_XMLCHARACTER, "invalid character"},
+    {WC_E_NAMECHARACTER, "invalid name character"},
+    {WC_E_SYNTAX, "syntax error"},
+    {WC_E_CDSECT, "invalid CDATA section"},
+    {WC_E_COMMENT, "invalid comment"},
+    {WC_E_NAME, "a name was expected"},
+    {WC_E_ROOTELEMENT, "one root element expected"},
+    {WC_E_ELEMENTMATCH, "the end tag does not match the start tag"},
+    {WC_E_UNIQUEATTRIBUTE, "an attribute appears twice"},
+    {WC_E_XMLDECL, "invalid XML declaration"},
+    {WC_E_LEADINGXML, "the XML declaration is not at the start"},
+    {WC_E_UNDECLAREDENTITY, "undeclared entity"},
+    {WC_E_PI, "invalid processing instruction"},
+    {WC_E_MOREDATA, "data after the root element"},
+    {WC_E_DTDPROHIBITED, "a document type declaration (DTD) is not allowed"},
+    {NC_E_QNAMECHARACTER, "invalid qualified name character"},
+    {NC_E_QNAMECOLON, "more than one colon in a qualified name"},
+    {NC_E_NAMECOLON, "a colon in a name"},
+    {NC_E_DECLAREDPREFIX, "a prefix declared twice"},
+    {NC_E_UNDECLAREDPREFIX, "undeclared namespace prefix"},
+    {NC_E_EMPTYURI, "empty namespace name"},
+    {SC_E_MAXELEMENTDEPTH, "elements nest too deep"},
+    {static_cast<unsigned long>(E_OUTOFMEMORY), "out of memory"},
+};
+
+std::string Meaning(unsigned long code) {
+    for (const Known& known : kKnown) {
+        if (known.code == code) return known.text;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "the XML reader failed (0x%08lX)", code);
+    return text;
+}
+
+std::string Utf8(const WCHAR* text, UINT length) {
+    return fileio::win32::Narrow(std::wstring(text, length));
+}
+
+// Where the reader stands: line and column.
+std::pair<UINT, UINT> PositionOf(IXmlReader* reader) {
+    UINT line = 0, column = 0;
+    reader->GetLineNumber(&line);
+    reader->GetLinePosition(&column);
+    return {line, column};
+}
+
+int LineOf(IXmlReader* reader) {
+    UINT line = 0;
+    if (FAILED(reader->GetLineNumber(&line)) || line > INT_MAX) return 0;
+    return static_cast<int>(line);
+}
+
+Document Failure(std::string error, int line) {
+    Document document;
+    document.error = std::move(error);
+    document.line = line;
+    return document;
+}
+
+// Reads the current node's local name and namespace URI; false, with `code` set, when the reader
+// fails or the name has a prefix that no declaration gives a namespace (which Wine's reader lets
+// pass).
+bool Names(IXmlReader* reader, std::string& localName, std::string& namespaceUri,
+           unsigned long& code) {
+    const WCHAR* text = nullptr;
+    UINT length = 0;
+    code = static_cast<unsigned long>(E_FAIL);
+    if (FAILED(reader->GetLocalName(&text, &length))) return false;
+    localName = Utf8(text, length);
+    if (FAILED(reader->GetNamespaceUri(&text, &length))) return false;
+    namespaceUri = Utf8(text, length);
+    if (!namespaceUri.empty()) return true;
+    if (FAILED(reader->GetQualifiedName(&text, &length))) return false;
+    code = NC_E_UNDECLAREDPREFIX;
+    return std::wstring_view(text, length).find(L':') == std::wstring_view::npos;
+}
+
+bool SameName(const Attribute& a, const Attribute& b) {
+    return a.localName == b.localName && a.namespaceUri == b.namespaceUri;
+}
+
+constexpr const char* kXmlnsUri = "http://www.w3.org/2000/xmlns/";
+
+}  // namespace
+
+Document Parse(std::string_view bytes) {
+    if (bytes.size() > UINT_MAX) return Failure("the document is too large", 0);
+    const CreateReaderFunction createReader = LoadCreateReader();
+    if (!createReader) return Failure("the system's XML reader (xmllite.dll) is not available", 0);
+
+    Ref<IStream> stream;
+    *stream.out() = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
+                                      static_cast<UINT>(bytes.size()));
+    if (!stream.get()) return Failure(Meaning(E_OUTOFMEMORY), 0);
+    Ref<IXmlReader> reader;
+    HRESULT hr =
+        createReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.out()), nullptr);
+    if (FAILED(hr)) return Failure(Meaning(hr), 0);
+    if (FAILED(hr = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
+        FAILED(hr = reader->SetProperty(XmlReaderProperty_XmlResolver, 0)) ||
+        FAILED(hr = reader->SetProperty(XmlReaderProperty_MaxElementDepth, kMaxDepth)) ||
+        FAILED(hr = reader->SetInput(stream.get()))) {
+        return Failure(Meaning(hr), 0);
+    }
+
+    Document document;
+    bool haveRoot = false;
+    std::vector<Element*> open;  // the elements whose end tag is still to come, innermost last
+    XmlNodeType type = XmlNodeType_None;
+    // All input is there from the start, so a reader that wants more (E_PENDING) or has no node
+    // to give has met the end of the input.
+    // Some readers (Wine's) give the last white space over and over at the end of an unclosed
+    // document: text right after text, starting where that text started, is that end too.
+    std::pair<UINT, UINT> textAt{0, 0};
+    bool afterText = false;
+    while ((hr = reader->Read(&type)) == S_OK && type != XmlNodeType_None) {
+        const bool isText =
+            type == XmlNodeType_Text || type == XmlNodeType_CDATA || type == XmlNodeType_Whitespace;
+        if (isText) {
+            const std::pair<UINT, UINT> at = PositionOf(reader.get());
+            if (afterText && at == textAt) {
+                return Failure(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
+            }
+            textAt = at;
+        }
+        afterText = isText;
+        switch (type) {
+            case XmlNodeType_Element: {
+                Element* element;
+                if (open.empty()) {
+                    if (haveRoot) return Failure(Meaning(WC_E_MOREDATA), LineOf(reader.get()));
+                    haveRoot = true;
+                    element = &document.root;
+                } else {
+                    open.back()->children.emplace_back();
+                    element = &open.back()->children.back();
+                }
+                element->line = LineOf(reader.get());
+                const bool empty = reader->IsEmptyElement();
+                unsigned long code = 0;
+                if (!Names(reader.get(), element->localName, element->namespaceUri, code)) {
+                    return Failure(Meaning(code), element->line);
+                }
+                for (hr = reader->MoveToFirstAttribute(); hr == S_OK;
+                     hr = reader->MoveToNextAttribute()) {
+                    Attribute attribute;
+                    if (!Names(reader.get(), attribute.localName, attribute.namespaceUri, code)) {
+                        return Failure(Meaning(code), element->line);
+                    }
+                    if (attribute.namespaceUri == kXmlnsUri) continue;
+                    for (const Attribute& before : element->attributes) {
+                        if (SameName(before, attribute)) {
+                            return Failure(Meaning(WC_E_UNIQUEATTRIBUTE), element->line);
+                        }
+                    }
+                    const WCHAR* value = nullptr;
+                    UINT length = 0;
+                    if (FAILED(reader->GetValue(&value, &length))) {
+                        return Failure(Meaning(static_cast<unsigned long>(E_FAIL)), element->line);
+                    }
+                    attribute.value = Utf8(value, length);
+                    element->attributes.push_back(std::move(attribute));
+                }
+                if (FAILED(hr)) return Failure(Meaning(hr), LineOf(reader.get()));
+                if (!empty) {
+                    if (static_cast<int>(open.size()) >= kMaxDepth) {
+                        return Failure(Meaning(SC_E_MAXELEMENTDEPTH), element->line);
+                    }
+                    open.push_back(element);
+                }
+                break;
+            }
+            case XmlNodeType_EndElement:
+                if (!open.empty()) open.pop_back();
+                break;
+            case XmlNodeType_Text:
+            case XmlNodeType_CDATA:
+            case XmlNodeType_Whitespace:
+                if (!open.empty()) {
+                    const WCHAR* value = nullptr;
+                    UINT length = 0;
+                    if (FAILED(reader->GetValue(&value, &length))) {
+                        return Failure(Meaning(static_cast<unsigned long>(E_FAIL)),
+                                       LineOf(reader.get()));
+                    }
+                    open.back()->text += Utf8(value, length);
+                }
+                break;
+            case XmlNodeType_DocumentType:
+                return Failure(Meaning(WC_E_DTDPROHIBITED), LineOf(reader.get()));
+            default:
+                break;  // declaration, comments and processing instructions carry nothing we read
+        }
+    }
+    if (hr == E_PENDING) return Failure(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
+    if (FAILED(hr)) return Failure(Meaning(hr), LineOf(reader.get()));
+    if (!haveRoot) return Failure("the document has no root element", LineOf(reader.get()));
+    if (!open.empty()) return Failure(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
+    document.ok = true;
+    return document;
+}
+
+}  // namespace tarnwick::xml
