@@ -56,8 +56,11 @@ const wchar_t* ClassOf(ControlKind kind) {
 
 DWORD StyleOf(const DesignedControl& design) {
     // Every control but the second option button starts a group, so the arrow keys move only
-    // within the option pair.
-    const DWORD common = WS_CHILD | WS_VISIBLE | (design.id == IDC_OPTION1_0 ? 0 : WS_GROUP);
+    // within the option pair. Every control is clipped by the siblings in front of it, so none
+    // paints over another: the icons stay on their buttons, the labels stay behind the text boxes
+    // they reach into.
+    const DWORD common =
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | (design.id == IDC_OPTION1_0 ? 0 : WS_GROUP);
     switch (design.kind) {
         case ControlKind::Frame:
             return common | BS_GROUPBOX;
@@ -70,8 +73,7 @@ DWORD StyleOf(const DesignedControl& design) {
         case ControlKind::TextBox:
             return common | WS_TABSTOP | ES_AUTOHSCROLL;
         case ControlKind::Button:
-            // Clipped by the icons that lie in front of them.
-            return common | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON;
+            return common | WS_TABSTOP | BS_PUSHBUTTON;
         case ControlKind::Picture:
             return common | SS_ICON | SS_CENTERIMAGE;
     }
@@ -308,6 +310,8 @@ void frmMain::OnDpiChanged(int dpi, const RECT& suggested) {
     PlaceControls();
     SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Moving and resizing copies the old pixels along; everything is painted anew at the new size.
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // ---- Building the window ----
@@ -322,14 +326,14 @@ void frmMain::CreateControls() {
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance_, nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(design.id)), FALSE);
     }
-    // The icons lie in front of their buttons and the frames behind everything; neither takes
-    // the focus, so the Tab order stays as created.
+    // The z-order is the creation order (the Tab key's order), with two changes: the icons go in
+    // front of everything, their buttons included, and the frames behind everything. Neither
+    // takes the focus, so the Tab order stays as created. (HWND_TOP is a null handle, so it cannot
+    // double as "leave in place".)
     for (const DesignedControl& design : FormControls()) {
-        HWND insertAfter = design.kind == ControlKind::Picture ? HWND_TOP
-                           : design.kind == ControlKind::Frame ? HWND_BOTTOM
-                                                               : nullptr;
-        if (insertAfter != nullptr) {
-            SetWindowPos(Control(design.id), insertAfter, 0, 0, 0, 0,
+        if (design.kind == ControlKind::Picture || design.kind == ControlKind::Frame) {
+            SetWindowPos(Control(design.id),
+                         design.kind == ControlKind::Picture ? HWND_TOP : HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
     }

@@ -118,6 +118,38 @@ SeenBox Read(HWND box) {
     return seen;
 }
 
+// Wine takes the system DPI of a process from the user's LogPixels value when the process starts.
+class SystemDpi {
+  public:
+    explicit SystemDpi(int dpi) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr);
+        DWORD size = sizeof previous_;
+        had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr,
+                                reinterpret_cast<BYTE*>(&previous_), &size) == ERROR_SUCCESS;
+        Set(static_cast<DWORD>(dpi));
+    }
+    ~SystemDpi() {
+        if (had_) {
+            Set(previous_);
+        } else {
+            RegDeleteValueW(key_, L"LogPixels");
+        }
+        RegCloseKey(key_);
+    }
+    SystemDpi(const SystemDpi&) = delete;
+    SystemDpi& operator=(const SystemDpi&) = delete;
+
+  private:
+    void Set(DWORD value) {
+        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof value);
+    }
+    HKEY key_ = nullptr;
+    DWORD previous_ = 0;
+    bool had_ = false;
+};
+
 void Press(HWND box, int button) {
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
@@ -138,7 +170,13 @@ std::wstring Utf16Of(const std::string& utf8) {
     return wide;
 }
 
-RunningTarnwick::RunningTarnwick(std::optional<std::wstring> windir) {
+std::uint32_t Rgb(COLORREF colour) {
+    return static_cast<std::uint32_t>(GetRValue(colour)) << 16 |
+           static_cast<std::uint32_t>(GetGValue(colour)) << 8 | GetBValue(colour);
+}
+
+RunningTarnwick::RunningTarnwick(std::optional<std::wstring> windir, int dpi) {
+    const SystemDpi systemDpi(dpi);
     std::wstring commandLine = L"\"" + ExePath() + L"\"";
     std::vector<wchar_t> environment = EnvironmentWith(windir);
     STARTUPINFOW startup{};
@@ -191,6 +229,47 @@ RECT RunningTarnwick::ClientRect(int id) const {
     GetWindowRect(Control(id), &rect);
     MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
+}
+
+void RunningTarnwick::Settle() const {
+    SendMessageW(window_, WM_NULL, 0, 0);
+    WaitForInputIdle(process_.hProcess, 5000);
+    // Wine copies what a window painted to the X server a moment later.
+    Sleep(300);
+}
+
+Picture RunningTarnwick::Capture() const {
+    Settle();
+    RECT client{};
+    GetClientRect(window_, &client);
+    POINT origin{0, 0};
+    ClientToScreen(window_, &origin);
+    Picture picture;
+    picture.width = client.right;
+    picture.height = client.bottom;
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = picture.width;
+    info.bmiHeader.biHeight = -picture.height;  // top down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, picture.width, picture.height, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    picture.pixels.assign(pixels, pixels + picture.width * picture.height);
+    for (std::uint32_t& pixel : picture.pixels)
+        pixel &= 0xFFFFFF;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return picture;
 }
 
 template <class Action>

@@ -1,0 +1,298 @@
+// The real window as the screen shows it, under Wine in Xvfb: in every state a user can bring
+// the buttons into, at 96, 120 and 144 DPI, each icon box shows its icon, each text box its whole
+// border, and the credit text lies within its label.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/resource.h"
+#include "tests/app/RunningTarnwick.h"
+
+namespace tarnwick::test {
+namespace {
+
+struct IconBox {
+    const char* name;
+    int pictureId, iconId;
+};
+
+constexpr IconBox kIconBoxes[] = {
+    {"picSelectAll", IDC_PICSELECTALL, IDI_SELECT_ALL},
+    {"picDeselect", IDC_PICDESELECT, IDI_DESELECT_ALL},
+    {"picInvert", IDC_PICINVERT, IDI_INVERT},
+    {"picADM", IDC_PICADM, IDI_MAKE_ADM},
+    {"Picture2", IDC_PICTURE2, IDI_GPEDIT},
+};
+
+// An icon as DrawIconEx paints it: the colour of each opaque pixel, nullopt where it is clear.
+struct IconImage {
+    int size = 0;
+    std::vector<std::optional<std::uint32_t>> pixels;
+};
+
+std::vector<std::uint32_t> Painted(HICON icon, int size, COLORREF background) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC memory = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    HBRUSH brush = CreateSolidBrush(background);
+    const RECT all{0, 0, size, size};
+    FillRect(memory, &all, brush);
+    DrawIconEx(memory, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    const auto* first = static_cast<const std::uint32_t*>(bits);
+    std::vector<std::uint32_t> pixels(first, first + size * size);
+    DeleteObject(brush);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    for (std::uint32_t& pixel : pixels)
+        pixel &= 0xFFFFFF;
+    return pixels;
+}
+
+IconImage LoadButtonIcon(int iconId, int size) {
+    HMODULE exe = LoadLibraryExW(Utf16Of(TARNWICK_EXE).c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    auto icon = static_cast<HICON>(
+        LoadImageW(exe, MAKEINTRESOURCEW(iconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    IconImage image{size, {}};
+    if (icon != nullptr) {
+        // A pixel that comes out the same on black and on white is the icon's own.
+        const std::vector<std::uint32_t> onBlack = Painted(icon, size, RGB(0, 0, 0));
+        const std::vector<std::uint32_t> onWhite = Painted(icon, size, RGB(255, 255, 255));
+        for (std::size_t i = 0; i < onBlack.size(); ++i) {
+            image.pixels.push_back(
+                onBlack[i] == onWhite[i] ? std::optional<std::uint32_t>(onBlack[i]) : std::nullopt);
+        }
+        DestroyIcon(icon);
+    }
+    FreeLibrary(exe);
+    return image;
+}
+
+// The share of the icon's opaque pixels inside `box` that the screen shows, with the icon centred
+// in the box (a pixel of tolerance either way).
+double IconShare(const Picture& shot, const RECT& box, const IconImage& icon) {
+    const int width = box.right - box.left, height = box.bottom - box.top;
+    double best = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            const int left = box.left + width / 2 - icon.size / 2 + dx;
+            const int top = box.top + height / 2 - icon.size / 2 + dy;
+            int opaque = 0, shown = 0;
+            for (int y = 0; y < icon.size; ++y) {
+                for (int x = 0; x < icon.size; ++x) {
+                    const auto& pixel = icon.pixels[static_cast<std::size_t>(y * icon.size + x)];
+                    const int sx = left + x, sy = top + y;
+                    if (!pixel || sx < box.left || sx >= box.right || sy < box.top ||
+                        sy >= box.bottom) {
+                        continue;
+                    }
+                    ++opaque;
+                    if (shot.At(sx, sy) == *pixel) ++shown;
+                }
+            }
+            if (opaque > 0) best = std::max(best, static_cast<double>(shown) / opaque);
+        }
+    }
+    return best;
+}
+
+// Each edge of the box, corners left out, is one colour, and the top edge is not the colour of
+// the surface around the box: nothing painted over the border.
+::testing::AssertionResult WholeBorder(const Picture& shot, const RECT& r) {
+    struct Edge {
+        const char* name;
+        int x, y, dx, dy, length;
+    };
+    const Edge edges[] = {
+        {"top", r.left + 2, r.top, 1, 0, r.right - r.left - 4},
+        {"bottom", r.left + 2, r.bottom - 1, 1, 0, r.right - r.left - 4},
+        {"left", r.left, r.top + 2, 0, 1, r.bottom - r.top - 4},
+        {"right", r.right - 1, r.top + 2, 0, 1, r.bottom - r.top - 4},
+    };
+    for (const Edge& edge : edges) {
+        const std::uint32_t first = shot.At(edge.x, edge.y);
+        for (int i = 1; i < edge.length; ++i) {
+            const std::uint32_t pixel = shot.At(edge.x + i * edge.dx, edge.y + i * edge.dy);
+            if (pixel != first) {
+                return ::testing::AssertionFailure()
+                       << edge.name << " edge broken at pixel " << i << " of " << edge.length;
+            }
+        }
+    }
+    if (shot.At(r.left + 2, r.top) == Rgb(GetSysColor(COLOR_BTNFACE))) {
+        return ::testing::AssertionFailure() << "top edge has the colour of the surface";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+bool IsCreditInk(std::uint32_t pixel) {
+    const int red = static_cast<int>(pixel >> 16), green = static_cast<int>(pixel >> 8 & 0xFF),
+              blue = static_cast<int>(pixel & 0xFF);
+    return blue > red + 60 && blue > green + 60;
+}
+
+// The credit line's dark blue ink lies within its label, and there is some.
+::testing::AssertionResult CreditInLabel(const Picture& shot, const RECT& label) {
+    int inside = 0;
+    for (int y = label.top; y < label.bottom; ++y) {
+        for (int x = 0; x < shot.width; ++x) {
+            if (!IsCreditInk(shot.At(x, y))) continue;
+            if (x < label.left || x >= label.right) {
+                return ::testing::AssertionFailure() << "credit ink at x " << x << " outside "
+                                                     << label.left << ".." << label.right;
+            }
+            ++inside;
+        }
+    }
+    if (inside == 0) return ::testing::AssertionFailure() << "no credit text on screen";
+    return ::testing::AssertionSuccess();
+}
+
+POINT ScreenCentre(const RunningTarnwick& app, int id) {
+    RECT r{};
+    GetWindowRect(app.Control(id), &r);
+    // Right of the icon, so the pointer rests on the button itself.
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+void PostKey(const RunningTarnwick& app, UINT key) {
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    GetGUIThreadInfo(app.ThreadId(), &gui);
+    PostMessageW(gui.hwndFocus, WM_KEYDOWN, key, 0);
+    PostMessageW(gui.hwndFocus, WM_KEYUP, key, 0xC0000000);
+}
+
+// A plain window of this process laid over Tarnwick's, then taken away again.
+void CoverAndUncover(RunningTarnwick& app) {
+    RECT r{};
+    GetWindowRect(app.Window(), &r);
+    HWND cover =
+        CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"",
+                        WS_POPUP | WS_VISIBLE | SS_BLACKRECT, r.left, r.top, r.right - r.left,
+                        r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    UpdateWindow(cover);
+    app.Settle();
+    DestroyWindow(cover);
+}
+
+// Tells the window its monitor now has `dpi` dots per inch, as Windows does when the window
+// moves to another monitor; the suggested rectangle lives in Tarnwick's own memory.
+void ChangeDpi(RunningTarnwick& app, HANDLE process, int dpi) {
+    RECT now{};
+    GetWindowRect(app.Window(), &now);
+    RECT suggested{now.left, now.top, now.left + (now.right - now.left) * dpi / 96,
+                   now.top + (now.bottom - now.top) * dpi / 96};
+    void* remote = VirtualAllocEx(process, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
+    WriteProcessMemory(process, remote, &suggested, sizeof suggested, nullptr);
+    SendMessageW(app.Window(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(remote));
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+}
+
+struct State {
+    const char* name;
+    std::function<void(RunningTarnwick&)> bringAbout;
+    std::function<void(RunningTarnwick&)> release = nullptr;
+};
+
+std::vector<State> States() {
+    const int selectAll = IDC_CMDSELECT_0 + 1;
+    return {
+        {"at start", [](RunningTarnwick&) {}},
+        {"after a click", [=](RunningTarnwick& app) { app.Click(selectAll); }},
+        {"after Tab", [](RunningTarnwick& app) { PostKey(app, VK_TAB); }},
+        {"hot",
+         [=](RunningTarnwick& app) {
+             const POINT at = ScreenCentre(app, IDC_CMDSELECT_0 + 2);
+             SetCursorPos(at.x, at.y);
+         }},
+        {"pressed",
+         [=](RunningTarnwick& app) {
+             const POINT at = ScreenCentre(app, IDC_CMDSELECT_0 + 0);
+             SetCursorPos(at.x, at.y);
+             PostMessageW(app.Control(IDC_CMDSELECT_0 + 0), WM_LBUTTONDOWN, MK_LBUTTON,
+                          MAKELPARAM(150, 10));
+         },
+         [](RunningTarnwick& app) {
+             PostMessageW(app.Control(IDC_CMDSELECT_0 + 0), WM_LBUTTONUP, 0, MAKELPARAM(150, 10));
+         }},
+        {"focus back on Make ADM",
+         [](RunningTarnwick& app) {
+             SetCursorPos(0, 0);
+             app.Click(IDC_COMMAND1);
+         }},
+        {"covered and uncovered", CoverAndUncover},
+    };
+}
+
+struct DpiCase {
+    int startDpi;
+    std::optional<int> changedTo;
+};
+
+class WindowLooksTest : public ::testing::TestWithParam<DpiCase> {};
+
+TEST_P(WindowLooksTest, IconsBordersAndCreditLineShowInEveryState) {
+    const DpiCase dpiCase = GetParam();
+    RunningTarnwick app(L"C:\\WINDOWS", dpiCase.startDpi);
+    int dpi = dpiCase.startDpi;
+    if (dpiCase.changedTo) {
+        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, [&] {
+            DWORD id = 0;
+            GetWindowThreadProcessId(app.Window(), &id);
+            return id;
+        }());
+        ChangeDpi(app, process, *dpiCase.changedTo);
+        CloseHandle(process);
+        dpi = *dpiCase.changedTo;
+    }
+    std::vector<IconImage> icons;
+    for (const IconBox& box : kIconBoxes)
+        icons.push_back(LoadButtonIcon(box.iconId, MulDiv(24, dpi, 96)));
+
+    for (const State& state : States()) {
+        state.bringAbout(app);
+        // The credit line moves on while the screen is read: its ink lies where the label was
+        // at the start or the end of the read, or between.
+        const RECT before = app.ClientRect(IDC_LABEL3);
+        const Picture shot = app.Capture();
+        const RECT after = app.ClientRect(IDC_LABEL3);
+        RECT label{};
+        UnionRect(&label, &before, &after);
+        for (std::size_t i = 0; i < std::size(kIconBoxes); ++i) {
+            ASSERT_FALSE(icons[i].pixels.empty());
+            EXPECT_GE(IconShare(shot, app.ClientRect(kIconBoxes[i].pictureId), icons[i]), 0.95)
+                << kIconBoxes[i].name << " " << state.name << " at " << dpi << " DPI";
+        }
+        for (int id : {IDC_TXTSOURCEADM, IDC_TXTNEWADM}) {
+            EXPECT_TRUE(WholeBorder(shot, app.ClientRect(id)))
+                << "text box " << id << " " << state.name << " at " << dpi << " DPI";
+        }
+        EXPECT_TRUE(CreditInLabel(shot, label)) << state.name << " at " << dpi << " DPI";
+        if (state.release) state.release(app);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, WindowLooksTest,
+                         ::testing::Values(DpiCase{96, std::nullopt}, DpiCase{120, std::nullopt},
+                                           DpiCase{144, std::nullopt}, DpiCase{96, 144}),
+                         [](const ::testing::TestParamInfo<DpiCase>& run) {
+                             return std::to_string(run.param.startDpi) +
+                                    (run.param.changedTo
+                                         ? "To" + std::to_string(*run.param.changedTo)
+                                         : std::string());
+                         });
+
+}  // namespace
+}  // namespace tarnwick::test
