@@ -107,7 +107,7 @@ bool frmMain::Load(HINSTANCE instance) {
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     windowClass.lpszMenuName = MAKEINTRESOURCEW(IDR_MAINMENU);
     windowClass.lpszClassName = kClassName;
@@ -160,6 +160,10 @@ std::string frmMain::NewText() const {
     return TextOf(IDC_TXTNEWADM);
 }
 
+// The portable command speaks in message-box numbers of its own; they are the Windows values.
+static_assert(kMbOk == MB_OK && kMbYesNo == MB_YESNO && kMbCritical == MB_ICONHAND);
+static_assert(kIdYes == IDYES && kIdNo == IDNO);
+
 int frmMain::MsgBox(const std::string& text, int style, const std::string& title) {
     const std::wstring wideText = Widen(text);
     const std::wstring wideTitle = Widen(title.empty() ? msg::kAppTitle : title);
@@ -201,6 +205,13 @@ void frmMain::cmdRunGPEdit_Click() {
 }
 
 void frmMain::Command1_Click() {
+    // The command runs to its end without yielding, so the credit line stands still until it
+    // ends, also while its message boxes wait for an answer (their loops still deliver ticks).
+    struct Running {
+        bool& flag;
+        explicit Running(bool& f) : flag(f) { flag = true; }
+        ~Running() { flag = false; }
+    } running(commandRunning_);
     tarnwick::Command1_Click(*this, state_);
 }
 
@@ -237,7 +248,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnCommand(LOWORD(wParam), HIWORD(wParam));
             return 0;
         case WM_TIMER:
-            if (wParam == ID_TIMER1) Timer1_Timer();
+            if (wParam == ID_TIMER1 && !commandRunning_) Timer1_Timer();
             return 0;
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
@@ -249,10 +260,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 SetFocus(focusBeforeDeactivation_);
             }
             return 0;
-        case 0x02E0: {  // WM_DPICHANGED
+        case WM_DPICHANGED:
             OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
-        }
         case WM_CLOSE: {
             bool cancel = false;
             Form_Unload(cancel);

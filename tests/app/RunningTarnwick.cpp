@@ -273,7 +273,8 @@ Picture RunningTarnwick::Capture() const {
 }
 
 template <class Action>
-std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<int> answers) {
+std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<int> answers,
+                                                     const BoxVisit& whileShown) {
     std::vector<SeenBox> seen;
     std::atomic<bool> done{false};
     std::thread answerer([&] {
@@ -285,6 +286,7 @@ std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<
                 continue;
             }
             SeenBox read = Read(box);
+            if (whileShown) whileShown(box);
             int button = next < answers.size() ? answers[next++] : (read.hasYesNo ? IDNO : IDOK);
             seen.push_back(std::move(read));
             Press(box, button);
@@ -296,13 +298,15 @@ std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<
     return seen;
 }
 
-std::vector<SeenBox> RunningTarnwick::Click(int id, std::vector<int> answers) {
-    return AnsweringBoxes([&] { SendMessageW(Control(id), BM_CLICK, 0, 0); }, std::move(answers));
+std::vector<SeenBox> RunningTarnwick::Click(int id, std::vector<int> answers, BoxVisit whileShown) {
+    return AnsweringBoxes([&] { SendMessageW(Control(id), BM_CLICK, 0, 0); }, std::move(answers),
+                          whileShown);
 }
 
-std::vector<SeenBox> RunningTarnwick::ChooseMenuItem(int id, std::vector<int> answers) {
+std::vector<SeenBox> RunningTarnwick::ChooseMenuItem(int id, std::vector<int> answers,
+                                                     BoxVisit whileShown) {
     return AnsweringBoxes([&] { SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, 0), 0); },
-                          std::move(answers));
+                          std::move(answers), whileShown);
 }
 
 bool RunningTarnwick::CloseAndWaitForExit() {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,15 +59,19 @@ class RunningTarnwick {
 
     // Clicks a control (or chooses a menu item) and answers each message box that it shows,
     // in order, with the given button ids; boxes beyond the answers are closed with No or OK.
-    std::vector<SeenBox> Click(int id, std::vector<int> answers = {});
-    std::vector<SeenBox> ChooseMenuItem(int id, std::vector<int> answers = {});
+    // `whileShown`, when given, runs while each box is up, before it is answered.
+    using BoxVisit = std::function<void(HWND box)>;
+    std::vector<SeenBox> Click(int id, std::vector<int> answers = {}, BoxVisit whileShown = {});
+    std::vector<SeenBox> ChooseMenuItem(int id, std::vector<int> answers = {},
+                                        BoxVisit whileShown = {});
 
     // Asks the window to close and tells whether the process ended without showing anything.
     bool CloseAndWaitForExit();
 
   private:
     template <class Action>
-    std::vector<SeenBox> AnsweringBoxes(Action action, std::vector<int> answers);
+    std::vector<SeenBox> AnsweringBoxes(Action action, std::vector<int> answers,
+                                        const BoxVisit& whileShown);
 
     PROCESS_INFORMATION process_{};
     HWND window_ = nullptr;
