@@ -8,6 +8,7 @@
 #include "app/CreditLine.h"
 #include "app/Dpi.h"
 #include "app/FormLayout.h"
+#include "app/MessageFit.h"
 #include "app/SelectionButtons.h"
 #include "app/SnapInCommand.h"
 #include "app/SnapInLauncher.h"
@@ -167,7 +168,7 @@ static_assert(kIdYes == IDYES && kIdNo == IDNO);
 int frmMain::MsgBox(const std::string& text, int style, const std::string& title) {
     const std::wstring wideText = Widen(text);
     const std::wstring wideTitle = Widen(title.empty() ? msg::kAppTitle : title);
-    return MessageBoxW(window_, wideText.c_str(), wideTitle.c_str(), static_cast<UINT>(style));
+    return FittingMessageBox(window_, wideText, wideTitle, static_cast<UINT>(style));
 }
 
 void frmMain::Beep() {

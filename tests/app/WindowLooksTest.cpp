@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -12,6 +13,8 @@
 
 #include "app/resource.h"
 #include "tests/app/RunningTarnwick.h"
+#include "tests/make/TemplateFiles.h"
+#include "tests/support/TestFiles.h"
 
 namespace tarnwick::test {
 namespace {
@@ -293,6 +296,73 @@ INSTANTIATE_TEST_SUITE_P(Dpi, WindowLooksTest,
                                          ? "To" + std::to_string(*run.param.changedTo)
                                          : std::string());
                          });
+
+// Every message box lies within the work area of its monitor, its text within the box, also when
+// it names a path of 300 characters; the overwrite prompt shows the whole question.
+class MessageBoxesFitTest : public ::testing::TestWithParam<int> {};
+
+std::wstring Unbroken(std::wstring text) {
+    for (std::size_t at = text.find(L"\r\n"); at != std::wstring::npos; at = text.find(L"\r\n"))
+        text.erase(at, 2);
+    return text;
+}
+
+TEST_P(MessageBoxesFitTest, WithinTheScreenWithA300CharacterPath) {
+    TempDir dir;
+    const std::string folder = dir.File(std::string(140, 'f'));
+    std::filesystem::create_directory(FsPath(folder));
+    const std::string target = folder + "\\" + std::string(300 - folder.size() - 5, 'n') + ".adm";
+    const std::string missing = folder + "\\" + std::string(300 - folder.size() - 5, 'm') + ".adm";
+    ASSERT_EQ(target.size(), 300u);
+    const std::string source = dir.File("system.adm");
+    WriteAll(source, kFourLineTemplate);
+
+    RunningTarnwick app(L"C:\\WINDOWS", GetParam());
+    app.Click(IDC_CHKDRIVE_0 + 2);
+    app.SetText(IDC_TXTNEWADM, Utf16Of(target));
+    const auto within = [&](HWND box) {
+        RECT outer{}, text{};
+        GetWindowRect(box, &outer);
+        GetWindowRect(GetDlgItem(box, 0xFFFF), &text);
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoW(MonitorFromWindow(box, MONITOR_DEFAULTTONEAREST), &monitor);
+        const RECT& work = monitor.rcWork;
+        EXPECT_TRUE(outer.left >= work.left && outer.top >= work.top && outer.right <= work.right &&
+                    outer.bottom <= work.bottom)
+            << "box " << outer.left << "," << outer.top << "," << outer.right << "," << outer.bottom
+            << " outside the work area at " << GetParam() << " DPI";
+        EXPECT_TRUE(text.left >= outer.left && text.right <= outer.right && text.top >= outer.top &&
+                    text.bottom <= outer.bottom)
+            << "text outside its box at " << GetParam() << " DPI";
+    };
+    struct Case {
+        const char* name;
+        std::string sourceText;
+        int clicked;
+        std::vector<int> answers;
+        std::size_t boxes;
+    };
+    const std::vector<Case> cases = {
+        {"overwrite prompt, then success", source, IDC_COMMAND1, {IDYES, IDOK}, 2},
+        {"source not found", missing, IDC_COMMAND1, {}, 1},
+        {"Legal Info", source, IDM_LEGAL_INFO, {}, 1},
+    };
+    for (const Case& c : cases) {
+        WriteAll(target, "old");
+        app.SetText(IDC_TXTSOURCEADM, Utf16Of(c.sourceText));
+        const std::vector<SeenBox> boxes = c.clicked == IDM_LEGAL_INFO
+                                               ? app.ChooseMenuItem(c.clicked, c.answers, within)
+                                               : app.Click(c.clicked, c.answers, within);
+        ASSERT_EQ(boxes.size(), c.boxes) << c.name;
+        if (c.answers.size() == 2) {
+            EXPECT_EQ(Unbroken(boxes[0].text),
+                      L"'" + Utf16Of(target) + L"' already exists. Overwrite?");
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, MessageBoxesFitTest, ::testing::Values(96, 144));
 
 }  // namespace
 }  // namespace tarnwick::test
