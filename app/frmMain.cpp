@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <array>
-#include <vector>
 
 #include "app/CreditLine.h"
 #include "app/Dpi.h"
