@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-
 #include "app/CreditLine.h"
 #include "app/Dpi.h"
 #include "app/FormLayout.h"
