@@ -235,7 +235,7 @@ void RunningTarnwick::Settle() const {
     SendMessageW(window_, WM_NULL, 0, 0);
     WaitForInputIdle(process_.hProcess, 5000);
     // Wine copies what a window painted to the X server a moment later.
-    Sleep(300);
+    Sleep(500);
 }
 
 Picture RunningTarnwick::Capture() const {
