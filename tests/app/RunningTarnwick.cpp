@@ -272,6 +272,19 @@ Picture RunningTarnwick::Capture() const {
     return picture;
 }
 
+void RunningTarnwick::ChangeDpi(int dpi) {
+    RECT now{};
+    GetWindowRect(window_, &now);
+    RECT suggested{now.left, now.top, now.left + (now.right - now.left) * dpi / 96,
+                   now.top + (now.bottom - now.top) * dpi / 96};
+    // The message's rectangle lives in Tarnwick's own memory.
+    void* remote =
+        VirtualAllocEx(process_.hProcess, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
+    WriteProcessMemory(process_.hProcess, remote, &suggested, sizeof suggested, nullptr);
+    SendMessageW(window_, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote));
+    VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+}
+
 template <class Action>
 std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<int> answers,
                                                      const BoxVisit& whileShown) {

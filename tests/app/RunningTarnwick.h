@@ -56,6 +56,9 @@ class RunningTarnwick {
     // over the window's client area.
     void Settle() const;
     Picture Capture() const;
+    // Tells the window its monitor now has `dpi` dots per inch, as Windows does when the window
+    // moves to another monitor.
+    void ChangeDpi(int dpi);
 
     // Clicks a control (or chooses a menu item) and answers each message box that it shows,
     // in order, with the given button ids; boxes beyond the answers are closed with No or OK.

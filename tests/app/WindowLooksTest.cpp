@@ -161,11 +161,11 @@ bool IsCreditInk(std::uint32_t pixel) {
     return ::testing::AssertionSuccess();
 }
 
-POINT ScreenCentre(const RunningTarnwick& app, int id) {
+// Rests the mouse pointer on the middle of a button, right of its icon.
+void Hover(const RunningTarnwick& app, int id) {
     RECT r{};
     GetWindowRect(app.Control(id), &r);
-    // Right of the icon, so the pointer rests on the button itself.
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
 void PostKey(const RunningTarnwick& app, UINT key) {
@@ -189,20 +189,6 @@ void CoverAndUncover(RunningTarnwick& app) {
     DestroyWindow(cover);
 }
 
-// Tells the window its monitor now has `dpi` dots per inch, as Windows does when the window
-// moves to another monitor; the suggested rectangle lives in Tarnwick's own memory.
-void ChangeDpi(RunningTarnwick& app, HANDLE process, int dpi) {
-    RECT now{};
-    GetWindowRect(app.Window(), &now);
-    RECT suggested{now.left, now.top, now.left + (now.right - now.left) * dpi / 96,
-                   now.top + (now.bottom - now.top) * dpi / 96};
-    void* remote = VirtualAllocEx(process, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
-    WriteProcessMemory(process, remote, &suggested, sizeof suggested, nullptr);
-    SendMessageW(app.Window(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
-                 reinterpret_cast<LPARAM>(remote));
-    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-}
-
 struct State {
     const char* name;
     std::function<void(RunningTarnwick&)> bringAbout;
@@ -215,15 +201,10 @@ std::vector<State> States() {
         {"at start", [](RunningTarnwick&) {}},
         {"after a click", [=](RunningTarnwick& app) { app.Click(selectAll); }},
         {"after Tab", [](RunningTarnwick& app) { PostKey(app, VK_TAB); }},
-        {"hot",
-         [=](RunningTarnwick& app) {
-             const POINT at = ScreenCentre(app, IDC_CMDSELECT_0 + 2);
-             SetCursorPos(at.x, at.y);
-         }},
+        {"hot", [](RunningTarnwick& app) { Hover(app, IDC_CMDSELECT_0 + 2); }},
         {"pressed",
-         [=](RunningTarnwick& app) {
-             const POINT at = ScreenCentre(app, IDC_CMDSELECT_0 + 0);
-             SetCursorPos(at.x, at.y);
+         [](RunningTarnwick& app) {
+             Hover(app, IDC_CMDSELECT_0 + 0);
              PostMessageW(app.Control(IDC_CMDSELECT_0 + 0), WM_LBUTTONDOWN, MK_LBUTTON,
                           MAKELPARAM(150, 10));
          },
@@ -251,14 +232,8 @@ TEST_P(WindowLooksTest, IconsBordersAndCreditLineShowInEveryState) {
     RunningTarnwick app(L"C:\\WINDOWS", dpiCase.startDpi);
     int dpi = dpiCase.startDpi;
     if (dpiCase.changedTo) {
-        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, [&] {
-            DWORD id = 0;
-            GetWindowThreadProcessId(app.Window(), &id);
-            return id;
-        }());
-        ChangeDpi(app, process, *dpiCase.changedTo);
-        CloseHandle(process);
         dpi = *dpiCase.changedTo;
+        app.ChangeDpi(dpi);
     }
     std::vector<IconImage> icons;
     for (const IconBox& box : kIconBoxes)
