@@ -9,6 +9,9 @@ namespace tarnwick::app {
 // system DPI.
 int DpiOf(HWND window);
 
+// The font message boxes use, at `dpi`.
+LOGFONTW MessageFontAt(int dpi);
+
 // Adjusts `rect` from a client rectangle to the window rectangle at `dpi`.
 void ClientToWindowRect(RECT& rect, DWORD style, bool hasMenu, DWORD exStyle, int dpi);
 

@@ -1,5 +1,5 @@
-// Every control of the main window with its kind, caption, container, place in twips and tab
-// index, as the window is first shown.
+// Every control of the main window with its kind, caption, container and place in twips, as the
+// window is first shown, listed in ascending tab index.
 #pragma once
 
 #include <span>
@@ -23,13 +23,12 @@ struct DesignedControl {
     const char* caption;  // UTF-8; empty for frames, pictures and text boxes
     int containerId;      // the frame the control sits in, 0 for the window
     TwipsRect place;      // relative to the container
-    int tabIndex;
-    int iconId;  // for pictures, 0 otherwise
+    int iconId;           // for pictures, 0 otherwise
 };
 
 enum class FontKind { Default, BoldSansSerif, Credit };
 
-// Every control, in ascending tab index.
+// Every control, in ascending tab index: the order they are created in, which is the Tab key's.
 std::span<const DesignedControl> FormControls();
 
 // The font of a control: "Make ADM" and the credit line have their own.

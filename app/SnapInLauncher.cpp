@@ -1,27 +1,40 @@
 #include "app/SnapInLauncher.h"
 
-#include <windows.h>
-
 #include <vector>
 
 #include "app/WideText.h"
 #include "fileio/win32/SystemError.h"
 
 namespace tarnwick::app {
-namespace {
 
-std::wstring InSystemFolder(const std::string& program) {
-    wchar_t folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return Widen(program);
-    return std::wstring(folder, length) + L"\\" + Widen(program);
+std::optional<std::wstring> SystemFolder(FolderReader read, std::string& why) {
+    std::wstring folder(MAX_PATH, L'\0');
+    // A folder can only grow between two reads by being changed meanwhile; a few tries suffice.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        SetLastError(ERROR_SUCCESS);
+        const UINT length = read(folder.data(), static_cast<UINT>(folder.size()));
+        if (length == 0) {
+            const DWORD code = GetLastError();
+            why = "The system folder cannot be read: " +
+                  (code == ERROR_SUCCESS ? std::string("it is empty.")
+                                         : fileio::win32::ErrorFromCode(code).text);
+            return std::nullopt;
+        }
+        if (length < folder.size()) {
+            folder.resize(length);
+            return folder;
+        }
+        folder.assign(length, L'\0');  // the size it needs, terminating null included
+    }
+    why = "The system folder cannot be read: its path keeps changing.";
+    return std::nullopt;
 }
 
-}  // namespace
-
 bool StartMinimised(const std::string& systemProgram, const std::string& commandLine,
-                    std::string& why) {
-    const std::wstring program = InSystemFolder(systemProgram);
+                    std::string& why, FolderReader readSystemFolder) {
+    const std::optional<std::wstring> folder = SystemFolder(readSystemFolder, why);
+    if (!folder) return false;
+    const std::wstring program = *folder + L"\\" + Widen(systemProgram);
     std::wstring wide = Widen(commandLine);
     std::vector<wchar_t> mutableLine(wide.begin(), wide.end());  // CreateProcessW may write to it
     mutableLine.push_back(L'\0');

@@ -2,12 +2,10 @@
 
 #include <commctrl.h>
 
-#include <array>
-#include <vector>
-
 #include "app/CreditLine.h"
 #include "app/Dpi.h"
 #include "app/FormLayout.h"
+#include "app/MessageFit.h"
 #include "app/SelectionButtons.h"
 #include "app/SnapInCommand.h"
 #include "app/SnapInLauncher.h"
@@ -56,8 +54,11 @@ const wchar_t* ClassOf(ControlKind kind) {
 
 DWORD StyleOf(const DesignedControl& design) {
     // Every control but the second option button starts a group, so the arrow keys move only
-    // within the option pair.
-    const DWORD common = WS_CHILD | WS_VISIBLE | (design.id == IDC_OPTION1_0 ? 0 : WS_GROUP);
+    // within the option pair. Every control is clipped by the siblings in front of it, so none
+    // paints over another: the icons stay on their buttons, the labels stay behind the text boxes
+    // they reach into.
+    const DWORD common =
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | (design.id == IDC_OPTION1_0 ? 0 : WS_GROUP);
     switch (design.kind) {
         case ControlKind::Frame:
             return common | BS_GROUPBOX;
@@ -70,8 +71,7 @@ DWORD StyleOf(const DesignedControl& design) {
         case ControlKind::TextBox:
             return common | WS_TABSTOP | ES_AUTOHSCROLL;
         case ControlKind::Button:
-            // Clipped by the icons that lie in front of them.
-            return common | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON;
+            return common | WS_TABSTOP | BS_PUSHBUTTON;
         case ControlKind::Picture:
             return common | SS_ICON | SS_CENTERIMAGE;
     }
@@ -105,7 +105,7 @@ bool frmMain::Load(HINSTANCE instance) {
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     windowClass.lpszMenuName = MAKEINTRESOURCEW(IDR_MAINMENU);
     windowClass.lpszClassName = kClassName;
@@ -158,10 +158,14 @@ std::string frmMain::NewText() const {
     return TextOf(IDC_TXTNEWADM);
 }
 
+// The portable command speaks in message-box numbers of its own; they are the Windows values.
+static_assert(kMbOk == MB_OK && kMbYesNo == MB_YESNO && kMbCritical == MB_ICONHAND);
+static_assert(kIdYes == IDYES && kIdNo == IDNO);
+
 int frmMain::MsgBox(const std::string& text, int style, const std::string& title) {
     const std::wstring wideText = Widen(text);
     const std::wstring wideTitle = Widen(title.empty() ? msg::kAppTitle : title);
-    return MessageBoxW(window_, wideText.c_str(), wideTitle.c_str(), static_cast<UINT>(style));
+    return FittingMessageBox(window_, wideText, wideTitle, static_cast<UINT>(style));
 }
 
 void frmMain::Beep() {
@@ -199,6 +203,13 @@ void frmMain::cmdRunGPEdit_Click() {
 }
 
 void frmMain::Command1_Click() {
+    // The command runs to its end without yielding, so the credit line stands still until it
+    // ends, also while its message boxes wait for an answer (their loops still deliver ticks).
+    struct Running {
+        bool& flag;
+        explicit Running(bool& f) : flag(f) { flag = true; }
+        ~Running() { flag = false; }
+    } running(commandRunning_);
     tarnwick::Command1_Click(*this, state_);
 }
 
@@ -235,7 +246,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnCommand(LOWORD(wParam), HIWORD(wParam));
             return 0;
         case WM_TIMER:
-            if (wParam == ID_TIMER1) Timer1_Timer();
+            if (wParam == ID_TIMER1 && !commandRunning_) Timer1_Timer();
             return 0;
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
@@ -247,10 +258,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 SetFocus(focusBeforeDeactivation_);
             }
             return 0;
-        case 0x02E0: {  // WM_DPICHANGED
+        case WM_DPICHANGED:
             OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
-        }
         case WM_CLOSE: {
             bool cancel = false;
             Form_Unload(cancel);
@@ -308,6 +318,8 @@ void frmMain::OnDpiChanged(int dpi, const RECT& suggested) {
     PlaceControls();
     SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Moving and resizing copies the old pixels along; everything is painted anew at the new size.
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // ---- Building the window ----
@@ -322,14 +334,14 @@ void frmMain::CreateControls() {
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance_, nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(design.id)), FALSE);
     }
-    // The icons lie in front of their buttons and the frames behind everything; neither takes
-    // the focus, so the Tab order stays as created.
+    // The z-order is the creation order (the Tab key's order), with two changes: the icons go in
+    // front of everything, their buttons included, and the frames behind everything. Neither
+    // takes the focus, so the Tab order stays as created. (HWND_TOP is a null handle, so it cannot
+    // double as "leave in place".)
     for (const DesignedControl& design : FormControls()) {
-        HWND insertAfter = design.kind == ControlKind::Picture ? HWND_TOP
-                           : design.kind == ControlKind::Frame ? HWND_BOTTOM
-                                                               : nullptr;
-        if (insertAfter != nullptr) {
-            SetWindowPos(Control(design.id), insertAfter, 0, 0, 0, 0,
+        if (design.kind == ControlKind::Picture || design.kind == ControlKind::Frame) {
+            SetWindowPos(Control(design.id),
+                         design.kind == ControlKind::Picture ? HWND_TOP : HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
     }

@@ -76,7 +76,8 @@ class frmMain final : public FormView {
     HFONT creditFont_ = nullptr;
     HICON largeIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
-    int label3Left_ = 0;  // twips; the label is placed from it in pixels
+    int label3Left_ = 0;           // twips; the label is placed from it in pixels
+    bool commandRunning_ = false;  // while Make ADM runs, timer ticks move nothing
     FormState state_;
 };
 

@@ -118,6 +118,38 @@ SeenBox Read(HWND box) {
     return seen;
 }
 
+// Wine takes the system DPI of a process from the user's LogPixels value when the process starts.
+class SystemDpi {
+  public:
+    explicit SystemDpi(int dpi) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr);
+        DWORD size = sizeof previous_;
+        had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr,
+                                reinterpret_cast<BYTE*>(&previous_), &size) == ERROR_SUCCESS;
+        Set(static_cast<DWORD>(dpi));
+    }
+    ~SystemDpi() {
+        if (had_) {
+            Set(previous_);
+        } else {
+            RegDeleteValueW(key_, L"LogPixels");
+        }
+        RegCloseKey(key_);
+    }
+    SystemDpi(const SystemDpi&) = delete;
+    SystemDpi& operator=(const SystemDpi&) = delete;
+
+  private:
+    void Set(DWORD value) {
+        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof value);
+    }
+    HKEY key_ = nullptr;
+    DWORD previous_ = 0;
+    bool had_ = false;
+};
+
 void Press(HWND box, int button) {
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
@@ -138,7 +170,13 @@ std::wstring Utf16Of(const std::string& utf8) {
     return wide;
 }
 
-RunningTarnwick::RunningTarnwick(std::optional<std::wstring> windir) {
+std::uint32_t Rgb(COLORREF colour) {
+    return static_cast<std::uint32_t>(GetRValue(colour)) << 16 |
+           static_cast<std::uint32_t>(GetGValue(colour)) << 8 | GetBValue(colour);
+}
+
+RunningTarnwick::RunningTarnwick(std::optional<std::wstring> windir, int dpi) {
+    const SystemDpi systemDpi(dpi);
     std::wstring commandLine = L"\"" + ExePath() + L"\"";
     std::vector<wchar_t> environment = EnvironmentWith(windir);
     STARTUPINFOW startup{};
@@ -193,8 +231,63 @@ RECT RunningTarnwick::ClientRect(int id) const {
     return rect;
 }
 
+void RunningTarnwick::Settle() const {
+    SendMessageW(window_, WM_NULL, 0, 0);
+    WaitForInputIdle(process_.hProcess, 5000);
+    // Wine copies what a window painted to the X server a moment later.
+    Sleep(500);
+}
+
+Picture RunningTarnwick::Capture() const {
+    Settle();
+    RECT client{};
+    GetClientRect(window_, &client);
+    POINT origin{0, 0};
+    ClientToScreen(window_, &origin);
+    Picture picture;
+    picture.width = client.right;
+    picture.height = client.bottom;
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = picture.width;
+    info.bmiHeader.biHeight = -picture.height;  // top down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, picture.width, picture.height, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    picture.pixels.assign(pixels, pixels + picture.width * picture.height);
+    for (std::uint32_t& pixel : picture.pixels)
+        pixel &= 0xFFFFFF;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return picture;
+}
+
+void RunningTarnwick::ChangeDpi(int dpi) {
+    RECT now{};
+    GetWindowRect(window_, &now);
+    RECT suggested{now.left, now.top, now.left + (now.right - now.left) * dpi / 96,
+                   now.top + (now.bottom - now.top) * dpi / 96};
+    // The message's rectangle lives in Tarnwick's own memory.
+    void* remote =
+        VirtualAllocEx(process_.hProcess, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
+    WriteProcessMemory(process_.hProcess, remote, &suggested, sizeof suggested, nullptr);
+    SendMessageW(window_, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote));
+    VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+}
+
 template <class Action>
-std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<int> answers) {
+std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<int> answers,
+                                                     const BoxVisit& whileShown) {
     std::vector<SeenBox> seen;
     std::atomic<bool> done{false};
     std::thread answerer([&] {
@@ -206,6 +299,7 @@ std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<
                 continue;
             }
             SeenBox read = Read(box);
+            if (whileShown) whileShown(box);
             int button = next < answers.size() ? answers[next++] : (read.hasYesNo ? IDNO : IDOK);
             seen.push_back(std::move(read));
             Press(box, button);
@@ -217,13 +311,15 @@ std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<
     return seen;
 }
 
-std::vector<SeenBox> RunningTarnwick::Click(int id, std::vector<int> answers) {
-    return AnsweringBoxes([&] { SendMessageW(Control(id), BM_CLICK, 0, 0); }, std::move(answers));
+std::vector<SeenBox> RunningTarnwick::Click(int id, std::vector<int> answers, BoxVisit whileShown) {
+    return AnsweringBoxes([&] { SendMessageW(Control(id), BM_CLICK, 0, 0); }, std::move(answers),
+                          whileShown);
 }
 
-std::vector<SeenBox> RunningTarnwick::ChooseMenuItem(int id, std::vector<int> answers) {
+std::vector<SeenBox> RunningTarnwick::ChooseMenuItem(int id, std::vector<int> answers,
+                                                     BoxVisit whileShown) {
     return AnsweringBoxes([&] { SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, 0), 0); },
-                          std::move(answers));
+                          std::move(answers), whileShown);
 }
 
 bool RunningTarnwick::CloseAndWaitForExit() {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,11 +21,24 @@ struct SeenBox {
     bool hasYesNo = false;
 };
 
+// What the screen showed of a rectangle: 0xRRGGBB per pixel, rows top down.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
+    std::uint32_t At(int x, int y) const {
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                      static_cast<std::size_t>(x)];
+    }
+};
+
+// 0xRRGGBB of a COLORREF.
+std::uint32_t Rgb(COLORREF colour);
+
 class RunningTarnwick {
   public:
     // Starts Tarnwick.exe with `windir` set to the given value, or removed when it is nullopt,
-    // and waits for its window.
-    explicit RunningTarnwick(std::optional<std::wstring> windir);
+    // at `dpi` dots per inch, and waits for its window.
+    explicit RunningTarnwick(std::optional<std::wstring> windir, int dpi = 96);
     ~RunningTarnwick();
     RunningTarnwick(const RunningTarnwick&) = delete;
     RunningTarnwick& operator=(const RunningTarnwick&) = delete;
@@ -37,18 +52,29 @@ class RunningTarnwick {
     bool Checked(int id) const;
     // The control's rectangle in the window's client coordinates.
     RECT ClientRect(int id) const;
+    // Lets the window handle everything queued and put it on the screen, then reads the screen
+    // over the window's client area.
+    void Settle() const;
+    Picture Capture() const;
+    // Tells the window its monitor now has `dpi` dots per inch, as Windows does when the window
+    // moves to another monitor.
+    void ChangeDpi(int dpi);
 
     // Clicks a control (or chooses a menu item) and answers each message box that it shows,
     // in order, with the given button ids; boxes beyond the answers are closed with No or OK.
-    std::vector<SeenBox> Click(int id, std::vector<int> answers = {});
-    std::vector<SeenBox> ChooseMenuItem(int id, std::vector<int> answers = {});
+    // `whileShown`, when given, runs while each box is up, before it is answered.
+    using BoxVisit = std::function<void(HWND box)>;
+    std::vector<SeenBox> Click(int id, std::vector<int> answers = {}, BoxVisit whileShown = {});
+    std::vector<SeenBox> ChooseMenuItem(int id, std::vector<int> answers = {},
+                                        BoxVisit whileShown = {});
 
     // Asks the window to close and tells whether the process ended without showing anything.
     bool CloseAndWaitForExit();
 
   private:
     template <class Action>
-    std::vector<SeenBox> AnsweringBoxes(Action action, std::vector<int> answers);
+    std::vector<SeenBox> AnsweringBoxes(Action action, std::vector<int> answers,
+                                        const BoxVisit& whileShown);
 
     PROCESS_INFORMATION process_{};
     HWND window_ = nullptr;

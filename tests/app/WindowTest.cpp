@@ -366,6 +366,22 @@ TEST_F(MakeAdmInWindowTest, TickedDrivesBecomeANewTemplateByteForByte) {
     EXPECT_EQ(ReadAll(target), FourLineTemplateForCDE());
 }
 
+TEST_F(MakeAdmInWindowTest, CreditLineStandsStillWhileTheCommandAndItsBoxesWait) {
+    app->Click(Drive('C'));
+    WriteAll(target, "old");
+    std::vector<int> moves;
+    const auto tick = [&](HWND) {
+        const int before = app->ClientRect(IDC_LABEL3).left;
+        for (int i = 0; i < 5; ++i)
+            SendMessageW(app->Window(), WM_TIMER, ID_TIMER1, 0);
+        Sleep(200);  // the window's own timer ticks meanwhile too
+        moves.push_back(app->ClientRect(IDC_LABEL3).left - before);
+    };
+    const std::vector<SeenBox> boxes = app->Click(IDC_COMMAND1, {IDYES, IDOK}, tick);
+    ASSERT_EQ(boxes.size(), 2u);  // the overwrite prompt, then the success message
+    EXPECT_EQ(moves, (std::vector<int>{0, 0}));
+}
+
 TEST_F(MakeAdmInWindowTest, TheBundledSampleGainsThreeLines) {
     const std::string sample = ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/samples/system.adm");
     WriteAll(source, sample);

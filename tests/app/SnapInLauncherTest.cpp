@@ -1,0 +1,52 @@
+// The snap-in launcher finds the console host in the system folder only: it reads that folder's
+// path whatever its length, and when it cannot, it starts nothing and says why.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "app/SnapInLauncher.h"
+#include "tests/support/TestFiles.h"
+
+namespace tarnwick::app {
+namespace {
+
+const std::wstring kLongFolder = L"C:\\" + std::wstring(400, L'x');
+
+UINT WINAPI Unreadable(LPWSTR, UINT) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return 0;
+}
+
+UINT WINAPI LongerThanMaxPath(LPWSTR buffer, UINT size) {
+    const auto length = static_cast<UINT>(kLongFolder.size());
+    if (size <= length) return length + 1;
+    kLongFolder.copy(buffer, length);
+    buffer[length] = L'\0';
+    return length;
+}
+
+// The folder is read whole however long; unreadable, nothing starts, not even an mmc.exe in the
+// current folder.
+TEST(SnapInLauncher, ReadsTheSystemFolderWholeOrStartsNothing) {
+    std::string why;
+    EXPECT_EQ(SystemFolder(LongerThanMaxPath, why), kLongFolder);
+    EXPECT_EQ(SystemFolder(Unreadable, why), std::nullopt);
+    EXPECT_NE(why.find("system folder"), std::string::npos) << why;
+
+    test::TempDir dir;
+    wchar_t system[MAX_PATH];
+    const std::wstring harmless =
+        std::wstring(system, GetSystemDirectoryW(system, MAX_PATH)) + L"\\hostname.exe";
+    const std::wstring folder = test::FsPath(dir.Path()).wstring();
+    ASSERT_TRUE(CopyFileW(harmless.c_str(), (folder + L"\\mmc.exe").c_str(), FALSE));
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(folder.c_str());
+    const bool started = StartMinimised("mmc.exe", "mmc.exe x.msc", why, Unreadable);
+    SetCurrentDirectoryW(previous);
+    EXPECT_FALSE(started) << "the mmc.exe of the current folder was started";
+}
+
+}  // namespace
+}  // namespace tarnwick::app
