@@ -16,4 +16,14 @@ void RemoveTempFilesOnSignals();
 // What the handlers do before the process ends, for tests.
 void RemoveTrackedTempFiles();
 
+// While one is alive, an interruption waits (a POSIX signal stays pending, the Windows handler
+// waits for it), so that a file created and then tracked is never left between the two steps.
+class InterruptionsHeld {
+  public:
+    InterruptionsHeld();
+    ~InterruptionsHeld();
+    InterruptionsHeld(const InterruptionsHeld&) = delete;
+    InterruptionsHeld& operator=(const InterruptionsHeld&) = delete;
+};
+
 }  // namespace tarnwick::fileio

@@ -133,6 +133,7 @@ class TempFile {
     TempFile& operator=(const TempFile&) = delete;
 
     bool Create(const std::string& beside, fileio::Handle& handle, fileio::SysError& why) {
+        const fileio::InterruptionsHeld held;  // until the new file is tracked
         if (!fileio::CreateTempBeside(beside, path_, handle, &why)) return false;
         slot_ = fileio::TrackTempFile(path_);
         return true;

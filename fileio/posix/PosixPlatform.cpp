@@ -87,7 +87,7 @@ int OpenFlags(Access access, Disposition disposition) {
 
 SysError NotRegular() {
     return SysError{static_cast<std::uint32_t>(EINVAL),
-                    "it is not a regular file (a device, pipe or socket)"};
+                    "It is not a regular file (a device, pipe or socket)."};
 }
 
 // Data is read from and written to regular files only. open() lets a folder be opened for reading

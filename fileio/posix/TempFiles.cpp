@@ -2,6 +2,7 @@
 #include "fileio/TempFiles.h"
 
 #include <limits.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -16,6 +17,10 @@ namespace {
 TempRegistry<char, 8, PATH_MAX> g_live;
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The mask before the outermost InterruptionsHeld; the programs that track files have one thread.
+sigset_t g_savedMask;
+int g_holds = 0;
 
 // unlink() is async-signal-safe. The handler was reset to the default on entry (SA_RESETHAND), so
 // raising the signal again ends the process as the signal would have, once the handler returns.
@@ -38,6 +43,20 @@ void UntrackTempFile(int slot) {
 
 void RemoveTrackedTempFiles() {
     g_live.ForEachLive([](const char* path) { unlink(path); });
+}
+
+InterruptionsHeld::InterruptionsHeld() {
+    if (g_holds++ > 0) return;
+    sigset_t block;
+    sigemptyset(&block);
+    for (const int signal : kSignals)
+        sigaddset(&block, signal);
+    pthread_sigmask(SIG_BLOCK, &block, &g_savedMask);
+}
+
+// A signal that came meanwhile is delivered here, once the file is tracked.
+InterruptionsHeld::~InterruptionsHeld() {
+    if (--g_holds == 0) pthread_sigmask(SIG_SETMASK, &g_savedMask, nullptr);
 }
 
 void RemoveTempFilesOnSignals() {

@@ -15,11 +15,16 @@ namespace {
 // Wide paths as the system takes them (long ones with their \\?\ prefix).
 TempRegistry<wchar_t, 8, 4096> g_live;
 
+// Held while a file is created and tracked; the handler takes it before it removes anything.
+SRWLOCK g_creating = SRWLOCK_INIT;
+
 // Runs on a thread of its own while the program may still be writing: the temporary file is open
 // with delete sharing, so DeleteFileW marks it and the system removes it when the process ends
 // and its handle closes. FALSE passes the event on to the default handler, which ends the process.
 BOOL WINAPI OnConsoleEvent(DWORD /*event*/) {
+    AcquireSRWLockExclusive(&g_creating);
     RemoveTrackedTempFiles();
+    ReleaseSRWLockExclusive(&g_creating);
     return FALSE;
 }
 
@@ -37,6 +42,14 @@ void UntrackTempFile(int slot) {
 
 void RemoveTrackedTempFiles() {
     g_live.ForEachLive([](const wchar_t* path) { DeleteFileW(path); });
+}
+
+InterruptionsHeld::InterruptionsHeld() {
+    AcquireSRWLockExclusive(&g_creating);
+}
+
+InterruptionsHeld::~InterruptionsHeld() {
+    ReleaseSRWLockExclusive(&g_creating);
 }
 
 void RemoveTempFilesOnSignals() {

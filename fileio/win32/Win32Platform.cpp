@@ -311,6 +311,14 @@ class Win32Platform final : public Platform {
             SetLastError(ERROR_ACCESS_DENIED);
             return Fail(error);
         }
+        // A file that another program holds without letting others delete it cannot be
+        // replaced; asking first keeps ReplaceFileW from starting (Wine's leaves a stray
+        // temporary file of its own behind when it fails).
+        {
+            const ScopedHandle probe(CreateFileW(wideTo->c_str(), DELETE, kShareAll, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!probe.valid()) return Fail(error);
+        }
         // The replaced file's ACL, attributes and streams stay with the new template. Its
         // attributes are also set on the new file first, for layers whose ReplaceFileW only
         // renames (Wine's).
