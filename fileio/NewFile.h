@@ -1,0 +1,73 @@
+// A file written beside the place it goes and put there only when complete. The temporary file is
+// created under a fresh name beside the file that will receive it, known to the interruption
+// handlers meanwhile, and removed on every way out unless it has taken its place. The final step
+// replaces nothing without consent, and with consent only the regular file agreed on, checked once
+// more just before. Templates, policy definitions and registry files are all written so.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "fileio/Platform.h"
+
+namespace tarnwick::fileio {
+
+// Why a new file is not in its place. `cause` completes a sentence that names the file
+// (": the disk is full."); `refused` when the path may not receive the file at all, so that
+// nothing was attempted; `hadFile` when a file was there, which is then unchanged.
+struct NewFileFailure {
+    std::string cause;
+    SysError why;
+    bool refused = false;
+    bool hadFile = false;
+};
+
+// ": <the system's description>." or "." when it has none (Windows' texts end in a full stop).
+std::string Because(const SysError& why);
+
+// What stopped a file, as an administrator would put it; the system's own words when its code
+// says nothing plainer. `creating`: a create, where a missing entry can only be the folder.
+std::string CauseText(const SysError& why, bool creating);
+
+class NewFile {
+  public:
+    explicit NewFile(std::string target);
+    ~NewFile();
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    // Looks at the target and creates the temporary file. `agreed`: the file the caller may
+    // replace, as it was when that was agreed; none: the path must be free. A target that is no
+    // regular file (a folder, a device, a link to nothing) is refused whatever was agreed. A link
+    // to a regular file stays a link: the file it leads to receives the data.
+    bool Begin(const std::optional<FileId>& agreed, NewFileFailure& failure);
+    bool Write(const void* data, std::size_t size, NewFileFailure& failure);
+    // Puts the data on the disk, checks the length and the close, then moves the file into place.
+    bool Commit(NewFileFailure& failure);
+
+    std::uint64_t Written() const { return written_; }
+    bool HadFile() const { return before_.kind == EntryKind::Regular; }
+
+  private:
+    bool Fail(NewFileFailure& failure, std::string cause, const SysError& why, bool refused,
+              bool hadFile);
+    bool Finish(SysError& why);
+    bool PutInPlace(NewFileFailure& failure);
+
+    std::string target_;
+    std::optional<FileId> agreed_;
+    Entry before_;
+    std::string temp_;
+    Handle handle_ = kNoHandle;
+    int slot_ = -1;
+    bool moved_ = false;
+    std::uint64_t written_ = 0;
+};
+
+// The whole of `data` as the file at `target`, by the same rules.
+bool WriteNewFile(const std::string& target, const std::string& data,
+                  const std::optional<FileId>& agreed, NewFileFailure& failure);
+
+}  // namespace tarnwick::fileio
