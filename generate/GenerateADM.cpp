@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "fileio/TempFiles.h"
+#include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
 #include "generate/EntryText.h"
 #include "generate/LineReader.h"
@@ -51,47 +51,19 @@ GenerateResult Failure(GenerateStatus status, std::string message, fileio::SysEr
     return result;
 }
 
-// The system's descriptions mostly end in a full stop already (Windows' always do).
-std::string Because(const fileio::SysError& error) {
-    if (error.text.empty()) return ".";
-    return ": " + error.text + (error.text.back() == '.' ? "" : ".");
-}
-
 GenerateResult ReadFailure(const std::string& source, const fileio::SysError& why) {
-    return Failure(GenerateStatus::ReadFailed,
-                   "Reading the source template " + Quoted(source) + " failed" + Because(why), why);
-}
-
-// What stopped the new template, as an administrator would put it; the system's own words when
-// its code says nothing plainer. `creating`: the temporary file's create, where a missing entry
-// can only be the folder.
-std::string CauseText(const fileio::SysError& why, bool creating) {
-    switch (fileio::CauseOf(why)) {
-        case fileio::Cause::NoFolder:
-            if (creating) return ": the folder it goes in does not exist.";
-            break;
-        case fileio::Cause::DiskFull:
-            return ": the disk is full.";
-        case fileio::Cause::AccessDenied:
-            return ": access is denied (the file or its folder may not be written, or the file is "
-                   "read-only).";
-        case fileio::Cause::ReadOnlyDisk:
-            return ": the disk is write-protected.";
-        default:
-            break;
-    }
-    return Because(why);
+    return Failure(
+        GenerateStatus::ReadFailed,
+        "Reading the source template " + Quoted(source) + " failed" + fileio::Because(why), why);
 }
 
 // The new template was not written. The new path is named once, the temporary file never, and
 // "unchanged" is said only of a file that was there.
-GenerateResult WriteFailure(const std::string& target, bool hadFile, const std::string& cause,
-                            const fileio::SysError& why = {},
-                            GenerateStatus status = GenerateStatus::WriteFailed) {
-    return Failure(status,
-                   "The new template " + Quoted(target) + " was not written" + cause +
-                       (hadFile ? " The file that was there is unchanged." : ""),
-                   why);
+GenerateResult WriteFailure(const std::string& target, const fileio::NewFileFailure& failure) {
+    return Failure(failure.refused ? GenerateStatus::NotReplaced : GenerateStatus::WriteFailed,
+                   "The new template " + Quoted(target) + " was not written" + failure.cause +
+                       (failure.hadFile ? " The file that was there is unchanged." : ""),
+                   failure.why);
 }
 
 // The byte rules put a UTF-16LE insert one byte past the marker line's end as the reader consumed
@@ -119,90 +91,18 @@ ByteArray EncodeInsert(const std::string& text, SourceEncoding encoding) {
     return bytes;
 }
 
-// The temporary file: created under a fresh name beside the file that receives the template,
-// removed on every way out unless it has taken the new path, and meanwhile known to the handlers
-// that remove it if the process is interrupted. Only a file this run created is ever removed.
-class TempFile {
-  public:
-    TempFile() = default;
-    ~TempFile() {
-        if (!path_.empty() && !moved_) fileio::RemoveFile(path_);
-        fileio::UntrackTempFile(slot_);
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    bool Create(const std::string& beside, fileio::Handle& handle, fileio::SysError& why) {
-        const fileio::InterruptionsHeld held;  // until the new file is tracked
-        if (!fileio::CreateTempBeside(beside, path_, handle, &why)) return false;
-        slot_ = fileio::TrackTempFile(path_);
-        return true;
-    }
-    const std::string& Path() const { return path_; }
-    void Moved() { moved_ = true; }
-
-  private:
-    std::string path_;
-    int slot_ = -1;
-    bool moved_ = false;
-};
-
-// The temporary file, written front to back through the one handle it was created with.
-class OutputFile {
-  public:
-    explicit OutputFile(fileio::Handle handle)
-        : platform_(fileio::CurrentPlatform()), handle_(handle) {}
-    ~OutputFile() {
-        fileio::SysError ignored;  // only on a way out where the file is removed anyway
-        if (handle_ != fileio::kNoHandle) platform_.Close(handle_, ignored);
-    }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    bool Write(const std::uint8_t* data, std::size_t size, fileio::SysError& why) {
-        if (!platform_.Write(handle_, data, size, why)) return false;
-        written_ += size;
-        return true;
-    }
-    // The data goes to the disk through this handle, and the file must be exactly as long as what
-    // was written and close without an error: each could otherwise hide lost bytes.
-    bool Finish(fileio::SysError& why) {
-        std::uint64_t size = 0;
-        const bool done = platform_.Flush(handle_, why) && platform_.Size(handle_, size, why);
-        const fileio::Handle handle = std::exchange(handle_, fileio::kNoHandle);
-        fileio::SysError closeWhy;
-        const bool closed = platform_.Close(handle, closeWhy);
-        if (!done) return false;
-        if (!closed) {
-            why = closeWhy;
-            return false;
-        }
-        if (size == written_) return true;
-        why = {0, "it holds " + std::to_string(size) + " bytes instead of " +
-                      std::to_string(written_)};
-        return false;
-    }
-    std::uint64_t Written() const { return written_; }
-
-  private:
-    fileio::Platform& platform_;
-    fileio::Handle handle_;
-    std::uint64_t written_ = 0;
-};
-
 // Writes the source's blocks as they come, each insert in its place, and stops at the first
 // failure, which Result() then describes.
 class Splice {
   public:
-    Splice(fileio::Handle handle, const std::string& target, bool hadFile, SourceEncoding encoding,
+    Splice(fileio::NewFile& out, const std::string& target, SourceEncoding encoding,
            std::uint64_t sourceSize, const std::string& itemLine, const std::string& definitionLine)
         : target_(target),
-          hadFile_(hadFile),
           encoding_(encoding),
           sourceSize_(sourceSize),
           itemLine_(itemLine),
           definitionLine_(definitionLine),
-          out_(handle) {}
+          out_(out) {}
 
     // Whether writing may start; when not, `refusal` says why, and nothing is written.
     bool Start(std::optional<GenerateResult> refusal) {
@@ -228,8 +128,8 @@ class Splice {
     }
 
     bool Finish() {
-        fileio::SysError why;
-        return out_.Finish(why) || Stop(why);
+        fileio::NewFileFailure failure;
+        return out_.Commit(failure) || Stop(failure);
     }
 
     const GenerateResult& Result() const { return result_; }
@@ -245,24 +145,23 @@ class Splice {
     bool Write(const std::uint8_t* data, std::size_t size) {
         if (size == 0) return true;
         if (out_.Written() + size > kLargestFile) {
-            return Stop({0, "the new template would reach 2 GiB"});
+            return Stop({": the new template would reach 2 GiB.", {}, false, out_.HadFile()});
         }
-        fileio::SysError why;
-        return out_.Write(data, size, why) || Stop(why);
+        fileio::NewFileFailure failure;
+        return out_.Write(data, size, failure) || Stop(failure);
     }
 
-    bool Stop(const fileio::SysError& why) {
-        result_ = WriteFailure(target_, hadFile_, CauseText(why, false), why);
+    bool Stop(const fileio::NewFileFailure& failure) {
+        result_ = WriteFailure(target_, failure);
         return false;
     }
 
     const std::string& target_;
-    bool hadFile_;
     SourceEncoding encoding_;
     std::uint64_t sourceSize_;
     const std::string& itemLine_;
     const std::string& definitionLine_;
-    OutputFile out_;
+    fileio::NewFile& out_;
     std::size_t inserted_ = 0;
     GenerateResult result_;
 };
@@ -276,9 +175,10 @@ std::uint64_t LongestResult(std::uint64_t sourceSize, const std::string& itemLin
 GenerateResult OpenFailure(const LineReader& reader, const std::string& source,
                            const fileio::SysError& error) {
     if (reader.Failed()) return ReadFailure(source, error);
-    return Failure(GenerateStatus::SourceOpenFailed,
-                   "The source template " + Quoted(source) + " cannot be opened" + Because(error),
-                   error);
+    return Failure(
+        GenerateStatus::SourceOpenFailed,
+        "The source template " + Quoted(source) + " cannot be opened" + fileio::Because(error),
+        error);
 }
 
 // Where the encoding or the line ends explain the shortfall, the message says so: "0 lines" alone
@@ -322,74 +222,9 @@ bool AnyDriveTicked(const Selection& selection) {
     return false;
 }
 
-// What is at the new path now; a path the system cannot look into counts as a failure to write.
+// What a path names now, links followed.
 bool LookUp(const std::string& path, fileio::Entry& entry, fileio::SysError& why) {
     return fileio::CurrentPlatform().Lookup(path, entry, why);
-}
-
-// Whether the new path may receive the template, as it is before anything is written: a free
-// path, or (with consent) the very regular file agreed on. Anything else is refused here, even
-// with consent, and nothing is written.
-std::optional<GenerateResult> RefuseNewPath(const std::string& target, const fileio::Entry& entry,
-                                            const ReplaceConsent& consent) {
-    const auto refuse = [&](const std::string& why, bool hadFile) {
-        return WriteFailure(target, hadFile, why, {}, GenerateStatus::NotReplaced);
-    };
-    switch (entry.kind) {
-        case fileio::EntryKind::Missing:
-            return std::nullopt;
-        case fileio::EntryKind::Special:
-            return refuse(
-                ": it is not a regular file (a device, pipe or socket), and only a "
-                "regular file is ever replaced.",
-                false);
-        case fileio::EntryKind::Folder:
-            return refuse(": it is a folder.", false);
-        case fileio::EntryKind::DanglingLink:
-            return refuse(": it is a link to a file that does not exist.", false);
-        case fileio::EntryKind::Regular:
-            break;
-    }
-    if (!consent.file)
-        return refuse(": a file is already there, and replacing it was not agreed.", true);
-    if (*consent.file != entry.id) {
-        return refuse(": the file there is no longer the one agreed to be replaced.", true);
-    }
-    return std::nullopt;
-}
-
-// The final step: the complete temporary file takes the new path. Onto a free path nothing is
-// ever replaced, and with consent only the file agreed on, checked once more just before.
-GenerateResult PutInPlace(TempFile& temp, const std::string& target, const fileio::Entry& before,
-                          const ReplaceConsent& consent) {
-    const bool hadFile = before.kind == fileio::EntryKind::Regular;
-    fileio::SysError why;
-    fileio::Entry now;
-    if (hadFile) {
-        if (!LookUp(target, now, why)) return WriteFailure(target, true, Because(why), why);
-        if (now.kind != fileio::EntryKind::Regular || now.id != *consent.file ||
-            now.target != before.target) {
-            return WriteFailure(target, false,
-                                ": the file there changed while the template was being written, "
-                                "and nothing was replaced.",
-                                {}, GenerateStatus::NotReplaced);
-        }
-        if (!fileio::ReplaceFile(temp.Path(), before.target, &why)) {
-            return WriteFailure(target, true, CauseText(why, false), why);
-        }
-    } else if (!fileio::CurrentPlatform().MoveNew(temp.Path(), target, why)) {
-        fileio::SysError ignored;
-        if (fileio::CauseOf(why) == fileio::Cause::NameTaken ||
-            (LookUp(target, now, ignored) && now.kind != fileio::EntryKind::Missing)) {
-            return WriteFailure(target, false,
-                                ": something appeared there while the template was being "
-                                "written, and nothing was replaced.",
-                                why, GenerateStatus::NotReplaced);
-        }
-        return WriteFailure(target, false, CauseText(why, false), why);
-    }
-    temp.Moved();
-    return {};
 }
 
 }  // namespace
@@ -446,9 +281,7 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
 
     // What keeps the template from being written is reported only once the source has proved
     // to be a template: a source that is none says so first.
-    fileio::Entry before;
-    TempFile temp;
-    fileio::Handle handle = fileio::kNoHandle;
+    fileio::NewFile out(target);
     const std::optional<GenerateResult> refusal = [&]() -> std::optional<GenerateResult> {
         if (!ticked) {
             return Failure(GenerateStatus::InvalidInput,
@@ -459,28 +292,17 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
             return Failure(GenerateStatus::InvalidInput,
                            "No path was given for the new template. Nothing was written.");
         }
-        fileio::SysError why;
-        if (!LookUp(target, before, why)) return WriteFailure(target, false, Because(why), why);
-        if (auto refused = RefuseNewPath(target, before, consent)) return refused;
-        // Beside the file that receives the template (a link's target), so that the move stays
-        // on one volume and the link stays a link.
-        const bool hadFile = before.kind == fileio::EntryKind::Regular;
-        if (!temp.Create(hadFile ? before.target : target, handle, why)) {
-            return WriteFailure(target, hadFile, CauseText(why, true), why);
-        }
+        fileio::NewFileFailure failure;
+        if (!out.Begin(consent.file, failure)) return WriteFailure(target, failure);
         return std::nullopt;
     }();
 
     GenerateResult result;
     {
-        Splice splice(handle, target, before.kind == fileio::EntryKind::Regular, reader.Encoding(),
-                      reader.Size(), itemLine, definitionLine);
+        Splice splice(out, target, reader.Encoding(), reader.Size(), itemLine, definitionLine);
         result = SpliceSource(reader, splice, source, splice.Start(refusal));
     }
     reader.Close();
-    if (!result.ok()) return result;
-
-    result = PutInPlace(temp, target, before, consent);
     if (!result.ok()) return result;
     result.markersFound = static_cast<int>(kMarkerLinesWanted);
     result.message = "The new template " + Quoted(target) + " has been written.";
