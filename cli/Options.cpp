@@ -55,6 +55,7 @@ class Parser {
         }
         if (args_[0] == "make") return ParseRest(Command::Make);
         if (args_[0] == "mask") return ParseRest(Command::Mask);
+        if (args_[0] == "admx") return ParseRest(Command::Admx);
         return Fail("unknown command '" + args_[0] + "'");
     }
 
@@ -82,6 +83,8 @@ class Parser {
                 if (!TakePath(flag, outcome_.options.source)) return outcome_;
             } else if (command == Command::Make && flag.name == "--output") {
                 if (!TakePath(flag, outcome_.options.output)) return outcome_;
+            } else if (command == Command::Admx && flag.name == "--dir") {
+                if (!TakePath(flag, outcome_.options.folder)) return outcome_;
             } else {
                 return Fail("'" + args_[index_] + "' is not an option of " + args_[0]);
             }
@@ -163,12 +166,16 @@ std::string UsageText() {
     return R"(Usage:
   tarnwick-cli make --drives LETTERS [--all-but] [--source PATH] [--output PATH] [--force]
   tarnwick-cli mask --drives LETTERS [--all-but]
+  tarnwick-cli admx --drives LETTERS [--all-but] [--dir FOLDER]
   tarnwick-cli --help | --version
 
 make writes a copy of an administrative template (ADM) whose two drive lists, "Hide these
 specified drives in My Computer" and "Prevent access to drives from My Computer", offer one more
 item: the given drives. The source is never changed.
 mask prints the drive mask alone: the number for the NoDrives or NoViewOnDrive registry value.
+admx adds the given drives as one more item of both policies of TarnwickDrives.admx and its
+language file en-US\TarnwickDrives.adml in a PolicyDefinitions folder (created when missing;
+a set already offered changes nothing).
 
   --drives LETTERS  drive letters A to Z in any case, alone or separated by commas or colons:
                     CDE, c,d,e, C:,D:
@@ -177,8 +184,12 @@ mask prints the drive mask alone: the number for the NoDrives or NoViewOnDrive r
   --output PATH     the new template (default: in the source's folder, the source's file name
                     with its extension replaced by _TRNW.adm)
   --force           replace an existing output file
+  --dir FOLDER      the PolicyDefinitions folder: the local store (default on Windows:
+                    %windir%\PolicyDefinitions) or a domain's central store; required on Linux,
+                    for example a Samba domain controller's sysvol/REALM/Policies/PolicyDefinitions
 
-Exit status: 0 done, 1 refused or failed (nothing written), 2 usage error.
+Exit status: 0 done (for admx also: already offered), 1 refused or failed (nothing written),
+2 usage error.
 )";
 }
 

@@ -11,7 +11,7 @@
 
 namespace tarnwick::cli {
 
-enum class Command { Make, Mask, Help, Version };
+enum class Command { Make, Mask, Admx, Help, Version };
 
 using DriveSet = std::array<bool, kDriveCount>;  // index 0 = A ... 25 = Z
 
@@ -22,6 +22,7 @@ struct Options {
     std::optional<std::string> source;
     std::optional<std::string> output;
     bool force = false;
+    std::optional<std::string> folder;  // admx --dir
 };
 
 struct ParseOutcome {

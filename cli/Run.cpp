@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "cli/AdmxCommand.h"
 #include "cli/DriveSelection.h"
 #include "cli/MakeTemplate.h"
 #include "cli/Options.h"
@@ -31,6 +32,8 @@ CliResult Dispatch(const Options& options, const std::string& windir) {
             return PrintMask(options);
         case Command::Make:
             return MakeTemplate(options, windir);
+        case Command::Admx:
+            return MakeAdmx(options, windir);
     }
     return UsageError("unknown command");
 }
