@@ -28,13 +28,22 @@ CliResult MakeAdmx(const Options& options, const std::string& windir) {
     const DriveSelection selection(options.drives, options.allBut);
     const policy::PolicyResult result = policy::MakePolicyDefinitions(selection, folder);
     if (!result.ok()) return {kExitFailed, "", "tarnwick-cli: " + result.message + "\n"};
-    const char* what = result.status == policy::PolicyStatus::Created ? "created"
-                       : result.status == policy::PolicyStatus::Added ? "added"
-                                                                      : "already offered";
-    return {
-        kExitDone,
-        result.message + "\n" + what + ": " + result.entryName + " mask " + result.maskText + "\n",
-        ""};
+    std::string out;
+    switch (result.status) {
+        case policy::PolicyStatus::Created:
+            out = "Created: " + result.admxPath + "\nCreated: " + result.admlPath + "\n";
+            break;
+        case policy::PolicyStatus::Added:
+            out = "Added to: " + result.admxPath + "\nAdded to: " + result.admlPath + "\n";
+            break;
+        default:
+            out = "Already offered by: " + result.offeredBy + " in " + result.admxPath +
+                  " (both files unchanged)\n";
+            break;
+    }
+    return {kExitDone,
+            out + "Entry name: " + result.entryName + "\nDrive mask: " + result.maskText + "\n",
+            ""};
 }
 
 }  // namespace tarnwick::cli

@@ -214,7 +214,7 @@ PolicyResult MakePolicyDefinitions(const Selection& selection, const std::string
 
     for (const DriveItem& offered : items) {
         if (offered.mask == item.mask) {
-            result.entryName = offered.entryName;
+            result.offeredBy = offered.entryName;
             return Outcome(PolicyStatus::AlreadyOffered,
                            "The drive set " + item.entryName + " (mask " + result.maskText +
                                ") is already offered by the item " + offered.entryName + " of " +

@@ -24,7 +24,8 @@ struct PolicyResult {
     PolicyStatus status = PolicyStatus::Failed;
     // One or two English sentences naming the files and, on failure, the cause.
     std::string message;
-    std::string entryName;  // the set's item (for AlreadyOffered: the item that offers the mask)
+    std::string entryName;  // the set's item
+    std::string offeredBy;  // for AlreadyOffered: the item that offers the mask already
     std::string maskText;   // the mask in decimal digits
     std::string admxPath;
     std::string admlPath;

@@ -82,7 +82,8 @@ TEST_F(PolicyFolder, RunsGrowThePairAndARepeatChangesNothing) {
         const std::string admxBefore = Read(Admx()), admlBefore = Read(Adml());
         const PolicyResult result = Make(run);
         ASSERT_EQ(result.status, run.status) << result.message;
-        EXPECT_EQ(result.entryName, run.item);
+        EXPECT_EQ(run.status == PolicyStatus::AlreadyOffered ? result.offeredBy : result.entryName,
+                  run.item);
         EXPECT_NE(result.message.find(run.item), std::string::npos) << result.message;
         if (run.status == PolicyStatus::AlreadyOffered) {
             EXPECT_EQ(Read(Admx()), admxBefore);
