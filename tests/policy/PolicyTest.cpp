@@ -57,10 +57,10 @@ class PolicyFolder : public ::testing::Test {
     // Every entry under the folder, to see that no temporary file stays.
     std::set<std::string> Entries() const {
         std::set<std::string> names;
-        for (const auto& entry :
-             std::filesystem::recursive_directory_iterator(test::FsPath(dir_.Path()))) {
-            names.insert(
-                test::Utf8(std::filesystem::relative(entry.path(), test::FsPath(dir_.Path()))));
+        const std::filesystem::path root = test::FsPath(dir_.Path());
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+            const std::u8string name = entry.path().lexically_relative(root).generic_u8string();
+            names.insert(std::string(name.begin(), name.end()));
         }
         return names;
     }

@@ -185,16 +185,20 @@ Document Parse(std::string_view bytes) {
     // All input is there from the start, so a reader that wants more (E_PENDING) or has no node
     // to give has met the end of the input.
     // Some readers (Wine's) give the last white space over and over at the end of an unclosed
-    // document: text that starts where the text before it started is that end too.
+    // document: text right after text, starting where that text started, is that end too.
     std::pair<UINT, UINT> textAt{0, 0};
+    bool afterText = false;
     while ((hr = reader->Read(&type)) == S_OK && type != XmlNodeType_None) {
         const bool isText =
             type == XmlNodeType_Text || type == XmlNodeType_CDATA || type == XmlNodeType_Whitespace;
         if (isText) {
             const std::pair<UINT, UINT> at = PositionOf(reader.get());
-            if (at == textAt) return Failure(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
+            if (afterText && at == textAt) {
+                return Failure(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
+            }
             textAt = at;
         }
+        afterText = isText;
         switch (type) {
             case XmlNodeType_Element: {
                 Element* element;
