@@ -48,7 +48,8 @@ std::string EnumId(const PolicyKind& policy) {
     return std::string(policy.name) + "_Drives";
 }
 
-// Quotes are escaped only in attribute values, where they would end the value.
+// Quotes are escaped only in attribute values, where they would end the value; a CR is kept as a
+// reference, since a parser reads a raw CR as a line end.
 std::string Escaped(std::string_view text, bool attribute = true) {
     std::string out;
     for (const char c : text) {
@@ -68,6 +69,9 @@ std::string Escaped(std::string_view text, bool attribute = true) {
                 break;
             case '"':
                 out += "&quot;";
+                break;
+            case '\r':
+                out += "&#13;";
                 break;
             default:
                 out += c;
