@@ -27,10 +27,10 @@ struct PolicyKind {
 constexpr PolicyKind kPolicies[] = {
     {"TarnwickNoDrives", "NoDrives", "Hide these specified drives in My Computer",
      "Hides the chosen drives in My Computer and Windows Explorer, and in the Open and Save "
-     "dialogs of programs that use the standard dialogs.\r\n\r\n"
+     "dialogs of programs that use the standard dialogs.\n\n"
      "Hiding only hides: a user who types a path on a hidden drive (in the address bar, the Run "
      "dialog or a program) still opens it. To stop users browsing the drives, use \"Prevent "
-     "access to drives from My Computer\".\r\n\r\n"
+     "access to drives from My Computer\".\n\n"
      "This policy writes the registry value NoDrives, the same value as the stock policy of the "
      "same name under Windows Components > Windows Explorer (File Explorer). Set one of the two, "
      "never both: each overwrites what the other wrote."},
@@ -38,7 +38,7 @@ constexpr PolicyKind kPolicies[] = {
      "Prevents users from browsing the chosen drives: My Computer and Windows Explorer refuse to "
      "open them or list their folders, and so do the Run dialog and Map Network Drive. The drives "
      "stay visible unless they are hidden too; programs that open files themselves still reach "
-     "them.\r\n\r\n"
+     "them.\n\n"
      "This policy writes the registry value NoViewOnDrive, the same value as the stock policy of "
      "the same name under Windows Components > Windows Explorer (File Explorer). Set one of the "
      "two, never both: each overwrites what the other wrote."},
@@ -48,8 +48,9 @@ std::string EnumId(const PolicyKind& policy) {
     return std::string(policy.name) + "_Drives";
 }
 
-// Quotes are escaped only in attribute values, where they would end the value; a CR is kept as a
-// reference, since a parser reads a raw CR as a line end.
+// As a parser reads it back: quotes are escaped only in attribute values, where they would end
+// the value; a line end in text is written CR LF (which reads as LF), a CR alone is kept as a
+// reference, and attribute values keep their LF and tab as references.
 std::string Escaped(std::string_view text, bool attribute = true) {
     std::string out;
     for (const char c : text) {
@@ -72,6 +73,12 @@ std::string Escaped(std::string_view text, bool attribute = true) {
                 break;
             case '\r':
                 out += "&#13;";
+                break;
+            case '\n':
+                out += attribute ? "&#10;" : kCrLf;
+                break;
+            case '\t':
+                out += attribute ? "&#9;" : "\t";
                 break;
             default:
                 out += c;
