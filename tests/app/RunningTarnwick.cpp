@@ -194,7 +194,8 @@ RECT RunningTarnwick::ClientRect(int id) const {
 }
 
 template <class Action>
-std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<int> answers) {
+std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<int> answers,
+                                                     Fill fill) {
     std::vector<SeenBox> seen;
     std::atomic<bool> done{false};
     std::thread answerer([&] {
@@ -205,6 +206,7 @@ std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<
                 std::this_thread::sleep_for(kPoll);
                 continue;
             }
+            if (fill) fill(box, next);
             SeenBox read = Read(box);
             int button = next < answers.size() ? answers[next++] : (read.hasYesNo ? IDNO : IDOK);
             seen.push_back(std::move(read));
@@ -224,6 +226,11 @@ std::vector<SeenBox> RunningTarnwick::Click(int id, std::vector<int> answers) {
 std::vector<SeenBox> RunningTarnwick::ChooseMenuItem(int id, std::vector<int> answers) {
     return AnsweringBoxes([&] { SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, 0), 0); },
                           std::move(answers));
+}
+
+std::vector<SeenBox> RunningTarnwick::ChooseMenuItem(int id, std::vector<int> answers, Fill fill) {
+    return AnsweringBoxes([&] { SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, 0), 0); },
+                          std::move(answers), std::move(fill));
 }
 
 bool RunningTarnwick::CloseAndWaitForExit() {

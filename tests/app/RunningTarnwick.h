@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,13 +44,17 @@ class RunningTarnwick {
     // in order, with the given button ids; boxes beyond the answers are closed with No or OK.
     std::vector<SeenBox> Click(int id, std::vector<int> answers = {});
     std::vector<SeenBox> ChooseMenuItem(int id, std::vector<int> answers = {});
+    // Each modal window (the n-th counting from 0) is handed to `fill` before it is answered, to
+    // type into it as a user would, for example a path into a folder picker.
+    using Fill = std::function<void(HWND window, std::size_t n)>;
+    std::vector<SeenBox> ChooseMenuItem(int id, std::vector<int> answers, Fill fill);
 
     // Asks the window to close and tells whether the process ended without showing anything.
     bool CloseAndWaitForExit();
 
   private:
     template <class Action>
-    std::vector<SeenBox> AnsweringBoxes(Action action, std::vector<int> answers);
+    std::vector<SeenBox> AnsweringBoxes(Action action, std::vector<int> answers, Fill fill = {});
 
     PROCESS_INFORMATION process_{};
     HWND window_ = nullptr;
