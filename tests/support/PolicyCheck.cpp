@@ -1,5 +1,6 @@
 #include "tests/support/PolicyCheck.h"
 
+#include <cctype>
 #include <map>
 #include <set>
 
