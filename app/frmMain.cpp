@@ -6,6 +6,7 @@
 #include "app/Dpi.h"
 #include "app/FormLayout.h"
 #include "app/MessageFit.h"
+#include "app/PolicyCommand.h"
 #include "app/SelectionButtons.h"
 #include "app/SnapInCommand.h"
 #include "app/SnapInLauncher.h"
@@ -289,6 +290,8 @@ void frmMain::OnCommand(int id, int notification) {
         Help_About_Click();
     } else if (id == IDM_LEGAL_INFO) {
         LegalInfo_Click();
+    } else if (id == IDM_POLICY_MAKE) {
+        MakePolicyDefinitions_Click(*this, window_, WindowsFolder());
     } else if (id == IDOK) {
         // Enter, turned into IDOK by the dialog keys: it presses the focused push button.
         const int focused = GetDlgCtrlID(GetFocus());

@@ -14,7 +14,7 @@ bool IsHelpFlag(const std::string& arg) {
 
 bool TakesValue(const std::string& name) {
     return name == "--drives" || name == "--source" || name == "--output" || name == "--language" ||
-           name == "--policy";
+           name == "--policy" || name == "--dir";
 }
 
 // One comma-separated item: letters, each optionally followed by a colon ("CD", "C:D:", "C:").
@@ -62,6 +62,7 @@ class Parser {
         if (args_[0] == "mask") return ParseRest(Command::Mask);
         if (args_[0] == "reg") return ParseRest(Command::Reg);
         if (args_[0] == "show") return ParseShow();
+        if (args_[0] == "admx") return ParseRest(Command::Admx);
         return Fail("unknown command '" + args_[0] + "'");
     }
 
@@ -104,6 +105,8 @@ class Parser {
                 if (!TakePath(flag, outcome_.options.output)) return outcome_;
             } else if (command == Command::Reg && flag.name == "--policy") {
                 if (!TakePolicy(flag, havePolicy)) return outcome_;
+            } else if (command == Command::Admx && flag.name == "--dir") {
+                if (!TakePath(flag, outcome_.options.folder)) return outcome_;
             } else {
                 return Fail("'" + args_[index_] + "' is not an option of " + args_[0]);
             }
@@ -230,6 +233,7 @@ std::string UsageText() {
   tarnwick-cli show FILE [--tsv] [--language CULTURE]
   tarnwick-cli reg --drives LETTERS [--all-but] [--policy hide|prevent|both] [--output PATH]
                    [--force]
+  tarnwick-cli admx --drives LETTERS [--all-but] [--dir FOLDER]
   tarnwick-cli --help | --version
 
 make writes a copy of an administrative template (ADM) whose two drive lists, "Hide these
@@ -242,6 +246,9 @@ Warnings (a text naming other drives than its value covers, a value above Z, a n
 list) go to standard error.
 reg writes the registry form for the current user: with --output a .reg file (UTF-16LE, as
 regedit writes its own), else the same text on standard output as UTF-8.
+admx adds the given drives as one more item of both policies of TarnwickDrives.admx and its
+language file en-US\TarnwickDrives.adml in a PolicyDefinitions folder (created when missing;
+a set already offered changes nothing).
 
   --drives LETTERS  drive letters A to Z in any case, alone or separated by commas or colons:
                     CDE, c,d,e, C:,D:
@@ -253,9 +260,12 @@ regedit writes its own), else the same text on standard output as UTF-8.
   --tsv             show: one line per item, five tab-separated fields, nothing else
   --language CULTURE  show: the ADML folder beside an ADMX file (default en-US)
   --policy WHICH    reg: hide (NoDrives, the default), prevent (NoViewOnDrive) or both
+  --dir FOLDER      admx: the PolicyDefinitions folder: the local store (default on Windows:
+                    %windir%\PolicyDefinitions) or a domain's central store; required on Linux,
+                    for example a Samba domain controller's sysvol/REALM/Policies/PolicyDefinitions
 
-Exit status: 0 done, 1 refused or failed (nothing written; for show, a file it cannot read),
-2 usage error.
+Exit status: 0 done (for admx also: already offered), 1 refused or failed (nothing written;
+for show, a file it cannot read), 2 usage error.
 )";
 }
 

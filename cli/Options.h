@@ -11,7 +11,7 @@
 
 namespace tarnwick::cli {
 
-enum class Command { Make, Mask, Show, Reg, Help, Version };
+enum class Command { Make, Mask, Show, Reg, Admx, Help, Version };
 
 // Which policy values `reg` writes: NoDrives (hide), NoViewOnDrive (prevent) or both.
 enum class RegPolicy { Hide, Prevent, Both };
@@ -31,6 +31,8 @@ struct Options {
     std::optional<std::string> language;
     // reg
     RegPolicy policy = RegPolicy::Hide;
+    // admx
+    std::optional<std::string> folder;
 };
 
 struct ParseOutcome {

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "cli/AdmxCommand.h"
 #include "cli/DriveSelection.h"
 #include "cli/MakeTemplate.h"
 #include "cli/Options.h"
@@ -37,6 +38,8 @@ CliResult Dispatch(const Options& options, const std::string& windir) {
             return ShowCommand(options);
         case Command::Reg:
             return RegCommand(options);
+        case Command::Admx:
+            return MakeAdmx(options, windir);
     }
     return UsageError("unknown command");
 }

@@ -287,7 +287,7 @@ void RunningTarnwick::ChangeDpi(int dpi) {
 
 template <class Action>
 std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<int> answers,
-                                                     const BoxVisit& whileShown) {
+                                                     const BoxVisit& visit) {
     std::vector<SeenBox> seen;
     std::atomic<bool> done{false};
     std::thread answerer([&] {
@@ -298,8 +298,8 @@ std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<
                 std::this_thread::sleep_for(kPoll);
                 continue;
             }
+            if (visit) visit(box, next);
             SeenBox read = Read(box);
-            if (whileShown) whileShown(box);
             int button = next < answers.size() ? answers[next++] : (read.hasYesNo ? IDNO : IDOK);
             seen.push_back(std::move(read));
             Press(box, button);
@@ -311,15 +311,15 @@ std::vector<SeenBox> RunningTarnwick::AnsweringBoxes(Action action, std::vector<
     return seen;
 }
 
-std::vector<SeenBox> RunningTarnwick::Click(int id, std::vector<int> answers, BoxVisit whileShown) {
+std::vector<SeenBox> RunningTarnwick::Click(int id, std::vector<int> answers, BoxVisit visit) {
     return AnsweringBoxes([&] { SendMessageW(Control(id), BM_CLICK, 0, 0); }, std::move(answers),
-                          whileShown);
+                          visit);
 }
 
 std::vector<SeenBox> RunningTarnwick::ChooseMenuItem(int id, std::vector<int> answers,
-                                                     BoxVisit whileShown) {
+                                                     BoxVisit visit) {
     return AnsweringBoxes([&] { SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, 0), 0); },
-                          std::move(answers), whileShown);
+                          std::move(answers), visit);
 }
 
 bool RunningTarnwick::CloseAndWaitForExit() {

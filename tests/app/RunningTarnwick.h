@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -62,11 +63,12 @@ class RunningTarnwick {
 
     // Clicks a control (or chooses a menu item) and answers each message box that it shows,
     // in order, with the given button ids; boxes beyond the answers are closed with No or OK.
-    // `whileShown`, when given, runs while each box is up, before it is answered.
-    using BoxVisit = std::function<void(HWND box)>;
-    std::vector<SeenBox> Click(int id, std::vector<int> answers = {}, BoxVisit whileShown = {});
-    std::vector<SeenBox> ChooseMenuItem(int id, std::vector<int> answers = {},
-                                        BoxVisit whileShown = {});
+    // `visit`, when given, runs while each box is up, before it is read and answered (the n-th box
+    // counting from 0): to look at it, or to type into it as a user would, such as a path into a
+    // folder picker.
+    using BoxVisit = std::function<void(HWND box, std::size_t n)>;
+    std::vector<SeenBox> Click(int id, std::vector<int> answers = {}, BoxVisit visit = {});
+    std::vector<SeenBox> ChooseMenuItem(int id, std::vector<int> answers = {}, BoxVisit visit = {});
 
     // Asks the window to close and tells whether the process ended without showing anything.
     bool CloseAndWaitForExit();
@@ -74,7 +76,7 @@ class RunningTarnwick {
   private:
     template <class Action>
     std::vector<SeenBox> AnsweringBoxes(Action action, std::vector<int> answers,
-                                        const BoxVisit& whileShown);
+                                        const BoxVisit& visit);
 
     PROCESS_INFORMATION process_{};
     HWND window_ = nullptr;

@@ -295,7 +295,7 @@ TEST_P(MessageBoxesFitTest, WithinTheScreenWithA300CharacterPath) {
     RunningTarnwick app(L"C:\\WINDOWS", GetParam());
     app.Click(IDC_CHKDRIVE_0 + 2);
     app.SetText(IDC_TXTNEWADM, Utf16Of(target));
-    const auto within = [&](HWND box) {
+    const auto within = [&](HWND box, std::size_t) {
         RECT outer{}, text{};
         GetWindowRect(box, &outer);
         GetWindowRect(GetDlgItem(box, 0xFFFF), &text);

@@ -370,7 +370,7 @@ TEST_F(MakeAdmInWindowTest, CreditLineStandsStillWhileTheCommandAndItsBoxesWait)
     app->Click(Drive('C'));
     WriteAll(target, "old");
     std::vector<int> moves;
-    const auto tick = [&](HWND) {
+    const auto tick = [&](HWND, std::size_t) {
         const int before = app->ClientRect(IDC_LABEL3).left;
         for (int i = 0; i < 5; ++i)
             SendMessageW(app->Window(), WM_TIMER, ID_TIMER1, 0);

@@ -102,6 +102,13 @@ TEST(Arguments, AcceptedCommandLines) {
          "o p.adm",
          false},
         {{"mask", "--drives", "z", "--all-but"}, Command::Mask, "Z", true, nullptr, nullptr, false},
+        {{"admx", "--dir", "p d", "--drives", "CD"},
+         Command::Admx,
+         "CD",
+         false,
+         nullptr,
+         nullptr,
+         false},
         {{"--version"}, Command::Version, "", false, nullptr, nullptr, false},
         {{"--help"}, Command::Help, "", false, nullptr, nullptr, false},
         {{"-h"}, Command::Help, "", false, nullptr, nullptr, false},
@@ -119,6 +126,7 @@ TEST(Arguments, AcceptedCommandLines) {
         EXPECT_EQ(o.source.value_or("(none)"), c.source ? c.source : "(none)") << where;
         EXPECT_EQ(o.output.value_or("(none)"), c.output ? c.output : "(none)") << where;
         EXPECT_EQ(o.force, c.force) << where;
+        EXPECT_EQ(o.folder.has_value(), c.command == Command::Admx) << where;
     }
 }
 
@@ -148,6 +156,10 @@ TEST(Arguments, UsageErrorsSayWhatIsWrong) {
         {{"make", "--drives", "C", "--verbose"}, "--verbose"},
         {{"mask", "--drives", "C", "--source", "s.adm"}, "--source"},
         {{"mask", "--drives", "C", "--force"}, "--force"},
+        {{"admx", "--dir", "d"}, "--drives"},
+        {{"admx", "--drives", "C", "--dir"}, "--dir"},
+        {{"admx", "--drives", "C", "--output", "o"}, "--output"},
+        {{"make", "--drives", "C", "--dir", "d"}, "--dir"},
     };
     for (const auto& c : cases) {
         const ParseOutcome parsed = ParseArguments(c.args);

@@ -130,12 +130,6 @@ TEST_P(XmlRefused, WithAMessageAndItsLine) {
 INSTANTIATE_TEST_SUITE_P(Documents, XmlRefused, ::testing::ValuesIn(kRefused),
                          [](const auto& param) { return std::string(param.param.name); });
 
-TEST(XmlDtd, RefusedByName) {
-    const Document document = Parse("<!DOCTYPE a SYSTEM 'a.dtd'><a/>");
-    ASSERT_FALSE(document.ok);
-    EXPECT_NE(document.error.find("DTD"), std::string::npos) << document.error;
-}
-
 TEST(XmlLookups, FindChildAndChildrenByLocalName) {
     const Document document = Parse("<r xmlns:p='urn:p'><i p:k='1' k='2'/><j/><i/></r>");
     ASSERT_TRUE(document.ok) << Describe(document);

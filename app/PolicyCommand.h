@@ -1,0 +1,22 @@
+// "Make ADMX and ADML...": asks for a PolicyDefinitions folder with the system's folder picker,
+// then adds the ticked drives, in the chosen mode, to the policy-definition pair there.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "generate/MakeCommand.h"
+
+namespace tarnwick::app {
+
+// The folder the user chose (UTF-8), starting at `start` where it exists; nothing when cancelled.
+// A path typed or pasted into the picker's name box is taken as it is.
+std::optional<std::string> PickPolicyFolder(HWND owner, const std::string& start);
+
+// The whole command: the selection check (the same message as Make ADM), the picker, the writer,
+// and a message box with the outcome.
+void MakePolicyDefinitions_Click(FormView& view, HWND owner, const std::string& windir);
+
+}  // namespace tarnwick::app

@@ -1,0 +1,370 @@
+#include "policy/PolicyText.h"
+
+#include <charconv>
+#include <map>
+
+#include "xml/Xml.h"
+
+namespace tarnwick::policy {
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+constexpr std::uint32_t kAllDrives = (1u << 26) - 1;
+
+constexpr const char* kCategory = "TarnwickDrives";
+constexpr const char* kExplorerKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+
+// The two policies: the registry value each writes, and its texts.
+struct PolicyKind {
+    const char* name;
+    const char* valueName;
+    const char* displayName;
+    const char* help;
+};
+
+constexpr PolicyKind kPolicies[] = {
+    {"TarnwickNoDrives", "NoDrives", "Hide these specified drives in My Computer",
+     "Hides the chosen drives in My Computer and Windows Explorer, and in the Open and Save "
+     "dialogs of programs that use the standard dialogs.\n\n"
+     "Hiding only hides: a user who types a path on a hidden drive (in the address bar, the Run "
+     "dialog or a program) still opens it. To stop users browsing the drives, use \"Prevent "
+     "access to drives from My Computer\".\n\n"
+     "This policy writes the registry value NoDrives, the same value as the stock policy of the "
+     "same name under Windows Components > Windows Explorer (File Explorer). Set one of the two, "
+     "never both: each overwrites what the other wrote."},
+    {"TarnwickNoViewOnDrive", "NoViewOnDrive", "Prevent access to drives from My Computer",
+     "Prevents users from browsing the chosen drives: My Computer and Windows Explorer refuse to "
+     "open them or list their folders, and so do the Run dialog and Map Network Drive. The drives "
+     "stay visible unless they are hidden too; programs that open files themselves still reach "
+     "them.\n\n"
+     "This policy writes the registry value NoViewOnDrive, the same value as the stock policy of "
+     "the same name under Windows Components > Windows Explorer (File Explorer). Set one of the "
+     "two, never both: each overwrites what the other wrote."},
+};
+
+std::string EnumId(const PolicyKind& policy) {
+    return std::string(policy.name) + "_Drives";
+}
+
+// As a parser reads it back: quotes are escaped only in attribute values, where they would end
+// the value; a line end in text is written CR LF (which reads as LF), a CR alone is kept as a
+// reference, and attribute values keep their LF and tab as references.
+std::string Escaped(std::string_view text, bool attribute = true) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '"' && !attribute) {
+            out += c;
+            continue;
+        }
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\r':
+                out += "&#13;";
+                break;
+            case '\n':
+                out += attribute ? "&#10;" : kCrLf;
+                break;
+            case '\t':
+                out += attribute ? "&#9;" : "\t";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+// Lines with two spaces of indentation per level and CR LF ends, as the stock files have.
+class Lines {
+  public:
+    Lines() { text_ = std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>") + kCrLf; }
+    void Add(int level, const std::string& line) {
+        text_ += std::string(2 * static_cast<std::size_t>(level), ' ') + line + kCrLf;
+    }
+    const std::string& Text() const { return text_; }
+
+  private:
+    std::string text_;
+};
+
+std::string RootAttributes() {
+    return std::string("revision=\"1.0\" schemaVersion=\"1.0\" xmlns=\"") + kPolicyNamespace + "\"";
+}
+
+std::string StringRef(const std::string& id) {
+    return "$(string." + id + ")";
+}
+
+}  // namespace
+
+bool IsValidId(std::string_view id) {
+    if (id.empty()) return false;
+    for (const char c : id) {
+        const bool ok =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+std::string RenderAdmx(const std::vector<DriveItem>& items) {
+    Lines out;
+    out.Add(0, "<policyDefinitions " + RootAttributes() + ">");
+    out.Add(1, "<policyNamespaces>");
+    out.Add(2,
+            std::string("<target prefix=\"tarnwick\" namespace=\"") + kTargetNamespace + "\" />");
+    out.Add(2, "<using prefix=\"windows\" namespace=\"Microsoft.Policies.Windows\" />");
+    out.Add(1, "</policyNamespaces>");
+    out.Add(1, "<resources minRequiredRevision=\"1.0\" />");
+    out.Add(1, "<categories>");
+    out.Add(2, std::string("<category name=\"") + kCategory + "\" displayName=\"" +
+                   StringRef(kCategory) + "\" explainText=\"" +
+                   StringRef(std::string(kCategory) + "_Help") + "\">");
+    out.Add(3, "<parentCategory ref=\"windows:WindowsExplorer\" />");
+    out.Add(2, "</category>");
+    out.Add(1, "</categories>");
+    out.Add(1, "<policies>");
+    for (const PolicyKind& policy : kPolicies) {
+        const std::string name = policy.name;
+        out.Add(2, "<policy name=\"" + name + "\" class=\"User\" displayName=\"" + StringRef(name) +
+                       "\" explainText=\"" + StringRef(name + "_Help") +
+                       "\" presentation=\"$(presentation." + name + ")\" key=\"" + kExplorerKey +
+                       "\">");
+        out.Add(3, std::string("<parentCategory ref=\"") + kCategory + "\" />");
+        out.Add(3, "<supportedOn ref=\"windows:SUPPORTED_Win2k\" />");
+        out.Add(3, "<elements>");
+        out.Add(4, "<enum id=\"" + EnumId(policy) + "\" valueName=\"" + policy.valueName +
+                       "\" required=\"true\">");
+        for (const DriveItem& item : items) {
+            out.Add(5, "<item displayName=\"" + Escaped(StringRef(item.entryName)) + "\">");
+            out.Add(6, "<value>");
+            out.Add(7, "<decimal value=\"" + std::to_string(item.mask) + "\" />");
+            out.Add(6, "</value>");
+            out.Add(5, "</item>");
+        }
+        out.Add(4, "</enum>");
+        out.Add(3, "</elements>");
+        out.Add(2, "</policy>");
+    }
+    out.Add(1, "</policies>");
+    out.Add(0, "</policyDefinitions>");
+    return out.Text();
+}
+
+std::string RenderAdml(const std::vector<DriveItem>& items) {
+    Lines out;
+    out.Add(0, "<policyDefinitionResources " + RootAttributes() + ">");
+    out.Add(1, "<displayName>Tarnwick drive restrictions</displayName>");
+    out.Add(1,
+            "<description>Drive sets made with Tarnwick for the two Windows Explorer drive "
+            "policies.</description>");
+    out.Add(1, "<resources>");
+    out.Add(2, "<stringTable>");
+    const auto string = [&out](const std::string& id, const std::string& text) {
+        out.Add(3, "<string id=\"" + id + "\">" + Escaped(text, false) + "</string>");
+    };
+    string(kCategory, "Tarnwick drive restrictions");
+    string(std::string(kCategory) + "_Help",
+           "Drive restrictions made with Tarnwick: each policy offers every drive set added so "
+           "far.");
+    for (const PolicyKind& policy : kPolicies) {
+        string(policy.name, policy.displayName);
+        string(std::string(policy.name) + "_Help", policy.help);
+    }
+    for (const DriveItem& item : items)
+        string(item.entryName, item.displayText);
+    out.Add(2, "</stringTable>");
+    out.Add(2, "<presentationTable>");
+    for (const PolicyKind& policy : kPolicies) {
+        out.Add(3, std::string("<presentation id=\"") + policy.name + "\">");
+        out.Add(4,
+                "<dropdownList refId=\"" + EnumId(policy) +
+                    "\" noSort=\"true\" defaultItem=\"0\">Restrict these drives:</dropdownList>");
+        out.Add(3, "</presentation>");
+    }
+    out.Add(2, "</presentationTable>");
+    out.Add(1, "</resources>");
+    out.Add(0, "</policyDefinitionResources>");
+    return out.Text();
+}
+
+namespace {
+
+ReadResult Refused(bool admxAtFault, std::string cause) {
+    ReadResult result;
+    result.admxAtFault = admxAtFault;
+    result.cause = std::move(cause);
+    return result;
+}
+
+std::string Where(const xml::Element& element) {
+    return element.line > 0 ? " (line " + std::to_string(element.line) + ")" : "";
+}
+
+bool IsPolicyElement(const xml::Element& element, std::string_view name) {
+    return element.localName == name && element.namespaceUri == kPolicyNamespace;
+}
+
+// "$(string.ID)" -> ID, or empty.
+std::string StringId(const std::string* reference) {
+    constexpr std::string_view kOpen = "$(string.";
+    if (!reference || reference->size() <= kOpen.size() + 1 || reference->rfind(kOpen, 0) != 0 ||
+        reference->back() != ')') {
+        return "";
+    }
+    std::string id = reference->substr(kOpen.size(), reference->size() - kOpen.size() - 1);
+    return IsValidId(id) ? id : "";
+}
+
+bool ParseMask(const std::string* text, std::uint32_t& mask) {
+    if (!text || text->empty()) return false;
+    const char* end = text->data() + text->size();
+    const auto result = std::from_chars(text->data(), end, mask);
+    return result.ec == std::errc() && result.ptr == end && mask <= kAllDrives;
+}
+
+// The items of one policy's enum; false with `cause` when the policy or an item is not as ours.
+bool ReadEnum(const xml::Element& policies, const PolicyKind& kind, std::vector<DriveItem>& items,
+              std::string& cause) {
+    const xml::Element* policy = nullptr;
+    for (const xml::Element* candidate : policies.Children("policy")) {
+        const std::string* name = candidate->Find("name");
+        if (name && *name == kind.name) policy = candidate;
+    }
+    const xml::Element* elements = policy ? policy->Child("elements") : nullptr;
+    const xml::Element* list = elements ? elements->Child("enum") : nullptr;
+    const std::string* valueName = list ? list->Find("valueName") : nullptr;
+    if (!valueName || *valueName != kind.valueName) {
+        cause = std::string("it has no policy ") + kind.name + " with a list for " +
+                kind.valueName + ".";
+        return false;
+    }
+    for (const xml::Element* item : list->Children("item")) {
+        DriveItem read;
+        read.entryName = StringId(item->Find("displayName"));
+        const xml::Element* value = item->Child("value");
+        const xml::Element* decimal = value ? value->Child("decimal") : nullptr;
+        if (read.entryName.empty() ||
+            !ParseMask(decimal ? decimal->Find("value") : nullptr, read.mask)) {
+            cause = std::string("an item of ") + kind.name + Where(*item) +
+                    " is not a drive set with a string and a mask.";
+            return false;
+        }
+        items.push_back(std::move(read));
+    }
+    return true;
+}
+
+bool IsFixedId(const std::string& id) {
+    if (id == kCategory || id == std::string(kCategory) + "_Help") return true;
+    for (const PolicyKind& policy : kPolicies) {
+        if (id == policy.name || id == std::string(policy.name) + "_Help") return true;
+    }
+    return false;
+}
+
+// The ADML's strings by id, or false with `cause`.
+bool ReadStrings(std::string_view adml, std::map<std::string, std::string>& strings,
+                 std::string& cause) {
+    const xml::Document document = xml::Parse(adml);
+    if (!document.ok) {
+        cause = "it is not well-formed XML: " + xml::Describe(document) + ".";
+        return false;
+    }
+    const xml::Element& root = document.root;
+    const xml::Element* resources = root.Child("resources");
+    const xml::Element* table = resources ? resources->Child("stringTable") : nullptr;
+    if (!IsPolicyElement(root, "policyDefinitionResources") || !table) {
+        cause = "it is not a policy language file (policyDefinitionResources with a string table).";
+        return false;
+    }
+    for (const xml::Element* string : table->Children("string")) {
+        const std::string* id = string->Find("id");
+        if (id) strings.emplace(*id, string->text);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsOwnLanguageFile(std::string_view adml, std::string& cause) {
+    std::map<std::string, std::string> strings;
+    if (!ReadStrings(adml, strings, cause)) return false;
+    if (strings.count(kCategory) == 0) {
+        cause = std::string("it is not Tarnwick's: it has no string ") + kCategory + ".";
+        return false;
+    }
+    return true;
+}
+
+ReadResult ReadPair(std::string_view admx, std::string_view adml) {
+    const xml::Document document = xml::Parse(admx);
+    if (!document.ok) {
+        return Refused(true, "it is not well-formed XML: " + xml::Describe(document) + ".");
+    }
+    const xml::Element& root = document.root;
+    if (!IsPolicyElement(root, "policyDefinitions")) {
+        return Refused(true,
+                       "it is not a policy definition file (policyDefinitions in the "
+                       "namespace " +
+                           std::string(kPolicyNamespace) + ").");
+    }
+    const xml::Element* namespaces = root.Child("policyNamespaces");
+    const xml::Element* target = namespaces ? namespaces->Child("target") : nullptr;
+    const std::string* targetNamespace = target ? target->Find("namespace") : nullptr;
+    if (!targetNamespace || *targetNamespace != kTargetNamespace) {
+        return Refused(true, "it is not Tarnwick's: its target namespace is '" +
+                                 (targetNamespace ? *targetNamespace : std::string()) + "', not '" +
+                                 kTargetNamespace + "'.");
+    }
+    const xml::Element* policies = root.Child("policies");
+    if (!policies) return Refused(true, "it has no policies.");
+
+    std::vector<DriveItem> lists[2];
+    std::string cause;
+    for (int i = 0; i < 2; ++i) {
+        if (!ReadEnum(*policies, kPolicies[i], lists[i], cause)) return Refused(true, cause);
+    }
+    if (lists[0] != lists[1]) {
+        return Refused(true, std::string("its policies ") + kPolicies[0].name + " and " +
+                                 kPolicies[1].name + " do not offer the same drive sets.");
+    }
+    std::map<std::string, std::string> strings;
+    if (!ReadStrings(adml, strings, cause)) return Refused(false, cause);
+
+    ReadResult result;
+    for (DriveItem& item : lists[0]) {
+        if (IsFixedId(item.entryName)) {
+            return Refused(true, "its item " + item.entryName + " uses the id of a fixed string.");
+        }
+        for (const DriveItem& before : result.items) {
+            if (before.entryName == item.entryName) {
+                return Refused(true, "it lists the item " + item.entryName + " twice.");
+            }
+        }
+        const auto found = strings.find(item.entryName);
+        if (found == strings.end()) {
+            return Refused(false, "it has no string " + item.entryName +
+                                      ", which the policy definition file's item names.");
+        }
+        item.displayText = found->second;
+        result.items.push_back(std::move(item));
+    }
+    result.ok = true;
+    return result;
+}
+
+}  // namespace tarnwick::policy

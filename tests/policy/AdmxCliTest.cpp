@@ -1,0 +1,95 @@
+// tarnwick-cli admx as a script runs it: three new sets and a repeat leave the pair the native
+// build writes, byte for byte, in every build; what it prints; its exit codes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/RunProgram.h"
+#include "tests/support/TestFiles.h"
+
+namespace tarnwick::test {
+namespace {
+
+const std::string kCommand = "admx";
+
+class AdmxCli : public ::testing::Test {
+  protected:
+    ProgramRun Cli(const std::vector<std::string>& args) {
+        std::vector<std::string> all{kCommand};
+        all.insert(all.end(), args.begin(), args.end());
+        return RunProgram(TARNWICK_CLI, all, scratch_.Path());
+    }
+    std::string Admx() const { return store_.File("TarnwickDrives.admx"); }
+    std::string Adml() const {
+        return Utf8(FsPath(store_.File("en-US")) / FsPath("TarnwickDrives.adml"));
+    }
+    static std::string Expected(const char* name) {
+        return ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/tests/policy/expected/" + name);
+    }
+
+    TempDir store_;
+    TempDir scratch_;
+};
+
+TEST_F(AdmxCli, RunsPrintWhatTheyDidAndLeaveTheSameBytesAsTheNativeBuild) {
+    const struct {
+        std::vector<std::string> args;
+        const char* did;  // nullptr: already offered by ABOnly
+        const char* entry;
+        const char* mask;
+    } runs[] = {
+        {{"--drives", "CDE"}, "Created: ", "CDEOnly", "28"},
+        {{"--all-but", "--drives", "c"}, "Added to: ", "ALLBUTC", "67108859"},
+        {{"--drives=A:,B:"}, "Added to: ", "ABOnly", "3"},
+        {{"--drives", "CDEFGHIJKLMNOPQRSTUVWXYZ", "--all-but"},
+         nullptr,
+         "ALLBUTCDEFGHIJKLMNOPQRSTUVWXYZ",
+         "3"},
+    };
+    for (const auto& run : runs) {
+        std::vector<std::string> args = run.args;
+        args.insert(args.end(), {"--dir", store_.Path()});
+        const ProgramRun result = Cli(args);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        const std::string did =
+            run.did ? run.did + Admx() + "\n" + run.did + Adml() + "\n"
+                    : "Already offered by: ABOnly in " + Admx() + " (both files unchanged)\n";
+        EXPECT_EQ(result.out,
+                  did + "Entry name: " + run.entry + "\nDrive mask: " + run.mask + "\n");
+    }
+    EXPECT_TRUE(ReadAll(Admx()) == Expected("TarnwickDrives.admx"));
+    EXPECT_TRUE(ReadAll(Adml()) == Expected("TarnwickDrives.adml"));
+}
+
+const std::string kDrives = "--drives";
+const std::string kDir = "--dir";
+
+TEST_F(AdmxCli, ExitCodes) {
+    WriteAll(Admx(), "<not/> <xml/>");
+    const std::string missing = store_.File("missing");
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const std::string& inMessage;
+    } cases[] = {
+        {{"--drives", "C", "--dir", store_.Path()}, 1, Admx()},
+        {{"--drives", "C", "--dir", missing}, 1, missing},
+        {{"--dir", store_.Path()}, 2, kDrives},
+        {{"--drives", "", "--dir", store_.Path()}, 2, kDrives},
+#ifndef _WIN32
+        {{"--drives", "C"}, 2, kDir},
+#endif
+    };
+    for (const auto& c : cases) {
+        const ProgramRun result = Cli(c.args);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        EXPECT_EQ(result.out, "");
+        EXPECT_NE(result.err.find(c.inMessage), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(ReadAll(Admx()), "<not/> <xml/>");
+}
+
+}  // namespace
+}  // namespace tarnwick::test
