@@ -67,16 +67,20 @@ std::filesystem::path FsPath(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-// The whole file through the current platform; false with `why` on any failure.
-bool ReadWhole(const std::string& path, std::string& bytes, fileio::SysError& why) {
+// The whole file through the current platform, and its identity as it was read, so that it is
+// replaced later only if it is still that file; false with `why` on any failure.
+bool ReadWhole(const std::string& path, std::string& bytes, std::optional<fileio::FileId>& id,
+               fileio::SysError& why) {
     fileio::Platform& platform = fileio::CurrentPlatform();
     fileio::Handle handle = fileio::kNoHandle;
     if (!platform.Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting, handle,
                        why)) {
         return false;
     }
+    fileio::FileStat stat;
     std::uint64_t size = 0;
-    bool ok = platform.Size(handle, size, why);
+    bool ok = platform.Stat(handle, stat, why) && platform.Size(handle, size, why);
+    if (ok) id = stat.id;
     if (ok && size > (64u << 20)) {
         why = {0, "it is larger than 64 MiB"};
         ok = false;
@@ -141,17 +145,16 @@ PolicyResult MakePolicyDefinitions(const Selection& selection, const std::string
     const bool haveAdmx = fileio::FileExists(result.admxPath);
     const bool haveAdml = fileio::FileExists(result.admlPath);
     // Each file is replaced only as it was read: one that changes or appears meanwhile is kept.
-    const std::optional<fileio::FileId> admxRead = fileio::FileIdentity(result.admxPath);
-    const std::optional<fileio::FileId> admlRead = fileio::FileIdentity(result.admlPath);
+    std::optional<fileio::FileId> admxRead, admlRead;
     std::string admx, adml;
     fileio::SysError why;
-    if (haveAdmx && !ReadWhole(result.admxPath, admx, why)) {
+    if (haveAdmx && !ReadWhole(result.admxPath, admx, admxRead, why)) {
         return Outcome(PolicyStatus::Failed,
                        "The policy definition file " + Quoted(result.admxPath) + " cannot be read" +
                            fileio::Because(why) + " Nothing was changed.",
                        result, why);
     }
-    if (haveAdml && !ReadWhole(result.admlPath, adml, why)) {
+    if (haveAdml && !ReadWhole(result.admlPath, adml, admlRead, why)) {
         return Outcome(PolicyStatus::Failed,
                        "The language file " + Quoted(result.admlPath) + " cannot be read" +
                            fileio::Because(why) + " Nothing was changed.",
