@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/WideText.h"
-#include "fileio/win32/SystemError.h"
+#include "win32/SystemError.h"
 
 namespace tarnwick::app {
 
@@ -15,9 +15,9 @@ std::optional<std::wstring> SystemFolder(FolderReader read, std::string& why) {
         const UINT length = read(folder.data(), static_cast<UINT>(folder.size()));
         if (length == 0) {
             const DWORD code = GetLastError();
-            why = "The system folder cannot be read: " +
-                  (code == ERROR_SUCCESS ? std::string("it is empty.")
-                                         : fileio::win32::ErrorFromCode(code).text);
+            why = "The system folder cannot be read: " + (code == ERROR_SUCCESS
+                                                              ? std::string("it is empty.")
+                                                              : win32::ErrorFromCode(code).text);
             return std::nullopt;
         }
         if (length < folder.size()) {
@@ -46,7 +46,7 @@ bool StartMinimised(const std::string& systemProgram, const std::string& command
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &process)) {
-        why = fileio::win32::LastError().text;
+        why = win32::LastError().text;
         return false;
     }
     CloseHandle(process.hThread);

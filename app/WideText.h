@@ -1,11 +1,11 @@
 // Text is UTF-8 inside Tarnwick and UTF-16 at the Win32 boundary.
 #pragma once
 
-#include "fileio/win32/WideText.h"
+#include "win32/WideText.h"
 
 namespace tarnwick::app {
 
-using fileio::win32::Narrow;
-using fileio::win32::Widen;
+using win32::Narrow;
+using win32::Widen;
 
 }  // namespace tarnwick::app

@@ -13,9 +13,9 @@
 #include "app/Twips.h"
 #include "app/WideText.h"
 #include "app/resource.h"
-#include "fileio/win32/Environment.h"
 #include "generate/Defaults.h"
 #include "generate/Messages.h"
+#include "win32/Environment.h"
 
 namespace tarnwick::app {
 namespace {
@@ -31,7 +31,7 @@ constexpr int kSmallIconPx = 16;
 
 // The value of `windir`, empty when it is not set.
 std::string WindowsFolder() {
-    return fileio::win32::EnvironmentVariable("windir");
+    return win32::EnvironmentVariable("windir");
 }
 
 const DesignedControl* FindDesigned(int id) {

@@ -5,7 +5,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "fileio/win32/WideText.h"
+#include "win32/WideText.h"
 #else
 #include <unistd.h>
 
@@ -169,7 +169,7 @@ PathBase CurrentPathBase() {
         length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
     }
     folder.resize(length < folder.size() ? length : 0);
-    base.currentFolder = fileio::win32::Narrow(folder);
+    base.currentFolder = win32::Narrow(folder);
     // The command processor keeps each drive's current folder in the hidden variable "=C:".
     base.driveFolder = [](char drive) {
         const wchar_t name[] = {L'=', static_cast<wchar_t>(drive), L':', L'\0'};
@@ -180,7 +180,7 @@ PathBase CurrentPathBase() {
             got = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
         }
         value.resize(got < value.size() ? got : 0);
-        return fileio::win32::Narrow(value);
+        return win32::Narrow(value);
     };
     return base;
 }

@@ -4,15 +4,15 @@
 
 #include <optional>
 
-#include "fileio/win32/Environment.h"
-#include "fileio/win32/WideText.h"
+#include "win32/Environment.h"
+#include "win32/WideText.h"
 
 namespace tarnwick::cli {
 
 namespace {
 
-using fileio::win32::Narrow;
-using fileio::win32::Widen;
+using win32::Narrow;
+using win32::Widen;
 
 // A console takes wide text (its code page may not be UTF-8); a redirected handle gets the UTF-8
 // bytes unchanged, which is what a script reading the output expects. A process started without
@@ -53,7 +53,7 @@ bool WriteErr(const std::string& utf8) {
 }
 
 std::string EnvironmentVariable(const std::string& name) {
-    return fileio::win32::EnvironmentVariable(name);
+    return win32::EnvironmentVariable(name);
 }
 
 std::optional<std::vector<std::string>> Utf8Arguments(int argc, wchar_t** argv) {

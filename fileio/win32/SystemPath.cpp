@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "fileio/win32/WideText.h"
+#include "win32/WideText.h"
 
 namespace tarnwick::fileio::win32 {
 
@@ -36,7 +36,7 @@ std::wstring WithLongPathPrefix(const std::wstring& full) {
 }  // namespace
 
 std::optional<std::wstring> SystemPath(const std::string& utf8) {
-    std::optional<std::wstring> wide = Utf8ToWide(utf8);
+    std::optional<std::wstring> wide = tarnwick::win32::Utf8ToWide(utf8);
     if (!wide || wide->empty() || IsVerbatim(*wide)) return wide;
     const std::wstring full = FullPath(*wide);
     if (full.size() < MAX_PATH) return wide;

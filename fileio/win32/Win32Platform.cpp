@@ -10,15 +10,15 @@
 #include <optional>
 
 #include "fileio/Platform.h"
-#include "fileio/win32/SystemError.h"
 #include "fileio/win32/SystemPath.h"
-#include "fileio/win32/WideText.h"
+#include "win32/SystemError.h"
+#include "win32/WideText.h"
 
 namespace tarnwick::fileio {
 
 namespace {
 
-using win32::LastError;
+using tarnwick::win32::LastError;
 using win32::SystemPath;
 
 // The portable core names attributes by the numbers Windows gives them.
@@ -107,7 +107,7 @@ bool FinalPath(HANDLE file, std::string& path) {
         if (length == 0) return false;
         if (length < wide.size()) {
             wide.resize(length);
-            path = win32::WideToUtf8(wide);
+            path = tarnwick::win32::WideToUtf8(wide);
             return true;
         }
         wide.resize(length);
@@ -208,7 +208,7 @@ class Win32Platform final : public Platform {
 
     bool Seek(Handle handle, std::uint64_t offset, SysError& error) override {
         if (offset > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max())) {
-            error = win32::ErrorFromCode(ERROR_NEGATIVE_SEEK);
+            error = tarnwick::win32::ErrorFromCode(ERROR_NEGATIVE_SEEK);
             return false;
         }
         LARGE_INTEGER distance{};
@@ -246,7 +246,7 @@ class Win32Platform final : public Platform {
                 return Fail(error);
             }
             if (written == 0) {
-                error = win32::ErrorFromCode(ERROR_WRITE_FAULT);
+                error = tarnwick::win32::ErrorFromCode(ERROR_WRITE_FAULT);
                 return false;
             }
             done += written;

@@ -7,7 +7,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "fileio/win32/WideText.h"
+#include "win32/WideText.h"
 #endif
 
 namespace tarnwick {
@@ -77,12 +77,11 @@ TEST(AbsolutePath, AgreesWithGetFullPathNameW) {
     for (const std::string path : {"rel.adm", "sub/x.adm", "..\\x.adm", ".\\a\\.\\b\\..\\x.adm",
                                    "\\x.adm", "Z:\\a\\\\b//x.adm...", "Z:\\..\\x.adm",
                                    "\\\\server\\share\\a\\..\\x.adm", "a.\\b. .\\x"}) {
-        const std::wstring wide = fileio::win32::Widen(path);
+        const std::wstring wide = win32::Widen(path);
         wchar_t full[1024];
         const DWORD length = GetFullPathNameW(wide.c_str(), 1024, full, nullptr);
         ASSERT_GT(length, 0u) << path;
-        EXPECT_EQ(AbsolutePath(path, CurrentPathBase()),
-                  fileio::win32::Narrow(std::wstring(full, length)))
+        EXPECT_EQ(AbsolutePath(path, CurrentPathBase()), win32::Narrow(std::wstring(full, length)))
             << path;
     }
 }

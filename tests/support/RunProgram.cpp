@@ -8,7 +8,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "fileio/win32/WideText.h"
+#include "win32/WideText.h"
 #else
 #include <fcntl.h>
 #include <spawn.h>
@@ -24,7 +24,7 @@ namespace {
 
 #ifdef _WIN32
 
-using fileio::win32::Widen;
+using win32::Widen;
 
 // Quotes one argument so that the C runtime's command-line splitting gives it back unchanged.
 std::wstring QuoteArgument(const std::wstring& arg) {

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "fileio/win32/WideText.h"
+#include "win32/WideText.h"
 #include "xml/Xml.h"
 
 namespace tarnwick::xml {
@@ -108,7 +108,7 @@ std::string Meaning(unsigned long code) {
 }
 
 std::string Utf8(const WCHAR* text, UINT length) {
-    return fileio::win32::Narrow(std::wstring(text, length));
+    return win32::Narrow(std::wstring(text, length));
 }
 
 // Where the reader stands: line and column.

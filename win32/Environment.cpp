@@ -1,10 +1,10 @@
-#include "fileio/win32/Environment.h"
+#include "win32/Environment.h"
 
 #include <windows.h>
 
-#include "fileio/win32/WideText.h"
+#include "win32/WideText.h"
 
-namespace tarnwick::fileio::win32 {
+namespace tarnwick::win32 {
 
 std::string EnvironmentVariable(const std::string& name) {
     const std::wstring wideName = Widen(name);
@@ -16,4 +16,4 @@ std::string EnvironmentVariable(const std::string& name) {
     return Narrow(value);
 }
 
-}  // namespace tarnwick::fileio::win32
+}  // namespace tarnwick::win32

@@ -3,9 +3,9 @@
 
 #include <string>
 
-namespace tarnwick::fileio::win32 {
+namespace tarnwick::win32 {
 
 // The variable's value in UTF-8, or empty text when it is not set.
 std::string EnvironmentVariable(const std::string& name);
 
-}  // namespace tarnwick::fileio::win32
+}  // namespace tarnwick::win32

@@ -5,11 +5,11 @@
 
 #include "fileio/Platform.h"
 
-namespace tarnwick::fileio::win32 {
+namespace tarnwick::win32 {
 
-SysError ErrorFromCode(std::uint32_t code);
+fileio::SysError ErrorFromCode(std::uint32_t code);
 
 // ErrorFromCode(GetLastError()).
-SysError LastError();
+fileio::SysError LastError();
 
-}  // namespace tarnwick::fileio::win32
+}  // namespace tarnwick::win32

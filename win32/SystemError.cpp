@@ -1,14 +1,14 @@
-#include "fileio/win32/SystemError.h"
+#include "win32/SystemError.h"
 
 #include <windows.h>
 
 #include <string>
 
-#include "fileio/win32/WideText.h"
+#include "win32/WideText.h"
 
-namespace tarnwick::fileio::win32 {
+namespace tarnwick::win32 {
 
-SysError ErrorFromCode(std::uint32_t code) {
+fileio::SysError ErrorFromCode(std::uint32_t code) {
     wchar_t buffer[512];
     const DWORD length =
         FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
@@ -18,12 +18,12 @@ SysError ErrorFromCode(std::uint32_t code) {
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
         text.pop_back();
     }
-    if (text.empty()) return SysError{code, "system error " + std::to_string(code)};
-    return SysError{code, WideToUtf8(text)};
+    if (text.empty()) return fileio::SysError{code, "system error " + std::to_string(code)};
+    return fileio::SysError{code, WideToUtf8(text)};
 }
 
-SysError LastError() {
+fileio::SysError LastError() {
     return ErrorFromCode(GetLastError());
 }
 
-}  // namespace tarnwick::fileio::win32
+}  // namespace tarnwick::win32

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace tarnwick::fileio::win32 {
+namespace tarnwick::win32 {
 
 // Nothing when `utf8` is not valid UTF-8; GetLastError() then says why.
 std::optional<std::wstring> Utf8ToWide(const std::string& utf8);
@@ -21,4 +21,4 @@ inline std::string Narrow(const std::wstring& wide) {
     return WideToUtf8(wide);
 }
 
-}  // namespace tarnwick::fileio::win32
+}  // namespace tarnwick::win32

@@ -1,10 +1,10 @@
-#include "fileio/win32/WideText.h"
+#include "win32/WideText.h"
 
 #include <windows.h>
 
 #include <limits>
 
-namespace tarnwick::fileio::win32 {
+namespace tarnwick::win32 {
 
 std::optional<std::wstring> Utf8ToWide(const std::string& utf8) {
     if (utf8.empty()) return std::wstring();
@@ -35,4 +35,4 @@ std::string WideToUtf8(const std::wstring& wide) {
     return utf8;
 }
 
-}  // namespace tarnwick::fileio::win32
+}  // namespace tarnwick::win32
