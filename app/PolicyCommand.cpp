@@ -6,27 +6,11 @@
 #include "app/WideText.h"
 #include "generate/Messages.h"
 #include "policy/MakePolicy.h"
+#include "win32/ComRef.h"
 
 namespace tarnwick::app {
 
 namespace {
-
-// Releases a COM pointer when it goes.
-template <typename T>
-class Ref {
-  public:
-    Ref() = default;
-    ~Ref() {
-        if (p_) p_->Release();
-    }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    T* operator->() const { return p_; }
-    T** out() { return &p_; }
-
-  private:
-    T* p_ = nullptr;
-};
 
 // COM for the picker, for as long as it is up; a thread that has it already keeps it.
 class ComScope {
@@ -55,7 +39,7 @@ bool AnyTicked(const Selection& selection) {
 
 std::optional<std::string> PickPolicyFolder(HWND owner, const std::string& start) {
     ComScope com;
-    Ref<IFileOpenDialog> dialog;
+    win32::ComRef<IFileOpenDialog> dialog;
     if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IFileOpenDialog, reinterpret_cast<void**>(dialog.out())))) {
         return std::nullopt;
@@ -66,7 +50,7 @@ std::optional<std::string> PickPolicyFolder(HWND owner, const std::string& start
                        FOS_NOCHANGEDIR);
     dialog->SetTitle(L"PolicyDefinitions folder (local or central store)");
     if (!start.empty()) {
-        Ref<IShellItem> folder;
+        win32::ComRef<IShellItem> folder;
         const std::wstring wideStart = Widen(start);
         if (SUCCEEDED(SHCreateItemFromParsingName(wideStart.c_str(), nullptr, IID_IShellItem,
                                                   reinterpret_cast<void**>(folder.out())))) {
@@ -74,7 +58,7 @@ std::optional<std::string> PickPolicyFolder(HWND owner, const std::string& start
         }
     }
     if (FAILED(dialog->Show(owner))) return std::nullopt;  // cancelled, or no picker
-    Ref<IShellItem> chosen;
+    win32::ComRef<IShellItem> chosen;
     if (FAILED(dialog->GetResult(chosen.out()))) return std::nullopt;
     PWSTR path = nullptr;
     if (FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path)) || !path) return std::nullopt;

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "win32/ComRef.h"
 #include "win32/WideText.h"
 #include "xml/Xml.h"
 
@@ -21,24 +22,6 @@ namespace tarnwick::xml {
 namespace {
 
 using CreateReaderFunction = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
-
-// Releases a COM pointer when it goes.
-template <typename T>
-class Ref {
-  public:
-    Ref() = default;
-    ~Ref() {
-        if (p_) p_->Release();
-    }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    T* operator->() const { return p_; }
-    T* get() const { return p_; }
-    T** out() { return &p_; }
-
-  private:
-    T* p_ = nullptr;
-};
 
 CreateReaderFunction LoadCreateReader() {
     static const CreateReaderFunction function = [] {
@@ -163,11 +146,11 @@ Document Parse(std::string_view bytes) {
     const CreateReaderFunction createReader = LoadCreateReader();
     if (!createReader) return Failure("the system's XML reader (xmllite.dll) is not available", 0);
 
-    Ref<IStream> stream;
+    win32::ComRef<IStream> stream;
     *stream.out() = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
                                       static_cast<UINT>(bytes.size()));
     if (!stream.get()) return Failure(Meaning(E_OUTOFMEMORY), 0);
-    Ref<IXmlReader> reader;
+    win32::ComRef<IXmlReader> reader;
     HRESULT hr =
         createReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.out()), nullptr);
     if (FAILED(hr)) return Failure(Meaning(hr), 0);
