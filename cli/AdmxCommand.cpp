@@ -1,6 +1,7 @@
 #include "cli/AdmxCommand.h"
 
 #include "cli/DriveSelection.h"
+#include "generate/PathText.h"
 #include "policy/MakePolicy.h"
 
 namespace tarnwick::cli {
@@ -26,7 +27,9 @@ CliResult MakeAdmx(const Options& options, const std::string& windir) {
 #endif
     }
     const DriveSelection selection(options.drives, options.allBut);
-    const policy::PolicyResult result = policy::MakePolicyDefinitions(selection, folder);
+    // Absolute, so that every message says where the files went.
+    const policy::PolicyResult result =
+        policy::MakePolicyDefinitions(selection, AbsolutePath(folder, CurrentPathBase()));
     if (!result.ok()) return {kExitFailed, "", "tarnwick-cli: " + result.message + "\n"};
     std::string out;
     switch (result.status) {
