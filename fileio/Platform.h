@@ -112,6 +112,8 @@ class Platform {
     // refused. When nothing is at `to`, the same as MoveNew.
     virtual bool Replace(const std::string& from, const std::string& to, SysError& error) = 0;
     virtual bool Remove(const std::string& path, SysError& error) = 0;
+    // Makes a folder; fails when anything is at `path` already.
+    virtual bool CreateFolder(const std::string& path, SysError& error) = 0;
     // Fills `buffer` with unpredictable bytes from the system.
     virtual bool Random(void* buffer, std::size_t size, SysError& error) = 0;
 };

@@ -1,9 +1,7 @@
 #include "policy/MakePolicy.h"
 
-#include <filesystem>
 #include <optional>
 #include <stdexcept>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -63,10 +61,6 @@ bool IsFolder(const std::string& path) {
            (attributes & fileio::kAttrDirectory) != 0;
 }
 
-std::filesystem::path FsPath(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 // The whole file through the current platform, and its identity as it was read, so that it is
 // replaced later only if it is still that file; false with `why` on any failure.
 bool ReadWhole(const std::string& path, std::string& bytes, std::optional<fileio::FileId>& id,
@@ -104,10 +98,8 @@ bool ReadWhole(const std::string& path, std::string& bytes, std::optional<fileio
 // Creates the culture folder when it is missing.
 bool EnsureFolder(const std::string& path, fileio::SysError& why) {
     if (IsFolder(path)) return true;
-    std::error_code error;
-    if (std::filesystem::create_directory(FsPath(path), error) && !error) return true;
-    why = {static_cast<std::uint32_t>(error.value()),
-           error ? error.message() : std::string("a file of that name is in the way")};
+    if (fileio::CurrentPlatform().CreateFolder(path, why)) return true;
+    if (fileio::FileExists(path)) why = {0, "a file of that name is in the way"};
     return false;
 }
 

@@ -289,6 +289,11 @@ class PosixPlatform final : public Platform {
         return true;
     }
 
+    bool CreateFolder(const std::string& path, SysError& error) override {
+        if (mkdir(path.c_str(), 0777) != 0) return Fail(error);
+        return true;
+    }
+
     bool Random(void* buffer, std::size_t size, SysError& error) override {
         auto* out = static_cast<unsigned char*>(buffer);
         std::size_t done = 0;

@@ -341,6 +341,12 @@ class Win32Platform final : public Platform {
         return true;
     }
 
+    bool CreateFolder(const std::string& path, SysError& error) override {
+        const std::optional<std::wstring> wide = SystemPath(path);
+        if (!wide || !CreateDirectoryW(wide->c_str(), nullptr)) return Fail(error);
+        return true;
+    }
+
     bool Random(void* buffer, std::size_t size, SysError& error) override {
         if (size > std::numeric_limits<ULONG>::max() ||
             BCryptGenRandom(nullptr, static_cast<PUCHAR>(buffer), static_cast<ULONG>(size),

@@ -20,9 +20,9 @@ void FaultyPlatform::FailAt(Call kind, std::size_t k) {
 }
 
 const char* CallName(Call kind) {
-    static const char* const kNames[] = {"attributes", "lookup",  "open",   "size",  "seek",
-                                         "read",       "write",   "stat",   "flush", "close",
-                                         "move-new",   "replace", "remove", "random"};
+    static const char* const kNames[] = {
+        "attributes", "lookup", "open",     "size",    "seek",   "read",          "write", "stat",
+        "flush",      "close",  "move-new", "replace", "remove", "create-folder", "random"};
     return kNames[static_cast<std::size_t>(kind)];
 }
 
@@ -116,6 +116,10 @@ bool FaultyPlatform::Replace(const std::string& from, const std::string& to, Sys
 
 bool FaultyPlatform::Remove(const std::string& path, SysError& error) {
     return !Inject(Call::Remove, error) && inner_.Remove(path, error);
+}
+
+bool FaultyPlatform::CreateFolder(const std::string& path, SysError& error) {
+    return !Inject(Call::CreateFolder, error) && inner_.CreateFolder(path, error);
 }
 
 bool FaultyPlatform::Random(void* buffer, std::size_t size, SysError& error) {

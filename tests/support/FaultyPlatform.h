@@ -43,6 +43,7 @@ enum class Call {
     MoveNew,
     Replace,
     Remove,
+    CreateFolder,
     Random,
 };
 const char* CallName(Call kind);
@@ -100,11 +101,12 @@ class FaultyPlatform : public fileio::Platform {
     bool MoveNew(const std::string& from, const std::string& to, fileio::SysError& error) override;
     bool Replace(const std::string& from, const std::string& to, fileio::SysError& error) override;
     bool Remove(const std::string& path, fileio::SysError& error) override;
+    bool CreateFolder(const std::string& path, fileio::SysError& error) override;
     bool Random(void* buffer, std::size_t size, fileio::SysError& error) override;
 
   private:
-    static constexpr std::size_t kKinds = 14;
-    static std::size_t Index(Call kind) { return static_cast<std::size_t>(kind); }
+    static constexpr std::size_t Index(Call kind) { return static_cast<std::size_t>(kind); }
+    static constexpr std::size_t kKinds = static_cast<std::size_t>(Call::Random) + 1;  // the last
     // Counts the call; true (with `error` set) when it is the one to fail.
     bool Inject(Call kind, fileio::SysError& error, fileio::Access access = fileio::Access::Query);
     fileio::Access AccessOf(fileio::Handle handle) const;
