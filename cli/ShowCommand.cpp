@@ -4,10 +4,10 @@
 #include <stdexcept>
 
 #include "fileio/mdlAPIFiles.h"
-#include "inspect/AdmReader.h"
-#include "inspect/AdmxReader.h"
-#include "inspect/Listing.h"
-#include "inspect/TemplateText.h"
+#include "readback/AdmReader.h"
+#include "readback/AdmxReader.h"
+#include "readback/Listing.h"
+#include "readback/TemplateText.h"
 
 namespace tarnwick::cli {
 
@@ -70,30 +70,30 @@ template <typename Read>
 auto Reading(const std::string& file, Read read) {
     try {
         return read();
-    } catch (const inspect::ReadError& e) {
+    } catch (const readback::ReadError& e) {
         throw FileError{file, e.Line(), e.what()};
     }
 }
 
-inspect::DriveLists ReadLists(const Options& options, std::string& err) {
+readback::DriveLists ReadLists(const Options& options, std::string& err) {
     const std::string& path = options.file;
     if (EndsWithNoCase(path, ".admx")) {
         const std::string culture = options.language.value_or("en-US");
-        const std::string adml = inspect::AdmlPathFor(path, culture);
-        auto lists = Reading(path, [&] { return inspect::ReadAdmxDriveLists(ReadWhole(path)); });
+        const std::string adml = readback::AdmlPathFor(path, culture);
+        auto lists = Reading(path, [&] { return readback::ReadAdmxDriveLists(ReadWhole(path)); });
         if (!fileio::FileExists(adml)) {
             throw Unreadable{"The texts of " + Quoted(path) + " for " + culture + " would be in " +
                              Quoted(adml) + ", which does not exist (--language names the " +
                              "culture)."};
         }
         const auto strings =
-            Reading(adml, [&] { return inspect::ReadAdmlStrings(ReadWhole(adml)); });
-        inspect::ResolveTexts(lists, strings);
+            Reading(adml, [&] { return readback::ReadAdmlStrings(ReadWhole(adml)); });
+        readback::ResolveTexts(lists, strings);
         return lists;
     }
     if (options.language) err += "tarnwick-cli: --language is for ADMX files; ignored.\n";
     return Reading(path, [&] {
-        return inspect::ReadAdmDriveLists(inspect::DecodeTemplateText(ReadWhole(path)));
+        return readback::ReadAdmDriveLists(readback::DecodeTemplateText(ReadWhole(path)));
     });
 }
 
@@ -101,7 +101,7 @@ inspect::DriveLists ReadLists(const Options& options, std::string& err) {
 
 CliResult ShowCommand(const Options& options) {
     const std::string& path = options.file;
-    inspect::DriveLists lists;
+    readback::DriveLists lists;
     std::string err;
     try {
         lists = ReadLists(options, err);
@@ -116,11 +116,12 @@ CliResult ShowCommand(const Options& options) {
     if (lists.items.empty()) {
         err += "tarnwick-cli: " + path + " has no drop-down list for NoDrives or NoViewOnDrive.\n";
     }
-    for (const auto& warning : inspect::CheckItems(lists.items)) {
+    for (const auto& warning : readback::CheckItems(lists.items)) {
         err += "tarnwick-cli: warning: " + warning + "\n";
     }
     return {kExitDone,
-            options.tsv ? inspect::FormatTsv(lists.items) : inspect::FormatTable(lists.items), err};
+            options.tsv ? readback::FormatTsv(lists.items) : readback::FormatTable(lists.items),
+            err};
 }
 
 }  // namespace tarnwick::cli

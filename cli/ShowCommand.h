@@ -1,5 +1,5 @@
 // `tarnwick-cli show`: what the drive lists of a template offer, read by the template readers of
-// inspect/ (ADM by its grammar; ADMX with the ADML of the chosen culture).
+// readback/ (ADM by its grammar; ADMX with the ADML of the chosen culture).
 #pragma once
 
 #include "cli/Options.h"

@@ -12,14 +12,14 @@
 #include <string>
 #include <string_view>
 
-#include "inspect/AdmReader.h"
-#include "inspect/AdmxReader.h"
-#include "inspect/Listing.h"
-#include "inspect/TemplateText.h"
+#include "readback/AdmReader.h"
+#include "readback/AdmxReader.h"
+#include "readback/Listing.h"
+#include "readback/TemplateText.h"
 
 namespace {
 
-using namespace tarnwick::inspect;
+using namespace tarnwick::readback;
 
 [[noreturn]] void Finding(const std::string& what) {
     std::fprintf(stderr, "== tarnwick fuzz finding: %s\n", what.c_str());

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace tarnwick::inspect {
+namespace tarnwick::readback {
 
 struct DriveItem {
     std::string valueName;  // NoDrives or NoViewOnDrive, as the template spells it
@@ -36,4 +36,4 @@ class ReadError : public std::runtime_error {
 // True for the value names of the two drive policies, in any letter case.
 bool IsDriveValueName(const std::string& name);
 
-}  // namespace tarnwick::inspect
+}  // namespace tarnwick::readback

@@ -1,10 +1,10 @@
-#include "inspect/AdmxReader.h"
+#include "readback/AdmxReader.h"
 
 #include <optional>
 
 #include "xml/Xml.h"
 
-namespace tarnwick::inspect {
+namespace tarnwick::readback {
 
 namespace {
 
@@ -136,4 +136,4 @@ std::string AdmlPathFor(const std::string& admxPath, const std::string& culture)
     return admxPath.substr(0, nameStart) + culture + separator + name + ".adml";
 }
 
-}  // namespace tarnwick::inspect
+}  // namespace tarnwick::readback

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarnwick::inspect {
+namespace tarnwick::readback {
 
 // Throws ReadError (line 1) for UTF-16 big-endian text. Characters that cannot be decoded (an
 // unpaired surrogate, an odd last byte) become U+FFFD: the reader reports what it finds, it does
@@ -15,4 +15,4 @@ std::string DecodeTemplateText(std::string_view bytes);
 // UTF-8 of one code point.
 void AppendUtf8(std::string& out, char32_t code);
 
-}  // namespace tarnwick::inspect
+}  // namespace tarnwick::readback

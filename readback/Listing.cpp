@@ -1,10 +1,10 @@
-#include "inspect/Listing.h"
+#include "readback/Listing.h"
 
 #include <algorithm>
 #include <array>
 #include <set>
 
-namespace tarnwick::inspect {
+namespace tarnwick::readback {
 
 namespace {
 
@@ -140,4 +140,4 @@ std::string FormatTable(const std::vector<DriveItem>& items) {
     return out;
 }
 
-}  // namespace tarnwick::inspect
+}  // namespace tarnwick::readback

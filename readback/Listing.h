@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "inspect/DriveItem.h"
+#include "readback/DriveItem.h"
 
-namespace tarnwick::inspect {
+namespace tarnwick::readback {
 
 // The letters of bits 0 (A) to 25 (Z) of `value`, concatenated; empty for none.
 std::string CoveredLetters(std::uint32_t value);
@@ -24,4 +24,4 @@ std::string FormatTsv(const std::vector<DriveItem>& items);
 // The same columns aligned, under a heading, for reading.
 std::string FormatTable(const std::vector<DriveItem>& items);
 
-}  // namespace tarnwick::inspect
+}  // namespace tarnwick::readback

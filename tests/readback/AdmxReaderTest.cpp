@@ -1,16 +1,16 @@
 // The ADMX and ADML readers: the stock-shaped sample pair in two cultures, and how broken
 // files are refused with the file and line.
-#include "inspect/AdmxReader.h"
+#include "readback/AdmxReader.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "cli/Run.h"
-#include "inspect/Listing.h"
+#include "readback/Listing.h"
 #include "tests/support/TestFiles.h"
 
-namespace tarnwick::inspect {
+namespace tarnwick::readback {
 namespace {
 
 const std::string kSample = std::string(TARNWICK_SOURCE_DIR) + "/samples/admx/ExplorerDrives.admx";
@@ -121,4 +121,4 @@ TEST(AdmxReader, TheAdmlLiesInTheCultureFolderBesideTheAdmx) {
 }
 
 }  // namespace
-}  // namespace tarnwick::inspect
+}  // namespace tarnwick::readback

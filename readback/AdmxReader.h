@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "inspect/DriveItem.h"
+#include "readback/DriveItem.h"
 
-namespace tarnwick::inspect {
+namespace tarnwick::readback {
 
 // Every <item> of every <enum> whose valueName is NoDrives or NoViewOnDrive, in file order, with
 // its display name's string id in `name` and no text yet. Throws ReadError for a file that is not
@@ -24,4 +24,4 @@ void ResolveTexts(DriveLists& lists, const std::map<std::string, std::string>& s
 // "<folder of the ADMX>/<culture>/<name of the ADMX>.adml", with the ADMX path's own separator.
 std::string AdmlPathFor(const std::string& admxPath, const std::string& culture);
 
-}  // namespace tarnwick::inspect
+}  // namespace tarnwick::readback

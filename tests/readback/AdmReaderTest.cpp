@@ -1,16 +1,16 @@
 // The ADM grammar reader: what it lists from small templates, where it refuses broken ones, and
 // that every text encoding of one template reads alike.
-#include "inspect/AdmReader.h"
+#include "readback/AdmReader.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "inspect/Listing.h"
-#include "inspect/TemplateText.h"
+#include "readback/Listing.h"
+#include "readback/TemplateText.h"
 #include "tests/support/TestFiles.h"
 
-namespace tarnwick::inspect {
+namespace tarnwick::readback {
 namespace {
 
 // A template with one policy around `parts`, then `strings` as its [strings] section.
@@ -163,4 +163,4 @@ TEST(TemplateText, EveryEncodingOfATemplateReadsAlike) {
 }
 
 }  // namespace
-}  // namespace tarnwick::inspect
+}  // namespace tarnwick::readback

@@ -7,13 +7,13 @@
 #include "generate/EntryText.h"
 #include "generate/FormState.h"
 #include "generate/GenerateADM.h"
-#include "inspect/AdmReader.h"
-#include "inspect/Listing.h"
-#include "inspect/TemplateText.h"
+#include "readback/AdmReader.h"
+#include "readback/Listing.h"
+#include "readback/TemplateText.h"
 #include "tests/generate/TestSelection.h"
 #include "tests/support/TestFiles.h"
 
-namespace tarnwick::inspect {
+namespace tarnwick::readback {
 namespace {
 
 TEST(GeneratedTemplate, EachListOffersTheNewItemRightAfterABCDOnly) {
@@ -63,4 +63,4 @@ TEST(GeneratedTemplate, EachListOffersTheNewItemRightAfterABCDOnly) {
 }
 
 }  // namespace
-}  // namespace tarnwick::inspect
+}  // namespace tarnwick::readback

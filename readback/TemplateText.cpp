@@ -1,11 +1,11 @@
-#include "inspect/TemplateText.h"
+#include "readback/TemplateText.h"
 
 #include <array>
 #include <cstdint>
 
-#include "inspect/DriveItem.h"
+#include "readback/DriveItem.h"
 
-namespace tarnwick::inspect {
+namespace tarnwick::readback {
 
 namespace {
 
@@ -132,4 +132,4 @@ std::string DecodeTemplateText(std::string_view bytes) {
     return IsUtf8(bytes) ? std::string(bytes) : FromCp1252(bytes);
 }
 
-}  // namespace tarnwick::inspect
+}  // namespace tarnwick::readback

@@ -1,12 +1,12 @@
 // The listing's warnings and its readable table.
-#include "inspect/Listing.h"
+#include "readback/Listing.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace tarnwick::inspect {
+namespace tarnwick::readback {
 namespace {
 
 DriveItem Item(const char* name, std::uint32_t value, const char* text, int list = 0) {
@@ -55,4 +55,4 @@ TEST(Listing, TableAlignsItsColumnsUnderAHeading) {
 }
 
 }  // namespace
-}  // namespace tarnwick::inspect
+}  // namespace tarnwick::readback

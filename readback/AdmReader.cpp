@@ -1,4 +1,4 @@
-#include "inspect/AdmReader.h"
+#include "readback/AdmReader.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace tarnwick::inspect {
+namespace tarnwick::readback {
 
 namespace {
 
@@ -480,4 +480,4 @@ DriveLists ReadAdmDriveLists(std::string_view text) {
     return Parser(scanner.tokens, scanner.strings, scanner.lastLine).Run();
 }
 
-}  // namespace tarnwick::inspect
+}  // namespace tarnwick::readback
