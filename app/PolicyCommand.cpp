@@ -28,13 +28,6 @@ class ComScope {
     bool ok_;
 };
 
-bool AnyTicked(const Selection& selection) {
-    for (int i = 0; i < kDriveCount; ++i) {
-        if (selection.DriveValue(i) == kTicked) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 std::optional<std::string> PickPolicyFolder(HWND owner, const std::string& start) {
@@ -68,14 +61,15 @@ std::optional<std::string> PickPolicyFolder(HWND owner, const std::string& start
 }
 
 void MakePolicyDefinitions_Click(FormView& view, HWND owner, const std::string& windir) {
-    if (!AnyTicked(view)) {
+    const DriveSet drives = ReadDriveSet(view);
+    if (drives.Empty()) {
         view.MsgBox(msg::kSelectDrives, kMbCritical, msg::kAppTitle);
         return;
     }
     const std::string start = windir.empty() ? std::string() : windir + "\\PolicyDefinitions";
     const std::optional<std::string> folder = PickPolicyFolder(owner, start);
     if (!folder) return;
-    const policy::PolicyResult result = policy::MakePolicyDefinitions(view, *folder);
+    const policy::PolicyResult result = policy::MakePolicyDefinitions(drives, *folder);
     view.MsgBox(result.message, result.ok() ? MB_ICONINFORMATION : kMbCritical, msg::kAppTitle);
 }
 

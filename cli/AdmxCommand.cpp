@@ -26,10 +26,9 @@ CliResult MakeAdmx(const Options& options, const std::string& windir) {
                     UsageText()};
 #endif
     }
-    const DriveSelection selection(options.drives, options.allBut);
     // Absolute, so that every message says where the files went.
     const policy::PolicyResult result =
-        policy::MakePolicyDefinitions(selection, AbsolutePath(folder, CurrentPathBase()));
+        policy::MakePolicyDefinitions(options.drives, AbsolutePath(folder, CurrentPathBase()));
     if (!result.ok()) return {kExitFailed, "", "tarnwick-cli: " + result.message + "\n"};
     std::string out;
     switch (result.status) {

@@ -12,7 +12,7 @@ std::size_t CheckedIndex(int index) {
 }  // namespace
 
 std::int16_t DriveSelection::DriveValue(int index) const {
-    return ticked_[CheckedIndex(index)] ? kTicked : std::int16_t{0};
+    return drives_.IsTicked(static_cast<int>(CheckedIndex(index))) ? kTicked : std::int16_t{0};
 }
 
 std::string DriveSelection::DriveCaption(int index) const {

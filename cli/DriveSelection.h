@@ -8,15 +8,14 @@ namespace tarnwick::cli {
 
 class DriveSelection final : public Selection {
   public:
-    DriveSelection(const DriveSet& ticked, bool allBut) : ticked_(ticked), allBut_(allBut) {}
+    explicit DriveSelection(const DriveSet& drives) : drives_(drives) {}
 
     std::int16_t DriveValue(int index) const override;
     std::string DriveCaption(int index) const override;
-    bool FollowingMode() const override { return !allBut_; }
+    bool FollowingMode() const override { return !drives_.AllBut(); }
 
   private:
-    DriveSet ticked_;
-    bool allBut_;
+    DriveSet drives_;
 };
 
 }  // namespace tarnwick::cli

@@ -82,7 +82,7 @@ CliResult MakeTemplate(const Options& options, const std::string& windir) {
         return *refusal;
     }
 
-    const DriveSelection selection(options.drives, options.allBut);
+    const DriveSelection selection(options.drives);
     state.dblDriveMask = GetDriveMask(selection);
     const GenerateResult result = GenerateADM(selection, state, consent);
     if (!result.ok()) return Refused(FailureText(result));

@@ -24,7 +24,7 @@ bool ParseLetterItem(std::string_view item, DriveSet& drives) {
     for (char c : item) {
         const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
         if (upper >= 'A' && upper <= 'Z') {
-            drives[static_cast<std::size_t>(upper - 'A')] = true;
+            drives = drives.WithDrive(upper - 'A', true);
             afterLetter = true;
         } else if (c == ':' && afterLetter) {
             afterLetter = false;
@@ -83,6 +83,7 @@ class Parser {
         const bool writes = command == Command::Make || command == Command::Reg;
         bool haveDrives = false;
         bool havePolicy = false;
+        bool allBut = false;
         for (index_ = 1; index_ < args_.size(); ++index_) {
             const Flag flag = SplitFlag(args_[index_]);
             if (flag.name == "--drives") {
@@ -96,7 +97,7 @@ class Parser {
                 }
                 haveDrives = true;
             } else if (flag.name == "--all-but") {
-                if (!TakeSwitch(flag, outcome_.options.allBut)) return outcome_;
+                if (!TakeSwitch(flag, allBut)) return outcome_;
             } else if (writes && flag.name == "--force") {
                 if (!TakeSwitch(flag, outcome_.options.force)) return outcome_;
             } else if (command == Command::Make && flag.name == "--source") {
@@ -112,6 +113,7 @@ class Parser {
             }
         }
         if (!haveDrives) return Fail(args_[0] + " needs --drives");
+        if (allBut) outcome_.options.drives = outcome_.options.drives.WithMode(DriveMode::AllBut);
         outcome_.ok = true;
         return outcome_;
     }
@@ -145,11 +147,11 @@ class Parser {
         if (!TakeValue(flag, given, value)) return false;
         given = true;
         if (value == "hide") {
-            outcome_.options.policy = RegPolicy::Hide;
+            outcome_.options.policy = DrivePolicy::Hide;
         } else if (value == "prevent") {
-            outcome_.options.policy = RegPolicy::Prevent;
+            outcome_.options.policy = DrivePolicy::Prevent;
         } else if (value == "both") {
-            outcome_.options.policy = RegPolicy::Both;
+            outcome_.options.policy = DrivePolicy::Both;
         } else {
             return Refuse("--policy takes hide, prevent or both, not '" + value + "'");
         }

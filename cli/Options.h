@@ -2,26 +2,19 @@
 // apart from running so that every accepted and refused form can be tested without a process.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "generate/Selection.h"
+#include "core/DriveSet.h"
 
 namespace tarnwick::cli {
 
 enum class Command { Make, Mask, Show, Reg, Admx, Help, Version };
 
-// Which policy values `reg` writes: NoDrives (hide), NoViewOnDrive (prevent) or both.
-enum class RegPolicy { Hide, Prevent, Both };
-
-using DriveSet = std::array<bool, kDriveCount>;  // index 0 = A ... 25 = Z
-
 struct Options {
     Command command = Command::Help;
-    DriveSet drives{};
-    bool allBut = false;
+    DriveSet drives;  // the letters of --drives, in the mode --all-but chose
     std::optional<std::string> source;
     std::optional<std::string> output;
     bool force = false;
@@ -29,8 +22,8 @@ struct Options {
     std::string file;
     bool tsv = false;
     std::optional<std::string> language;
-    // reg
-    RegPolicy policy = RegPolicy::Hide;
+    // reg: which values it sets
+    DrivePolicy policy = DrivePolicy::Hide;
     // admx
     std::optional<std::string> folder;
 };
@@ -45,7 +38,7 @@ struct ParseOutcome {
 ParseOutcome ParseArguments(const std::vector<std::string>& args);
 
 // Drive letters in any case, alone or separated by commas or colons ("CDE", "c,d,e", "C:,D:").
-// Sets the letters found in `drives`; false (with `drives` unspecified) for anything else.
+// The letters found, in the following mode; false (with `drives` unspecified) for anything else.
 bool ParseDriveLetters(const std::string& text, DriveSet& drives);
 
 std::string UsageText();

@@ -3,10 +3,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "cli/DriveSelection.h"
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
-#include "generate/EntryText.h"
 #include "generate/PathText.h"
 #include "regfile/RegFile.h"
 
@@ -36,11 +34,7 @@ CliResult WriteRegFile(const std::string& path, const std::string& text, bool fo
 }  // namespace
 
 CliResult RegCommand(const Options& options) {
-    const DriveSelection selection(options.drives, options.allBut);
-    const auto mask = static_cast<std::uint32_t>(GetDriveMask(selection));
-    const bool hide = options.policy != RegPolicy::Prevent;
-    const bool prevent = options.policy != RegPolicy::Hide;
-    const std::string text = regfile::RegText(mask, hide, prevent);
+    const std::string text = regfile::RegText(options.drives.Mask(), options.policy);
     if (!options.output) return {kExitDone, text, ""};
     return WriteRegFile(AbsolutePath(*options.output, CurrentPathBase()), text, options.force);
 }

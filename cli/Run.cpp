@@ -3,12 +3,10 @@
 #include <exception>
 
 #include "cli/AdmxCommand.h"
-#include "cli/DriveSelection.h"
 #include "cli/MakeTemplate.h"
 #include "cli/Options.h"
 #include "cli/RegCommand.h"
 #include "cli/ShowCommand.h"
-#include "generate/EntryText.h"
 #include "generate/Messages.h"
 
 namespace tarnwick::cli {
@@ -20,8 +18,7 @@ CliResult UsageError(const std::string& why) {
 }
 
 CliResult PrintMask(const Options& options) {
-    const DriveSelection selection(options.drives, options.allBut);
-    return {kExitDone, MaskText(GetDriveMask(selection)) + "\n", ""};
+    return {kExitDone, std::to_string(options.drives.Mask()) + "\n", ""};
 }
 
 CliResult Dispatch(const Options& options, const std::string& windir) {

@@ -216,10 +216,7 @@ GenerateResult SpliceSource(LineReader& reader, Splice& splice, const std::strin
 }
 
 bool AnyDriveTicked(const Selection& selection) {
-    for (int i = 0; i < kDriveCount; ++i) {
-        if (selection.DriveValue(i) == kTicked) return true;
-    }
-    return false;
+    return !ReadDriveSet(selection).Empty();
 }
 
 // What a path names now, links followed.

@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "core/DriveSet.h"
+
 namespace tarnwick {
 
-inline constexpr int kDriveCount = 26;
 inline constexpr std::int16_t kTicked = 1;
 
 class Selection {
@@ -21,5 +22,13 @@ class Selection {
     // :").
     virtual bool FollowingMode() const = 0;
 };
+
+// The boxes and the mode as a drive set, read once, for the commands beside Make ADM.
+inline DriveSet ReadDriveSet(const Selection& selection) {
+    DriveSet set({}, selection.FollowingMode() ? DriveMode::Following : DriveMode::AllBut);
+    for (int i = 0; i < kDriveCount; ++i)
+        set = set.WithDrive(i, selection.DriveValue(i) == kTicked);
+    return set;
+}
 
 }  // namespace tarnwick

@@ -1,14 +1,11 @@
 #include "policy/MakePolicy.h"
 
 #include <optional>
-#include <stdexcept>
 #include <utility>
 #include <vector>
 
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
-#include "generate/EntryText.h"
-#include "generate/FormState.h"
 #include "generate/Messages.h"
 #include "policy/PolicyText.h"
 
@@ -31,28 +28,6 @@ std::string Join(const std::string& folder, const std::string& name) {
 
 std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
-}
-
-// The set as the template generation names it: entry name, mask and display text.
-DriveItem ItemOf(const Selection& selection) {
-    FormState state;
-    DriveItem item;
-    const double mask = GetDriveMask(selection);
-    BuildItemLine(selection, state, mask);
-    const std::string line = BuildStringsLine(selection, state);  // NAME="text"\r\n
-    const std::size_t open = line.find('"');
-    const std::size_t close = line.rfind('"');
-    item.entryName = state.strEntryName;
-    item.displayText = line.substr(open + 1, close - open - 1);
-    item.mask = static_cast<std::uint32_t>(mask);
-    return item;
-}
-
-bool AnyTicked(const Selection& selection) {
-    for (int i = 0; i < kDriveCount; ++i) {
-        if (selection.DriveValue(i) == kTicked) return true;
-    }
-    return false;
 }
 
 bool IsFolder(const std::string& path) {
@@ -117,14 +92,13 @@ std::string Files(const PolicyResult& result) {
 
 }  // namespace
 
-PolicyResult MakePolicyDefinitions(const Selection& selection, const std::string& folder) {
+PolicyResult MakePolicyDefinitions(const DriveSet& drives, const std::string& folder) {
     PolicyResult result;
     const std::string cultureFolder = Join(folder, kCulture);
     result.admxPath = Join(folder, kAdmxName);
     result.admlPath = Join(cultureFolder, kAdmlName);
-    if (!AnyTicked(selection))
-        return Outcome(PolicyStatus::InvalidInput, msg::kSelectDrives, result);
-    const DriveItem item = ItemOf(selection);
+    if (drives.Empty()) return Outcome(PolicyStatus::InvalidInput, msg::kSelectDrives, result);
+    const DriveItem item{drives.EntryName(), drives.DisplayText(), drives.Mask()};
     result.entryName = item.entryName;
     result.maskText = std::to_string(item.mask);
     if (!IsFolder(folder)) {

@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "core/DriveSet.h"
 #include "fileio/Platform.h"
-#include "generate/Selection.h"
 
 namespace tarnwick::policy {
 
@@ -37,6 +37,6 @@ struct PolicyResult {
 };
 
 // `folder` is the PolicyDefinitions folder (UTF-8); it must exist.
-PolicyResult MakePolicyDefinitions(const Selection& selection, const std::string& folder);
+PolicyResult MakePolicyDefinitions(const DriveSet& drives, const std::string& folder);
 
 }  // namespace tarnwick::policy

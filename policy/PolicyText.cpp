@@ -3,6 +3,7 @@
 #include <charconv>
 #include <map>
 
+#include "core/DriveSet.h"
 #include "xml/Xml.h"
 
 namespace tarnwick::policy {
@@ -10,22 +11,19 @@ namespace tarnwick::policy {
 namespace {
 
 constexpr const char* kCrLf = "\r\n";
-constexpr std::uint32_t kAllDrives = (1u << 26) - 1;
 
 constexpr const char* kCategory = "TarnwickDrives";
-constexpr const char* kExplorerKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
 
 // The two policies: the registry value each writes, and its texts.
 struct PolicyKind {
     const char* name;
-    const char* valueName;
+    std::string_view valueName;
     const char* displayName;
     const char* help;
 };
 
 constexpr PolicyKind kPolicies[] = {
-    {"TarnwickNoDrives", "NoDrives", "Hide these specified drives in My Computer",
+    {"TarnwickNoDrives", kNoDrivesValue, "Hide these specified drives in My Computer",
      "Hides the chosen drives in My Computer and Windows Explorer, and in the Open and Save "
      "dialogs of programs that use the standard dialogs.\n\n"
      "Hiding only hides: a user who types a path on a hidden drive (in the address bar, the Run "
@@ -34,7 +32,7 @@ constexpr PolicyKind kPolicies[] = {
      "This policy writes the registry value NoDrives, the same value as the stock policy of the "
      "same name under Windows Components > Windows Explorer (File Explorer). Set one of the two, "
      "never both: each overwrites what the other wrote."},
-    {"TarnwickNoViewOnDrive", "NoViewOnDrive", "Prevent access to drives from My Computer",
+    {"TarnwickNoViewOnDrive", kNoViewOnDriveValue, "Prevent access to drives from My Computer",
      "Prevents users from browsing the chosen drives: My Computer and Windows Explorer refuse to "
      "open them or list their folders, and so do the Run dialog and Map Network Drive. The drives "
      "stay visible unless they are hidden too; programs that open files themselves still reach "
@@ -141,13 +139,13 @@ std::string RenderAdmx(const std::vector<DriveItem>& items) {
         const std::string name = policy.name;
         out.Add(2, "<policy name=\"" + name + "\" class=\"User\" displayName=\"" + StringRef(name) +
                        "\" explainText=\"" + StringRef(name + "_Help") +
-                       "\" presentation=\"$(presentation." + name + ")\" key=\"" + kExplorerKey +
-                       "\">");
+                       "\" presentation=\"$(presentation." + name + ")\" key=\"" +
+                       std::string(kExplorerPoliciesKey) + "\">");
         out.Add(3, std::string("<parentCategory ref=\"") + kCategory + "\" />");
         out.Add(3, "<supportedOn ref=\"windows:SUPPORTED_Win2k\" />");
         out.Add(3, "<elements>");
-        out.Add(4, "<enum id=\"" + EnumId(policy) + "\" valueName=\"" + policy.valueName +
-                       "\" required=\"true\">");
+        out.Add(4, "<enum id=\"" + EnumId(policy) + "\" valueName=\"" +
+                       std::string(policy.valueName) + "\" required=\"true\">");
         for (const DriveItem& item : items) {
             out.Add(5, "<item displayName=\"" + Escaped(StringRef(item.entryName)) + "\">");
             out.Add(6, "<value>");
@@ -233,7 +231,7 @@ bool ParseMask(const std::string* text, std::uint32_t& mask) {
     if (!text || text->empty()) return false;
     const char* end = text->data() + text->size();
     const auto result = std::from_chars(text->data(), end, mask);
-    return result.ec == std::errc() && result.ptr == end && mask <= kAllDrives;
+    return result.ec == std::errc() && result.ptr == end && mask <= kAllDrivesMask;
 }
 
 // The items of one policy's enum; false with `cause` when the policy or an item is not as ours.
@@ -249,7 +247,7 @@ bool ReadEnum(const xml::Element& policies, const PolicyKind& kind, std::vector<
     const std::string* valueName = list ? list->Find("valueName") : nullptr;
     if (!valueName || *valueName != kind.valueName) {
         cause = std::string("it has no policy ") + kind.name + " with a list for " +
-                kind.valueName + ".";
+                std::string(kind.valueName) + ".";
         return false;
     }
     for (const xml::Element* item : list->Children("item")) {

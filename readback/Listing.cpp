@@ -4,12 +4,11 @@
 #include <array>
 #include <set>
 
+#include "core/DriveSet.h"
+
 namespace tarnwick::readback {
 
 namespace {
-
-constexpr int kDrives = 26;
-constexpr std::uint32_t kAllDrives = (1u << kDrives) - 1;
 
 bool IsWordByte(char c) {
     const auto b = static_cast<unsigned char>(c);
@@ -72,11 +71,7 @@ std::size_t Width(const std::string& text) {
 }  // namespace
 
 std::string CoveredLetters(std::uint32_t value) {
-    std::string letters;
-    for (int i = 0; i < kDrives; ++i) {
-        if (value & (1u << i)) letters += static_cast<char>('A' + i);
-    }
-    return letters;
+    return DriveSet(value, DriveMode::Following).Letters();
 }
 
 std::vector<std::string> CheckItems(const std::vector<DriveItem>& items) {
@@ -84,10 +79,10 @@ std::vector<std::string> CheckItems(const std::vector<DriveItem>& items) {
     std::set<std::pair<int, std::string>> seen;
     for (const auto& item : items) {
         const std::uint32_t named = NamedDrives(item.text);
-        const std::uint32_t covered = item.value & kAllDrives;
+        const std::uint32_t covered = item.value & kAllDrivesMask;
         if (named != 0) {
             const bool free = NamesFreeDrives(item);
-            const std::uint32_t expected = free ? kAllDrives & ~covered : covered;
+            const std::uint32_t expected = free ? kAllDrivesMask & ~covered : covered;
             if (named != expected) {
                 warnings.push_back(Where(item) + ": the text \"" + item.text + "\" names " +
                                    CoveredLetters(named) +
@@ -97,7 +92,7 @@ std::vector<std::string> CheckItems(const std::vector<DriveItem>& items) {
                                          : " covers " + OrNone(CoveredLetters(covered))));
             }
         }
-        if (item.value > kAllDrives) {
+        if (item.value > kAllDrivesMask) {
             warnings.push_back(Where(item) + ": the value " + std::to_string(item.value) +
                                " has bits above Z, which name no drive");
         }

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <string>
 
+#include "core/DriveSet.h"
+
 namespace tarnwick::regfile {
 
 // "Windows Registry Editor Version 5.00", a blank line, the Explorer policies key of
 // HKEY_CURRENT_USER, one dword line per value (eight lower-case hex digits) and a closing blank
 // line, as regedit ends its own exports. Every line ends in CR LF; the text is ASCII.
-std::string RegText(std::uint32_t mask, bool hide, bool prevent);
+std::string RegText(std::uint32_t mask, DrivePolicy policy);
 
 // `text` as a .reg file stores it: UTF-16LE after a byte-order mark. `text` must be ASCII.
 std::string RegFileBytes(const std::string& text);

@@ -11,15 +11,6 @@
 namespace tarnwick::cli {
 namespace {
 
-// The set as its letters, A to Z, for readable expectations.
-std::string Letters(const DriveSet& drives) {
-    std::string letters;
-    for (std::size_t i = 0; i < drives.size(); ++i) {
-        if (drives[i]) letters += static_cast<char>('A' + i);
-    }
-    return letters;
-}
-
 TEST(DriveLetters, AcceptedFormsGiveTheirSet) {
     const struct {
         const char* text;
@@ -41,7 +32,7 @@ TEST(DriveLetters, AcceptedFormsGiveTheirSet) {
     for (const auto& c : cases) {
         DriveSet drives;
         ASSERT_TRUE(ParseDriveLetters(c.text, drives)) << c.text;
-        EXPECT_EQ(Letters(drives), c.letters) << c.text;
+        EXPECT_EQ(drives.Letters(), c.letters) << c.text;
     }
 }
 
@@ -121,8 +112,8 @@ TEST(Arguments, AcceptedCommandLines) {
         ASSERT_TRUE(parsed.ok) << where << ": " << parsed.error;
         const Options& o = parsed.options;
         EXPECT_EQ(o.command, c.command) << where;
-        EXPECT_EQ(Letters(o.drives), c.letters) << where;
-        EXPECT_EQ(o.allBut, c.allBut) << where;
+        EXPECT_EQ(o.drives.Letters(), c.letters) << where;
+        EXPECT_EQ(o.drives.AllBut(), c.allBut) << where;
         EXPECT_EQ(o.source.value_or("(none)"), c.source ? c.source : "(none)") << where;
         EXPECT_EQ(o.output.value_or("(none)"), c.output ? c.output : "(none)") << where;
         EXPECT_EQ(o.force, c.force) << where;

@@ -51,8 +51,8 @@ class PolicyFolder : public ::testing::Test {
     }
     PolicyResult Make(const PolicyRun& run, fileio::Platform& platform = fileio::NativePlatform()) {
         fileio::ScopedPlatform use(platform);
-        return MakePolicyDefinitions(test::TestSelection::Of(run.letters, run.following),
-                                     dir_.Path());
+        return MakePolicyDefinitions(
+            ReadDriveSet(test::TestSelection::Of(run.letters, run.following)), dir_.Path());
     }
     // Every entry under the folder, to see that no temporary file stays.
     std::set<std::string> Entries() const {
@@ -164,8 +164,9 @@ INSTANTIATE_TEST_SUITE_P(ExistingPairs, PolicyRefusals, ::testing::ValuesIn(kRef
 TEST_F(PolicyFolder, NoDriveOrNoFolderWritesNothing) {
     EXPECT_EQ(Make({"", true, PolicyStatus::InvalidInput, ""}).message,
               "Please select one or more drives.");
-    EXPECT_EQ(MakePolicyDefinitions(test::TestSelection::Of("C"), dir_.File("none")).status,
-              PolicyStatus::InvalidInput);
+    EXPECT_EQ(
+        MakePolicyDefinitions(ReadDriveSet(test::TestSelection::Of("C")), dir_.File("none")).status,
+        PolicyStatus::InvalidInput);
     test::WriteAll(dir_.File(kCulture), "a file where the language folder belongs");
     EXPECT_EQ(Make(kRuns[0]).status, PolicyStatus::Failed);
     EXPECT_EQ(Entries(), std::set<std::string>{kCulture});
