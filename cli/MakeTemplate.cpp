@@ -88,8 +88,8 @@ CliResult MakeTemplate(const Options& options, const std::string& windir) {
     if (!result.ok()) return Refused(FailureText(result));
 
     return {kExitDone,
-            "Created: " + state.strNewADM + "\nEntry name: " + state.strEntryName +
-                "\nDrive mask: " + MaskText(state.dblDriveMask) + "\n",
+            (result.replaced ? "Replaced: " : "Created: ") + state.strNewADM + "\nEntry name: " +
+                state.strEntryName + "\nDrive mask: " + MaskText(state.dblDriveMask) + "\n",
             ""};
 }
 

@@ -148,10 +148,12 @@ bool NewFile::PutInPlace(NewFileFailure& failure) {
 }
 
 bool WriteNewFile(const std::string& target, const std::string& data,
-                  const std::optional<FileId>& agreed, NewFileFailure& failure) {
+                  const std::optional<FileId>& agreed, NewFileFailure& failure, bool* replaced) {
     NewFile file(target);
-    return file.Begin(agreed, failure) && file.Write(data.data(), data.size(), failure) &&
-           file.Commit(failure);
+    const bool done = file.Begin(agreed, failure) &&
+                      file.Write(data.data(), data.size(), failure) && file.Commit(failure);
+    if (replaced != nullptr) *replaced = done && file.HadFile();
+    return done;
 }
 
 }  // namespace tarnwick::fileio
