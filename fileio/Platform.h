@@ -61,6 +61,7 @@ enum class Disposition {
 enum class Cause {
     Other,         // only the system's own description says it
     NoFolder,      // the folder on the path does not exist
+    NotAFolder,    // a part of the path that should be a folder is a file (POSIX only)
     DiskFull,      // no space left (or the quota is spent)
     AccessDenied,  // no right to do it, or the file is read-only
     ReadOnlyDisk,  // the disk or share is write-protected

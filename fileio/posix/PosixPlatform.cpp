@@ -409,8 +409,9 @@ class PosixPlatform final : public Platform {
 Cause CauseOf(const SysError& error) {
     switch (error.code) {
         case ENOENT:
-        case ENOTDIR:
             return Cause::NoFolder;
+        case ENOTDIR:
+            return Cause::NotAFolder;
         case ENOSPC:
         case EDQUOT:
             return Cause::DiskFull;
