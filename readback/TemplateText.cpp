@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "generate/Encoding.h"
 #include "readback/DriveItem.h"
 #include "readback/InputFile.h"
 
@@ -108,10 +109,6 @@ void AppendUtf8(std::string& out, char32_t code) {
         put(0xF0 | (code >> 18)), put(0x80 | ((code >> 12) & 0x3F));
         put(0x80 | ((code >> 6) & 0x3F)), put(0x80 | (code & 0x3F));
     }
-}
-
-SourceEncoding TemplateEncoding(std::string_view bytes) {
-    return DetectFormat(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()).encoding;
 }
 
 std::string DecodeTemplateText(std::string bytes, std::uint64_t limit) {

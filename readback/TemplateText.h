@@ -9,12 +9,8 @@
 #include <string_view>
 
 #include "core/Limits.h"
-#include "generate/Encoding.h"
 
 namespace tarnwick::readback {
-
-// The encoding that make and show both read `bytes` in.
-SourceEncoding TemplateEncoding(std::string_view bytes);
 
 // Takes the bytes over (8-bit UTF-8 text is used in place). Throws ReadError for UTF-16
 // big-endian text (line 1) and for more than `limit` bytes (line 0). Characters that cannot be
