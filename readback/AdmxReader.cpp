@@ -14,7 +14,15 @@ xml::Document Load(std::string_view bytes, std::string_view rootName, std::uint6
     if (bytes.size() > limit) throw ReadError(0, TooLargeText(bytes.size(), limit));
     xml::Document document = xml::Parse(bytes);
     if (!document.ok) {
-        throw ReadError(document.line, "expected well-formed XML (" + document.error + ")");
+        // xml/ refuses a document type declaration in a file that may well be well-formed: the
+        // declaration is the cause, and it is said so.
+        if (document.error.find("(DTD)") != std::string::npos) {
+            throw ReadError(document.line,
+                            "expected no document type declaration (DTD); policy definitions "
+                            "have none, and it is not read");
+        }
+        throw ReadError(document.line,
+                        "expected well-formed XML (" + Excerpt(document.error, 200) + ")");
     }
     if (document.root.localName != rootName) {
         throw ReadError(document.root.line, "expected <" + std::string(rootName) +
