@@ -23,7 +23,7 @@ struct PathBase {
     std::function<std::string(char drive)> driveFolder;
     // POSIX: the path without links, "." or ".." of an existing folder, or empty text when it
     // cannot be found; none resolves ".." by the text alone.
-    std::function<std::string(const std::string& folder)> realFolder;
+    std::function<std::string(const std::string& folder)> realFolder = nullptr;
 };
 
 // `path` made absolute against `base`. Windows paths follow GetFullPathNameW: "/" becomes "\",

@@ -94,12 +94,12 @@ TEST(RefusedWrite, IsReportedWithItsCauseAndExitsOne) {
         test::TempDir dir;
         const std::string source = BigTemplate(dir, std::uintmax_t{4} << 20);
         const int err = open(dir.File("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        int ends[2] = {-1, -1};
-        rlimit before{}, small{};
-        getrlimit(RLIMIT_FSIZE, &before);
-        small = {closedPipe ? before.rlim_cur : 1 << 20, before.rlim_max};
+        int ends[2];
         ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
         close(ends[0]);
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const rlimit small{closedPipe ? before.rlim_cur : 1 << 20, before.rlim_max};
         setrlimit(RLIMIT_FSIZE, &small);  // inherited by the program started now
         const pid_t pid = closedPipe ? Start({"mask", "--drives", "C"}, ends[1], err)
                                      : Start(MakeArgs(dir, source), -1, err);
@@ -109,9 +109,9 @@ TEST(RefusedWrite, IsReportedWithItsCauseAndExitsOne) {
         int status = 0;
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-        const std::string message = test::ReadAll(dir.File("err"));
-        EXPECT_NE(message.find(closedPipe ? "Broken pipe" : "File too large"), std::string::npos)
-            << message;
+        const std::string said = test::ReadAll(dir.File("err"));
+        EXPECT_NE(said.find(closedPipe ? "Broken pipe" : "File too large"), std::string::npos)
+            << said;
         EXPECT_FALSE(HasTempFile(dir.Path()));
     }
 }
