@@ -55,14 +55,6 @@ std::optional<CliResult> CheckOutput(const std::string& source, const std::strin
     return std::nullopt;
 }
 
-std::string FailureText(const GenerateResult& result) {
-    std::string text = result.message;
-    if (!result.error.text.empty() && text.find(result.error.text) == std::string::npos) {
-        text += " (" + result.error.text + ")";
-    }
-    return text;
-}
-
 }  // namespace
 
 CliResult MakeTemplate(const Options& options, const std::string& windir) {
@@ -85,11 +77,11 @@ CliResult MakeTemplate(const Options& options, const std::string& windir) {
     const DriveSelection selection(options.drives);
     state.dblDriveMask = GetDriveMask(selection);
     const GenerateResult result = GenerateADM(selection, state, consent);
-    if (!result.ok()) return Refused(FailureText(result));
+    if (!result.ok()) return Refused(result.message);
 
     return {kExitDone,
-            "Created: " + state.strNewADM + "\nEntry name: " + state.strEntryName +
-                "\nDrive mask: " + MaskText(state.dblDriveMask) + "\n",
+            (result.replaced ? "Replaced: " : "Created: ") + state.strNewADM + "\nEntry name: " +
+                state.strEntryName + "\nDrive mask: " + MaskText(state.dblDriveMask) + "\n",
             ""};
 }
 

@@ -22,13 +22,14 @@ CliResult WriteRegFile(const std::string& path, const std::string& text, bool fo
     std::optional<fileio::FileId> agreed;
     if (force) agreed = fileio::FileIdentity(path);
     fileio::NewFileFailure failure;
-    if (!fileio::WriteNewFile(path, regfile::RegFileBytes(text), agreed, failure)) {
+    bool replaced = false;
+    if (!fileio::WriteNewFile(path, regfile::RegFileBytes(text), agreed, failure, &replaced)) {
         const std::string hint =
             failure.refused && failure.hadFile && !force ? " Use --force to replace it." : "";
         return Refused("The registry file \"" + path + "\" was not written" + failure.cause + hint +
                        (failure.hadFile ? " The file that was there is unchanged." : ""));
     }
-    return {kExitDone, "Created: " + path + "\n", ""};
+    return {kExitDone, (replaced ? "Replaced: " : "Created: ") + path + "\n", ""};
 }
 
 }  // namespace

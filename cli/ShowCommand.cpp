@@ -1,11 +1,11 @@
 #include "cli/ShowCommand.h"
 
-#include <cstdint>
-#include <stdexcept>
+#include <utility>
 
 #include "fileio/mdlAPIFiles.h"
 #include "readback/AdmReader.h"
 #include "readback/AdmxReader.h"
+#include "readback/InputFile.h"
 #include "readback/Listing.h"
 #include "readback/TemplateText.h"
 
@@ -21,32 +21,11 @@ std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
 
-// The whole file; an empty file gives no bytes.
+// The whole file, refused before it is read when it is larger than the readers take.
 std::string ReadWhole(const std::string& path) {
-    std::uint32_t attributes = 0;
-    if (!fileio::CurrentPlatform().Attributes(path, attributes)) {
-        throw Unreadable{Quoted(path) + " does not exist."};
-    }
-    if ((attributes & fileio::kAttrDirectory) != 0) {
-        throw Unreadable{Quoted(path) + " is a folder, not a template."};
-    }
-    fileio::ByteArray bytes;
-    std::int32_t count = 0;
-    std::int32_t end = 0;
-    fileio::SysError why;
-    int status = fileio::kReadDone;
-    try {
-        status = fileio::ReadFileBytes(path, bytes, count, 0, end, &why);
-    } catch (const std::out_of_range&) {
-        return {};  // an empty file: nothing to read
-    } catch (const std::overflow_error&) {
-        throw Unreadable{Quoted(path) + " is too large (2 GiB or more) for a template."};
-    }
-    if (status != fileio::kReadDone) {
-        throw Unreadable{Quoted(path) + " cannot be read" +
-                         (why.text.empty() ? "." : ": " + why.text)};
-    }
-    return std::string(bytes.begin(), bytes.begin() + end);  // the array ends in one extra zero
+    Result<std::string> bytes = readback::ReadInputFile(path);
+    if (!bytes) throw Unreadable{bytes.failure().message};
+    return std::move(*bytes);
 }
 
 bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
@@ -92,9 +71,11 @@ readback::DriveLists ReadLists(const Options& options, std::string& err) {
         return lists;
     }
     if (options.language) err += "tarnwick-cli: --language is for ADMX files; ignored.\n";
-    return Reading(path, [&] {
-        return readback::ReadAdmDriveLists(readback::DecodeTemplateText(ReadWhole(path)));
-    });
+    // One copy of the file at a time: the raw bytes go once they are decoded (UTF-8 is used as
+    // it is), and the reader keeps views into the text rather than copies of its words.
+    const std::string text =
+        Reading(path, [&] { return readback::DecodeTemplateText(ReadWhole(path)); });
+    return Reading(path, [&] { return readback::ReadAdmDriveLists(text); });
 }
 
 }  // namespace

@@ -1,6 +1,12 @@
 // tarnwick-cli: the template generation of Tarnwick for scripts. See cli/Options.cpp for the usage.
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <signal.h>
+#endif
 
 #include "cli/Console.h"
 #include "cli/Run.h"
@@ -10,10 +16,17 @@ namespace {
 // What the command prints is part of its result (`mask` prints nothing else): when it cannot be
 // written whole, the command has failed, whatever it did.
 int Finish(const tarnwick::cli::CliResult& result) {
+    errno = 0;
     const bool outWritten = tarnwick::cli::WriteOut(result.out);
+    const int cause = errno;
     const bool errWritten = tarnwick::cli::WriteErr(result.err);
     if (outWritten && errWritten) return result.exitCode;
-    if (!outWritten) tarnwick::cli::WriteErr("tarnwick-cli: the output could not be written.\n");
+    if (!outWritten) {
+        // A reader that has gone (`| head`) gives EPIPE; a full disk ENOSPC.
+        tarnwick::cli::WriteErr(std::string("tarnwick-cli: the output could not be written") +
+                                (cause != 0 ? std::string(": ") + std::strerror(cause) : "") +
+                                ".\n");
+    }
     return tarnwick::cli::kExitFailed;
 }
 }  // namespace
@@ -30,6 +43,10 @@ int wmain(int argc, wchar_t** argv) {
 #else
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
+#endif
+#ifndef _WIN32
+    // A closed pipe fails the write (EPIPE), which is reported, rather than ending the process.
+    signal(SIGPIPE, SIG_IGN);
 #endif
     tarnwick::fileio::RemoveTempFilesOnSignals();
     return Finish(tarnwick::cli::RunCli(args, tarnwick::cli::EnvironmentVariable("windir")));

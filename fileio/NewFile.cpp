@@ -7,7 +7,21 @@
 
 namespace tarnwick::fileio {
 
+// The causes that the system words differently on each platform ("Permission denied", "Access is
+// denied.") are said in one wording everywhere.
 std::string Because(const SysError& why) {
+    switch (CauseOf(why)) {
+        case Cause::DiskFull:
+            return ": the disk is full.";
+        case Cause::AccessDenied:
+            return ": access is denied.";
+        case Cause::ReadOnlyDisk:
+            return ": the disk is write-protected.";
+        case Cause::NotAFolder:
+            return ": a part of the path that should be a folder is a file.";
+        default:
+            break;
+    }
     if (why.text.empty()) return ".";
     return ": " + why.text + (why.text.back() == '.' ? "" : ".");
 }
@@ -17,13 +31,9 @@ std::string CauseText(const SysError& why, bool creating) {
         case Cause::NoFolder:
             if (creating) return ": the folder it goes in does not exist.";
             break;
-        case Cause::DiskFull:
-            return ": the disk is full.";
         case Cause::AccessDenied:
             return ": access is denied (the file or its folder may not be written, or the file is "
                    "read-only).";
-        case Cause::ReadOnlyDisk:
-            return ": the disk is write-protected.";
         default:
             break;
     }
@@ -148,10 +158,12 @@ bool NewFile::PutInPlace(NewFileFailure& failure) {
 }
 
 bool WriteNewFile(const std::string& target, const std::string& data,
-                  const std::optional<FileId>& agreed, NewFileFailure& failure) {
+                  const std::optional<FileId>& agreed, NewFileFailure& failure, bool* replaced) {
     NewFile file(target);
-    return file.Begin(agreed, failure) && file.Write(data.data(), data.size(), failure) &&
-           file.Commit(failure);
+    const bool done = file.Begin(agreed, failure) &&
+                      file.Write(data.data(), data.size(), failure) && file.Commit(failure);
+    if (replaced != nullptr) *replaced = done && file.HadFile();
+    return done;
 }
 
 }  // namespace tarnwick::fileio

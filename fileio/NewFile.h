@@ -66,8 +66,10 @@ class NewFile {
     std::uint64_t written_ = 0;
 };
 
-// The whole of `data` as the file at `target`, by the same rules.
+// The whole of `data` as the file at `target`, by the same rules. `replaced`, when given, tells
+// whether a file that was there gave way to it.
 bool WriteNewFile(const std::string& target, const std::string& data,
-                  const std::optional<FileId>& agreed, NewFileFailure& failure);
+                  const std::optional<FileId>& agreed, NewFileFailure& failure,
+                  bool* replaced = nullptr);
 
 }  // namespace tarnwick::fileio

@@ -61,6 +61,7 @@ enum class Disposition {
 enum class Cause {
     Other,         // only the system's own description says it
     NoFolder,      // the folder on the path does not exist
+    NotAFolder,    // a part of the path that should be a folder is a file (POSIX only)
     DiskFull,      // no space left (or the quota is spent)
     AccessDenied,  // no right to do it, or the file is read-only
     ReadOnlyDisk,  // the disk or share is write-protected
@@ -108,8 +109,9 @@ class Platform {
     // Moves `from` to `to` only while nothing is at `to`; fails, changing nothing, otherwise.
     virtual bool MoveNew(const std::string& from, const std::string& to, SysError& error) = 0;
     // Moves `from` over the existing file `to`, which keeps what was set on it (Windows: its ACL,
-    // attributes and streams; POSIX: its mode and, where allowed, its owner). A read-only `to` is
-    // refused. When nothing is at `to`, the same as MoveNew.
+    // attributes and streams; POSIX: its mode, its extended attributes and POSIX ACL, and where
+    // allowed its owner; an attribute this process can read but not give is a failure, with
+    // nothing moved). A read-only `to` is refused. When nothing is at `to`, the same as MoveNew.
     virtual bool Replace(const std::string& from, const std::string& to, SysError& error) = 0;
     virtual bool Remove(const std::string& path, SysError& error) = 0;
     // Makes a folder; fails when anything is at `path` already.

@@ -1,17 +1,21 @@
 // libFuzzer target over the template readers of `tarnwick-cli show`. The first byte chooses the
 // reader: even for the ADM reader (the rest is the template's bytes in any encoding), odd for the
-// ADMX reader (the rest is the ADMX, a form feed, then its ADML). Every run checks that
-//   - the reader either lists items or refuses with a ReadError whose line is within the file,
+// ADMX reader (the rest is the ADMX, a form feed, then its ADML); FE and FF choose them with a size
+// limit below the input's, which must be refused as such. Every run checks that
+//   - the reader either lists items or refuses with a ReadError whose line is within the file
+//     (line 0 exactly when the input is over the limit),
 //   - every listed item belongs to a NoDrives or NoViewOnDrive list, and
 //   - the tab-separated listing has one line of exactly five fields per item.
 // A broken invariant aborts with a description, so libFuzzer keeps the input as a finding.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "core/Limits.h"
 #include "readback/AdmReader.h"
 #include "readback/AdmxReader.h"
 #include "readback/Listing.h"
@@ -37,12 +41,13 @@ std::size_t Lines(std::string_view bytes) {
     return lines;
 }
 
-DriveLists Read(bool admx, std::string_view input) {
-    if (!admx) return ReadAdmDriveLists(DecodeTemplateText(input));
+DriveLists Read(bool admx, std::string_view input, std::uint64_t limit) {
+    if (!admx) return ReadAdmDriveLists(DecodeTemplateText(std::string(input), limit));
     const std::size_t split = input.find('\f');
-    DriveLists lists = ReadAdmxDriveLists(input.substr(0, split));
+    DriveLists lists = ReadAdmxDriveLists(input.substr(0, split), limit);
     ResolveTexts(lists, ReadAdmlStrings(split == std::string_view::npos ? std::string_view()
-                                                                        : input.substr(split + 1)));
+                                                                        : input.substr(split + 1),
+                                        limit));
     return lists;
 }
 
@@ -73,11 +78,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
     const bool admx = (data[0] & 1) != 0;
+    const bool limited = data[0] >= 0xFE;
+    const std::uint64_t limit = limited ? input.size() / 2 : tarnwick::kMaxInputBytes;
+    // The file read first (the template, or the ADMX) must be refused as too large; an ADML
+    // above the limit may be, once its ADMX has been read.
+    const std::size_t first = admx ? std::min(input.find('\f'), input.size()) : input.size();
+    const bool mustRefuse = limited && first > limit;
+    const bool mayRefuse = mustRefuse || (limited && admx && input.size() - first > limit + 1);
     try {
-        Check(Read(admx, input));
+        Check(Read(admx, input, limit));
+        if (mustRefuse) Finding("an input above the size limit was read");
     } catch (const ReadError& e) {
+        // Every other refusal says what was expected.
+        const bool sizeRefusal = std::string_view(e.what()).starts_with("it is ");
+        if (sizeRefusal ? !mayRefuse || e.Line() != 0 : mustRefuse) {
+            Finding(std::string("a size refusal that does not match the limit: ") + e.what());
+        }
         // No more lines than line-end bytes; an XML parser may not know the line (0).
-        if (e.Line() < (admx ? 0 : 1) || static_cast<std::size_t>(e.Line()) > Lines(input)) {
+        if (e.Line() < (admx || sizeRefusal ? 0 : 1) ||
+            static_cast<std::size_t>(e.Line()) > Lines(input)) {
             Finding("a ReadError on line " + std::to_string(e.Line()) + " of a file of " +
                     std::to_string(Lines(input)) + " lines");
         }

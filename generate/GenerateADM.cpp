@@ -302,6 +302,7 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
     reader.Close();
     if (!result.ok()) return result;
     result.markersFound = static_cast<int>(kMarkerLinesWanted);
+    result.replaced = out.HadFile();
     result.message = "The new template " + Quoted(target) + " has been written.";
     return result;
 }

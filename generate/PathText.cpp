@@ -1,5 +1,6 @@
 #include "generate/PathText.h"
 
+#include <algorithm>
 #include <vector>
 
 #ifdef _WIN32
@@ -10,6 +11,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <memory>
 #endif
 
 namespace tarnwick {
@@ -124,18 +127,49 @@ std::string AbsoluteWindowsPath(std::string path, const PathBase& base) {
     return NormaliseWindows(JoinWindows(current, path));
 }
 
+std::vector<std::string> PosixSegments(std::string_view path) {
+    std::vector<std::string> segments;
+    while (!path.empty()) {
+        const std::size_t end = std::min(path.find('/'), path.size());
+        const std::string_view segment = path.substr(0, end);
+        path.remove_prefix(std::min(end + 1, path.size()));
+        if (!segment.empty() && segment != ".") segments.emplace_back(segment);
+    }
+    return segments;
+}
+
+std::string JoinPosix(const std::vector<std::string>& segments, std::size_t count) {
+    std::string result;
+    for (std::size_t i = 0; i < count; ++i)
+        result += "/" + segments[i];
+    return result;
+}
+
 std::string AbsolutePosixPath(const std::string& path, const PathBase& base) {
     const std::string joined = path.starts_with('/') ? path : base.currentFolder + "/" + path;
-    std::string result;
-    std::string_view rest = joined;
-    while (!rest.empty()) {
-        const std::size_t end = std::min(rest.find('/'), rest.size());
-        const std::string_view segment = rest.substr(0, end);
-        rest.remove_prefix(std::min(end + 1, rest.size()));
-        if (segment.empty() || segment == ".") continue;
-        result += '/';
-        result += segment;
+    const std::vector<std::string> segments = PosixSegments(joined);
+    const auto lastUp = std::find(segments.rbegin(), segments.rend(), "..");
+    std::vector<std::string> resolved;
+    std::size_t next = 0;
+    if (lastUp != segments.rend() && base.realFolder) {
+        // "a/link/.." is where the link leads, up one: the system's reading, not the text's.
+        for (std::size_t count = static_cast<std::size_t>(segments.rend() - lastUp); count > 0;
+             --count) {
+            const std::string real = base.realFolder(JoinPosix(segments, count));
+            if (real.empty()) continue;
+            resolved = PosixSegments(real);
+            next = count;
+            break;
+        }
     }
+    for (; next < segments.size(); ++next) {
+        if (segments[next] != "..") {
+            resolved.push_back(segments[next]);
+        } else if (!resolved.empty()) {
+            resolved.pop_back();
+        }
+    }
+    std::string result = JoinPosix(resolved, resolved.size());
     if (result.empty() || joined.back() == '/') result += '/';
     return result;
 }
@@ -196,6 +230,11 @@ PathBase CurrentPathBase() {
     }
     folder.resize(folder.find('\0'));
     base.currentFolder = folder;
+    base.realFolder = [](const std::string& path) -> std::string {
+        const std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr),
+                                                               &std::free);
+        return real ? real.get() : "";
+    };
     return base;
 }
 

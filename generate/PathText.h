@@ -21,13 +21,17 @@ struct PathBase {
     // Windows: the current folder of a drive other than the current one (as "C:system.adm"
     // needs), or empty text when it has none, which means its root.
     std::function<std::string(char drive)> driveFolder;
+    // POSIX: the path without links, "." or ".." of an existing folder, or empty text when it
+    // cannot be found; none resolves ".." by the text alone.
+    std::function<std::string(const std::string& folder)> realFolder = nullptr;
 };
 
 // `path` made absolute against `base`. Windows paths follow GetFullPathNameW: "/" becomes "\",
 // a drive-relative "C:x" is taken against that drive's current folder, "\x" against the current
 // drive's root, runs of separators, "." and ".." segments are resolved, and trailing dots and
 // spaces leave the last segment; "\\?\" paths are left alone. POSIX paths are joined to the
-// current folder, and only "." segments and repeated "/" are dropped (".." may cross a link).
+// current folder, and "." segments and repeated "/" are dropped; a ".." is resolved as the system
+// would (it may follow a link) through the longest part before it that exists, then by the text.
 // Empty text stays empty, and so does everything when the current folder is unknown.
 std::string AbsolutePath(const std::string& path, const PathBase& base);
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "readback/Excerpt.h"
+
 namespace tarnwick::readback {
 
 namespace {
@@ -37,7 +39,7 @@ struct CaseLess {
         return a.size() < b.size();
     }
 };
-using StringTable = std::map<std::string, std::string, CaseLess>;
+using StringTable = std::map<std::string, std::optional<std::string>, CaseLess>;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
@@ -55,40 +57,82 @@ bool IsComment(std::string_view rest) {
     return rest.starts_with(';') || rest.starts_with("//");
 }
 
+// A word or quoted text of the policy section: a view into the template's text, which outlives it.
 struct Token {
-    std::string text;
+    std::string_view text;
     bool quoted = false;
     int line = 0;
 };
 
-// Splits the file into lines (CR LF, LF or CR), keeps the lines of the policy section as tokens
-// and the [strings] section as a table, and applies "#if version" sections.
+// Splits the file into lines (CR LF, LF or CR) on demand and applies "#if version" sections. The
+// policy section (everything before the first [section]) is handed out token by token, as the
+// parser asks; the rest is read by Finish, which keeps from [strings] only the definitions of the
+// names asked for. So memory follows the items listed, not the size of the file.
 class Scanner {
   public:
-    explicit Scanner(std::string_view text) {
-        int line = 0;
-        while (!text.empty() || line == 0) {
-            const std::size_t end = text.find_first_of("\r\n");
-            const std::string_view content = text.substr(0, end);
-            ++line;
-            Line(content, line);
-            if (end == std::string_view::npos) break;
-            const bool crLf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
-            text.remove_prefix(end + (crLf ? 2 : 1));
+    explicit Scanner(std::string_view text) : text_(text) {}
+
+    // The next token of the policy section; false at its end.
+    bool Next(Token& token) {
+        while (at_ == lineTokens_.size()) {
+            if (section_ != Section::Policies || !ReadLine()) return false;
         }
-        lastLine = line;
-        if (!conditions_.empty()) {
-            throw ReadError(lastLine, "expected #endif for the #if on line " +
-                                          std::to_string(conditions_.back().line) +
-                                          ", found the end of the file");
-        }
+        token = lineTokens_[at_++];
+        return true;
     }
 
-    std::vector<Token> tokens;
+    // Reads the rest of the file, checking it as before, and gives its last line's number. The
+    // parser calls it before reporting anything, so that the scanner's own complaints, which
+    // may be about any line, come first as they always did.
+    int Finish() {
+        while (ReadLine()) {
+        }
+        if (!failed_ && !conditions_.empty()) {
+            throw ReadError(line_, "expected #endif for the #if on line " +
+                                       std::to_string(conditions_.back().line) +
+                                       ", found the end of the file");
+        }
+        return line_;
+    }
+
+    // A string name whose definition Finish should keep.
+    void Want(std::string_view name) { strings.emplace(std::string(name), std::nullopt); }
+
+    // The wanted names, with their texts once defined.
     StringTable strings;
-    int lastLine = 0;
 
   private:
+    bool ReadLine() {
+        if (ended_) return false;
+        const std::size_t end = text_.find_first_of("\r\n");
+        const std::string_view content = text_.substr(0, end);
+        ++line_;
+        lineTokens_.clear();
+        at_ = 0;
+        if (end == std::string_view::npos) {
+            ended_ = true;
+        } else {
+            const bool crLf =
+                text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n';
+            text_.remove_prefix(end + (crLf ? 2 : 1));
+            ended_ = text_.empty();
+        }
+        try {
+            Line(content, line_);
+        } catch (const ReadError&) {
+            ended_ = failed_ = true;  // Finish then adds nothing to this complaint
+            throw;
+        }
+        return true;
+    }
+
+    std::string_view text_;
+    int line_ = 0;
+    bool ended_ = false;
+    bool failed_ = false;
+    std::vector<Token> lineTokens_;
+    std::size_t at_ = 0;
+
     enum class Section { Policies, Strings, Other };
 
     struct Condition {
@@ -133,7 +177,7 @@ class Scanner {
                     throw ReadError(line,
                                     "expected a closing quote (\"), found the end of the line");
                 }
-                tokens.push_back({std::string(rest.substr(1, close - 1)), true, line});
+                lineTokens_.push_back({rest.substr(1, close - 1), true, line});
                 rest.remove_prefix(close + 1);
             } else {
                 std::size_t end = 0;
@@ -141,7 +185,7 @@ class Scanner {
                        rest[end] != ';') {
                     ++end;
                 }
-                tokens.push_back({std::string(rest.substr(0, end)), false, line});
+                lineTokens_.push_back({rest.substr(0, end), false, line});
                 rest.remove_prefix(end);
             }
         }
@@ -162,7 +206,8 @@ class Scanner {
             }
             value = value.substr(1, close - 1);
         }
-        strings.emplace(std::string(name), std::string(value));
+        const auto wanted = strings.find(std::string(name));
+        if (wanted != strings.end() && !wanted->second) wanted->second = std::string(value);
     }
 
     void Directive(std::string_view trimmed, int line) {
@@ -179,8 +224,7 @@ class Scanner {
             if (conditions_.empty()) throw ReadError(line, "expected #if before #endif");
             conditions_.pop_back();
         } else {
-            throw ReadError(line,
-                            "expected #if, #else or #endif, found \"" + std::string(word) + "\"");
+            throw ReadError(line, "expected #if, #else or #endif, found \"" + Excerpt(word) + "\"");
         }
     }
 
@@ -218,9 +262,9 @@ class Scanner {
     std::vector<Condition> conditions_;
 };
 
-std::optional<std::uint32_t> ParseNumber(const std::string& text) {
+std::optional<std::uint32_t> ParseNumber(std::string_view text) {
     const bool hex = text.size() > 2 && text[0] == '0' && Lower(text[1]) == 'x';
-    const std::string_view digits = std::string_view(text).substr(hex ? 2 : 0);
+    const std::string_view digits = text.substr(hex ? 2 : 0);
     if (digits.empty()) return std::nullopt;
     std::uint64_t value = 0;
     for (char c : digits) {
@@ -238,13 +282,37 @@ std::optional<std::uint32_t> ParseNumber(const std::string& text) {
 // statement (KEYNAME, EXPLAIN, VALUEON, part options ...) is passed over to the end of its line.
 class Parser {
   public:
-    Parser(const std::vector<Token>& tokens, const StringTable& strings, int lastLine)
-        : tokens_(tokens), strings_(strings), lastLine_(lastLine) {}
+    explicit Parser(Scanner& scanner) : scanner_(scanner) {}
 
     DriveLists Run() {
+        try {
+            Statements();
+        } catch (const ReadError&) {
+            scanner_.Finish();  // its own complaint, if any, comes first
+            throw;
+        }
+        scanner_.Finish();
+        Resolve();
+        return std::move(out_);
+    }
+
+  private:
+    struct PendingItem {
+        Token name;
+        std::optional<std::uint32_t> value;
+    };
+
+    // In file order: a note, or an item whose text [strings] gives (a note if it does not).
+    struct Event {
+        std::string note;
+        std::size_t item = 0;
+        bool resolve = false;
+    };
+
+    void Statements() {
         while (!AtEnd()) {
             if (Is("CLASS")) {
-                const Token& open = Next();
+                const Token open = Next();
                 const Token& which = TakeOnLine(open.line, "MACHINE or USER after CLASS");
                 if (which.quoted ||
                     !(SameWord(which.text, "MACHINE") || SameWord(which.text, "USER"))) {
@@ -257,27 +325,57 @@ class Parser {
                 Unexpected(Peek(), "CLASS or CATEGORY");
             }
         }
-        return std::move(out_);
     }
 
-  private:
-    struct PendingItem {
-        Token name;
-        std::optional<std::uint32_t> value;
-    };
+    void Resolve() {
+        for (const Event& event : events_) {
+            if (!event.resolve) {
+                out_.notes.push_back(event.note);
+                continue;
+            }
+            DriveItem& item = out_.items[event.item];
+            const auto found = scanner_.strings.find(item.name);
+            if (found != scanner_.strings.end() && found->second) {
+                item.text = *found->second;
+            } else {
+                out_.notes.push_back("line " + std::to_string(item.line) +
+                                     ": [strings] defines no " + Excerpt(item.name) +
+                                     "; its text is left empty");
+            }
+        }
+    }
 
-    bool AtEnd() const { return pos_ >= tokens_.size(); }
-    const Token& Peek() const { return tokens_[pos_]; }
-    const Token& Next() { return tokens_[pos_++]; }
-    bool Is(std::string_view keyword) const {
+    // One token of lookahead; callers look at AtEnd() before Peek() or Next().
+    bool AtEnd() {
+        if (!ahead_ && !ended_) {
+            Token token;
+            if (scanner_.Next(token)) {
+                ahead_ = token;
+            } else {
+                ended_ = true;
+            }
+        }
+        return !ahead_;
+    }
+    const Token& Peek() {
+        AtEnd();
+        return *ahead_;
+    }
+    Token Next() {
+        AtEnd();
+        const Token token = *ahead_;
+        ahead_.reset();
+        return token;
+    }
+    bool Is(std::string_view keyword) {
         return !AtEnd() && !Peek().quoted && SameWord(Peek().text, keyword);
     }
 
     [[noreturn]] static void Unexpected(const Token& found, const std::string& what) {
-        throw ReadError(found.line, "expected " + what + ", found \"" + found.text + "\"");
+        throw ReadError(found.line, "expected " + what + ", found \"" + Excerpt(found.text) + "\"");
     }
 
-    const Token& TakeOnLine(int line, const std::string& what) {
+    Token TakeOnLine(int line, const std::string& what) {
         if (AtEnd() || Peek().line != line) {
             throw ReadError(line, "expected " + what + ", found the end of the line");
         }
@@ -288,25 +386,27 @@ class Parser {
     // blocks on their opening line ("PART !!Tip TEXT END PART").
     void SkipLine(int line) {
         while (!AtEnd() && Peek().line == line && !Is("END"))
-            ++pos_;
+            Next();
     }
 
     // Reads statements up to the END line of `open`; `statement` handles the current statement
     // and returns false for one to pass over.
     template <typename Statement>
     void Body(const Token& open, Statement statement) {
+        const std::string name = Excerpt(open.text);
         const std::string closing =
-            "END " + open.text + " for the " + open.text + " on line " + std::to_string(open.line);
+            "END " + name + " for the " + name + " on line " + std::to_string(open.line);
         while (true) {
             if (AtEnd()) {
-                throw ReadError(lastLine_, "expected " + closing + ", found the end of the file");
+                const int lastLine = scanner_.Finish();
+                throw ReadError(lastLine, "expected " + closing + ", found the end of the file");
             }
             if (Is("END")) {
-                const Token& end = Next();
+                const Token end = Next();
                 const Token& what = TakeOnLine(end.line, closing);
                 if (what.quoted || !SameWord(what.text, open.text)) {
-                    throw ReadError(end.line,
-                                    "expected " + closing + ", found \"END " + what.text + "\"");
+                    throw ReadError(end.line, "expected " + closing + ", found \"END " +
+                                                  Excerpt(what.text) + "\"");
                 }
                 SkipLine(end.line);
                 return;
@@ -319,14 +419,15 @@ class Parser {
     void NotInside(const Token& open, std::initializer_list<std::string_view> keywords) {
         for (auto keyword : keywords) {
             if (Is(keyword)) {
-                Unexpected(Peek(), "END " + open.text + " for the " + open.text + " on line " +
+                const std::string name = Excerpt(open.text);
+                Unexpected(Peek(), "END " + name + " for the " + name + " on line " +
                                        std::to_string(open.line));
             }
         }
     }
 
     void Category(int depth = 1) {
-        const Token& open = Next();
+        const Token open = Next();
         // Categories nest by recursion; a crafted file must not exhaust the stack.
         if (depth > kMaxCategoryDepth) {
             throw ReadError(open.line, "expected categories nested at most " +
@@ -343,7 +444,7 @@ class Parser {
     }
 
     void Policy() {
-        const Token& open = Next();
+        const Token open = Next();
         TakeOnLine(open.line, "a name after POLICY");
         SkipLine(open.line);
         Body(open, [&] {
@@ -357,7 +458,7 @@ class Parser {
     void Part() {
         static constexpr std::string_view kTypes[] = {
             "CHECKBOX", "COMBOBOX", "DROPDOWNLIST", "EDITTEXT", "LISTBOX", "NUMERIC", "TEXT"};
-        const Token& open = Next();
+        const Token open = Next();
         TakeOnLine(open.line, "a name after PART");
         const Token& type = TakeOnLine(open.line, "a part type after the part's name");
         bool known = false;
@@ -369,7 +470,7 @@ class Parser {
                        "NUMERIC or TEXT)");
         }
         SkipLine(open.line);
-        std::string valueName;
+        std::string_view valueName;
         std::vector<PendingItem> items;
         Body(open, [&] {
             if (Is("ITEMLIST")) return ItemList(items), true;
@@ -377,20 +478,20 @@ class Parser {
                 return SkipBlock(), true;
             }
             if (Is("VALUENAME")) {
-                const Token& key = Next();
+                const Token key = Next();
                 valueName = TakeOnLine(key.line, "a value name after VALUENAME").text;
                 return false;
             }
             NotInside(open, {"CLASS", "CATEGORY", "POLICY", "PART"});
             return false;
         });
-        if (SameWord(type.text, "DROPDOWNLIST") && IsDriveValueName(valueName)) {
+        if (SameWord(type.text, "DROPDOWNLIST") && IsDriveValueName(std::string(valueName))) {
             Emit(valueName, items);
         }
     }
 
     void ItemList(std::vector<PendingItem>& items) {
-        const Token& open = Next();
+        const Token open = Next();
         SkipLine(open.line);
         Body(open, [&] {
             if (!Is("NAME")) Unexpected(Peek(), "NAME or END ITEMLIST");
@@ -401,7 +502,7 @@ class Parser {
 
     // NAME name VALUE [NUMERIC n | "text" | DELETE] [DEFAULT], then an optional ACTIONLIST.
     PendingItem Item() {
-        const Token& key = Next();
+        const Token key = Next();
         PendingItem item{TakeOnLine(key.line, "an item name after NAME"), std::nullopt};
         const Token& value = TakeOnLine(key.line, "VALUE after the item's name");
         if (value.quoted || !SameWord(value.text, "VALUE")) {
@@ -424,18 +525,19 @@ class Parser {
 
     // A block whose content does not matter here (ACTIONLIST, SUGGESTIONS ...): up to its END.
     void SkipBlock() {
-        const Token& open = Next();
+        const Token open = Next();
         SkipLine(open.line);
         Body(open, [] { return false; });
     }
 
-    void Emit(const std::string& valueName, const std::vector<PendingItem>& items) {
+    void Emit(std::string_view valueName, const std::vector<PendingItem>& items) {
         for (const auto& pending : items) {
             const Token& name = pending.name;
             if (!pending.value) {
-                out_.notes.push_back("line " + std::to_string(name.line) + ": the item " +
-                                     name.text + " of " + valueName +
-                                     " has no numeric value; it is not listed");
+                events_.push_back({"line " + std::to_string(name.line) + ": the item " +
+                                       Excerpt(name.text) + " of " + Excerpt(valueName) +
+                                       " has no numeric value; it is not listed",
+                                   0, false});
                 continue;
             }
             DriveItem item;
@@ -445,14 +547,8 @@ class Parser {
             item.line = name.line;
             if (!name.quoted && name.text.starts_with("!!")) {
                 item.name = name.text.substr(2);
-                const auto found = strings_.find(item.name);
-                if (found != strings_.end()) {
-                    item.text = found->second;
-                } else {
-                    out_.notes.push_back("line " + std::to_string(name.line) +
-                                         ": [strings] defines no " + item.name +
-                                         "; its text is left empty");
-                }
+                scanner_.Want(item.name);
+                events_.push_back({"", out_.items.size(), true});
             } else {
                 item.name = item.text = name.text;
             }
@@ -461,11 +557,11 @@ class Parser {
         ++lists_;
     }
 
-    const std::vector<Token>& tokens_;
-    const StringTable& strings_;
-    int lastLine_;
-    std::size_t pos_ = 0;
+    Scanner& scanner_;
+    std::optional<Token> ahead_;
+    bool ended_ = false;
     int lists_ = 0;
+    std::vector<Event> events_;
     DriveLists out_;
 };
 
@@ -476,8 +572,8 @@ bool IsDriveValueName(const std::string& name) {
 }
 
 DriveLists ReadAdmDriveLists(std::string_view text) {
-    const Scanner scanner(text);
-    return Parser(scanner.tokens, scanner.strings, scanner.lastLine).Run();
+    Scanner scanner(text);
+    return Parser(scanner).Run();
 }
 
 }  // namespace tarnwick::readback

@@ -2,21 +2,32 @@
 
 #include <optional>
 
+#include "readback/Excerpt.h"
+#include "readback/InputFile.h"
 #include "xml/Xml.h"
 
 namespace tarnwick::readback {
 
 namespace {
 
-xml::Document Load(std::string_view bytes, std::string_view rootName) {
+xml::Document Load(std::string_view bytes, std::string_view rootName, std::uint64_t limit) {
+    if (bytes.size() > limit) throw ReadError(0, TooLargeText(bytes.size(), limit));
     xml::Document document = xml::Parse(bytes);
     if (!document.ok) {
-        throw ReadError(document.line, "expected well-formed XML (" + document.error + ")");
+        // xml/ refuses a document type declaration in a file that may well be well-formed: the
+        // declaration is the cause, and it is said so.
+        if (document.error.find("(DTD)") != std::string::npos) {
+            throw ReadError(document.line,
+                            "expected no document type declaration (DTD); policy definitions "
+                            "have none, and it is not read");
+        }
+        throw ReadError(document.line,
+                        "expected well-formed XML (" + Excerpt(document.error, 200) + ")");
     }
     if (document.root.localName != rootName) {
         throw ReadError(document.root.line, "expected <" + std::string(rootName) +
                                                 "> as the root element, found <" +
-                                                document.root.localName + ">");
+                                                Excerpt(document.root.localName) + ">");
     }
     return document;
 }
@@ -70,8 +81,9 @@ void ReadEnum(const xml::Element& list, int index, DriveLists& out) {
         }
         const auto value = ItemValue(*element);
         if (!value) {
-            out.notes.push_back("line " + std::to_string(element->line) + ": the item " + *id +
-                                " of " + valueName + " has no numeric value; it is not listed");
+            out.notes.push_back("line " + std::to_string(element->line) + ": the item " +
+                                Excerpt(*id) + " of " + Excerpt(valueName) +
+                                " has no numeric value; it is not listed");
             continue;
         }
         out.items.push_back({valueName, *id, *value, "", index, element->line});
@@ -80,8 +92,8 @@ void ReadEnum(const xml::Element& list, int index, DriveLists& out) {
 
 }  // namespace
 
-DriveLists ReadAdmxDriveLists(std::string_view admx) {
-    const xml::Document document = Load(admx, "policyDefinitions");
+DriveLists ReadAdmxDriveLists(std::string_view admx, std::uint64_t limit) {
+    const xml::Document document = Load(admx, "policyDefinitions", limit);
     const xml::Element& root = document.root;
     DriveLists out;
     int lists = 0;
@@ -98,8 +110,8 @@ DriveLists ReadAdmxDriveLists(std::string_view admx) {
     return out;
 }
 
-std::map<std::string, std::string> ReadAdmlStrings(std::string_view adml) {
-    const xml::Document document = Load(adml, "policyDefinitionResources");
+std::map<std::string, std::string> ReadAdmlStrings(std::string_view adml, std::uint64_t limit) {
+    const xml::Document document = Load(adml, "policyDefinitionResources", limit);
     const xml::Element& root = document.root;
     std::map<std::string, std::string> strings;
     const xml::Element* resources = root.Child("resources");
@@ -120,7 +132,7 @@ void ResolveTexts(DriveLists& lists, const std::map<std::string, std::string>& s
             item.text = found->second;
         } else {
             lists.notes.push_back("line " + std::to_string(item.line) +
-                                  ": the ADML has no string " + item.name +
+                                  ": the ADML has no string " + Excerpt(item.name) +
                                   "; its text is left empty");
         }
     }

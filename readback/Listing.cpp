@@ -5,6 +5,7 @@
 #include <set>
 
 #include "core/DriveSet.h"
+#include "readback/Excerpt.h"
 
 namespace tarnwick::readback {
 
@@ -47,7 +48,7 @@ bool NamesFreeDrives(const DriveItem& item) {
 }
 
 std::string Where(const DriveItem& item) {
-    return item.valueName + " item " + item.name +
+    return Excerpt(item.valueName) + " item " + Excerpt(item.name) +
            (item.line > 0 ? " (line " + std::to_string(item.line) + ")" : "");
 }
 
@@ -84,8 +85,8 @@ std::vector<std::string> CheckItems(const std::vector<DriveItem>& items) {
             const bool free = NamesFreeDrives(item);
             const std::uint32_t expected = free ? kAllDrivesMask & ~covered : covered;
             if (named != expected) {
-                warnings.push_back(Where(item) + ": the text \"" + item.text + "\" names " +
-                                   CoveredLetters(named) +
+                warnings.push_back(Where(item) + ": the text \"" + Excerpt(item.text) +
+                                   "\" names " + CoveredLetters(named) +
                                    (free ? " as the drives left free" : "") + ", but the value " +
                                    std::to_string(item.value) +
                                    (free ? " leaves " + OrNone(CoveredLetters(expected)) + " free"
@@ -97,7 +98,8 @@ std::vector<std::string> CheckItems(const std::vector<DriveItem>& items) {
                                " has bits above Z, which name no drive");
         }
         if (!seen.emplace(item.list, Lowered(item.name)).second) {
-            warnings.push_back(Where(item) + ": the name " + item.name + " is in this list twice");
+            warnings.push_back(Where(item) + ": the name " + Excerpt(item.name) +
+                               " is in this list twice");
         }
     }
     return warnings;

@@ -3,7 +3,11 @@
 #include <array>
 #include <cstdint>
 
+#include <utility>
+
+#include "generate/Encoding.h"
 #include "readback/DriveItem.h"
+#include "readback/InputFile.h"
 
 namespace tarnwick::readback {
 
@@ -13,21 +17,6 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 std::uint8_t Byte(std::string_view bytes, std::size_t i) {
     return static_cast<std::uint8_t>(bytes[i]);
-}
-
-bool StartsWith(std::string_view bytes, std::string_view prefix) {
-    return bytes.substr(0, prefix.size()) == prefix;
-}
-
-// Without a byte-order mark, UTF-16LE shows as text whose odd bytes are mostly zero (ASCII
-// characters); 8-bit text has no zero bytes at all.
-bool LooksLikeUtf16Le(std::string_view bytes) {
-    const std::size_t pairs = std::min<std::size_t>(bytes.size() / 2, 256);
-    std::size_t asciiPairs = 0;
-    for (std::size_t i = 0; i < pairs; ++i) {
-        if (Byte(bytes, 2 * i) != 0 && Byte(bytes, 2 * i + 1) == 0) ++asciiPairs;
-    }
-    return pairs > 0 && asciiPairs * 2 > pairs;
 }
 
 std::string FromUtf16Le(std::string_view bytes) {
@@ -122,14 +111,20 @@ void AppendUtf8(std::string& out, char32_t code) {
     }
 }
 
-std::string DecodeTemplateText(std::string_view bytes) {
-    if (StartsWith(bytes, "\xFF\xFE")) return FromUtf16Le(bytes.substr(2));
-    if (StartsWith(bytes, "\xFE\xFF")) {
-        throw ReadError(1, "expected UTF-16LE or 8-bit text, found UTF-16 big-endian");
+std::string DecodeTemplateText(std::string bytes, std::uint64_t limit) {
+    if (bytes.size() > limit) throw ReadError(0, TooLargeText(bytes.size(), limit));
+    const SourceFormat format =
+        DetectFormat(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    switch (format.encoding) {
+        case SourceEncoding::Utf16BE:
+            throw ReadError(1, "expected UTF-16LE or 8-bit text, found UTF-16 big-endian");
+        case SourceEncoding::Utf16LE:
+            return FromUtf16Le(std::string_view(bytes).substr(format.byteOrderMark ? 2 : 0));
+        case SourceEncoding::EightBit:
+            break;
     }
-    if (StartsWith(bytes, "\xEF\xBB\xBF")) bytes.remove_prefix(3);
-    if (LooksLikeUtf16Le(bytes)) return FromUtf16Le(bytes);
-    return IsUtf8(bytes) ? std::string(bytes) : FromCp1252(bytes);
+    if (format.byteOrderMark) bytes.erase(0, 3);  // UTF-8's
+    return IsUtf8(bytes) ? std::move(bytes) : FromCp1252(bytes);
 }
 
 }  // namespace tarnwick::readback

@@ -1,16 +1,22 @@
 // The bytes of an ADM template as UTF-8 text. Templates come as UTF-16LE (with or without a
 // byte-order mark) or as 8-bit text: UTF-8 when the bytes are valid UTF-8, else Windows-1252.
+// Which of them a file is, the splicer's own detection decides (generate/Encoding.h), so that
+// show reads every template that make accepts, and as make reads it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "core/Limits.h"
+
 namespace tarnwick::readback {
 
-// Throws ReadError (line 1) for UTF-16 big-endian text. Characters that cannot be decoded (an
-// unpaired surrogate, an odd last byte) become U+FFFD: the reader reports what it finds, it does
-// not repair files.
-std::string DecodeTemplateText(std::string_view bytes);
+// Takes the bytes over (8-bit UTF-8 text is used in place). Throws ReadError for UTF-16
+// big-endian text (line 1) and for more than `limit` bytes (line 0). Characters that cannot be
+// decoded (an unpaired surrogate, an odd last byte) become U+FFFD: the reader reports what it
+// finds, it does not repair files.
+std::string DecodeTemplateText(std::string bytes, std::uint64_t limit = kMaxInputBytes);
 
 // UTF-8 of one code point.
 void AppendUtf8(std::string& out, char32_t code);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <ctime>
 #include <limits>
 #include <memory>
+#include <string_view>
 #include <system_error>
 
 #include "fileio/Platform.h"
@@ -136,6 +138,95 @@ bool MoveWithoutReplacing(const char* from, const char* to) {
     if (link(from, to) != 0) return false;
     unlink(from);  // should this fail, the complete file is in place and only its old name stays
     return true;
+}
+
+// Reads a list or value whose size is asked first; it may grow between the two calls, and then the
+// second call fails with ERANGE and both are made again.
+template <typename Call>
+bool ReadSized(Call call, std::string& out) {
+    for (;;) {
+        const ssize_t size = call(nullptr, 0);
+        if (size < 0) return false;
+        out.resize(static_cast<std::size_t>(size));
+        const ssize_t got = call(out.data(), out.size());
+        if (got >= 0) {
+            out.resize(static_cast<std::size_t>(got));
+            return true;
+        }
+        if (errno != ERANGE) return false;
+    }
+}
+
+// The names of a "\0"-separated list.
+template <typename Visit>
+void ForEachName(const std::string& list, Visit visit) {
+    for (std::size_t at = 0; at < list.size();) {
+        const std::size_t end = list.find('\0', at);
+        const std::string name = list.substr(at, end - at);
+        at = end == std::string::npos ? list.size() : end + 1;
+        if (!name.empty()) visit(name);
+    }
+}
+
+bool HasName(const std::string& list, std::string_view name) {
+    bool found = false;
+    ForEachName(list, [&](const std::string& each) { found = found || each == name; });
+    return found;
+}
+
+SysError AttributeError(const std::string& name, const char* what, int code) {
+    // The code is left out on purpose: "Operation not permitted" on an attribute says nothing
+    // about the file's own access, which is what a plain access-denied cause would claim.
+    return SysError{0, "its extended attribute " + name + " could not be " + what + " (" +
+                           std::error_code(code, std::generic_category()).message() + ")"};
+}
+
+// Gives the new file (`fd`) every extended attribute that the file it replaces (`path`) carries,
+// and only those: on a Samba server the Windows ACL is security.NTACL and the DOS attributes
+// user.DOSATTRIB, and the POSIX ACL is system.posix_acl_access. listxattr shows only what this
+// process may read (trusted.* needs root), and each of those must arrive, or nothing is replaced.
+bool CopyExtendedAttributes(const char* path, int fd, SysError& error) {
+    std::string names;
+    if (!ReadSized([&](char* b, std::size_t n) { return listxattr(path, b, n); }, names)) {
+        if (errno == ENOTSUP) return true;  // a file system without them: nothing to keep
+        return Fail(error);
+    }
+    std::string ours;
+    if (!ReadSized([&](char* b, std::size_t n) { return flistxattr(fd, b, n); }, ours)) {
+        if (errno != ENOTSUP) return Fail(error);
+        ours.clear();
+    }
+    bool ok = true;
+    // What the new file got from its folder (a default ACL) and the old one lacked goes; the
+    // system's own security labels stay if it will not let them go.
+    ForEachName(ours, [&](const std::string& name) {
+        if (!ok || HasName(names, name) || fremovexattr(fd, name.c_str()) == 0) return;
+        if (errno == ENODATA || name.starts_with("security.")) return;
+        error = AttributeError(name, "removed from the new file", errno);
+        ok = false;
+    });
+    ForEachName(names, [&](const std::string& name) {
+        if (!ok) return;
+        std::string value;
+        if (!ReadSized([&](char* b, std::size_t n) { return getxattr(path, name.c_str(), b, n); },
+                       value)) {
+            if (errno == ENODATA) return;  // removed since it was listed
+            error = AttributeError(name, "read", errno);
+            ok = false;
+            return;
+        }
+        std::string current;
+        if (ReadSized([&](char* b, std::size_t n) { return fgetxattr(fd, name.c_str(), b, n); },
+                      current) &&
+            current == value) {
+            return;
+        }
+        if (fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) != 0) {
+            error = AttributeError(name, "given to the new file", errno);
+            ok = false;
+        }
+    });
+    return ok;
 }
 
 class PosixPlatform final : public Platform {
@@ -274,12 +365,18 @@ class PosixPlatform final : public Platform {
             return Fail(error);
         }
         // The new file takes the old one's owner where the system allows it (the group, when the
-        // user belongs to it; the user only for root), then its mode. The set-id bits go along
+        // user belongs to it; the user only for root), then its extended attributes (after the
+        // owner, whose change drops a file capability), then its mode. The set-id bits go along
         // only with the owner they were meant for.
-        const bool ownerKept = chown(from.c_str(), target.st_uid, target.st_gid) == 0;
-        if (!ownerKept) (void)chown(from.c_str(), static_cast<uid_t>(-1), target.st_gid);
+        const int fd = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) return Fail(error);
+        const bool ownerKept = fchown(fd, target.st_uid, target.st_gid) == 0;
+        if (!ownerKept) (void)fchown(fd, static_cast<uid_t>(-1), target.st_gid);
         const mode_t mode = target.st_mode & (ownerKept ? 07777 : 01777);
-        if (chmod(from.c_str(), mode) != 0) return Fail(error);
+        const bool kept =
+            CopyExtendedAttributes(to.c_str(), fd, error) && (fchmod(fd, mode) == 0 || Fail(error));
+        close(fd);
+        if (!kept) return false;
         if (std::rename(from.c_str(), to.c_str()) != 0) return Fail(error);
         return true;
     }
@@ -312,8 +409,9 @@ class PosixPlatform final : public Platform {
 Cause CauseOf(const SysError& error) {
     switch (error.code) {
         case ENOENT:
-        case ENOTDIR:
             return Cause::NoFolder;
+        case ENOTDIR:
+            return Cause::NotAFolder;
         case ENOSPC:
         case EDQUOT:
             return Cause::DiskFull;

@@ -1,4 +1,4 @@
-// Removing live temporary files when SIGINT, SIGTERM or SIGHUP ends the process.
+// Removing live temporary files when SIGINT, SIGTERM, SIGHUP or SIGQUIT ends the process.
 #include "fileio/TempFiles.h"
 
 #include <limits.h>
@@ -16,7 +16,7 @@ namespace {
 
 TempRegistry<char, 8, PATH_MAX> g_live;
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 // The mask before the outermost InterruptionsHeld; the programs that track files have one thread.
 sigset_t g_savedMask;
@@ -60,6 +60,9 @@ InterruptionsHeld::~InterruptionsHeld() {
 }
 
 void RemoveTempFilesOnSignals() {
+    // Past the file-size limit (ulimit -f) a write then fails with EFBIG, which is reported and
+    // cleaned up like any failed write, instead of the signal ending the process mid-file.
+    signal(SIGXFSZ, SIG_IGN);
     for (const int signal : kSignals) {
         struct sigaction previous {};
         // A signal the caller chose to ignore (nohup) stays ignored.

@@ -195,18 +195,7 @@ TEST_F(NewPathTest, OnlyRegularFilesAreReadOrReplaced) {
     }
 }
 
-#ifdef _WIN32
-// The replaced file keeps what the administrator set on it.
-TEST_F(NewPathTest, AReplacedFileKeepsItsAttributes) {
-    WriteAll(target, kOld);
-    const std::wstring wide = FsPath(target).wstring();
-    ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN));
-    const GenerateResult result = Generate(true);
-    ASSERT_TRUE(result.ok()) << result.message;
-    EXPECT_TRUE(ReadAll(target) == Template());
-    EXPECT_NE(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
-}
-#else
+#ifndef _WIN32
 // The administrator's link stays a link and its file receives the template, keeping its mode.
 TEST_F(NewPathTest, ALinkStaysALinkAndItsFileKeepsItsMode) {
     fs::create_directory(FsPath(dir.File("real")));

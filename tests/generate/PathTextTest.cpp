@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+
+#include "tests/support/TestFiles.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -56,20 +59,35 @@ TEST(AbsolutePath, WindowsPathsResolveAsTheSystemResolvesThem) {
         EXPECT_EQ(AbsolutePath(c.path, kWindowsBase), c.absolute) << c.path;
 }
 
-TEST(AbsolutePath, PosixPathsJoinTheCurrentFolderAndKeepDotDot) {
+TEST(AbsolutePath, PosixPathsJoinTheCurrentFolderAndResolveDotDot) {
     const PathBase base{PathStyle::Posix, "/home/admin", {}};
     const struct {
         const char* path;
         const char* absolute;
     } cases[] = {
-        {"rel.adm", "/home/admin/rel.adm"},   {"./a//b/./x.adm", "/home/admin/a/b/x.adm"},
-        {"../x.adm", "/home/admin/../x.adm"},  // ".." may go through a link: it stays
-        {"/srv/x.adm", "/srv/x.adm"},         {"C:\\x.adm", "/home/admin/C:\\x.adm"},
+        {"rel.adm", "/home/admin/rel.adm"}, {"./a//b/./x.adm", "/home/admin/a/b/x.adm"},
+        {"../x.adm", "/home/x.adm"},        {"/../../x.adm", "/x.adm"},
+        {"/srv/x.adm", "/srv/x.adm"},       {"C:\\x.adm", "/home/admin/C:\\x.adm"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(AbsolutePath(c.path, base), c.absolute) << c.path;
     EXPECT_EQ(AbsolutePath("rel.adm", {PathStyle::Posix, "", {}}), "rel.adm");
 }
+
+#ifndef _WIN32
+// "link/.." is the folder above the link's target, as the system reads it; a part that does not
+// exist yet is taken by its text.
+TEST(AbsolutePath, DotDotAfterALinkIsWhereTheSystemGoes) {
+    const test::TempDir dir;
+    const std::string real = test::Utf8(std::filesystem::canonical(test::FsPath(dir.Path())));
+    std::filesystem::create_directories(test::FsPath(real + "/a/b"));
+    std::filesystem::create_directory_symlink(test::FsPath(real + "/a/b"),
+                                              test::FsPath(real + "/l"));
+    const test::CurrentFolder current(real);
+    EXPECT_EQ(PathFromText("l/../x.adm"), real + "/a/x.adm");
+    EXPECT_EQ(PathFromText("l/new/../x.adm"), real + "/a/b/x.adm");
+}
+#endif
 
 #ifdef _WIN32
 // The system's own resolution, for the paths whose drives and folders this process has.

@@ -91,6 +91,10 @@ TEST(AdmReader, BrokenTemplatesGiveTheLineAndWhatWasExpected) {
         const char* expected;
     } cases[] = {
         {"CLASS USER\nPOLICY !!x\n", 2, "expected CLASS or CATEGORY, found \"POLICY\""},
+        // A crafted word of megabytes is quoted by its start only.
+        {"CLASS USER\n" + std::string(3 << 20, 'w'), 2,
+         "found "
+         "\"wwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwww...\""},
         {"CLASS BOTH\n", 1, "expected MACHINE or USER after CLASS"},
         {"CLASS USER\nCATEGORY\n", 2, "expected a name after CATEGORY, found the end of the line"},
         {"CLASS USER\nCATEGORY !!c\n POLICY !!p\n END CATEGORY\n", 4,

@@ -70,6 +70,8 @@ TEST(AdmxReader, BrokenFilesAreRefusedWithTheirLine) {
         const char* expected;
     } cases[] = {
         {Admx(item + "<item>"), "", 0, "expected well-formed XML"},
+        {"<!DOCTYPE policyDefinitions>\n<policyDefinitions/>", "", 0,
+         "expected no document type declaration (DTD)"},
         {"<policyDefinitionResources/>", "", 1, "expected <policyDefinitions> as the root"},
         {Admx("<item displayName=\"C\"><value><decimal value=\"4\"/></value></item>\n"), "", 6,
          "expected displayName=\"$(string.id)\""},
