@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "fileio/mdlAPIFiles.h"
+#include "generate/PathText.h"
 #include "readback/AdmReader.h"
 #include "readback/AdmxReader.h"
 #include "readback/Listing.h"
@@ -16,10 +17,6 @@ namespace {
 struct Unreadable {
     std::string why;
 };
-
-std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
 
 // The whole file; an empty file gives no bytes.
 std::string ReadWhole(const std::string& path) {

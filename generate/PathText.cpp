@@ -1,6 +1,9 @@
 #include "generate/PathText.h"
 
+#include <cstdint>
 #include <vector>
+
+#include "fileio/Platform.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -203,6 +206,16 @@ PathBase CurrentPathBase() {
 
 std::string PathFromText(std::string_view typed) {
     return AbsolutePath(CleanPathText(typed), CurrentPathBase());
+}
+
+std::string Quoted(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+bool IsFolder(const std::string& path) {
+    std::uint32_t attributes = 0;
+    return !path.empty() && fileio::CurrentPlatform().Attributes(path, attributes) &&
+           (attributes & fileio::kAttrDirectory) != 0;
 }
 
 }  // namespace tarnwick

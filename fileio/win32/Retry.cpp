@@ -1,0 +1,27 @@
+#include "fileio/win32/Retry.h"
+
+namespace tarnwick::fileio::win32 {
+
+namespace {
+bool Transient(DWORD code) {
+    return code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED;
+}
+}  // namespace
+
+RenameCalls& CurrentRenameCalls() {
+    static RenameCalls calls;
+    return calls;
+}
+
+bool WithRetries(const std::function<bool()>& attempt) {
+    for (const DWORD pause : kRetryPauses) {
+        if (attempt()) return true;
+        const DWORD code = GetLastError();
+        if (!Transient(code)) return false;
+        CurrentRenameCalls().sleep(pause);
+        SetLastError(code);
+    }
+    return attempt();
+}
+
+}  // namespace tarnwick::fileio::win32
