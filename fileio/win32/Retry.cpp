@@ -16,10 +16,8 @@ RenameCalls& CurrentRenameCalls() {
 bool WithRetries(const std::function<bool()>& attempt) {
     for (const DWORD pause : kRetryPauses) {
         if (attempt()) return true;
-        const DWORD code = GetLastError();
-        if (!Transient(code)) return false;
+        if (!Transient(GetLastError())) return false;
         CurrentRenameCalls().sleep(pause);
-        SetLastError(code);
     }
     return attempt();
 }
