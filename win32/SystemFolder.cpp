@@ -42,7 +42,17 @@ std::optional<std::wstring> WindowsFolder(SystemError& error) {
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {
-    return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Windows 7 without update KB2533623 knows no search flags and refuses them; the full path
+    // into the system folder keeps the same promise there.
+    if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+    SystemError error;
+    const std::optional<std::wstring> folder = SystemFolder(error);
+    if (!folder) {
+        SetLastError(error.code != 0 ? error.code : ERROR_PATH_NOT_FOUND);
+        return nullptr;
+    }
+    return LoadLibraryW((*folder + L"\\" + name).c_str());
 }
 
 }  // namespace tarnwick::win32
