@@ -196,10 +196,10 @@ void frmMain::cmdSelect_Click(std::int16_t index) {
 }
 
 void frmMain::cmdRunGPEdit_Click() {
-    const std::string commandLine = SnapInCommandLine(WindowsFolder());
-    std::string why;
-    if (!StartMinimised("mmc.exe", commandLine, why)) {
-        MsgBox(msg::SnapInLaunchFailed(commandLine, why), kMbCritical, msg::kAppTitle);
+    const std::string commandLine = SnapInCommandLine(WindowsFolder(), SystemWindowsFolder);
+    if (const Status started = StartMinimised("mmc.exe", commandLine); !started) {
+        MsgBox(msg::SnapInLaunchFailed(commandLine, started.failure().message), kMbCritical,
+               msg::kAppTitle);
     }
 }
 

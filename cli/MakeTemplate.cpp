@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "cli/DriveSelection.h"
-#include "cli/OutputPath.h"
 #include "fileio/Platform.h"
 #include "fileio/mdlAPIFiles.h"
 #include "generate/Defaults.h"
@@ -19,12 +18,6 @@ namespace {
 
 CliResult Refused(const std::string& why) {
     return {kExitFailed, "", "tarnwick-cli: " + why + "\n"};
-}
-
-bool IsFolder(const std::string& path) {
-    std::uint32_t attributes = 0;
-    return fileio::CurrentPlatform().Attributes(path, attributes) &&
-           (attributes & fileio::kAttrDirectory) != 0;
 }
 
 std::optional<CliResult> CheckSource(const std::string& source) {

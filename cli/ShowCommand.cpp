@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "fileio/mdlAPIFiles.h"
+#include "generate/PathText.h"
 #include "readback/AdmReader.h"
 #include "readback/AdmxReader.h"
 #include "readback/InputFile.h"
@@ -16,10 +17,6 @@ namespace {
 struct Unreadable {
     std::string why;
 };
-
-std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
 
 // The whole file, refused before it is read when it is larger than the readers take.
 std::string ReadWhole(const std::string& path) {

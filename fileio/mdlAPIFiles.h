@@ -1,7 +1,8 @@
 // The file helpers: an existence test, a byte-range read, a write at an offset, a file-information
 // query, the two-bytes-per-character encoding of inserted text, and what the splicer needs to
 // write safely (identity, a temporary file, replace, remove). Each call opens what it needs and
-// closes it before it returns.
+// closes it before it returns, except CreateTempBeside, which hands its caller the new file open
+// for writing; the caller closes it.
 //
 // Byte arrays carry one zero element after their data; WriteFileBytes writes every element but the
 // last, so an array from ReadFileBytes or StringToWideBytes, written unchanged, writes its data.

@@ -4,7 +4,11 @@ namespace tarnwick {
 
 namespace {
 constexpr const char* kSourceTail = "\\inf\\system.adm";
-constexpr const char* kNewSuffix = "_TRNW.adm";
+
+// The new template's name: the source's text before `cut`, then the suffix.
+std::string NewTemplatePath(const std::string& source, std::size_t cut) {
+    return source.substr(0, cut) + "_TRNW.adm";
+}
 }  // namespace
 
 std::string DefaultSourcePath(const std::string& windir) {
@@ -12,7 +16,15 @@ std::string DefaultSourcePath(const std::string& windir) {
 }
 
 std::string DefaultNewPath(const std::string& sourcePath) {
-    return sourcePath.substr(0, sourcePath.find('.')) + kNewSuffix;
+    return NewTemplatePath(sourcePath, sourcePath.find('.'));
+}
+
+std::string DefaultOutputPath(const std::string& source) {
+    const auto lastSeparator = source.find_last_of("/\\");
+    const std::size_t nameStart = lastSeparator == std::string::npos ? 0 : lastSeparator + 1;
+    const auto dot = source.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot > nameStart;
+    return NewTemplatePath(source, hasExtension ? dot : source.size());
 }
 
 }  // namespace tarnwick

@@ -17,6 +17,7 @@
 #include "fileio/mdlAPIFiles.h"
 #include "generate/EntryText.h"
 #include "generate/LineReader.h"
+#include "generate/PathText.h"
 
 namespace tarnwick {
 
@@ -38,10 +39,6 @@ struct InsertPlace {
     std::uint64_t at = 0;
     bool lineEndFirst = false;
 };
-
-std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
 
 GenerateResult Failure(GenerateStatus status, std::string message, fileio::SysError error = {}) {
     GenerateResult result;

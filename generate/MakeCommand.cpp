@@ -3,6 +3,8 @@
 // before, success is what the generator reports, never just "something exists at the new path".
 #include "generate/MakeCommand.h"
 
+#include <new>
+#include <stdexcept>
 #include <utility>
 
 #include "fileio/mdlAPIFiles.h"
@@ -14,23 +16,34 @@
 namespace tarnwick {
 namespace {
 
+// Runs one statement; false when it failed with an error a statement can raise: an index out of
+// range, an overflow or a failed read (std::runtime_error), or memory run out. Any other exception
+// is a bug in the program and is not hidden.
+template <class Statement>
+bool Ran(Statement&& statement) {
+    try {
+        std::forward<Statement>(statement)();
+        return true;
+    } catch (const std::runtime_error&) {
+    } catch (const std::out_of_range&) {
+    } catch (const std::length_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return false;
+}
+
 // Runs one statement; a statement that fails is skipped.
 template <class Statement>
 void Attempt(Statement&& statement) {
-    try {
-        std::forward<Statement>(statement)();
-    } catch (...) {
-    }
+    (void)Ran(std::forward<Statement>(statement));
 }
 
 // A branch test that fails counts as true: the action behind it runs.
 template <class Test>
 bool TestOrTrue(Test&& test) {
-    try {
-        return std::forward<Test>(test)();
-    } catch (...) {
-        return true;
-    }
+    bool result = true;
+    Attempt([&] { result = std::forward<Test>(test)(); });
+    return result;
 }
 
 int CountTickedDrives(const FormView& view) {
@@ -63,13 +76,13 @@ bool MayWriteNewPath(FormView& view, const FormState& state, ReplaceConsent& con
 }
 
 GenerateResult Generate(const FormView& view, FormState& state, const ReplaceConsent& consent) {
-    try {
-        return GenerateADM(view, state, consent);
-    } catch (...) {
-        GenerateResult failed;
-        failed.status = GenerateStatus::WriteFailed;
-        return failed;  // no message of its own: reported as the unspecified error
+    GenerateResult result;
+    if (!Ran([&] { result = GenerateADM(view, state, consent); })) {
+        // No message of its own: it is reported as the unspecified error.
+        result = GenerateResult{};
+        result.status = GenerateStatus::WriteFailed;
     }
+    return result;
 }
 
 void ReportFailure(FormView& view, const FormState& state, const GenerateResult& result) {

@@ -1,7 +1,10 @@
 #include "generate/PathText.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
+
+#include "fileio/Platform.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -242,6 +245,16 @@ PathBase CurrentPathBase() {
 
 std::string PathFromText(std::string_view typed) {
     return AbsolutePath(CleanPathText(typed), CurrentPathBase());
+}
+
+std::string Quoted(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+bool IsFolder(const std::string& path) {
+    std::uint32_t attributes = 0;
+    return !path.empty() && fileio::CurrentPlatform().Attributes(path, attributes) &&
+           (attributes & fileio::kAttrDirectory) != 0;
 }
 
 }  // namespace tarnwick

@@ -41,4 +41,10 @@ PathBase CurrentPathBase();
 // A typed path as generation takes it: cleaned, then absolute against the current folder.
 std::string PathFromText(std::string_view typed);
 
+// `path` between double quotes, as every message names a file.
+std::string Quoted(const std::string& path);
+
+// True when `path` names a folder, asked through the current file layer (which tests can fake).
+bool IsFolder(const std::string& path);
+
 }  // namespace tarnwick

@@ -8,7 +8,7 @@
 
 namespace tarnwick::win32 {
 
-fileio::SysError ErrorFromCode(std::uint32_t code) {
+SystemError ErrorFromCode(std::uint32_t code) {
     wchar_t buffer[512];
     const DWORD length =
         FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
@@ -18,11 +18,11 @@ fileio::SysError ErrorFromCode(std::uint32_t code) {
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
         text.pop_back();
     }
-    if (text.empty()) return fileio::SysError{code, "system error " + std::to_string(code)};
-    return fileio::SysError{code, WideToUtf8(text)};
+    if (text.empty()) return SystemError{code, "system error " + std::to_string(code)};
+    return SystemError{code, WideToUtf8(text)};
 }
 
-fileio::SysError LastError() {
+SystemError LastError() {
     return ErrorFromCode(GetLastError());
 }
 

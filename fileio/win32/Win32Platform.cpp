@@ -10,15 +10,16 @@
 #include <optional>
 
 #include "fileio/Platform.h"
+#include "fileio/win32/Retry.h"
+#include "fileio/win32/SystemError.h"
 #include "fileio/win32/SystemPath.h"
-#include "win32/SystemError.h"
 #include "win32/WideText.h"
 
 namespace tarnwick::fileio {
 
 namespace {
 
-using tarnwick::win32::LastError;
+using win32::LastError;
 using win32::SystemPath;
 
 // The portable core names attributes by the numbers Windows gives them.
@@ -208,7 +209,7 @@ class Win32Platform final : public Platform {
 
     bool Seek(Handle handle, std::uint64_t offset, SysError& error) override {
         if (offset > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max())) {
-            error = tarnwick::win32::ErrorFromCode(ERROR_NEGATIVE_SEEK);
+            error = win32::ErrorFromCode(ERROR_NEGATIVE_SEEK);
             return false;
         }
         LARGE_INTEGER distance{};
@@ -246,7 +247,7 @@ class Win32Platform final : public Platform {
                 return Fail(error);
             }
             if (written == 0) {
-                error = tarnwick::win32::ErrorFromCode(ERROR_WRITE_FAULT);
+                error = win32::ErrorFromCode(ERROR_WRITE_FAULT);
                 return false;
             }
             done += written;
@@ -291,7 +292,10 @@ class Win32Platform final : public Platform {
         const std::optional<std::wstring> wideTo = SystemPath(to);
         if (!wideTo) return Fail(error);
         // Without MOVEFILE_REPLACE_EXISTING, a file at `to` makes the move fail.
-        if (!MoveFileExW(wideFrom->c_str(), wideTo->c_str(), MOVEFILE_WRITE_THROUGH)) {
+        const auto move = win32::CurrentRenameCalls().moveFileEx;
+        if (!win32::WithRetries([&] {
+                return move(wideFrom->c_str(), wideTo->c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+            })) {
             return Fail(error);
         }
         return true;
@@ -313,11 +317,14 @@ class Win32Platform final : public Platform {
         }
         // A file that another program holds without letting others delete it cannot be
         // replaced; asking first keeps ReplaceFileW from starting (Wine's leaves a stray
-        // temporary file of its own behind when it fails).
-        {
-            const ScopedHandle probe(CreateFileW(wideTo->c_str(), DELETE, kShareAll, nullptr,
-                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (!probe.valid()) return Fail(error);
+        // temporary file of its own behind when it fails). A hold of a moment is waited for.
+        if (!win32::WithRetries([&] {
+                const ScopedHandle probe(CreateFileW(wideTo->c_str(), DELETE, kShareAll, nullptr,
+                                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                     nullptr));
+                return probe.valid();
+            })) {
+            return Fail(error);
         }
         // The replaced file's ACL, attributes and streams stay with the new template. Its
         // attributes are also set on the new file first, for layers whose ReplaceFileW only
@@ -328,7 +335,11 @@ class Win32Platform final : public Platform {
             !SetFileAttributesW(wideFrom->c_str(), targetAttributes & kKept)) {
             return Fail(error);
         }
-        if (!ReplaceFileW(wideTo->c_str(), wideFrom->c_str(), nullptr, 0, nullptr, nullptr)) {
+        const auto replace = win32::CurrentRenameCalls().replaceFile;
+        if (!win32::WithRetries([&] {
+                return replace(wideTo->c_str(), wideFrom->c_str(), nullptr, 0, nullptr, nullptr) !=
+                       FALSE;
+            })) {
             return Fail(error);
         }
         return true;

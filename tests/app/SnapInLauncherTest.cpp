@@ -29,10 +29,10 @@ UINT WINAPI LongerThanMaxPath(LPWSTR buffer, UINT size) {
 // The folder is read whole however long; unreadable, nothing starts, not even an mmc.exe in the
 // current folder.
 TEST(SnapInLauncher, ReadsTheSystemFolderWholeOrStartsNothing) {
-    std::string why;
-    EXPECT_EQ(SystemFolder(LongerThanMaxPath, why), kLongFolder);
-    EXPECT_EQ(SystemFolder(Unreadable, why), std::nullopt);
-    EXPECT_NE(why.find("system folder"), std::string::npos) << why;
+    win32::SystemError error;
+    EXPECT_EQ(win32::ReadFolder(LongerThanMaxPath, error), kLongFolder);
+    EXPECT_EQ(win32::ReadFolder(Unreadable, error), std::nullopt);
+    EXPECT_EQ(error.code, ERROR_ACCESS_DENIED);
 
     test::TempDir dir;
     wchar_t system[MAX_PATH];
@@ -43,9 +43,10 @@ TEST(SnapInLauncher, ReadsTheSystemFolderWholeOrStartsNothing) {
     wchar_t previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
     SetCurrentDirectoryW(folder.c_str());
-    const bool started = StartMinimised("mmc.exe", "mmc.exe x.msc", why, Unreadable);
+    const Status started = StartMinimised("mmc.exe", "mmc.exe x.msc", Unreadable);
     SetCurrentDirectoryW(previous);
-    EXPECT_FALSE(started) << "the mmc.exe of the current folder was started";
+    ASSERT_FALSE(started) << "the mmc.exe of the current folder was started";
+    EXPECT_NE(started.failure().message.find("system folder"), std::string::npos);
 }
 
 }  // namespace

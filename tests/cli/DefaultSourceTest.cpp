@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-#include "cli/OutputPath.h"
 #include "cli/Run.h"
 #include "generate/Defaults.h"
 #include "tests/support/TestFiles.h"

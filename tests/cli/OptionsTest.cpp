@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "cli/Options.h"
-#include "cli/OutputPath.h"
 #include "generate/Defaults.h"
 
 namespace tarnwick::cli {

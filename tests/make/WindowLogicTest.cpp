@@ -53,6 +53,7 @@ TEST(SelectionButtons, SelectDeselectAndInvertEveryBox) {
     EXPECT_EQ(Press(Press(mixed, kDeselectAll), kInvertSelection), all);
 }
 
+// An unset `windir` takes the Windows folder from the system; a set one wins over it.
 TEST(SnapInCommand, QuotesTheSnapInPathWhateverTheWindowsFolder) {
     struct Case {
         std::string windir, expected;
@@ -60,10 +61,13 @@ TEST(SnapInCommand, QuotesTheSnapInPathWhateverTheWindowsFolder) {
     const std::vector<Case> cases = {
         {"C:\\WINDOWS", "mmc.exe \"C:\\WINDOWS\\system32\\gpedit.msc\""},
         {"C:\\MY WIN", "mmc.exe \"C:\\MY WIN\\system32\\gpedit.msc\""},
-        {"", "mmc.exe \"\\system32\\gpedit.msc\""},
+        {"", "mmc.exe \"D:\\Sys Win\\system32\\gpedit.msc\""},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(SnapInCommandLine(c.windir), c.expected) << c.windir;
+    for (const Case& c : cases) {
+        EXPECT_EQ(SnapInCommandLine(c.windir, [] { return std::string("D:\\Sys Win"); }),
+                  c.expected)
+            << c.windir;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The reader on the system's XmlLite, a pull parser: its nodes are gathered into our tree as they
-// come. xmllite.dll is loaded from the system folder by its full path, so no copy planted beside
-// the program or in the current folder is ever loaded, and the exe imports nothing new.
+// come. xmllite.dll is loaded from the system folder only, so no copy planted beside the program
+// or in the current folder is ever loaded, and the exe imports nothing new.
 #include <objidl.h>
 #include <shlwapi.h>
 #include <windows.h>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "win32/ComRef.h"
+#include "win32/SystemFolder.h"
 #include "win32/WideText.h"
 #include "xml/Xml.h"
 
@@ -25,11 +26,7 @@ using CreateReaderFunction = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
 
 CreateReaderFunction LoadCreateReader() {
     static const CreateReaderFunction function = [] {
-        wchar_t folder[MAX_PATH];
-        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) return CreateReaderFunction{};
-        const std::wstring path = std::wstring(folder, length) + L"\\xmllite.dll";
-        HMODULE module = LoadLibraryW(path.c_str());
+        HMODULE module = win32::LoadSystemLibrary(L"xmllite.dll");
         if (!module) return CreateReaderFunction{};
         return reinterpret_cast<CreateReaderFunction>(
             reinterpret_cast<void*>(GetProcAddress(module, "CreateXmlReader")));
