@@ -1,5 +1,7 @@
 #include "cli/ShowCommand.h"
 
+#include "cli/ShowValues.h"
+
 #include <cstdint>
 #include <stdexcept>
 
@@ -100,6 +102,9 @@ readback::DriveLists ReadLists(const Options& options, std::string& err) {
 }  // namespace
 
 CliResult ShowCommand(const Options& options) {
+    // Registry.pol, a policy object's folder, .reg, the Samba JSON and --here list values, not
+    // drop-down lists.
+    if (ShowsValues(options)) return ShowValues(options);
     const std::string& path = options.file;
     readback::DriveLists lists;
     std::string err;
