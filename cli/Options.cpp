@@ -179,7 +179,9 @@ class Parser {
             return Fail("show takes a file or --here, not both");
         }
         if (!haveFile && !outcome_.options.here) {
-            return Fail("show needs the file to read, or --here");
+            return Fail(
+                "show needs the template file to read (or a Registry.pol, a policy object's "
+                "folder, a .reg file or the Samba JSON), or --here");
         }
         outcome_.ok = true;
         return outcome_;

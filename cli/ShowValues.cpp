@@ -102,6 +102,11 @@ Result<Listing> GpoValues(const std::string& folder) {
     }
     auto pol = regpol::ReadExisting(polPath);
     if (!pol) return pol.failure();
+    if (!*pol && !*gpt) {
+        return Failure{"\"" + folder +
+                       "\" is a folder, but no policy object's: it has neither gpt.ini nor "
+                       "User/Registry.pol."};
+    }
     if (!*pol) {
         listing.after =
             "No Registry.pol for users: " + polPath + " does not exist.\n" + listing.after;
