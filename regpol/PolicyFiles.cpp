@@ -180,7 +180,8 @@ Result<GpoChange> EditGpo(const std::string& folder, std::uint32_t mask, DrivePo
     }
     if (!fileio::WriteNewFile(change.gptPath, gptAfter->text, gptId, failure)) {
         Failure f = NotWritten(change.gptPath, failure, true);
-        f.message += " " + Quoted(change.polPath) +
+        f.message += " ";
+        f.message += Quoted(change.polPath) +
                      " was written; run the command again to move the version.";
         return f;
     }
