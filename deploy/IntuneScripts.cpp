@@ -35,7 +35,9 @@ std::string Header(const DriveSet& drives, DrivePolicy policy, std::string_view 
     std::string text = "# Tarnwick drive restriction: " + std::string(role) +
                        " script of an Intune remediation.\n"
                        "#\n"
-                       "# Sets, for the signed-in user, under\n"
+                       "# " +
+                       std::string(role == "detection" ? "Checks" : "Sets") +
+                       ", for the signed-in user, under\n"
                        "#   HKEY_CURRENT_USER\\" +
                        std::string(kExplorerPoliciesKey) + "\n";
     for (const Value& v : ValuesOf(policy)) {
