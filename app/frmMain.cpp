@@ -4,9 +4,9 @@
 
 #include "app/CreditLine.h"
 #include "app/Dpi.h"
+#include "app/ExportCommand.h"
 #include "app/FormLayout.h"
 #include "app/MessageFit.h"
-#include "app/ExportCommand.h"
 #include "app/PolicyCommand.h"
 #include "app/SelectionButtons.h"
 #include "app/SnapInCommand.h"

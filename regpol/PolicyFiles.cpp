@@ -181,8 +181,8 @@ Result<GpoChange> EditGpo(const std::string& folder, std::uint32_t mask, DrivePo
     if (!fileio::WriteNewFile(change.gptPath, gptAfter->text, gptId, failure)) {
         Failure f = NotWritten(change.gptPath, failure, true);
         f.message += " ";
-        f.message += Quoted(change.polPath) +
-                     " was written; run the command again to move the version.";
+        f.message +=
+            Quoted(change.polPath) + " was written; run the command again to move the version.";
         return f;
     }
     return change;
