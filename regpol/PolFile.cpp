@@ -149,7 +149,8 @@ class Reader {
         return true;
     }
 
-    // A text ended by a zero unit, then ";".
+    // A text ended by a zero unit, then ";". Brackets may stand inside (value names may hold
+    // them); the zero unit alone ends the text.
     bool Text(std::string& text, const char* what) {
         const std::size_t start = at_;
         std::u16string units;
@@ -162,10 +163,6 @@ class Reader {
             const std::uint16_t u = Unit(bytes_, at_);
             at_ += 2;
             if (u == 0) break;
-            if (u == u']' || u == u'[') {
-                return Fail(at_ - 2, std::string("a bracket inside the ") + what +
-                                         "; the record is unbalanced");
-            }
             units += static_cast<char16_t>(u);
         }
         text = Utf8Of(units);

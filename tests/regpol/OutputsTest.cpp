@@ -31,6 +31,28 @@ cli::CliResult Cli(const std::vector<std::string>& args) {
     return cli::RunCli(args, "");
 }
 
+TEST(NewOptions, ContradictionsAreUsageErrors) {
+    const struct {
+        std::vector<std::string> args;
+        std::string error;
+    } cases[] = {
+        {{"pol", "--drives", "C"}, "pol needs one of --output FILE, --gpo FOLDER or --local"},
+        {{"pol", "--drives", "C", "--output", "a.pol", "--gpo", "g"}, "pol needs one of"},
+        {{"pol", "--drives", "C", "--gpo", "g", "--force"}, "--force is for --output"},
+        {{"pol", "--remove", "--disable", "--local"}, "--remove and --disable exclude each other"},
+        {{"pol", "--remove", "--drives", "C", "--local"}, "--remove takes no drives"},
+        {{"pol", "--output", "a.pol"}, "pol needs --drives"},
+        {{"samba", "--drives", "C", "--gpo", "g"}, "'--gpo' is not an option of samba"},
+        {{"intune", "--drives", "C"}, "intune needs --output FOLDER"},
+        {{"show", "a.pol", "--here"}, "show takes a file or --here, not both"},
+    };
+    for (const auto& c : cases) {
+        const auto run = Cli(c.args);
+        EXPECT_EQ(run.exitCode, cli::kExitUsage) << c.error;
+        EXPECT_EQ(run.err.rfind("tarnwick-cli: " + c.error, 0), 0u) << run.err;
+    }
+}
+
 TEST(PolRefusals, MalformedFilesAreRefusedAtTheirOffsetAndLeftAlone) {
     const std::string header = "PReg" + Le32(1);
     const std::string good = regpol::EncodeRecord("K", "V", 4, Le32(7));
@@ -45,7 +67,8 @@ TEST(PolRefusals, MalformedFilesAreRefusedAtTheirOffsetAndLeftAlone) {
         {header + "x", "byte 8: the file ends where \"[\""},
         {header + test::Utf16("(K"), "byte 8: expected \"[\""},
         {header + test::Utf16("[Key"), "byte 10: the key has no end"},
-        {header + test::Utf16("[K["), "byte 12: a bracket inside the key"},
+        {header + test::Utf16("[K") + std::string(2, '\0') + test::Utf16("]"),
+         "byte 14: expected \";\""},
         {header + good.substr(0, good.size() - 2), "the file ends where \"]\""},
         {header + good.substr(0, 14) + Le32(4) + test::Utf16(";") + Le32(50) + test::Utf16(";"),
          "byte 28: the record's size 50 runs beyond the end of the file (0 bytes are left)"},

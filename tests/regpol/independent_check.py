@@ -69,6 +69,7 @@ others = [
     record(EXPLORER, "**del.NoRun", 1, text(" ")),
     record("Software\\Policies\\Vendor\\Sub", "**DelVals.", 1, text(" ")),
     record(EXPLORER, "NoClose", 4, struct.pack("<I", 1)),
+    record("Software\\Policies\\Vendor", "Odd [name]; here", 4, struct.pack("<I", 2)),
 ]
 old_nodrives = record(EXPLORER.upper(), "nodrives", 4, struct.pack("<I", 3))
 old_again = record(EXPLORER, "**del.NoDrives", 1, text(" "))
