@@ -11,6 +11,7 @@
 #include "deploy/IntuneScripts.h"
 #include "regpol/GptIni.h"
 #include "regpol/PolFile.h"
+#include "tests/support/FaultyPlatform.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarnwick {
@@ -137,6 +138,37 @@ TEST(GpoFolder, AMalformedGptIniStopsTheRunBeforeRegistryPolIsWritten) {
     EXPECT_EQ(run.exitCode, cli::kExitFailed);
     EXPECT_NE(run.err.find("line 2: Version=many is not a number"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(test::FsPath(dir.File("User"))));
+}
+
+TEST(GpoFolder, AFailingCallNeverLeavesTheVersionMovedOverTheOldRegistryPol) {
+    for (std::size_t k = 1;; ++k) {
+        SCOPED_TRACE(k);
+        test::TempDir dir;
+        const std::string pol = dir.File("User") + kSeparator + "Registry.pol";
+        const std::string gpt = dir.File("gpt.ini");
+        std::filesystem::create_directory(test::FsPath(dir.File("User")));
+        test::WriteAll(pol, regpol::PolHeader());
+        test::WriteAll(gpt, "[General]\r\nVersion=65536\r\n");
+        test::FaultyPlatform faulty;
+        faulty.FailAt(k);
+        cli::CliResult run;
+        {
+            fileio::ScopedPlatform use(faulty);
+            run = Cli({"pol", "--drives", "C", "--gpo", dir.Path()});
+        }
+        const bool polMoved = test::ReadAll(pol) != regpol::PolHeader();
+        const bool gptMoved = test::ReadAll(gpt) != "[General]\r\nVersion=65536\r\n";
+        EXPECT_FALSE(gptMoved && !polMoved) << run.err;
+        EXPECT_EQ(run.exitCode == cli::kExitDone, polMoved && gptMoved) << run.err;
+        EXPECT_EQ(faulty.OpenHandles(), 0);
+        std::size_t entries = 0;
+        for (const auto& folder : {dir.Path(), dir.File("User")})
+            for ([[maybe_unused]] const auto& e :
+                 std::filesystem::directory_iterator(test::FsPath(folder)))
+                ++entries;
+        EXPECT_EQ(entries, 3u) << "a temporary file was left behind";
+        if (!faulty.Injected()) break;
+    }
 }
 
 TEST(IntuneScripts, SayAndSetExactlyTheChosenValues) {
