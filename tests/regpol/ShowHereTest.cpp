@@ -2,6 +2,7 @@
 // nothing set, a user value, the same value for the machine too, a value of the wrong type.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,27 @@ TEST_F(ShowHere, ListsWhatRegAddSetAndNotesAValueSetTwice) {
             if (found != std::string::npos) at = found + line.size();
         }
     }
+}
+
+// The local policy (in the Wine prefix): Registry.pol and gpt.ini in the real System32, whichever
+// name a 32-bit program sees it under.
+TEST(LocalPolicy, PolLocalWritesTheLocalPolicyThatShowReadsBack) {
+    TempDir scratch;
+    // This test is a 32-bit program too: Sysnative, where it exists, is the real System32.
+    const bool wow64 = std::filesystem::exists(FsPath("C:\\windows\\Sysnative"));
+    const std::string folder =
+        std::string("C:\\windows\\") + (wow64 ? "Sysnative" : "system32") + "\\GroupPolicy";
+    if (std::filesystem::exists(FsPath(folder))) GTEST_SKIP() << "a local policy is there already";
+    const ProgramRun run =
+        RunProgram(TARNWICK_CLI, {"pol", "--drives", "CDE", "--local"}, scratch.Path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Run: gpupdate /target:user /force"), std::string::npos) << run.out;
+    const ProgramRun shown = RunProgram(TARNWICK_CLI, {"show", folder, "--tsv"}, scratch.Path());
+    EXPECT_EQ(shown.out, "NoDrives\t28\tCDE\tHKEY_CURRENT_USER, User\\Registry.pol, byte 8\n");
+    EXPECT_EQ(ReadAll(folder + "\\gpt.ini"),
+              "[General]\r\nVersion=65536\r\ngPCUserExtensionNames="
+              "[{35378EAC-683F-11D2-A89A-00C04FBBCFA2}{D02B1F73-3407-48AE-BA88-E8213C6761F1}]\r\n");
+    std::filesystem::remove_all(FsPath(folder));
 }
 
 }  // namespace
