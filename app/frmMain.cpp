@@ -4,6 +4,7 @@
 
 #include "app/CreditLine.h"
 #include "app/Dpi.h"
+#include "app/ExportCommand.h"
 #include "app/FormLayout.h"
 #include "app/MessageFit.h"
 #include "app/PolicyCommand.h"
@@ -292,6 +293,8 @@ void frmMain::OnCommand(int id, int notification) {
         LegalInfo_Click();
     } else if (id == IDM_POLICY_MAKE) {
         MakePolicyDefinitions_Click(*this, window_, WindowsFolder());
+    } else if (id == IDM_POLICY_EXPORT) {
+        Export_Click(*this, window_);
     } else if (id == IDOK) {
         // Enter, turned into IDOK by the dialog keys: it presses the focused push button.
         const int focused = GetDlgCtrlID(GetFocus());

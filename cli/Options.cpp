@@ -14,7 +14,7 @@ bool IsHelpFlag(const std::string& arg) {
 
 bool TakesValue(const std::string& name) {
     return name == "--drives" || name == "--source" || name == "--output" || name == "--language" ||
-           name == "--policy" || name == "--dir";
+           name == "--policy" || name == "--dir" || name == "--gpo";
 }
 
 // One comma-separated item: letters, each optionally followed by a colon ("CD", "C:D:", "C:").
@@ -63,6 +63,9 @@ class Parser {
         if (args_[0] == "reg") return ParseRest(Command::Reg);
         if (args_[0] == "show") return ParseShow();
         if (args_[0] == "admx") return ParseRest(Command::Admx);
+        if (args_[0] == "pol") return ParseRest(Command::Pol);
+        if (args_[0] == "samba") return ParseRest(Command::Samba);
+        if (args_[0] == "intune") return ParseRest(Command::Intune);
         return Fail("unknown command '" + args_[0] + "'");
     }
 
@@ -80,7 +83,12 @@ class Parser {
 
     ParseOutcome ParseRest(Command command) {
         outcome_.options.command = command;
-        const bool writes = command == Command::Make || command == Command::Reg;
+        const bool writes = command == Command::Make || command == Command::Reg ||
+                            command == Command::Pol || command == Command::Samba ||
+                            command == Command::Intune;
+        const bool setsValues =
+            command != Command::Make && command != Command::Mask && command != Command::Admx;
+        Options& o = outcome_.options;
         bool haveDrives = false;
         bool havePolicy = false;
         bool allBut = false;
@@ -104,13 +112,41 @@ class Parser {
                 if (!TakePath(flag, outcome_.options.source)) return outcome_;
             } else if (writes && flag.name == "--output") {
                 if (!TakePath(flag, outcome_.options.output)) return outcome_;
-            } else if (command == Command::Reg && flag.name == "--policy") {
+            } else if (command == Command::Pol && flag.name == "--gpo") {
+                if (!TakePath(flag, o.gpo)) return outcome_;
+            } else if (command == Command::Pol && flag.name == "--local") {
+                if (!TakeSwitch(flag, o.local)) return outcome_;
+            } else if (command == Command::Pol && flag.name == "--remove") {
+                if (!TakeSwitch(flag, o.remove)) return outcome_;
+            } else if (command == Command::Pol && flag.name == "--disable") {
+                if (!TakeSwitch(flag, o.disable)) return outcome_;
+            } else if (setsValues && flag.name == "--policy") {
                 if (!TakePolicy(flag, havePolicy)) return outcome_;
             } else if (command == Command::Admx && flag.name == "--dir") {
                 if (!TakePath(flag, outcome_.options.folder)) return outcome_;
             } else {
                 return Fail("'" + args_[index_] + "' is not an option of " + args_[0]);
             }
+        }
+        if (command == Command::Pol) {
+            const int targets = int{o.output.has_value()} + int{o.gpo.has_value()} + int{o.local};
+            if (targets != 1)
+                return Fail("pol needs one of --output FILE, --gpo FOLDER or --local");
+            if (o.remove && o.disable) return Fail("--remove and --disable exclude each other");
+            if (o.force && !o.output) {
+                return Fail("--force is for --output; --gpo and --local always merge");
+            }
+            if (o.remove || o.disable) {
+                if (haveDrives || allBut) {
+                    return Fail(std::string(o.remove ? "--remove" : "--disable") +
+                                " takes no drives: it sets no mask");
+                }
+                outcome_.ok = true;
+                return outcome_;
+            }
+        }
+        if (command == Command::Intune && !o.output) {
+            return Fail("intune needs --output FOLDER for its two scripts");
         }
         if (!haveDrives) return Fail(args_[0] + " needs --drives");
         if (allBut) outcome_.options.drives = outcome_.options.drives.WithMode(DriveMode::AllBut);
@@ -126,6 +162,8 @@ class Parser {
             const Flag flag = SplitFlag(args_[index_]);
             if (flag.name == "--tsv") {
                 if (!TakeSwitch(flag, outcome_.options.tsv)) return outcome_;
+            } else if (flag.name == "--here") {
+                if (!TakeSwitch(flag, outcome_.options.here)) return outcome_;
             } else if (flag.name == "--language") {
                 if (!TakePath(flag, outcome_.options.language)) return outcome_;
             } else if (args_[index_].rfind("--", 0) == 0) {
@@ -137,7 +175,14 @@ class Parser {
                 haveFile = true;
             }
         }
-        if (!haveFile) return Fail("show needs the template file to read");
+        if (haveFile && outcome_.options.here) {
+            return Fail("show takes a file or --here, not both");
+        }
+        if (!haveFile && !outcome_.options.here) {
+            return Fail(
+                "show needs the template file to read (or a Registry.pol, a policy object's "
+                "folder, a .reg file or the Samba JSON), or --here");
+        }
         outcome_.ok = true;
         return outcome_;
     }
@@ -236,6 +281,15 @@ std::string UsageText() {
   tarnwick-cli reg --drives LETTERS [--all-but] [--policy hide|prevent|both] [--output PATH]
                    [--force]
   tarnwick-cli admx --drives LETTERS [--all-but] [--dir FOLDER]
+  tarnwick-cli pol --drives LETTERS [--all-but] [--policy hide|prevent|both]
+                   (--output FILE [--force] | --gpo FOLDER | --local)
+  tarnwick-cli pol (--remove | --disable) [--policy hide|prevent|both]
+                   (--output FILE [--force] | --gpo FOLDER | --local)
+  tarnwick-cli samba --drives LETTERS [--all-but] [--policy hide|prevent|both]
+                     [--output FILE [--force]]
+  tarnwick-cli intune --drives LETTERS [--all-but] [--policy hide|prevent|both]
+                      --output FOLDER [--force]
+  tarnwick-cli show --here
   tarnwick-cli --help | --version
 
 make writes a copy of an administrative template (ADM) whose two drive lists, "Hide these
@@ -251,6 +305,17 @@ regedit writes its own), else the same text on standard output as UTF-8.
 admx adds the given drives as one more item of both policies of TarnwickDrives.admx and its
 language file en-US\TarnwickDrives.adml in a PolicyDefinitions folder (created when missing;
 a set already offered changes nothing).
+pol sets the values in a Registry.pol: a file (--output; with --force merged into an existing
+one, every other record kept), the user part of a policy object's folder (--gpo: User\Registry.pol
+and the version in gpt.ini), or this computer's local policy (--local, Windows only). --remove
+takes the values out ("Not configured"), --disable writes the "Disabled" records.
+samba prints (or writes, with --output) the JSON for a Samba domain controller:
+  samba-tool gpo load {GPO-GUID} --content FILE -U Administrator
+intune writes Detect-TarnwickDrives.ps1 and Remediate-TarnwickDrives.ps1 into a folder, for an
+Intune remediation run as the signed-in user.
+show also reads a Registry.pol, a policy object's folder, a .reg file or the Samba JSON and
+lists the NoDrives and NoViewOnDrive values there; show --here (Windows) lists the values that
+apply to the current user now.
 
   --drives LETTERS  drive letters A to Z in any case, alone or separated by commas or colons:
                     CDE, c,d,e, C:,D:
@@ -258,13 +323,20 @@ a set already offered changes nothing).
   --source PATH     the template to copy (default: %windir%\inf\system.adm)
   --output PATH     the new template (default: in the source's folder, the source's file name
                     with its extension replaced by _TRNW.adm); for reg, the .reg file
-  --force           replace an existing output file
+  --force           replace an existing output file (pol --output: merge into it)
   --tsv             show: one line per item, five tab-separated fields, nothing else
   --language CULTURE  show: the ADML folder beside an ADMX file (default en-US)
-  --policy WHICH    reg: hide (NoDrives, the default), prevent (NoViewOnDrive) or both
+  --policy WHICH    reg, pol, samba, intune: hide (NoDrives, the default), prevent
+                    (NoViewOnDrive) or both
   --dir FOLDER      admx: the PolicyDefinitions folder: the local store (default on Windows:
                     %windir%\PolicyDefinitions) or a domain's central store; required on Linux,
                     for example a Samba domain controller's sysvol/REALM/Policies/PolicyDefinitions
+  --gpo FOLDER      pol: a policy object's folder ({GUID} in SYSVOL, or a GPMC backup's
+                    DomainSysvol\GPO)
+  --local           pol: %SystemRoot%\System32\GroupPolicy, this computer's local policy
+  --remove          pol: the values' records taken out (the policy "Not configured")
+  --disable         pol: the "Disabled" records (**del.NoDrives, **del.NoViewOnDrive)
+  --here            show: the values under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE now
 
 Exit status: 0 done (for admx also: already offered), 1 refused or failed (nothing written;
 for show, a file it cannot read), 2 usage error.

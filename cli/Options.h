@@ -10,7 +10,7 @@
 
 namespace tarnwick::cli {
 
-enum class Command { Make, Mask, Show, Reg, Admx, Help, Version };
+enum class Command { Make, Mask, Show, Reg, Admx, Pol, Samba, Intune, Help, Version };
 
 struct Options {
     Command command = Command::Help;
@@ -22,10 +22,17 @@ struct Options {
     std::string file;
     bool tsv = false;
     std::optional<std::string> language;
-    // reg: which values it sets
+    // reg, pol, samba, intune: which values they set
     DrivePolicy policy = DrivePolicy::Hide;
     // admx
     std::optional<std::string> folder;
+    // pol: where (--output FILE, --gpo FOLDER or --local) and what (set, --remove or --disable)
+    std::optional<std::string> gpo;
+    bool local = false;
+    bool remove = false;
+    bool disable = false;
+    // show --here: what applies on this computer now
+    bool here = false;
 };
 
 struct ParseOutcome {

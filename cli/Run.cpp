@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "cli/AdmxCommand.h"
+#include "cli/DeployCommands.h"
 #include "cli/MakeTemplate.h"
 #include "cli/Options.h"
 #include "cli/RegCommand.h"
@@ -37,6 +38,12 @@ CliResult Dispatch(const Options& options, const std::string& windir) {
             return RegCommand(options);
         case Command::Admx:
             return MakeAdmx(options, windir);
+        case Command::Pol:
+            return PolCommand(options, windir);
+        case Command::Samba:
+            return SambaCommand(options);
+        case Command::Intune:
+            return IntuneCommand(options);
     }
     return UsageError("unknown command");
 }

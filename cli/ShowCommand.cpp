@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "cli/ShowValues.h"
 #include "fileio/mdlAPIFiles.h"
 #include "generate/PathText.h"
 #include "readback/AdmReader.h"
@@ -78,6 +79,9 @@ readback::DriveLists ReadLists(const Options& options, std::string& err) {
 }  // namespace
 
 CliResult ShowCommand(const Options& options) {
+    // Registry.pol, a policy object's folder, .reg, the Samba JSON and --here list values, not
+    // drop-down lists.
+    if (ShowsValues(options)) return ShowValues(options);
     const std::string& path = options.file;
     readback::DriveLists lists;
     std::string err;

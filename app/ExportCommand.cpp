@@ -1,0 +1,203 @@
+#include "app/ExportCommand.h"
+
+#include <objbase.h>
+#include <shobjidl.h>
+
+#include "app/WideText.h"
+#include "deploy/IntuneScripts.h"
+#include "deploy/SambaJson.h"
+#include "fileio/NewFile.h"
+#include "fileio/mdlAPIFiles.h"
+#include "generate/Messages.h"
+#include "regfile/RegFile.h"
+#include "regpol/PolicyFiles.h"
+#include "win32/ComRef.h"
+
+namespace tarnwick::app {
+
+namespace {
+
+constexpr DrivePolicy kPolicy = DrivePolicy::Hide;
+
+class ComScope {
+  public:
+    ComScope()
+        : ok_(SUCCEEDED(
+              CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ~ComScope() {
+        if (ok_) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+  private:
+    bool ok_;
+};
+
+const char* ExtensionOf(ExportKind kind) {
+    switch (kind) {
+        case ExportKind::Reg:
+            return ".reg";
+        case ExportKind::Pol:
+            return ".pol";
+        case ExportKind::SambaJson:
+            return ".json";
+        case ExportKind::Intune:
+            break;
+    }
+    return "";
+}
+
+bool HasExtension(const std::string& path) {
+    const auto slash = path.find_last_of("\\/");
+    const auto dot = path.rfind('.');
+    return dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+}
+
+std::string Quoted(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+std::string ValueText(const DriveSet& drives) {
+    std::string letters;
+    for (int i = 0; i < kDriveCount; ++i)
+        if ((drives.Mask() >> i) & 1u) letters += static_cast<char>('A' + i);
+    return std::string(kNoDrivesValue) + " = " + std::to_string(drives.Mask()) + " (drives " +
+           (letters.empty() ? std::string("none") : letters) + " hidden)";
+}
+
+ExportOutcome Written(const std::string& path, const std::string& bytes, bool agreed) {
+    std::optional<fileio::FileId> consent;
+    if (agreed) consent = fileio::FileIdentity(path);
+    fileio::NewFileFailure failure;
+    if (fileio::WriteNewFile(path, bytes, consent, failure)) return {true, ""};
+    return {false, "The file " + Quoted(path) + " was not written" + failure.cause +
+                       (failure.hadFile ? " The file that was there is unchanged." : "")};
+}
+
+ExportOutcome WriteIntune(const DriveSet& drives, const std::string& folder) {
+    std::uint32_t attributes = 0;
+    fileio::SysError why;
+    if (!fileio::CurrentPlatform().Attributes(folder, attributes)) {
+        if (!fileio::CurrentPlatform().CreateFolder(folder, why)) {
+            return {false,
+                    "The folder " + Quoted(folder) + " could not be made" + fileio::Because(why)};
+        }
+    } else if ((attributes & fileio::kAttrDirectory) == 0) {
+        return {false, Quoted(folder) +
+                           " is a file. For the Intune scripts, name a new folder. Nothing was "
+                           "written."};
+    }
+    const std::string detect = regpol::JoinPath(folder, deploy::kDetectScriptName);
+    const std::string remediate = regpol::JoinPath(folder, deploy::kRemediateScriptName);
+    for (const std::string& path : {detect, remediate}) {
+        if (fileio::FileExists(path)) {
+            return {false, Quoted(path) + " is already there. Nothing was written."};
+        }
+    }
+    ExportOutcome one =
+        Written(detect, deploy::ScriptFileBytes(deploy::DetectScript(drives, kPolicy)), false);
+    if (one.ok) {
+        one = Written(remediate, deploy::ScriptFileBytes(deploy::RemediateScript(drives, kPolicy)),
+                      false);
+    }
+    return one;
+}
+
+}  // namespace
+
+ExportOutcome WriteExport(const DriveSet& drives, const ExportTarget& target) {
+    const std::uint32_t mask = drives.Mask();
+    std::string path = target.path;
+    bool agreed = target.agreed;
+    // A name typed without an extension gets the type's; the dialog asked nothing about that
+    // name, so a file there is not replaced.
+    if (target.kind != ExportKind::Intune && !HasExtension(path)) {
+        path += ExtensionOf(target.kind);
+        agreed = false;
+    }
+    ExportOutcome outcome;
+    std::string next;
+    switch (target.kind) {
+        case ExportKind::Reg:
+            outcome = Written(path, regfile::RegFileBytes(regfile::RegText(mask, kPolicy)), agreed);
+            next =
+                "Import it with \"reg import\" or a double-click; Explorer applies it at the "
+                "user's next sign-in.";
+            break;
+        case ExportKind::Pol: {
+            // A Registry.pol agreed to is merged: its other settings stay.
+            auto written =
+                regpol::WritePolFile(path, mask, kPolicy, regpol::PolAction::Set, agreed);
+            outcome =
+                written ? ExportOutcome{true, ""} : ExportOutcome{false, written.failure().message};
+            next =
+                "It belongs in a policy object's User folder, whose gpt.ini version must "
+                "move; tarnwick-cli pol --gpo does both.";
+            break;
+        }
+        case ExportKind::SambaJson:
+            outcome = Written(path, deploy::SambaJson(mask, kPolicy), agreed);
+            next = "On the domain controller: samba-tool gpo load {GPO-GUID} --content " +
+                   Quoted(path) + " -U Administrator";
+            break;
+        case ExportKind::Intune:
+            outcome = WriteIntune(drives, path);
+            next = "Upload " + std::string(deploy::kDetectScriptName) + " and " +
+                   std::string(deploy::kRemediateScriptName) +
+                   " as an Intune remediation; the scripts' first lines say how.";
+            break;
+    }
+    if (!outcome.ok) return outcome;
+    return {true, "Saved " + ValueText(drives) + " to " + Quoted(path) + ".\n\n" + next};
+}
+
+void Export_Click(FormView& view, HWND owner) {
+    const DriveSet drives = ReadDriveSet(view);
+    if (drives.Empty()) {
+        view.MsgBox(msg::kSelectDrives, kMbCritical, msg::kAppTitle);
+        return;
+    }
+    ComScope com;
+    win32::ComRef<IFileSaveDialog> dialog;
+    if (FAILED(CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IFileSaveDialog, reinterpret_cast<void**>(dialog.out())))) {
+        view.MsgBox("The system's Save dialog is not available.", kMbCritical, msg::kAppTitle);
+        return;
+    }
+    const COMDLG_FILTERSPEC types[] = {
+        {L"Registry file (*.reg)", L"*.reg"},
+        {L"Registry.pol for a policy object (*.pol)", L"*.pol"},
+        {L"Samba JSON for samba-tool gpo load (*.json)", L"*.json"},
+        {L"Intune remediation scripts (a new folder)", L"*"},
+    };
+    dialog->SetFileTypes(ARRAYSIZE(types), types);
+    dialog->SetFileTypeIndex(1);
+    dialog->SetTitle(L"Export the drive restriction");
+    dialog->SetFileName(L"TarnwickDrives");
+    FILEOPENDIALOGOPTIONS options = 0;
+    dialog->GetOptions(&options);
+    dialog->SetOptions(options | FOS_OVERWRITEPROMPT | FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR);
+    if (FAILED(dialog->Show(owner))) return;  // cancelled
+    UINT typeIndex = 1;
+    dialog->GetFileTypeIndex(&typeIndex);
+    win32::ComRef<IShellItem> chosen;
+    PWSTR wide = nullptr;
+    if (FAILED(dialog->GetResult(chosen.out())) ||
+        FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &wide)) || !wide) {
+        view.MsgBox("The Save dialog gave no file system path. Nothing was written.", kMbCritical,
+                    msg::kAppTitle);
+        return;
+    }
+    ExportTarget target;
+    target.path = Narrow(wide);
+    CoTaskMemFree(wide);
+    target.kind =
+        typeIndex >= 1 && typeIndex <= 4 ? static_cast<ExportKind>(typeIndex) : ExportKind::Reg;
+    // The dialog's overwrite prompt is the consent, for the file that is there now.
+    target.agreed = fileio::FileExists(target.path);
+    const ExportOutcome outcome = WriteExport(drives, target);
+    view.MsgBox(outcome.message, outcome.ok ? MB_ICONINFORMATION : kMbCritical, msg::kAppTitle);
+}
+
+}  // namespace tarnwick::app

@@ -1,0 +1,37 @@
+// "Export...": the ticked drives, in the chosen mode, saved through the system's Save dialog as a
+// .reg file, a Registry.pol, the JSON for samba-tool gpo load, or the two scripts of an Intune
+// remediation (in a folder), chosen by the dialog's file type. The outcome is told in a message
+// box. The values set are NoDrives (hide), as tarnwick-cli's default.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "core/DriveSet.h"
+#include "generate/MakeCommand.h"
+
+namespace tarnwick::app {
+
+// In the order of the dialog's file types (its type index counts from 1).
+enum class ExportKind { Reg = 1, Pol, SambaJson, Intune };
+
+struct ExportTarget {
+    std::string path;  // UTF-8; for Intune the folder the scripts go into
+    ExportKind kind = ExportKind::Reg;
+    bool agreed = false;  // the dialog asked whether to replace the file there, and got a Yes
+};
+
+// The outcome as the message box says it: the first line what was written, then what to do next,
+// or the failure.
+struct ExportOutcome {
+    bool ok = false;
+    std::string message;
+};
+
+ExportOutcome WriteExport(const DriveSet& drives, const ExportTarget& target);
+
+void Export_Click(FormView& view, HWND owner);
+
+}  // namespace tarnwick::app

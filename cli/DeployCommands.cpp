@@ -1,0 +1,194 @@
+#include "cli/DeployCommands.h"
+
+#include <optional>
+
+#include "deploy/IntuneScripts.h"
+#include "deploy/SambaJson.h"
+#include "fileio/NewFile.h"
+#include "fileio/mdlAPIFiles.h"
+#include "generate/PathText.h"
+#include "regpol/PolicyFiles.h"
+
+namespace tarnwick::cli {
+
+namespace {
+
+CliResult Refused(const std::string& why) {
+    return {kExitFailed, "", "tarnwick-cli: " + why + "\n"};
+}
+
+std::string Absolute(const std::string& path) {
+    return AbsolutePath(path, CurrentPathBase());
+}
+
+// The mask's letters ("CDE"), "-" for none.
+std::string MaskLetters(std::uint32_t mask) {
+    std::string letters;
+    for (int i = 0; i < kDriveCount; ++i)
+        if ((mask >> i) & 1u) letters += static_cast<char>('A' + i);
+    return letters.empty() ? "-" : letters;
+}
+
+// What became of each value, one line each.
+std::string ValueLines(const Options& options) {
+    std::string lines;
+    for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue}) {
+        if (name == kNoDrivesValue ? !SetsNoDrives(options.policy)
+                                   : !SetsNoViewOnDrive(options.policy)) {
+            continue;
+        }
+        lines += std::string(name) + ": ";
+        if (options.remove) {
+            lines += "not configured (its records removed)\n";
+        } else if (options.disable) {
+            lines += "disabled (**del." + std::string(name) + ")\n";
+        } else {
+            const std::uint32_t mask = options.drives.Mask();
+            lines += std::to_string(mask) + " (drives " + MaskLetters(mask) + ")\n";
+        }
+    }
+    return lines;
+}
+
+regpol::PolAction ActionOf(const Options& options) {
+    if (options.remove) return regpol::PolAction::Remove;
+    if (options.disable) return regpol::PolAction::Disable;
+    return regpol::PolAction::Set;
+}
+
+// Only a complete file takes the path; an existing one only with --force, and only if it is still
+// the file that was there at the start.
+CliResult WriteText(const std::string& path, const std::string& bytes, bool force,
+                    const std::string& what) {
+    std::optional<fileio::FileId> agreed;
+    if (force) agreed = fileio::FileIdentity(path);
+    fileio::NewFileFailure failure;
+    if (!fileio::WriteNewFile(path, bytes, agreed, failure)) {
+        const std::string hint =
+            failure.refused && failure.hadFile && !force ? " Use --force to replace it." : "";
+        return Refused(what + " \"" + path + "\" was not written" + failure.cause + hint +
+                       (failure.hadFile ? " The file that was there is unchanged." : ""));
+    }
+    return {kExitDone, "Created: " + path + "\n", ""};
+}
+
+#ifdef _WIN32
+// The local policy's folder. A 32-bit program on 64-bit Windows sees SysWOW64 under the name
+// System32; Sysnative is the real System32 for it, and exists only then.
+std::string LocalPolicyFolder(const std::string& windir) {
+    const std::string sysnative = regpol::JoinPath(windir, "Sysnative");
+    std::uint32_t attributes = 0;
+    const bool wow64 = fileio::CurrentPlatform().Attributes(sysnative, attributes) &&
+                       (attributes & fileio::kAttrDirectory) != 0;
+    return regpol::JoinPath(regpol::JoinPath(windir, wow64 ? "Sysnative" : "System32"),
+                            "GroupPolicy");
+}
+#endif
+
+CliResult PolGpo(const Options& options, const std::string& folder, bool local) {
+    if (local) {
+        // The local policy's folder exists only once a local policy was set.
+        std::uint32_t attributes = 0;
+        fileio::SysError why;
+        if (!fileio::CurrentPlatform().Attributes(folder, attributes) &&
+            !fileio::CurrentPlatform().CreateFolder(folder, why)) {
+            return Refused("The local policy folder \"" + folder + "\" could not be made" +
+                           fileio::Because(why));
+        }
+    }
+    auto change =
+        regpol::EditGpo(folder, options.drives.Mask(), options.policy, ActionOf(options), local);
+    if (!change) return Refused(change.failure().message);
+    std::string out = (change->polCreated ? "Created: " : "Merged into: ") + change->polPath +
+                      "\n" + (change->gptCreated ? "Created: " : "Updated: ") + change->gptPath +
+                      " (Version " + std::to_string(change->oldVersion) + " -> " +
+                      std::to_string(change->newVersion) + ")\n" + ValueLines(options);
+    if (local) {
+        out += "Run: gpupdate /target:user /force\n";
+    } else {
+        out +=
+            "Note: for a domain GPO edited in SYSVOL, Active Directory must agree: its "
+            "versionNumber must become " +
+            std::to_string(change->newVersion) +
+            " and its gPCUserExtensionNames must list the registry extension. Import the "
+            "folder with GPMC, or use samba-tool gpo load (tarnwick-cli samba) instead.\n";
+    }
+    return {kExitDone, out, ""};
+}
+
+}  // namespace
+
+CliResult PolCommand(const Options& options, const std::string& windir) {
+    if (options.local) {
+#ifndef _WIN32
+        (void)windir;
+        return Refused(
+            "--local edits this Windows computer's local policy; it runs on Windows only. For a "
+            "policy object's folder copied here, use --gpo FOLDER.");
+#else
+        if (windir.empty()) return Refused("--local needs %SystemRoot%, which is not set.");
+        return PolGpo(options, LocalPolicyFolder(windir), true);
+#endif
+    }
+    if (options.gpo) return PolGpo(options, Absolute(*options.gpo), false);
+    const std::string path = Absolute(*options.output);
+    auto written = regpol::WritePolFile(path, options.drives.Mask(), options.policy,
+                                        ActionOf(options), options.force);
+    if (!written) return Refused(written.failure().message);
+    return {kExitDone,
+            (written->created ? "Created: " : "Merged into: ") + path + "\n" + ValueLines(options),
+            ""};
+}
+
+CliResult SambaCommand(const Options& options) {
+    const std::string json = deploy::SambaJson(options.drives.Mask(), options.policy);
+    if (!options.output) return {kExitDone, json, ""};
+    return WriteText(Absolute(*options.output), json, options.force, "The JSON file");
+}
+
+CliResult IntuneCommand(const Options& options) {
+    const std::string folder = Absolute(*options.output);
+    std::uint32_t attributes = 0;
+    fileio::SysError why;
+    if (!fileio::CurrentPlatform().Attributes(folder, attributes)) {
+        if (!fileio::CurrentPlatform().CreateFolder(folder, why)) {
+            return Refused("The folder \"" + folder + "\" could not be made" +
+                           fileio::Because(why));
+        }
+    } else if ((attributes & fileio::kAttrDirectory) == 0) {
+        return Refused("\"" + folder + "\" is a file; --output names the folder for the scripts.");
+    }
+    CliResult result;
+    const struct {
+        std::string_view name;
+        std::string text;
+    } scripts[] = {
+        {deploy::kDetectScriptName, deploy::DetectScript(options.drives, options.policy)},
+        {deploy::kRemediateScriptName, deploy::RemediateScript(options.drives, options.policy)},
+    };
+    // Both or neither: without --force a script already there stops the run before either is
+    // written.
+    for (const auto& script : scripts) {
+        const std::string path = regpol::JoinPath(folder, script.name);
+        if (!options.force && fileio::FileExists(path)) {
+            return Refused("The script \"" + path +
+                           "\" is already there; nothing was written. Use --force to replace "
+                           "both scripts.");
+        }
+    }
+    for (const auto& script : scripts) {
+        const CliResult one =
+            WriteText(regpol::JoinPath(folder, script.name), deploy::ScriptFileBytes(script.text),
+                      options.force, "The script");
+        result.out += one.out;
+        result.err += one.err;
+        if (one.exitCode != kExitDone) {
+            result.exitCode = one.exitCode;
+            break;
+        }
+    }
+    if (result.exitCode == kExitDone) result.out += ValueLines(options);
+    return result;
+}
+
+}  // namespace tarnwick::cli

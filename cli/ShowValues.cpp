@@ -1,0 +1,198 @@
+#include "cli/ShowValues.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "cli/HereValues.h"
+#include "deploy/RegReader.h"
+#include "deploy/SambaJson.h"
+#include "fileio/Platform.h"
+#include "regpol/GptIni.h"
+#include "regpol/PolicyFiles.h"
+
+namespace tarnwick::cli {
+
+namespace {
+
+using deploy::FoundValue;
+
+bool EndsWithNoCase(const std::string& text, std::string_view suffix) {
+    if (text.size() < suffix.size()) return false;
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        char c = text[text.size() - suffix.size() + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != suffix[i]) return false;
+    }
+    return true;
+}
+
+bool IsFolder(const std::string& path) {
+    std::uint32_t attributes = 0;
+    return fileio::CurrentPlatform().Attributes(path, attributes) &&
+           (attributes & fileio::kAttrDirectory) != 0;
+}
+
+std::string Letters(std::uint32_t mask) {
+    std::string letters;
+    for (int i = 0; i < kDriveCount; ++i)
+        if ((mask >> i) & 1u) letters += static_cast<char>('A' + i);
+    return letters.empty() ? "-" : letters;
+}
+
+std::string TrimSeparator(std::string text) {
+    while (!text.empty() && (text.front() == '/' || text.front() == '\\'))
+        text.erase(0, 1);
+    return text;
+}
+
+struct Listing {
+    std::vector<FoundValue> values;
+    std::string after;  // lines for stdout after the table
+};
+
+// The file's bytes, or why not; no file is a failure here.
+Result<std::string> ReadFile(const std::string& path) {
+    auto read = regpol::ReadExisting(path);
+    if (!read) return read.failure();
+    if (!*read) return Failure{"\"" + path + "\" does not exist."};
+    return std::move((*read)->bytes);
+}
+
+Result<std::vector<FoundValue>> PolValues(const std::string& bytes, const std::string& path,
+                                          const std::string& label, const std::string& hive) {
+    auto records = regpol::ReadPol(bytes);
+    if (!records) return Failure{path + ", " + records.failure().message + "."};
+    std::vector<FoundValue> found;
+    for (const auto& record : *records) {
+        const std::string_view name = regpol::DriveValueOf(record);
+        if (name.empty()) continue;
+        FoundValue value;
+        value.valueName = std::string(name);
+        value.where =
+            hive + (label.empty() ? "" : label + ", ") + "byte " + std::to_string(record.offset);
+        if (regpol::IsDeletion(record)) {
+            value.state = "deleted";
+        } else if (const auto mask = regpol::DwordOf(record)) {
+            value.state = "set";
+            value.mask = mask;
+        } else {
+            value.state = "type " + std::to_string(record.type) + ", not a dword";
+        }
+        found.push_back(std::move(value));
+    }
+    return found;
+}
+
+Result<Listing> GpoValues(const std::string& folder) {
+    const std::string userFolder = regpol::UserFolderOf(folder);
+    const std::string polPath = regpol::PolPathIn(userFolder);
+    const std::string gptPath = regpol::GptPathOf(folder);
+    Listing listing;
+    auto gpt = regpol::ReadExisting(gptPath);
+    if (!gpt) return gpt.failure();
+    if (!*gpt) {
+        listing.after += "Version: no gpt.ini in \"" + folder + "\"\n";
+    } else if (const auto version = regpol::GptVersion((*gpt)->bytes)) {
+        listing.after += "Version: " + std::to_string(*version) + " (user " +
+                         std::to_string(*version >> 16) + ", computer " +
+                         std::to_string(*version & 0xFFFF) + ") in " + gptPath + "\n";
+    } else {
+        listing.after += "Version: none that is a number in " + gptPath + "\n";
+    }
+    auto pol = regpol::ReadExisting(polPath);
+    if (!pol) return pol.failure();
+    if (!*pol && !*gpt) {
+        return Failure{"\"" + folder +
+                       "\" is a folder, but no policy object's: it has neither gpt.ini nor "
+                       "User/Registry.pol."};
+    }
+    if (!*pol) {
+        listing.after =
+            "No Registry.pol for users: " + polPath + " does not exist.\n" + listing.after;
+        return listing;
+    }
+    // The file as the folder names it ("User/Registry.pol").
+    auto values = PolValues((*pol)->bytes, polPath, TrimSeparator(polPath.substr(folder.size())),
+                            "HKEY_CURRENT_USER, ");
+    if (!values) return values.failure();
+    listing.values = std::move(*values);
+    return listing;
+}
+
+Result<Listing> Read(const Options& options) {
+    const std::string& path = options.file;
+    if (options.here) {
+        auto here = ReadHereValues();
+        if (!here) return here.failure();
+        return Listing{std::move(*here), ""};
+    }
+    if (IsFolder(path)) return GpoValues(path);
+    if (EndsWithNoCase(path, ".pol")) {
+        auto bytes = ReadFile(path);
+        if (!bytes) return bytes.failure();
+        auto values = PolValues(*bytes, path, "", "");
+        if (!values) return values.failure();
+        return Listing{std::move(*values), ""};
+    }
+    auto bytes = ReadFile(path);
+    if (!bytes) return bytes.failure();
+    auto values =
+        EndsWithNoCase(path, ".reg") ? deploy::ReadRegFile(*bytes) : deploy::ReadSambaJson(*bytes);
+    if (!values) return Failure{path + ", " + values.failure().message + "."};
+    return Listing{std::move(*values), ""};
+}
+
+std::string Table(const std::vector<FoundValue>& values, bool tsv) {
+    std::vector<std::array<std::string, 4>> rows;
+    if (!tsv) rows.push_back({"Value name", "Mask", "Drives", "Where"});
+    for (const auto& v : values) {
+        rows.push_back({v.valueName, v.mask ? std::to_string(*v.mask) : v.state,
+                        v.mask ? Letters(*v.mask) : "-", v.where});
+    }
+    std::array<std::size_t, 4> widths{};
+    for (const auto& row : rows)
+        for (std::size_t c = 0; c < 3; ++c)
+            widths[c] = std::max(widths[c], row[c].size());
+    std::string out;
+    for (const auto& row : rows) {
+        for (std::size_t c = 0; c < 4; ++c) {
+            out += row[c];
+            if (c == 3) break;
+            out += tsv ? std::string("\t") : std::string(widths[c] - row[c].size() + 2, ' ');
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+}  // namespace
+
+bool ShowsValues(const Options& options) {
+    return options.here || EndsWithNoCase(options.file, ".pol") ||
+           EndsWithNoCase(options.file, ".reg") || EndsWithNoCase(options.file, ".json") ||
+           IsFolder(options.file);
+}
+
+CliResult ShowValues(const Options& options) {
+    auto listing = Read(options);
+    if (!listing) return {kExitFailed, "", "tarnwick-cli: " + listing.failure().message + "\n"};
+    std::string err;
+    if (options.language) err += "tarnwick-cli: --language is for ADMX files; ignored.\n";
+    const std::string where = options.here ? std::string("this computer") : options.file;
+    if (listing->values.empty() && !options.here) {
+        err += "tarnwick-cli: " + where + " sets neither NoDrives nor NoViewOnDrive.\n";
+    }
+    for (const auto& v : listing->values) {
+        if (v.mask && (*v.mask & ~kAllDrivesMask) != 0) {
+            err += "tarnwick-cli: warning: " + v.valueName + " " + std::to_string(*v.mask) + " (" +
+                   v.where + ") has bits above Z, which no drive letter stands for.\n";
+        }
+    }
+    std::string out = listing->values.empty() && !options.tsv ? std::string()
+                                                              : Table(listing->values, options.tsv);
+    if (!options.tsv) out += listing->after + HereNote(listing->values, options.here);
+    return {kExitDone, out, err};
+}
+
+}  // namespace tarnwick::cli

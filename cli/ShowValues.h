@@ -1,0 +1,17 @@
+// `tarnwick-cli show` for the deployed forms: a Registry.pol, a policy object's folder, a .reg
+// file, the Samba JSON, and (--here, Windows) the registry of the current user and computer.
+#pragma once
+
+#include <string>
+
+#include "cli/Options.h"
+#include "cli/Run.h"
+
+namespace tarnwick::cli {
+
+// Whether `show FILE` is for this reader rather than the template readers: --here, a folder, or
+// a name ending in .pol, .reg or .json.
+bool ShowsValues(const Options& options);
+CliResult ShowValues(const Options& options);
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,158 @@
+#include "deploy/RegReader.h"
+
+#include <string>
+
+#include "core/DriveSet.h"
+#include "core/Limits.h"
+
+namespace tarnwick::deploy {
+
+namespace {
+
+// UTF-16LE after its mark as 8-bit text: only ASCII matters here, anything else becomes '?'.
+std::string Decode(std::string_view bytes) {
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+        std::string text;
+        text.reserve(bytes.size() / 2);
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            const bool ascii = bytes[i + 1] == '\0' && static_cast<unsigned char>(bytes[i]) < 0x80;
+            text += ascii ? bytes[i] : '?';
+        }
+        return text;
+    }
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    return std::string(bytes);
+}
+
+std::string Upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// The hive of a section that is the Explorer policies key; empty for any other section.
+std::string HiveOf(std::string_view section) {
+    const std::string key = Upper(kExplorerPoliciesKey);
+    for (std::string_view hive : {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"}) {
+        if (Upper(section) == std::string(hive) + "\\" + key) return std::string(hive);
+    }
+    return {};
+}
+
+std::optional<std::uint32_t> Dword(std::string_view value) {
+    if (Upper(value.substr(0, 6)) != "DWORD:") return std::nullopt;
+    value.remove_prefix(6);
+    if (value.empty() || value.size() > 8) return std::nullopt;
+    std::uint32_t v = 0;
+    for (char c : value) {
+        v <<= 4;
+        if (c >= '0' && c <= '9') {
+            v |= static_cast<std::uint32_t>(c - '0');
+        } else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f') {
+            v |= static_cast<std::uint32_t>((c | 0x20) - 'a' + 10);
+        } else {
+            return std::nullopt;
+        }
+    }
+    return v;
+}
+
+}  // namespace
+
+Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes) {
+    if (bytes.size() > kMaxInputBytes) {
+        return Failure{"is larger than " + std::to_string(kMaxInputBytes >> 20) + " MiB"};
+    }
+    const std::string text = Decode(bytes);
+    std::vector<FoundValue> found;
+    std::string hive;  // of the current section, when it is the Explorer key
+    bool header = false;
+    std::size_t at = 0, lineNo = 0;
+    while (at < text.size()) {
+        // One logical line: physical lines joined where one ends in a backslash.
+        std::string line;
+        const std::size_t firstLine = lineNo + 1;
+        while (at < text.size()) {
+            std::size_t end = text.find_first_of("\r\n", at);
+            if (end == std::string::npos) end = text.size();
+            line += text.substr(at, end - at);
+            at = end;
+            if (at < text.size() && text[at] == '\r') ++at;
+            if (at < text.size() && text[at] == '\n') ++at;
+            ++lineNo;
+            if (line.empty() || line.back() != '\\') break;
+            line.pop_back();
+        }
+        const std::string_view body = Trim(line);
+        if (body.empty() || body.front() == ';') continue;
+        const std::string where = " (line " + std::to_string(firstLine) + ")";
+        if (!header) {
+            if (body != "Windows Registry Editor Version 5.00" && body != "REGEDIT4") {
+                return Failure{"line " + std::to_string(firstLine) +
+                               ": no \"Windows Registry Editor Version 5.00\" or \"REGEDIT4\" "
+                               "first; this is no .reg file"};
+            }
+            header = true;
+            continue;
+        }
+        if (body.front() == '[') {
+            if (body.back() != ']') {
+                return Failure{"line " + std::to_string(firstLine) + ": a key without \"]\""};
+            }
+            const std::string_view section = body.substr(1, body.size() - 2);
+            // "[-key]" deletes a whole key: none of its lines follow.
+            hive = section.substr(0, 1) == "-" ? std::string() : HiveOf(section);
+            continue;
+        }
+        if (body.front() != '"') continue;  // the default value ("@=") or what regedit skips
+        // The name runs to the next quote that no backslash escapes.
+        std::string name;
+        std::size_t i = 1;
+        for (; i < body.size() && body[i] != '"'; ++i) {
+            if (body[i] == '\\' && i + 1 < body.size()) ++i;
+            name += body[i];
+        }
+        if (i >= body.size()) {
+            return Failure{"line " + std::to_string(firstLine) +
+                           ": a value name without its "
+                           "closing quote"};
+        }
+        std::string_view rest = Trim(body.substr(i + 1));
+        if (hive.empty() || rest.empty() || rest.front() != '=') continue;
+        rest = Trim(rest.substr(1));
+        FoundValue value;
+        if (Upper(name) == Upper(kNoDrivesValue)) {
+            value.valueName = kNoDrivesValue;
+        } else if (Upper(name) == Upper(kNoViewOnDriveValue)) {
+            value.valueName = kNoViewOnDriveValue;
+        } else {
+            continue;
+        }
+        value.where = hive + where;
+        if (rest == "-") {
+            value.state = "deleted";
+        } else if (const auto mask = Dword(rest)) {
+            value.state = "set";
+            value.mask = mask;
+        } else {
+            const std::size_t colon = rest.find(':');
+            value.state = rest.front() == '"'
+                              ? "a string, not a dword"
+                              : "not a dword (" + std::string(rest.substr(0, colon)) + ")";
+        }
+        found.push_back(std::move(value));
+    }
+    if (!header) return Failure{"line 1: the file is empty; this is no .reg file"};
+    return found;
+}
+
+}  // namespace tarnwick::deploy

@@ -1,0 +1,19 @@
+// The drive values of a .reg file as regedit imports it: UTF-16LE with a byte-order mark or 8-bit
+// text ("Windows Registry Editor Version 5.00" or "REGEDIT4" first), [key] sections and
+// "name"=value lines, a trailing backslash continuing a line.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "core/Result.h"
+#include "deploy/FoundValue.h"
+
+namespace tarnwick::deploy {
+
+// Every NoDrives and NoViewOnDrive line under the Explorer policies key of HKEY_CURRENT_USER or
+// HKEY_LOCAL_MACHINE, in file order. A file without the header, or a value line with no closing
+// quote, is refused with its line; files above kMaxInputBytes before they are decoded.
+Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes);
+
+}  // namespace tarnwick::deploy

@@ -1,0 +1,354 @@
+#include "deploy/SambaJson.h"
+
+#include <map>
+#include <memory>
+
+#include "core/Limits.h"
+
+namespace tarnwick::deploy {
+
+namespace {
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+struct Json {
+    enum class Kind { Null, Bool, Number, String, Array, Object } kind = Kind::Null;
+    std::string text;  // a string's value, or a number as written
+    std::vector<Json> items;
+    std::map<std::string, Json> members;
+};
+
+// Strict JSON (RFC 8259) into a small tree, nesting at most 64 deep.
+class Parser {
+  public:
+    explicit Parser(std::string_view text) : text_(text) {}
+
+    Result<Json> Run() {
+        Json value;
+        if (!Value(value, 0)) return Failure{error_};
+        Blank();
+        if (at_ != text_.size()) return Fail("text after the end of the list"), Failure{error_};
+        return value;
+    }
+
+  private:
+    bool Fail(const std::string& what) {
+        if (!error_.empty()) return false;
+        std::size_t line = 1, column = 1;
+        for (std::size_t i = 0; i < at_ && i < text_.size(); ++i) {
+            if (text_[i] == '\n') {
+                ++line, column = 1;
+            } else {
+                ++column;
+            }
+        }
+        error_ =
+            "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
+        return false;
+    }
+
+    void Blank() {
+        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t' ||
+                                      text_[at_] == '\n' || text_[at_] == '\r')) {
+            ++at_;
+        }
+    }
+
+    bool Literal(std::string_view word) {
+        if (text_.substr(at_, word.size()) != word) return Fail("expected a JSON value");
+        at_ += word.size();
+        return true;
+    }
+
+    bool Value(Json& value, int depth) {
+        if (depth > 64) return Fail("nested too deeply");
+        Blank();
+        if (at_ >= text_.size()) return Fail("the text ends where a value was expected");
+        const char c = text_[at_];
+        if (c == '{') return Object(value, depth);
+        if (c == '[') return Array(value, depth);
+        if (c == '"') return value.kind = Json::Kind::String, String(value.text);
+        if (c == 't') return value.kind = Json::Kind::Bool, value.text = "true", Literal("true");
+        if (c == 'f') return value.kind = Json::Kind::Bool, value.text = "false", Literal("false");
+        if (c == 'n') return Literal("null");
+        return Number(value);
+    }
+
+    bool Number(Json& value) {
+        const std::size_t start = at_;
+        auto digits = [&] {
+            const std::size_t from = at_;
+            while (at_ < text_.size() && text_[at_] >= '0' && text_[at_] <= '9')
+                ++at_;
+            return at_ > from;
+        };
+        if (at_ < text_.size() && text_[at_] == '-') ++at_;
+        if (at_ < text_.size() && text_[at_] == '0') {
+            ++at_;
+        } else if (!digits()) {
+            return Fail("expected a JSON value");
+        }
+        if (at_ < text_.size() && text_[at_] == '.') {
+            ++at_;
+            if (!digits()) return Fail("expected digits after the decimal point");
+        }
+        if (at_ < text_.size() && (text_[at_] == 'e' || text_[at_] == 'E')) {
+            ++at_;
+            if (at_ < text_.size() && (text_[at_] == '+' || text_[at_] == '-')) ++at_;
+            if (!digits()) return Fail("expected digits in the exponent");
+        }
+        value.kind = Json::Kind::Number;
+        value.text = std::string(text_.substr(start, at_ - start));
+        return true;
+    }
+
+    bool Hex4(std::uint32_t& unit) {
+        if (at_ + 4 > text_.size()) return Fail("a \\u escape needs four hex digits");
+        unit = 0;
+        for (int i = 0; i < 4; ++i) {
+            const char h = text_[at_++];
+            unit <<= 4;
+            if (h >= '0' && h <= '9') {
+                unit |= static_cast<std::uint32_t>(h - '0');
+            } else if ((h | 0x20) >= 'a' && (h | 0x20) <= 'f') {
+                unit |= static_cast<std::uint32_t>((h | 0x20) - 'a' + 10);
+            } else {
+                return Fail("a \\u escape needs four hex digits");
+            }
+        }
+        return true;
+    }
+
+    static void PutUtf8(std::string& out, std::uint32_t cp) {
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+
+    bool String(std::string& out) {
+        ++at_;  // the opening quote
+        while (true) {
+            if (at_ >= text_.size()) return Fail("a string has no closing quote");
+            const char c = text_[at_++];
+            if (c == '"') return true;
+            if (static_cast<unsigned char>(c) < 0x20) {
+                --at_;
+                return Fail("a control character inside a string");
+            }
+            if (c != '\\') {
+                out += c;
+                continue;
+            }
+            if (at_ >= text_.size()) return Fail("a string has no closing quote");
+            const char e = text_[at_++];
+            switch (e) {
+                case '"':
+                    out += '"';
+                    break;
+                case '\\':
+                    out += '\\';
+                    break;
+                case '/':
+                    out += '/';
+                    break;
+                case 'b':
+                    out += '\b';
+                    break;
+                case 'f':
+                    out += '\f';
+                    break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
+                case 'u': {
+                    std::uint32_t unit = 0;
+                    if (!Hex4(unit)) return false;
+                    if (unit >= 0xD800 && unit < 0xDC00 && text_.substr(at_, 2) == "\\u") {
+                        at_ += 2;
+                        std::uint32_t low = 0;
+                        if (!Hex4(low)) return false;
+                        if (low >= 0xDC00 && low < 0xE000) {
+                            unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                        } else {
+                            PutUtf8(out, 0xFFFD);
+                            unit = low;
+                        }
+                    }
+                    if (unit >= 0xD800 && unit < 0xE000) unit = 0xFFFD;
+                    PutUtf8(out, unit);
+                    break;
+                }
+                default:
+                    --at_;
+                    return Fail("an unknown escape inside a string");
+            }
+        }
+    }
+
+    bool Array(Json& value, int depth) {
+        value.kind = Json::Kind::Array;
+        ++at_;
+        Blank();
+        if (at_ < text_.size() && text_[at_] == ']') return ++at_, true;
+        while (true) {
+            value.items.emplace_back();
+            if (!Value(value.items.back(), depth + 1)) return false;
+            Blank();
+            if (at_ < text_.size() && text_[at_] == ',') {
+                ++at_;
+                continue;
+            }
+            if (at_ < text_.size() && text_[at_] == ']') return ++at_, true;
+            return Fail("expected \",\" or \"]\"");
+        }
+    }
+
+    bool Object(Json& value, int depth) {
+        value.kind = Json::Kind::Object;
+        ++at_;
+        Blank();
+        if (at_ < text_.size() && text_[at_] == '}') return ++at_, true;
+        while (true) {
+            Blank();
+            if (at_ >= text_.size() || text_[at_] != '"') return Fail("expected a member name");
+            std::string name;
+            if (!String(name)) return false;
+            Blank();
+            if (at_ >= text_.size() || text_[at_] != ':') return Fail("expected \":\"");
+            ++at_;
+            Json member;
+            if (!Value(member, depth + 1)) return false;
+            value.members[name] = std::move(member);
+            Blank();
+            if (at_ < text_.size() && text_[at_] == ',') {
+                ++at_;
+                continue;
+            }
+            if (at_ < text_.size() && text_[at_] == '}') return ++at_, true;
+            return Fail("expected \",\" or \"}\"");
+        }
+    }
+
+    std::string_view text_;
+    std::size_t at_ = 0;
+    std::string error_;
+};
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+const std::string* TextMember(const Json& object, const std::string& name) {
+    const auto it = object.members.find(name);
+    if (it == object.members.end() || it->second.kind != Json::Kind::String) return nullptr;
+    return &it->second.text;
+}
+
+// A whole non-negative number no larger than 32 bits, as JSON wrote it.
+std::optional<std::uint32_t> Dword(const Json& value) {
+    if (value.kind != Json::Kind::Number || value.text.empty() || value.text.size() > 10) {
+        return std::nullopt;
+    }
+    std::uint64_t v = 0;
+    for (char c : value.text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        v = v * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (v > 0xFFFFFFFFu) return std::nullopt;
+    return static_cast<std::uint32_t>(v);
+}
+
+}  // namespace
+
+std::string SambaJson(std::uint32_t mask, DrivePolicy policy) {
+    std::string out = "[";
+    const char* separator = "\n";
+    for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue}) {
+        if (name == kNoDrivesValue ? !SetsNoDrives(policy) : !SetsNoViewOnDrive(policy)) continue;
+        out += separator;
+        out += "  {\n    \"keyname\": " + JsonString(kExplorerPoliciesKey) +
+               ",\n    \"valuename\": " + JsonString(name) +
+               ",\n    \"class\": \"USER\",\n    \"type\": \"REG_DWORD\",\n    \"data\": " +
+               std::to_string(mask) + "\n  }";
+        separator = ",\n";
+    }
+    return out + "\n]\n";
+}
+
+Result<std::vector<FoundValue>> ReadSambaJson(std::string_view text) {
+    if (text.size() > kMaxInputBytes) {
+        return Failure{"is larger than " + std::to_string(kMaxInputBytes >> 20) + " MiB"};
+    }
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    auto parsed = Parser(text).Run();
+    if (!parsed) return parsed.failure();
+    if (parsed->kind != Json::Kind::Array) {
+        return Failure{"line 1: the settings for samba-tool gpo load are a list ([...])"};
+    }
+    std::vector<FoundValue> found;
+    for (std::size_t i = 0; i < parsed->items.size(); ++i) {
+        const Json& entry = parsed->items[i];
+        if (entry.kind != Json::Kind::Object) {
+            return Failure{"entry " + std::to_string(i + 1) + " is not an object"};
+        }
+        const std::string* key = TextMember(entry, "keyname");
+        const std::string* name = TextMember(entry, "valuename");
+        if (key == nullptr || name == nullptr || !EqualNoCase(*key, kExplorerPoliciesKey)) continue;
+        FoundValue value;
+        if (EqualNoCase(*name, kNoDrivesValue)) {
+            value.valueName = kNoDrivesValue;
+        } else if (EqualNoCase(*name, kNoViewOnDriveValue)) {
+            value.valueName = kNoViewOnDriveValue;
+        } else {
+            continue;
+        }
+        const std::string* cls = TextMember(entry, "class");
+        const std::string* type = TextMember(entry, "type");
+        value.where = (cls ? *cls : std::string("no class")) + ", entry " + std::to_string(i + 1);
+        const auto data = entry.members.find("data");
+        if (type == nullptr || *type != "REG_DWORD") {
+            value.state = type ? *type : "no type";
+        } else if (data == entry.members.end() || !Dword(data->second)) {
+            value.state = "REG_DWORD without a number";
+        } else {
+            value.state = "set";
+            value.mask = Dword(data->second);
+        }
+        found.push_back(std::move(value));
+    }
+    return found;
+}
+
+}  // namespace tarnwick::deploy

@@ -1,0 +1,120 @@
+// libFuzzer target over the readers of the deployed forms: Registry.pol (and the merge of the
+// drive values into it), gpt.ini, .reg and the Samba JSON. The first byte chooses the reader and,
+// for the merge, the mask and the values; the rest is the file. Every run checks that
+//   - a Registry.pol that reads is tiled exactly by its records from byte 8 to its end, a refusal
+//     names a byte within the file, and the merge re-reads with every other record unchanged and
+//     in order and each chosen value once,
+//   - a gpt.ini edit moves the version it reads back by exactly 65,536,
+//   - the .reg and JSON readers list only NoDrives and NoViewOnDrive.
+// A broken invariant aborts with a description, so libFuzzer keeps the input as a finding.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "deploy/RegReader.h"
+#include "deploy/SambaJson.h"
+#include "regpol/GptIni.h"
+#include "regpol/PolFile.h"
+
+namespace {
+
+using namespace tarnwick;
+
+[[noreturn]] void Finding(const std::string& what) {
+    std::fprintf(stderr, "== tarnwick fuzz finding: %s\n", what.c_str());
+    std::abort();
+}
+
+void CheckPol(std::string_view bytes, std::uint8_t selector) {
+    const auto read = regpol::ReadPol(bytes);
+    if (!read) {
+        const std::string& message = read.failure().message;
+        if (message.rfind("byte ", 0) != 0) Finding("a refusal without its byte: " + message);
+        if (std::stoull(message.substr(5)) > bytes.size()) Finding("a refusal beyond the file");
+        return;
+    }
+    std::size_t at = 8;
+    for (const auto& record : *read) {
+        if (record.offset != at) Finding("records do not tile the file");
+        at += record.length;
+    }
+    if (at != bytes.size()) Finding("the records end before the file");
+
+    const auto policy = static_cast<DrivePolicy>((selector >> 2) % 3);
+    const auto action = static_cast<regpol::PolAction>((selector >> 4) % 3);
+    const std::uint32_t mask = selector * 0x1234u & kAllDrivesMask;
+    const auto merged = regpol::EditDriveValues(std::string(bytes), mask, policy, action);
+    if (!merged) Finding("a file that reads does not merge");
+    const auto again = regpol::ReadPol(*merged);
+    if (!again) Finding("the merged file does not read: " + again.failure().message);
+    std::size_t other = 0;
+    int drives[2] = {0, 0};
+    for (const auto& record : *again) {
+        const std::string_view value = regpol::DriveValueOf(record);
+        const bool chosen = (value == kNoDrivesValue && SetsNoDrives(policy)) ||
+                            (value == kNoViewOnDriveValue && SetsNoViewOnDrive(policy));
+        if (chosen) {
+            ++drives[value == kNoDrivesValue ? 0 : 1];
+            continue;
+        }
+        while (other < read->size() && [&] {
+            const std::string_view v = regpol::DriveValueOf((*read)[other]);
+            return (v == kNoDrivesValue && SetsNoDrives(policy)) ||
+                   (v == kNoViewOnDriveValue && SetsNoViewOnDrive(policy));
+        }()) {
+            ++other;
+        }
+        if (other >= read->size() ||
+            merged->compare(record.offset, record.length,
+                            bytes.substr((*read)[other].offset, (*read)[other].length)) != 0) {
+            Finding("another record changed or moved in the merge");
+        }
+        ++other;
+    }
+    const int wanted = action == regpol::PolAction::Remove ? 0 : 1;
+    if ((SetsNoDrives(policy) && drives[0] != wanted) ||
+        (SetsNoViewOnDrive(policy) && drives[1] != wanted)) {
+        Finding("a chosen value is not there exactly as often as asked");
+    }
+}
+
+void CheckGpt(std::string_view bytes) {
+    const auto edit = regpol::MoveUserVersion(std::string(bytes), bytes.size() % 2 == 0);
+    if (!edit) return;
+    if (edit->newVersion - edit->oldVersion != regpol::kUserVersionStep) Finding("a wrong step");
+    if (regpol::GptVersion(edit->text) != edit->newVersion)
+        Finding("the new version reads back wrong");
+}
+
+void CheckFound(const Result<std::vector<deploy::FoundValue>>& found) {
+    if (!found) return;
+    for (const auto& value : *found) {
+        if (value.valueName != kNoDrivesValue && value.valueName != kNoViewOnDriveValue) {
+            Finding("listed " + value.valueName);
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+    switch (data[0] & 3) {
+        case 0:
+            CheckPol(input, data[0]);
+            break;
+        case 1:
+            CheckGpt(input);
+            break;
+        case 2:
+            CheckFound(deploy::ReadRegFile(input));
+            break;
+        default:
+            CheckFound(deploy::ReadSambaJson(input));
+            break;
+    }
+    return 0;
+}

@@ -1,0 +1,309 @@
+#include "regpol/PolFile.h"
+
+#include <array>
+
+#include "core/Limits.h"
+
+namespace tarnwick::regpol {
+
+namespace {
+
+constexpr std::string_view kSignature = "PReg";
+constexpr std::uint32_t kVersion = 1;
+constexpr std::size_t kHeaderSize = 8;
+
+std::uint32_t Le32(std::string_view bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    return v;
+}
+
+std::uint16_t Unit(std::string_view bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                      (static_cast<unsigned char>(bytes[at + 1]) << 8));
+}
+
+void PutLe32(std::string& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+void PutUnit(std::string& out, std::uint32_t unit) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>((unit >> 8) & 0xFF);
+}
+
+// UTF-8 text as UTF-16LE units; what the readers produce round-trips.
+void PutText(std::string& out, std::string_view utf8) {
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        std::uint32_t cp = c;
+        std::size_t n = 1;
+        if (c >= 0xF0) {
+            n = 4, cp = c & 0x07u;
+        } else if (c >= 0xE0) {
+            n = 3, cp = c & 0x0Fu;
+        } else if (c >= 0xC0) {
+            n = 2, cp = c & 0x1Fu;
+        }
+        for (std::size_t k = 1; k < n && i + k < utf8.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
+        i += n;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            PutUnit(out, 0xD800 + (cp >> 10));
+            PutUnit(out, 0xDC00 + (cp & 0x3FF));
+        } else {
+            PutUnit(out, cp);
+        }
+    }
+}
+
+// UTF-16 units as UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf8Of(const std::u16string& units) {
+    std::string out;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        std::uint32_t cp = units[i];
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] < 0xE000) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00u);
+        } else if (cp >= 0xD800 && cp < 0xE000) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+class Reader {
+  public:
+    explicit Reader(std::string_view bytes) : bytes_(bytes) {}
+
+    Result<std::vector<PolRecord>> Run() {
+        if (bytes_.size() > kMaxInputBytes) {
+            return Failure{"is larger than " + std::to_string(kMaxInputBytes >> 20) +
+                           " MiB, too large for a Registry.pol"};
+        }
+        if (bytes_.size() < 4 || bytes_.substr(0, 4) != kSignature) {
+            return Failure{"byte 0: no \"PReg\" signature; this is no Registry.pol"};
+        }
+        if (bytes_.size() < kHeaderSize) {
+            return Failure{"byte 4: the file ends inside its version number"};
+        }
+        if (const std::uint32_t version = Le32(bytes_, 4); version != kVersion) {
+            return Failure{"byte 4: version " + std::to_string(version) +
+                           ", but only version 1 is known"};
+        }
+        std::vector<PolRecord> records;
+        at_ = kHeaderSize;
+        while (at_ < bytes_.size()) {
+            PolRecord record;
+            if (!Record(record)) return Failure{error_};
+            records.push_back(std::move(record));
+        }
+        return records;
+    }
+
+  private:
+    bool Fail(std::size_t at, const std::string& what) {
+        error_ = "byte " + std::to_string(at) + ": " + what;
+        return false;
+    }
+
+    bool Expect(char16_t unit, const char* name) {
+        if (at_ + 2 > bytes_.size()) {
+            return Fail(at_, std::string("the file ends where ") + name + " was expected");
+        }
+        if (Unit(bytes_, at_) != unit) return Fail(at_, std::string("expected ") + name);
+        at_ += 2;
+        return true;
+    }
+
+    // A text ended by a zero unit, then ";". Brackets may stand inside (value names may hold
+    // them); the zero unit alone ends the text.
+    bool Text(std::string& text, const char* what) {
+        const std::size_t start = at_;
+        std::u16string units;
+        while (true) {
+            if (at_ + 2 > bytes_.size()) {
+                return Fail(start, std::string("the ") + what +
+                                       " has no end (no zero character before the end of the "
+                                       "file)");
+            }
+            const std::uint16_t u = Unit(bytes_, at_);
+            at_ += 2;
+            if (u == 0) break;
+            units += static_cast<char16_t>(u);
+        }
+        text = Utf8Of(units);
+        return Expect(u';', "\";\"");
+    }
+
+    bool Number(std::uint32_t& value, const char* what) {
+        if (at_ + 4 > bytes_.size()) {
+            return Fail(at_, std::string("the file ends inside the record's ") + what);
+        }
+        value = Le32(bytes_, at_);
+        at_ += 4;
+        return true;
+    }
+
+    bool Record(PolRecord& record) {
+        record.offset = at_;
+        if (!Expect(u'[', "\"[\" (the start of a record)")) return false;
+        if (!Text(record.key, "key") || !Text(record.value, "value name")) return false;
+        if (!Number(record.type, "type") || !Expect(u';', "\";\" after the type")) return false;
+        std::uint32_t size = 0;
+        const std::size_t sizeAt = at_;
+        if (!Number(size, "size") || !Expect(u';', "\";\" after the size")) return false;
+        if (size > bytes_.size() - at_) {
+            return Fail(sizeAt, "the record's size " + std::to_string(size) +
+                                    " runs beyond the end of the file (" +
+                                    std::to_string(bytes_.size() - at_) + " bytes are left)");
+        }
+        record.data.assign(bytes_.substr(at_, size));
+        at_ += size;
+        if (!Expect(u']', "\"]\" (the end of the record)")) return false;
+        record.length = at_ - record.offset;
+        return true;
+    }
+
+    std::string_view bytes_;
+    std::size_t at_ = 0;
+    std::string error_;
+};
+
+}  // namespace
+
+Result<std::vector<PolRecord>> ReadPol(std::string_view bytes) {
+    return Reader(bytes).Run();
+}
+
+std::string PolHeader() {
+    std::string out(kSignature);
+    PutLe32(out, kVersion);
+    return out;
+}
+
+std::string EncodeRecord(std::string_view key, std::string_view value, std::uint32_t type,
+                         std::string_view data) {
+    std::string out;
+    PutUnit(out, u'[');
+    PutText(out, key);
+    PutUnit(out, 0);
+    PutUnit(out, u';');
+    PutText(out, value);
+    PutUnit(out, 0);
+    PutUnit(out, u';');
+    PutLe32(out, type);
+    PutUnit(out, u';');
+    PutLe32(out, static_cast<std::uint32_t>(data.size()));
+    PutUnit(out, u';');
+    out += data;
+    PutUnit(out, u']');
+    return out;
+}
+
+bool IsDeletion(const PolRecord& record) {
+    return StartsWithNoCase(record.value, kDeletePrefix);
+}
+
+std::string_view DriveValueOf(const PolRecord& record) {
+    if (!EqualNoCase(record.key, kExplorerPoliciesKey)) return {};
+    std::string_view name = record.value;
+    if (IsDeletion(record)) name.remove_prefix(kDeletePrefix.size());
+    if (EqualNoCase(name, kNoDrivesValue)) return kNoDrivesValue;
+    if (EqualNoCase(name, kNoViewOnDriveValue)) return kNoViewOnDriveValue;
+    return {};
+}
+
+std::optional<std::uint32_t> DwordOf(const PolRecord& record) {
+    if (record.type != kRegDword || record.data.size() != 4) return std::nullopt;
+    return Le32(record.data, 0);
+}
+
+Result<std::string> EditDriveValues(const std::optional<std::string>& existing, std::uint32_t mask,
+                                    DrivePolicy policy, PolAction action) {
+    std::vector<PolRecord> records;
+    if (existing) {
+        auto read = ReadPol(*existing);
+        if (!read) return read.failure();
+        records = std::move(read.value());
+    }
+    // The record each chosen value gets, empty when it is to go.
+    auto recordFor = [&](std::string_view name) -> std::string {
+        switch (action) {
+            case PolAction::Set: {
+                std::string data;
+                PutLe32(data, mask);
+                return EncodeRecord(kExplorerPoliciesKey, name, kRegDword, data);
+            }
+            case PolAction::Disable: {
+                // The editor's own form: a one-blank REG_SZ under the prefixed name.
+                std::string data;
+                PutUnit(data, u' ');
+                PutUnit(data, 0);
+                return EncodeRecord(kExplorerPoliciesKey,
+                                    std::string(kDeletePrefix) + std::string(name), kRegSz, data);
+            }
+            case PolAction::Remove:
+                break;
+        }
+        return {};
+    };
+    struct Slot {
+        std::string_view name;
+        bool chosen;
+        bool placed = false;
+    };
+    std::array<Slot, 2> slots{
+        {{kNoDrivesValue, SetsNoDrives(policy)}, {kNoViewOnDriveValue, SetsNoViewOnDrive(policy)}}};
+    std::string out = existing ? existing->substr(0, kHeaderSize) : PolHeader();
+    for (const PolRecord& record : records) {
+        const std::string_view value = DriveValueOf(record);
+        Slot* slot = nullptr;
+        for (Slot& s : slots)
+            if (s.chosen && s.name == value) slot = &s;
+        if (slot == nullptr) {
+            out.append(*existing, record.offset, record.length);
+        } else if (!slot->placed) {
+            out += recordFor(slot->name);
+            slot->placed = true;
+        }
+    }
+    for (Slot& s : slots)
+        if (s.chosen && !s.placed) out += recordFor(s.name);
+    return out;
+}
+
+}  // namespace tarnwick::regpol

@@ -1,0 +1,191 @@
+#include "regpol/PolicyFiles.h"
+
+#include "core/Limits.h"
+#include "fileio/NewFile.h"
+#include "regpol/GptIni.h"
+
+namespace tarnwick::regpol {
+
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+std::string Quoted(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+fileio::EntryKind KindOf(const std::string& path) {
+    fileio::Entry entry;
+    fileio::SysError why;
+    if (!fileio::CurrentPlatform().Lookup(path, entry, why)) return fileio::EntryKind::Special;
+    return entry.kind;
+}
+
+Status EnsureFolder(const std::string& path) {
+    const fileio::EntryKind kind = KindOf(path);
+    if (kind == fileio::EntryKind::Folder) return {};
+    fileio::SysError why;
+    if (kind == fileio::EntryKind::Missing && fileio::CurrentPlatform().CreateFolder(path, why)) {
+        return {};
+    }
+    if (kind != fileio::EntryKind::Missing) why = {0, "something else of that name is there"};
+    return Failure{"The folder " + Quoted(path) + " could not be made" + fileio::Because(why),
+                   why.code};
+}
+
+Failure NotWritten(const std::string& path, const fileio::NewFileFailure& failure, bool merge) {
+    const std::string hint =
+        failure.refused && failure.hadFile && !merge ? " Use --force to merge into it." : "";
+    return Failure{"The file " + Quoted(path) + " was not written" + failure.cause + hint +
+                       (failure.hadFile ? " The file that was there is unchanged." : ""),
+                   failure.why.code};
+}
+
+Failure Malformed(const std::string& path, const Failure& why) {
+    return Failure{Quoted(path) + ", " + why.message + ". Nothing was changed."};
+}
+
+}  // namespace
+
+std::string JoinPath(const std::string& folder, std::string_view name) {
+    if (!folder.empty() && (folder.back() == '/' || folder.back() == kSeparator)) {
+        return folder + std::string(name);
+    }
+    return folder + kSeparator + std::string(name);
+}
+
+std::string FindEntry(const std::string& folder, std::initializer_list<std::string_view> names) {
+    for (std::string_view name : names) {
+        const std::string path = JoinPath(folder, name);
+        if (KindOf(path) != fileio::EntryKind::Missing) return path;
+    }
+    return JoinPath(folder, *names.begin());
+}
+
+std::string UserFolderOf(const std::string& gpoFolder) {
+    return FindEntry(gpoFolder, {"User", "USER", "user"});
+}
+
+std::string PolPathIn(const std::string& userFolder) {
+    return FindEntry(userFolder, {"Registry.pol", "registry.pol", "REGISTRY.POL"});
+}
+
+std::string GptPathOf(const std::string& gpoFolder) {
+    return FindEntry(gpoFolder, {"gpt.ini", "GPT.INI", "Gpt.ini", "GPT.ini"});
+}
+
+Result<std::optional<FileBytes>> ReadExisting(const std::string& path) {
+    fileio::Platform& platform = fileio::CurrentPlatform();
+    fileio::Entry entry;
+    fileio::SysError why;
+    if (!platform.Lookup(path, entry, why)) {
+        return Failure{Quoted(path) + " cannot be looked at" + fileio::Because(why), why.code};
+    }
+    if (entry.kind == fileio::EntryKind::Missing) return std::optional<FileBytes>{};
+    if (entry.kind != fileio::EntryKind::Regular) {
+        return Failure{Quoted(path) + " is no regular file."};
+    }
+    fileio::Handle handle = fileio::kNoHandle;
+    if (!platform.Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting, handle,
+                       why)) {
+        return Failure{Quoted(path) + " cannot be read" + fileio::Because(why), why.code};
+    }
+    FileBytes file;
+    fileio::FileStat stat;
+    std::uint64_t size = 0;
+    bool ok = platform.Stat(handle, stat, why) && platform.Size(handle, size, why);
+    std::string cause = ok ? "" : fileio::Because(why);
+    if (ok && size > kMaxInputBytes) {
+        ok = false;
+        cause = ": it is larger than " + std::to_string(kMaxInputBytes >> 20) + " MiB.";
+    }
+    if (ok) {
+        file.id = stat.id;
+        file.bytes.assign(static_cast<std::size_t>(size), '\0');
+        std::size_t got = 0;
+        ok = size == 0 || platform.Read(handle, file.bytes.data(), file.bytes.size(), got, why);
+        if (!ok) cause = fileio::Because(why);
+        if (ok && got != file.bytes.size()) {
+            ok = false;
+            cause = ": it changed while it was read.";
+        }
+    }
+    fileio::SysError closeWhy;
+    (void)platform.Close(handle, closeWhy);  // nothing is lost when closing a read file fails
+    if (!ok) return Failure{Quoted(path) + " cannot be read" + cause, why.code};
+    return std::optional<FileBytes>{std::move(file)};
+}
+
+Result<PolWrite> WritePolFile(const std::string& path, std::uint32_t mask, DrivePolicy policy,
+                              PolAction action, bool merge) {
+    auto existing = ReadExisting(path);
+    if (!existing) return existing.failure();
+    std::optional<std::string> before;
+    std::optional<fileio::FileId> agreed;
+    if (*existing && merge) {
+        before = (*existing)->bytes;
+        agreed = (*existing)->id;
+    }
+    auto bytes = EditDriveValues(before, mask, policy, action);
+    if (!bytes) return Malformed(path, bytes.failure());
+    fileio::NewFileFailure failure;
+    if (!fileio::WriteNewFile(path, *bytes, agreed, failure)) {
+        return NotWritten(path, failure, merge);
+    }
+    return PolWrite{!existing->has_value()};
+}
+
+Result<GpoChange> EditGpo(const std::string& folder, std::uint32_t mask, DrivePolicy policy,
+                          PolAction action, bool localPolicy) {
+    if (KindOf(folder) != fileio::EntryKind::Folder) {
+        return Failure{"The policy folder " + Quoted(folder) +
+                       " does not exist. Nothing was written."};
+    }
+    GpoChange change;
+    const std::string userFolder = UserFolderOf(folder);
+    change.polPath = PolPathIn(userFolder);
+    change.gptPath = GptPathOf(folder);
+
+    // Both files are read and their new texts made before anything is written, so a malformed
+    // gpt.ini stops the run with Registry.pol untouched.
+    auto pol = ReadExisting(change.polPath);
+    if (!pol) return pol.failure();
+    auto gpt = ReadExisting(change.gptPath);
+    if (!gpt) return gpt.failure();
+    std::optional<std::string> polBefore, gptBefore;
+    std::optional<fileio::FileId> polId, gptId;
+    if (*pol) polBefore = (*pol)->bytes, polId = (*pol)->id;
+    if (*gpt) gptBefore = (*gpt)->bytes, gptId = (*gpt)->id;
+    auto polAfter = EditDriveValues(polBefore, mask, policy, action);
+    if (!polAfter) return Malformed(change.polPath, polAfter.failure());
+    auto gptAfter = MoveUserVersion(gptBefore, localPolicy);
+    if (!gptAfter) return Malformed(change.gptPath, gptAfter.failure());
+    change.polCreated = !polBefore;
+    change.gptCreated = !gptBefore;
+    change.oldVersion = gptAfter->oldVersion;
+    change.newVersion = gptAfter->newVersion;
+
+    if (Status made = EnsureFolder(userFolder); !made) return made.failure();
+    fileio::NewFileFailure failure;
+    // Registry.pol first, gpt.ini second. Clients fetch a policy object's files only when its
+    // version moved, so if the second write fails the new Registry.pol merely waits for the next
+    // change; the other order could move the version over the old Registry.pol, and clients would
+    // take that as current and not look again.
+    if (!fileio::WriteNewFile(change.polPath, *polAfter, polId, failure)) {
+        return NotWritten(change.polPath, failure, true);
+    }
+    if (!fileio::WriteNewFile(change.gptPath, gptAfter->text, gptId, failure)) {
+        Failure f = NotWritten(change.gptPath, failure, true);
+        f.message += " ";
+        f.message +=
+            Quoted(change.polPath) + " was written; run the command again to move the version.";
+        return f;
+    }
+    return change;
+}
+
+}  // namespace tarnwick::regpol

@@ -1,0 +1,62 @@
+// Registry.pol and gpt.ini on disk: a .pol file written or merged, and a whole policy object
+// folder (a GPO in SYSVOL, a GPMC backup's GPO folder, or the local policy) edited.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/DriveSet.h"
+#include "core/Result.h"
+#include "fileio/Platform.h"
+#include "regpol/PolFile.h"
+
+namespace tarnwick::regpol {
+
+std::string JoinPath(const std::string& folder, std::string_view name);
+
+// `folder`'s entry under the first of `names` that exists (Windows writes "User" and "gpt.ini",
+// Samba "USER" and "GPT.INI", and a case-sensitive file system tells them apart); the first name
+// when none does.
+std::string FindEntry(const std::string& folder, std::initializer_list<std::string_view> names);
+std::string UserFolderOf(const std::string& gpoFolder);
+std::string PolPathIn(const std::string& userFolder);
+std::string GptPathOf(const std::string& gpoFolder);
+
+struct FileBytes {
+    std::string bytes;
+    fileio::FileId id;  // as it was read, so that only that file is replaced
+};
+
+// The whole file, or nothing when no file is there. A folder or device, a file above
+// kMaxInputBytes and a failed read are failures whose message names `path`.
+Result<std::optional<FileBytes>> ReadExisting(const std::string& path);
+
+struct PolWrite {
+    bool created = false;  // no file was there
+};
+
+// The drive records of `path` made what `action` asks. An existing file is merged (only with
+// `merge`: otherwise it is refused and left alone), and replaced only if it is still the file read.
+Result<PolWrite> WritePolFile(const std::string& path, std::uint32_t mask, DrivePolicy policy,
+                              PolAction action, bool merge);
+
+struct GpoChange {
+    std::string polPath;
+    std::string gptPath;
+    bool polCreated = false;
+    bool gptCreated = false;
+    std::uint32_t oldVersion = 0;
+    std::uint32_t newVersion = 0;
+};
+
+// The user part of the policy object in `folder` (which must exist): its Registry.pol merged (the
+// User folder made when missing) and its gpt.ini's user version moved by one; for the local policy
+// (`localPolicy`) also the registry extension listed in gpt.ini. Both files are read and checked
+// before either is written.
+Result<GpoChange> EditGpo(const std::string& folder, std::uint32_t mask, DrivePolicy policy,
+                          PolAction action, bool localPolicy);
+
+}  // namespace tarnwick::regpol

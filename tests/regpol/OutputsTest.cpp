@@ -1,0 +1,234 @@
+// Registry.pol refusals, gpt.ini editing, the Intune scripts' text, and every new output read back
+// by `show`. The byte-for-byte merge is witnessed by independent_check.py.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/Run.h"
+#include "deploy/IntuneScripts.h"
+#include "regpol/GptIni.h"
+#include "regpol/PolFile.h"
+#include "tests/support/FaultyPlatform.h"
+#include "tests/support/TestFiles.h"
+
+namespace tarnwick {
+namespace {
+
+std::string Le32(std::uint32_t v) {
+    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+            static_cast<char>(v >> 24)};
+}
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+cli::CliResult Cli(const std::vector<std::string>& args) {
+    return cli::RunCli(args, "");
+}
+
+TEST(NewOptions, ContradictionsAreUsageErrors) {
+    const struct {
+        std::vector<std::string> args;
+        std::string error;
+    } cases[] = {
+        {{"pol", "--drives", "C"}, "pol needs one of --output FILE, --gpo FOLDER or --local"},
+        {{"pol", "--drives", "C", "--output", "a.pol", "--gpo", "g"}, "pol needs one of"},
+        {{"pol", "--drives", "C", "--gpo", "g", "--force"}, "--force is for --output"},
+        {{"pol", "--remove", "--disable", "--local"}, "--remove and --disable exclude each other"},
+        {{"pol", "--remove", "--drives", "C", "--local"}, "--remove takes no drives"},
+        {{"pol", "--output", "a.pol"}, "pol needs --drives"},
+        {{"samba", "--drives", "C", "--gpo", "g"}, "'--gpo' is not an option of samba"},
+        {{"intune", "--drives", "C"}, "intune needs --output FOLDER"},
+        {{"show", "a.pol", "--here"}, "show takes a file or --here, not both"},
+    };
+    for (const auto& c : cases) {
+        const auto run = Cli(c.args);
+        EXPECT_EQ(run.exitCode, cli::kExitUsage) << c.error;
+        EXPECT_EQ(run.err.rfind("tarnwick-cli: " + c.error, 0), 0u) << run.err;
+    }
+}
+
+TEST(PolRefusals, MalformedFilesAreRefusedAtTheirOffsetAndLeftAlone) {
+    const std::string header = "PReg" + Le32(1);
+    const std::string good = regpol::EncodeRecord("K", "V", 4, Le32(7));
+    const struct {
+        std::string bytes;
+        std::string message;
+    } cases[] = {
+        {"", "byte 0: no \"PReg\" signature"},
+        {"REGEDIT4", "byte 0: no \"PReg\" signature"},
+        {"PReg\x01", "byte 4: the file ends inside its version"},
+        {"PReg" + Le32(2), "byte 4: version 2"},
+        {header + "x", "byte 8: the file ends where \"[\""},
+        {header + test::Utf16("(K"), "byte 8: expected \"[\""},
+        {header + test::Utf16("[Key"), "byte 10: the key has no end"},
+        {header + test::Utf16("[K") + std::string(2, '\0') + test::Utf16("]"),
+         "byte 14: expected \";\""},
+        {header + good.substr(0, good.size() - 2), "the file ends where \"]\""},
+        {header + good.substr(0, 14) + Le32(4) + test::Utf16(";") + Le32(50) + test::Utf16(";"),
+         "byte 28: the record's size 50 runs beyond the end of the file (0 bytes are left)"},
+        {header + good + test::Utf16("]"),
+         "byte " + std::to_string(8 + good.size()) + ": expected \"[\""},
+    };
+    test::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        const auto read = regpol::ReadPol(c.bytes);
+        ASSERT_FALSE(read.ok());
+        EXPECT_NE(read.failure().message.find(c.message), std::string::npos)
+            << read.failure().message;
+        const std::string path = dir.File("Registry.pol");
+        test::WriteAll(path, c.bytes);
+        const auto run = Cli({"pol", "--drives", "C", "--output", path, "--force"});
+        EXPECT_EQ(run.exitCode, cli::kExitFailed);
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(test::ReadAll(path), c.bytes);
+    }
+}
+
+TEST(GptIni, TheUserVersionMovesByOneAndEveryOtherLineStays) {
+    const std::string pair(regpol::kRegistryExtensionPair);
+    const std::string other =
+        "[{827D319E-6EAC-11D2-A4EA-00C04F79F83A}{803E14A0-B4FB-11D0-A0D0-00A0C90F574B}]";
+    const std::string early =
+        "[{0ACDD40C-75AC-47AB-BAA0-BF6DE7E7FE63}{2A8FDC61-2347-4C87-92F6-B05EB91A201A}]";
+    const struct {
+        std::optional<std::string> before;
+        bool local;
+        std::string after;  // empty: refused
+    } cases[] = {
+        {std::nullopt, false, "[General]\r\nVersion=65536\r\n"},
+        {std::nullopt, true,
+         "[General]\r\nVersion=65536\r\ngPCUserExtensionNames=" + pair + "\r\n"},
+        {"[General]\nVersion=3\ndisplayName=x\n", false,
+         "[General]\nVersion=65539\ndisplayName=x\n"},
+        {"[general]\r\n version = 65536 \r\n", false, "[general]\r\nVersion=131072\r\n"},
+        {"; top\r\n[General]", false, "; top\r\n[General]\r\nVersion=65536\r\n"},
+        {"[Other]\r\nVersion=1\r\n", false,
+         "[General]\r\nVersion=65536\r\n[Other]\r\nVersion=1\r\n"},
+        {"[General]\r\nVersion=1\r\ngPCUserExtensionNames=" + other + "\r\n", true,
+         "[General]\r\nVersion=65537\r\ngPCUserExtensionNames=" + pair + other + "\r\n"},
+        {"[General]\r\ngPCUserExtensionNames=" + early + pair + "\r\nVersion=0\r\n", true,
+         "[General]\r\ngPCUserExtensionNames=" + early + pair + "\r\nVersion=65536\r\n"},
+        {"[General]\r\nVersion=4294901760\r\n", false, ""},
+        {"[General]\r\nVersion=12a\r\n", false, ""},
+        {"\xFF\xFE[\0", false, ""},
+        {"[General]\r\ngPCUserExtensionNames={x}\r\n", true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before.value_or("(none)"));
+        const auto edit = regpol::MoveUserVersion(c.before, c.local);
+        ASSERT_EQ(edit.ok(), !c.after.empty());
+        if (!edit) continue;
+        EXPECT_EQ(edit->text, c.after);
+        EXPECT_EQ(edit->newVersion - edit->oldVersion, regpol::kUserVersionStep);
+    }
+}
+
+TEST(GpoFolder, AMalformedGptIniStopsTheRunBeforeRegistryPolIsWritten) {
+    test::TempDir dir;
+    test::WriteAll(dir.File("gpt.ini"), "[General]\r\nVersion=many\r\n");
+    const auto run = Cli({"pol", "--drives", "C", "--gpo", dir.Path()});
+    EXPECT_EQ(run.exitCode, cli::kExitFailed);
+    EXPECT_NE(run.err.find("line 2: Version=many is not a number"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(test::FsPath(dir.File("User"))));
+}
+
+TEST(GpoFolder, AFailingCallNeverLeavesTheVersionMovedOverTheOldRegistryPol) {
+    for (std::size_t k = 1;; ++k) {
+        SCOPED_TRACE(k);
+        test::TempDir dir;
+        const std::string pol = dir.File("User") + kSeparator + "Registry.pol";
+        const std::string gpt = dir.File("gpt.ini");
+        std::filesystem::create_directory(test::FsPath(dir.File("User")));
+        test::WriteAll(pol, regpol::PolHeader());
+        test::WriteAll(gpt, "[General]\r\nVersion=65536\r\n");
+        test::FaultyPlatform faulty;
+        faulty.FailAt(k);
+        cli::CliResult run;
+        {
+            fileio::ScopedPlatform use(faulty);
+            run = Cli({"pol", "--drives", "C", "--gpo", dir.Path()});
+        }
+        const bool polMoved = test::ReadAll(pol) != regpol::PolHeader();
+        const bool gptMoved = test::ReadAll(gpt) != "[General]\r\nVersion=65536\r\n";
+        EXPECT_FALSE(gptMoved && !polMoved) << run.err;
+        EXPECT_EQ(run.exitCode == cli::kExitDone, polMoved && gptMoved) << run.err;
+        EXPECT_EQ(faulty.OpenHandles(), 0);
+        std::size_t entries = 0;
+        for (const auto& folder : {dir.Path(), dir.File("User")})
+            for ([[maybe_unused]] const auto& e :
+                 std::filesystem::directory_iterator(test::FsPath(folder)))
+                ++entries;
+        EXPECT_EQ(entries, 3u) << "a temporary file was left behind";
+        if (!faulty.Injected()) break;
+    }
+}
+
+TEST(IntuneScripts, SayAndSetExactlyTheChosenValues) {
+    test::TempDir dir;
+    const auto run = Cli(
+        {"intune", "--drives", "AB", "--all-but", "--policy", "both", "--output", dir.File("out")});
+    ASSERT_EQ(run.exitCode, cli::kExitDone) << run.err;
+    for (const char* name : {"Detect-TarnwickDrives.ps1", "Remediate-TarnwickDrives.ps1"}) {
+        SCOPED_TRACE(name);
+        const std::string bytes = test::ReadAll(dir.File("out") + kSeparator + name);
+        ASSERT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
+        for (std::size_t i = bytes.find('\n'); i != std::string::npos; i = bytes.find('\n', i + 1))
+            ASSERT_EQ(bytes[i - 1], '\r') << "a bare LF at byte " << i;
+        for (const char* part :
+             {"    'NoDrives' = 67108860\r\n    'NoViewOnDrive' = 67108860\r\n}",
+              "# Drives restricted: C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, "
+              "W, X, Y, Z (all but AB).",
+              "$key = 'HKCU:\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer'"}) {
+            EXPECT_NE(bytes.find(part), std::string::npos) << part;
+        }
+    }
+    const std::string detect =
+        deploy::DetectScript(DriveSet(4, DriveMode::Following), DrivePolicy::Hide);
+    EXPECT_EQ(detect.find("NoViewOnDrive' ="), std::string::npos);
+    EXPECT_NE(detect.find("exit 1"), std::string::npos);
+    const auto again = Cli({"intune", "--drives", "C", "--output", dir.File("out")});
+    EXPECT_EQ(again.exitCode, cli::kExitFailed);
+}
+
+TEST(ShowValues, EachNewOutputIsReadBack) {
+    test::TempDir dir;
+    const std::string pol = dir.File("a.pol"), reg = dir.File("a.reg"), json = dir.File("a.json");
+    const std::string gpo = dir.File("gpo");
+    std::filesystem::create_directory(test::FsPath(gpo));
+    const std::vector<std::vector<std::string>> writes = {
+        {"pol", "--drives", "CDE", "--policy", "both", "--output", pol},
+        {"pol", "--drives", "Z", "--gpo", gpo},
+        {"reg", "--drives", "CDE", "--output", reg},
+        {"samba", "--drives", "CDE", "--policy", "prevent", "--output", json},
+    };
+    for (const auto& args : writes)
+        ASSERT_EQ(Cli(args).exitCode, cli::kExitDone) << args[0];
+    const struct {
+        std::string file;
+        std::string tsv;
+    } cases[] = {
+        {pol, "NoDrives\t28\tCDE\tbyte 8\nNoViewOnDrive\t28\tCDE\tbyte 170\n"},
+        {gpo, "NoDrives\t33554432\tZ\tHKEY_CURRENT_USER, User" + std::string(1, kSeparator) +
+                  "Registry.pol, byte 8\n"},
+        {reg, "NoDrives\t28\tCDE\tHKEY_CURRENT_USER (line 4)\n"},
+        {json, "NoViewOnDrive\t28\tCDE\tUSER, entry 1\n"},
+    };
+    for (const auto& c : cases) {
+        const auto shown = Cli({"show", c.file, "--tsv"});
+        EXPECT_EQ(shown.exitCode, cli::kExitDone) << shown.err;
+        EXPECT_EQ(shown.out, c.tsv);
+    }
+    EXPECT_NE(Cli({"show", gpo}).out.find("Version: 65536 (user 1, computer 0)"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarnwick

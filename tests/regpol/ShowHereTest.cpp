@@ -1,0 +1,98 @@
+// `tarnwick-cli show --here` against the registry as `reg add` left it (under Wine, its reg.exe):
+// nothing set, a user value, the same value for the machine too, a value of the wrong type.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/RunProgram.h"
+#include "tests/support/TestFiles.h"
+
+namespace tarnwick::test {
+namespace {
+
+const std::string kKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+
+class ShowHere : public ::testing::Test {
+  protected:
+    void SetUp() override { Clear(); }
+    void TearDown() override { Clear(); }
+
+    // Runs reg.exe; /reg:64 so that a 32-bit reg.exe writes HKLM where a 64-bit Explorer reads.
+    void Reg(std::vector<std::string> args) {
+        args.push_back("/reg:64");
+        const ProgramRun run = RunProgram("C:\\windows\\system32\\reg.exe", args, scratch_.Path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+    }
+    void Clear() {
+        for (const char* hive : {"HKCU", "HKLM"})
+            for (const char* value : {"NoDrives", "NoViewOnDrive"})
+                RunProgram("C:\\windows\\system32\\reg.exe",
+                           {"delete", hive + kKey, "/v", value, "/f", "/reg:64"}, scratch_.Path());
+    }
+    ProgramRun Show() { return RunProgram(TARNWICK_CLI, {"show", "--here"}, scratch_.Path()); }
+
+    TempDir scratch_;
+};
+
+TEST_F(ShowHere, ListsWhatRegAddSetAndNotesAValueSetTwice) {
+    const struct {
+        std::vector<std::string> add;  // reg add arguments after the key; none: nothing added
+        std::string hive;
+        std::vector<std::string> lines;  // in stdout, in this order
+    } steps[] = {
+        {{}, "", {"No drive is restricted: neither NoDrives nor NoViewOnDrive is set"}},
+        {{"/v", "NoDrives", "/t", "REG_DWORD", "/d", "28"},
+         "HKCU",
+         {"Value name  Mask  Drives  Where", "NoDrives    28    CDE     HKEY_CURRENT_USER"}},
+        {{"/v", "NoDrives", "/t", "REG_DWORD", "/d", "67108863"},
+         "HKLM",
+         {"NoDrives    28        CDE                         HKEY_CURRENT_USER",
+          "NoDrives    67108863  ABCDEFGHIJKLMNOPQRSTUVWXYZ  HKEY_LOCAL_MACHINE",
+          "Note: NoDrives is set under both HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE."}},
+        {{"/v", "NoViewOnDrive", "/t", "REG_SZ", "/d", "4"},
+         "HKCU",
+         {"NoViewOnDrive  REG_SZ, not a dword  -"}},
+    };
+    for (const auto& step : steps) {
+        if (!step.add.empty()) {
+            std::vector<std::string> args{"add", step.hive + kKey};
+            args.insert(args.end(), step.add.begin(), step.add.end());
+            args.push_back("/f");
+            Reg(args);
+        }
+        const ProgramRun run = Show();
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        std::size_t at = 0;
+        for (const auto& line : step.lines) {
+            const std::size_t found = run.out.find(line, at);
+            EXPECT_NE(found, std::string::npos) << line << "\nin:\n" << run.out;
+            if (found != std::string::npos) at = found + line.size();
+        }
+    }
+}
+
+// The local policy (in the Wine prefix): Registry.pol and gpt.ini in the real System32, whichever
+// name a 32-bit program sees it under.
+TEST(LocalPolicy, PolLocalWritesTheLocalPolicyThatShowReadsBack) {
+    TempDir scratch;
+    // This test is a 32-bit program too: Sysnative, where it exists, is the real System32.
+    const bool wow64 = std::filesystem::exists(FsPath("C:\\windows\\Sysnative"));
+    const std::string folder =
+        std::string("C:\\windows\\") + (wow64 ? "Sysnative" : "system32") + "\\GroupPolicy";
+    if (std::filesystem::exists(FsPath(folder))) GTEST_SKIP() << "a local policy is there already";
+    const ProgramRun run =
+        RunProgram(TARNWICK_CLI, {"pol", "--drives", "CDE", "--local"}, scratch.Path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Run: gpupdate /target:user /force"), std::string::npos) << run.out;
+    const ProgramRun shown = RunProgram(TARNWICK_CLI, {"show", folder, "--tsv"}, scratch.Path());
+    EXPECT_EQ(shown.out, "NoDrives\t28\tCDE\tHKEY_CURRENT_USER, User\\Registry.pol, byte 8\n");
+    EXPECT_EQ(ReadAll(folder + "\\gpt.ini"),
+              "[General]\r\nVersion=65536\r\ngPCUserExtensionNames="
+              "[{35378EAC-683F-11D2-A89A-00C04FBBCFA2}{D02B1F73-3407-48AE-BA88-E8213C6761F1}]\r\n");
+    std::filesystem::remove_all(FsPath(folder));
+}
+
+}  // namespace
+}  // namespace tarnwick::test
