@@ -121,6 +121,7 @@ Document Parse(std::string_view bytes) {
         return Failure("elements nest deeper than " + std::to_string(kMaxDepth), deepLine);
     }
     document.ok = true;
+    Locate(bytes, document);
     return document;
 }
 
