@@ -42,7 +42,7 @@ NewFile::~NewFile() {
 
 bool NewFile::Fail(NewFileFailure& failure, std::string cause, const SysError& why, bool refused,
                    bool hadFile) {
-    failure = {std::move(cause), why, refused, hadFile, 0, {}};
+    failure = {std::move(cause), why, refused, hadFile};
     return false;
 }
 
@@ -229,7 +229,14 @@ bool NewFile::Restore(std::string& notRestored) {
         }
         return true;
     }
-    notRestored += (notRestored.empty() ? "\"" : ", \"") + target_ + "\"" + Because(why);
+    notRestored += (notRestored.empty() ? "\"" : "; \"") + target_ + "\"" + Because(why);
+    if (HadFile()) {
+        // The only copy of what was there: it stays, under the name the message gives.
+        notRestored.pop_back();
+        notRestored += "; its earlier content is kept as \"" + old_ + "\".";
+        UntrackTempFile(std::exchange(oldSlot_, -1));
+        old_.clear();
+    }
     return false;
 }
 
@@ -241,32 +248,28 @@ void NewFile::DropOld() {
     old_.clear();
 }
 
-bool NewFile::CommitAll(const std::vector<NewFile*>& files, NewFileFailure& failure) {
+bool NewFile::CommitAll(const std::vector<NewFile*>& files, GroupFailure& failure) {
     for (std::size_t i = 0; i < files.size(); ++i) {
         SysError why;
         failure.file = i;
         NewFile& file = *files[i];
         if (!file.Finish(why)) {
-            const std::size_t at = i;
-            file.Fail(failure, CauseText(why, false), why, false, file.HadFile());
-            failure.file = at;
-            return false;
+            return file.Fail(failure.failure, CauseText(why, false), why, false, file.HadFile());
         }
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!files[i]->Check(failure) || !files[i]->Writable(failure) ||
-            !files[i]->KeepOld(failure)) {
-            failure.file = i;
-            return false;
-        }
-    }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        // Checked above: a link to the file changes its status time, which is part of its id.
-        if (files[i]->Move(failure)) continue;
         failure.file = i;
-        for (std::size_t j = i; j-- > 0;) {
-            files[j]->Restore(failure.notRestored);
+        if (!files[i]->Check(failure.failure) || !files[i]->Writable(failure.failure) ||
+            !files[i]->KeepOld(failure.failure)) {
+            return false;
         }
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        failure.file = i;
+        // Checked above: a link to the file changes its status time, which is part of its id.
+        if (files[i]->Move(failure.failure)) continue;
+        for (std::size_t j = i; j-- > 0;)
+            files[j]->Restore(failure.notRestored);
         return false;
     }
     for (NewFile* file : files)

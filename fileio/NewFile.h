@@ -23,9 +23,13 @@ struct NewFileFailure {
     SysError why;
     bool refused = false;
     bool hadFile = false;
-    // In a commit of several files: the one that failed, and any files already replaced that could
-    // not be put back as they were (empty when every file is as before).
+};
+
+// Where a commit of several files stopped: the file that failed, and the files already replaced
+// that could not be put back as they were (empty when every file is as before).
+struct GroupFailure {
     std::size_t file = 0;
+    NewFileFailure failure;
     std::string notRestored;
 };
 
@@ -60,7 +64,7 @@ class NewFile {
     // checked again before the first is replaced, and when a later one cannot be put in place,
     // those already replaced get their old files back (kept meanwhile under a second name, a hard
     // link or, where the file system has none, a copy) and those created are removed.
-    static bool CommitAll(const std::vector<NewFile*>& files, NewFileFailure& failure);
+    static bool CommitAll(const std::vector<NewFile*>& files, GroupFailure& failure);
 
   private:
     bool Check(NewFileFailure& failure);
