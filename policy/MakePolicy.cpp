@@ -147,7 +147,11 @@ Result<std::vector<std::string>> OtherLanguageFiles(const std::string& folder) {
         if (name == kCulture) continue;
         const std::string path = Join(Join(folder, name), kAdmlName);
         fileio::Entry entry;
-        if (!fileio::CurrentPlatform().Lookup(path, entry, why)) continue;  // no folder to search
+        if (!fileio::CurrentPlatform().Lookup(path, entry, why)) {
+            return Fail("The language file " + Quoted(path) + " cannot be examined" +
+                            ReadCause(why) + kUnchanged,
+                        why);
+        }
         if (entry.kind == fileio::EntryKind::Missing) continue;
         if (entry.kind != fileio::EntryKind::Regular) {
             return Fail("The language file " + Quoted(path) + WrongKind(entry.kind, false) +
