@@ -265,14 +265,16 @@ void LeadOf(std::string_view bytes, std::size_t at, xml::Encoding encoding, std:
 
 // The namespace prefix the element's start tag is written with ("pd:"), or "".
 std::string PrefixOf(std::string_view bytes, const xml::Element& element, xml::Encoding encoding) {
-    std::string name;
+    std::u16string name;
     const std::size_t width = xml::UnitSize(encoding);
     for (std::size_t at = element.begin + width;; at += width) {
         const char32_t c = xml::UnitAt(bytes, at, encoding);
         if (c == 0 || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '>' || c == '/') break;
-        if (c == ':') return name + ":";
-        if (c >= 0x80) return "";  // only a plain name is worth copying; see the caller
-        name += static_cast<char>(c);
+        if (c == ':') {
+            // In a UTF-8 file the units are its bytes already.
+            return (width == 1 ? std::string(name.begin(), name.end()) : xml::Utf8Of(name)) + ":";
+        }
+        name += static_cast<char16_t>(c);
     }
     return "";
 }

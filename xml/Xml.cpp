@@ -52,8 +52,8 @@ Encoding Detect(std::string_view bytes, std::size_t& start) {
     if (StartsWith(bytes, "\xFF\xFE")) return start = 2, Encoding::Utf16LE;
     if (StartsWith(bytes, "\xFE\xFF")) return start = 2, Encoding::Utf16BE;
     if (StartsWith(bytes, "\xEF\xBB\xBF")) return start = 3, Encoding::Utf8;
-    if (StartsWith(bytes, std::string_view("<\0?\0", 4))) return Encoding::Utf16LE;
-    if (StartsWith(bytes, std::string_view("\0<\0?", 4))) return Encoding::Utf16BE;
+    if (StartsWith(bytes, std::string_view("<\0", 2))) return Encoding::Utf16LE;
+    if (StartsWith(bytes, std::string_view("\0<", 2))) return Encoding::Utf16BE;
     if (!StartsWith(bytes, "<?xml")) return Encoding::Utf8;
     const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
     const std::size_t at = declaration.find("encoding");
@@ -111,37 +111,11 @@ class Scanner {
             }
             Skip();
         }
+        if (width_ == 1) return std::string(units.begin(), units.end());  // the bytes themselves
         return Utf8Of(units);
     }
 
   private:
-    std::string Utf8Of(const std::u16string& units) const {
-        if (width_ == 1) return std::string(units.begin(), units.end());  // the bytes themselves
-        std::string out;
-        for (std::size_t i = 0; i < units.size(); ++i) {
-            char32_t c = units[i];
-            if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size()) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-            }
-            if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else if (c < 0x800) {
-                out += static_cast<char>(0xC0 | (c >> 6));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            } else if (c < 0x10000) {
-                out += static_cast<char>(0xE0 | (c >> 12));
-                out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            } else {
-                out += static_cast<char>(0xF0 | (c >> 18));
-                out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-                out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            }
-        }
-        return out;
-    }
-
     std::string_view bytes_;
     Encoding encoding_;
     std::size_t width_;
@@ -219,6 +193,32 @@ bool Walk(Scanner& scan, Element& root) {
 }
 
 }  // namespace
+
+std::string Utf8Of(std::u16string_view units) {
+    std::string out;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t c = units[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size()) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
 
 std::size_t UnitSize(Encoding encoding) {
     return encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE ? 2 : 1;
