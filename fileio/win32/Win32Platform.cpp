@@ -367,7 +367,7 @@ class Win32Platform final : public Platform {
         if (search == INVALID_HANDLE_VALUE) return Fail(error);
         do {
             const std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..") names.push_back(win32::Narrow(name));
+            if (name != L"." && name != L"..") names.push_back(tarnwick::win32::Narrow(name));
         } while (FindNextFileW(search, &found));
         const DWORD code = GetLastError();
         FindClose(search);
