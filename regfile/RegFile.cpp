@@ -8,7 +8,9 @@ namespace {
 std::string DwordLine(std::string_view valueName, std::uint32_t mask) {
     char hex[9];
     std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(mask));
-    return "\"" + std::string(valueName) + "\"=dword:" + hex + "\r\n";
+    std::string line = "\"";
+    line.append(valueName).append("\"=dword:").append(hex).append("\r\n");
+    return line;
 }
 }  // namespace
 
