@@ -313,9 +313,12 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
         }
         admx.grown = GrowAdmx(admx.bytes, read, item);
         // A string left with this id (by a hand edit, or an earlier run that stopped) is kept.
-        adml.grown = read.language.strings.count(item.entryName) != 0
-                         ? adml.bytes
-                         : GrowAdml(adml.bytes, read.language, item);
+        if (read.language.strings.count(item.entryName) == 0) {
+            adml.grown = GrowAdml(adml.bytes, read.language, item);
+        }
+        // Only the new content is needed from here on.
+        std::string().swap(admx.bytes);
+        std::string().swap(adml.bytes);
     } else {
         if (haveAdml) {
             // A language file alone is what an older run that stopped between its two replaces
@@ -331,13 +334,14 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
     }
     std::vector<StoreFile*> changed;
     // The language files first: should the run stop between them, no ADMX names a missing string.
-    if (adml.grown != adml.bytes || !haveAdml) changed.push_back(&adml);
+    if (!adml.grown.empty()) changed.push_back(&adml);
     for (StoreFile& other : others) {
         const LanguageFile language = ReadLanguageFile(other.bytes);
         if (!language.ok) return refused(other.path, language.cause);
         if (language.strings.count(item.entryName) != 0) continue;  // translated already
         // Until someone translates it, the English text.
         other.grown = GrowAdml(other.bytes, language, item);
+        std::string().swap(other.bytes);
         changed.push_back(&other);
         outcome.otherLanguages.push_back(other.path);
     }

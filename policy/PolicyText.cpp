@@ -499,12 +499,20 @@ ReadResult ReadPair(std::string_view admx, std::string_view adml) {
 }
 
 std::string GrowAdmx(std::string_view admx, const ReadResult& read, const DriveItem& item) {
-    // The later list first, so that the earlier offset still holds.
     const bool firstEarlier = read.lists[0].at <= read.lists[1].at;
     const InsertPoint& early = read.lists[firstEarlier ? 0 : 1];
     const InsertPoint& late = read.lists[firstEarlier ? 1 : 0];
-    const std::string once = Splice(admx, late, ItemText(late, item));
-    return Splice(once, early, ItemText(early, item));
+    const std::string one = xml::Encode(ItemText(early, item), early.encoding);
+    const std::string two = xml::Encode(ItemText(late, item), late.encoding);
+    // One copy of the file, the two items spliced in on the way.
+    std::string out;
+    out.reserve(admx.size() + one.size() + two.size());
+    out.append(admx.substr(0, early.at));
+    out.append(one);
+    out.append(admx.substr(early.at, late.at - early.at));
+    out.append(two);
+    out.append(admx.substr(late.at));
+    return out;
 }
 
 std::string GrowAdml(std::string_view adml, const LanguageFile& read, const DriveItem& item) {
