@@ -127,8 +127,7 @@ class Platform {
     // Takes the lock file at `path` (created when missing) for this handle alone, without waiting.
     // `busy` when another holder has it; that holder's process ending frees it (POSIX: a lock on
     // the open file; Windows: an unshared handle that deletes the file when closed).
-    virtual bool TryLock(const std::string& path, Handle& handle, bool& busy,
-                         SysError& error) = 0;
+    virtual bool TryLock(const std::string& path, Handle& handle, bool& busy, SysError& error) = 0;
     // Gives the lock up and removes its file.
     virtual bool Unlock(const std::string& path, Handle handle, SysError& error) = 0;
     // Waits this long before a lock is tried again.

@@ -79,9 +79,9 @@ struct StoreFile {
 Status LookAt(const std::string& path, const char* what, fileio::Entry& entry) {
     fileio::SysError why;
     if (!fileio::CurrentPlatform().Lookup(path, entry, why)) {
-        return Fail(std::string(what) + Quoted(path) + " cannot be examined" + ReadCause(why) +
-                        kUnchanged,
-                    why);
+        return Fail(
+            std::string(what) + Quoted(path) + " cannot be examined" + ReadCause(why) + kUnchanged,
+            why);
     }
     if (entry.kind == fileio::EntryKind::Missing || entry.kind == fileio::EntryKind::Regular) {
         return {};
@@ -261,7 +261,8 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
     StoreFile admx{outcome.admxPath, {}, {}, {}};
     StoreFile adml{outcome.admlPath, {}, {}, {}};
     fileio::Entry admxEntry, admlEntry;
-    if (Status s = LookAt(admx.path, "The policy definition file ", admxEntry); !s) return s.failure();
+    if (Status s = LookAt(admx.path, "The policy definition file ", admxEntry); !s)
+        return s.failure();
     if (Status s = LookAt(adml.path, "The language file ", admlEntry); !s) return s.failure();
     const bool haveAdmx = admxEntry.kind == fileio::EntryKind::Regular;
     const bool haveAdml = admlEntry.kind == fileio::EntryKind::Regular;
@@ -357,7 +358,8 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
                                 : "Created " + files + " with the item " + item.entryName) +
                       " (mask " + outcome.maskText + ", \"" + item.displayText + "\").";
     if (!outcome.otherLanguages.empty()) {
-        outcome.message += " The language files of " + std::to_string(outcome.otherLanguages.size()) +
+        outcome.message += " The language files of " +
+                           std::to_string(outcome.otherLanguages.size()) +
                            " other languages have its English text.";
     }
     return outcome;

@@ -29,7 +29,7 @@ struct PolicyOutcome {
     std::string offeredBy;  // for AlreadyOffered: the item that offers the mask already
     std::string maskText;   // the mask in decimal digits
     std::string admxPath;
-    std::string admlPath;                    // the en-US language file
+    std::string admlPath;                     // the en-US language file
     std::vector<std::string> otherLanguages;  // the other language files that gained the string
 };
 

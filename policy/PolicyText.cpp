@@ -269,7 +269,8 @@ std::string PrefixOf(std::string_view bytes, const xml::Element& element, xml::E
     const std::size_t width = xml::UnitSize(encoding);
     for (std::size_t at = element.begin + width;; at += width) {
         const char32_t c = xml::UnitAt(bytes, at, encoding);
-        if (c == 0 || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '>' || c == '/') break;
+        if (c == 0 || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '>' || c == '/')
+            break;
         if (c == ':') {
             // In a UTF-8 file the units are its bytes already.
             return (width == 1 ? std::string(name.begin(), name.end()) : xml::Utf8Of(name)) + ":";

@@ -75,7 +75,6 @@ struct ReadResult {
 // same items, and every item's string in the ADML. Linear in the size of the pair.
 ReadResult ReadPair(std::string_view admx, std::string_view adml);
 
-
 // Only the language file, for a pair whose ADMX is missing (a run that stopped between the two
 // replaces leaves that): true when it is one of ours, else `cause` says why not.
 bool IsOwnLanguageFile(std::string_view adml, std::string& cause);

@@ -22,7 +22,7 @@ enum class Encoding {
     Utf8,     // UTF-8 (or plain ASCII), with or without a byte-order mark
     Utf16LE,  // two bytes a unit, low byte first
     Utf16BE,
-    Other,    // another declared encoding: the tree is read, but no positions are given
+    Other,  // another declared encoding: the tree is read, but no positions are given
 };
 
 struct Attribute {

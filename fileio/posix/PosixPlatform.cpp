@@ -358,7 +358,8 @@ class PosixPlatform final : public Platform {
             close(fd);
             return false;
         }
-        struct stat held {}, named {};
+        struct stat held {
+        }, named{};
         if (fstat(fd, &held) != 0 || stat(path.c_str(), &named) != 0 ||
             held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
             busy = true;

@@ -9,9 +9,9 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
-#include <tuple>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fileio/FileLock.h"
@@ -177,7 +177,8 @@ TEST_P(PolicyRefusals, NameTheFileAndTheCauseAndKeepBothFiles) {
     std::string admx = Read(Admx());
     if (name == "ListWithoutEndTag") {
         const std::size_t list = admx.find("<enum ");
-        admx.replace(list, admx.find("</enum>") + 7 - list, "<enum id=\"x\" valueName=\"NoDrives\"/>");
+        admx.replace(list, admx.find("</enum>") + 7 - list,
+                     "<enum id=\"x\" valueName=\"NoDrives\"/>");
     } else if (name == "OtherEncoding") {
         admx.replace(admx.find("utf-8"), 5, "windows-1252");
     } else if (name == "HugeForeignNamespace") {
@@ -279,7 +280,8 @@ const HandEdit kHandEdits[] = {
                  "key='Software\\Extra' valueName='Extra'><parentCategory ref='TarnwickDrives'/>"
                  "</policy>\r\n  </policies>");
          Replace(adml, ">Tarnwick drive restrictions<", ">Drives, as we call them<");
-         Replace(adml, "<stringTable>\r\n", "<stringTable>\r\n      <string id='Extra'>x</string>\r\n");
+         Replace(adml, "<stringTable>\r\n",
+                 "<stringTable>\r\n      <string id='Extra'>x</string>\r\n");
      },
      true},
     {"LineFeedsTabsAndByteOrderMark",
@@ -340,8 +342,8 @@ TEST_F(PolicyFolder, OneWriterAtATime) {
         fileio::FileLock held;
         bool busy = false;
         ASSERT_TRUE(held.Take(lockPath, std::chrono::milliseconds(0), busy));
-        const Result<PolicyOutcome> waited = Make(kRuns[1], fileio::NativePlatform(),
-                                                  std::chrono::milliseconds(300));
+        const Result<PolicyOutcome> waited =
+            Make(kRuns[1], fileio::NativePlatform(), std::chrono::milliseconds(300));
         ASSERT_FALSE(waited);
         EXPECT_NE(waited.failure().message.find("Another run"), std::string::npos);
         EXPECT_NE(waited.failure().message.find(dir_.Path()), std::string::npos);

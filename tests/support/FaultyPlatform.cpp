@@ -21,9 +21,9 @@ void FaultyPlatform::FailAt(Call kind, std::size_t k) {
 
 const char* CallName(Call kind) {
     static const char* const kNames[] = {
-        "attributes", "lookup", "open",     "size",    "seek",   "read",          "write", "stat",
-        "flush",      "close",  "move-new", "replace", "remove", "create-folder", "random",
-        "list-folder", "link",   "try-lock", "unlock"};
+        "attributes", "lookup",      "open",  "size",     "seek",    "read",   "write",
+        "stat",       "flush",       "close", "move-new", "replace", "remove", "create-folder",
+        "random",     "list-folder", "link",  "try-lock", "unlock"};
     return kNames[static_cast<std::size_t>(kind)];
 }
 
@@ -142,8 +142,7 @@ bool FaultyPlatform::Link(const std::string& from, const std::string& to, SysErr
     return !Inject(Call::Link, error) && inner_.Link(from, to, error);
 }
 
-bool FaultyPlatform::TryLock(const std::string& path, Handle& handle, bool& busy,
-                             SysError& error) {
+bool FaultyPlatform::TryLock(const std::string& path, Handle& handle, bool& busy, SysError& error) {
     busy = false;
     if (Inject(Call::TryLock, error)) return false;
     if (!inner_.TryLock(path, handle, busy, error)) return false;

@@ -55,9 +55,8 @@ void RefuseDtd(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
     Stop(Of(context), kDtdRefused);
 }
 
-void StartElement(void* context, const xmlChar* localName, const xmlChar*, const xmlChar* uri,
-                  int, const xmlChar**, int attributeCount, int,
-                  const xmlChar** attributes) {
+void StartElement(void* context, const xmlChar* localName, const xmlChar*, const xmlChar* uri, int,
+                  const xmlChar**, int attributeCount, int, const xmlChar** attributes) {
     Building& building = Of(context);
     if (static_cast<int>(building.open.size()) >= kMaxDepth) {
         Stop(building, "elements nest deeper than " + std::to_string(kMaxDepth));
