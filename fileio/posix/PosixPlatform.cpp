@@ -342,6 +342,9 @@ class PosixPlatform final : public Platform {
         busy = false;
         const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd < 0) return Fail(error);
+        // Whoever shares the store must be able to lock a file that a killed run left behind;
+        // the file holds nothing. Only its owner can do this, and need not.
+        (void)fchmod(fd, 0666);
         struct flock lock {};
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
