@@ -58,8 +58,8 @@ const TreeCase kTrees[] = {
      "a@1 \"\xE4\xB8\x8D\""},
     {"CommentsAndInstructionsSkipped", "<!-- c --><a><?pi x?><!-- d -->b</a>", "a@1 \"b\""},
     {"MarkupInsideOtherMarkup",
-     "<?pi <b>?><!-- <b> --><a x='/>' y=\"&lt;&gt;\"><b/><![CDATA[</a><b>]]><c\n/><b></b ></a>",
-     "a@1 x=/> y=<> \"</a><b>\" (b@1; c@2; b@2; )"},
+     "<?pi <b>?><!-- <b> --><a x='/>' y=\"&lt;&gt;\"><b/><![CDATA[</a><b>]]><c\t/>\n<b></b ></a>",
+     "a@1 x=/> y=<> \"</a><b>\n\" (b@1; c@1; b@2; )"},
 };
 
 // The bytes from `from` to `to`, the zero bytes of UTF-16 dropped (the names here are ASCII).
