@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "core/Limits.h"
 #include "fileio/FileLock.h"
 #include "fileio/Platform.h"
 #include "policy/MakePolicy.h"
@@ -164,6 +165,7 @@ const Refusal kRefusals[] = {
     {"OtherEncoding", "", "", "neither UTF-8 nor UTF-16"},
 #endif
     {"HugeForeignNamespace", "", "", "'XXXXXXXX"},
+    {"LargerThanTheLimit", "", "", "larger than 64 MiB"},
 };
 
 class PolicyRefusals : public PolicyFolder, public ::testing::WithParamInterface<Refusal> {};
@@ -190,6 +192,9 @@ TEST_P(PolicyRefusals, NameTheFileAndTheCauseAndKeepBothFiles) {
         admx.replace(admx.find("Tarnwick.Policies.Drives"), 24, std::string(100000, 'X'));
     }
     if (admx != Read(Admx())) test::WriteAll(Admx(), admx);
+    if (name == "LargerThanTheLimit") {
+        std::filesystem::resize_file(test::FsPath(Admx()), kMaxInputBytes + 1);  // sparse
+    }
     const std::string admxBefore = Read(Admx()), admlBefore = Read(Adml());
     const std::set<std::string> entriesBefore = Entries();
 
