@@ -93,6 +93,11 @@ class Scanner {
     }
     // Moves past the next `ascii`; false at the end of the document.
     bool PastNext(std::string_view ascii) {
+        if (width_ == 1) {
+            // Bytes: the library's search, far quicker than a unit at a time over text.
+            const std::size_t found = bytes_.find(ascii, at_);
+            at_ = found == std::string_view::npos ? bytes_.size() : found;
+        }
         while (!Done() && !Looking(ascii))
             Skip();
         if (Done()) return false;
