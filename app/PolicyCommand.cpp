@@ -69,8 +69,9 @@ void MakePolicyDefinitions_Click(FormView& view, HWND owner, const std::string& 
     const std::string start = windir.empty() ? std::string() : windir + "\\PolicyDefinitions";
     const std::optional<std::string> folder = PickPolicyFolder(owner, start);
     if (!folder) return;
-    const policy::PolicyResult result = policy::MakePolicyDefinitions(drives, *folder);
-    view.MsgBox(result.message, result.ok() ? MB_ICONINFORMATION : kMbCritical, msg::kAppTitle);
+    const Result<policy::PolicyOutcome> made = policy::MakePolicyDefinitions(drives, *folder);
+    view.MsgBox(made ? made->message : made.failure().message,
+                made ? MB_ICONINFORMATION : kMbCritical, msg::kAppTitle);
 }
 
 }  // namespace tarnwick::app

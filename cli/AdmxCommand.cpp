@@ -27,18 +27,23 @@ CliResult MakeAdmx(const Options& options, const std::string& windir) {
 #endif
     }
     // Absolute, so that every message says where the files went.
-    const policy::PolicyResult result =
+    const Result<policy::PolicyOutcome> made =
         policy::MakePolicyDefinitions(options.drives, AbsolutePath(folder, CurrentPathBase()));
-    if (!result.ok()) return {kExitFailed, "", "tarnwick-cli: " + result.message + "\n"};
+    if (!made) return {kExitFailed, "", "tarnwick-cli: " + made.failure().message + "\n"};
+    const policy::PolicyOutcome& result = *made;
     std::string out;
     switch (result.status) {
         case policy::PolicyStatus::Created:
             out = "Created: " + result.admxPath + "\nCreated: " + result.admlPath + "\n";
+            for (const std::string& other : result.otherLanguages)
+                out += "Added to: " + other + "\n";
             break;
         case policy::PolicyStatus::Added:
             out = "Added to: " + result.admxPath + "\nAdded to: " + result.admlPath + "\n";
+            for (const std::string& other : result.otherLanguages)
+                out += "Added to: " + other + "\n";
             break;
-        default:
+        case policy::PolicyStatus::AlreadyOffered:
             out = "Already offered by: " + result.offeredBy + " in " + result.admxPath +
                   " (both files unchanged)\n";
             break;

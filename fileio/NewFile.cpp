@@ -47,6 +47,7 @@ NewFile::~NewFile() {
     if (handle_ != kNoHandle) CurrentPlatform().Close(handle_, ignored);
     if (!temp_.empty() && !moved_) RemoveFile(temp_);
     UntrackTempFile(slot_);
+    DropOld();
 }
 
 bool NewFile::Fail(NewFileFailure& failure, std::string cause, const SysError& why, bool refused,
@@ -127,18 +128,31 @@ bool NewFile::Commit(NewFileFailure& failure) {
 }
 
 bool NewFile::PutInPlace(NewFileFailure& failure) {
+    return Check(failure) && Move(failure);
+}
+
+// The target as it must be for the replace: the file agreed on, or still nothing.
+bool NewFile::Check(NewFileFailure& failure) {
+    if (!HadFile()) return true;  // the move itself refuses a name taken meanwhile
+    SysError why;
+    Entry now;
+    if (!CurrentPlatform().Lookup(target_, now, why)) {
+        return Fail(failure, Because(why), why, false, true);
+    }
+    if ((now.kind != EntryKind::Regular || now.id != *agreed_ || now.target != before_.target)) {
+        return Fail(failure,
+                    ": the file there changed while it was being written, and nothing was "
+                    "replaced.",
+                    {}, true, false);
+    }
+    return true;
+}
+
+bool NewFile::Move(NewFileFailure& failure) {
     Platform& platform = CurrentPlatform();
     SysError why;
     Entry now;
     if (HadFile()) {
-        if (!platform.Lookup(target_, now, why))
-            return Fail(failure, Because(why), why, false, true);
-        if (now.kind != EntryKind::Regular || now.id != *agreed_ || now.target != before_.target) {
-            return Fail(failure,
-                        ": the file there changed while it was being written, and nothing was "
-                        "replaced.",
-                        {}, true, false);
-        }
         if (!ReplaceFile(temp_, before_.target, &why)) {
             return Fail(failure, CauseText(why, false), why, false, true);
         }
@@ -154,6 +168,122 @@ bool NewFile::PutInPlace(NewFileFailure& failure) {
         return Fail(failure, CauseText(why, false), why, false, false);
     }
     moved_ = true;
+    return true;
+}
+
+// Before several files are replaced together: a read-only target would stop the replace halfway.
+bool NewFile::Writable(NewFileFailure& failure) {
+    std::uint32_t attributes = 0;
+    if (HadFile() && CurrentPlatform().Attributes(before_.target, attributes) &&
+        (attributes & kAttrReadOnly) != 0) {
+        return Fail(failure, ": it is read-only, and nothing was replaced.", {}, true, true);
+    }
+    return true;
+}
+
+// A second name for the file about to be replaced, so that it can be put back.
+bool NewFile::KeepOld(NewFileFailure& failure) {
+    if (!HadFile()) return true;
+    SysError why;
+    old_ = temp_ + "-old";
+    {
+        const InterruptionsHeld held;
+        if (CurrentPlatform().Link(before_.target, old_, why)) {
+            oldSlot_ = TrackTempFile(old_);
+            return true;
+        }
+    }
+    // No links here (FAT, some shares): a copy, complete on the disk, does as well.
+    old_.clear();
+    if (CopyOld(why)) return true;
+    return Fail(failure, CauseText(why, false), why, false, true);
+}
+
+bool NewFile::CopyOld(SysError& why) {
+    Platform& platform = CurrentPlatform();
+    Handle from = kNoHandle, to = kNoHandle;
+    std::string copy;
+    {
+        const InterruptionsHeld held;
+        if (!CreateTempBeside(before_.target, copy, to, &why)) return false;
+        old_ = copy;
+        oldSlot_ = TrackTempFile(old_);
+    }
+    bool ok = platform.Open(before_.target, Access::Read, Disposition::OpenExisting, from, why);
+    char buffer[64 * 1024];
+    std::size_t got = sizeof buffer;
+    while (ok && got == sizeof buffer) {
+        ok = platform.Read(from, buffer, sizeof buffer, got, why) &&
+             platform.Write(to, buffer, got, why);
+    }
+    ok = ok && platform.Flush(to, why);
+    SysError closeWhy;
+    if (from != kNoHandle) platform.Close(from, closeWhy);  // only read
+    if (!platform.Close(to, closeWhy) && ok) {
+        why = closeWhy;
+        ok = false;
+    }
+    return ok;
+}
+
+// The old file back in its place, or the created one gone; false adds the target to
+// `notRestored`.
+bool NewFile::Restore(std::string& notRestored) {
+    SysError why;
+    const bool done = HadFile() ? CurrentPlatform().Replace(old_, before_.target, why)
+                                : CurrentPlatform().Remove(target_, why);
+    if (done) {
+        if (HadFile()) {
+            UntrackTempFile(std::exchange(oldSlot_, -1));
+            old_.clear();
+        }
+        return true;
+    }
+    notRestored += (notRestored.empty() ? "\"" : "; \"") + target_ + "\"" + Because(why);
+    if (HadFile()) {
+        // The only copy of what was there: it stays, under the name the message gives.
+        notRestored.pop_back();
+        notRestored += "; its earlier content is kept as \"" + old_ + "\".";
+        UntrackTempFile(std::exchange(oldSlot_, -1));
+        old_.clear();
+    }
+    return false;
+}
+
+void NewFile::DropOld() {
+    if (old_.empty()) return;
+    // Tried twice: a scanner or indexer may hold the name for a moment.
+    if (!RemoveFile(old_)) RemoveFile(old_);
+    UntrackTempFile(std::exchange(oldSlot_, -1));
+    old_.clear();
+}
+
+bool NewFile::CommitAll(const std::vector<NewFile*>& files, GroupFailure& failure) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SysError why;
+        failure.file = i;
+        NewFile& file = *files[i];
+        if (!file.Finish(why)) {
+            return file.Fail(failure.failure, CauseText(why, false), why, false, file.HadFile());
+        }
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        failure.file = i;
+        if (!files[i]->Check(failure.failure) || !files[i]->Writable(failure.failure) ||
+            !files[i]->KeepOld(failure.failure)) {
+            return false;
+        }
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        failure.file = i;
+        // Checked above: a link to the file changes its status time, which is part of its id.
+        if (files[i]->Move(failure.failure)) continue;
+        for (std::size_t j = i; j-- > 0;)
+            files[j]->Restore(failure.notRestored);
+        return false;
+    }
+    for (NewFile* file : files)
+        file->DropOld();
     return true;
 }
 

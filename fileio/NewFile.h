@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "fileio/Platform.h"
 
@@ -22,6 +23,14 @@ struct NewFileFailure {
     SysError why;
     bool refused = false;
     bool hadFile = false;
+};
+
+// Where a commit of several files stopped: the file that failed, and the files already replaced
+// that could not be put back as they were (empty when every file is as before).
+struct GroupFailure {
+    std::size_t file = 0;
+    NewFileFailure failure;
+    std::string notRestored;
 };
 
 // ": <the system's description>." or "." when it has none (Windows' texts end in a full stop).
@@ -49,8 +58,23 @@ class NewFile {
 
     std::uint64_t Written() const { return written_; }
     bool HadFile() const { return before_.kind == EntryKind::Regular; }
+    const std::string& Target() const { return target_; }
+
+    // Puts several files in place as one: every file is complete on the disk and every target
+    // checked again before the first is replaced, and when a later one cannot be put in place,
+    // those already replaced get their old files back (kept meanwhile under a second name, a hard
+    // link or, where the file system has none, a copy) and those created are removed.
+    static bool CommitAll(const std::vector<NewFile*>& files, GroupFailure& failure);
 
   private:
+    bool Check(NewFileFailure& failure);
+    bool Move(NewFileFailure& failure);
+    bool Writable(NewFileFailure& failure);
+    bool KeepOld(NewFileFailure& failure);
+    bool CopyOld(SysError& why);
+    bool Restore(std::string& notRestored);
+    void DropOld();
+
     bool Fail(NewFileFailure& failure, std::string cause, const SysError& why, bool refused,
               bool hadFile);
     bool Finish(SysError& why);
@@ -64,6 +88,8 @@ class NewFile {
     int slot_ = -1;
     bool moved_ = false;
     std::uint64_t written_ = 0;
+    std::string old_;  // the replaced file's second name, during CommitAll
+    int oldSlot_ = -1;
 };
 
 // The whole of `data` as the file at `target`, by the same rules. `replaced`, when given, tells

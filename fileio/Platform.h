@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tarnwick::fileio {
 
@@ -118,6 +119,21 @@ class Platform {
     virtual bool CreateFolder(const std::string& path, SysError& error) = 0;
     // Fills `buffer` with unpredictable bytes from the system.
     virtual bool Random(void* buffer, std::size_t size, SysError& error) = 0;
+
+    // The names in a folder (not "." or ".."), in no particular order.
+    virtual bool ListFolder(const std::string& path, std::vector<std::string>& names,
+                            SysError& error) = 0;
+    // A second name `to` for the existing file `from` (a hard link); fails when anything is at
+    // `to` or the file system has no links.
+    virtual bool Link(const std::string& from, const std::string& to, SysError& error) = 0;
+    // Takes the lock file at `path` (created when missing) for this handle alone, without waiting.
+    // `busy` when another holder has it; that holder's process ending frees it (POSIX: a lock on
+    // the open file; Windows: an unshared handle that deletes the file when closed).
+    virtual bool TryLock(const std::string& path, Handle& handle, bool& busy, SysError& error) = 0;
+    // Gives the lock up and removes its file.
+    virtual bool Unlock(const std::string& path, Handle handle, SysError& error) = 0;
+    // Waits this long before a lock is tried again.
+    virtual void Pause(std::uint32_t milliseconds) = 0;
 };
 
 // The system's own layer (kernel32 or POSIX).

@@ -2,13 +2,16 @@
 // input is the ADMX, a line holding only "=====", then the ADML. Every run checks that
 //   - the reader gives a tree or an error with a message, never both or neither,
 //   - a pair that reads gives items with valid ids, and writing those items out again and reading
-//     them back gives the same items (the pair survives one more run unchanged).
+//     them back gives the same items (the pair survives one more run unchanged);
+//   - a pair that reads grows by one item into a pair that still reads, with that item last, and
+//     every byte it had kept: each file is the old one with at most two runs of bytes inserted.
 // A broken invariant aborts with a description, so libFuzzer keeps the input as a finding.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "policy/PolicyText.h"
 #include "xml/Xml.h"
@@ -24,6 +27,21 @@ void CheckTree(std::string_view bytes) {
     const tarnwick::xml::Document document = tarnwick::xml::Parse(bytes);
     if (document.ok == !document.error.empty()) Broken("a document is both read and refused");
     if (document.ok && document.root.localName.empty()) Broken("a root element without a name");
+}
+
+// Whether `after` is `before` with one or two runs of bytes inserted: what the two share at the
+// start and at the end leaves of `before` a middle that `after` must hold whole.
+bool InsertionsOnly(std::string_view before, std::string_view after) {
+    if (after.size() <= before.size()) return false;
+    std::size_t head = 0;
+    while (head < before.size() && before[head] == after[head])
+        ++head;
+    std::size_t tail = 0;
+    while (tail < before.size() - head &&
+           before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+        ++tail;
+    const std::string_view middle = before.substr(head, before.size() - head - tail);
+    return after.substr(head, after.size() - head - tail).find(middle) != std::string_view::npos;
 }
 
 }  // namespace
@@ -50,5 +68,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ReadResult again = ReadPair(RenderAdmx(read.items), RenderAdml(read.items));
     if (!again.ok) Broken("the pair written from the items read does not read");
     if (again.items != read.items) Broken("the items changed on the way through a written pair");
+
+    // A name no item has: the longest one read, made longer.
+    DriveItem added{"Fuzz", "Restrict <all> & \"every\" drive", 7};
+    for (const DriveItem& item : read.items) {
+        if (item.entryName.size() >= added.entryName.size()) added.entryName = item.entryName + "X";
+    }
+    while (read.language.strings.count(added.entryName) != 0)
+        added.entryName += "X";
+    const std::string admxGrown = GrowAdmx(admx, read, added);
+    const std::string admlGrown = GrowAdml(adml, read.language, added);
+    if (!InsertionsOnly(admx, admxGrown)) Broken("the grown ADMX lost or changed a byte");
+    if (!InsertionsOnly(adml, admlGrown)) Broken("the grown ADML lost or changed a byte");
+    const ReadResult grown = ReadPair(admxGrown, admlGrown);
+    if (!grown.ok) Broken("a pair that read does not read once grown");
+    std::vector<DriveItem> expected = read.items;
+    expected.push_back(added);
+    if (grown.items != expected) Broken("the grown pair does not offer the items and the new one");
     return 0;
 }

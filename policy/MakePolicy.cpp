@@ -1,9 +1,13 @@
 #include "policy/MakePolicy.h"
 
+#include <algorithm>
+#include <memory>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
-#include <vector>
 
+#include "core/Limits.h"
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
 #include "generate/Messages.h"
@@ -19,6 +23,8 @@ constexpr char kSeparator = '\\';
 constexpr char kSeparator = '/';
 #endif
 
+constexpr const char* kUnchanged = " Nothing was changed.";
+
 std::string Join(const std::string& folder, const std::string& name) {
     if (!folder.empty() && (folder.back() == '/' || folder.back() == kSeparator)) {
         return folder + name;
@@ -30,180 +36,333 @@ std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
 
-bool IsFolder(const std::string& path) {
-    std::uint32_t attributes = 0;
-    return !path.empty() && fileio::CurrentPlatform().Attributes(path, attributes) &&
-           (attributes & fileio::kAttrDirectory) != 0;
+Failure Fail(std::string message, const fileio::SysError& why = {}) {
+    return Failure{std::move(message), why.code};
 }
 
-// The whole file through the current platform, and its identity as it was read, so that it is
-// replaced later only if it is still that file; false with `why` on any failure.
-bool ReadWhole(const std::string& path, std::string& bytes, std::optional<fileio::FileId>& id,
-               fileio::SysError& why) {
+// A read that failed, in the same words as a write that fails for the same cause.
+std::string ReadCause(const fileio::SysError& why) {
+    if (fileio::CauseOf(why) == fileio::Cause::AccessDenied) {
+        return ": access is denied (the file or its folder may not be read).";
+    }
+    return fileio::CauseText(why, false);
+}
+
+// What a path that should be a file or a folder is instead, as the end of a sentence.
+std::string WrongKind(fileio::EntryKind kind, bool wantFolder) {
+    switch (kind) {
+        case fileio::EntryKind::Missing:
+            return " does not exist.";
+        case fileio::EntryKind::Regular:
+            return " is a file, not a folder.";
+        case fileio::EntryKind::Folder:
+            return " is a folder, not a file.";
+        case fileio::EntryKind::DanglingLink:
+            return wantFolder ? " is a link to a folder that does not exist."
+                              : " is a link to a file that does not exist.";
+        case fileio::EntryKind::Special:
+            break;
+    }
+    return " is a device, pipe or socket, not a " + std::string(wantFolder ? "folder." : "file.");
+}
+
+// One file of the store as read: where it is, its bytes, and its identity when read, so that it
+// is replaced later only if it is still that file.
+struct StoreFile {
+    std::string path;
+    std::string bytes;
+    std::optional<fileio::FileId> id;  // none: no file there
+    std::string grown;                 // the new content, when it changes
+};
+
+// What is at `path`: nothing or a regular file is fine; anything else stops the run.
+Status LookAt(const std::string& path, const char* what, fileio::Entry& entry) {
+    fileio::SysError why;
+    if (!fileio::CurrentPlatform().Lookup(path, entry, why)) {
+        return Fail(
+            std::string(what) + Quoted(path) + " cannot be examined" + ReadCause(why) + kUnchanged,
+            why);
+    }
+    if (entry.kind == fileio::EntryKind::Missing || entry.kind == fileio::EntryKind::Regular) {
+        return {};
+    }
+    return Fail(std::string(what) + Quoted(path) + WrongKind(entry.kind, false) + kUnchanged);
+}
+
+// The whole file through the current platform, refused before reading when it is larger than any
+// policy file may be.
+Status ReadWhole(StoreFile& file, const char* what) {
     fileio::Platform& platform = fileio::CurrentPlatform();
     fileio::Handle handle = fileio::kNoHandle;
-    if (!platform.Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting, handle,
+    fileio::SysError why;
+    const auto failed = [&](const std::string& cause) {
+        return Fail(std::string(what) + Quoted(file.path) + " cannot be read" + cause + kUnchanged,
+                    why);
+    };
+    if (!platform.Open(file.path, fileio::Access::Read, fileio::Disposition::OpenExisting, handle,
                        why)) {
-        return false;
+        return failed(ReadCause(why));
     }
     fileio::FileStat stat;
     std::uint64_t size = 0;
+    std::string cause;
     bool ok = platform.Stat(handle, stat, why) && platform.Size(handle, size, why);
-    if (ok) id = stat.id;
-    if (ok && size > (64u << 20)) {
-        why = {0, "it is larger than 64 MiB"};
+    if (!ok) cause = ReadCause(why);
+    if (ok && size > kMaxInputBytes) {
+        cause = ": it is larger than 64 MiB, far more than any policy file.";
+        why = {};
         ok = false;
     }
     if (ok) {
-        bytes.assign(static_cast<std::size_t>(size), '\0');
+        file.id = stat.id;
+        file.bytes.assign(static_cast<std::size_t>(size), '\0');
         std::size_t got = 0;
-        ok = size == 0 || platform.Read(handle, bytes.data(), bytes.size(), got, why);
-        if (ok && got != bytes.size()) {
-            why = {0, "it changed while it was read"};
+        ok = size == 0 || platform.Read(handle, file.bytes.data(), file.bytes.size(), got, why);
+        if (!ok) cause = ReadCause(why);
+        if (ok && got != file.bytes.size()) {
+            cause = ": it changed while it was read.";
             ok = false;
         }
     }
     fileio::SysError closeWhy;
-    const bool closed = platform.Close(handle, closeWhy);
     // A file that was only read has lost nothing when closing it fails.
-    (void)closed;
-    return ok;
+    (void)platform.Close(handle, closeWhy);
+    if (!ok) return failed(cause);
+    return {};
+}
+
+// The files of the store to read: the ADMX, the en-US language file, and the language file of
+// every other folder that has one, in the order of the folder names.
+Result<std::vector<std::string>> OtherLanguageFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    fileio::SysError why;
+    if (!fileio::CurrentPlatform().ListFolder(folder, names, why)) {
+        return Fail("The PolicyDefinitions folder " + Quoted(folder) + " cannot be listed" +
+                        ReadCause(why) + kUnchanged,
+                    why);
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> paths;
+    for (const std::string& name : names) {
+        if (name == kCulture) continue;
+        const std::string path = Join(Join(folder, name), kAdmlName);
+        fileio::Entry entry;
+        if (!fileio::CurrentPlatform().Lookup(path, entry, why)) {
+            return Fail("The language file " + Quoted(path) + " cannot be examined" +
+                            ReadCause(why) + kUnchanged,
+                        why);
+        }
+        if (entry.kind == fileio::EntryKind::Missing) continue;
+        if (entry.kind != fileio::EntryKind::Regular) {
+            return Fail("The language file " + Quoted(path) + WrongKind(entry.kind, false) +
+                        kUnchanged);
+        }
+        paths.push_back(path);
+    }
+    return paths;
 }
 
 // Creates the culture folder when it is missing.
-bool EnsureFolder(const std::string& path, fileio::SysError& why) {
-    if (IsFolder(path)) return true;
-    if (fileio::CurrentPlatform().CreateFolder(path, why)) return true;
-    if (fileio::FileExists(path)) why = {0, "a file of that name is in the way"};
-    return false;
+Status EnsureFolder(const std::string& path) {
+    fileio::Platform& platform = fileio::CurrentPlatform();
+    fileio::Entry entry;
+    fileio::SysError why;
+    if (!platform.Lookup(path, entry, why)) {
+        return Fail("The language folder " + Quoted(path) + " cannot be examined" + ReadCause(why) +
+                        kUnchanged,
+                    why);
+    }
+    if (entry.kind == fileio::EntryKind::Folder) return {};
+    if (entry.kind != fileio::EntryKind::Missing) {
+        return Fail("The language folder " + Quoted(path) + WrongKind(entry.kind, true) +
+                    kUnchanged);
+    }
+    if (platform.CreateFolder(path, why)) return {};
+    return Fail("The language folder " + Quoted(path) + " cannot be created" +
+                    fileio::CauseText(why, true) + kUnchanged,
+                why);
 }
 
-PolicyResult Outcome(PolicyStatus status, std::string message, PolicyResult base,
-                     fileio::SysError why = {}) {
-    base.status = status;
-    base.message = std::move(message);
-    base.error = std::move(why);
-    return base;
+std::string WhatIs(const std::string& path) {
+    const bool admx = path.size() >= 5 && path.compare(path.size() - 5, 5, ".admx") == 0;
+    return admx ? "The policy definition file " : "The language file ";
 }
 
-std::string Files(const PolicyResult& result) {
-    return Quoted(result.admxPath) + " and " + Quoted(result.admlPath);
+// Writes every file that changes, all or none.
+Status WriteAll(const std::vector<StoreFile*>& files) {
+    std::vector<std::unique_ptr<fileio::NewFile>> writers;
+    std::vector<fileio::NewFile*> all;
+    fileio::NewFileFailure failure;
+    for (StoreFile* file : files) {
+        writers.push_back(std::make_unique<fileio::NewFile>(file->path));
+        fileio::NewFile& writer = *writers.back();
+        all.push_back(&writer);
+        if (!writer.Begin(file->id, failure) ||
+            !writer.Write(file->grown.data(), file->grown.size(), failure)) {
+            return Fail(WhatIs(file->path) + Quoted(file->path) + " cannot be written" +
+                            failure.cause + kUnchanged,
+                        failure.why);
+        }
+    }
+    fileio::GroupFailure group;
+    if (fileio::NewFile::CommitAll(all, group)) return {};
+    const std::string& path = files[group.file]->path;
+    std::string message = WhatIs(path) + Quoted(path) + " cannot be written" + group.failure.cause;
+    if (group.notRestored.empty()) {
+        message += kUnchanged;
+    } else {
+        message += " These files could not be put back as they were: " + group.notRestored;
+    }
+    return Fail(std::move(message), group.failure.why);
 }
 
 }  // namespace
 
-PolicyResult MakePolicyDefinitions(const DriveSet& drives, const std::string& folder) {
-    PolicyResult result;
+Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::string& folder,
+                                            const PolicyOptions& options) {
+    if (drives.Empty()) return Fail(msg::kSelectDrives);
+    PolicyOutcome outcome;
     const std::string cultureFolder = Join(folder, kCulture);
-    result.admxPath = Join(folder, kAdmxName);
-    result.admlPath = Join(cultureFolder, kAdmlName);
-    if (drives.Empty()) return Outcome(PolicyStatus::InvalidInput, msg::kSelectDrives, result);
+    outcome.admxPath = Join(folder, kAdmxName);
+    outcome.admlPath = Join(cultureFolder, kAdmlName);
     const DriveItem item{drives.EntryName(), drives.DisplayText(), drives.Mask()};
-    result.entryName = item.entryName;
-    result.maskText = std::to_string(item.mask);
-    if (!IsFolder(folder)) {
-        return Outcome(PolicyStatus::InvalidInput,
-                       "The PolicyDefinitions folder " + Quoted(folder) +
-                           " does not exist. Nothing was written.",
-                       result);
-    }
+    outcome.entryName = item.entryName;
+    outcome.maskText = std::to_string(item.mask);
 
-    const bool haveAdmx = fileio::FileExists(result.admxPath);
-    const bool haveAdml = fileio::FileExists(result.admlPath);
-    // Each file is replaced only as it was read: one that changes or appears meanwhile is kept.
-    std::optional<fileio::FileId> admxRead, admlRead;
-    std::string admx, adml;
+    fileio::Entry entry;
     fileio::SysError why;
-    if (haveAdmx && !ReadWhole(result.admxPath, admx, admxRead, why)) {
-        return Outcome(PolicyStatus::Failed,
-                       "The policy definition file " + Quoted(result.admxPath) + " cannot be read" +
-                           fileio::Because(why) + " Nothing was changed.",
-                       result, why);
+    if (!fileio::CurrentPlatform().Lookup(folder, entry, why)) {
+        return Fail("The PolicyDefinitions folder " + Quoted(folder) + " cannot be examined" +
+                        ReadCause(why) + " Nothing was written.",
+                    why);
     }
-    if (haveAdml && !ReadWhole(result.admlPath, adml, admlRead, why)) {
-        return Outcome(PolicyStatus::Failed,
-                       "The language file " + Quoted(result.admlPath) + " cannot be read" +
-                           fileio::Because(why) + " Nothing was changed.",
-                       result, why);
+    if (entry.kind != fileio::EntryKind::Folder) {
+        return Fail("The PolicyDefinitions folder " + Quoted(folder) + WrongKind(entry.kind, true) +
+                    " Nothing was written.");
     }
 
-    std::vector<DriveItem> items;
+    // From the first read to the last replace, no other run writes this store.
+    const std::string lockPath = Join(folder, kLockName);
+    fileio::FileLock lock;
+    bool busy = false;
+    if (const Status locked = lock.Take(lockPath, options.lockWait, busy); !locked) {
+        if (busy) {
+            const auto seconds =
+                std::chrono::duration_cast<std::chrono::seconds>(options.lockWait).count();
+            return Fail("Another run is writing the policy definitions in " + Quoted(folder) +
+                        " (it holds " + Quoted(lockPath) + "); waited " + std::to_string(seconds) +
+                        " seconds for it." + kUnchanged + " Try again when it is done.");
+        }
+        return Failure{"The lock file " + Quoted(lockPath) + " cannot be created" +
+                           locked.failure().message + kUnchanged,
+                       locked.failure().code};
+    }
+
+    StoreFile admx{outcome.admxPath, {}, {}, {}};
+    StoreFile adml{outcome.admlPath, {}, {}, {}};
+    fileio::Entry admxEntry, admlEntry;
+    if (Status s = LookAt(admx.path, "The policy definition file ", admxEntry); !s)
+        return s.failure();
+    if (Status s = LookAt(adml.path, "The language file ", admlEntry); !s) return s.failure();
+    const bool haveAdmx = admxEntry.kind == fileio::EntryKind::Regular;
+    const bool haveAdml = admlEntry.kind == fileio::EntryKind::Regular;
+    if (haveAdmx) {
+        if (Status s = ReadWhole(admx, "The policy definition file "); !s) return s.failure();
+    }
+    if (haveAdml) {
+        if (Status s = ReadWhole(adml, "The language file "); !s) return s.failure();
+    }
+    Result<std::vector<std::string>> otherPaths = OtherLanguageFiles(folder);
+    if (!otherPaths) return otherPaths.failure();
+    std::vector<StoreFile> others;
+    for (const std::string& path : *otherPaths) {
+        others.push_back({path, {}, {}, {}});
+        if (Status s = ReadWhole(others.back(), "The language file "); !s) return s.failure();
+    }
+
+    const auto refused = [&](const std::string& path, const std::string& cause) {
+        return Fail("The existing " + Quoted(path) + " cannot be extended: " + cause +
+                    " Every file is unchanged.");
+    };
     if (haveAdmx) {
         if (!haveAdml) {
-            return Outcome(PolicyStatus::Refused,
-                           "The language file " + Quoted(result.admlPath) + " of " +
-                               Quoted(result.admxPath) + " is missing. Nothing was changed.",
-                           result);
+            return Fail("The language file " + Quoted(adml.path) + " of " + Quoted(admx.path) +
+                        " is missing." + kUnchanged);
         }
-        ReadResult read = ReadPair(admx, adml);
-        if (!read.ok) {
-            return Outcome(PolicyStatus::Refused,
-                           "The existing " +
-                               Quoted(read.admxAtFault ? result.admxPath : result.admlPath) +
-                               " cannot be extended: " + read.cause + " Both files are unchanged.",
-                           result);
+        ReadResult read = ReadPair(admx.bytes, adml.bytes);
+        if (!read.ok) return refused(read.admxAtFault ? admx.path : adml.path, read.cause);
+        // One pass over the items: a mask offered already, or the name taken by another mask.
+        std::unordered_map<std::uint32_t, const DriveItem*> byMask;
+        std::unordered_set<std::string_view> names;
+        byMask.reserve(read.items.size());
+        names.reserve(read.items.size());
+        for (const DriveItem& offered : read.items) {
+            byMask.emplace(offered.mask, &offered);
+            names.insert(offered.entryName);
         }
-        items = std::move(read.items);
-    } else if (haveAdml) {
-        // A language file alone is what a run that stopped between its two replaces leaves.
-        std::string cause;
-        if (!IsOwnLanguageFile(adml, cause)) {
-            return Outcome(PolicyStatus::Refused,
-                           "The existing " + Quoted(result.admlPath) +
-                               " cannot be replaced: " + cause + " Nothing was changed.",
-                           result);
+        if (const auto found = byMask.find(item.mask); found != byMask.end()) {
+            outcome.status = PolicyStatus::AlreadyOffered;
+            outcome.offeredBy = found->second->entryName;
+            outcome.message = "The drive set " + item.entryName + " (mask " + outcome.maskText +
+                              ") is already offered by the item " + Clip(outcome.offeredBy) +
+                              " of " + Quoted(admx.path) + ". Every file is unchanged.";
+            return outcome;
         }
+        if (names.count(item.entryName) != 0) {
+            return refused(admx.path, "its item " + item.entryName + " has another mask than " +
+                                          outcome.maskText + ".");
+        }
+        admx.grown = GrowAdmx(admx.bytes, read, item);
+        // A string left with this id (by a hand edit, or an earlier run that stopped) is kept.
+        if (read.language.strings.count(item.entryName) == 0) {
+            adml.grown = GrowAdml(adml.bytes, read.language, item);
+        }
+        // Only the new content is needed from here on.
+        std::string().swap(admx.bytes);
+        std::string().swap(adml.bytes);
+    } else {
+        if (haveAdml) {
+            // A language file alone is what an older run that stopped between its two replaces
+            // left; it is made whole again.
+            std::string cause;
+            if (!IsOwnLanguageFile(adml.bytes, cause)) {
+                return Fail("The existing " + Quoted(adml.path) + " cannot be replaced: " + cause +
+                            kUnchanged);
+            }
+        }
+        admx.grown = RenderAdmx({item});
+        adml.grown = RenderAdml({item});
     }
+    std::vector<StoreFile*> changed;
+    // The language files first: should the run stop between them, no ADMX names a missing string.
+    if (!adml.grown.empty()) changed.push_back(&adml);
+    for (StoreFile& other : others) {
+        const LanguageFile language = ReadLanguageFile(other.bytes);
+        if (!language.ok) return refused(other.path, language.cause);
+        if (language.strings.count(item.entryName) != 0) continue;  // translated already
+        // Until someone translates it, the English text.
+        other.grown = GrowAdml(other.bytes, language, item);
+        std::string().swap(other.bytes);
+        changed.push_back(&other);
+        outcome.otherLanguages.push_back(other.path);
+    }
+    changed.push_back(&admx);
 
-    for (const DriveItem& offered : items) {
-        if (offered.mask == item.mask) {
-            result.offeredBy = offered.entryName;
-            return Outcome(PolicyStatus::AlreadyOffered,
-                           "The drive set " + item.entryName + " (mask " + result.maskText +
-                               ") is already offered by the item " + offered.entryName + " of " +
-                               Quoted(result.admxPath) + ". Both files are unchanged.",
-                           result);
-        }
-        if (offered.entryName == item.entryName) {
-            return Outcome(PolicyStatus::Refused,
-                           "The existing " + Quoted(result.admxPath) +
-                               " cannot be extended: its item " + item.entryName +
-                               " has another mask than " + result.maskText +
-                               ". Both files are unchanged.",
-                           result);
-        }
+    if (!haveAdmx) {
+        if (Status s = EnsureFolder(cultureFolder); !s) return s.failure();
     }
-    items.push_back(item);
-
-    if (!EnsureFolder(cultureFolder, why)) {
-        return Outcome(PolicyStatus::Failed,
-                       "The language folder " + Quoted(cultureFolder) + " cannot be created" +
-                           fileio::Because(why) + " Nothing was changed.",
-                       result, why);
+    if (Status s = WriteAll(changed); !s) return s.failure();
+    outcome.status = haveAdmx ? PolicyStatus::Added : PolicyStatus::Created;
+    const std::string files = Quoted(admx.path) + " and " + Quoted(adml.path);
+    outcome.message = (haveAdmx ? "Added the item " + item.entryName + " to " + files
+                                : "Created " + files + " with the item " + item.entryName) +
+                      " (mask " + outcome.maskText + ", \"" + item.displayText + "\").";
+    if (!outcome.otherLanguages.empty()) {
+        outcome.message += " The language files of " +
+                           std::to_string(outcome.otherLanguages.size()) +
+                           " other languages have its English text.";
     }
-    // The language file first: the ADMX never names a string that the ADML lacks.
-    fileio::NewFileFailure failure;
-    if (!fileio::WriteNewFile(result.admlPath, RenderAdml(items), admlRead, failure)) {
-        return Outcome(PolicyStatus::Failed,
-                       "The language file " + Quoted(result.admlPath) + " cannot be written" +
-                           failure.cause + " Both files are unchanged.",
-                       result, failure.why);
-    }
-    if (!fileio::WriteNewFile(result.admxPath, RenderAdmx(items), admxRead, failure)) {
-        return Outcome(PolicyStatus::Failed,
-                       "The policy definition file " + Quoted(result.admxPath) +
-                           " cannot be written" + failure.cause +
-                           " It is unchanged; its language file " + Quoted(result.admlPath) +
-                           " already holds the new string, which does no harm.",
-                       result, failure.why);
-    }
-    const bool created = !haveAdmx;
-    return Outcome(created ? PolicyStatus::Created : PolicyStatus::Added,
-                   std::string(created ? "Created " : "Added the item ") +
-                       (created ? Files(result) + " with the item " + item.entryName
-                                : item.entryName + " to " + Files(result)) +
-                       " (mask " + result.maskText + ", \"" + item.displayText + "\").",
-                   result);
+    return outcome;
 }
 
 }  // namespace tarnwick::policy

@@ -1,12 +1,17 @@
-// Adds the selected drive set to the policy-definition pair in a PolicyDefinitions folder: the
-// ADMX in the folder, its English language file in the en-US folder beside it. A missing pair is
-// created; an existing one must be Tarnwick's and whole, and keeps every item it offers.
+// Adds the selected drive set to the policy-definition pair in a PolicyDefinitions folder (a local
+// or central store): the ADMX in the folder, its language file in the en-US folder beside it and
+// in every other language folder that has one. A missing pair is created; an existing one must be
+// Tarnwick's and whole, and grows by the new item only, every other byte kept. One run at a time
+// edits a store, and a run that fails leaves every file of it as it was.
 #pragma once
 
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "core/DriveSet.h"
-#include "fileio/Platform.h"
+#include "core/Result.h"
+#include "fileio/FileLock.h"
 
 namespace tarnwick::policy {
 
@@ -14,29 +19,31 @@ enum class PolicyStatus {
     Created,         // the pair did not exist and now offers the set
     Added,           // the set is now the last item of both lists
     AlreadyOffered,  // an item offers the same mask; nothing was written
-    InvalidInput,    // no drive ticked, or no such folder; nothing was written
-    Refused,         // the existing pair is malformed, foreign or inconsistent; nothing changed
-    Failed,          // reading or writing failed; the pair is as it was (the ADML may hold an
-                     // extra string)
 };
 
-struct PolicyResult {
-    PolicyStatus status = PolicyStatus::Failed;
-    // One or two English sentences naming the files and, on failure, the cause.
+struct PolicyOutcome {
+    PolicyStatus status = PolicyStatus::Created;
+    // One or two English sentences naming the files.
     std::string message;
     std::string entryName;  // the set's item
     std::string offeredBy;  // for AlreadyOffered: the item that offers the mask already
     std::string maskText;   // the mask in decimal digits
     std::string admxPath;
-    std::string admlPath;
-    fileio::SysError error;  // the system's reason, when a platform call failed
-    bool ok() const {
-        return status == PolicyStatus::Created || status == PolicyStatus::Added ||
-               status == PolicyStatus::AlreadyOffered;
-    }
+    std::string admlPath;                     // the en-US language file
+    std::vector<std::string> otherLanguages;  // the other language files that gained the string
 };
 
-// `folder` is the PolicyDefinitions folder (UTF-8); it must exist.
-PolicyResult MakePolicyDefinitions(const DriveSet& drives, const std::string& folder);
+struct PolicyOptions {
+    // How long to wait for another run that is writing the same store.
+    std::chrono::milliseconds lockWait = fileio::kLockWait;
+};
+
+// The lock file beside the ADMX that every run holds while it reads and writes the store.
+inline constexpr const char* kLockName = "TarnwickDrives.admx.lock";
+
+// `folder` is the PolicyDefinitions folder (UTF-8); it must exist. A failure's message names the
+// file and the cause, and says that nothing was changed.
+Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::string& folder,
+                                            const PolicyOptions& options = {});
 
 }  // namespace tarnwick::policy

@@ -1,7 +1,7 @@
 #include "policy/PolicyText.h"
 
 #include <charconv>
-#include <map>
+#include <unordered_set>
 
 #include "core/DriveSet.h"
 #include "xml/Xml.h"
@@ -234,13 +234,110 @@ bool ParseMask(const std::string* text, std::uint32_t& mask) {
     return result.ec == std::errc() && result.ptr == end && mask <= kAllDrivesMask;
 }
 
+std::string NotWellFormed(const xml::Document& document) {
+    return "it is not well-formed XML: " + Clip(xml::Describe(document), 160) + ".";
+}
+
+// The unit `units` before byte `at`, or 0 before the start.
+char32_t Before(std::string_view bytes, std::size_t at, std::size_t units, xml::Encoding encoding) {
+    const std::size_t width = xml::UnitSize(encoding);
+    return at >= units * width ? xml::UnitAt(bytes, at - units * width, encoding) : 0;
+}
+
+// The spaces and tabs before byte `at` back to the start of its line, and that line's end; both
+// empty when something else stands before `at` on its line.
+void LeadOf(std::string_view bytes, std::size_t at, xml::Encoding encoding, std::string& indent,
+            std::string& lineEnd) {
+    indent.clear();
+    lineEnd.clear();
+    std::size_t units = 1;
+    for (char32_t c; (c = Before(bytes, at, units, encoding)) == ' ' || c == '\t'; ++units)
+        indent.insert(indent.begin(), static_cast<char>(c));
+    const char32_t end = Before(bytes, at, units, encoding);
+    if (end == '\n') {
+        lineEnd = Before(bytes, at, units + 1, encoding) == '\r' ? "\r\n" : "\n";
+    } else if (end == '\r') {
+        lineEnd = "\r";
+    } else {
+        indent.clear();
+    }
+}
+
+// The namespace prefix the element's start tag is written with ("pd:"), or "".
+std::string PrefixOf(std::string_view bytes, const xml::Element& element, xml::Encoding encoding) {
+    std::u16string name;
+    const std::size_t width = xml::UnitSize(encoding);
+    for (std::size_t at = element.begin + width;; at += width) {
+        const char32_t c = xml::UnitAt(bytes, at, encoding);
+        if (c == 0 || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '>' || c == '/')
+            break;
+        if (c == ':') {
+            // In a UTF-8 file the units are its bytes already.
+            return (width == 1 ? std::string(name.begin(), name.end()) : xml::Utf8Of(name)) + ":";
+        }
+        name += static_cast<char16_t>(c);
+    }
+    return "";
+}
+
+// Where a new last child of `parent` goes: after its last child element, on a line of its own
+// when that child has one; in a parent without children, right after the start tag, one level
+// deeper than the parent. False when the parent is an empty-element tag or the positions are
+// unknown.
+bool InsertPointOf(std::string_view bytes, const xml::Document& document,
+                   const xml::Element& parent, InsertPoint& point, std::string& cause) {
+    if (!document.positioned) {
+        cause = document.encoding == xml::Encoding::Other
+                    ? "its encoding is neither UTF-8 nor UTF-16, and only those are edited."
+                    : "its tags could not be located for an edit.";
+        return false;
+    }
+    if (parent.IsEmptyTag()) {
+        cause = "its element " + parent.localName + Where(parent) +
+                " is written as an empty-element tag, which takes no insertion.";
+        return false;
+    }
+    point.encoding = document.encoding;
+    point.prefix = PrefixOf(bytes, parent, document.encoding);
+    std::string parentIndent, parentEnd;
+    LeadOf(bytes, parent.begin, document.encoding, parentIndent, parentEnd);
+    if (parent.children.empty()) {
+        point.at = parent.contentBegin;
+        point.lineEnd = parentEnd;
+        point.step = parentEnd.empty() ? "" : "  ";
+        point.indent = parentIndent + point.step;
+        return true;
+    }
+    const xml::Element& last = parent.children.back();
+    point.at = last.end;
+    LeadOf(bytes, last.begin, document.encoding, point.indent, point.lineEnd);
+    point.step.clear();
+    if (!point.lineEnd.empty()) {
+        const bool deeper = point.indent.size() > parentIndent.size() &&
+                            point.indent.compare(0, parentIndent.size(), parentIndent) == 0;
+        point.step = deeper ? point.indent.substr(parentIndent.size()) : "  ";
+    }
+    return true;
+}
+
+std::string Splice(std::string_view bytes, const InsertPoint& point, const std::string& utf8) {
+    std::string out;
+    const std::string inserted = xml::Encode(utf8, point.encoding);
+    out.reserve(bytes.size() + inserted.size());
+    out.append(bytes.substr(0, point.at));
+    out.append(inserted);
+    out.append(bytes.substr(point.at));
+    return out;
+}
+
 // The items of one policy's enum; false with `cause` when the policy or an item is not as ours.
-bool ReadEnum(const xml::Element& policies, const PolicyKind& kind, std::vector<DriveItem>& items,
-              std::string& cause) {
+const xml::Element* ReadEnum(const xml::Element& policies, const PolicyKind& kind,
+                             std::vector<DriveItem>& items, std::string& cause) {
     const xml::Element* policy = nullptr;
-    for (const xml::Element* candidate : policies.Children("policy")) {
-        const std::string* name = candidate->Find("name");
-        if (name && *name == kind.name) policy = candidate;
+    for (const xml::Element& candidate : policies.children) {
+        if (candidate.localName != "policy") continue;
+        const std::string* name = candidate.Find("name");
+        if (name && *name == kind.name) policy = &candidate;
     }
     const xml::Element* elements = policy ? policy->Child("elements") : nullptr;
     const xml::Element* list = elements ? elements->Child("enum") : nullptr;
@@ -248,22 +345,24 @@ bool ReadEnum(const xml::Element& policies, const PolicyKind& kind, std::vector<
     if (!valueName || *valueName != kind.valueName) {
         cause = std::string("it has no policy ") + kind.name + " with a list for " +
                 std::string(kind.valueName) + ".";
-        return false;
+        return nullptr;
     }
-    for (const xml::Element* item : list->Children("item")) {
+    items.reserve(list->children.size());
+    for (const xml::Element& item : list->children) {
+        if (item.localName != "item") continue;
         DriveItem read;
-        read.entryName = StringId(item->Find("displayName"));
-        const xml::Element* value = item->Child("value");
+        read.entryName = StringId(item.Find("displayName"));
+        const xml::Element* value = item.Child("value");
         const xml::Element* decimal = value ? value->Child("decimal") : nullptr;
         if (read.entryName.empty() ||
             !ParseMask(decimal ? decimal->Find("value") : nullptr, read.mask)) {
-            cause = std::string("an item of ") + kind.name + Where(*item) +
+            cause = std::string("an item of ") + kind.name + Where(item) +
                     " is not a drive set with a string and a mask.";
-            return false;
+            return nullptr;
         }
         items.push_back(std::move(read));
     }
-    return true;
+    return list;
 }
 
 bool IsFixedId(const std::string& id) {
@@ -274,34 +373,63 @@ bool IsFixedId(const std::string& id) {
     return false;
 }
 
-// The ADML's strings by id, or false with `cause`.
-bool ReadStrings(std::string_view adml, std::map<std::string, std::string>& strings,
-                 std::string& cause) {
+// Renders the new item as the file lays out its neighbours.
+std::string ItemText(const InsertPoint& point, const DriveItem& item) {
+    const std::string& p = point.prefix;
+    const std::string line = point.lineEnd + point.indent;
+    const std::string& step = point.step;
+    return line + "<" + p + "item displayName=\"" + Escaped(StringRef(item.entryName)) + "\">" +
+           line + step + "<" + p + "value>" + line + step + step + "<" + p + "decimal value=\"" +
+           std::to_string(item.mask) + "\" />" + line + step + "</" + p + "value>" + line + "</" +
+           p + "item>";
+}
+
+}  // namespace
+
+std::string Clip(std::string_view text, std::size_t limit) {
+    std::size_t at = 0, characters = 0;
+    while (at < text.size() && characters < limit) {
+        ++at;
+        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+            ++at;
+        ++characters;
+    }
+    if (at >= text.size()) return std::string(text);
+    return std::string(text.substr(0, at)) + "...";
+}
+
+LanguageFile ReadLanguageFile(std::string_view adml) {
+    LanguageFile file;
     const xml::Document document = xml::Parse(adml);
     if (!document.ok) {
-        cause = "it is not well-formed XML: " + xml::Describe(document) + ".";
-        return false;
+        file.cause = NotWellFormed(document);
+        return file;
     }
     const xml::Element& root = document.root;
     const xml::Element* resources = root.Child("resources");
     const xml::Element* table = resources ? resources->Child("stringTable") : nullptr;
     if (!IsPolicyElement(root, "policyDefinitionResources") || !table) {
-        cause = "it is not a policy language file (policyDefinitionResources with a string table).";
-        return false;
+        file.cause =
+            "it is not a policy language file (policyDefinitionResources with a string table).";
+        return file;
     }
-    for (const xml::Element* string : table->Children("string")) {
-        const std::string* id = string->Find("id");
-        if (id) strings.emplace(*id, string->text);
+    file.strings.reserve(table->children.size());
+    for (const xml::Element& string : table->children) {
+        if (string.localName != "string") continue;
+        const std::string* id = string.Find("id");
+        if (id) file.strings.emplace(*id, string.text);
     }
-    return true;
+    file.ok = InsertPointOf(adml, document, *table, file.point, file.cause);
+    return file;
 }
 
-}  // namespace
-
 bool IsOwnLanguageFile(std::string_view adml, std::string& cause) {
-    std::map<std::string, std::string> strings;
-    if (!ReadStrings(adml, strings, cause)) return false;
-    if (strings.count(kCategory) == 0) {
+    const LanguageFile file = ReadLanguageFile(adml);
+    if (!file.ok) {
+        cause = file.cause;
+        return false;
+    }
+    if (file.strings.count(kCategory) == 0) {
         cause = std::string("it is not Tarnwick's: it has no string ") + kCategory + ".";
         return false;
     }
@@ -309,60 +437,91 @@ bool IsOwnLanguageFile(std::string_view adml, std::string& cause) {
 }
 
 ReadResult ReadPair(std::string_view admx, std::string_view adml) {
-    const xml::Document document = xml::Parse(admx);
-    if (!document.ok) {
-        return Refused(true, "it is not well-formed XML: " + xml::Describe(document) + ".");
-    }
-    const xml::Element& root = document.root;
-    if (!IsPolicyElement(root, "policyDefinitions")) {
-        return Refused(true,
-                       "it is not a policy definition file (policyDefinitions in the "
-                       "namespace " +
-                           std::string(kPolicyNamespace) + ").");
-    }
-    const xml::Element* namespaces = root.Child("policyNamespaces");
-    const xml::Element* target = namespaces ? namespaces->Child("target") : nullptr;
-    const std::string* targetNamespace = target ? target->Find("namespace") : nullptr;
-    if (!targetNamespace || *targetNamespace != kTargetNamespace) {
-        return Refused(true, "it is not Tarnwick's: its target namespace is '" +
-                                 (targetNamespace ? *targetNamespace : std::string()) + "', not '" +
-                                 kTargetNamespace + "'.");
-    }
-    const xml::Element* policies = root.Child("policies");
-    if (!policies) return Refused(true, "it has no policies.");
-
+    ReadResult result;
     std::vector<DriveItem> lists[2];
-    std::string cause;
-    for (int i = 0; i < 2; ++i) {
-        if (!ReadEnum(*policies, kPolicies[i], lists[i], cause)) return Refused(true, cause);
+    {
+        // The tree goes before the language file is read: one tree at a time.
+        const xml::Document document = xml::Parse(admx);
+        if (!document.ok) return Refused(true, NotWellFormed(document));
+        const xml::Element& root = document.root;
+        if (!IsPolicyElement(root, "policyDefinitions")) {
+            return Refused(true,
+                           "it is not a policy definition file (policyDefinitions in the "
+                           "namespace " +
+                               std::string(kPolicyNamespace) + ").");
+        }
+        const xml::Element* namespaces = root.Child("policyNamespaces");
+        const xml::Element* target = namespaces ? namespaces->Child("target") : nullptr;
+        const std::string* targetNamespace = target ? target->Find("namespace") : nullptr;
+        if (!targetNamespace || *targetNamespace != kTargetNamespace) {
+            return Refused(true, "it is not Tarnwick's: its target namespace is '" +
+                                     Clip(targetNamespace ? *targetNamespace : std::string()) +
+                                     "', not '" + kTargetNamespace + "'.");
+        }
+        const xml::Element* policies = root.Child("policies");
+        if (!policies) return Refused(true, "it has no policies.");
+        std::string cause;
+        for (int i = 0; i < 2; ++i) {
+            const xml::Element* list = ReadEnum(*policies, kPolicies[i], lists[i], cause);
+            if (!list) return Refused(true, cause);
+            if (!InsertPointOf(admx, document, *list, result.lists[i], cause)) {
+                return Refused(true, cause);
+            }
+        }
     }
     if (lists[0] != lists[1]) {
         return Refused(true, std::string("its policies ") + kPolicies[0].name + " and " +
                                  kPolicies[1].name + " do not offer the same drive sets.");
     }
-    std::map<std::string, std::string> strings;
-    if (!ReadStrings(adml, strings, cause)) return Refused(false, cause);
+    LanguageFile language = ReadLanguageFile(adml);
+    if (!language.ok) return Refused(false, language.cause);
 
-    ReadResult result;
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(lists[0].size());
     for (DriveItem& item : lists[0]) {
         if (IsFixedId(item.entryName)) {
-            return Refused(true, "its item " + item.entryName + " uses the id of a fixed string.");
+            return Refused(true,
+                           "its item " + Clip(item.entryName) + " uses the id of a fixed string.");
         }
-        for (const DriveItem& before : result.items) {
-            if (before.entryName == item.entryName) {
-                return Refused(true, "it lists the item " + item.entryName + " twice.");
-            }
+        if (!seen.insert(item.entryName).second) {
+            return Refused(true, "it lists the item " + Clip(item.entryName) + " twice.");
         }
-        const auto found = strings.find(item.entryName);
-        if (found == strings.end()) {
-            return Refused(false, "it has no string " + item.entryName +
+        const auto found = language.strings.find(item.entryName);
+        if (found == language.strings.end()) {
+            return Refused(false, "it has no string " + Clip(item.entryName) +
                                       ", which the policy definition file's item names.");
         }
         item.displayText = found->second;
-        result.items.push_back(std::move(item));
     }
+    result.items = std::move(lists[0]);
+    result.language = std::move(language);
     result.ok = true;
     return result;
+}
+
+std::string GrowAdmx(std::string_view admx, const ReadResult& read, const DriveItem& item) {
+    const bool firstEarlier = read.lists[0].at <= read.lists[1].at;
+    const InsertPoint& early = read.lists[firstEarlier ? 0 : 1];
+    const InsertPoint& late = read.lists[firstEarlier ? 1 : 0];
+    const std::string one = xml::Encode(ItemText(early, item), early.encoding);
+    const std::string two = xml::Encode(ItemText(late, item), late.encoding);
+    // One copy of the file, the two items spliced in on the way.
+    std::string out;
+    out.reserve(admx.size() + one.size() + two.size());
+    out.append(admx.substr(0, early.at));
+    out.append(one);
+    out.append(admx.substr(early.at, late.at - early.at));
+    out.append(two);
+    out.append(admx.substr(late.at));
+    return out;
+}
+
+std::string GrowAdml(std::string_view adml, const LanguageFile& read, const DriveItem& item) {
+    const InsertPoint& point = read.point;
+    return Splice(adml, point,
+                  point.lineEnd + point.indent + "<" + point.prefix + "string id=\"" +
+                      item.entryName + "\">" + Escaped(item.displayText, false) + "</" +
+                      point.prefix + "string>");
 }
 
 }  // namespace tarnwick::policy

@@ -17,6 +17,14 @@ namespace tarnwick::xml {
 // Elements nest at most this deep; a deeper document is refused.
 inline constexpr int kMaxDepth = 256;
 
+// How the document's characters are stored, as far as an edit of its bytes needs to know.
+enum class Encoding {
+    Utf8,     // UTF-8 (or plain ASCII), with or without a byte-order mark
+    Utf16LE,  // two bytes a unit, low byte first
+    Utf16BE,
+    Other,  // another declared encoding: the tree is read, but no positions are given
+};
+
 struct Attribute {
     std::string localName;
     std::string namespaceUri;  // empty for an unprefixed attribute
@@ -34,6 +42,11 @@ struct Element {
     std::string text;
     // The line of the start tag (1-based), or 0 where the parser gives none.
     int line = 0;
+    // Byte offsets in the document as given, when its positions are known: the '<' of the start
+    // tag, the byte after that tag, the '<' of the end tag and the byte after it. For an
+    // empty-element tag ("<a/>") the last three are all the byte after it.
+    std::size_t begin = 0, contentBegin = 0, contentEnd = 0, end = 0;
+    bool IsEmptyTag() const { return contentEnd == end; }
 
     // The value of the first attribute with this local name, whatever its namespace; nullptr when
     // there is none.
@@ -50,9 +63,27 @@ struct Document {
     // When not ok: what the parser said, and the line where it stopped (0 where it gives none).
     std::string error;
     int line = 0;
+    Encoding encoding = Encoding::Utf8;
+    // Whether every element carries its byte offsets: true for a UTF-8 or UTF-16 document.
+    bool positioned = false;
 };
 
 Document Parse(std::string_view bytes);
+
+// Finds the tags of a document that the parser read into `document`, element by element in
+// document order, and records their byte offsets; each tag's name must be the element's. Both
+// readers call it, so the offsets are the same whichever parser read the tree.
+void Locate(std::string_view bytes, Document& document);
+
+// The character at byte `offset` of a document in `encoding` (one unit: a byte or a UTF-16 unit),
+// or 0 past the end.
+char32_t UnitAt(std::string_view bytes, std::size_t offset, Encoding encoding);
+// The bytes of one unit in `encoding`: 1 or 2.
+std::size_t UnitSize(Encoding encoding);
+// UTF-16 units as UTF-8 (a pair of surrogates as one character).
+std::string Utf8Of(std::u16string_view units);
+// UTF-8 text as a document in `encoding` stores it (UTF-16 with surrogates where needed).
+std::string Encode(std::string_view utf8, Encoding encoding);
 
 // "line 12: <what the parser said>", or the error alone when the line is unknown.
 std::string Describe(const Document& failed);

@@ -1,5 +1,6 @@
 // The file calls on POSIX, standing in for kernel32 so that the helpers and their tests also run on
 // Linux. Modes are mapped onto the Windows attribute bits the helpers report.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include <memory>
 #include <string_view>
 #include <system_error>
+#include <thread>
 
 #include "fileio/Platform.h"
 
@@ -401,6 +403,85 @@ class PosixPlatform final : public Platform {
             done += static_cast<std::size_t>(n);
         }
         return true;
+    }
+
+    bool ListFolder(const std::string& path, std::vector<std::string>& names,
+                    SysError& error) override {
+        names.clear();
+        DIR* dir = opendir(path.c_str());
+        if (!dir) return Fail(error);
+        int code = 0;
+        for (;;) {
+            errno = 0;
+            const dirent* entry = readdir(dir);
+            if (!entry) {
+                code = errno;
+                break;
+            }
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(dir);
+        if (code == 0) return true;
+        error = ErrnoError(code);
+        return false;
+    }
+
+    bool Link(const std::string& from, const std::string& to, SysError& error) override {
+        return link(from.c_str(), to.c_str()) == 0 || Fail(error);
+    }
+
+    // An open-file-description lock where the kernel has one (it also keeps two threads of one
+    // process apart), else a process lock. Both end with the descriptor, so a run that crashed
+    // holds nothing. The file is removed on release; a waiter that locked the removed file sees
+    // that the name leads elsewhere now and reports busy, to try again.
+    bool TryLock(const std::string& path, Handle& handle, bool& busy, SysError& error) override {
+        busy = false;
+        const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0) return Fail(error);
+        // Whoever shares the store must be able to lock a file that a killed run left behind;
+        // the file holds nothing. Only its owner can do this, and need not.
+        (void)fchmod(fd, 0666);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        int locked = -1;
+#ifdef F_OFD_SETLK
+        locked = fcntl(fd, F_OFD_SETLK, &lock);
+        if (locked != 0 && errno == EINVAL) locked = fcntl(fd, F_SETLK, &lock);
+#else
+        locked = fcntl(fd, F_SETLK, &lock);
+#endif
+        if (locked != 0) {
+            busy = errno == EAGAIN || errno == EACCES;
+            Fail(error);
+            close(fd);
+            return false;
+        }
+        struct stat held {
+        }, named{};
+        if (fstat(fd, &held) != 0 || stat(path.c_str(), &named) != 0 ||
+            held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
+            busy = true;
+            error = ErrnoError(EAGAIN);
+            close(fd);
+            return false;
+        }
+        handle = fd;
+        return true;
+    }
+
+    bool Unlock(const std::string& path, Handle handle, SysError& error) override {
+        // Removed while still held, so that no one locks the old file after it is let go.
+        const bool removed = unlink(path.c_str()) == 0 || errno == ENOENT;
+        if (!removed) Fail(error);
+        const bool closed = close(Fd(handle)) == 0;
+        if (!closed && removed) Fail(error);
+        return removed && closed;
+    }
+
+    void Pause(std::uint32_t milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
 };
 

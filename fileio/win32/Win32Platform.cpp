@@ -367,6 +367,60 @@ class Win32Platform final : public Platform {
         }
         return true;
     }
+
+    bool ListFolder(const std::string& path, std::vector<std::string>& names,
+                    SysError& error) override {
+        names.clear();
+        const std::optional<std::wstring> wide = SystemPath(path + "\\*");
+        if (!wide) return Fail(error);
+        WIN32_FIND_DATAW found{};
+        const HANDLE search = FindFirstFileW(wide->c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return Fail(error);
+        do {
+            const std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..") names.push_back(tarnwick::win32::Narrow(name));
+        } while (FindNextFileW(search, &found));
+        const DWORD code = GetLastError();
+        FindClose(search);
+        if (code == ERROR_NO_MORE_FILES) return true;
+        SetLastError(code);
+        return Fail(error);
+    }
+
+    bool Link(const std::string& from, const std::string& to, SysError& error) override {
+        const std::optional<std::wstring> wideFrom = SystemPath(from);
+        const std::optional<std::wstring> wideTo = SystemPath(to);
+        if (!wideFrom || !wideTo) return Fail(error);
+        return CreateHardLinkW(wideTo->c_str(), wideFrom->c_str(), nullptr) || Fail(error);
+    }
+
+    // An unshared handle: any other open fails while it is held, and the file goes with the
+    // handle, whether the program closes it or ends.
+    bool TryLock(const std::string& path, Handle& handle, bool& busy, SysError& error) override {
+        busy = false;
+        const std::optional<std::wstring> wide = SystemPath(path);
+        if (!wide) return Fail(error);
+        const HANDLE file =
+            CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            const DWORD code = GetLastError();
+            // A file on its way out (its holder just closed it) also answers access denied.
+            busy = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
+                   (code == ERROR_ACCESS_DENIED &&
+                    GetFileAttributesW(wide->c_str()) != INVALID_FILE_ATTRIBUTES);
+            SetLastError(code);
+            return Fail(error);
+        }
+        handle = reinterpret_cast<Handle>(file);
+        return true;
+    }
+
+    bool Unlock(const std::string&, Handle handle, SysError& error) override {
+        return CloseHandle(Win32Handle(handle)) || Fail(error);
+    }
+
+    void Pause(std::uint32_t milliseconds) override { Sleep(milliseconds); }
 };
 
 }  // namespace

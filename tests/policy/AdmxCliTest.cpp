@@ -1,9 +1,15 @@
 // tarnwick-cli admx as a script runs it: three new sets and a repeat leave the pair the native
-// build writes, byte for byte, in every build; what it prints; its exit codes.
+// build writes, byte for byte, in every build; what it prints; its exit codes; runs started at
+// once on one store queue, and every set they add is there.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "policy/PolicyText.h"
 
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestFiles.h"
@@ -89,6 +95,38 @@ TEST_F(AdmxCli, ExitCodes) {
         EXPECT_NE(result.err.find(c.inMessage), std::string::npos) << result.err;
     }
     EXPECT_EQ(ReadAll(Admx()), "<not/> <xml/>");
+}
+
+TEST_F(AdmxCli, RunsAtOnceQueueAndLoseNoSet) {
+    const std::vector<std::string> sets[] = {{"C", "D"}, {"E", "F", "G"}};
+    for (int round = 0; round < 6; ++round) {
+        const std::vector<std::string>& letters = sets[round % 2];
+        TempDir store;
+        std::vector<std::unique_ptr<TempDir>> scratch;
+        std::vector<ProgramRun> runs(letters.size());
+        std::vector<std::thread> writers;
+        for (std::size_t i = 0; i < letters.size(); ++i) {
+            scratch.push_back(std::make_unique<TempDir>());
+            writers.emplace_back([&, i] {
+                runs[i] = RunProgram(TARNWICK_CLI,
+                                     {kCommand, "--drives", letters[i], "--dir", store.Path()},
+                                     scratch[i]->Path());
+            });
+        }
+        for (std::thread& writer : writers)
+            writer.join();
+        for (const ProgramRun& run : runs)
+            EXPECT_EQ(run.exitCode, 0) << run.err;
+        const policy::ReadResult read = policy::ReadPair(
+            ReadAll(store.File("TarnwickDrives.admx")),
+            ReadAll(Utf8(FsPath(store.File("en-US")) / FsPath("TarnwickDrives.adml"))));
+        ASSERT_TRUE(read.ok) << read.cause;
+        std::vector<std::string> names;
+        for (const policy::DriveItem& item : read.items)
+            names.push_back(item.entryName.substr(0, 1));
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, letters) << "round " << round;
+    }
 }
 
 }  // namespace

@@ -21,8 +21,9 @@ void FaultyPlatform::FailAt(Call kind, std::size_t k) {
 
 const char* CallName(Call kind) {
     static const char* const kNames[] = {
-        "attributes", "lookup", "open",     "size",    "seek",   "read",          "write", "stat",
-        "flush",      "close",  "move-new", "replace", "remove", "create-folder", "random"};
+        "attributes", "lookup",      "open",  "size",     "seek",    "read",   "write",
+        "stat",       "flush",       "close", "move-new", "replace", "remove", "create-folder",
+        "random",     "list-folder", "link",  "try-lock", "unlock"};
     return kNames[static_cast<std::size_t>(kind)];
 }
 
@@ -130,6 +131,38 @@ bool FaultyPlatform::Random(void* buffer, std::size_t size, SysError& error) {
     bytes.resize(size);
     std::copy(bytes.begin(), bytes.end(), static_cast<std::uint8_t*>(buffer));
     return true;
+}
+
+bool FaultyPlatform::ListFolder(const std::string& path, std::vector<std::string>& names,
+                                SysError& error) {
+    return !Inject(Call::ListFolder, error) && inner_.ListFolder(path, names, error);
+}
+
+bool FaultyPlatform::Link(const std::string& from, const std::string& to, SysError& error) {
+    return !Inject(Call::Link, error) && inner_.Link(from, to, error);
+}
+
+bool FaultyPlatform::TryLock(const std::string& path, Handle& handle, bool& busy, SysError& error) {
+    busy = false;
+    if (Inject(Call::TryLock, error)) return false;
+    if (!inner_.TryLock(path, handle, busy, error)) return false;
+    ++openHandles_;
+    return true;
+}
+
+// A failed release still lets the real lock go, so that no test leaves one held.
+bool FaultyPlatform::Unlock(const std::string& path, Handle handle, SysError& error) {
+    const bool inject = Inject(Call::Unlock, error);
+    SysError unlockError;
+    const bool unlocked = inner_.Unlock(path, handle, unlockError);
+    --openHandles_;
+    if (inject) return false;
+    if (!unlocked) error = unlockError;
+    return unlocked;
+}
+
+void FaultyPlatform::Pause(std::uint32_t milliseconds) {
+    inner_.Pause(milliseconds);
 }
 
 }  // namespace tarnwick::test

@@ -45,6 +45,10 @@ enum class Call {
     Remove,
     CreateFolder,
     Random,
+    ListFolder,
+    Link,
+    TryLock,
+    Unlock,
 };
 const char* CallName(Call kind);
 
@@ -103,10 +107,18 @@ class FaultyPlatform : public fileio::Platform {
     bool Remove(const std::string& path, fileio::SysError& error) override;
     bool CreateFolder(const std::string& path, fileio::SysError& error) override;
     bool Random(void* buffer, std::size_t size, fileio::SysError& error) override;
+    bool ListFolder(const std::string& path, std::vector<std::string>& names,
+                    fileio::SysError& error) override;
+    bool Link(const std::string& from, const std::string& to, fileio::SysError& error) override;
+    bool TryLock(const std::string& path, fileio::Handle& handle, bool& busy,
+                 fileio::SysError& error) override;
+    bool Unlock(const std::string& path, fileio::Handle handle, fileio::SysError& error) override;
+    // Passed on, never failed: waiting has no outcome to inject.
+    void Pause(std::uint32_t milliseconds) override;
 
   private:
     static constexpr std::size_t Index(Call kind) { return static_cast<std::size_t>(kind); }
-    static constexpr std::size_t kKinds = static_cast<std::size_t>(Call::Random) + 1;  // the last
+    static constexpr std::size_t kKinds = static_cast<std::size_t>(Call::Unlock) + 1;  // the last
     // Counts the call; true (with `error` set) when it is the one to fail.
     bool Inject(Call kind, fileio::SysError& error, fileio::Access access = fileio::Access::Query);
     fileio::Access AccessOf(fileio::Handle handle) const;

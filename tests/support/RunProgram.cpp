@@ -3,6 +3,7 @@
 #include "tests/support/TestFiles.h"
 
 #include <filesystem>
+#include <mutex>
 #include <stdexcept>
 
 #ifdef _WIN32
@@ -58,6 +59,10 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
     std::wstring commandLine = QuoteArgument(Widen(program));
     for (const auto& arg : args)
         commandLine += L" " + QuoteArgument(Widen(arg));
+    // A child inherits every inheritable handle open at its start: one start at a time, each
+    // closing its capture files before the next, so that runs on several threads keep their own.
+    static std::mutex starting;
+    std::unique_lock<std::mutex> oneStart(starting);
     HANDLE outFile = InheritableFile(out, unwritableOut);
     HANDLE errFile = InheritableFile(err);
     STARTUPINFOW startup{};
@@ -71,6 +76,7 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
                                         nullptr, nullptr, &startup, &process);
     CloseHandle(outFile);
     CloseHandle(errFile);
+    oneStart.unlock();
     if (!started) throw std::runtime_error("cannot start " + program);
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;

@@ -57,7 +57,38 @@ const TreeCase kTrees[] = {
     {"Utf16WithMark", std::string("\xFF\xFE<\0a\0>\0\x0D\x4E<\0/\0a\0>\0", 18),
      "a@1 \"\xE4\xB8\x8D\""},
     {"CommentsAndInstructionsSkipped", "<!-- c --><a><?pi x?><!-- d -->b</a>", "a@1 \"b\""},
+    {"MarkupInsideOtherMarkup",
+     "<?pi <b>?><!-- <b> --><a x='/>' y=\"&lt;&gt;\"><b/><![CDATA[</a><b>]]><c\t/>\n<b></b ></a>",
+     "a@1 x=/> y=<> \"</a><b>\n\" (b@1; c@1; b@2; )"},
 };
+
+// The bytes from `from` to `to`, the zero bytes of UTF-16 dropped (the names here are ASCII).
+std::string Bytes(const std::string& bytes, std::size_t from, std::size_t to) {
+    std::string out;
+    for (const char c : bytes.substr(from, to - from)) {
+        if (c != 0) out += c;
+    }
+    return out;
+}
+
+// Every element's offsets lead to its own tags, inside its parent's content.
+void CheckOffsets(const std::string& bytes, const Element& element, std::size_t from,
+                  std::size_t to) {
+    SCOPED_TRACE(element.localName);
+    EXPECT_TRUE(from <= element.begin && element.begin < element.contentBegin &&
+                element.contentBegin <= element.contentEnd && element.contentEnd <= element.end &&
+                element.end <= to);
+    const std::string start = Bytes(bytes, element.begin, element.contentBegin);
+    EXPECT_EQ(start.substr(0, 1 + element.localName.size()), "<" + element.localName);
+    EXPECT_EQ(start.back(), '>');
+    const std::string end = Bytes(bytes, element.contentEnd, element.end);
+    if (!element.IsEmptyTag()) {
+        EXPECT_EQ(end.substr(0, 2 + element.localName.size()), "</" + element.localName);
+        EXPECT_EQ(end.back(), '>');
+    }
+    for (const Element& child : element.children)
+        CheckOffsets(bytes, child, element.contentBegin, element.contentEnd);
+}
 
 class XmlTrees : public ::testing::TestWithParam<TreeCase> {};
 
@@ -65,6 +96,11 @@ TEST_P(XmlTrees, ReadAsTheSameTree) {
     const Document document = Parse(GetParam().bytes);
     ASSERT_TRUE(document.ok) << Describe(document);
     EXPECT_EQ(Dump(document.root), GetParam().tree);
+    // The prefixed names of one case are read by their local names only.
+    if (document.root.namespaceUri.empty()) {
+        ASSERT_TRUE(document.positioned);
+        CheckOffsets(GetParam().bytes, document.root, 0, GetParam().bytes.size());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, XmlTrees, ::testing::ValuesIn(kTrees),

@@ -1,12 +1,16 @@
-// The reader on libxml2: the parser builds its own tree, which is then copied into ours. A
-// document type declaration stops the parser the moment it starts, before any of it is read.
+// The reader on libxml2, through its SAX2 callbacks: elements, attributes and text go straight into
+// our tree, so no second tree of libxml2's own is built beside it (half the memory for a big
+// document). A document type declaration stops the parser the moment it starts, before any of it
+// is read.
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
-#include <libxml/tree.h>
+#include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
 #include <climits>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "xml/Xml.h"
 
@@ -16,63 +20,86 @@ namespace {
 
 constexpr const char* kDtdRefused = "a document type declaration (DTD) is not allowed";
 
-struct Parsing {
-    bool sawDtd = false;
-    int dtdLine = 0;
+// The tree being built and what stopped it.
+struct Building {
+    xmlParserCtxtPtr ctxt = nullptr;
+    Document document;
+    bool haveRoot = false;
+    std::vector<Element*> open;  // innermost last
+    std::string stopped;         // why the parse was stopped here, if it was
+    int stoppedLine = 0;
 };
-// The parse in progress on this thread, for the declaration hook.
-thread_local Parsing* current = nullptr;
 
-void RefuseDtd(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
-    auto* ctxt = static_cast<xmlParserCtxtPtr>(context);
-    current->sawDtd = true;
-    current->dtdLine = xmlSAX2GetLineNumber(ctxt);
-    xmlStopParser(ctxt);
+Building& Of(void* context) {
+    return *static_cast<Building*>(static_cast<xmlParserCtxtPtr>(context)->_private);
+}
+
+int Line(const Building& building) {
+    const int line = xmlSAX2GetLineNumber(building.ctxt);
+    return line > 0 ? line : 0;
+}
+
+void Stop(Building& building, std::string why) {
+    if (building.stopped.empty()) {
+        building.stopped = std::move(why);
+        building.stoppedLine = Line(building);
+    }
+    xmlStopParser(building.ctxt);
 }
 
 std::string Text(const xmlChar* text) {
     return text ? std::string(reinterpret_cast<const char*>(text)) : std::string();
 }
 
-int LineOf(const xmlNode* node) {
-    const long line = xmlGetLineNo(node);
-    return line > 0 && line <= INT_MAX ? static_cast<int>(line) : 0;
+void RefuseDtd(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+    Stop(Of(context), kDtdRefused);
 }
 
-// Copies `node` into `into`; false when the tree nests deeper than kMaxDepth, with `deepLine` the
-// line of the element too deep.
-bool Copy(const xmlNode* node, Element& into, int depth, int& deepLine) {
-    if (depth > kMaxDepth) {
-        deepLine = LineOf(node);
-        return false;
+void StartElement(void* context, const xmlChar* localName, const xmlChar*, const xmlChar* uri, int,
+                  const xmlChar**, int attributeCount, int, const xmlChar** attributes) {
+    Building& building = Of(context);
+    if (static_cast<int>(building.open.size()) >= kMaxDepth) {
+        Stop(building, "elements nest deeper than " + std::to_string(kMaxDepth));
+        return;
     }
-    into.localName = Text(node->name);
-    if (node->ns) into.namespaceUri = Text(node->ns->href);
-    into.line = LineOf(node);
-    for (const xmlAttr* attr = node->properties; attr; attr = attr->next) {
+    Element* element = nullptr;
+    if (building.open.empty()) {
+        building.haveRoot = true;
+        element = &building.document.root;
+    } else {
+        building.open.back()->children.emplace_back();
+        element = &building.open.back()->children.back();
+    }
+    element->localName = Text(localName);
+    element->namespaceUri = Text(uri);
+    element->line = Line(building);
+    element->attributes.reserve(static_cast<std::size_t>(attributeCount));
+    // Five pointers an attribute: local name, prefix, URI, value start and value end. Entities
+    // are replaced (XML_PARSE_NOENT; with no DTD only the predefined ones and character
+    // references exist), so the value is its text.
+    for (int i = 0; i < attributeCount; ++i) {
+        const xmlChar** at = attributes + 5 * i;
         Attribute attribute;
-        attribute.localName = Text(attr->name);
-        if (attr->ns) attribute.namespaceUri = Text(attr->ns->href);
-        xmlChar* value = xmlNodeListGetString(node->doc, attr->children, 1);
-        attribute.value = Text(value);
-        xmlFree(value);
-        into.attributes.push_back(std::move(attribute));
+        attribute.localName = Text(at[0]);
+        attribute.namespaceUri = Text(at[2]);
+        attribute.value.assign(reinterpret_cast<const char*>(at[3]),
+                               static_cast<std::size_t>(at[4] - at[3]));
+        element->attributes.push_back(std::move(attribute));
     }
-    for (const xmlNode* child = node->children; child; child = child->next) {
-        switch (child->type) {
-            case XML_ELEMENT_NODE:
-                into.children.emplace_back();
-                if (!Copy(child, into.children.back(), depth + 1, deepLine)) return false;
-                break;
-            case XML_TEXT_NODE:
-            case XML_CDATA_SECTION_NODE:
-                into.text += Text(child->content);
-                break;
-            default:
-                break;  // comments and processing instructions carry nothing we read
-        }
+    building.open.push_back(element);
+}
+
+void EndElement(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+    Building& building = Of(context);
+    if (!building.open.empty()) building.open.pop_back();
+}
+
+void Characters(void* context, const xmlChar* text, int length) {
+    Building& building = Of(context);
+    if (!building.open.empty() && length > 0) {
+        building.open.back()->text.append(reinterpret_cast<const char*>(text),
+                                          static_cast<std::size_t>(length));
     }
-    return true;
 }
 
 Document Failure(std::string error, int line) {
@@ -89,38 +116,53 @@ Document Failure(std::string error, int line) {
 Document Parse(std::string_view bytes) {
     if (bytes.size() > INT_MAX) return Failure("the document is too large", 0);
     xmlInitParser();
-    std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> ctxt(xmlNewParserCtxt(),
-                                                                      &xmlFreeParserCtxt);
-    if (!ctxt || !ctxt->sax) return Failure("the XML parser could not start (out of memory)", 0);
-    Parsing parsing;
-    current = &parsing;
-    ctxt->sax->internalSubset = &RefuseDtd;
-    ctxt->sax->externalSubset = &RefuseDtd;
+    xmlSAXHandler sax{};
+    xmlSAXVersion(&sax, 2);
+    // Only what the tree needs; nothing of libxml2's own document is built.
+    sax.internalSubset = &RefuseDtd;
+    sax.externalSubset = &RefuseDtd;
+    sax.startElementNs = &StartElement;
+    sax.endElementNs = &EndElement;
+    sax.characters = &Characters;
+    sax.ignorableWhitespace = &Characters;
+    sax.cdataBlock = &Characters;
+    sax.startDocument = nullptr;
+    sax.endDocument = nullptr;
+    sax.reference = nullptr;
+    sax.comment = nullptr;
+    sax.processingInstruction = nullptr;
+    sax.entityDecl = nullptr;
+    sax.elementDecl = nullptr;
+    sax.attributeDecl = nullptr;
+    sax.notationDecl = nullptr;
+    sax.unparsedEntityDecl = nullptr;
 
-    // No network, no messages on stderr, no DTD loading, no entity substitution; line numbers
-    // beyond 65535 kept.
-    const int options =
-        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES;
-    std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
-        xmlCtxtReadMemory(ctxt.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr,
-                          nullptr, options),
-        &xmlFreeDoc);
-    if (parsing.sawDtd) return Failure(kDtdRefused, parsing.dtdLine);
+    Building building;
+    std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> ctxt(
+        xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())),
+        &xmlFreeParserCtxt);
+    if (!ctxt) return Failure("the XML parser could not start (out of memory)", 0);
+    // The context's own handler gives way to ours.
+    std::memcpy(ctxt->sax, &sax, sizeof sax);
+    ctxt->_private = &building;
+    building.ctxt = ctxt.get();
+    // No network, no messages on stderr, no DTD loading; the predefined entities and character
+    // references read as their text; line numbers beyond 65535 kept.
+    xmlCtxtUseOptions(ctxt.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                                      XML_PARSE_BIG_LINES | XML_PARSE_NOENT);
+    xmlParseDocument(ctxt.get());
+
+    if (!building.stopped.empty()) return Failure(building.stopped, building.stoppedLine);
     // A namespace error (an undeclared prefix) leaves the document well-formed but unusable.
-    if (!doc || !ctxt->wellFormed || !ctxt->nsWellFormed) {
+    if (!ctxt->wellFormed || !ctxt->nsWellFormed) {
         const xmlError* error = xmlCtxtGetLastError(ctxt.get());
         if (error && error->message) return Failure(error->message, error->line);
         return Failure("the document is not well-formed XML", 0);
     }
-    const xmlNode* root = xmlDocGetRootElement(doc.get());
-    if (!root) return Failure("the document has no root element", 0);
-
-    Document document;
-    int deepLine = 0;
-    if (!Copy(root, document.root, 1, deepLine)) {
-        return Failure("elements nest deeper than " + std::to_string(kMaxDepth), deepLine);
-    }
+    if (!building.haveRoot) return Failure("the document has no root element", 0);
+    Document document = std::move(building.document);
     document.ok = true;
+    Locate(bytes, document);
     return document;
 }
 

@@ -252,6 +252,7 @@ Document Parse(std::string_view bytes) {
     if (!haveRoot) return Failure("the document has no root element", LineOf(reader.get()));
     if (!open.empty()) return Failure(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
     document.ok = true;
+    Locate(bytes, document);
     return document;
 }
 
