@@ -12,28 +12,27 @@ namespace {
 
 using K = ControlKind;
 
-// Tops of the drive boxes: A: to M: on the left, N: to Z: on the right.
-constexpr std::array<int, kDriveCount> kDriveTops = {
-    900, 1185, 1485, 1770, 2070, 2370, 2655, 2940, 3240, 3525, 3810, 4110, 4395,
-    900, 1215, 1515, 1800, 2085, 2370, 2670, 2955, 3240, 3525, 3825, 4110, 4395};
+// Tops and heights of the drive rows, A: to M:. The box of the same row in the N: to Z: column
+// takes its top and height from this one: the right-hand column, drawn by hand, sat up to 30
+// twips lower (2 or 3 pixels at every DPI), so the rows did not read as rows.
+constexpr std::array<int, kDrivesPerColumn> kRowTops = {900,  1185, 1485, 1770, 2070, 2370, 2655,
+                                                        2940, 3240, 3525, 3810, 4110, 4395};
 constexpr int kDriveLeftColumn = 570;
 constexpr int kDriveRightColumn = 1695;
-constexpr int kDrivesPerColumn = 13;
 constexpr int kDriveWidth = 1095;
 
-int DriveHeight(int index) {
-    if (index == 3) return 345;
-    if (index == 13) return 360;
-    return 330;
+int RowHeight(int row) {
+    return row == 3 ? 345 : 330;
 }
 
 DesignedControl DriveBox(int index) {
+    const int row = index % kDrivesPerColumn;
     const int left = index < kDrivesPerColumn ? kDriveLeftColumn : kDriveRightColumn;
     return {IDC_CHKDRIVE_0 + index,
             K::CheckBox,
             "",  // Form_Load writes the letters
             IDC_FRAME1,
-            {left, kDriveTops[static_cast<std::size_t>(index)], kDriveWidth, DriveHeight(index)},
+            {left, kRowTops[static_cast<std::size_t>(row)], kDriveWidth, RowHeight(row)},
             0};
 }
 
@@ -83,6 +82,16 @@ std::vector<DesignedControl> BuildControls() {
 std::span<const DesignedControl> FormControls() {
     static const std::vector<DesignedControl> controls = BuildControls();
     return controls;
+}
+
+TwipsRect OnWindow(const DesignedControl& design) {
+    TwipsRect place = design.place;
+    for (const DesignedControl& frame : FormControls()) {
+        if (frame.id != design.containerId) continue;
+        place.left += frame.place.left;
+        place.top += frame.place.top;
+    }
+    return place;
 }
 
 FontKind FontOf(int id) {

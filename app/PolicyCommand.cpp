@@ -3,6 +3,8 @@
 #include <objbase.h>
 #include <shobjidl.h>
 
+#include <cwctype>
+
 #include "app/WideText.h"
 #include "generate/Messages.h"
 #include "policy/MakePolicy.h"
@@ -28,9 +30,87 @@ class ComScope {
     bool ok_;
 };
 
+std::wstring TakeString(PWSTR text) {
+    std::wstring taken = text != nullptr ? text : L"";
+    CoTaskMemFree(text);
+    return taken;
+}
+
+std::wstring PathOf(IShellItem* item) {
+    PWSTR path = nullptr;
+    if (item == nullptr || FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) return {};
+    return TakeString(path);
+}
+
+// Without its trailing separators, in lower case: for telling whether two paths are one.
+std::wstring Comparable(std::wstring path) {
+    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/'))
+        path.pop_back();
+    for (wchar_t& c : path)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return path;
+}
+
+bool IsAbsolute(const std::wstring& path) {
+    return path.starts_with(L"\\\\") ||
+           (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/'));
+}
+
+// COM interfaces have no virtual destructor: objects go through Release, never delete.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+// Keeps, when the user presses Open, what the name box holds and the folder the picker shows:
+// together they say which folder was meant, whatever the picker then gives back.
+class AnswerWatch final : public IFileDialogEvents {
+  public:
+    std::wstring typed, shownFolder;
+
+    IFACEMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown || iid == IID_IFileDialogEvents) {
+            *object = static_cast<IFileDialogEvents*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives on the stack for as long as the picker is up: counting is not needed.
+    IFACEMETHODIMP_(ULONG) AddRef() override { return 2; }
+    IFACEMETHODIMP_(ULONG) Release() override { return 1; }
+    IFACEMETHODIMP OnFileOk(IFileDialog* dialog) override {
+        PWSTR name = nullptr;
+        if (SUCCEEDED(dialog->GetFileName(&name))) typed = TakeString(name);
+        win32::ComRef<IShellItem> folder;
+        if (SUCCEEDED(dialog->GetFolder(folder.out()))) shownFolder = PathOf(folder.get());
+        return S_OK;
+    }
+    IFACEMETHODIMP OnFolderChanging(IFileDialog*, IShellItem*) override { return S_OK; }
+    IFACEMETHODIMP OnFolderChange(IFileDialog*) override { return S_OK; }
+    IFACEMETHODIMP OnSelectionChange(IFileDialog*) override { return S_OK; }
+    IFACEMETHODIMP OnShareViolation(IFileDialog*, IShellItem*,
+                                    FDE_SHAREVIOLATION_RESPONSE*) override {
+        return E_NOTIMPL;
+    }
+    IFACEMETHODIMP OnTypeChange(IFileDialog*) override { return S_OK; }
+    IFACEMETHODIMP OnOverwrite(IFileDialog*, IShellItem*, FDE_OVERWRITE_RESPONSE*) override {
+        return E_NOTIMPL;
+    }
+
+    // False when `answer` is not the folder that was meant. Some pickers (Wine's) cut what was
+    // typed at MAX_PATH - 1 characters and answer with the cut path, which may even exist.
+    bool Whole(const std::wstring& answer) const {
+        if (answer.size() < MAX_PATH - 1) return true;
+        std::wstring meant = typed;
+        if (meant.size() >= 2 && meant.front() == L'"' && meant.back() == L'"')
+            meant = meant.substr(1, meant.size() - 2);
+        if (!meant.empty() && !IsAbsolute(meant)) meant = shownFolder + L"\\" + meant;
+        return meant.empty() || Comparable(meant) == Comparable(answer);
+    }
+};
+#pragma GCC diagnostic pop
+
 }  // namespace
 
-std::optional<std::string> PickPolicyFolder(HWND owner, const std::string& start) {
+std::optional<PickedPath> PickPolicyFolder(HWND owner, const std::string& start) {
     ComScope com;
     win32::ComRef<IFileOpenDialog> dialog;
     if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
@@ -50,14 +130,18 @@ std::optional<std::string> PickPolicyFolder(HWND owner, const std::string& start
             dialog->SetFolder(folder.operator->());
         }
     }
-    if (FAILED(dialog->Show(owner))) return std::nullopt;  // cancelled, or no picker
+    AnswerWatch watch;
+    DWORD cookie = 0;
+    const bool watched = SUCCEEDED(dialog->Advise(&watch, &cookie));
+    const HRESULT shown = dialog->Show(owner);
+    if (watched) dialog->Unadvise(cookie);
+    if (FAILED(shown)) return std::nullopt;  // cancelled, or no picker
     win32::ComRef<IShellItem> chosen;
     if (FAILED(dialog->GetResult(chosen.out()))) return std::nullopt;
-    PWSTR path = nullptr;
-    if (FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path)) || !path) return std::nullopt;
-    const std::string folder = Narrow(path);
-    CoTaskMemFree(path);
-    return folder;
+    const std::wstring path = PathOf(chosen.get());
+    if (path.empty()) return std::nullopt;
+    if (!watch.Whole(path)) return PickedPath{"", true};
+    return PickedPath{Narrow(path), false};
 }
 
 void MakePolicyDefinitions_Click(FormView& view, HWND owner, const std::string& windir) {
@@ -67,9 +151,19 @@ void MakePolicyDefinitions_Click(FormView& view, HWND owner, const std::string& 
         return;
     }
     const std::string start = windir.empty() ? std::string() : windir + "\\PolicyDefinitions";
-    const std::optional<std::string> folder = PickPolicyFolder(owner, start);
-    if (!folder) return;
-    const policy::PolicyResult result = policy::MakePolicyDefinitions(drives, *folder);
+    const std::optional<PickedPath> picked = PickPolicyFolder(owner, start);
+    if (!picked) return;
+    if (picked->cut) {
+        view.MsgBox(msg::kPickedPathCut, kMbCritical, msg::kAppTitle);
+        return;
+    }
+    const std::string& folder = picked->folder;
+    if (!msg::IsPolicyStore(folder) &&
+        view.MsgBox(msg::StoreHint(folder) + msg::kCrLf + msg::kCrLf + msg::kWriteThereAnyway,
+                    kMbYesNo | MB_ICONWARNING, msg::kAppTitle) != kIdYes) {
+        return;
+    }
+    const policy::PolicyResult result = policy::MakePolicyDefinitions(drives, folder);
     view.MsgBox(result.message, result.ok() ? MB_ICONINFORMATION : kMbCritical, msg::kAppTitle);
 }
 

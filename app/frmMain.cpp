@@ -34,13 +34,6 @@ std::string WindowsFolder() {
     return win32::EnvironmentVariable("windir");
 }
 
-const DesignedControl* FindDesigned(int id) {
-    for (const DesignedControl& design : FormControls()) {
-        if (design.id == id) return &design;
-    }
-    return nullptr;
-}
-
 const wchar_t* ClassOf(ControlKind kind) {
     switch (kind) {
         case ControlKind::Label:
@@ -85,11 +78,6 @@ bool IsSelectButton(int id) {
 
 bool IsPushButton(int id) {
     return IsSelectButton(id) || id == IDC_COMMAND1 || id == IDC_CMDRUNGPEDIT;
-}
-
-HICON LoadIconAt(HINSTANCE instance, int iconId, int px) {
-    return static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, px, px, LR_DEFAULTCOLOR));
 }
 
 }  // namespace
@@ -401,15 +389,11 @@ void frmMain::LoadIcons() {
 
 void frmMain::PlaceControls() {
     for (const DesignedControl& design : FormControls()) {
-        int x = Px(design.place.left);
-        int y = Px(design.place.top);
-        if (const DesignedControl* frame = FindDesigned(design.containerId); frame != nullptr) {
-            // A frame's children sit at their own offset from the frame's corner.
-            x += Px(frame->place.left);
-            y += Px(frame->place.top);
-        }
-        SetWindowPos(Control(design.id), nullptr, x, y, Px(design.place.width),
-                     Px(design.place.height), SWP_NOZORDER | SWP_NOACTIVATE);
+        // One conversion per coordinate, the frame's offset included: rounding the frame and
+        // the control apart could set two controls of one row a pixel apart.
+        const TwipsRect place = OnWindow(design);
+        SetWindowPos(Control(design.id), nullptr, Px(place.left), Px(place.top), Px(place.width),
+                     Px(place.height), SWP_NOZORDER | SWP_NOACTIVATE);
     }
     PlaceLabel3();
 }

@@ -1,6 +1,7 @@
 #include "cli/AdmxCommand.h"
 
 #include "cli/DriveSelection.h"
+#include "generate/Messages.h"
 #include "generate/PathText.h"
 #include "policy/MakePolicy.h"
 
@@ -27,9 +28,12 @@ CliResult MakeAdmx(const Options& options, const std::string& windir) {
 #endif
     }
     // Absolute, so that every message says where the files went.
-    const policy::PolicyResult result =
-        policy::MakePolicyDefinitions(options.drives, AbsolutePath(folder, CurrentPathBase()));
-    if (!result.ok()) return {kExitFailed, "", "tarnwick-cli: " + result.message + "\n"};
+    folder = AbsolutePath(folder, CurrentPathBase());
+    // A folder the Group Policy editor does not read is the user's to choose; the note says so.
+    const std::string note =
+        msg::IsPolicyStore(folder) ? "" : "tarnwick-cli: note: " + msg::StoreHint(folder) + "\n";
+    const policy::PolicyResult result = policy::MakePolicyDefinitions(options.drives, folder);
+    if (!result.ok()) return {kExitFailed, "", note + "tarnwick-cli: " + result.message + "\n"};
     std::string out;
     switch (result.status) {
         case policy::PolicyStatus::Created:
@@ -45,7 +49,7 @@ CliResult MakeAdmx(const Options& options, const std::string& windir) {
     }
     return {kExitDone,
             out + "Entry name: " + result.entryName + "\nDrive mask: " + result.maskText + "\n",
-            ""};
+            note};
 }
 
 }  // namespace tarnwick::cli

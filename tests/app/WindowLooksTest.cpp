@@ -1,6 +1,7 @@
 // The real window as the screen shows it, under Wine in Xvfb: in every state a user can bring
-// the buttons into, at 96, 120 and 144 DPI, each icon box shows its icon, each text box its whole
-// border, and the credit text lies within its label.
+// the buttons into, at 96, 120 and 144 DPI, each icon box shows its icon as drawn for that size
+// over the button face, each text box its whole border, the credit text lies within its label,
+// and the two columns of drive boxes form rows.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/resource.h"
@@ -32,10 +34,12 @@ constexpr IconBox kIconBoxes[] = {
     {"Picture2", IDC_PICTURE2, IDI_GPEDIT},
 };
 
-// An icon as DrawIconEx paints it: the colour of each opaque pixel, nullopt where it is clear.
+// An icon as it should show on the button face: each pixel painted over the face, and whether the
+// icon leaves it clear (the face must show there).
 struct IconImage {
     int size = 0;
-    std::vector<std::optional<std::uint32_t>> pixels;
+    std::vector<std::uint32_t> onFace;
+    std::vector<bool> clear;
 };
 
 std::vector<std::uint32_t> Painted(HICON icon, int size, COLORREF background) {
@@ -61,52 +65,89 @@ std::vector<std::uint32_t> Painted(HICON icon, int size, COLORREF background) {
     return pixels;
 }
 
+// The exe's own image of `iconId` drawn for `size` pixels: empty when the icon has no image of
+// that size (a scaled copy of another size does not count) or it is not 32-bit with alpha.
 IconImage LoadButtonIcon(int iconId, int size) {
     HMODULE exe = LoadLibraryExW(Utf16Of(TARNWICK_EXE).c_str(), nullptr,
                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    auto icon = static_cast<HICON>(
-        LoadImageW(exe, MAKEINTRESOURCEW(iconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
-    IconImage image{size, {}};
-    if (icon != nullptr) {
-        // A pixel that comes out the same on black and on white is the icon's own.
+    IconImage image{size, {}, {}};
+    const auto resource = [&](LPCWSTR name, LPCWSTR type, DWORD& length) -> BYTE* {
+        HRSRC found = FindResourceW(exe, name, type);
+        length = found ? SizeofResource(exe, found) : 0;
+        return found ? static_cast<BYTE*>(LockResource(LoadResource(exe, found))) : nullptr;
+    };
+    DWORD length = 0;
+    BYTE* directory = resource(MAKEINTRESOURCEW(iconId), RT_GROUP_ICON, length);
+    const int id = directory ? LookupIconIdFromDirectoryEx(directory, TRUE, size, size, 0) : 0;
+    BYTE* bits = id ? resource(MAKEINTRESOURCEW(id), RT_ICON, length) : nullptr;
+    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(bits);
+    if (header && header->biWidth == size && header->biBitCount == 32) {
+        HICON icon = CreateIconFromResourceEx(bits, length, TRUE, 0x00030000, size, size, 0);
+        const COLORREF face = GetSysColor(COLOR_BTNFACE);
+        image.onFace = Painted(icon, size, face);
         const std::vector<std::uint32_t> onBlack = Painted(icon, size, RGB(0, 0, 0));
         const std::vector<std::uint32_t> onWhite = Painted(icon, size, RGB(255, 255, 255));
-        for (std::size_t i = 0; i < onBlack.size(); ++i) {
-            image.pixels.push_back(
-                onBlack[i] == onWhite[i] ? std::optional<std::uint32_t>(onBlack[i]) : std::nullopt);
-        }
+        for (std::size_t i = 0; i < onBlack.size(); ++i)
+            image.clear.push_back(onBlack[i] == 0 && onWhite[i] == 0xFFFFFF);
         DestroyIcon(icon);
     }
     FreeLibrary(exe);
     return image;
 }
 
-// The share of the icon's opaque pixels inside `box` that the screen shows, with the icon centred
-// in the box (a pixel of tolerance either way).
-double IconShare(const Picture& shot, const RECT& box, const IconImage& icon) {
+// How the screen shows the icon centred in `box` (a pixel of tolerance either way): the share of
+// its pixels within the box that come out as painted over the face, and whether every clear one
+// shows the face.
+struct IconShown {
+    double share = 0;
+    bool faceWhereClear = false;
+};
+
+IconShown ShownIcon(const Picture& shot, const RECT& box, const IconImage& icon) {
     const int width = box.right - box.left, height = box.bottom - box.top;
-    double best = 0;
+    const std::uint32_t face = Rgb(GetSysColor(COLOR_BTNFACE));
+    IconShown best;
     for (int dy = -1; dy <= 1; ++dy) {
         for (int dx = -1; dx <= 1; ++dx) {
             const int left = box.left + width / 2 - icon.size / 2 + dx;
             const int top = box.top + height / 2 - icon.size / 2 + dy;
-            int opaque = 0, shown = 0;
+            int inside = 0, same = 0, clearButNotFace = 0;
             for (int y = 0; y < icon.size; ++y) {
                 for (int x = 0; x < icon.size; ++x) {
-                    const auto& pixel = icon.pixels[static_cast<std::size_t>(y * icon.size + x)];
                     const int sx = left + x, sy = top + y;
-                    if (!pixel || sx < box.left || sx >= box.right || sy < box.top ||
-                        sy >= box.bottom) {
-                        continue;
-                    }
-                    ++opaque;
-                    if (shot.At(sx, sy) == *pixel) ++shown;
+                    if (sx < box.left || sx >= box.right || sy < box.top || sy >= box.bottom)
+                        continue;  // the box is a little lower than the icon: the edge rows go
+                    const auto i = static_cast<std::size_t>(y * icon.size + x);
+                    ++inside;
+                    same += shot.At(sx, sy) == icon.onFace[i];
+                    clearButNotFace += icon.clear[i] && shot.At(sx, sy) != face;
                 }
             }
-            if (opaque > 0) best = std::max(best, static_cast<double>(shown) / opaque);
+            const double share = static_cast<double>(same) / inside;
+            if (share > best.share) best = {share, clearButNotFace == 0};
         }
     }
     return best;
+}
+
+// The rows a check box's square takes on the screen: the first run of columns from the box's left
+// edge that hold anything but the face, and the rows within it that do.
+std::pair<int, int> CheckSquareRows(const Picture& shot, const RECT& box) {
+    const std::uint32_t face = Rgb(GetSysColor(COLOR_BTNFACE));
+    int top = box.bottom, bottom = box.top;
+    bool inSquare = false;
+    for (int x = box.left; x < box.right; ++x) {
+        bool ink = false;
+        for (int y = box.top; y < box.bottom; ++y) {
+            if (shot.At(x, y) == face) continue;
+            ink = true;
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+        if (inSquare && !ink) break;
+        inSquare = inSquare || ink;
+    }
+    return {top, bottom};
 }
 
 // Each edge of the box, corners left out, is one colour, and the top edge is not the colour of
@@ -236,8 +277,11 @@ TEST_P(WindowLooksTest, IconsBordersAndCreditLineShowInEveryState) {
         app.ChangeDpi(dpi);
     }
     std::vector<IconImage> icons;
-    for (const IconBox& box : kIconBoxes)
+    for (const IconBox& box : kIconBoxes) {
         icons.push_back(LoadButtonIcon(box.iconId, MulDiv(24, dpi, 96)));
+        ASSERT_FALSE(icons.back().onFace.empty())
+            << box.name << " has no 32-bit image drawn for " << dpi << " DPI";
+    }
 
     for (const State& state : States()) {
         state.bringAbout(app);
@@ -249,9 +293,17 @@ TEST_P(WindowLooksTest, IconsBordersAndCreditLineShowInEveryState) {
         RECT label{};
         UnionRect(&label, &before, &after);
         for (std::size_t i = 0; i < std::size(kIconBoxes); ++i) {
-            ASSERT_FALSE(icons[i].pixels.empty());
-            EXPECT_GE(IconShare(shot, app.ClientRect(kIconBoxes[i].pictureId), icons[i]), 0.95)
+            const IconShown shown =
+                ShownIcon(shot, app.ClientRect(kIconBoxes[i].pictureId), icons[i]);
+            EXPECT_GE(shown.share, 0.99)
                 << kIconBoxes[i].name << " " << state.name << " at " << dpi << " DPI";
+            EXPECT_TRUE(shown.faceWhereClear)
+                << kIconBoxes[i].name << " " << state.name << " at " << dpi << " DPI";
+        }
+        for (int row = 0; row < 13 && std::string(state.name) == "at start"; ++row) {
+            EXPECT_EQ(CheckSquareRows(shot, app.ClientRect(IDC_CHKDRIVE_0 + row)),
+                      CheckSquareRows(shot, app.ClientRect(IDC_CHKDRIVE_0 + 13 + row)))
+                << "row " << row + 1 << " at " << dpi << " DPI";
         }
         for (int id : {IDC_TXTSOURCEADM, IDC_TXTNEWADM}) {
             EXPECT_TRUE(WholeBorder(shot, app.ClientRect(id)))
@@ -271,6 +323,32 @@ INSTANTIATE_TEST_SUITE_P(Dpi, WindowLooksTest,
                                          ? "To" + std::to_string(*run.param.changedTo)
                                          : std::string());
                          });
+
+// Every icon carries an image drawn for each size the window asks for (and 256 for Explorer's
+// window icon), all 32-bit with alpha.
+TEST(Icons, ImagesForEverySizeAllWithAlpha) {
+    const std::vector<int> buttonSizes = {16, 20, 24, 30, 32, 36, 48};
+    std::vector<int> appSizes = buttonSizes;
+    appSizes.push_back(256);
+    HMODULE exe = LoadLibraryExW(Utf16Of(TARNWICK_EXE).c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    std::vector<int> iconIds = {IDI_TARNWICK};
+    for (const IconBox& box : kIconBoxes)
+        iconIds.push_back(box.iconId);
+    for (int iconId : iconIds) {
+        HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(iconId), RT_GROUP_ICON);
+        ASSERT_NE(found, nullptr) << iconId;
+        const auto* directory = static_cast<const BYTE*>(LockResource(LoadResource(exe, found)));
+        std::vector<int> sizes;
+        for (int i = 0; i < directory[4]; ++i) {
+            const BYTE* entry = directory + 6 + 14 * i;  // width, height, colours, 0, planes, bits
+            sizes.push_back(entry[0] == 0 ? 256 : entry[0]);
+            EXPECT_EQ(entry[6], 32) << iconId << " at " << sizes.back();
+        }
+        EXPECT_EQ(sizes, iconId == IDI_TARNWICK ? appSizes : buttonSizes) << iconId;
+    }
+    FreeLibrary(exe);
+}
 
 // Every message box lies within the work area of its monitor, its text within the box, also when
 // it names a path of 300 characters; the overwrite prompt shows the whole question.
