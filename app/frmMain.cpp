@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <iterator>
+
 #include "app/CreditLine.h"
 #include "app/Dpi.h"
 #include "app/FormLayout.h"
@@ -67,13 +69,48 @@ DWORD StyleOf(const DesignedControl& design) {
         case ControlKind::Button:
             return common | WS_TABSTOP | BS_PUSHBUTTON;
         case ControlKind::Picture:
-            return common | SS_ICON | SS_CENTERIMAGE;
+            return common | SS_OWNERDRAW;  // DrawPicture
     }
     return common;
 }
 
 bool IsSelectButton(int id) {
     return id >= IDC_CMDSELECT_0 && id <= IDC_CMDSELECT_0 + 2;
+}
+
+// Each picture box and the button it lies on.
+struct IconOnButton {
+    int pictureId, buttonId;
+};
+constexpr IconOnButton kIconsOnButtons[] = {
+    {IDC_PICSELECTALL, IDC_CMDSELECT_0 + 1}, {IDC_PICDESELECT, IDC_CMDSELECT_0 + 0},
+    {IDC_PICINVERT, IDC_CMDSELECT_0 + 2},    {IDC_PICADM, IDC_COMMAND1},
+    {IDC_PICTURE2, IDC_CMDRUNGPEDIT},
+};
+static_assert(std::size(kIconsOnButtons) == kButtonIconCount);
+
+// A picture box shows part of its button: whenever the button paints itself anew (hot, pressed,
+// focused, made default), the box must too. The subclass data is the box's handle.
+LRESULT CALLBACK UnderIconProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                               DWORD_PTR picture) {
+    const LRESULT result = DefSubclassProc(button, message, wParam, lParam);
+    switch (message) {
+        case WM_PAINT:
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_ENABLE:
+        case WM_MOUSELEAVE:
+        case BM_SETSTATE:
+        case BM_SETSTYLE:
+            InvalidateRect(reinterpret_cast<HWND>(picture), nullptr, FALSE);
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(button, UnderIconProc, id);
+            break;
+        default:
+            break;
+    }
+    return result;
 }
 
 bool IsPushButton(int id) {
@@ -84,6 +121,9 @@ bool IsPushButton(int id) {
 
 frmMain::~frmMain() {
     DeleteFonts();
+    for (HICON icon : buttonIcons_) {
+        if (icon != nullptr) DestroyIcon(icon);
+    }
     if (largeIcon_ != nullptr) DestroyIcon(largeIcon_);
     if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
 }
@@ -237,6 +277,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == ID_TIMER1 && !commandRunning_) Timer1_Timer();
             return 0;
+        case WM_DRAWITEM:
+            if (DrawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
+            return DefWindowProcW(window_, message, wParam, lParam);
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
         case WM_ACTIVATE:
@@ -336,6 +379,10 @@ void frmMain::CreateControls() {
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
     }
+    for (const IconOnButton& pair : kIconsOnButtons) {
+        SetWindowSubclass(Control(pair.buttonId), UnderIconProc, 0,
+                          reinterpret_cast<DWORD_PTR>(Control(pair.pictureId)));
+    }
     SendMessageW(Control(IDC_OPTION1_0), BM_SETCHECK, BST_CHECKED, 0);
     KeepOptionGroupTabStop();
     focusBeforeDeactivation_ = Control(IDC_COMMAND1);
@@ -370,12 +417,15 @@ void frmMain::DeleteFonts() {
 }
 
 void frmMain::LoadIcons() {
-    for (const DesignedControl& design : FormControls()) {
-        if (design.kind != ControlKind::Picture) continue;
-        HICON icon = LoadIconAt(instance_, design.iconId, MulDiv(kButtonIconPx, dpi_, 96));
-        auto previous = reinterpret_cast<HICON>(
-            SendMessageW(Control(design.id), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0));
-        if (previous != nullptr) DestroyIcon(previous);
+    buttonIconPx_ = MulDiv(kButtonIconPx, dpi_, 96);
+    for (std::size_t i = 0; i < kButtonIconCount; ++i) {
+        const int pictureId = kIconsOnButtons[i].pictureId;
+        for (const DesignedControl& design : FormControls()) {
+            if (design.id != pictureId) continue;
+            if (buttonIcons_[i] != nullptr) DestroyIcon(buttonIcons_[i]);
+            buttonIcons_[i] = LoadIconAt(instance_, design.iconId, buttonIconPx_);
+        }
+        InvalidateRect(Control(pictureId), nullptr, FALSE);
     }
     HICON large = LoadIconAt(instance_, IDI_TARNWICK, MulDiv(kLargeIconPx, dpi_, 96));
     HICON small = LoadIconAt(instance_, IDI_TARNWICK, MulDiv(kSmallIconPx, dpi_, 96));
@@ -385,6 +435,40 @@ void frmMain::LoadIcons() {
     if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
     largeIcon_ = large;
     smallIcon_ = small;
+}
+
+// The button's face as it is now (through WM_PRINTCLIENT, so hot, pressed, themed or not), then
+// the icon centred over it: the icon's clear pixels show the button, never a square of another
+// grey.
+bool frmMain::DrawPicture(const DRAWITEMSTRUCT& item) {
+    std::size_t i = 0;
+    while (i < kButtonIconCount && kIconsOnButtons[i].pictureId != static_cast<int>(item.CtlID))
+        ++i;
+    if (i == kButtonIconCount) return false;
+    HWND button = Control(kIconsOnButtons[i].buttonId);
+    RECT face{};
+    GetClientRect(button, &face);
+    POINT corner{item.rcItem.left, item.rcItem.top};
+    MapWindowPoints(item.hwndItem, button, &corner, 1);
+    const int width = item.rcItem.right - item.rcItem.left;
+    const int height = item.rcItem.bottom - item.rcItem.top;
+
+    HDC memory = CreateCompatibleDC(item.hDC);
+    HBITMAP bitmap = CreateCompatibleBitmap(item.hDC, face.right, face.bottom);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    SendMessageW(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory),
+                 PRF_CLIENT | PRF_ERASEBKGND);
+    if (buttonIcons_[i] != nullptr) {
+        DrawIconEx(memory, corner.x + (width - buttonIconPx_) / 2,
+                   corner.y + (height - buttonIconPx_) / 2, buttonIcons_[i], buttonIconPx_,
+                   buttonIconPx_, 0, nullptr, DI_NORMAL);
+    }
+    BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, width, height, memory, corner.x, corner.y,
+           SRCCOPY);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    return true;
 }
 
 void frmMain::PlaceControls() {

@@ -1,7 +1,7 @@
 // The real window as the screen shows it, under Wine in Xvfb: in every state a user can bring
 // the buttons into, at 96, 120 and 144 DPI, each icon box shows its icon as drawn for that size
-// over the button face, each text box its whole border, the credit text lies within its label,
-// and the two columns of drive boxes form rows.
+// over the face of its button (no square of another colour around it), each text box its whole
+// border, the credit text lies within its label, and the two columns of drive boxes form rows.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -34,12 +34,11 @@ constexpr IconBox kIconBoxes[] = {
     {"Picture2", IDC_PICTURE2, IDI_GPEDIT},
 };
 
-// An icon as it should show on the button face: each pixel painted over the face, and whether the
-// icon leaves it clear (the face must show there).
+// An icon as painted over black and over white: together they give each pixel's colour and
+// coverage, so what it must look like over any face.
 struct IconImage {
     int size = 0;
-    std::vector<std::uint32_t> onFace;
-    std::vector<bool> clear;
+    std::vector<std::uint32_t> onBlack, onWhite;
 };
 
 std::vector<std::uint32_t> Painted(HICON icon, int size, COLORREF background) {
@@ -83,21 +82,36 @@ IconImage LoadButtonIcon(int iconId, int size) {
     const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(bits);
     if (header && header->biWidth == size && header->biBitCount == 32) {
         HICON icon = CreateIconFromResourceEx(bits, length, TRUE, 0x00030000, size, size, 0);
-        const COLORREF face = GetSysColor(COLOR_BTNFACE);
-        image.onFace = Painted(icon, size, face);
-        const std::vector<std::uint32_t> onBlack = Painted(icon, size, RGB(0, 0, 0));
-        const std::vector<std::uint32_t> onWhite = Painted(icon, size, RGB(255, 255, 255));
-        for (std::size_t i = 0; i < onBlack.size(); ++i)
-            image.clear.push_back(onBlack[i] == 0 && onWhite[i] == 0xFFFFFF);
+        image.onBlack = Painted(icon, size, RGB(0, 0, 0));
+        image.onWhite = Painted(icon, size, RGB(255, 255, 255));
         DestroyIcon(icon);
     }
     FreeLibrary(exe);
     return image;
 }
 
-// How the screen shows the icon centred in `box` (a pixel of tolerance either way): the share of
-// its pixels within the box that come out as painted over the face, and whether every clear one
-// shows the face.
+// The pixel over `face`: black's share of the way from the pixel over black to the pixel over
+// white is the face's, channel by channel.
+std::uint32_t Over(std::uint32_t face, std::uint32_t onBlack, std::uint32_t onWhite) {
+    std::uint32_t out = 0;
+    for (int shift : {16, 8, 0}) {
+        const std::uint32_t black = onBlack >> shift & 0xFF, white = onWhite >> shift & 0xFF;
+        out |= (black + ((face >> shift & 0xFF) * (white - black) + 127) / 255) << shift;
+    }
+    return out;
+}
+
+bool Near(std::uint32_t a, std::uint32_t b) {
+    for (int shift : {16, 8, 0}) {
+        const int d = static_cast<int>(a >> shift & 0xFF) - static_cast<int>(b >> shift & 0xFF);
+        if (d < -2 || d > 2) return false;
+    }
+    return true;
+}
+
+// How the screen shows the icon centred in `box` (a pixel of tolerance either way), against the
+// button face just right of the box on each row: the share of the icon's pixels within the box
+// that come out as the icon over that face, and whether every clear pixel is that face exactly.
 struct IconShown {
     double share = 0;
     bool faceWhereClear = false;
@@ -105,7 +119,6 @@ struct IconShown {
 
 IconShown ShownIcon(const Picture& shot, const RECT& box, const IconImage& icon) {
     const int width = box.right - box.left, height = box.bottom - box.top;
-    const std::uint32_t face = Rgb(GetSysColor(COLOR_BTNFACE));
     IconShown best;
     for (int dy = -1; dy <= 1; ++dy) {
         for (int dx = -1; dx <= 1; ++dx) {
@@ -118,9 +131,11 @@ IconShown ShownIcon(const Picture& shot, const RECT& box, const IconImage& icon)
                     if (sx < box.left || sx >= box.right || sy < box.top || sy >= box.bottom)
                         continue;  // the box is a little lower than the icon: the edge rows go
                     const auto i = static_cast<std::size_t>(y * icon.size + x);
+                    const std::uint32_t face = shot.At(box.right + 1, sy);
+                    const bool clear = icon.onBlack[i] == 0 && icon.onWhite[i] == 0xFFFFFF;
                     ++inside;
-                    same += shot.At(sx, sy) == icon.onFace[i];
-                    clearButNotFace += icon.clear[i] && shot.At(sx, sy) != face;
+                    same += Near(shot.At(sx, sy), Over(face, icon.onBlack[i], icon.onWhite[i]));
+                    clearButNotFace += clear && shot.At(sx, sy) != face;
                 }
             }
             const double share = static_cast<double>(same) / inside;
@@ -279,7 +294,7 @@ TEST_P(WindowLooksTest, IconsBordersAndCreditLineShowInEveryState) {
     std::vector<IconImage> icons;
     for (const IconBox& box : kIconBoxes) {
         icons.push_back(LoadButtonIcon(box.iconId, MulDiv(24, dpi, 96)));
-        ASSERT_FALSE(icons.back().onFace.empty())
+        ASSERT_FALSE(icons.back().onBlack.empty())
             << box.name << " has no 32-bit image drawn for " << dpi << " DPI";
     }
 
