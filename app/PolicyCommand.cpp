@@ -3,8 +3,7 @@
 #include <objbase.h>
 #include <shobjidl.h>
 
-#include <cwctype>
-
+#include "app/PickerAnswer.h"
 #include "app/WideText.h"
 #include "generate/Messages.h"
 #include "policy/MakePolicy.h"
@@ -40,20 +39,6 @@ std::wstring PathOf(IShellItem* item) {
     PWSTR path = nullptr;
     if (item == nullptr || FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) return {};
     return TakeString(path);
-}
-
-// Without its trailing separators, in lower case: for telling whether two paths are one.
-std::wstring Comparable(std::wstring path) {
-    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/'))
-        path.pop_back();
-    for (wchar_t& c : path)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return path;
-}
-
-bool IsAbsolute(const std::wstring& path) {
-    return path.starts_with(L"\\\\") ||
-           (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/'));
 }
 
 // COM interfaces have no virtual destructor: objects go through Release, never delete.
@@ -95,15 +80,8 @@ class AnswerWatch final : public IFileDialogEvents {
         return E_NOTIMPL;
     }
 
-    // False when `answer` is not the folder that was meant. Some pickers (Wine's) cut what was
-    // typed at MAX_PATH - 1 characters and answer with the cut path, which may even exist.
     bool Whole(const std::wstring& answer) const {
-        if (answer.size() < MAX_PATH - 1) return true;
-        std::wstring meant = typed;
-        if (meant.size() >= 2 && meant.front() == L'"' && meant.back() == L'"')
-            meant = meant.substr(1, meant.size() - 2);
-        if (!meant.empty() && !IsAbsolute(meant)) meant = shownFolder + L"\\" + meant;
-        return meant.empty() || Comparable(meant) == Comparable(answer);
+        return PickerAnswerIsWhole(answer, typed, shownFolder);
     }
 };
 #pragma GCC diagnostic pop
