@@ -3,11 +3,17 @@
 namespace tarnwick::app {
 namespace {
 
-// Looked up at run time: these calls are missing before Windows 10.
+// Looked up at run time: these calls are missing before Windows 10 (user32) or without the
+// version 6 common controls (comctl32).
+template <class Function>
+Function ModuleFunction(const wchar_t* module, const char* name) {
+    FARPROC address = GetProcAddress(GetModuleHandleW(module), name);
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(address));
+}
+
 template <class Function>
 Function User32Function(const char* name) {
-    FARPROC address = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(address));
+    return ModuleFunction<Function>(L"user32.dll", name);
 }
 
 int SystemDpi() {
@@ -51,6 +57,19 @@ void ClientToWindowRect(RECT& rect, DWORD style, bool hasMenu, DWORD exStyle, in
         return;
     }
     AdjustWindowRectEx(&rect, style, hasMenu, exStyle);
+}
+
+HICON LoadIconAt(HINSTANCE instance, int iconId, int px) {
+    using ScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+    static const auto scaleDown =
+        ModuleFunction<ScaleDownFn>(L"comctl32.dll", "LoadIconWithScaleDown");
+    HICON icon = nullptr;
+    if (scaleDown != nullptr &&
+        SUCCEEDED(scaleDown(instance, MAKEINTRESOURCEW(iconId), px, px, &icon))) {
+        return icon;
+    }
+    return static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, px, px, LR_DEFAULTCOLOR));
 }
 
 }  // namespace tarnwick::app

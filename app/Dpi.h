@@ -15,4 +15,8 @@ LOGFONTW MessageFontAt(int dpi);
 // Adjusts `rect` from a client rectangle to the window rectangle at `dpi`.
 void ClientToWindowRect(RECT& rect, DWORD style, bool hasMenu, DWORD exStyle, int dpi);
 
+// The icon resource `iconId` at `px` pixels square: the image drawn for that size where the icon
+// has one, else a larger one scaled down (never a smaller one blown up, where the system can).
+HICON LoadIconAt(HINSTANCE instance, int iconId, int px);
+
 }  // namespace tarnwick::app

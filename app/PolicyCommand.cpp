@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shobjidl.h>
 
+#include "app/PickerAnswer.h"
 #include "app/WideText.h"
 #include "generate/Messages.h"
 #include "policy/MakePolicy.h"
@@ -28,9 +29,66 @@ class ComScope {
     bool ok_;
 };
 
+std::wstring TakeString(PWSTR text) {
+    std::wstring taken = text != nullptr ? text : L"";
+    CoTaskMemFree(text);
+    return taken;
+}
+
+std::wstring PathOf(IShellItem* item) {
+    PWSTR path = nullptr;
+    if (item == nullptr || FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) return {};
+    return TakeString(path);
+}
+
+// COM interfaces have no virtual destructor: objects go through Release, never delete.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+// Keeps, when the user presses Open, what the name box holds and the folder the picker shows:
+// together they say which folder was meant, whatever the picker then gives back.
+class AnswerWatch final : public IFileDialogEvents {
+  public:
+    std::wstring typed, shownFolder;
+
+    IFACEMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown || iid == IID_IFileDialogEvents) {
+            *object = static_cast<IFileDialogEvents*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives on the stack for as long as the picker is up: counting is not needed.
+    IFACEMETHODIMP_(ULONG) AddRef() override { return 2; }
+    IFACEMETHODIMP_(ULONG) Release() override { return 1; }
+    IFACEMETHODIMP OnFileOk(IFileDialog* dialog) override {
+        PWSTR name = nullptr;
+        if (SUCCEEDED(dialog->GetFileName(&name))) typed = TakeString(name);
+        win32::ComRef<IShellItem> folder;
+        if (SUCCEEDED(dialog->GetFolder(folder.out()))) shownFolder = PathOf(folder.get());
+        return S_OK;
+    }
+    IFACEMETHODIMP OnFolderChanging(IFileDialog*, IShellItem*) override { return S_OK; }
+    IFACEMETHODIMP OnFolderChange(IFileDialog*) override { return S_OK; }
+    IFACEMETHODIMP OnSelectionChange(IFileDialog*) override { return S_OK; }
+    IFACEMETHODIMP OnShareViolation(IFileDialog*, IShellItem*,
+                                    FDE_SHAREVIOLATION_RESPONSE*) override {
+        return E_NOTIMPL;
+    }
+    IFACEMETHODIMP OnTypeChange(IFileDialog*) override { return S_OK; }
+    IFACEMETHODIMP OnOverwrite(IFileDialog*, IShellItem*, FDE_OVERWRITE_RESPONSE*) override {
+        return E_NOTIMPL;
+    }
+
+    bool Whole(const std::wstring& answer) const {
+        return PickerAnswerIsWhole(answer, typed, shownFolder);
+    }
+};
+#pragma GCC diagnostic pop
+
 }  // namespace
 
-std::optional<std::string> PickPolicyFolder(HWND owner, const std::string& start) {
+std::optional<PickedPath> PickPolicyFolder(HWND owner, const std::string& start) {
     ComScope com;
     win32::ComRef<IFileOpenDialog> dialog;
     if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
@@ -50,14 +108,18 @@ std::optional<std::string> PickPolicyFolder(HWND owner, const std::string& start
             dialog->SetFolder(folder.operator->());
         }
     }
-    if (FAILED(dialog->Show(owner))) return std::nullopt;  // cancelled, or no picker
+    AnswerWatch watch;
+    DWORD cookie = 0;
+    const bool watched = SUCCEEDED(dialog->Advise(&watch, &cookie));
+    const HRESULT shown = dialog->Show(owner);
+    if (watched) dialog->Unadvise(cookie);
+    if (FAILED(shown)) return std::nullopt;  // cancelled, or no picker
     win32::ComRef<IShellItem> chosen;
     if (FAILED(dialog->GetResult(chosen.out()))) return std::nullopt;
-    PWSTR path = nullptr;
-    if (FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path)) || !path) return std::nullopt;
-    const std::string folder = Narrow(path);
-    CoTaskMemFree(path);
-    return folder;
+    const std::wstring path = PathOf(chosen.get());
+    if (path.empty()) return std::nullopt;
+    if (!watch.Whole(path)) return PickedPath{"", true};
+    return PickedPath{Narrow(path), false};
 }
 
 void MakePolicyDefinitions_Click(FormView& view, HWND owner, const std::string& windir) {
@@ -67,9 +129,19 @@ void MakePolicyDefinitions_Click(FormView& view, HWND owner, const std::string& 
         return;
     }
     const std::string start = windir.empty() ? std::string() : windir + "\\PolicyDefinitions";
-    const std::optional<std::string> folder = PickPolicyFolder(owner, start);
-    if (!folder) return;
-    const Result<policy::PolicyOutcome> made = policy::MakePolicyDefinitions(drives, *folder);
+    const std::optional<PickedPath> picked = PickPolicyFolder(owner, start);
+    if (!picked) return;
+    if (picked->cut) {
+        view.MsgBox(msg::kPickedPathCut, kMbCritical, msg::kAppTitle);
+        return;
+    }
+    const std::string& folder = picked->folder;
+    if (!msg::IsPolicyStore(folder) &&
+        view.MsgBox(msg::StoreHint(folder) + msg::kCrLf + msg::kCrLf + msg::kWriteThereAnyway,
+                    kMbYesNo | MB_ICONWARNING, msg::kAppTitle) != kIdYes) {
+        return;
+    }
+    const Result<policy::PolicyOutcome> made = policy::MakePolicyDefinitions(drives, folder);
     view.MsgBox(made ? made->message : made.failure().message,
                 made ? MB_ICONINFORMATION : kMbCritical, msg::kAppTitle);
 }

@@ -11,12 +11,20 @@
 
 namespace tarnwick::app {
 
-// The folder the user chose (UTF-8), starting at `start` where it exists; nothing when cancelled.
-// A path typed or pasted into the picker's name box is taken as it is.
-std::optional<std::string> PickPolicyFolder(HWND owner, const std::string& start);
+// The folder the user chose (UTF-8), or `cut` when the picker could not give back the whole path
+// that was typed (it is then never used).
+struct PickedPath {
+    std::string folder;
+    bool cut = false;
+};
 
-// The whole command: the selection check (the same message as Make ADM), the picker, the writer,
-// and a message box with the outcome.
+// Asks for a folder, starting at `start` where it exists; nothing when cancelled. A path typed or
+// pasted into the picker's name box is taken as it is.
+std::optional<PickedPath> PickPolicyFolder(HWND owner, const std::string& start);
+
+// The whole command: the selection check (the same message as Make ADM), the picker, a question
+// when the folder is not one the Group Policy editor reads, the writer, and a message box with
+// the outcome.
 void MakePolicyDefinitions_Click(FormView& view, HWND owner, const std::string& windir);
 
 }  // namespace tarnwick::app

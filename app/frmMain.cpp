@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <iterator>
+
 #include "app/CreditLine.h"
 #include "app/Dpi.h"
 #include "app/ExportCommand.h"
@@ -33,13 +35,6 @@ constexpr int kSmallIconPx = 16;
 // The value of `windir`, empty when it is not set.
 std::string WindowsFolder() {
     return win32::EnvironmentVariable("windir");
-}
-
-const DesignedControl* FindDesigned(int id) {
-    for (const DesignedControl& design : FormControls()) {
-        if (design.id == id) return &design;
-    }
-    return nullptr;
 }
 
 const wchar_t* ClassOf(ControlKind kind) {
@@ -75,7 +70,7 @@ DWORD StyleOf(const DesignedControl& design) {
         case ControlKind::Button:
             return common | WS_TABSTOP | BS_PUSHBUTTON;
         case ControlKind::Picture:
-            return common | SS_ICON | SS_CENTERIMAGE;
+            return common | SS_OWNERDRAW;  // DrawPicture
     }
     return common;
 }
@@ -84,19 +79,52 @@ bool IsSelectButton(int id) {
     return id >= IDC_CMDSELECT_0 && id <= IDC_CMDSELECT_0 + 2;
 }
 
-bool IsPushButton(int id) {
-    return IsSelectButton(id) || id == IDC_COMMAND1 || id == IDC_CMDRUNGPEDIT;
+// Each picture box and the button it lies on.
+struct IconOnButton {
+    int pictureId, buttonId;
+};
+constexpr IconOnButton kIconsOnButtons[] = {
+    {IDC_PICSELECTALL, IDC_CMDSELECT_0 + 1}, {IDC_PICDESELECT, IDC_CMDSELECT_0 + 0},
+    {IDC_PICINVERT, IDC_CMDSELECT_0 + 2},    {IDC_PICADM, IDC_COMMAND1},
+    {IDC_PICTURE2, IDC_CMDRUNGPEDIT},
+};
+static_assert(std::size(kIconsOnButtons) == kButtonIconCount);
+
+// A picture box shows part of its button: whenever the button paints itself anew (hot, pressed,
+// focused, made default), the box must too. The subclass data is the box's handle.
+LRESULT CALLBACK UnderIconProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                               DWORD_PTR picture) {
+    const LRESULT result = DefSubclassProc(button, message, wParam, lParam);
+    switch (message) {
+        case WM_PAINT:
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_ENABLE:
+        case WM_MOUSELEAVE:
+        case BM_SETSTATE:
+        case BM_SETSTYLE:
+            InvalidateRect(reinterpret_cast<HWND>(picture), nullptr, FALSE);
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(button, UnderIconProc, id);
+            break;
+        default:
+            break;
+    }
+    return result;
 }
 
-HICON LoadIconAt(HINSTANCE instance, int iconId, int px) {
-    return static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, px, px, LR_DEFAULTCOLOR));
+bool IsPushButton(int id) {
+    return IsSelectButton(id) || id == IDC_COMMAND1 || id == IDC_CMDRUNGPEDIT;
 }
 
 }  // namespace
 
 frmMain::~frmMain() {
     DeleteFonts();
+    for (HICON icon : buttonIcons_) {
+        if (icon != nullptr) DestroyIcon(icon);
+    }
     if (largeIcon_ != nullptr) DestroyIcon(largeIcon_);
     if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
 }
@@ -250,6 +278,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == ID_TIMER1 && !commandRunning_) Timer1_Timer();
             return 0;
+        case WM_DRAWITEM:
+            if (DrawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
+            return DefWindowProcW(window_, message, wParam, lParam);
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
         case WM_ACTIVATE:
@@ -351,6 +382,10 @@ void frmMain::CreateControls() {
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
     }
+    for (const IconOnButton& pair : kIconsOnButtons) {
+        SetWindowSubclass(Control(pair.buttonId), UnderIconProc, 0,
+                          reinterpret_cast<DWORD_PTR>(Control(pair.pictureId)));
+    }
     SendMessageW(Control(IDC_OPTION1_0), BM_SETCHECK, BST_CHECKED, 0);
     KeepOptionGroupTabStop();
     focusBeforeDeactivation_ = Control(IDC_COMMAND1);
@@ -385,12 +420,15 @@ void frmMain::DeleteFonts() {
 }
 
 void frmMain::LoadIcons() {
-    for (const DesignedControl& design : FormControls()) {
-        if (design.kind != ControlKind::Picture) continue;
-        HICON icon = LoadIconAt(instance_, design.iconId, MulDiv(kButtonIconPx, dpi_, 96));
-        auto previous = reinterpret_cast<HICON>(
-            SendMessageW(Control(design.id), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0));
-        if (previous != nullptr) DestroyIcon(previous);
+    buttonIconPx_ = MulDiv(kButtonIconPx, dpi_, 96);
+    for (std::size_t i = 0; i < kButtonIconCount; ++i) {
+        const int pictureId = kIconsOnButtons[i].pictureId;
+        for (const DesignedControl& design : FormControls()) {
+            if (design.id != pictureId) continue;
+            if (buttonIcons_[i] != nullptr) DestroyIcon(buttonIcons_[i]);
+            buttonIcons_[i] = LoadIconAt(instance_, design.iconId, buttonIconPx_);
+        }
+        InvalidateRect(Control(pictureId), nullptr, FALSE);
     }
     HICON large = LoadIconAt(instance_, IDI_TARNWICK, MulDiv(kLargeIconPx, dpi_, 96));
     HICON small = LoadIconAt(instance_, IDI_TARNWICK, MulDiv(kSmallIconPx, dpi_, 96));
@@ -402,17 +440,47 @@ void frmMain::LoadIcons() {
     smallIcon_ = small;
 }
 
+// The button's face as it is now (through WM_PRINTCLIENT, so hot, pressed, themed or not), then
+// the icon centred over it: the icon's clear pixels show the button, never a square of another
+// grey.
+bool frmMain::DrawPicture(const DRAWITEMSTRUCT& item) {
+    std::size_t i = 0;
+    while (i < kButtonIconCount && kIconsOnButtons[i].pictureId != static_cast<int>(item.CtlID))
+        ++i;
+    if (i == kButtonIconCount) return false;
+    HWND button = Control(kIconsOnButtons[i].buttonId);
+    RECT face{};
+    GetClientRect(button, &face);
+    POINT corner{item.rcItem.left, item.rcItem.top};
+    MapWindowPoints(item.hwndItem, button, &corner, 1);
+    const int width = item.rcItem.right - item.rcItem.left;
+    const int height = item.rcItem.bottom - item.rcItem.top;
+
+    HDC memory = CreateCompatibleDC(item.hDC);
+    HBITMAP bitmap = CreateCompatibleBitmap(item.hDC, face.right, face.bottom);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    SendMessageW(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory),
+                 PRF_CLIENT | PRF_ERASEBKGND);
+    if (buttonIcons_[i] != nullptr) {
+        DrawIconEx(memory, corner.x + (width - buttonIconPx_) / 2,
+                   corner.y + (height - buttonIconPx_) / 2, buttonIcons_[i], buttonIconPx_,
+                   buttonIconPx_, 0, nullptr, DI_NORMAL);
+    }
+    BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, width, height, memory, corner.x, corner.y,
+           SRCCOPY);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    return true;
+}
+
 void frmMain::PlaceControls() {
     for (const DesignedControl& design : FormControls()) {
-        int x = Px(design.place.left);
-        int y = Px(design.place.top);
-        if (const DesignedControl* frame = FindDesigned(design.containerId); frame != nullptr) {
-            // A frame's children sit at their own offset from the frame's corner.
-            x += Px(frame->place.left);
-            y += Px(frame->place.top);
-        }
-        SetWindowPos(Control(design.id), nullptr, x, y, Px(design.place.width),
-                     Px(design.place.height), SWP_NOZORDER | SWP_NOACTIVATE);
+        // One conversion per coordinate, the frame's offset included: rounding the frame and
+        // the control apart could set two controls of one row a pixel apart.
+        const TwipsRect place = OnWindow(design);
+        SetWindowPos(Control(design.id), nullptr, Px(place.left), Px(place.top), Px(place.width),
+                     Px(place.height), SWP_NOZORDER | SWP_NOACTIVATE);
     }
     PlaceLabel3();
 }

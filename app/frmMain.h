@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +14,8 @@
 #include "generate/MakeCommand.h"
 
 namespace tarnwick::app {
+
+inline constexpr std::size_t kButtonIconCount = 5;
 
 class frmMain final : public FormView {
   public:
@@ -45,6 +49,7 @@ class frmMain final : public FormView {
     void CreateFonts();
     void DeleteFonts();
     void LoadIcons();
+    bool DrawPicture(const DRAWITEMSTRUCT& item);
     void PlaceControls();
     void PlaceLabel3();
     void SizeWindowForClientArea();
@@ -74,6 +79,8 @@ class frmMain final : public FormView {
     HFONT defaultFont_ = nullptr;
     HFONT boldFont_ = nullptr;
     HFONT creditFont_ = nullptr;
+    std::array<HICON, kButtonIconCount> buttonIcons_{};  // at buttonIconPx_, in picture order
+    int buttonIconPx_ = 24;
     HICON largeIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
     int label3Left_ = 0;           // twips; the label is placed from it in pixels

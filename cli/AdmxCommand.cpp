@@ -1,6 +1,7 @@
 #include "cli/AdmxCommand.h"
 
 #include "cli/DriveSelection.h"
+#include "generate/Messages.h"
 #include "generate/PathText.h"
 #include "policy/MakePolicy.h"
 
@@ -27,9 +28,13 @@ CliResult MakeAdmx(const Options& options, const std::string& windir) {
 #endif
     }
     // Absolute, so that every message says where the files went.
+    folder = AbsolutePath(folder, CurrentPathBase());
+    // A folder the Group Policy editor does not read is the user's to choose; the note says so.
+    const std::string note =
+        msg::IsPolicyStore(folder) ? "" : "tarnwick-cli: note: " + msg::StoreHint(folder) + "\n";
     const Result<policy::PolicyOutcome> made =
-        policy::MakePolicyDefinitions(options.drives, AbsolutePath(folder, CurrentPathBase()));
-    if (!made) return {kExitFailed, "", "tarnwick-cli: " + made.failure().message + "\n"};
+        policy::MakePolicyDefinitions(options.drives, folder);
+    if (!made) return {kExitFailed, "", note + "tarnwick-cli: " + made.failure().message + "\n"};
     const policy::PolicyOutcome& result = *made;
     std::string out;
     switch (result.status) {
@@ -50,7 +55,7 @@ CliResult MakeAdmx(const Options& options, const std::string& windir) {
     }
     return {kExitDone,
             out + "Entry name: " + result.entryName + "\nDrive mask: " + result.maskText + "\n",
-            ""};
+            note};
 }
 
 }  // namespace tarnwick::cli

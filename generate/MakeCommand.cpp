@@ -55,6 +55,15 @@ int CountTickedDrives(const FormView& view) {
     return total;
 }
 
+// A folder passes the existence test; it is refused with that cause before anything is asked. A
+// test that cannot tell refuses nothing: the generator still refuses what it cannot use.
+bool IsFolder(const std::string& path) {
+    fileio::Entry entry;
+    fileio::SysError ignored;
+    return fileio::CurrentPlatform().Lookup(path, entry, ignored) &&
+           entry.kind == fileio::EntryKind::Folder;
+}
+
 // Two texts naming one file would let the generator replace the source with its own copy.
 bool NamesTheSource(const FormState& state) {
     return state.strNewADM == state.strSourceADM ||
@@ -138,6 +147,9 @@ void Command1_Click(FormView& view, FormState& state) {
     if (!TestOrTrue([&] { return fileio::FileExists(state.strSourceADM); })) {
         return Say(view, msg::SourceNotFound(state.strSourceADM), kMbCritical, msg::kAppTitle);
     }
+    if (IsFolder(state.strSourceADM)) {
+        return Say(view, msg::SourceIsFolder(state.strSourceADM), kMbCritical, msg::kAppTitle);
+    }
 
     Attempt([&] { state.strNewADM = PathFromText(view.NewText()); });
     // Nothing can be written at no path: the click ends as a generation that made nothing does.
@@ -145,6 +157,10 @@ void Command1_Click(FormView& view, FormState& state) {
 
     if (TestOrTrue([&] { return NamesTheSource(state); })) {
         return Say(view, msg::kDifferentFile, kMbOk, "");
+    }
+
+    if (IsFolder(state.strNewADM)) {
+        return Say(view, msg::NewPathIsFolder(state.strNewADM), kMbCritical, msg::kAppTitle);
     }
 
     ReplaceConsent consent;

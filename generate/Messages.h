@@ -2,7 +2,9 @@
 // the program has always shown stay exactly as they are, spelling included.
 #pragma once
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "Version.h"
 
@@ -31,12 +33,25 @@ inline std::string SourceNotFound(const std::string& sourcePath) {
            "Please specify a valid path to default adm (system.adm)";
 }
 
+// The source path names a folder: the cause stands where "not found" stands.
+inline std::string SourceIsFolder(const std::string& sourcePath) {
+    return "Default ADM file '" + sourcePath + "' is a folder, not a file." + kCrLf +
+           "Please specify a valid path to default adm (system.adm)";
+}
+
 // The new path is the source.
 inline constexpr const char* kDifferentFile = "Please specify a different ADM file.";
 
 // Something exists at the new path.
 inline std::string OverwritePrompt(const std::string& newPath) {
     return "'" + newPath + "' already exists. Overwrite?";
+}
+
+// The new path names a folder: refused where the overwrite prompt would ask, since no answer
+// could let a template take a folder's place.
+inline std::string NewPathIsFolder(const std::string& newPath) {
+    return "'" + newPath + "' is a folder, not a file." + kCrLf +
+           "Please specify a different ADM file.";
 }
 
 // The new template is complete. The second line states what is true: the source is only read.
@@ -57,6 +72,39 @@ inline std::string SnapInLaunchFailed(const std::string& commandLine, const std:
     return std::string("The Group Policy editor could not be started.") + kCrLf + kCrLf +
            "Command: " + commandLine + kCrLf + "Reason: " + reason;
 }
+
+// The Group Policy editor reads ADMX files from a folder named PolicyDefinitions only (the
+// local store or a domain's central store), and each ADML from the culture folder beneath it
+// (en-US). True when `folder` (Windows or POSIX separators) is named so, in any letter case.
+inline bool IsPolicyStore(std::string_view folder) {
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
+        folder.remove_suffix(1);
+    const std::size_t slash = folder.find_last_of("\\/");
+    const std::string_view name =
+        slash == std::string_view::npos ? folder : folder.substr(slash + 1);
+    constexpr std::string_view kStore = "PolicyDefinitions";
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    return std::equal(name.begin(), name.end(), kStore.begin(), kStore.end(),
+                      [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// Said when the policy files go to a folder that is not a PolicyDefinitions folder.
+inline std::string StoreHint(const std::string& folder) {
+    return "'" + folder + "' is not a PolicyDefinitions folder, so the Group Policy editor will " +
+           "not read the files written there. It reads them from the local store, " +
+           "%windir%\\PolicyDefinitions, or from the central store, " +
+           "\\\\<domain>\\SYSVOL\\<domain>\\Policies\\PolicyDefinitions.";
+}
+
+inline constexpr const char* kWriteThereAnyway = "Write the files there anyway?";
+
+// The folder picker gave back a path cut short of the one typed.
+inline constexpr const char* kPickedPathCut =
+    "The folder picker could not give back the whole path that was typed (it is longer than 259 "
+    "characters), so nothing was written. Choose a folder with a shorter path, or give the path to "
+    "tarnwick-cli admx --dir.";
 
 // The scrolling credit line; it must fit the label (2610 twips in Arial 8.25).
 inline constexpr const char* kCreditLine = "Tarnwick: any set of drives";

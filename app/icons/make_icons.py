@@ -1,64 +1,100 @@
 #!/usr/bin/env python3
-"""Draws Tarnwick's icons and writes them as 256-colour .ico files next to this script.
+"""Draws Tarnwick's icons and writes them as 32-bit .ico files next to this script.
 
-The window icon (tarnwick.ico, 32x32 and 16x16) and the five 24x24 button icons are drawn from
-simple shapes, four times oversampled and then reduced, so that the edges come out smooth. Only the
-standard library is used. The .ico files are committed, so building never needs this script; run
-it again after changing a drawing: python3 app/icons/make_icons.py
+Each icon is one drawing in design units (24 for the button icons, 32 for the window icon),
+rendered anew at every size the window can ask for, never scaled from another size:
+  button icons (select_all, deselect_all, invert, make_adm, gpedit): 16 20 24 30 32 36 48
+  window icon (tarnwick): the same, and 256 for Explorer (stored as PNG, as Windows expects there)
+Rectangles and outlines snap to whole pixels at each size, so small sizes stay sharp; everything
+else is anti-aliased by oversampling. The background is transparent (8-bit alpha), so the icons
+show the face of whatever they sit on.
+
+Only the standard library is used. The .ico files are committed, so building never needs this
+script; run it again after changing a drawing:  python3 app/icons/make_icons.py
 """
 import math
 import os
 import struct
+import zlib
 
-SUPER = 4  # oversampling per axis
-# Semi-transparent edge pixels are blended onto the button face, since the icons carry a 1-bit mask.
-BACKDROP = (0xEC, 0xEC, 0xEC)
+BUTTON_SIZES = (16, 20, 24, 30, 32, 36, 48)
+APP_SIZES = BUTTON_SIZES + (256,)
 
 
 class Canvas:
-    """An RGBA drawing surface in icon pixel units; shapes are tested at sample points."""
+    """A drawing surface of `size` pixels for a drawing `units` wide; shapes are given in units
+    and tested at oversampled points."""
 
-    def __init__(self, size):
+    def __init__(self, size, units):
         self.size = size
-        self.n = size * SUPER
+        self.k = size / units
+        self.super = 4 if size <= 48 else 3
+        self.n = size * self.super
         self.px = [[None] * self.n for _ in range(self.n)]
 
-    def _fill(self, inside, colour, box=None):
-        x0, y0, x1, y1 = box if box else (0, 0, self.size, self.size)
-        lo_x, lo_y = max(0, int(x0 * SUPER) - 1), max(0, int(y0 * SUPER) - 1)
-        hi_x, hi_y = min(self.n, int(x1 * SUPER) + 2), min(self.n, int(y1 * SUPER) + 2)
+    # ---- units to pixels ----
+
+    def snap(self, v):
+        """A unit coordinate on the nearest pixel edge."""
+        return round(v * self.k)
+
+    def width(self, w):
+        """A stroke width in pixels: never thinner than one pixel."""
+        return max(1.0, round(w * self.k))
+
+    def _fill(self, inside, box):
+        """Paints `colour` (returned by `inside`, or None) at every sample in the pixel box."""
+        x0, y0, x1, y1 = box
+        s = self.super
+        lo_x, lo_y = max(0, int(x0 * s) - 1), max(0, int(y0 * s) - 1)
+        hi_x, hi_y = min(self.n, int(x1 * s) + 2), min(self.n, int(y1 * s) + 2)
         for sy in range(lo_y, hi_y):
-            y = (sy + 0.5) / SUPER
+            y = (sy + 0.5) / s
             row = self.px[sy]
             for sx in range(lo_x, hi_x):
-                if inside((sx + 0.5) / SUPER, y):
+                colour = inside((sx + 0.5) / s, y)
+                if colour is not None:
                     row[sx] = colour
 
-    def rect(self, x0, y0, x1, y1, colour):
-        self._fill(lambda x, y: x0 <= x < x1 and y0 <= y < y1, colour, (x0, y0, x1, y1))
+    # ---- shapes, in pixels ----
 
-    def round_rect(self, x0, y0, x1, y1, r, colour):
+    def _round_rect_px(self, x0, y0, x1, y1, r, colour):
         def inside(x, y):
             if not (x0 <= x < x1 and y0 <= y < y1):
-                return False
+                return None
             cx = min(max(x, x0 + r), x1 - r)
             cy = min(max(y, y0 + r), y1 - r)
-            return (x - cx) ** 2 + (y - cy) ** 2 <= r * r
-        self._fill(inside, colour, (x0, y0, x1, y1))
+            return colour if (x - cx) ** 2 + (y - cy) ** 2 <= r * r else None
+        self._fill(inside, (x0, y0, x1, y1))
+
+    # ---- shapes, in units ----
+
+    def rect(self, x0, y0, x1, y1, colour):
+        a, b = self.snap(x0), self.snap(y0)
+        self._round_rect_px(a, b, max(self.snap(x1), a + 1), max(self.snap(y1), b + 1), 0, colour)
 
     def framed_rect(self, x0, y0, x1, y1, r, edge, face, width=1.0):
-        self.round_rect(x0, y0, x1, y1, r, edge)
-        self.round_rect(x0 + width, y0 + width, x1 - width, y1 - width, max(0, r - width), face)
+        a, b, c, d = self.snap(x0), self.snap(y0), self.snap(x1), self.snap(y1)
+        w = self.width(width)
+        rr = r * self.k
+        self._round_rect_px(a, b, c, d, rr, edge)
+        self._round_rect_px(a + w, b + w, c - w, d - w, max(0.0, rr - w), face)
 
     def circle(self, cx, cy, r, colour):
-        self._fill(lambda x, y: (x - cx) ** 2 + (y - cy) ** 2 <= r * r, colour,
+        k = self.k
+        cx, cy, r = cx * k, cy * k, r * k
+        self._fill(lambda x, y: colour if (x - cx) ** 2 + (y - cy) ** 2 <= r * r else None,
                    (cx - r, cy - r, cx + r, cy + r))
 
     def ring(self, cx, cy, r_out, r_in, colour):
-        self._fill(lambda x, y: r_in * r_in <= (x - cx) ** 2 + (y - cy) ** 2 <= r_out * r_out,
-                   colour, (cx - r_out, cy - r_out, cx + r_out, cy + r_out))
+        k = self.k
+        cx, cy, r_out, r_in = cx * k, cy * k, r_out * k, r_in * k
+        self._fill(lambda x, y: colour
+                   if r_in * r_in <= (x - cx) ** 2 + (y - cy) ** 2 <= r_out * r_out else None,
+                   (cx - r_out, cy - r_out, cx + r_out, cy + r_out))
 
     def polygon(self, points, colour):
+        points = [(x * self.k, y * self.k) for x, y in points]
         xs, ys = [p[0] for p in points], [p[1] for p in points]
 
         def inside(x, y):
@@ -69,84 +105,81 @@ class Canvas:
                 if (yi > y) != (yj > y) and x < (xj - xi) * (y - yi) / (yj - yi) + xi:
                     hit = not hit
                 j = i
-            return hit
-        self._fill(inside, colour, (min(xs), min(ys), max(xs), max(ys)))
+            return colour if hit else None
+        self._fill(inside, (min(xs), min(ys), max(xs), max(ys)))
 
     def line(self, points, width, colour):
-        half = width / 2.0
+        half = max(1.0, width * self.k) / 2.0
+        points = [(x * self.k, y * self.k) for x, y in points]
         for (ax, ay), (bx, by) in zip(points, points[1:]):
             def inside(x, y, ax=ax, ay=ay, bx=bx, by=by):
                 dx, dy = bx - ax, by - ay
                 t = max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy)))
-                return (x - ax - t * dx) ** 2 + (y - ay - t * dy) ** 2 <= half * half
-            self._fill(inside, colour, (min(ax, bx) - half, min(ay, by) - half,
-                                        max(ax, bx) + half, max(ay, by) + half))
+                near = (x - ax - t * dx) ** 2 + (y - ay - t * dy) ** 2 <= half * half
+                return colour if near else None
+            self._fill(inside, (min(ax, bx) - half, min(ay, by) - half,
+                                max(ax, bx) + half, max(ay, by) + half))
 
     def pixels(self):
-        """Reduces the samples to (r, g, b, opaque) per icon pixel, top row first."""
+        """(r, g, b, alpha) per pixel, top row first; alpha is the painted share of the samples,
+        and the colour the mean of the painted samples (straight, not premultiplied)."""
+        s = self.super
         out = []
         for y in range(self.size):
             row = []
             for x in range(self.size):
-                samples = [self.px[y * SUPER + j][x * SUPER + i]
-                           for j in range(SUPER) for i in range(SUPER)]
-                painted = [s for s in samples if s is not None]
-                coverage = len(painted) / len(samples)
-                if coverage < 0.5:
-                    row.append(None)
+                painted = [c for j in range(s) for c in self.px[y * s + j][x * s:(x + 1) * s]
+                           if c is not None]
+                if not painted:
+                    row.append((0, 0, 0, 0))
                     continue
-                rgb = [sum(c[k] for c in painted) / len(painted) for k in range(3)]
-                rgb = [rgb[k] * coverage + BACKDROP[k] * (1 - coverage) for k in range(3)]
-                row.append(tuple(int(round(v)) for v in rgb))
+                rgb = tuple(int(round(sum(c[i] for c in painted) / len(painted)))
+                            for i in range(3))
+                row.append(rgb + (int(round(255 * len(painted) / (s * s))),))
             out.append(row)
         return out
 
 
-def palette():
-    levels = [0, 51, 102, 153, 204, 255]
-    colours = [(r, g, b) for r in levels for g in levels for b in levels]
-    greys = [int(round(i * 255 / 41)) for i in range(1, 41)]
-    colours += [(g, g, g) for g in greys]
-    assert len(colours) == 256 and colours[0] == (0, 0, 0)
-    return colours
-
-
-PALETTE = palette()
-
-
-def nearest(rgb, cache={}):
-    if rgb not in cache:
-        cache[rgb] = min(range(256), key=lambda i: sum((PALETTE[i][k] - rgb[k]) ** 2
-                                                        for k in range(3)))
-    return cache[rgb]
-
-
-def ico_image(canvas):
-    size = canvas.size
-    pixels = canvas.pixels()
-    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 8, 0, 0, 0, 0, 256, 0)
-    pal = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in PALETTE)
-    xor_stride = (size + 3) // 4 * 4
-    and_stride = ((size + 31) // 32) * 4
-    xor, mask = b'', b''
-    for row in reversed(pixels):  # bottom-up
-        xor += bytes(0 if p is None else nearest(p) for p in row) + b'\0' * (xor_stride - size)
+def bmp_image(pixels):
+    """A 32-bit icon image: header, BGRA rows bottom-up, and the 1-bit mask (set where clear)."""
+    size = len(pixels)
+    and_stride = (size + 31) // 32 * 4
+    colour, mask = bytearray(), bytearray()
+    for row in reversed(pixels):
         bits = bytearray(and_stride)
-        for x, p in enumerate(row):
-            if p is None:
+        for x, (r, g, b, a) in enumerate(row):
+            colour += bytes((b, g, r, a))
+            if a == 0:
                 bits[x // 8] |= 0x80 >> (x % 8)
-        mask += bytes(bits)
-    return header + pal + xor + mask
+        mask += bits
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0,
+                         len(colour) + len(mask), 0, 0, 0, 0)
+    return header + bytes(colour) + bytes(mask)
 
 
-def write_ico(path, canvases):
-    images = [ico_image(c) for c in canvases]
+def png_image(pixels):
+    size = len(pixels)
+
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data +
+                struct.pack('>I', zlib.crc32(kind + data) & 0xFFFFFFFF))
+    raw = b''.join(b'\0' + bytes(v for p in row for v in p) for row in pixels)
+    return (b'\x89PNG\r\n\x1a\n' +
+            chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)) +
+            chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
+
+
+def write_ico(path, draw, sizes):
+    images = []
+    for size in sizes:
+        pixels = draw(size).pixels()
+        images.append((size, png_image(pixels) if size >= 256 else bmp_image(pixels)))
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for canvas, image in zip(canvases, images):
-        out += struct.pack('<BBBBHHII', canvas.size, canvas.size, 0, 0, 1, 8, len(image), offset)
+    for size, image in images:
+        out += struct.pack('<BBBBHHII', size % 256, size % 256, 0, 0, 1, 32, len(image), offset)
         offset += len(image)
-    out += b''.join(images)
+    out += b''.join(image for _, image in images)
     with open(path, 'wb') as f:
         f.write(out)
 
@@ -156,7 +189,6 @@ def write_ico(path, canvases):
 INK = (40, 40, 48)
 WHITE = (255, 255, 255)
 GREEN = (20, 150, 40)
-RED = (200, 30, 30)
 BLUE = (30, 80, 190)
 GOLD = (230, 170, 20)
 STEEL = (150, 156, 166)
@@ -170,24 +202,24 @@ def check_box(c, x, y, s, ticked):
                 (x + s * 0.8, y + s * 0.26)], s * 0.17, GREEN)
 
 
-def select_all():
-    c = Canvas(24)
+def select_all(size):
+    c = Canvas(size, 24)
     for y in (2, 13):
         check_box(c, 2, y, 9, True)
         check_box(c, 13, y, 9, True)
     return c
 
 
-def deselect_all():
-    c = Canvas(24)
+def deselect_all(size):
+    c = Canvas(size, 24)
     for y in (2, 13):
         check_box(c, 2, y, 9, False)
         check_box(c, 13, y, 9, False)
     return c
 
 
-def invert():
-    c = Canvas(24)
+def invert(size):
+    c = Canvas(size, 24)
     check_box(c, 2, 2, 9, True)
     check_box(c, 13, 13, 9, False)
     # a two-headed arrow between the boxes
@@ -198,8 +230,8 @@ def invert():
     return c
 
 
-def make_adm():
-    c = Canvas(24)
+def make_adm(size):
+    c = Canvas(size, 24)
     c.polygon([(4, 1.5), (15, 1.5), (20, 6.5), (20, 22.5), (4, 22.5)], INK)
     c.polygon([(5, 2.5), (14.5, 2.5), (19, 7), (19, 21.5), (5, 21.5)], PAPER)
     c.polygon([(14.5, 2.5), (14.5, 7), (19, 7)], STEEL)
@@ -236,8 +268,8 @@ def shield(c, cx, top, w, h, edge, face):
     c.polygon(outline(0.78), face)
 
 
-def gpedit():
-    c = Canvas(24)
+def gpedit(size):
+    c = Canvas(size, 24)
     c.framed_rect(1, 2, 20, 18, 1.0, INK, WHITE)
     c.rect(2, 3, 19, 6, BLUE)
     for y in (8, 11, 14):
@@ -248,28 +280,27 @@ def gpedit():
 
 
 def drive_with_lock(size):
-    c = Canvas(size)
-    s = size / 32.0
+    c = Canvas(size, 32)
     # a hard drive seen from the front
-    c.framed_rect(2 * s, 12 * s, 27 * s, 26 * s, 2.5 * s, INK, STEEL, max(1.0, 1.2 * s))
-    c.rect(5 * s, 20 * s, 15 * s, 21.5 * s, (90, 96, 108))
-    c.circle(22 * s, 20.5 * s, 1.8 * s, GREEN)
+    c.framed_rect(2, 12, 27, 26, 2.5, INK, STEEL, 1.2)
+    c.rect(5, 20, 15, 21.5, (90, 96, 108))
+    c.circle(22, 20.5, 1.8, GREEN)
     # a padlock over its corner
-    c.ring(23 * s, 9.5 * s, 6 * s, 3.6 * s, (110, 110, 118))
-    c.rect(16.6 * s, 9.5 * s, 19.4 * s, 14 * s, (110, 110, 118))
-    c.rect(26.6 * s, 9.5 * s, 29.4 * s, 14 * s, (110, 110, 118))
-    c.framed_rect(15 * s, 13 * s, 31 * s, 30.5 * s, 2 * s, (150, 90, 0), GOLD, max(1.0, 1.2 * s))
-    c.circle(23 * s, 20 * s, 2 * s, INK)
-    c.rect(22.2 * s, 20 * s, 23.8 * s, 26 * s, INK)
+    c.ring(23, 9.5, 6, 3.6, (110, 110, 118))
+    c.rect(16.6, 9.5, 19.4, 14, (110, 110, 118))
+    c.rect(26.6, 9.5, 29.4, 14, (110, 110, 118))
+    c.framed_rect(15, 13, 31, 30.5, 2, (150, 90, 0), GOLD, 1.2)
+    c.circle(23, 20, 2, INK)
+    c.rect(22.2, 20, 23.8, 26, INK)
     return c
 
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    write_ico(os.path.join(here, 'tarnwick.ico'), [drive_with_lock(32), drive_with_lock(16)])
+    write_ico(os.path.join(here, 'tarnwick.ico'), drive_with_lock, APP_SIZES)
     for name, draw in [('select_all', select_all), ('deselect_all', deselect_all),
                        ('invert', invert), ('make_adm', make_adm), ('gpedit', gpedit)]:
-        write_ico(os.path.join(here, name + '.ico'), [draw()])
+        write_ico(os.path.join(here, name + '.ico'), draw, BUTTON_SIZES)
 
 
 if __name__ == '__main__':

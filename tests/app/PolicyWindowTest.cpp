@@ -1,6 +1,7 @@
 // The window's "Make ADMX and ADML..." command under Wine, driven from outside: the ticked drives
 // and the mode go to the pair in the folder pasted into the picker, the outcome comes in a message
-// box, and the pair after three sets and a repeat holds the bytes the native build writes.
+// box, and the pair after three sets and a repeat holds the bytes the native build writes. A
+// folder the Group Policy editor does not read gets a question first; No writes nothing there.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -42,8 +43,8 @@ void Paste(HWND picker, const std::string& path) {
             SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
             SendMessageW(picker, WM_NULL, 0, 0);
             Sleep(50);
-            wchar_t text[MAX_PATH] = {};
-            SendMessageW(box, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
+            wchar_t text[1024] = {};
+            SendMessageW(box, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
             if (wide == text) return;
         }
         Sleep(50);
@@ -58,7 +59,9 @@ std::string Expected(const char* name) {
 struct Step {
     const char* ticked;  // drive letters to tick; the others are cleared
     bool allBut;
-    const wchar_t* box;  // the start of the outcome box's text
+    std::string folder;        // pasted into the picker
+    std::vector<int> answers;  // to the boxes after the picker
+    const wchar_t* box;        // the start of the last box's text
 };
 
 TEST(PolicyWindow, PickerAnsweredTheTickedDrivesGoToThePair) {
@@ -66,16 +69,24 @@ TEST(PolicyWindow, PickerAnsweredTheTickedDrivesGoToThePair) {
     const std::string windowsStore = windows.File("PolicyDefinitions");
     std::filesystem::create_directory(FsPath(windowsStore));
     TempDir central;  // a central store, reached by typing its path
-
-    const Step steps[] = {
-        {"", false, L"Please select one or more drives."},
-        {"CDE", false, L"Created "},
-        {"C", true, L"Added the item ALLBUTC "},
-        {"AB", false, L"Added the item ABOnly "},
-        {"CDEFGHIJKLMNOPQRSTUVWXYZ", true, L"The drive set ALLBUTCDEFGHIJKLMNOPQRSTUVWXYZ "},
+    const std::string store = central.File("PolicyDefinitions");
+    std::filesystem::create_directory(FsPath(store));
+    const std::wstring hint =
+        L"'" + Utf16Of(central.Path()) + L"' is not a PolicyDefinitions folder";
+    const std::vector<Step> steps = {
+        {"", false, "", {}, L"Please select one or more drives."},
+        {"CDE", false, central.Path(), {IDNO}, hint.c_str()},  // the hint, answered No
+        {"CDE", false, store, {IDOK}, L"Created "},
+        {"C", true, store, {IDOK}, L"Added the item ALLBUTC "},
+        {"AB", false, store, {IDOK}, L"Added the item ABOnly "},
+        {"CDEFGHIJKLMNOPQRSTUVWXYZ",
+         true,
+         store,
+         {IDOK},
+         L"The drive set ALLBUTCDEFGHIJKLMNOPQRSTUVWXYZ "},
     };
     for (const Step& step : steps) {
-        SCOPED_TRACE(step.ticked);
+        SCOPED_TRACE(step.folder);
         // A new process each time: Wine's picker, opened a second time in one process, takes a
         // pasted path as a folder to browse into rather than the answer.
         RunningTarnwick app(Utf16Of(windows.Path()));
@@ -85,18 +96,21 @@ TEST(PolicyWindow, PickerAnsweredTheTickedDrivesGoToThePair) {
             if (app.Checked(IDC_CHKDRIVE_0 + i) != tick) app.Click(IDC_CHKDRIVE_0 + i);
         }
         app.Click(step.allBut ? IDC_OPTION1_1 : IDC_OPTION1_0);
-        const bool pickerExpected = *step.ticked != '\0';
+        std::vector<int> answers = {IDOK};
+        answers.insert(answers.end(), step.answers.begin(), step.answers.end());
         const std::vector<SeenBox> boxes =
-            app.ChooseMenuItem(IDM_POLICY_MAKE, {IDOK, IDOK}, [&](HWND window, std::size_t n) {
-                if (n == 0 && pickerExpected) Paste(window, central.Path());
+            app.ChooseMenuItem(IDM_POLICY_MAKE, answers, [&](HWND window, std::size_t n) {
+                if (n == 0 && !step.folder.empty()) Paste(window, step.folder);
             });
-        ASSERT_EQ(boxes.size(), pickerExpected ? 2u : 1u);
-        EXPECT_EQ(boxes.back().text.rfind(step.box, 0), 0u);
+        ASSERT_EQ(boxes.size(), step.folder.empty() ? 1u : 1u + step.answers.size());
+        EXPECT_EQ(boxes.back().text.rfind(step.box, 0), 0u) << boxes.back().text;
     }
-    EXPECT_TRUE(ReadAll(central.File("TarnwickDrives.admx")) == Expected("TarnwickDrives.admx"));
-    EXPECT_TRUE(ReadAll(central.File("en-US\\TarnwickDrives.adml")) ==
+    EXPECT_TRUE(ReadAll(central.File("PolicyDefinitions\\TarnwickDrives.admx")) ==
+                Expected("TarnwickDrives.admx"));
+    EXPECT_TRUE(ReadAll(central.File("PolicyDefinitions\\en-US\\TarnwickDrives.adml")) ==
                 Expected("TarnwickDrives.adml"));
     EXPECT_FALSE(std::filesystem::exists(FsPath(windowsStore + "\\TarnwickDrives.admx")));
+    EXPECT_FALSE(std::filesystem::exists(FsPath(central.File("TarnwickDrives.admx"))));
 }
 
 }  // namespace

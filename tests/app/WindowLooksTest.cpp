@@ -1,16 +1,20 @@
 // The real window as the screen shows it, under Wine in Xvfb: in every state a user can bring
-// the buttons into, at 96, 120 and 144 DPI, each icon box shows its icon, each text box its whole
-// border, and the credit text lies within its label.
+// the buttons into, at 96, 120 and 144 DPI, each icon box shows its icon as drawn for that size
+// over the face of its button (no square of another colour around it), each text box its whole
+// border, the credit text lies within its label, and the two columns of drive boxes form rows.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/FormLayout.h"
 #include "app/resource.h"
 #include "tests/app/RunningTarnwick.h"
 #include "tests/make/TemplateFiles.h"
@@ -32,10 +36,11 @@ constexpr IconBox kIconBoxes[] = {
     {"Picture2", IDC_PICTURE2, IDI_GPEDIT},
 };
 
-// An icon as DrawIconEx paints it: the colour of each opaque pixel, nullopt where it is clear.
+// An icon as painted over black and over white: together they give each pixel's colour and
+// coverage, so what it must look like over any face.
 struct IconImage {
     int size = 0;
-    std::vector<std::optional<std::uint32_t>> pixels;
+    std::vector<std::uint32_t> onBlack, onWhite;
 };
 
 std::vector<std::uint32_t> Painted(HICON icon, int size, COLORREF background) {
@@ -61,49 +66,85 @@ std::vector<std::uint32_t> Painted(HICON icon, int size, COLORREF background) {
     return pixels;
 }
 
-IconImage LoadButtonIcon(int iconId, int size) {
+// The bytes of the exe's own image of `iconId` that the system picks for `size` pixels.
+std::string OwnImage(int iconId, int size) {
     HMODULE exe = LoadLibraryExW(Utf16Of(TARNWICK_EXE).c_str(), nullptr,
                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    auto icon = static_cast<HICON>(
-        LoadImageW(exe, MAKEINTRESOURCEW(iconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
-    IconImage image{size, {}};
-    if (icon != nullptr) {
-        // A pixel that comes out the same on black and on white is the icon's own.
-        const std::vector<std::uint32_t> onBlack = Painted(icon, size, RGB(0, 0, 0));
-        const std::vector<std::uint32_t> onWhite = Painted(icon, size, RGB(255, 255, 255));
-        for (std::size_t i = 0; i < onBlack.size(); ++i) {
-            image.pixels.push_back(
-                onBlack[i] == onWhite[i] ? std::optional<std::uint32_t>(onBlack[i]) : std::nullopt);
-        }
-        DestroyIcon(icon);
-    }
+    const auto resource = [&](int id, LPCWSTR type) {
+        HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(id), type);
+        const auto* bytes =
+            found ? static_cast<const char*>(LockResource(LoadResource(exe, found))) : nullptr;
+        return bytes ? std::string(bytes, SizeofResource(exe, found)) : std::string();
+    };
+    std::string directory = resource(iconId, RT_GROUP_ICON);
+    const int id = directory.empty()
+                       ? 0
+                       : LookupIconIdFromDirectoryEx(reinterpret_cast<BYTE*>(directory.data()),
+                                                     TRUE, size, size, 0);
+    std::string image = id ? resource(id, RT_ICON) : std::string();
     FreeLibrary(exe);
     return image;
 }
 
-// The share of the icon's opaque pixels inside `box` that the screen shows, with the icon centred
-// in the box (a pixel of tolerance either way).
-double IconShare(const Picture& shot, const RECT& box, const IconImage& icon) {
+// The icon's image drawn for `size` pixels: empty when the icon has none of that size (a scaled
+// copy of another size does not count) or it is not 32-bit with alpha.
+IconImage LoadButtonIcon(int iconId, int size) {
+    std::string bits = OwnImage(iconId, size);
+    BITMAPINFOHEADER header{};
+    if (bits.size() >= sizeof header) std::memcpy(&header, bits.data(), sizeof header);
+    if (header.biWidth != size || header.biBitCount != 32) return {size, {}, {}};
+    HICON icon =
+        CreateIconFromResourceEx(reinterpret_cast<BYTE*>(bits.data()),
+                                 static_cast<DWORD>(bits.size()), TRUE, 0x00030000, size, size, 0);
+    IconImage image{size, Painted(icon, size, RGB(0, 0, 0)),
+                    Painted(icon, size, RGB(255, 255, 255))};
+    DestroyIcon(icon);
+    return image;
+}
+
+// Whether `shown` is the icon's pixel over `face`, within 2 per channel: the pixel goes from its
+// look over black towards its look over white by the face's share of white.
+bool LooksOver(std::uint32_t shown, std::uint32_t face, std::uint32_t onBlack,
+               std::uint32_t onWhite) {
+    for (int shift : {16, 8, 0}) {
+        const int black = onBlack >> shift & 0xFF, white = onWhite >> shift & 0xFF;
+        const int expected = black + ((face >> shift & 0xFF) * (white - black) + 127) / 255;
+        if (std::abs(static_cast<int>(shown >> shift & 0xFF) - expected) > 2) return false;
+    }
+    return true;
+}
+
+// How the screen shows the icon centred in `box` (a pixel of tolerance either way), against the
+// button face just right of the box on each row: the share of the icon's pixels within the box
+// that come out as the icon over that face, and whether every clear pixel is that face exactly.
+struct IconShown {
+    double share = 0;
+    bool faceWhereClear = false;
+};
+
+IconShown ShownIcon(const Picture& shot, const RECT& box, const IconImage& icon) {
     const int width = box.right - box.left, height = box.bottom - box.top;
-    double best = 0;
+    IconShown best;
     for (int dy = -1; dy <= 1; ++dy) {
         for (int dx = -1; dx <= 1; ++dx) {
             const int left = box.left + width / 2 - icon.size / 2 + dx;
             const int top = box.top + height / 2 - icon.size / 2 + dy;
-            int opaque = 0, shown = 0;
+            int inside = 0, same = 0, clearButNotFace = 0;
             for (int y = 0; y < icon.size; ++y) {
                 for (int x = 0; x < icon.size; ++x) {
-                    const auto& pixel = icon.pixels[static_cast<std::size_t>(y * icon.size + x)];
                     const int sx = left + x, sy = top + y;
-                    if (!pixel || sx < box.left || sx >= box.right || sy < box.top ||
-                        sy >= box.bottom) {
-                        continue;
-                    }
-                    ++opaque;
-                    if (shot.At(sx, sy) == *pixel) ++shown;
+                    if (sx < box.left || sx >= box.right || sy < box.top || sy >= box.bottom)
+                        continue;  // the box is a little lower than the icon: the edge rows go
+                    const auto i = static_cast<std::size_t>(y * icon.size + x);
+                    const std::uint32_t face = shot.At(box.right + 1, sy);
+                    const bool clear = icon.onBlack[i] == 0 && icon.onWhite[i] == 0xFFFFFF;
+                    ++inside;
+                    same += LooksOver(shot.At(sx, sy), face, icon.onBlack[i], icon.onWhite[i]);
+                    clearButNotFace += clear && shot.At(sx, sy) != face;
                 }
             }
-            if (opaque > 0) best = std::max(best, static_cast<double>(shown) / opaque);
+            const double share = static_cast<double>(same) / inside;
+            if (share > best.share) best = {share, clearButNotFace == 0};
         }
     }
     return best;
@@ -236,8 +277,26 @@ TEST_P(WindowLooksTest, IconsBordersAndCreditLineShowInEveryState) {
         app.ChangeDpi(dpi);
     }
     std::vector<IconImage> icons;
-    for (const IconBox& box : kIconBoxes)
+    for (const IconBox& box : kIconBoxes) {
         icons.push_back(LoadButtonIcon(box.iconId, MulDiv(24, dpi, 96)));
+        ASSERT_FALSE(icons.back().onBlack.empty())
+            << box.name << " has no 32-bit image drawn for " << dpi << " DPI";
+    }
+    // Boxes the layout puts at one top and height sit at one pixel row: each place is converted
+    // once, with the same rounding for both columns.
+    for (int row = 0; row < app::kDrivesPerColumn; ++row) {
+        const int ids[] = {IDC_CHKDRIVE_0 + row, IDC_CHKDRIVE_0 + app::kDrivesPerColumn + row};
+        app::TwipsRect twips[2];
+        for (const app::DesignedControl& control : app::FormControls()) {
+            for (int side = 0; side < 2; ++side)
+                if (control.id == ids[side]) twips[side] = control.place;
+        }
+        if (twips[0].top != twips[1].top || twips[0].height != twips[1].height) continue;
+        const RECT left = app.ClientRect(ids[0]);
+        const RECT right = app.ClientRect(ids[1]);
+        EXPECT_TRUE(left.top == right.top && left.bottom == right.bottom)
+            << "row " << row + 1 << " at " << dpi << " DPI";
+    }
 
     for (const State& state : States()) {
         state.bringAbout(app);
@@ -249,8 +308,11 @@ TEST_P(WindowLooksTest, IconsBordersAndCreditLineShowInEveryState) {
         RECT label{};
         UnionRect(&label, &before, &after);
         for (std::size_t i = 0; i < std::size(kIconBoxes); ++i) {
-            ASSERT_FALSE(icons[i].pixels.empty());
-            EXPECT_GE(IconShare(shot, app.ClientRect(kIconBoxes[i].pictureId), icons[i]), 0.95)
+            const IconShown shown =
+                ShownIcon(shot, app.ClientRect(kIconBoxes[i].pictureId), icons[i]);
+            EXPECT_GE(shown.share, 0.99)
+                << kIconBoxes[i].name << " " << state.name << " at " << dpi << " DPI";
+            EXPECT_TRUE(shown.faceWhereClear)
                 << kIconBoxes[i].name << " " << state.name << " at " << dpi << " DPI";
         }
         for (int id : {IDC_TXTSOURCEADM, IDC_TXTNEWADM}) {
@@ -271,6 +333,19 @@ INSTANTIATE_TEST_SUITE_P(Dpi, WindowLooksTest,
                                          ? "To" + std::to_string(*run.param.changedTo)
                                          : std::string());
                          });
+
+// Every icon has its own 32-bit image for each size the window asks for, and the window icon a
+// 256-pixel one (PNG) for Explorer.
+TEST(Icons, ImagesForEverySizeAllWithAlpha) {
+    std::vector<int> iconIds = {IDI_TARNWICK};
+    for (const IconBox& box : kIconBoxes)
+        iconIds.push_back(box.iconId);
+    for (int iconId : iconIds) {
+        for (int size : {16, 20, 24, 30, 32, 36, 48})
+            EXPECT_FALSE(LoadButtonIcon(iconId, size).onBlack.empty()) << iconId << " at " << size;
+    }
+    EXPECT_EQ(OwnImage(IDI_TARNWICK, 256).substr(1, 3), "PNG");
+}
 
 // Every message box lies within the work area of its monitor, its text within the box, also when
 // it names a path of 300 characters; the overwrite prompt shows the whole question.

@@ -148,31 +148,32 @@ TEST_F(MakeCommandTest, PromptThatCannotBeAnsweredReplacesNothing) {
     EXPECT_EQ(ReadAll(target), (std::string("\1\2\3")));
 }
 
-// A folder passes the existence check but cannot be read: its reason in "ERROR openning", then
-// the outcome test: nothing at the new path is the unspecified error, a file there before stays
-// and is no success.
-TEST_F(MakeCommandTest,
-       UnopenableSourceShowsErrorOpenningThenTheUnspecifiedErrorUnlessAFileWasThere) {
+// A folder passes the existence check; as the source or the new path it is refused with that
+// cause, before the overwrite prompt could ask about it (a file at the new path included).
+TEST_F(MakeCommandTest, FolderAsSourceOrNewPathIsRefusedBeforeAnyPrompt) {
     view.Tick({'C'});
     const std::string folder = dir.File("folder.adm");
     std::filesystem::create_directory(FsPath(folder));
-    view.sourceText = folder;
-    const Shown prompt{msg::OverwritePrompt(target), kMbYesNo, msg::kAppTitle};
-    const Shown unspecified{msg::kUnspecifiedError, kMbOk, ""};
-    for (const bool existed : {false, true}) {
+    WriteAll(target, std::string("\11\11"));
+    const struct {
+        std::string sourceText, newText;
+        Shown refusal;
+    } cases[] = {
+        {folder, target, {msg::SourceIsFolder(folder), kMbCritical, msg::kAppTitle}},
+        {source, folder, {msg::NewPathIsFolder(folder), kMbCritical, msg::kAppTitle}},
+    };
+    for (const auto& c : cases) {
         view.shown.clear();
-        if (existed) WriteAll(target, std::string("\11\11"));
         view.answers = {kIdYes};
+        view.sourceText = c.sourceText;
+        view.newText = c.newText;
         Click();
-        ASSERT_EQ(view.shown.size(), 2u);
-        const Shown& error = view.shown[existed ? 1 : 0];
-        EXPECT_EQ(error.text.rfind("ERROR openning " + folder + ".\r\n", 0), 0u) << error.text;
-        EXPECT_GT(error.text.size(), ("ERROR openning " + folder + ".\r\n").size());  // reason
-        EXPECT_EQ(error.style, 16);
-        EXPECT_EQ(error.title, "");
-        EXPECT_EQ(view.shown[existed ? 0 : 1], existed ? prompt : unspecified);
+        EXPECT_EQ(view.shown, (std::vector<Shown>{c.refusal}));
+        EXPECT_EQ(c.refusal.text.find(folder + "' is a folder, not a file.\r\n"),
+                  c.refusal.text.find('\'') + 1);
     }
     EXPECT_EQ(ReadAll(target), (std::string("\11\11")));
+    EXPECT_TRUE(std::filesystem::is_empty(FsPath(folder)));
 }
 
 // Path texts as typed or pasted: blanks and one pair of quotes around them go, a relative path is

@@ -1,5 +1,5 @@
-// The window's commands that need no window: the credit line, the selection buttons and the
-// snap-in command line.
+// The window's commands that need no window: the credit line, the selection buttons, the
+// snap-in command line and the check on the folder picker's answer.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 
 #include "app/CreditLine.h"
 #include "app/FormLayout.h"
+#include "app/PickerAnswer.h"
 #include "app/SelectionButtons.h"
 #include "app/SnapInCommand.h"
 
@@ -68,6 +69,27 @@ TEST(SnapInCommand, QuotesTheSnapInPathWhateverTheWindowsFolder) {
                   c.expected)
             << c.windir;
     }
+}
+
+// A path the picker cut at 259 characters is never taken; a long one it gave back whole is.
+TEST(PickerAnswer, ACutPathIsNeverWhole) {
+    const std::wstring folder = L"C:\\" + std::wstring(250, L'd');
+    const std::wstring typed = folder + L"\\PolicyDefinitions";
+    const std::wstring cut = typed.substr(0, kPickerPathLimit);
+    const struct {
+        std::wstring answer, typed, shown;
+        bool whole;
+    } cases[] = {
+        {cut, typed, L"C:\\", false},
+        {cut, L"\"" + typed + L"\"", L"C:\\", false},
+        {cut, L"PolicyDefinitions", folder, false},
+        {typed, typed, L"C:\\", true},
+        {typed, L"policydefinitions\\", folder, true},
+        {typed, L"", folder, true},
+        {L"C:\\Windows\\PolicyDefinitions", L"C:\\Elsewhere", L"C:\\", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PickerAnswerIsWhole(c.answer, c.typed, c.shown), c.whole) << c.typed.size();
 }
 
 }  // namespace

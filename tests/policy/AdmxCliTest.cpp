@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -26,9 +27,12 @@ class AdmxCli : public ::testing::Test {
         all.insert(all.end(), args.begin(), args.end());
         return RunProgram(TARNWICK_CLI, all, scratch_.Path());
     }
-    std::string Admx() const { return store_.File("TarnwickDrives.admx"); }
+    void SetUp() override { std::filesystem::create_directory(FsPath(Store())); }
+    // Named as the Group Policy editor's stores are; any other folder gets a note.
+    std::string Store() const { return store_.File("PolicyDefinitions"); }
+    std::string Admx() const { return Utf8(FsPath(Store()) / FsPath("TarnwickDrives.admx")); }
     std::string Adml() const {
-        return Utf8(FsPath(store_.File("en-US")) / FsPath("TarnwickDrives.adml"));
+        return Utf8(FsPath(Store()) / FsPath("en-US") / FsPath("TarnwickDrives.adml"));
     }
     static std::string Expected(const char* name) {
         return ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/tests/policy/expected/" + name);
@@ -55,7 +59,7 @@ TEST_F(AdmxCli, RunsPrintWhatTheyDidAndLeaveTheSameBytesAsTheNativeBuild) {
     };
     for (const auto& run : runs) {
         std::vector<std::string> args = run.args;
-        args.insert(args.end(), {"--dir", store_.Path()});
+        args.insert(args.end(), {"--dir", Store()});
         const ProgramRun result = Cli(args);
         ASSERT_EQ(result.exitCode, 0) << result.err;
         EXPECT_EQ(result.err, "");
@@ -80,10 +84,10 @@ TEST_F(AdmxCli, ExitCodes) {
         int exitCode;
         const std::string& inMessage;
     } cases[] = {
-        {{"--drives", "C", "--dir", store_.Path()}, 1, Admx()},
+        {{"--drives", "C", "--dir", Store()}, 1, Admx()},
         {{"--drives", "C", "--dir", missing}, 1, missing},
-        {{"--dir", store_.Path()}, 2, kDrives},
-        {{"--drives", "", "--dir", store_.Path()}, 2, kDrives},
+        {{"--dir", Store()}, 2, kDrives},
+        {{"--drives", "", "--dir", Store()}, 2, kDrives},
 #ifndef _WIN32
         {{"--drives", "C"}, 2, kDir},
 #endif
@@ -127,6 +131,15 @@ TEST_F(AdmxCli, RunsAtOnceQueueAndLoseNoSet) {
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, letters) << "round " << round;
     }
+}
+
+// A folder the editor does not read: the note on stderr says where it looks, and the run goes on.
+TEST_F(AdmxCli, FolderNotNamedPolicyDefinitionsGetsANoteAndIsWritten) {
+    const ProgramRun result = Cli({"--drives", "C", "--dir", scratch_.Path()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err.rfind("tarnwick-cli: note: '", 0), 0u) << result.err;
+    EXPECT_NE(result.err.find("\\\\<domain>\\SYSVOL\\"), std::string::npos) << result.err;
+    EXPECT_EQ(ReadAll(scratch_.File("TarnwickDrives.admx")).empty(), false);
 }
 
 }  // namespace
