@@ -55,15 +55,6 @@ int CountTickedDrives(const FormView& view) {
     return total;
 }
 
-// A folder passes the existence test; it is refused with that cause before anything is asked. A
-// test that cannot tell refuses nothing: the generator still refuses what it cannot use.
-bool IsFolder(const std::string& path) {
-    fileio::Entry entry;
-    fileio::SysError ignored;
-    return fileio::CurrentPlatform().Lookup(path, entry, ignored) &&
-           entry.kind == fileio::EntryKind::Folder;
-}
-
 // Two texts naming one file would let the generator replace the source with its own copy.
 bool NamesTheSource(const FormState& state) {
     return state.strNewADM == state.strSourceADM ||
