@@ -88,8 +88,8 @@ ExportOutcome WriteIntune(const DriveSet& drives, const std::string& folder) {
                            " is a file. For the Intune scripts, name a new folder. Nothing was "
                            "written."};
     }
-    const std::string detect = regpol::JoinPath(folder, deploy::kDetectScriptName);
-    const std::string remediate = regpol::JoinPath(folder, deploy::kRemediateScriptName);
+    const std::string detect = JoinPath(folder, deploy::kDetectScriptName);
+    const std::string remediate = JoinPath(folder, deploy::kRemediateScriptName);
     for (const std::string& path : {detect, remediate}) {
         if (fileio::FileExists(path)) {
             return {false, Quoted(path) + " is already there. Nothing was written."};

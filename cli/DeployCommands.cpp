@@ -76,12 +76,11 @@ CliResult WriteText(const std::string& path, const std::string& bytes, bool forc
 // The local policy's folder. A 32-bit program on 64-bit Windows sees SysWOW64 under the name
 // System32; Sysnative is the real System32 for it, and exists only then.
 std::string LocalPolicyFolder(const std::string& windir) {
-    const std::string sysnative = regpol::JoinPath(windir, "Sysnative");
+    const std::string sysnative = JoinPath(windir, "Sysnative");
     std::uint32_t attributes = 0;
     const bool wow64 = fileio::CurrentPlatform().Attributes(sysnative, attributes) &&
                        (attributes & fileio::kAttrDirectory) != 0;
-    return regpol::JoinPath(regpol::JoinPath(windir, wow64 ? "Sysnative" : "System32"),
-                            "GroupPolicy");
+    return JoinPath(JoinPath(windir, wow64 ? "Sysnative" : "System32"), "GroupPolicy");
 }
 #endif
 
@@ -169,7 +168,7 @@ CliResult IntuneCommand(const Options& options) {
     // Both or neither: without --force a script already there stops the run before either is
     // written.
     for (const auto& script : scripts) {
-        const std::string path = regpol::JoinPath(folder, script.name);
+        const std::string path = JoinPath(folder, script.name);
         if (!options.force && fileio::FileExists(path)) {
             return Refused("The script \"" + path +
                            "\" is already there; nothing was written. Use --force to replace "
@@ -178,7 +177,7 @@ CliResult IntuneCommand(const Options& options) {
     }
     for (const auto& script : scripts) {
         const CliResult one =
-            WriteText(regpol::JoinPath(folder, script.name), deploy::ScriptFileBytes(script.text),
+            WriteText(JoinPath(folder, script.name), deploy::ScriptFileBytes(script.text),
                       options.force, "The script");
         result.out += one.out;
         result.err += one.err;

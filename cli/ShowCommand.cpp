@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "cli/ShowValues.h"
+#include "core/Text.h"
 #include "fileio/mdlAPIFiles.h"
 #include "generate/PathText.h"
 #include "readback/AdmReader.h"
@@ -24,16 +25,6 @@ std::string ReadWhole(const std::string& path) {
     Result<std::string> bytes = readback::ReadInputFile(path);
     if (!bytes) throw Unreadable{bytes.failure().message};
     return std::move(*bytes);
-}
-
-bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
-    if (text.size() < suffix.size()) return false;
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        char c = text[text.size() - suffix.size() + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
-    }
-    return true;
 }
 
 // A ReadError, with the file it is about (an ADMX and its ADML are two files).

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/HereValues.h"
+#include "core/Text.h"
 #include "deploy/RegReader.h"
 #include "deploy/SambaJson.h"
 #include "fileio/Platform.h"
@@ -16,16 +17,6 @@ namespace tarnwick::cli {
 namespace {
 
 using deploy::FoundValue;
-
-bool EndsWithNoCase(const std::string& text, std::string_view suffix) {
-    if (text.size() < suffix.size()) return false;
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        char c = text[text.size() - suffix.size() + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
-    }
-    return true;
-}
 
 bool IsFolder(const std::string& path) {
     std::uint32_t attributes = 0;

@@ -4,6 +4,7 @@
 
 #include "core/DriveSet.h"
 #include "core/Limits.h"
+#include "core/Text.h"
 
 namespace tarnwick::deploy {
 
@@ -24,32 +25,17 @@ std::string Decode(std::string_view bytes) {
     return std::string(bytes);
 }
 
-std::string Upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 // The hive of a section that is the Explorer policies key; empty for any other section.
 std::string HiveOf(std::string_view section) {
-    const std::string key = Upper(kExplorerPoliciesKey);
+    const std::string key = UpperAscii(kExplorerPoliciesKey);
     for (std::string_view hive : {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"}) {
-        if (Upper(section) == std::string(hive) + "\\" + key) return std::string(hive);
+        if (UpperAscii(section) == std::string(hive) + "\\" + key) return std::string(hive);
     }
     return {};
 }
 
 std::optional<std::uint32_t> Dword(std::string_view value) {
-    if (Upper(value.substr(0, 6)) != "DWORD:") return std::nullopt;
+    if (UpperAscii(value.substr(0, 6)) != "DWORD:") return std::nullopt;
     value.remove_prefix(6);
     if (value.empty() || value.size() > 8) return std::nullopt;
     std::uint32_t v = 0;
@@ -92,7 +78,7 @@ Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes) {
             if (line.empty() || line.back() != '\\') break;
             line.pop_back();
         }
-        const std::string_view body = Trim(line);
+        const std::string_view body = TrimBlanks(line);
         if (body.empty() || body.front() == ';') continue;
         const std::string where = " (line " + std::to_string(firstLine) + ")";
         if (!header) {
@@ -126,13 +112,13 @@ Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes) {
                            ": a value name without its "
                            "closing quote"};
         }
-        std::string_view rest = Trim(body.substr(i + 1));
+        std::string_view rest = TrimBlanks(body.substr(i + 1));
         if (hive.empty() || rest.empty() || rest.front() != '=') continue;
-        rest = Trim(rest.substr(1));
+        rest = TrimBlanks(rest.substr(1));
         FoundValue value;
-        if (Upper(name) == Upper(kNoDrivesValue)) {
+        if (UpperAscii(name) == UpperAscii(kNoDrivesValue)) {
             value.valueName = kNoDrivesValue;
-        } else if (Upper(name) == Upper(kNoViewOnDriveValue)) {
+        } else if (UpperAscii(name) == UpperAscii(kNoViewOnDriveValue)) {
             value.valueName = kNoViewOnDriveValue;
         } else {
             continue;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/Limits.h"
+#include "core/Text.h"
 
 namespace tarnwick::deploy {
 
@@ -126,24 +127,6 @@ class Parser {
         return true;
     }
 
-    static void PutUtf8(std::string& out, std::uint32_t cp) {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-
     bool String(std::string& out) {
         ++at_;  // the opening quote
         while (true) {
@@ -195,12 +178,12 @@ class Parser {
                         if (low >= 0xDC00 && low < 0xE000) {
                             unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
                         } else {
-                            PutUtf8(out, 0xFFFD);
+                            AppendUtf8(out, 0xFFFD);
                             unit = low;
                         }
                     }
                     if (unit >= 0xD800 && unit < 0xE000) unit = 0xFFFD;
-                    PutUtf8(out, unit);
+                    AppendUtf8(out, unit);
                     break;
                 }
                 default:

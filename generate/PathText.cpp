@@ -247,10 +247,6 @@ std::string PathFromText(std::string_view typed) {
     return AbsolutePath(CleanPathText(typed), CurrentPathBase());
 }
 
-std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
-
 bool IsFolder(const std::string& path) {
     std::uint32_t attributes = 0;
     return !path.empty() && fileio::CurrentPlatform().Attributes(path, attributes) &&

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/Text.h"
+
 namespace tarnwick {
 
 // Without surrounding blanks (spaces and tabs) and one pair of double quotes around the rest, as
@@ -40,9 +42,6 @@ PathBase CurrentPathBase();
 
 // A typed path as generation takes it: cleaned, then absolute against the current folder.
 std::string PathFromText(std::string_view typed);
-
-// `path` between double quotes, as every message names a file.
-std::string Quoted(const std::string& path);
 
 // True when `path` names a folder, asked through the current file layer (which tests can fake).
 bool IsFolder(const std::string& path);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "core/Limits.h"
+#include "core/Text.h"
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
 #include "generate/Messages.h"
@@ -17,24 +18,7 @@ namespace tarnwick::policy {
 
 namespace {
 
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
-
 constexpr const char* kUnchanged = " Nothing was changed.";
-
-std::string Join(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && (folder.back() == '/' || folder.back() == kSeparator)) {
-        return folder + name;
-    }
-    return folder + kSeparator + name;
-}
-
-std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
 
 Failure Fail(std::string message, const fileio::SysError& why = {}) {
     return Failure{std::move(message), why.code};
@@ -145,7 +129,7 @@ Result<std::vector<std::string>> OtherLanguageFiles(const std::string& folder) {
     std::vector<std::string> paths;
     for (const std::string& name : names) {
         if (name == kCulture) continue;
-        const std::string path = Join(Join(folder, name), kAdmlName);
+        const std::string path = JoinPath(JoinPath(folder, name), kAdmlName);
         fileio::Entry entry;
         if (!fileio::CurrentPlatform().Lookup(path, entry, why)) {
             return Fail("The language file " + Quoted(path) + " cannot be examined" +
@@ -222,9 +206,9 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
                                             const PolicyOptions& options) {
     if (drives.Empty()) return Fail(msg::kSelectDrives);
     PolicyOutcome outcome;
-    const std::string cultureFolder = Join(folder, kCulture);
-    outcome.admxPath = Join(folder, kAdmxName);
-    outcome.admlPath = Join(cultureFolder, kAdmlName);
+    const std::string cultureFolder = JoinPath(folder, kCulture);
+    outcome.admxPath = JoinPath(folder, kAdmxName);
+    outcome.admlPath = JoinPath(cultureFolder, kAdmlName);
     const DriveItem item{drives.EntryName(), drives.DisplayText(), drives.Mask()};
     outcome.entryName = item.entryName;
     outcome.maskText = std::to_string(item.mask);
@@ -242,7 +226,7 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
     }
 
     // From the first read to the last replace, no other run writes this store.
-    const std::string lockPath = Join(folder, kLockName);
+    const std::string lockPath = JoinPath(folder, kLockName);
     fileio::FileLock lock;
     bool busy = false;
     if (const Status locked = lock.Take(lockPath, options.lockWait, busy); !locked) {

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "core/DriveSet.h"
+#include "core/Text.h"
 #include "xml/Xml.h"
 
 namespace tarnwick::policy {
@@ -273,7 +274,7 @@ std::string PrefixOf(std::string_view bytes, const xml::Element& element, xml::E
             break;
         if (c == ':') {
             // In a UTF-8 file the units are its bytes already.
-            return (width == 1 ? std::string(name.begin(), name.end()) : xml::Utf8Of(name)) + ":";
+            return (width == 1 ? std::string(name.begin(), name.end()) : Utf8Of(name)) + ":";
         }
         name += static_cast<char16_t>(c);
     }

@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "core/Text.h"
 #include "generate/Encoding.h"
 #include "readback/DriveItem.h"
 #include "readback/InputFile.h"
@@ -96,20 +97,6 @@ std::string FromCp1252(std::string_view bytes) {
 }
 
 }  // namespace
-
-void AppendUtf8(std::string& out, char32_t code) {
-    auto put = [&](unsigned value) { out.push_back(static_cast<char>(value)); };
-    if (code < 0x80) {
-        put(code);
-    } else if (code < 0x800) {
-        put(0xC0 | (code >> 6)), put(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        put(0xE0 | (code >> 12)), put(0x80 | ((code >> 6) & 0x3F)), put(0x80 | (code & 0x3F));
-    } else {
-        put(0xF0 | (code >> 18)), put(0x80 | ((code >> 12) & 0x3F));
-        put(0x80 | ((code >> 6) & 0x3F)), put(0x80 | (code & 0x3F));
-    }
-}
 
 std::string DecodeTemplateText(std::string bytes, std::uint64_t limit) {
     if (bytes.size() > limit) throw ReadError(0, TooLargeText(bytes.size(), limit));

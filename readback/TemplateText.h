@@ -18,7 +18,4 @@ namespace tarnwick::readback {
 // finds, it does not repair files.
 std::string DecodeTemplateText(std::string bytes, std::uint64_t limit = kMaxInputBytes);
 
-// UTF-8 of one code point.
-void AppendUtf8(std::string& out, char32_t code);
-
 }  // namespace tarnwick::readback

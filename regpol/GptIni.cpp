@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/Limits.h"
+#include "core/Text.h"
 
 namespace tarnwick::regpol {
 
@@ -29,33 +30,19 @@ std::vector<Line> SplitLines(std::string_view text) {
     return lines;
 }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::string Upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
 bool IsSection(std::string_view body) {
-    const std::string_view t = Trim(body);
+    const std::string_view t = TrimBlanks(body);
     return t.size() >= 2 && t.front() == '[' && t.back() == ']';
 }
 
 // "name=value" with the name matched in any case; the value trimmed.
 std::optional<std::string_view> ValueOf(std::string_view body, std::string_view name) {
     const std::size_t eq = body.find('=');
-    if (eq == std::string_view::npos || Upper(Trim(body.substr(0, eq))) != Upper(name)) {
+    if (eq == std::string_view::npos ||
+        UpperAscii(TrimBlanks(body.substr(0, eq))) != UpperAscii(name)) {
         return std::nullopt;
     }
-    return Trim(body.substr(eq + 1));
+    return TrimBlanks(body.substr(eq + 1));
 }
 
 std::optional<std::uint32_t> ParseVersion(std::string_view digits) {
@@ -77,7 +64,7 @@ struct Section {
 
 std::optional<Section> General(const std::vector<Line>& lines) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (Upper(Trim(lines[i].body)) != "[GENERAL]") continue;
+        if (UpperAscii(TrimBlanks(lines[i].body)) != "[GENERAL]") continue;
         std::size_t j = i + 1;
         while (j < lines.size() && !IsSection(lines[j].body))
             ++j;
@@ -98,12 +85,12 @@ std::optional<std::string> WithRegistryExtension(std::string_view value) {
         groups.emplace_back(value.substr(at, close + 1 - at));
         at = close + 1;
     }
-    const std::string ours = Upper(kRegistryExtensionPair.substr(1, 38));
+    const std::string ours = UpperAscii(kRegistryExtensionPair.substr(1, 38));
     for (const auto& g : groups)
-        if (Upper(g).substr(1, 38) == ours) return std::string(value);
+        if (UpperAscii(g).substr(1, 38) == ours) return std::string(value);
     groups.emplace_back(kRegistryExtensionPair);
     std::stable_sort(groups.begin(), groups.end(), [](const std::string& a, const std::string& b) {
-        return Upper(a.substr(0, 39)) < Upper(b.substr(0, 39));
+        return UpperAscii(a.substr(0, 39)) < UpperAscii(b.substr(0, 39));
     });
     std::string out;
     for (const auto& g : groups)

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "core/Limits.h"
+#include "core/Text.h"
 
 namespace tarnwick::regpol {
 
@@ -58,36 +59,6 @@ void PutText(std::string& out, std::string_view utf8) {
             PutUnit(out, cp);
         }
     }
-}
-
-// UTF-16 units as UTF-8; a lone surrogate becomes U+FFFD.
-std::string Utf8Of(const std::u16string& units) {
-    std::string out;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        std::uint32_t cp = units[i];
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] < 0xE000) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00u);
-        } else if (cp >= 0xD800 && cp < 0xE000) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {

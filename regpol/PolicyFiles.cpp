@@ -1,22 +1,13 @@
 #include "regpol/PolicyFiles.h"
 
 #include "core/Limits.h"
+#include "core/Text.h"
 #include "fileio/NewFile.h"
 #include "regpol/GptIni.h"
 
 namespace tarnwick::regpol {
 
 namespace {
-
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
-
-std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
 
 fileio::EntryKind KindOf(const std::string& path) {
     fileio::Entry entry;
@@ -50,13 +41,6 @@ Failure Malformed(const std::string& path, const Failure& why) {
 }
 
 }  // namespace
-
-std::string JoinPath(const std::string& folder, std::string_view name) {
-    if (!folder.empty() && (folder.back() == '/' || folder.back() == kSeparator)) {
-        return folder + std::string(name);
-    }
-    return folder + kSeparator + std::string(name);
-}
 
 std::string FindEntry(const std::string& folder, std::initializer_list<std::string_view> names) {
     for (std::string_view name : names) {

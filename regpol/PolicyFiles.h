@@ -10,12 +10,11 @@
 
 #include "core/DriveSet.h"
 #include "core/Result.h"
+#include "core/Text.h"
 #include "fileio/Platform.h"
 #include "regpol/PolFile.h"
 
 namespace tarnwick::regpol {
-
-std::string JoinPath(const std::string& folder, std::string_view name);
 
 // `folder`'s entry under the first of `names` that exists (Windows writes "User" and "gpt.ini",
 // Samba "USER" and "GPT.INI", and a case-sensitive file system tells them apart); the first name

@@ -1,5 +1,7 @@
 #include "xml/Xml.h"
 
+#include "core/Text.h"
+
 #include <vector>
 
 namespace tarnwick::xml {
@@ -198,32 +200,6 @@ bool Walk(Scanner& scan, Element& root) {
 }
 
 }  // namespace
-
-std::string Utf8Of(std::u16string_view units) {
-    std::string out;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        char32_t c = units[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size()) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 std::size_t UnitSize(Encoding encoding) {
     return encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE ? 2 : 1;

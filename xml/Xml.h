@@ -80,8 +80,6 @@ void Locate(std::string_view bytes, Document& document);
 char32_t UnitAt(std::string_view bytes, std::size_t offset, Encoding encoding);
 // The bytes of one unit in `encoding`: 1 or 2.
 std::size_t UnitSize(Encoding encoding);
-// UTF-16 units as UTF-8 (a pair of surrogates as one character).
-std::string Utf8Of(std::u16string_view units);
 // UTF-8 text as a document in `encoding` stores it (UTF-16 with surrogates where needed).
 std::string Encode(std::string_view utf8, Encoding encoding);
 

@@ -1,0 +1,25 @@
+// Small text helpers that several parts need alike: UTF-8 from code points and UTF-16 units, ASCII
+// case and blanks, and how a message names a file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+void AppendUtf8(std::string& out, char32_t code);
+// UTF-16 units as UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf8Of(std::u16string_view units);
+
+std::string UpperAscii(std::string_view text);
+// Without the blanks and tabs at either end.
+std::string_view TrimBlanks(std::string_view text);
+// `suffix` in lower case.
+bool EndsWithNoCase(std::string_view text, std::string_view suffix);
+
+// `path` between double quotes, as every message names a file.
+std::string Quoted(std::string_view path);
+// `name` inside `folder`, with the system's separator unless the folder ends in one.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+}  // namespace tarnwick
