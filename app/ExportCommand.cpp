@@ -19,21 +19,6 @@ namespace {
 
 constexpr DrivePolicy kPolicy = DrivePolicy::Hide;
 
-class ComScope {
-  public:
-    ComScope()
-        : ok_(SUCCEEDED(
-              CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ~ComScope() {
-        if (ok_) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-  private:
-    bool ok_;
-};
-
 const char* ExtensionOf(ExportKind kind) {
     switch (kind) {
         case ExportKind::Reg:
@@ -158,7 +143,7 @@ void Export_Click(FormView& view, HWND owner) {
         view.MsgBox(msg::kSelectDrives, kMbCritical, msg::kAppTitle);
         return;
     }
-    ComScope com;
+    win32::ComScope com;
     win32::ComRef<IFileSaveDialog> dialog;
     if (FAILED(CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IFileSaveDialog, reinterpret_cast<void**>(dialog.out())))) {

@@ -13,22 +13,6 @@ namespace tarnwick::app {
 
 namespace {
 
-// COM for the picker, for as long as it is up; a thread that has it already keeps it.
-class ComScope {
-  public:
-    ComScope()
-        : ok_(SUCCEEDED(
-              CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ~ComScope() {
-        if (ok_) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-  private:
-    bool ok_;
-};
-
 std::wstring TakeString(PWSTR text) {
     std::wstring taken = text != nullptr ? text : L"";
     CoTaskMemFree(text);
@@ -89,7 +73,7 @@ class AnswerWatch final : public IFileDialogEvents {
 }  // namespace
 
 std::optional<PickedPath> PickPolicyFolder(HWND owner, const std::string& start) {
-    ComScope com;
+    win32::ComScope com;
     win32::ComRef<IFileOpenDialog> dialog;
     if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IFileOpenDialog, reinterpret_cast<void**>(dialog.out())))) {

@@ -52,6 +52,10 @@ std::string_view TrimBlanks(std::string_view text) {
     return text;
 }
 
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && UpperAscii(a) == UpperAscii(b);
+}
+
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
     if (text.size() < suffix.size()) return false;
     for (std::size_t i = 0; i < suffix.size(); ++i) {

@@ -14,6 +14,7 @@ std::string Utf8Of(std::u16string_view units);
 std::string UpperAscii(std::string_view text);
 // Without the blanks and tabs at either end.
 std::string_view TrimBlanks(std::string_view text);
+bool EqualNoCase(std::string_view a, std::string_view b);  // ASCII letters only
 // `suffix` in lower case.
 bool EndsWithNoCase(std::string_view text, std::string_view suffix);
 

@@ -242,17 +242,6 @@ class Parser {
     std::string error_;
 };
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 const std::string* TextMember(const Json& object, const std::string& name) {
     const auto it = object.members.find(name);
     if (it == object.members.end() || it->second.kind != Json::Kind::String) return nullptr;

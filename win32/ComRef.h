@@ -1,5 +1,8 @@
-// Holds one COM interface pointer and releases it when it goes.
+// Holds one COM interface pointer and releases it when it goes; keeps COM up on this thread for as
+// long as a dialog needs it.
 #pragma once
+
+#include <objbase.h>
 
 namespace tarnwick::win32 {
 
@@ -18,6 +21,22 @@ class ComRef {
 
   private:
     T* p_ = nullptr;
+};
+
+// COM for as long as a system dialog is up; a thread that has it already keeps it.
+class ComScope {
+  public:
+    ComScope()
+        : ok_(SUCCEEDED(
+              CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ~ComScope() {
+        if (ok_) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+  private:
+    bool ok_;
 };
 
 }  // namespace tarnwick::win32
