@@ -66,13 +66,13 @@ std::vector<Placed> DesignedLayout() {
         {"picADM", IDC_PICADM, 3360, 3788, 375, 330},
         {"Picture2", IDC_PICTURE2, 3360, 4455, 375, 330},
     };
-    // Each row's two boxes share the left one's top and height, so the rows line up.
-    const int tops[13] = {900,  1185, 1485, 1770, 2070, 2370, 2655,
-                          2940, 3240, 3525, 3810, 4110, 4395};
+    const int tops[26] = {900,  1185, 1485, 1770, 2070, 2370, 2655, 2940, 3240,
+                          3525, 3810, 4110, 4395, 900,  1215, 1515, 1800, 2085,
+                          2370, 2670, 2955, 3240, 3525, 3825, 4110, 4395};
     for (int i = 0; i < 26; ++i) {
-        const int row = i % 13;
-        layout.push_back({"chkDrive", IDC_CHKDRIVE_0 + i, i < 13 ? 570 : 1695, tops[row], 1095,
-                          row == 3 ? 345 : 330, kFrame1Left, kFrame1Top});
+        const int height = i == 3 ? 345 : i == 13 ? 360 : 330;
+        layout.push_back({"chkDrive", IDC_CHKDRIVE_0 + i, i < 13 ? 570 : 1695, tops[i], 1095,
+                          height, kFrame1Left, kFrame1Top});
     }
     return layout;
 }
