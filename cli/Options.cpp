@@ -249,13 +249,14 @@ list) go to standard error.
 reg writes the registry form for the current user: with --output a .reg file (UTF-16LE, as
 regedit writes its own), else the same text on standard output as UTF-8.
 admx adds the given drives as one more item of both policies of TarnwickDrives.admx and its
-language file en-US\TarnwickDrives.adml in a PolicyDefinitions folder (created when missing;
-a set already offered changes nothing).
+language file en-US\TarnwickDrives.adml in a PolicyDefinitions folder, which must exist (its
+en-US folder is created when missing; a set already offered changes nothing).
 
   --drives LETTERS  drive letters A to Z in any case, alone or separated by commas or colons:
                     CDE, c,d,e, C:,D:
   --all-but         restrict every drive but the given ones
-  --source PATH     the template to copy (default: %windir%\inf\system.adm)
+  --source PATH     the template to copy (default on Windows: %windir%\inf\system.adm;
+                    required elsewhere)
   --output PATH     the new template (default: in the source's folder, the source's file name
                     with its extension replaced by _TRNW.adm); for reg, the .reg file
   --force           replace an existing output file
