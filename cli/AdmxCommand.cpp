@@ -21,10 +21,7 @@ CliResult MakeAdmx(const Options& options, const std::string& windir) {
         folder = windir + "\\PolicyDefinitions";
 #else
         (void)windir;
-        return {kExitUsage, "",
-                "tarnwick-cli: admx needs --dir FOLDER (the PolicyDefinitions folder) on this "
-                "system\n\n" +
-                    UsageText()};
+        return UsageError("admx needs --dir FOLDER (the PolicyDefinitions folder) on this system");
 #endif
     }
     // Absolute, so that every message says where the files went.

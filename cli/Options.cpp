@@ -303,8 +303,8 @@ list) go to standard error.
 reg writes the registry form for the current user: with --output a .reg file (UTF-16LE, as
 regedit writes its own), else the same text on standard output as UTF-8.
 admx adds the given drives as one more item of both policies of TarnwickDrives.admx and its
-language file en-US\TarnwickDrives.adml in a PolicyDefinitions folder (created when missing;
-a set already offered changes nothing).
+language file en-US\TarnwickDrives.adml in a PolicyDefinitions folder, which must exist (its
+en-US folder is created when missing; a set already offered changes nothing).
 pol sets the values in a Registry.pol: a file (--output; with --force merged into an existing
 one, every other record kept), the user part of a policy object's folder (--gpo: User\Registry.pol
 and the version in gpt.ini), or this computer's local policy (--local, Windows only). --remove
@@ -320,7 +320,8 @@ apply to the current user now.
   --drives LETTERS  drive letters A to Z in any case, alone or separated by commas or colons:
                     CDE, c,d,e, C:,D:
   --all-but         restrict every drive but the given ones
-  --source PATH     the template to copy (default: %windir%\inf\system.adm)
+  --source PATH     the template to copy (default on Windows: %windir%\inf\system.adm;
+                    required elsewhere)
   --output PATH     the new template (default: in the source's folder, the source's file name
                     with its extension replaced by _TRNW.adm); for reg, the .reg file
   --force           replace an existing output file (pol --output: merge into it)

@@ -14,10 +14,6 @@ namespace tarnwick::cli {
 
 namespace {
 
-CliResult UsageError(const std::string& why) {
-    return {kExitUsage, "", "tarnwick-cli: " + why + "\n\n" + UsageText()};
-}
-
 CliResult PrintMask(const Options& options) {
     return {kExitDone, std::to_string(options.drives.Mask()) + "\n", ""};
 }
@@ -31,6 +27,12 @@ CliResult Dispatch(const Options& options, const std::string& windir) {
         case Command::Mask:
             return PrintMask(options);
         case Command::Make:
+#ifndef _WIN32
+            // The default source lies under %windir%, which only Windows has.
+            if (!options.source) {
+                return UsageError("make needs --source PATH (the template to copy) on this system");
+            }
+#endif
             return MakeTemplate(options, windir);
         case Command::Show:
             return ShowCommand(options);
@@ -49,6 +51,10 @@ CliResult Dispatch(const Options& options, const std::string& windir) {
 }
 
 }  // namespace
+
+CliResult UsageError(const std::string& why) {
+    return {kExitUsage, "", "tarnwick-cli: " + why + "\nRun 'tarnwick-cli --help' for usage.\n"};
+}
 
 CliResult RunCli(const std::vector<std::string>& args, const std::string& windir) {
     const ParseOutcome parsed = ParseArguments(args);

@@ -17,6 +17,10 @@ struct CliResult {
     std::string err;  // UTF-8
 };
 
+// A usage error: the cause on one line, then where to find the usage (not the whole usage, which
+// would bury the cause).
+CliResult UsageError(const std::string& why);
+
 // `args` excludes the program name; `windir` (empty when unset) gives the default source path.
 CliResult RunCli(const std::vector<std::string>& args, const std::string& windir);
 

@@ -35,9 +35,8 @@ int Finish(const tarnwick::cli::CliResult& result) {
 int wmain(int argc, wchar_t** argv) {
     const auto converted = tarnwick::cli::Utf8Arguments(argc, argv);
     if (!converted) {
-        return Finish({tarnwick::cli::kExitUsage, "",
-                       "tarnwick-cli: an argument is not valid Unicode text (an unpaired "
-                       "surrogate); nothing was done.\n"});
+        return Finish(tarnwick::cli::UsageError(
+            "an argument is not valid Unicode text (an unpaired surrogate); nothing was done."));
     }
     const std::vector<std::string>& args = *converted;
 #else

@@ -13,6 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
 TEST(DefaultSource, ComesFromWindirAndTheOutputGoesBesideIt) {
     const test::TempDir root;
     const std::string windir = root.File("WINDOWS");
@@ -35,6 +36,14 @@ TEST(DefaultSource, MissingWindirTemplateIsRefusedWithItsPath) {
     EXPECT_NE(result.err.find("no-such-windir\\inf\\system.adm"), std::string::npos) << result.err;
     EXPECT_EQ(result.out, "");
 }
+#else
+// Only Windows has a %windir% to take the default source from.
+TEST(DefaultSource, IsAUsageErrorWithoutWindows) {
+    const CliResult result = RunCli({"make", "--drives", "C"}, "/usr/share");
+    EXPECT_EQ(result.exitCode, kExitUsage);
+    EXPECT_NE(result.err.find("make needs --source"), std::string::npos) << result.err;
+}
+#endif
 
 // Paths as typed: a relative source and output are taken against the current folder, and the
 // report names the absolute path.

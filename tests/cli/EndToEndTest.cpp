@@ -182,7 +182,11 @@ TEST_F(CliRun, UsageHelpAndVersion) {
                                                  {"mask", "--drives", "C", "--output", "x"}}) {
         const ProgramRun run = Cli(args);
         EXPECT_EQ(run.exitCode, 2) << ::testing::PrintToString(args);
-        EXPECT_NE(run.err.find("Usage:"), std::string::npos) << run.err;
+        // The cause on one line, then the pointer to the usage; never the whole usage.
+        const std::string hint = "\nRun 'tarnwick-cli --help' for usage.\n";
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - hint.size()) << run.err;
+        EXPECT_EQ(run.err.rfind("tarnwick-cli: ", 0), 0u) << run.err;
+        EXPECT_TRUE(run.err.ends_with(hint)) << run.err;
         EXPECT_EQ(run.out, "");
     }
     // Only the source copy is there: a refused or informational run writes nothing.
