@@ -4,11 +4,11 @@
 #include <shobjidl.h>
 
 #include "app/WideText.h"
+#include "command/Messages.h"
 #include "deploy/IntuneScripts.h"
 #include "deploy/SambaJson.h"
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
-#include "generate/Messages.h"
 #include "regfile/RegFile.h"
 #include "regpol/PolicyFiles.h"
 #include "win32/ComRef.h"

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "command/MakeCommand.h"
 #include "core/DriveSet.h"
-#include "generate/MakeCommand.h"
 
 namespace tarnwick::app {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/resource.h"
-#include "generate/Messages.h"
+#include "command/Messages.h"
 #include "generate/Selection.h"
 
 namespace tarnwick::app {

@@ -5,7 +5,7 @@
 
 #include "app/PickerAnswer.h"
 #include "app/WideText.h"
-#include "generate/Messages.h"
+#include "command/Messages.h"
 #include "policy/MakePolicy.h"
 #include "win32/ComRef.h"
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "generate/MakeCommand.h"
+#include "command/MakeCommand.h"
 
 namespace tarnwick::app {
 

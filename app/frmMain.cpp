@@ -16,8 +16,8 @@
 #include "app/Twips.h"
 #include "app/WideText.h"
 #include "app/resource.h"
-#include "generate/Defaults.h"
-#include "generate/Messages.h"
+#include "command/Messages.h"
+#include "paths/Defaults.h"
 #include "win32/Environment.h"
 
 namespace tarnwick::app {

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "command/MakeCommand.h"
 #include "generate/FormState.h"
-#include "generate/MakeCommand.h"
 
 namespace tarnwick::app {
 

@@ -1,8 +1,8 @@
 #include "cli/AdmxCommand.h"
 
 #include "cli/DriveSelection.h"
-#include "generate/Messages.h"
-#include "generate/PathText.h"
+#include "command/Messages.h"
+#include "paths/PathText.h"
 #include "policy/MakePolicy.h"
 
 namespace tarnwick::cli {

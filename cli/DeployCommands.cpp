@@ -6,7 +6,7 @@
 #include "deploy/SambaJson.h"
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
-#include "generate/PathText.h"
+#include "paths/PathText.h"
 #include "regpol/PolicyFiles.h"
 
 namespace tarnwick::cli {

@@ -6,11 +6,11 @@
 #include "cli/DriveSelection.h"
 #include "fileio/Platform.h"
 #include "fileio/mdlAPIFiles.h"
-#include "generate/Defaults.h"
 #include "generate/EntryText.h"
 #include "generate/FormState.h"
 #include "generate/GenerateADM.h"
-#include "generate/PathText.h"
+#include "paths/Defaults.h"
+#include "paths/PathText.h"
 
 namespace tarnwick::cli {
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "generate/PathText.h"
+#include "paths/PathText.h"
 
 namespace tarnwick::cli {
 

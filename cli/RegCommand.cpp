@@ -5,7 +5,7 @@
 
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
-#include "generate/PathText.h"
+#include "paths/PathText.h"
 #include "regfile/RegFile.h"
 
 namespace tarnwick::cli {

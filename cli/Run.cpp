@@ -8,7 +8,7 @@
 #include "cli/Options.h"
 #include "cli/RegCommand.h"
 #include "cli/ShowCommand.h"
-#include "generate/Messages.h"
+#include "command/Messages.h"
 
 namespace tarnwick::cli {
 

@@ -5,7 +5,7 @@
 #include "cli/ShowValues.h"
 #include "core/Text.h"
 #include "fileio/mdlAPIFiles.h"
-#include "generate/PathText.h"
+#include "paths/PathText.h"
 #include "readback/AdmReader.h"
 #include "readback/AdmxReader.h"
 #include "readback/InputFile.h"

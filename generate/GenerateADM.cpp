@@ -17,7 +17,7 @@
 #include "fileio/mdlAPIFiles.h"
 #include "generate/EntryText.h"
 #include "generate/LineReader.h"
-#include "generate/PathText.h"
+#include "paths/PathText.h"
 
 namespace tarnwick {
 

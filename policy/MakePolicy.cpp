@@ -7,11 +7,11 @@
 #include <unordered_set>
 #include <utility>
 
+#include "command/Messages.h"
 #include "core/Limits.h"
 #include "core/Text.h"
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
-#include "generate/Messages.h"
 #include "policy/PolicyText.h"
 
 namespace tarnwick::policy {

@@ -17,7 +17,7 @@
 #include "app/FormLayout.h"
 #include "app/resource.h"
 #include "tests/app/RunningTarnwick.h"
-#include "tests/make/TemplateFiles.h"
+#include "tests/command/TemplateFiles.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarnwick::test {

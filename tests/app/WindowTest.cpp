@@ -13,7 +13,7 @@
 
 #include "app/resource.h"
 #include "tests/app/RunningTarnwick.h"
-#include "tests/make/TemplateFiles.h"
+#include "tests/command/TemplateFiles.h"
 #include "tests/support/LayoutModel.h"
 #include "tests/support/TestFiles.h"
 

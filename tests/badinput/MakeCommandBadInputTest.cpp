@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "command/MakeCommand.h"
+#include "command/Messages.h"
 #include "generate/FormState.h"
-#include "generate/MakeCommand.h"
-#include "generate/Messages.h"
 #include "tests/badinput/BadInputs.h"
 
 namespace tarnwick::badinput {

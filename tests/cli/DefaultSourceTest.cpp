@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "cli/Run.h"
-#include "generate/Defaults.h"
+#include "paths/Defaults.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarnwick::cli {

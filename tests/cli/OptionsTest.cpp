@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/Options.h"
-#include "generate/Defaults.h"
+#include "paths/Defaults.h"
 
 namespace tarnwick::cli {
 namespace {

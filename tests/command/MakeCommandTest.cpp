@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "command/MakeCommand.h"
+#include "command/Messages.h"
 #include "generate/FormState.h"
-#include "generate/MakeCommand.h"
-#include "generate/Messages.h"
-#include "tests/make/RecordingView.h"
-#include "tests/make/TemplateFiles.h"
+#include "tests/command/RecordingView.h"
+#include "tests/command/TemplateFiles.h"
 
 namespace tarnwick::test {
 namespace {

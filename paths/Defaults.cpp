@@ -1,4 +1,4 @@
-#include "generate/Defaults.h"
+#include "paths/Defaults.h"
 
 namespace tarnwick {
 

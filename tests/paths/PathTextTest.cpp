@@ -1,4 +1,4 @@
-#include "generate/PathText.h"
+#include "paths/PathText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,17 +1,17 @@
 // The "Make ADM" command. A failing statement is skipped, as the command always did: a failed test
 // runs the action behind it (its message), and a failed read leaves the variable as it was. Unlike
 // before, success is what the generator reports, never just "something exists at the new path".
-#include "generate/MakeCommand.h"
+#include "command/MakeCommand.h"
 
 #include <new>
 #include <stdexcept>
 #include <utility>
 
+#include "command/Messages.h"
 #include "fileio/mdlAPIFiles.h"
 #include "generate/EntryText.h"
 #include "generate/GenerateADM.h"
-#include "generate/Messages.h"
-#include "generate/PathText.h"
+#include "paths/PathText.h"
 
 namespace tarnwick {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "generate/MakeCommand.h"
+#include "command/MakeCommand.h"
 
 namespace tarnwick::test {
 
