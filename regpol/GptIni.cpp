@@ -189,7 +189,12 @@ Result<GptEdit> MoveUserVersion(const std::optional<std::string>& existing,
             out.append(text, line.start, line.end - line.start);
         }
         if (i == general->header && !added.empty()) {
-            if (lineEnd.empty()) out += eol;
+            // The header is the last line: end it first. A lone CR there is the start of a line
+            // end, not one (lines end at LF), so it becomes a whole one.
+            if (lineEnd.empty() || lineEnd.back() != '\n') {
+                out.resize(out.size() - lineEnd.size());
+                out += eol;
+            }
             out += added;
         }
     }

@@ -110,6 +110,7 @@ TEST(GptIni, TheUserVersionMovesByOneAndEveryOtherLineStays) {
          "[General]\nVersion=65539\ndisplayName=x\n"},
         {"[general]\r\n version = 65536 \r\n", false, "[general]\r\nVersion=131072\r\n"},
         {"; top\r\n[General]", false, "; top\r\n[General]\r\nVersion=65536\r\n"},
+        {"[General]\r", false, "[General]\r\nVersion=65536\r\n"},
         {"[Other]\r\nVersion=1\r\n", false,
          "[General]\r\nVersion=65536\r\n[Other]\r\nVersion=1\r\n"},
         {"[General]\r\nVersion=1\r\ngPCUserExtensionNames=" + other + "\r\n", true,
