@@ -113,6 +113,15 @@ Document Failure(std::string error, int line) {
 
 }  // namespace
 
+// The context, and the document libxml2 makes of its own for entity declarations met after a
+// fatal error (its "SAX compatibility" road), which freeing the context leaves behind.
+struct FreeContext {
+    void operator()(xmlParserCtxtPtr ctxt) const {
+        if (ctxt->myDoc) xmlFreeDoc(ctxt->myDoc);
+        xmlFreeParserCtxt(ctxt);
+    }
+};
+
 Document Parse(std::string_view bytes) {
     if (bytes.size() > INT_MAX) return Failure("the document is too large", 0);
     xmlInitParser();
@@ -138,9 +147,8 @@ Document Parse(std::string_view bytes) {
     sax.unparsedEntityDecl = nullptr;
 
     Building building;
-    std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> ctxt(
-        xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())),
-        &xmlFreeParserCtxt);
+    std::unique_ptr<xmlParserCtxt, FreeContext> ctxt(
+        xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
     if (!ctxt) return Failure("the XML parser could not start (out of memory)", 0);
     // The context's own handler gives way to ours.
     std::memcpy(ctxt->sax, &sax, sizeof sax);
