@@ -106,15 +106,16 @@ TEST_F(AdmxCli, RunsAtOnceQueueAndLoseNoSet) {
     for (int round = 0; round < 6; ++round) {
         const std::vector<std::string>& letters = sets[round % 2];
         TempDir store;
-        std::vector<std::unique_ptr<TempDir>> scratch;
+        // Every folder exists before the first writer starts: a vector that grows while a
+        // writer reads it would move what the writer holds.
+        std::vector<TempDir> scratch(letters.size());
         std::vector<ProgramRun> runs(letters.size());
         std::vector<std::thread> writers;
         for (std::size_t i = 0; i < letters.size(); ++i) {
-            scratch.push_back(std::make_unique<TempDir>());
             writers.emplace_back([&, i] {
                 runs[i] = RunProgram(TARNWICK_CLI,
                                      {kCommand, "--drives", letters[i], "--dir", store.Path()},
-                                     scratch[i]->Path());
+                                     scratch[i].Path());
             });
         }
         for (std::thread& writer : writers)
