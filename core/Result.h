@@ -1,6 +1,8 @@
 // The one way a part below the command line and the window reports an expected failure: a value,
 // or the cause as the administrator should read it with the system's error code beside it.
-// Exceptions are left for bugs and for running out of memory.
+// Exceptions are left for bugs and for running out of memory. A part whose caller must tell causes
+// apart (to pick a specified message, say) fails with a type derived from Failure that adds what
+// the caller needs.
 #pragma once
 
 #include <cstdint>
@@ -16,11 +18,11 @@ struct Failure {
     std::uint32_t code = 0;  // errno or GetLastError(); 0 when the system said nothing
 };
 
-template <typename T>
+template <typename T, typename E = Failure>
 class [[nodiscard]] Result {
   public:
     Result(T value) : state_(std::move(value)) {}
-    Result(Failure failure) : state_(std::move(failure)) {}
+    Result(E failure) : state_(std::move(failure)) {}
 
     bool ok() const { return state_.index() == 0; }
     explicit operator bool() const { return ok(); }
@@ -30,24 +32,24 @@ class [[nodiscard]] Result {
     const T& operator*() const { return value(); }
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
-    const Failure& failure() const { return std::get<1>(state_); }
+    const E& failure() const { return std::get<1>(state_); }
 
   private:
-    std::variant<T, Failure> state_;
+    std::variant<T, E> state_;
 };
 
-template <>
-class [[nodiscard]] Result<void> {
+template <typename E>
+class [[nodiscard]] Result<void, E> {
   public:
     Result() = default;
-    Result(Failure failure) : failure_(std::move(failure)) {}
+    Result(E failure) : failure_(std::move(failure)) {}
 
     bool ok() const { return !failure_; }
     explicit operator bool() const { return ok(); }
-    const Failure& failure() const { return *failure_; }
+    const E& failure() const { return *failure_; }
 
   private:
-    std::optional<Failure> failure_;
+    std::optional<E> failure_;
 };
 
 using Status = Result<void>;
