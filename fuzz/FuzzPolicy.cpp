@@ -57,17 +57,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckTree(adml);
 
     using namespace tarnwick::policy;
-    const ReadResult read = ReadPair(admx, adml);
-    if (!read.ok) {
-        if (read.cause.empty()) Broken("a refusal without a cause");
+    const auto pair = ReadPair(admx, adml);
+    if (!pair) {
+        if (pair.failure().message.empty()) Broken("a refusal without a cause");
         return 0;
     }
+    const Pair& read = *pair;
     for (const DriveItem& item : read.items) {
         if (!IsValidId(item.entryName)) Broken("an item with an invalid id was read");
     }
-    const ReadResult again = ReadPair(RenderAdmx(read.items), RenderAdml(read.items));
-    if (!again.ok) Broken("the pair written from the items read does not read");
-    if (again.items != read.items) Broken("the items changed on the way through a written pair");
+    const auto again = ReadPair(RenderAdmx(read.items), RenderAdml(read.items));
+    if (!again) Broken("the pair written from the items read does not read");
+    if (again->items != read.items) Broken("the items changed on the way through a written pair");
 
     // A name no item has: the longest one read, made longer.
     DriveItem added{"Fuzz", "Restrict <all> & \"every\" drive", 7};
@@ -80,10 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string admlGrown = GrowAdml(adml, read.language, added);
     if (!InsertionsOnly(admx, admxGrown)) Broken("the grown ADMX lost or changed a byte");
     if (!InsertionsOnly(adml, admlGrown)) Broken("the grown ADML lost or changed a byte");
-    const ReadResult grown = ReadPair(admxGrown, admlGrown);
-    if (!grown.ok) Broken("a pair that read does not read once grown");
+    const auto grown = ReadPair(admxGrown, admlGrown);
+    if (!grown) Broken("a pair that read does not read once grown");
     std::vector<DriveItem> expected = read.items;
     expected.push_back(added);
-    if (grown.items != expected) Broken("the grown pair does not offer the items and the new one");
+    if (grown->items != expected) Broken("the grown pair does not offer the items and the new one");
     return 0;
 }

@@ -273,8 +273,12 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
             return Fail("The language file " + Quoted(adml.path) + " of " + Quoted(admx.path) +
                         " is missing." + kUnchanged);
         }
-        ReadResult read = ReadPair(admx.bytes, adml.bytes);
-        if (!read.ok) return refused(read.admxAtFault ? admx.path : adml.path, read.cause);
+        const Result<Pair, PairFailure> pair = ReadPair(admx.bytes, adml.bytes);
+        if (!pair) {
+            const PairFailure& failure = pair.failure();
+            return refused(failure.admxAtFault ? admx.path : adml.path, failure.message);
+        }
+        const Pair& read = *pair;
         // One pass over the items: a mask offered already, or the name taken by another mask.
         std::unordered_map<std::uint32_t, const DriveItem*> byMask;
         std::unordered_set<std::string_view> names;
@@ -308,10 +312,9 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
         if (haveAdml) {
             // A language file alone is what an older run that stopped between its two replaces
             // left; it is made whole again.
-            std::string cause;
-            if (!IsOwnLanguageFile(adml.bytes, cause)) {
-                return Fail("The existing " + Quoted(adml.path) + " cannot be replaced: " + cause +
-                            kUnchanged);
+            if (const Status own = IsOwnLanguageFile(adml.bytes); !own) {
+                return Fail("The existing " + Quoted(adml.path) +
+                            " cannot be replaced: " + own.failure().message + kUnchanged);
             }
         }
         admx.grown = RenderAdmx({item});
@@ -321,11 +324,11 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
     // The language files first: should the run stop between them, no ADMX names a missing string.
     if (!adml.grown.empty()) changed.push_back(&adml);
     for (StoreFile& other : others) {
-        const LanguageFile language = ReadLanguageFile(other.bytes);
-        if (!language.ok) return refused(other.path, language.cause);
-        if (language.strings.count(item.entryName) != 0) continue;  // translated already
+        const Result<LanguageFile> language = ReadLanguageFile(other.bytes);
+        if (!language) return refused(other.path, language.failure().message);
+        if (language->strings.count(item.entryName) != 0) continue;  // translated already
         // Until someone translates it, the English text.
-        other.grown = GrowAdml(other.bytes, language, item);
+        other.grown = GrowAdml(other.bytes, *language, item);
         std::string().swap(other.bytes);
         changed.push_back(&other);
         outcome.otherLanguages.push_back(other.path);

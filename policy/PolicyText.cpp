@@ -202,11 +202,11 @@ std::string RenderAdml(const std::vector<DriveItem>& items) {
 
 namespace {
 
-ReadResult Refused(bool admxAtFault, std::string cause) {
-    ReadResult result;
-    result.admxAtFault = admxAtFault;
-    result.cause = std::move(cause);
-    return result;
+PairFailure Refused(bool admxAtFault, std::string cause) {
+    PairFailure failure;
+    failure.message = std::move(cause);
+    failure.admxAtFault = admxAtFault;
+    return failure;
 }
 
 std::string Where(const xml::Element& element) {
@@ -283,21 +283,20 @@ std::string PrefixOf(std::string_view bytes, const xml::Element& element, xml::E
 
 // Where a new last child of `parent` goes: after its last child element, on a line of its own
 // when that child has one; in a parent without children, right after the start tag, one level
-// deeper than the parent. False when the parent is an empty-element tag or the positions are
+// deeper than the parent. Refused when the parent is an empty-element tag or the positions are
 // unknown.
-bool InsertPointOf(std::string_view bytes, const xml::Document& document,
-                   const xml::Element& parent, InsertPoint& point, std::string& cause) {
+Result<InsertPoint> InsertPointOf(std::string_view bytes, const xml::Document& document,
+                                  const xml::Element& parent) {
     if (!document.positioned) {
-        cause = document.encoding == xml::Encoding::Other
-                    ? "its encoding is neither UTF-8 nor UTF-16, and only those are edited."
-                    : "its tags could not be located for an edit.";
-        return false;
+        return Failure{document.encoding == xml::Encoding::Other
+                           ? "its encoding is neither UTF-8 nor UTF-16, and only those are edited."
+                           : "its tags could not be located for an edit."};
     }
     if (parent.IsEmptyTag()) {
-        cause = "its element " + parent.localName + Where(parent) +
-                " is written as an empty-element tag, which takes no insertion.";
-        return false;
+        return Failure{"its element " + parent.localName + Where(parent) +
+                       " is written as an empty-element tag, which takes no insertion."};
     }
+    InsertPoint point;
     point.encoding = document.encoding;
     point.prefix = PrefixOf(bytes, parent, document.encoding);
     std::string parentIndent, parentEnd;
@@ -307,7 +306,7 @@ bool InsertPointOf(std::string_view bytes, const xml::Document& document,
         point.lineEnd = parentEnd;
         point.step = parentEnd.empty() ? "" : "  ";
         point.indent = parentIndent + point.step;
-        return true;
+        return point;
     }
     const xml::Element& last = parent.children.back();
     point.at = last.end;
@@ -318,7 +317,7 @@ bool InsertPointOf(std::string_view bytes, const xml::Document& document,
                             point.indent.compare(0, parentIndent.size(), parentIndent) == 0;
         point.step = deeper ? point.indent.substr(parentIndent.size()) : "  ";
     }
-    return true;
+    return point;
 }
 
 std::string Splice(std::string_view bytes, const InsertPoint& point, const std::string& utf8) {
@@ -331,9 +330,10 @@ std::string Splice(std::string_view bytes, const InsertPoint& point, const std::
     return out;
 }
 
-// The items of one policy's enum; false with `cause` when the policy or an item is not as ours.
-const xml::Element* ReadEnum(const xml::Element& policies, const PolicyKind& kind,
-                             std::vector<DriveItem>& items, std::string& cause) {
+// The list of one policy's enum, its items added to `items`; refused when the policy or an item is
+// not as ours.
+Result<const xml::Element*> ReadEnum(const xml::Element& policies, const PolicyKind& kind,
+                                     std::vector<DriveItem>& items) {
     const xml::Element* policy = nullptr;
     for (const xml::Element& candidate : policies.children) {
         if (candidate.localName != "policy") continue;
@@ -344,9 +344,8 @@ const xml::Element* ReadEnum(const xml::Element& policies, const PolicyKind& kin
     const xml::Element* list = elements ? elements->Child("enum") : nullptr;
     const std::string* valueName = list ? list->Find("valueName") : nullptr;
     if (!valueName || *valueName != kind.valueName) {
-        cause = std::string("it has no policy ") + kind.name + " with a list for " +
-                std::string(kind.valueName) + ".";
-        return nullptr;
+        return Failure{std::string("it has no policy ") + kind.name + " with a list for " +
+                       std::string(kind.valueName) + "."};
     }
     items.reserve(list->children.size());
     for (const xml::Element& item : list->children) {
@@ -357,9 +356,8 @@ const xml::Element* ReadEnum(const xml::Element& policies, const PolicyKind& kin
         const xml::Element* decimal = value ? value->Child("decimal") : nullptr;
         if (read.entryName.empty() ||
             !ParseMask(decimal ? decimal->Find("value") : nullptr, read.mask)) {
-            cause = std::string("an item of ") + kind.name + Where(item) +
-                    " is not a drive set with a string and a mask.";
-            return nullptr;
+            return Failure{std::string("an item of ") + kind.name + Where(item) +
+                           " is not a drive set with a string and a mask."};
         }
         items.push_back(std::move(read));
     }
@@ -399,46 +397,40 @@ std::string Clip(std::string_view text, std::size_t limit) {
     return std::string(text.substr(0, at)) + "...";
 }
 
-LanguageFile ReadLanguageFile(std::string_view adml) {
-    LanguageFile file;
+Result<LanguageFile> ReadLanguageFile(std::string_view adml) {
     const xml::Document document = xml::Parse(adml);
-    if (!document.ok) {
-        file.cause = NotWellFormed(document);
-        return file;
-    }
+    if (!document.ok) return Failure{NotWellFormed(document)};
     const xml::Element& root = document.root;
     const xml::Element* resources = root.Child("resources");
     const xml::Element* table = resources ? resources->Child("stringTable") : nullptr;
     if (!IsPolicyElement(root, "policyDefinitionResources") || !table) {
-        file.cause =
-            "it is not a policy language file (policyDefinitionResources with a string table).";
-        return file;
+        return Failure{
+            "it is not a policy language file (policyDefinitionResources with a string table)."};
     }
+    Result<InsertPoint> point = InsertPointOf(adml, document, *table);
+    if (!point) return point.failure();
+    LanguageFile file;
+    file.point = std::move(*point);
     file.strings.reserve(table->children.size());
     for (const xml::Element& string : table->children) {
         if (string.localName != "string") continue;
         const std::string* id = string.Find("id");
         if (id) file.strings.emplace(*id, string.text);
     }
-    file.ok = InsertPointOf(adml, document, *table, file.point, file.cause);
     return file;
 }
 
-bool IsOwnLanguageFile(std::string_view adml, std::string& cause) {
-    const LanguageFile file = ReadLanguageFile(adml);
-    if (!file.ok) {
-        cause = file.cause;
-        return false;
+Status IsOwnLanguageFile(std::string_view adml) {
+    const Result<LanguageFile> file = ReadLanguageFile(adml);
+    if (!file) return file.failure();
+    if (file->strings.count(kCategory) == 0) {
+        return Failure{std::string("it is not Tarnwick's: it has no string ") + kCategory + "."};
     }
-    if (file.strings.count(kCategory) == 0) {
-        cause = std::string("it is not Tarnwick's: it has no string ") + kCategory + ".";
-        return false;
-    }
-    return true;
+    return {};
 }
 
-ReadResult ReadPair(std::string_view admx, std::string_view adml) {
-    ReadResult result;
+Result<Pair, PairFailure> ReadPair(std::string_view admx, std::string_view adml) {
+    Pair pair;
     std::vector<DriveItem> lists[2];
     {
         // The tree goes before the language file is read: one tree at a time.
@@ -461,21 +453,20 @@ ReadResult ReadPair(std::string_view admx, std::string_view adml) {
         }
         const xml::Element* policies = root.Child("policies");
         if (!policies) return Refused(true, "it has no policies.");
-        std::string cause;
         for (int i = 0; i < 2; ++i) {
-            const xml::Element* list = ReadEnum(*policies, kPolicies[i], lists[i], cause);
-            if (!list) return Refused(true, cause);
-            if (!InsertPointOf(admx, document, *list, result.lists[i], cause)) {
-                return Refused(true, cause);
-            }
+            const Result<const xml::Element*> list = ReadEnum(*policies, kPolicies[i], lists[i]);
+            if (!list) return Refused(true, list.failure().message);
+            Result<InsertPoint> point = InsertPointOf(admx, document, **list);
+            if (!point) return Refused(true, point.failure().message);
+            pair.lists[i] = std::move(*point);
         }
     }
     if (lists[0] != lists[1]) {
         return Refused(true, std::string("its policies ") + kPolicies[0].name + " and " +
                                  kPolicies[1].name + " do not offer the same drive sets.");
     }
-    LanguageFile language = ReadLanguageFile(adml);
-    if (!language.ok) return Refused(false, language.cause);
+    Result<LanguageFile> language = ReadLanguageFile(adml);
+    if (!language) return Refused(false, language.failure().message);
 
     std::unordered_set<std::string_view> seen;
     seen.reserve(lists[0].size());
@@ -487,20 +478,19 @@ ReadResult ReadPair(std::string_view admx, std::string_view adml) {
         if (!seen.insert(item.entryName).second) {
             return Refused(true, "it lists the item " + Clip(item.entryName) + " twice.");
         }
-        const auto found = language.strings.find(item.entryName);
-        if (found == language.strings.end()) {
+        const auto found = language->strings.find(item.entryName);
+        if (found == language->strings.end()) {
             return Refused(false, "it has no string " + Clip(item.entryName) +
                                       ", which the policy definition file's item names.");
         }
         item.displayText = found->second;
     }
-    result.items = std::move(lists[0]);
-    result.language = std::move(language);
-    result.ok = true;
-    return result;
+    pair.items = std::move(lists[0]);
+    pair.language = std::move(*language);
+    return pair;
 }
 
-std::string GrowAdmx(std::string_view admx, const ReadResult& read, const DriveItem& item) {
+std::string GrowAdmx(std::string_view admx, const Pair& read, const DriveItem& item) {
     const bool firstEarlier = read.lists[0].at <= read.lists[1].at;
     const InsertPoint& early = read.lists[firstEarlier ? 0 : 1];
     const InsertPoint& late = read.lists[firstEarlier ? 1 : 0];

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/Result.h"
 #include "xml/Xml.h"
 
 namespace tarnwick::policy {
@@ -50,37 +51,37 @@ struct InsertPoint {
     xml::Encoding encoding = xml::Encoding::Utf8;
 };
 
-// A language file as read for an edit: its string ids and where a new string goes.
+// A language file as read for an edit: its string ids and where a new string goes. A refusal's
+// message is a sentence without the path.
 struct LanguageFile {
-    bool ok = false;
-    std::string cause;  // when not ok, a sentence without the path
     std::unordered_map<std::string, std::string> strings;
     InsertPoint point;
 };
-LanguageFile ReadLanguageFile(std::string_view adml);
+Result<LanguageFile> ReadLanguageFile(std::string_view adml);
 
-struct ReadResult {
-    bool ok = false;
-    std::vector<DriveItem> items;  // when ok, in the order the lists give them
-    // When not ok: which of the two files is at fault and why, in a sentence (without the path).
-    bool admxAtFault = true;
-    std::string cause;
-    // When ok: where each policy's list takes a new item, and the language file as read.
-    InsertPoint lists[2];
+// A pair as read for an edit.
+struct Pair {
+    std::vector<DriveItem> items;  // in the order the lists give them
+    InsertPoint lists[2];          // where each policy's list takes a new item
     LanguageFile language;
+};
+
+// Why a pair is not edited: a sentence without the path, and which of the two files is at fault.
+struct PairFailure : Failure {
+    bool admxAtFault = true;
 };
 
 // Reads a pair written by RenderAdmx and RenderAdml (or by hand, as long as it stays one of
 // ours): both well-formed, the ADMX in Tarnwick's target namespace with both policies listing the
 // same items, and every item's string in the ADML. Linear in the size of the pair.
-ReadResult ReadPair(std::string_view admx, std::string_view adml);
+Result<Pair, PairFailure> ReadPair(std::string_view admx, std::string_view adml);
 
 // Only the language file, for a pair whose ADMX is missing (a run that stopped between the two
-// replaces leaves that): true when it is one of ours, else `cause` says why not.
-bool IsOwnLanguageFile(std::string_view adml, std::string& cause);
+// replaces leaves that): refused, saying why, when it is not one of ours.
+Status IsOwnLanguageFile(std::string_view adml);
 
 // The ADMX with `item` after the last item of both lists, every other byte as it was.
-std::string GrowAdmx(std::string_view admx, const ReadResult& read, const DriveItem& item);
+std::string GrowAdmx(std::string_view admx, const Pair& read, const DriveItem& item);
 // The language file with the item's string after the last string of its table.
 std::string GrowAdml(std::string_view adml, const LanguageFile& read, const DriveItem& item);
 

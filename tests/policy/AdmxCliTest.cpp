@@ -122,12 +122,12 @@ TEST_F(AdmxCli, RunsAtOnceQueueAndLoseNoSet) {
             writer.join();
         for (const ProgramRun& run : runs)
             EXPECT_EQ(run.exitCode, 0) << run.err;
-        const policy::ReadResult read = policy::ReadPair(
+        const auto read = policy::ReadPair(
             ReadAll(store.File("TarnwickDrives.admx")),
             ReadAll(Utf8(FsPath(store.File("en-US")) / FsPath("TarnwickDrives.adml"))));
-        ASSERT_TRUE(read.ok) << read.cause;
+        ASSERT_TRUE(read) << read.failure().message;
         std::vector<std::string> names;
-        for (const policy::DriveItem& item : read.items)
+        for (const policy::DriveItem& item : read->items)
             names.push_back(item.entryName.substr(0, 1));
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, letters) << "round " << round;

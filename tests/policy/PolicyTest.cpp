@@ -335,9 +335,9 @@ TEST_P(HandEditedPair, GrowsByInsertionsOnlyInEveryLanguage) {
         EXPECT_EQ(LineEnds(Narrow(after)), LineEnds(Narrow(before)));
         EXPECT_NE(Narrow(after).find("ABOnly"), std::string::npos);
     }
-    const ReadResult read = ReadPair(Read(Admx()), Read(Adml()));
-    ASSERT_TRUE(read.ok) << read.cause;
-    EXPECT_EQ(read.items.back(), (DriveItem{"ABOnly", "Restrict A and B only", 3}));
+    const auto read = ReadPair(Read(Admx()), Read(Adml()));
+    ASSERT_TRUE(read) << read.failure().message;
+    EXPECT_EQ(read->items.back(), (DriveItem{"ABOnly", "Restrict A and B only", 3}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Edits, HandEditedPair, ::testing::ValuesIn(kHandEdits),
