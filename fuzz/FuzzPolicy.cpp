@@ -24,9 +24,9 @@ namespace {
 }
 
 void CheckTree(std::string_view bytes) {
-    const tarnwick::xml::Document document = tarnwick::xml::Parse(bytes);
-    if (document.ok == !document.error.empty()) Broken("a document is both read and refused");
-    if (document.ok && document.root.localName.empty()) Broken("a root element without a name");
+    const auto document = tarnwick::xml::Parse(bytes);
+    if (!document && document.failure().message.empty()) Broken("a refusal without a cause");
+    if (document && document->root.localName.empty()) Broken("a root element without a name");
 }
 
 // Whether `after` is `before` with one or two runs of bytes inserted: what the two share at the

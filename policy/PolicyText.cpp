@@ -235,8 +235,8 @@ bool ParseMask(const std::string* text, std::uint32_t& mask) {
     return result.ec == std::errc() && result.ptr == end && mask <= kAllDrivesMask;
 }
 
-std::string NotWellFormed(const xml::Document& document) {
-    return "it is not well-formed XML: " + Clip(xml::Describe(document), 160) + ".";
+std::string NotWellFormed(const xml::XmlFailure& failure) {
+    return "it is not well-formed XML: " + Clip(xml::Describe(failure), 160) + ".";
 }
 
 // The unit `units` before byte `at`, or 0 before the start.
@@ -398,8 +398,9 @@ std::string Clip(std::string_view text, std::size_t limit) {
 }
 
 Result<LanguageFile> ReadLanguageFile(std::string_view adml) {
-    const xml::Document document = xml::Parse(adml);
-    if (!document.ok) return Failure{NotWellFormed(document)};
+    const auto parsed = xml::Parse(adml);
+    if (!parsed) return Failure{NotWellFormed(parsed.failure())};
+    const xml::Document& document = *parsed;
     const xml::Element& root = document.root;
     const xml::Element* resources = root.Child("resources");
     const xml::Element* table = resources ? resources->Child("stringTable") : nullptr;
@@ -434,8 +435,9 @@ Result<Pair, PairFailure> ReadPair(std::string_view admx, std::string_view adml)
     std::vector<DriveItem> lists[2];
     {
         // The tree goes before the language file is read: one tree at a time.
-        const xml::Document document = xml::Parse(admx);
-        if (!document.ok) return Refused(true, NotWellFormed(document));
+        const auto parsed = xml::Parse(admx);
+        if (!parsed) return Refused(true, NotWellFormed(parsed.failure()));
+        const xml::Document& document = *parsed;
         const xml::Element& root = document.root;
         if (!IsPolicyElement(root, "policyDefinitions")) {
             return Refused(true,

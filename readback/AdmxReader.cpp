@@ -12,18 +12,20 @@ namespace {
 
 xml::Document Load(std::string_view bytes, std::string_view rootName, std::uint64_t limit) {
     if (bytes.size() > limit) throw ReadError(0, TooLargeText(bytes.size(), limit));
-    xml::Document document = xml::Parse(bytes);
-    if (!document.ok) {
+    auto parsed = xml::Parse(bytes);
+    if (!parsed) {
+        const xml::XmlFailure& failure = parsed.failure();
         // xml/ refuses a document type declaration in a file that may well be well-formed: the
         // declaration is the cause, and it is said so.
-        if (document.error.find("(DTD)") != std::string::npos) {
-            throw ReadError(document.line,
+        if (failure.message.find("(DTD)") != std::string::npos) {
+            throw ReadError(failure.line,
                             "expected no document type declaration (DTD); policy definitions "
                             "have none, and it is not read");
         }
-        throw ReadError(document.line,
-                        "expected well-formed XML (" + Excerpt(document.error, 200) + ")");
+        throw ReadError(failure.line,
+                        "expected well-formed XML (" + Excerpt(failure.message, 200) + ")");
     }
+    xml::Document document = std::move(*parsed);
     if (document.root.localName != rootName) {
         throw ReadError(document.root.line, "expected <" + std::string(rootName) +
                                                 "> as the root element, found <" +

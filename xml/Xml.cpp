@@ -28,9 +28,9 @@ std::vector<const Element*> Element::Children(std::string_view name) const {
     return found;
 }
 
-std::string Describe(const Document& failed) {
-    if (failed.line <= 0) return failed.error;
-    return "line " + std::to_string(failed.line) + ": " + failed.error;
+std::string Describe(const XmlFailure& failed) {
+    if (failed.line <= 0) return failed.message;
+    return "line " + std::to_string(failed.line) + ": " + failed.message;
 }
 
 }  // namespace tarnwick::xml
@@ -247,7 +247,7 @@ void Locate(std::string_view bytes, Document& document) {
     std::size_t start = 0;
     document.encoding = Detect(bytes, start);
     document.positioned = false;
-    if (!document.ok || document.encoding == Encoding::Other) return;
+    if (document.encoding == Encoding::Other) return;
     Scanner scan(bytes, document.encoding, start);
     document.positioned = Walk(scan, document.root);
 }

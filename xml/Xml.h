@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Result.h"
+
 namespace tarnwick::xml {
 
 // Elements nest at most this deep; a deeper document is refused.
@@ -58,17 +60,19 @@ struct Element {
 };
 
 struct Document {
-    bool ok = false;
-    Element root;  // when ok
-    // When not ok: what the parser said, and the line where it stopped (0 where it gives none).
-    std::string error;
-    int line = 0;
+    Element root;
     Encoding encoding = Encoding::Utf8;
     // Whether every element carries its byte offsets: true for a UTF-8 or UTF-16 document.
     bool positioned = false;
 };
 
-Document Parse(std::string_view bytes);
+// Why a document was not read: what the parser said, and the line where it stopped (0 where it
+// gives none).
+struct XmlFailure : Failure {
+    int line = 0;
+};
+
+Result<Document, XmlFailure> Parse(std::string_view bytes);
 
 // Finds the tags of a document that the parser read into `document`, element by element in
 // document order, and records their byte offsets; each tag's name must be the element's. Both
@@ -84,6 +88,6 @@ std::size_t UnitSize(Encoding encoding);
 std::string Encode(std::string_view utf8, Encoding encoding);
 
 // "line 12: <what the parser said>", or the error alone when the line is unknown.
-std::string Describe(const Document& failed);
+std::string Describe(const XmlFailure& failed);
 
 }  // namespace tarnwick::xml

@@ -72,14 +72,14 @@ std::vector<std::string> CheckPolicyPair(const std::string& admx, const std::str
     Checker check;
     check.Text("ADMX", admx);
     check.Text("ADML", adml);
-    const xml::Document definitions = xml::Parse(admx);
-    const xml::Document resources = xml::Parse(adml);
-    if (!definitions.ok) check.Fail("ADMX: " + xml::Describe(definitions));
-    if (!resources.ok) check.Fail("ADML: " + xml::Describe(resources));
-    if (!definitions.ok || !resources.ok) return check.problems;
+    const auto definitions = xml::Parse(admx);
+    const auto resources = xml::Parse(adml);
+    if (!definitions) check.Fail("ADMX: " + xml::Describe(definitions.failure()));
+    if (!resources) check.Fail("ADML: " + xml::Describe(resources.failure()));
+    if (!definitions || !resources) return check.problems;
 
-    const Element& defs = definitions.root;
-    const Element& res = resources.root;
+    const Element& defs = definitions->root;
+    const Element& res = resources->root;
     for (const Element* root : {&defs, &res}) {
         if (root->namespaceUri != kNamespace || Attr(*root, "revision") != "1.0" ||
             Attr(*root, "schemaVersion") != "1.0") {

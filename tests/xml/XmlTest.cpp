@@ -93,8 +93,9 @@ void CheckOffsets(const std::string& bytes, const Element& element, std::size_t 
 class XmlTrees : public ::testing::TestWithParam<TreeCase> {};
 
 TEST_P(XmlTrees, ReadAsTheSameTree) {
-    const Document document = Parse(GetParam().bytes);
-    ASSERT_TRUE(document.ok) << Describe(document);
+    const auto parsed = Parse(GetParam().bytes);
+    ASSERT_TRUE(parsed) << Describe(parsed.failure());
+    const Document& document = *parsed;
     EXPECT_EQ(Dump(document.root), GetParam().tree);
     // The prefixed names of one case are read by their local names only.
     if (document.root.namespaceUri.empty()) {
@@ -153,12 +154,13 @@ class XmlRefused : public ::testing::TestWithParam<RefusedCase> {};
 
 TEST_P(XmlRefused, WithAMessageAndItsLine) {
     if (GetParam().wineLetsPass && UnderWine()) GTEST_SKIP() << "Wine's reader lets this pass";
-    const Document document = Parse(GetParam().bytes);
-    ASSERT_FALSE(document.ok) << Dump(document.root);
-    EXPECT_FALSE(document.error.empty());
+    const auto parsed = Parse(GetParam().bytes);
+    ASSERT_FALSE(parsed) << Dump(parsed->root);
+    const XmlFailure& failure = parsed.failure();
+    EXPECT_FALSE(failure.message.empty());
     if (GetParam().line > 0) {
-        EXPECT_EQ(document.line, GetParam().line) << Describe(document);
-        EXPECT_EQ(Describe(document).rfind("line " + std::to_string(GetParam().line) + ": ", 0),
+        EXPECT_EQ(failure.line, GetParam().line) << Describe(failure);
+        EXPECT_EQ(Describe(failure).rfind("line " + std::to_string(GetParam().line) + ": ", 0),
                   0u);
     }
 }
@@ -167,9 +169,9 @@ INSTANTIATE_TEST_SUITE_P(Documents, XmlRefused, ::testing::ValuesIn(kRefused),
                          [](const auto& param) { return std::string(param.param.name); });
 
 TEST(XmlLookups, FindChildAndChildrenByLocalName) {
-    const Document document = Parse("<r xmlns:p='urn:p'><i p:k='1' k='2'/><j/><i/></r>");
-    ASSERT_TRUE(document.ok) << Describe(document);
-    const Element& root = document.root;
+    const auto parsed = Parse("<r xmlns:p='urn:p'><i p:k='1' k='2'/><j/><i/></r>");
+    ASSERT_TRUE(parsed) << Describe(parsed.failure());
+    const Element& root = parsed->root;
     ASSERT_EQ(root.Children("i").size(), 2u);
     EXPECT_EQ(root.Child("i"), root.Children("i")[0]);
     EXPECT_EQ(root.Child("j"), &root.children[1]);

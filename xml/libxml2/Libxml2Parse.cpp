@@ -102,13 +102,13 @@ void Characters(void* context, const xmlChar* text, int length) {
     }
 }
 
-Document Failure(std::string error, int line) {
+XmlFailure Refused(std::string error, int line) {
     while (!error.empty() && (error.back() == '\n' || error.back() == ' '))
         error.pop_back();
-    Document document;
-    document.error = std::move(error);
-    document.line = line;
-    return document;
+    XmlFailure failure;
+    failure.message = std::move(error);
+    failure.line = line;
+    return failure;
 }
 
 }  // namespace
@@ -122,8 +122,8 @@ struct FreeContext {
     }
 };
 
-Document Parse(std::string_view bytes) {
-    if (bytes.size() > INT_MAX) return Failure("the document is too large", 0);
+Result<Document, XmlFailure> Parse(std::string_view bytes) {
+    if (bytes.size() > INT_MAX) return Refused("the document is too large", 0);
     xmlInitParser();
     xmlSAXHandler sax{};
     xmlSAXVersion(&sax, 2);
@@ -149,7 +149,7 @@ Document Parse(std::string_view bytes) {
     Building building;
     std::unique_ptr<xmlParserCtxt, FreeContext> ctxt(
         xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
-    if (!ctxt) return Failure("the XML parser could not start (out of memory)", 0);
+    if (!ctxt) return Refused("the XML parser could not start (out of memory)", 0);
     // The context's own handler gives way to ours.
     std::memcpy(ctxt->sax, &sax, sizeof sax);
     ctxt->_private = &building;
@@ -160,16 +160,15 @@ Document Parse(std::string_view bytes) {
                                       XML_PARSE_BIG_LINES | XML_PARSE_NOENT);
     xmlParseDocument(ctxt.get());
 
-    if (!building.stopped.empty()) return Failure(building.stopped, building.stoppedLine);
+    if (!building.stopped.empty()) return Refused(building.stopped, building.stoppedLine);
     // A namespace error (an undeclared prefix) leaves the document well-formed but unusable.
     if (!ctxt->wellFormed || !ctxt->nsWellFormed) {
         const xmlError* error = xmlCtxtGetLastError(ctxt.get());
-        if (error && error->message) return Failure(error->message, error->line);
-        return Failure("the document is not well-formed XML", 0);
+        if (error && error->message) return Refused(error->message, error->line);
+        return Refused("the document is not well-formed XML", 0);
     }
-    if (!building.haveRoot) return Failure("the document has no root element", 0);
+    if (!building.haveRoot) return Refused("the document has no root element", 0);
     Document document = std::move(building.document);
-    document.ok = true;
     Locate(bytes, document);
     return document;
 }

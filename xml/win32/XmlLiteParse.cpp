@@ -105,11 +105,11 @@ int LineOf(IXmlReader* reader) {
     return static_cast<int>(line);
 }
 
-Document Failure(std::string error, int line) {
-    Document document;
-    document.error = std::move(error);
-    document.line = line;
-    return document;
+XmlFailure Refused(std::string error, int line) {
+    XmlFailure failure;
+    failure.message = std::move(error);
+    failure.line = line;
+    return failure;
 }
 
 // Reads the current node's local name and namespace URI; false, with `code` set, when the reader
@@ -138,24 +138,24 @@ constexpr const char* kXmlnsUri = "http://www.w3.org/2000/xmlns/";
 
 }  // namespace
 
-Document Parse(std::string_view bytes) {
-    if (bytes.size() > UINT_MAX) return Failure("the document is too large", 0);
+Result<Document, XmlFailure> Parse(std::string_view bytes) {
+    if (bytes.size() > UINT_MAX) return Refused("the document is too large", 0);
     const CreateReaderFunction createReader = LoadCreateReader();
-    if (!createReader) return Failure("the system's XML reader (xmllite.dll) is not available", 0);
+    if (!createReader) return Refused("the system's XML reader (xmllite.dll) is not available", 0);
 
     win32::ComRef<IStream> stream;
     *stream.out() = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
                                       static_cast<UINT>(bytes.size()));
-    if (!stream.get()) return Failure(Meaning(E_OUTOFMEMORY), 0);
+    if (!stream.get()) return Refused(Meaning(E_OUTOFMEMORY), 0);
     win32::ComRef<IXmlReader> reader;
     HRESULT hr =
         createReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.out()), nullptr);
-    if (FAILED(hr)) return Failure(Meaning(hr), 0);
+    if (FAILED(hr)) return Refused(Meaning(hr), 0);
     if (FAILED(hr = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
         FAILED(hr = reader->SetProperty(XmlReaderProperty_XmlResolver, 0)) ||
         FAILED(hr = reader->SetProperty(XmlReaderProperty_MaxElementDepth, kMaxDepth)) ||
         FAILED(hr = reader->SetInput(stream.get()))) {
-        return Failure(Meaning(hr), 0);
+        return Refused(Meaning(hr), 0);
     }
 
     Document document;
@@ -174,7 +174,7 @@ Document Parse(std::string_view bytes) {
         if (isText) {
             const std::pair<UINT, UINT> at = PositionOf(reader.get());
             if (afterText && at == textAt) {
-                return Failure(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
+                return Refused(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
             }
             textAt = at;
         }
@@ -183,7 +183,7 @@ Document Parse(std::string_view bytes) {
             case XmlNodeType_Element: {
                 Element* element;
                 if (open.empty()) {
-                    if (haveRoot) return Failure(Meaning(WC_E_MOREDATA), LineOf(reader.get()));
+                    if (haveRoot) return Refused(Meaning(WC_E_MOREDATA), LineOf(reader.get()));
                     haveRoot = true;
                     element = &document.root;
                 } else {
@@ -194,32 +194,32 @@ Document Parse(std::string_view bytes) {
                 const bool empty = reader->IsEmptyElement();
                 unsigned long code = 0;
                 if (!Names(reader.get(), element->localName, element->namespaceUri, code)) {
-                    return Failure(Meaning(code), element->line);
+                    return Refused(Meaning(code), element->line);
                 }
                 for (hr = reader->MoveToFirstAttribute(); hr == S_OK;
                      hr = reader->MoveToNextAttribute()) {
                     Attribute attribute;
                     if (!Names(reader.get(), attribute.localName, attribute.namespaceUri, code)) {
-                        return Failure(Meaning(code), element->line);
+                        return Refused(Meaning(code), element->line);
                     }
                     if (attribute.namespaceUri == kXmlnsUri) continue;
                     for (const Attribute& before : element->attributes) {
                         if (SameName(before, attribute)) {
-                            return Failure(Meaning(WC_E_UNIQUEATTRIBUTE), element->line);
+                            return Refused(Meaning(WC_E_UNIQUEATTRIBUTE), element->line);
                         }
                     }
                     const WCHAR* value = nullptr;
                     UINT length = 0;
                     if (FAILED(reader->GetValue(&value, &length))) {
-                        return Failure(Meaning(static_cast<unsigned long>(E_FAIL)), element->line);
+                        return Refused(Meaning(static_cast<unsigned long>(E_FAIL)), element->line);
                     }
                     attribute.value = Utf8(value, length);
                     element->attributes.push_back(std::move(attribute));
                 }
-                if (FAILED(hr)) return Failure(Meaning(hr), LineOf(reader.get()));
+                if (FAILED(hr)) return Refused(Meaning(hr), LineOf(reader.get()));
                 if (!empty) {
                     if (static_cast<int>(open.size()) >= kMaxDepth) {
-                        return Failure(Meaning(SC_E_MAXELEMENTDEPTH), element->line);
+                        return Refused(Meaning(SC_E_MAXELEMENTDEPTH), element->line);
                     }
                     open.push_back(element);
                 }
@@ -235,23 +235,22 @@ Document Parse(std::string_view bytes) {
                     const WCHAR* value = nullptr;
                     UINT length = 0;
                     if (FAILED(reader->GetValue(&value, &length))) {
-                        return Failure(Meaning(static_cast<unsigned long>(E_FAIL)),
+                        return Refused(Meaning(static_cast<unsigned long>(E_FAIL)),
                                        LineOf(reader.get()));
                     }
                     open.back()->text += Utf8(value, length);
                 }
                 break;
             case XmlNodeType_DocumentType:
-                return Failure(Meaning(WC_E_DTDPROHIBITED), LineOf(reader.get()));
+                return Refused(Meaning(WC_E_DTDPROHIBITED), LineOf(reader.get()));
             default:
                 break;  // declaration, comments and processing instructions carry nothing we read
         }
     }
-    if (hr == E_PENDING) return Failure(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
-    if (FAILED(hr)) return Failure(Meaning(hr), LineOf(reader.get()));
-    if (!haveRoot) return Failure("the document has no root element", LineOf(reader.get()));
-    if (!open.empty()) return Failure(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
-    document.ok = true;
+    if (hr == E_PENDING) return Refused(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
+    if (FAILED(hr)) return Refused(Meaning(hr), LineOf(reader.get()));
+    if (!haveRoot) return Refused("the document has no root element", LineOf(reader.get()));
+    if (!open.empty()) return Refused(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
     Locate(bytes, document);
     return document;
 }
