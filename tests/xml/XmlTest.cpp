@@ -160,8 +160,7 @@ TEST_P(XmlRefused, WithAMessageAndItsLine) {
     EXPECT_FALSE(failure.message.empty());
     if (GetParam().line > 0) {
         EXPECT_EQ(failure.line, GetParam().line) << Describe(failure);
-        EXPECT_EQ(Describe(failure).rfind("line " + std::to_string(GetParam().line) + ": ", 0),
-                  0u);
+        EXPECT_EQ(Describe(failure).rfind("line " + std::to_string(GetParam().line) + ": ", 0), 0u);
     }
 }
 
