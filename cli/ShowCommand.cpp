@@ -1,8 +1,13 @@
 #include "cli/ShowCommand.h"
 
+#include <cstdint>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "cli/ShowValues.h"
+#include "core/Limits.h"
+#include "core/Result.h"
 #include "core/Text.h"
 #include "fileio/mdlAPIFiles.h"
 #include "paths/PathText.h"
@@ -16,55 +21,52 @@ namespace tarnwick::cli {
 
 namespace {
 
-struct Unreadable {
-    std::string why;
-};
-
-// The whole file, refused before it is read when it is larger than the readers take.
-std::string ReadWhole(const std::string& path) {
-    Result<std::string> bytes = readback::ReadInputFile(path);
-    if (!bytes) throw Unreadable{bytes.failure().message};
-    return std::move(*bytes);
+// A reader's refusal, naming the file it is about (an ADMX and its ADML are two files).
+Failure InFile(const std::string& path, const readback::ReadFailure& failure) {
+    const std::string where = failure.line > 0 ? ", line " + std::to_string(failure.line) : "";
+    return Failure{path + where + ": " + failure.message};
 }
 
-// A ReadError, with the file it is about (an ADMX and its ADML are two files).
-struct FileError {
-    std::string file;
-    int line;
-    std::string what;
-};
-
-template <typename Read>
-auto Reading(const std::string& file, Read read) {
-    try {
-        return read();
-    } catch (const readback::ReadError& e) {
-        throw FileError{file, e.Line(), e.what()};
-    }
+// The ADMX or ADML file at `path`, whole (refused before it is read when it is larger than the
+// readers take), as `reader` reads it.
+template <typename T>
+Result<T> ReadXmlFile(const std::string& path,
+                      Result<T, readback::ReadFailure> (*reader)(std::string_view, std::uint64_t)) {
+    const Result<std::string> bytes = readback::ReadInputFile(path);
+    if (!bytes) return bytes.failure();
+    auto read = reader(*bytes, kMaxInputBytes);
+    if (!read) return InFile(path, read.failure());
+    return std::move(*read);
 }
 
-readback::DriveLists ReadLists(const Options& options, std::string& err) {
+Result<readback::DriveLists> ReadAdmx(const Options& options) {
     const std::string& path = options.file;
-    if (EndsWithNoCase(path, ".admx")) {
-        const std::string culture = options.language.value_or("en-US");
-        const std::string adml = readback::AdmlPathFor(path, culture);
-        auto lists = Reading(path, [&] { return readback::ReadAdmxDriveLists(ReadWhole(path)); });
-        if (!fileio::FileExists(adml)) {
-            throw Unreadable{"The texts of " + Quoted(path) + " for " + culture + " would be in " +
-                             Quoted(adml) + ", which does not exist (--language names the " +
-                             "culture)."};
-        }
-        const auto strings =
-            Reading(adml, [&] { return readback::ReadAdmlStrings(ReadWhole(adml)); });
-        readback::ResolveTexts(lists, strings);
-        return lists;
+    const std::string culture = options.language.value_or("en-US");
+    const std::string adml = readback::AdmlPathFor(path, culture);
+    auto lists = ReadXmlFile(path, readback::ReadAdmxDriveLists);
+    if (!lists) return lists;
+    if (!fileio::FileExists(adml)) {
+        return Failure{"The texts of " + Quoted(path) + " for " + culture + " would be in " +
+                       Quoted(adml) + ", which does not exist (--language names the culture)."};
     }
+    const auto strings = ReadXmlFile(adml, readback::ReadAdmlStrings);
+    if (!strings) return strings.failure();
+    readback::ResolveTexts(*lists, *strings);
+    return lists;
+}
+
+Result<readback::DriveLists> ReadAdm(const Options& options, std::string& err) {
+    const std::string& path = options.file;
     if (options.language) err += "tarnwick-cli: --language is for ADMX files; ignored.\n";
+    Result<std::string> bytes = readback::ReadInputFile(path);
+    if (!bytes) return bytes.failure();
     // One copy of the file at a time: the raw bytes go once they are decoded (UTF-8 is used as
     // it is), and the reader keeps views into the text rather than copies of its words.
-    const std::string text =
-        Reading(path, [&] { return readback::DecodeTemplateText(ReadWhole(path)); });
-    return Reading(path, [&] { return readback::ReadAdmDriveLists(text); });
+    const auto text = readback::DecodeTemplateText(std::move(*bytes));
+    if (!text) return InFile(path, text.failure());
+    auto lists = readback::ReadAdmDriveLists(*text);
+    if (!lists) return InFile(path, lists.failure());
+    return std::move(*lists);
 }
 
 }  // namespace
@@ -74,16 +76,11 @@ CliResult ShowCommand(const Options& options) {
     // drop-down lists.
     if (ShowsValues(options)) return ShowValues(options);
     const std::string& path = options.file;
-    readback::DriveLists lists;
     std::string err;
-    try {
-        lists = ReadLists(options, err);
-    } catch (const Unreadable& e) {
-        return {kExitFailed, "", "tarnwick-cli: " + e.why + "\n"};
-    } catch (const FileError& e) {
-        const std::string where = e.line > 0 ? ", line " + std::to_string(e.line) : "";
-        return {kExitFailed, "", "tarnwick-cli: " + e.file + where + ": " + e.what + "\n"};
-    }
+    const Result<readback::DriveLists> read =
+        EndsWithNoCase(path, ".admx") ? ReadAdmx(options) : ReadAdm(options, err);
+    if (!read) return {kExitFailed, "", "tarnwick-cli: " + read.failure().message + "\n"};
+    const readback::DriveLists& lists = *read;
     for (const auto& note : lists.notes)
         err += "tarnwick-cli: " + path + ", " + note + "\n";
     if (lists.items.empty()) {

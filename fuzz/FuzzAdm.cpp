@@ -2,7 +2,7 @@
 // reader: even for the ADM reader (the rest is the template's bytes in any encoding), odd for the
 // ADMX reader (the rest is the ADMX, a form feed, then its ADML); FE and FF choose them with a size
 // limit below the input's, which must be refused as such. Every run checks that
-//   - the reader either lists items or refuses with a ReadError whose line is within the file
+//   - the reader either lists items or refuses naming a line within the file
 //     (line 0 exactly when the input is over the limit),
 //   - every listed item belongs to a NoDrives or NoViewOnDrive list, and
 //   - the tab-separated listing has one line of exactly five fields per item.
@@ -41,13 +41,20 @@ std::size_t Lines(std::string_view bytes) {
     return lines;
 }
 
-DriveLists Read(bool admx, std::string_view input, std::uint64_t limit) {
-    if (!admx) return ReadAdmDriveLists(DecodeTemplateText(std::string(input), limit));
+tarnwick::Result<DriveLists, ReadFailure> Read(bool admx, std::string_view input,
+                                               std::uint64_t limit) {
+    if (!admx) {
+        const auto text = DecodeTemplateText(std::string(input), limit);
+        if (!text) return text.failure();
+        return ReadAdmDriveLists(*text);
+    }
     const std::size_t split = input.find('\f');
-    DriveLists lists = ReadAdmxDriveLists(input.substr(0, split), limit);
-    ResolveTexts(lists, ReadAdmlStrings(split == std::string_view::npos ? std::string_view()
-                                                                        : input.substr(split + 1),
-                                        limit));
+    auto lists = ReadAdmxDriveLists(input.substr(0, split), limit);
+    if (!lists) return lists;
+    const auto strings = ReadAdmlStrings(
+        split == std::string_view::npos ? std::string_view() : input.substr(split + 1), limit);
+    if (!strings) return strings.failure();
+    ResolveTexts(*lists, *strings);
     return lists;
 }
 
@@ -85,21 +92,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t first = admx ? std::min(input.find('\f'), input.size()) : input.size();
     const bool mustRefuse = limited && first > limit;
     const bool mayRefuse = mustRefuse || (limited && admx && input.size() - first > limit + 1);
-    try {
-        Check(Read(admx, input, limit));
+    const auto lists = Read(admx, input, limit);
+    if (lists) {
+        Check(*lists);
         if (mustRefuse) Finding("an input above the size limit was read");
-    } catch (const ReadError& e) {
-        // Every other refusal says what was expected.
-        const bool sizeRefusal = std::string_view(e.what()).starts_with("it is ");
-        if (sizeRefusal ? !mayRefuse || e.Line() != 0 : mustRefuse) {
-            Finding(std::string("a size refusal that does not match the limit: ") + e.what());
-        }
-        // No more lines than line-end bytes; an XML parser may not know the line (0).
-        if (e.Line() < (admx || sizeRefusal ? 0 : 1) ||
-            static_cast<std::size_t>(e.Line()) > Lines(input)) {
-            Finding("a ReadError on line " + std::to_string(e.Line()) + " of a file of " +
-                    std::to_string(Lines(input)) + " lines");
-        }
+        return 0;
+    }
+    const ReadFailure& e = lists.failure();
+    // Every other refusal says what was expected.
+    const bool sizeRefusal = e.message.starts_with("it is ");
+    if (sizeRefusal ? !mayRefuse || e.line != 0 : mustRefuse) {
+        Finding("a size refusal that does not match the limit: " + e.message);
+    }
+    // No more lines than line-end bytes; an XML parser may not know the line (0).
+    if (e.line < (admx || sizeRefusal ? 0 : 1) || static_cast<std::size_t>(e.line) > Lines(input)) {
+        Finding("a refusal on line " + std::to_string(e.line) + " of a file of " +
+                std::to_string(Lines(input)) + " lines");
     }
     return 0;
 }

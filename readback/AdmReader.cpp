@@ -67,12 +67,13 @@ struct Token {
 // Splits the file into lines (CR LF, LF or CR) on demand and applies "#if version" sections. The
 // policy section (everything before the first [section]) is handed out token by token, as the
 // parser asks; the rest is read by Finish, which keeps from [strings] only the definitions of the
-// names asked for. So memory follows the items listed, not the size of the file.
+// names asked for. So memory follows the items listed, not the size of the file. A line it
+// refuses ends the tokens; Finish then gives the refusal.
 class Scanner {
   public:
     explicit Scanner(std::string_view text) : text_(text) {}
 
-    // The next token of the policy section; false at its end.
+    // The next token of the policy section; false at its end or at a refused line.
     bool Next(Token& token) {
         while (at_ == lineTokens_.size()) {
             if (section_ != Section::Policies || !ReadLine()) return false;
@@ -84,13 +85,14 @@ class Scanner {
     // Reads the rest of the file, checking it as before, and gives its last line's number. The
     // parser calls it before reporting anything, so that the scanner's own complaints, which
     // may be about any line, come first as they always did.
-    int Finish() {
+    Result<int, ReadFailure> Finish() {
         while (ReadLine()) {
         }
-        if (!failed_ && !conditions_.empty()) {
-            throw ReadError(line_, "expected #endif for the #if on line " +
-                                       std::to_string(conditions_.back().line) +
-                                       ", found the end of the file");
+        if (failure_) return *failure_;
+        if (!conditions_.empty()) {
+            return FailureAt(line_, "expected #endif for the #if on line " +
+                                        std::to_string(conditions_.back().line) +
+                                        ", found the end of the file");
         }
         return line_;
     }
@@ -117,11 +119,11 @@ class Scanner {
             text_.remove_prefix(end + (crLf ? 2 : 1));
             ended_ = text_.empty();
         }
-        try {
-            Line(content, line_);
-        } catch (const ReadError&) {
-            ended_ = failed_ = true;  // Finish then adds nothing to this complaint
-            throw;
+        if (ReadStatus read = Line(content, line_); !read) {
+            failure_ = read.failure();  // Finish then adds nothing to this complaint
+            ended_ = true;
+            lineTokens_.clear();  // nor is any of the refused line's tokens handed out
+            return false;
         }
         return true;
     }
@@ -129,7 +131,7 @@ class Scanner {
     std::string_view text_;
     int line_ = 0;
     bool ended_ = false;
-    bool failed_ = false;
+    std::optional<ReadFailure> failure_;
     std::vector<Token> lineTokens_;
     std::size_t at_ = 0;
 
@@ -147,36 +149,38 @@ class Scanner {
         return true;
     }
 
-    void Line(std::string_view content, int line) {
+    ReadStatus Line(std::string_view content, int line) {
         const std::string_view trimmed = Trim(content);
         if (trimmed.starts_with('#')) {
             const std::size_t comment = std::min(trimmed.find(';'), trimmed.find("//"));
             return Directive(Trim(trimmed.substr(0, comment)), line);
         }
-        if (!Active() || trimmed.empty() || IsComment(trimmed)) return;
+        if (!Active() || trimmed.empty() || IsComment(trimmed)) return {};
         if (trimmed.starts_with('[')) {
             const std::size_t close = trimmed.find(']');
             if (close == std::string_view::npos) {
-                throw ReadError(line, "expected ] to close the section name");
+                return FailureAt(line, "expected ] to close the section name");
             }
             section_ = SameWord(Trim(trimmed.substr(1, close - 1)), "strings") ? Section::Strings
                                                                                : Section::Other;
-            return;
+            return {};
         }
         if (section_ == Section::Policies) return Tokenize(trimmed, line);
         if (section_ == Section::Strings) return Definition(trimmed, line);
+        return {};
     }
 
-    void Tokenize(std::string_view rest, int line) {
+    static ReadFailure UnclosedQuote(int line) {
+        return FailureAt(line, "expected a closing quote (\"), found the end of the line");
+    }
+
+    ReadStatus Tokenize(std::string_view rest, int line) {
         while (true) {
             rest = Trim(rest);
-            if (rest.empty() || IsComment(rest)) return;
+            if (rest.empty() || IsComment(rest)) return {};
             if (rest.front() == '"') {
                 const std::size_t close = rest.find('"', 1);
-                if (close == std::string_view::npos) {
-                    throw ReadError(line,
-                                    "expected a closing quote (\"), found the end of the line");
-                }
+                if (close == std::string_view::npos) return UnclosedQuote(line);
                 lineTokens_.push_back({rest.substr(1, close - 1), true, line});
                 rest.remove_prefix(close + 1);
             } else {
@@ -192,48 +196,50 @@ class Scanner {
     }
 
     // name = "text" (or unquoted text to the end of the line); the first definition counts.
-    void Definition(std::string_view entry, int line) {
+    ReadStatus Definition(std::string_view entry, int line) {
         const std::size_t eq = entry.find('=');
         const std::string_view name = Trim(entry.substr(0, eq));
         if (eq == std::string_view::npos || name.empty()) {
-            throw ReadError(line, "expected a string definition name=\"text\" in [strings]");
+            return FailureAt(line, "expected a string definition name=\"text\" in [strings]");
         }
         std::string_view value = Trim(entry.substr(eq + 1));
         if (value.starts_with('"')) {
             const std::size_t close = value.find('"', 1);
-            if (close == std::string_view::npos) {
-                throw ReadError(line, "expected a closing quote (\"), found the end of the line");
-            }
+            if (close == std::string_view::npos) return UnclosedQuote(line);
             value = value.substr(1, close - 1);
         }
         const auto wanted = strings.find(std::string(name));
         if (wanted != strings.end() && !wanted->second) wanted->second = std::string(value);
+        return {};
     }
 
-    void Directive(std::string_view trimmed, int line) {
+    ReadStatus Directive(std::string_view trimmed, int line) {
         std::size_t end = 0;
         while (end < trimmed.size() && !IsBlank(trimmed[end]))
             ++end;
         const std::string_view word = trimmed.substr(0, end);
         if (SameWord(word, "#if")) {
-            conditions_.push_back({VersionHolds(Trim(trimmed.substr(end)), line), line});
+            const auto holds = VersionHolds(Trim(trimmed.substr(end)), line);
+            if (!holds) return holds.failure();
+            conditions_.push_back({*holds, line});
         } else if (SameWord(word, "#else")) {
-            if (conditions_.empty()) throw ReadError(line, "expected #if before #else");
+            if (conditions_.empty()) return FailureAt(line, "expected #if before #else");
             conditions_.back().holds = !conditions_.back().holds;
         } else if (SameWord(word, "#endif")) {
-            if (conditions_.empty()) throw ReadError(line, "expected #if before #endif");
+            if (conditions_.empty()) return FailureAt(line, "expected #if before #endif");
             conditions_.pop_back();
         } else {
-            throw ReadError(line, "expected #if, #else or #endif, found \"" + Excerpt(word) + "\"");
+            return FailureAt(line,
+                             "expected #if, #else or #endif, found \"" + Excerpt(word) + "\"");
         }
+        return {};
     }
 
     // "version <op> <number>", spaces optional around the operator.
-    static bool VersionHolds(std::string_view condition, int line) {
-        const auto fail = [line]() -> bool {
-            throw ReadError(line,
-                            "expected \"#if version\" with >, <, ==, !=, >= or <= and a "
-                            "number");
+    static Result<bool, ReadFailure> VersionHolds(std::string_view condition, int line) {
+        const auto fail = [line] {
+            return FailureAt(line,
+                             "expected \"#if version\" with >, <, ==, !=, >= or <= and a number");
         };
         if (condition.size() < 7 || !SameWord(condition.substr(0, 7), "version")) return fail();
         condition = Trim(condition.substr(7));
@@ -284,14 +290,11 @@ class Parser {
   public:
     explicit Parser(Scanner& scanner) : scanner_(scanner) {}
 
-    DriveLists Run() {
-        try {
-            Statements();
-        } catch (const ReadError&) {
-            scanner_.Finish();  // its own complaint, if any, comes first
-            throw;
-        }
-        scanner_.Finish();
+    Result<DriveLists, ReadFailure> Run() {
+        const ReadStatus read = Statements();
+        // The scanner's own complaint, if any, comes first.
+        if (const auto end = scanner_.Finish(); !end) return end.failure();
+        if (!read) return read.failure();
         Resolve();
         return std::move(out_);
     }
@@ -309,22 +312,13 @@ class Parser {
         bool resolve = false;
     };
 
-    void Statements() {
+    ReadStatus Statements() {
         while (!AtEnd()) {
-            if (Is("CLASS")) {
-                const Token open = Next();
-                const Token& which = TakeOnLine(open.line, "MACHINE or USER after CLASS");
-                if (which.quoted ||
-                    !(SameWord(which.text, "MACHINE") || SameWord(which.text, "USER"))) {
-                    Unexpected(which, "MACHINE or USER after CLASS");
-                }
-                SkipLine(open.line);
-            } else if (Is("CATEGORY")) {
-                Category();
-            } else {
-                Unexpected(Peek(), "CLASS or CATEGORY");
-            }
+            if (!Is("CLASS") && !Is("CATEGORY")) return Unexpected(Peek(), "CLASS or CATEGORY");
+            const ReadStatus read = Is("CLASS") ? Class() : Category();
+            if (!read) return read;
         }
+        return {};
     }
 
     void Resolve() {
@@ -371,15 +365,27 @@ class Parser {
         return !AtEnd() && !Peek().quoted && SameWord(Peek().text, keyword);
     }
 
-    [[noreturn]] static void Unexpected(const Token& found, const std::string& what) {
-        throw ReadError(found.line, "expected " + what + ", found \"" + Excerpt(found.text) + "\"");
+    static ReadFailure Unexpected(const Token& found, const std::string& what) {
+        return FailureAt(found.line,
+                         "expected " + what + ", found \"" + Excerpt(found.text) + "\"");
     }
 
-    Token TakeOnLine(int line, const std::string& what) {
+    Result<Token, ReadFailure> TakeOnLine(int line, const std::string& what) {
         if (AtEnd() || Peek().line != line) {
-            throw ReadError(line, "expected " + what + ", found the end of the line");
+            return FailureAt(line, "expected " + what + ", found the end of the line");
         }
         return Next();
+    }
+
+    // TakeOnLine, for a token that must be one of `words`.
+    Result<Token, ReadFailure> TakeWord(int line, const std::string& what,
+                                        std::initializer_list<std::string_view> words) {
+        const auto token = TakeOnLine(line, what);
+        if (!token) return token;
+        for (auto word : words) {
+            if (!token->quoted && SameWord(token->text, word)) return token;
+        }
+        return Unexpected(*token, what);
     }
 
     // Passes over the rest of a statement's line, but not an END there: templates close short
@@ -389,145 +395,169 @@ class Parser {
             Next();
     }
 
-    // Reads statements up to the END line of `open`; `statement` handles the current statement
-    // and returns false for one to pass over.
+    // The name that must follow a block's keyword on its line; the rest of the line is passed over.
+    ReadStatus Named(const Token& open, const std::string& what) {
+        if (const auto name = TakeOnLine(open.line, what); !name) return name.failure();
+        SkipLine(open.line);
+        return {};
+    }
+
+    // Reads statements up to the END line of `open`; `statement` reads the current statement,
+    // which is never END.
     template <typename Statement>
-    void Body(const Token& open, Statement statement) {
+    ReadStatus Body(const Token& open, Statement statement) {
         const std::string name = Excerpt(open.text);
         const std::string closing =
             "END " + name + " for the " + name + " on line " + std::to_string(open.line);
-        while (true) {
+        while (!Is("END")) {
             if (AtEnd()) {
-                const int lastLine = scanner_.Finish();
-                throw ReadError(lastLine, "expected " + closing + ", found the end of the file");
+                const auto lastLine = scanner_.Finish();
+                if (!lastLine) return lastLine.failure();
+                return FailureAt(*lastLine, "expected " + closing + ", found the end of the file");
             }
-            if (Is("END")) {
-                const Token end = Next();
-                const Token& what = TakeOnLine(end.line, closing);
-                if (what.quoted || !SameWord(what.text, open.text)) {
-                    throw ReadError(end.line, "expected " + closing + ", found \"END " +
-                                                  Excerpt(what.text) + "\"");
-                }
-                SkipLine(end.line);
-                return;
-            }
-            const int line = Peek().line;
-            if (!statement()) SkipLine(line);
+            if (const ReadStatus read = statement(); !read) return read;
         }
+        const Token end = Next();
+        const auto what = TakeOnLine(end.line, closing);
+        if (!what) return what.failure();
+        if (what->quoted || !SameWord(what->text, open.text)) {
+            return FailureAt(end.line,
+                             "expected " + closing + ", found \"END " + Excerpt(what->text) + "\"");
+        }
+        SkipLine(end.line);
+        return {};
     }
 
-    void NotInside(const Token& open, std::initializer_list<std::string_view> keywords) {
+    // A statement that does not matter here passes over its line, but a keyword of `keywords`
+    // is a block that cannot stand inside `open`: its END is missing.
+    ReadStatus PassOver(const Token& open, std::initializer_list<std::string_view> keywords) {
         for (auto keyword : keywords) {
             if (Is(keyword)) {
                 const std::string name = Excerpt(open.text);
-                Unexpected(Peek(), "END " + name + " for the " + name + " on line " +
-                                       std::to_string(open.line));
+                return Unexpected(Peek(), "END " + name + " for the " + name + " on line " +
+                                              std::to_string(open.line));
             }
         }
+        SkipLine(Peek().line);
+        return {};
     }
 
-    void Category(int depth = 1) {
+    ReadStatus Class() {
+        const Token open = Next();
+        const auto which = TakeWord(open.line, "MACHINE or USER after CLASS", {"MACHINE", "USER"});
+        if (!which) return which.failure();
+        SkipLine(open.line);
+        return {};
+    }
+
+    ReadStatus Category(int depth = 1) {
         const Token open = Next();
         // Categories nest by recursion; a crafted file must not exhaust the stack.
         if (depth > kMaxCategoryDepth) {
-            throw ReadError(open.line, "expected categories nested at most " +
-                                           std::to_string(kMaxCategoryDepth) + " deep");
+            return FailureAt(open.line, "expected categories nested at most " +
+                                            std::to_string(kMaxCategoryDepth) + " deep");
         }
-        TakeOnLine(open.line, "a name after CATEGORY");
-        SkipLine(open.line);
-        Body(open, [&] {
-            if (Is("CATEGORY")) return Category(depth + 1), true;
-            if (Is("POLICY")) return Policy(), true;
-            NotInside(open, {"CLASS", "PART", "ITEMLIST"});
-            return false;
+        if (const ReadStatus named = Named(open, "a name after CATEGORY"); !named) return named;
+        return Body(open, [&]() -> ReadStatus {
+            if (Is("CATEGORY")) return Category(depth + 1);
+            if (Is("POLICY")) return Policy();
+            return PassOver(open, {"CLASS", "PART", "ITEMLIST"});
         });
     }
 
-    void Policy() {
+    ReadStatus Policy() {
         const Token open = Next();
-        TakeOnLine(open.line, "a name after POLICY");
-        SkipLine(open.line);
-        Body(open, [&] {
-            if (Is("PART")) return Part(), true;
-            if (Is("ACTIONLISTON") || Is("ACTIONLISTOFF")) return SkipBlock(), true;
-            NotInside(open, {"CLASS", "CATEGORY", "POLICY", "ITEMLIST"});
-            return false;
+        if (const ReadStatus named = Named(open, "a name after POLICY"); !named) return named;
+        return Body(open, [&]() -> ReadStatus {
+            if (Is("PART")) return Part();
+            if (Is("ACTIONLISTON") || Is("ACTIONLISTOFF")) return SkipBlock();
+            return PassOver(open, {"CLASS", "CATEGORY", "POLICY", "ITEMLIST"});
         });
     }
 
-    void Part() {
+    ReadStatus Part() {
         static constexpr std::string_view kTypes[] = {
             "CHECKBOX", "COMBOBOX", "DROPDOWNLIST", "EDITTEXT", "LISTBOX", "NUMERIC", "TEXT"};
         const Token open = Next();
-        TakeOnLine(open.line, "a name after PART");
-        const Token& type = TakeOnLine(open.line, "a part type after the part's name");
+        if (const auto name = TakeOnLine(open.line, "a name after PART"); !name) {
+            return name.failure();
+        }
+        const auto type = TakeOnLine(open.line, "a part type after the part's name");
+        if (!type) return type.failure();
         bool known = false;
         for (auto t : kTypes)
-            known = known || (!type.quoted && SameWord(type.text, t));
+            known = known || (!type->quoted && SameWord(type->text, t));
         if (!known) {
-            Unexpected(type,
-                       "a part type (CHECKBOX, COMBOBOX, DROPDOWNLIST, EDITTEXT, LISTBOX, "
-                       "NUMERIC or TEXT)");
+            return Unexpected(*type,
+                              "a part type (CHECKBOX, COMBOBOX, DROPDOWNLIST, EDITTEXT, LISTBOX, "
+                              "NUMERIC or TEXT)");
         }
         SkipLine(open.line);
         std::string_view valueName;
         std::vector<PendingItem> items;
-        Body(open, [&] {
-            if (Is("ITEMLIST")) return ItemList(items), true;
-            if (Is("SUGGESTIONS") || Is("ACTIONLISTON") || Is("ACTIONLISTOFF")) {
-                return SkipBlock(), true;
-            }
+        const ReadStatus body = Body(open, [&]() -> ReadStatus {
+            if (Is("ITEMLIST")) return ItemList(items);
+            if (Is("SUGGESTIONS") || Is("ACTIONLISTON") || Is("ACTIONLISTOFF")) return SkipBlock();
             if (Is("VALUENAME")) {
                 const Token key = Next();
-                valueName = TakeOnLine(key.line, "a value name after VALUENAME").text;
-                return false;
+                const auto name = TakeOnLine(key.line, "a value name after VALUENAME");
+                if (!name) return name.failure();
+                valueName = name->text;
+                SkipLine(key.line);
+                return {};
             }
-            NotInside(open, {"CLASS", "CATEGORY", "POLICY", "PART"});
-            return false;
+            return PassOver(open, {"CLASS", "CATEGORY", "POLICY", "PART"});
         });
-        if (SameWord(type.text, "DROPDOWNLIST") && IsDriveValueName(std::string(valueName))) {
+        if (!body) return body;
+        if (SameWord(type->text, "DROPDOWNLIST") && IsDriveValueName(std::string(valueName))) {
             Emit(valueName, items);
         }
+        return {};
     }
 
-    void ItemList(std::vector<PendingItem>& items) {
+    ReadStatus ItemList(std::vector<PendingItem>& items) {
         const Token open = Next();
         SkipLine(open.line);
-        Body(open, [&] {
-            if (!Is("NAME")) Unexpected(Peek(), "NAME or END ITEMLIST");
-            items.push_back(Item());
-            return true;
+        return Body(open, [&]() -> ReadStatus {
+            if (!Is("NAME")) return Unexpected(Peek(), "NAME or END ITEMLIST");
+            return Item(items);
         });
     }
 
     // NAME name VALUE [NUMERIC n | "text" | DELETE] [DEFAULT], then an optional ACTIONLIST.
-    PendingItem Item() {
+    ReadStatus Item(std::vector<PendingItem>& items) {
         const Token key = Next();
-        PendingItem item{TakeOnLine(key.line, "an item name after NAME"), std::nullopt};
-        const Token& value = TakeOnLine(key.line, "VALUE after the item's name");
-        if (value.quoted || !SameWord(value.text, "VALUE")) {
-            Unexpected(value, "VALUE after the item's name");
+        const auto name = TakeOnLine(key.line, "an item name after NAME");
+        if (!name) return name.failure();
+        if (const auto value = TakeWord(key.line, "VALUE after the item's name", {"VALUE"});
+            !value) {
+            return value.failure();
         }
-        const Token& kind = TakeOnLine(key.line, "NUMERIC, a text or DELETE after VALUE");
-        if (!kind.quoted && SameWord(kind.text, "NUMERIC")) {
-            const Token& number = TakeOnLine(key.line, "a number after VALUE NUMERIC");
-            item.value = number.quoted ? std::nullopt : ParseNumber(number.text);
-            if (!item.value)
-                Unexpected(number, "a number from 0 to 4294967295 after VALUE NUMERIC");
+        const auto kind = TakeOnLine(key.line, "NUMERIC, a text or DELETE after VALUE");
+        if (!kind) return kind.failure();
+        PendingItem item{*name, std::nullopt};
+        if (!kind->quoted && SameWord(kind->text, "NUMERIC")) {
+            const auto number = TakeOnLine(key.line, "a number after VALUE NUMERIC");
+            if (!number) return number.failure();
+            item.value = number->quoted ? std::nullopt : ParseNumber(number->text);
+            if (!item.value) {
+                return Unexpected(*number, "a number from 0 to 4294967295 after VALUE NUMERIC");
+            }
         }
         if (!AtEnd() && Peek().line == key.line && Is("DEFAULT")) Next();
         if (!AtEnd() && Peek().line == key.line && !Is("END")) {
-            Unexpected(Peek(), "the end of the item's line");
+            return Unexpected(Peek(), "the end of the item's line");
         }
-        if (Is("ACTIONLIST")) SkipBlock();
-        return item;
+        items.push_back(item);
+        if (Is("ACTIONLIST")) return SkipBlock();
+        return {};
     }
 
     // A block whose content does not matter here (ACTIONLIST, SUGGESTIONS ...): up to its END.
-    void SkipBlock() {
+    ReadStatus SkipBlock() {
         const Token open = Next();
         SkipLine(open.line);
-        Body(open, [] { return false; });
+        return Body(open, [&] { return PassOver(open, {}); });
     }
 
     void Emit(std::string_view valueName, const std::vector<PendingItem>& items) {
@@ -571,7 +601,7 @@ bool IsDriveValueName(const std::string& name) {
     return SameWord(name, "NoDrives") || SameWord(name, "NoViewOnDrive");
 }
 
-DriveLists ReadAdmDriveLists(std::string_view text) {
+Result<DriveLists, ReadFailure> ReadAdmDriveLists(std::string_view text) {
     Scanner scanner(text);
     return Parser(scanner).Run();
 }

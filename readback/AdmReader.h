@@ -12,7 +12,7 @@ namespace tarnwick::readback {
 
 // The items of every drop-down list whose value name is NoDrives or NoViewOnDrive, in file
 // order, with their display texts from [strings]. `text` is the template as UTF-8.
-// Throws ReadError for a file that does not follow the grammar.
-DriveLists ReadAdmDriveLists(std::string_view text);
+// Refuses a file that does not follow the grammar.
+Result<DriveLists, ReadFailure> ReadAdmDriveLists(std::string_view text);
 
 }  // namespace tarnwick::readback

@@ -10,26 +10,27 @@ namespace tarnwick::readback {
 
 namespace {
 
-xml::Document Load(std::string_view bytes, std::string_view rootName, std::uint64_t limit) {
-    if (bytes.size() > limit) throw ReadError(0, TooLargeText(bytes.size(), limit));
+Result<xml::Document, ReadFailure> Load(std::string_view bytes, std::string_view rootName,
+                                        std::uint64_t limit) {
+    if (bytes.size() > limit) return FailureAt(0, TooLargeText(bytes.size(), limit));
     auto parsed = xml::Parse(bytes);
     if (!parsed) {
         const xml::XmlFailure& failure = parsed.failure();
         // xml/ refuses a document type declaration in a file that may well be well-formed: the
         // declaration is the cause, and it is said so.
         if (failure.message.find("(DTD)") != std::string::npos) {
-            throw ReadError(failure.line,
-                            "expected no document type declaration (DTD); policy definitions "
-                            "have none, and it is not read");
+            return FailureAt(failure.line,
+                             "expected no document type declaration (DTD); policy definitions "
+                             "have none, and it is not read");
         }
-        throw ReadError(failure.line,
-                        "expected well-formed XML (" + Excerpt(failure.message, 200) + ")");
+        return FailureAt(failure.line,
+                         "expected well-formed XML (" + Excerpt(failure.message, 200) + ")");
     }
     xml::Document document = std::move(*parsed);
     if (document.root.localName != rootName) {
-        throw ReadError(document.root.line, "expected <" + std::string(rootName) +
-                                                "> as the root element, found <" +
-                                                Excerpt(document.root.localName) + ">");
+        return FailureAt(document.root.line, "expected <" + std::string(rootName) +
+                                                 "> as the root element, found <" +
+                                                 Excerpt(document.root.localName) + ">");
     }
     return document;
 }
@@ -56,47 +57,50 @@ std::optional<std::string> StringId(const std::string& reference) {
 }
 
 // The item's number; nothing for a text or delete value, which sets no drive mask.
-std::optional<std::uint32_t> ItemValue(const xml::Element& item) {
+Result<std::optional<std::uint32_t>, ReadFailure> ItemValue(const xml::Element& item) {
     const xml::Element* value = item.Child("value");
-    if (value == nullptr) throw ReadError(item.line, "expected <value> inside <item>");
+    if (value == nullptr) return FailureAt(item.line, "expected <value> inside <item>");
     for (const char* numeric : {"decimal", "longDecimal"}) {
         if (const xml::Element* number = value->Child(numeric)) {
             const std::string* text = number->Find("value");
             const auto parsed = text ? ParseDecimal(*text) : std::nullopt;
             if (!parsed) {
-                throw ReadError(number->line, std::string("expected <") + numeric +
-                                                  " value=\"n\"> with n from 0 to 4294967295");
+                return FailureAt(number->line, std::string("expected <") + numeric +
+                                                   " value=\"n\"> with n from 0 to 4294967295");
             }
             return parsed;
         }
     }
-    return std::nullopt;
+    return std::optional<std::uint32_t>();
 }
 
-void ReadEnum(const xml::Element& list, int index, DriveLists& out) {
+ReadStatus ReadEnum(const xml::Element& list, int index, DriveLists& out) {
     const std::string valueName = *list.Find("valueName");
     for (const xml::Element* element : list.Children("item")) {
         const std::string* display = element->Find("displayName");
         const auto id = display ? StringId(*display) : std::nullopt;
         if (!id) {
-            throw ReadError(element->line, "expected displayName=\"$(string.id)\" on <item>");
+            return FailureAt(element->line, "expected displayName=\"$(string.id)\" on <item>");
         }
         const auto value = ItemValue(*element);
-        if (!value) {
+        if (!value) return value.failure();
+        if (!value->has_value()) {
             out.notes.push_back("line " + std::to_string(element->line) + ": the item " +
                                 Excerpt(*id) + " of " + Excerpt(valueName) +
                                 " has no numeric value; it is not listed");
             continue;
         }
-        out.items.push_back({valueName, *id, *value, "", index, element->line});
+        out.items.push_back({valueName, *id, value->value(), "", index, element->line});
     }
+    return {};
 }
 
 }  // namespace
 
-DriveLists ReadAdmxDriveLists(std::string_view admx, std::uint64_t limit) {
-    const xml::Document document = Load(admx, "policyDefinitions", limit);
-    const xml::Element& root = document.root;
+Result<DriveLists, ReadFailure> ReadAdmxDriveLists(std::string_view admx, std::uint64_t limit) {
+    const auto document = Load(admx, "policyDefinitions", limit);
+    if (!document) return document.failure();
+    const xml::Element& root = document->root;
     DriveLists out;
     int lists = 0;
     const xml::Element* policies = root.Child("policies");
@@ -106,22 +110,25 @@ DriveLists ReadAdmxDriveLists(std::string_view admx, std::uint64_t limit) {
         if (elements == nullptr) continue;
         for (const xml::Element* list : elements->Children("enum")) {
             const std::string* valueName = list->Find("valueName");
-            if (valueName != nullptr && IsDriveValueName(*valueName)) ReadEnum(*list, lists++, out);
+            if (valueName == nullptr || !IsDriveValueName(*valueName)) continue;
+            if (const ReadStatus read = ReadEnum(*list, lists++, out); !read) return read.failure();
         }
     }
     return out;
 }
 
-std::map<std::string, std::string> ReadAdmlStrings(std::string_view adml, std::uint64_t limit) {
-    const xml::Document document = Load(adml, "policyDefinitionResources", limit);
-    const xml::Element& root = document.root;
+Result<std::map<std::string, std::string>, ReadFailure> ReadAdmlStrings(std::string_view adml,
+                                                                        std::uint64_t limit) {
+    const auto document = Load(adml, "policyDefinitionResources", limit);
+    if (!document) return document.failure();
+    const xml::Element& root = document->root;
     std::map<std::string, std::string> strings;
     const xml::Element* resources = root.Child("resources");
     const xml::Element* table = resources ? resources->Child("stringTable") : nullptr;
     if (table == nullptr) return strings;
     for (const xml::Element* entry : table->Children("string")) {
         const std::string* id = entry->Find("id");
-        if (id == nullptr) throw ReadError(entry->line, "expected an id on <string>");
+        if (id == nullptr) return FailureAt(entry->line, "expected an id on <string>");
         strings.emplace(*id, entry->text);
     }
     return strings;

@@ -13,14 +13,15 @@
 namespace tarnwick::readback {
 
 // Every <item> of every <enum> whose valueName is NoDrives or NoViewOnDrive, in file order, with
-// its display name's string id in `name` and no text yet. Throws ReadError for a file that is not
-// well-formed XML or not policy definitions, or an item without a display name or value, and
-// (line 0) for more than `limit` bytes.
-DriveLists ReadAdmxDriveLists(std::string_view admx, std::uint64_t limit = kMaxInputBytes);
-
-// The string table of an ADML file: id -> text. Throws ReadError as above.
-std::map<std::string, std::string> ReadAdmlStrings(std::string_view adml,
+// its display name's string id in `name` and no text yet. Refuses a file that is not well-formed
+// XML or not policy definitions, or an item without a display name or value, and (line 0) more
+// than `limit` bytes.
+Result<DriveLists, ReadFailure> ReadAdmxDriveLists(std::string_view admx,
                                                    std::uint64_t limit = kMaxInputBytes);
+
+// The string table of an ADML file: id -> text. Refuses as above.
+Result<std::map<std::string, std::string>, ReadFailure> ReadAdmlStrings(
+    std::string_view adml, std::uint64_t limit = kMaxInputBytes);
 
 // Gives each item its text from `strings`; an id the table lacks is noted and its text left empty.
 void ResolveTexts(DriveLists& lists, const std::map<std::string, std::string>& strings);

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "core/Result.h"
 
 namespace tarnwick::readback {
 
@@ -23,15 +25,18 @@ struct DriveLists {
     std::vector<std::string> notes;  // what the reader passed over, for standard error
 };
 
-// The file cannot be read as a template: `line` (from 1) and what was expected there.
-class ReadError : public std::runtime_error {
-  public:
-    ReadError(int line, const std::string& what) : std::runtime_error(what), line_(line) {}
-    int Line() const { return line_; }
-
-  private:
-    int line_;
+// The file cannot be read as a template: what was expected, and the line (from 1) it is about; 0
+// when no line is (the file's size, or an XML parser that did not tell).
+struct ReadFailure : Failure {
+    int line = 0;
 };
+
+inline ReadFailure FailureAt(int line, std::string message) {
+    return {{std::move(message)}, line};
+}
+
+// A step of a reader that yields nothing but may refuse the file.
+using ReadStatus = Result<void, ReadFailure>;
 
 // True for the value names of the two drive policies, in any letter case.
 bool IsDriveValueName(const std::string& name);

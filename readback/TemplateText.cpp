@@ -98,20 +98,21 @@ std::string FromCp1252(std::string_view bytes) {
 
 }  // namespace
 
-std::string DecodeTemplateText(std::string bytes, std::uint64_t limit) {
-    if (bytes.size() > limit) throw ReadError(0, TooLargeText(bytes.size(), limit));
+Result<std::string, ReadFailure> DecodeTemplateText(std::string bytes, std::uint64_t limit) {
+    if (bytes.size() > limit) return FailureAt(0, TooLargeText(bytes.size(), limit));
     const SourceFormat format =
         DetectFormat(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     switch (format.encoding) {
         case SourceEncoding::Utf16BE:
-            throw ReadError(1, "expected UTF-16LE or 8-bit text, found UTF-16 big-endian");
+            return FailureAt(1, "expected UTF-16LE or 8-bit text, found UTF-16 big-endian");
         case SourceEncoding::Utf16LE:
             return FromUtf16Le(std::string_view(bytes).substr(format.byteOrderMark ? 2 : 0));
         case SourceEncoding::EightBit:
             break;
     }
     if (format.byteOrderMark) bytes.erase(0, 3);  // UTF-8's
-    return IsUtf8(bytes) ? std::move(bytes) : FromCp1252(bytes);
+    if (IsUtf8(bytes)) return bytes;
+    return FromCp1252(bytes);
 }
 
 }  // namespace tarnwick::readback

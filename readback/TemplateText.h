@@ -9,13 +9,15 @@
 #include <string_view>
 
 #include "core/Limits.h"
+#include "readback/DriveItem.h"
 
 namespace tarnwick::readback {
 
-// Takes the bytes over (8-bit UTF-8 text is used in place). Throws ReadError for UTF-16
-// big-endian text (line 1) and for more than `limit` bytes (line 0). Characters that cannot be
+// Takes the bytes over (8-bit UTF-8 text is used in place). Refuses UTF-16 big-endian text
+// (line 1) and more than `limit` bytes (line 0). Characters that cannot be
 // decoded (an unpaired surrogate, an odd last byte) become U+FFFD: the reader reports what it
 // finds, it does not repair files.
-std::string DecodeTemplateText(std::string bytes, std::uint64_t limit = kMaxInputBytes);
+Result<std::string, ReadFailure> DecodeTemplateText(std::string bytes,
+                                                    std::uint64_t limit = kMaxInputBytes);
 
 }  // namespace tarnwick::readback

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -75,11 +76,17 @@ TEST(ShowCommand, ListsOnStandardOutputAndTellsTheRestOnStandardError) {
                    "CLASS USER\nCATEGORY !!c\nPOLICY !!p\nPART !!d DROPDOWNLIST\nVALUENAME "
                    "NoDrives\nITEMLIST\nNAME !!x VALUE NUMERIC 8\nEND ITEMLIST\nEND PART\nEND "
                    "POLICY\nEND CATEGORY\n[strings]\nx=\"Restrict C only\"\n");
+    test::WriteAll(dir.File("zero.adm"), std::string("CLASS USER\nx\0y\n", 15));
+    test::WriteAll(dir.File("r.admx"), "<x/>");
+    test::WriteAll(dir.File("p.admx"),
+                   test::ReadAll(TARNWICK_SOURCE_DIR "/samples/admx/ExplorerDrives.admx"));
+    std::filesystem::create_directory(test::FsPath(dir.File("en-US")));
+    test::WriteAll(dir.File("en-US/p.adml"), "<x/>");
     const struct {
         std::vector<std::string> args;
         int exitCode;
         std::size_t outLines;
-        const char* err;  // a part of standard error, or "" for none
+        std::string err;  // a part of standard error, or "" for none
     } cases[] = {
         {{"show", sample, "--tsv"}, kExitDone, 14, ""},
         {{"show", sample}, kExitDone, 15, ""},
@@ -88,6 +95,11 @@ TEST(ShowCommand, ListsOnStandardOutputAndTellsTheRestOnStandardError) {
          0,
          "broken.adm, line 4: expected END POLICY for the POLICY on line 3, found \"END PART\""},
         {{"show", dir.File("none.adm")}, kExitFailed, 0, "none.adm\" does not exist"},
+        // The offending text is quoted whole, a zero byte included.
+        {{"show", dir.File("zero.adm")}, kExitFailed, 0, std::string("found \"x\0y\"\n", 12)},
+        {{"show", dir.File("r.admx")}, kExitFailed, 0, "r.admx, line 1: expected <policy"},
+        {{"show", dir.File("p.admx")}, kExitFailed, 0, "p.adml, line 1: expected <policy"},
+        {{"show", warned, "--language", "de"}, kExitDone, 2, "--language is for ADMX files"},
         {{"show", dir.Path()}, kExitFailed, 0, "is a folder"},
         {{"show", warned, "--tsv"}, kExitDone, 1, "warning: NoDrives item x (line 7)"},
         {{"show"}, kExitUsage, 0, "show needs the template file"},
@@ -103,7 +115,7 @@ TEST(ShowCommand, ListsOnStandardOutputAndTellsTheRestOnStandardError) {
         EXPECT_EQ(static_cast<std::size_t>(std::count(result.out.begin(), result.out.end(), '\n')),
                   c.outLines)
             << where;
-        if (*c.err == '\0') {
+        if (c.err.empty()) {
             EXPECT_EQ(result.err, "") << where;
         } else {
             EXPECT_NE(result.err.find(c.err), std::string::npos) << where << result.err;

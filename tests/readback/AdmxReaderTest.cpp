@@ -83,25 +83,29 @@ TEST(AdmxReader, BrokenFilesAreRefusedWithTheirLine) {
         {Admx(item), Adml("<string>no id</string>"), 1, "expected an id on <string>"},
     };
     for (const auto& c : cases) {
-        try {
-            DriveLists lists = ReadAdmxDriveLists(c.admx);
-            ResolveTexts(lists, ReadAdmlStrings(c.adml));
+        const auto lists = ReadAdmxDriveLists(c.admx);
+        const auto strings = ReadAdmlStrings(c.adml);
+        if (lists && strings) {
             ADD_FAILURE() << "read without complaint: " << c.expected;
-        } catch (const ReadError& e) {
-            if (c.line != 0) {
-                EXPECT_EQ(e.Line(), c.line) << c.expected;
-            }
-            EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
+            continue;
         }
+        const ReadFailure& e = lists ? strings.failure() : lists.failure();
+        if (c.line != 0) {
+            EXPECT_EQ(e.line, c.line) << c.expected;
+        }
+        EXPECT_NE(e.message.find(c.expected), std::string::npos) << e.message;
     }
 }
 
 TEST(AdmxReader, NotesItemsWithoutNumberOrText) {
-    DriveLists lists = ReadAdmxDriveLists(
+    auto read = ReadAdmxDriveLists(
         Admx("<item displayName=\"$(string.C)\"><value><decimal value=\"4\"/></value></item>\n"
              "<item displayName=\"$(string.S)\"><value><string>4</string></value></item>\n"
              "<item displayName=\"$(string.D)\"><value><decimal value=\"8\"/></value></item>\n"));
-    ResolveTexts(lists, ReadAdmlStrings(Adml("<string id=\"C\">Restrict C only</string>")));
+    const auto strings = ReadAdmlStrings(Adml("<string id=\"C\">Restrict C only</string>"));
+    ASSERT_TRUE(read && strings);
+    DriveLists& lists = *read;
+    ResolveTexts(lists, *strings);
     EXPECT_EQ(FormatTsv(lists.items), "NoDrives\tC\t4\tC\tRestrict C only\nNoDrives\tD\t8\tD\t\n");
     ASSERT_EQ(lists.notes.size(), 2u);
     EXPECT_NE(lists.notes[0].find("line 7: the item S of NoDrives has no numeric value"),

@@ -42,8 +42,10 @@ TEST(GeneratedTemplate, EachListOffersTheNewItemRightAfterABCDOnly) {
         state.dblDriveMask = GetDriveMask(selection);
         ASSERT_TRUE(GenerateADM(selection, state).ok()) << c.name;
 
-        const DriveLists lists =
-            ReadAdmDriveLists(DecodeTemplateText(test::ReadAll(state.strNewADM)));
+        const auto text = DecodeTemplateText(test::ReadAll(state.strNewADM));
+        const auto read = text ? ReadAdmDriveLists(*text) : text.failure();
+        ASSERT_TRUE(read) << c.name << ": " << read.failure().message;
+        const DriveLists& lists = *read;
         ASSERT_EQ(lists.items.size(), 16u) << c.name;
         EXPECT_TRUE(lists.notes.empty()) << lists.notes.front();
         EXPECT_TRUE(CheckItems(lists.items).empty()) << CheckItems(lists.items).front();
