@@ -124,6 +124,8 @@ struct FreeContext {
 
 Result<Document, XmlFailure> Parse(std::string_view bytes) {
     if (bytes.size() > INT_MAX) return Refused("the document is too large", 0);
+    // libxml2 makes no context for no bytes, which would read as running out of memory.
+    if (bytes.empty()) return Refused("the document is empty", 0);
     xmlInitParser();
     xmlSAXHandler sax{};
     xmlSAXVersion(&sax, 2);

@@ -140,6 +140,8 @@ constexpr const char* kXmlnsUri = "http://www.w3.org/2000/xmlns/";
 
 Result<Document, XmlFailure> Parse(std::string_view bytes) {
     if (bytes.size() > UINT_MAX) return Refused("the document is too large", 0);
+    // Said as the native reader says it.
+    if (bytes.empty()) return Refused("the document is empty", 0);
     const CreateReaderFunction createReader = LoadCreateReader();
     if (!createReader) return Refused("the system's XML reader (xmllite.dll) is not available", 0);
 
