@@ -61,14 +61,13 @@ ExportOutcome Written(const std::string& path, const std::string& bytes, bool ag
 }
 
 ExportOutcome WriteIntune(const DriveSet& drives, const std::string& folder) {
-    std::uint32_t attributes = 0;
-    fileio::SysError why;
-    if (!fileio::CurrentPlatform().Attributes(folder, attributes)) {
-        if (!fileio::CurrentPlatform().CreateFolder(folder, why)) {
-            return {false,
-                    "The folder " + Quoted(folder) + " could not be made" + fileio::Because(why)};
+    const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(folder);
+    if (!attributes) {
+        if (Status made = fileio::CurrentPlatform().CreateFolder(folder); !made) {
+            return {false, "The folder " + Quoted(folder) + " could not be made" +
+                               fileio::Because(made.failure())};
         }
-    } else if ((attributes & fileio::kAttrDirectory) == 0) {
+    } else if ((*attributes & fileio::kAttrDirectory) == 0) {
         return {false, Quoted(folder) +
                            " is a file. For the Intune scripts, name a new folder. Nothing was "
                            "written."};

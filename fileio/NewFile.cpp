@@ -9,7 +9,7 @@ namespace tarnwick::fileio {
 
 // The causes that the system words differently on each platform ("Permission denied", "Access is
 // denied.") are said in one wording everywhere.
-std::string Because(const SysError& why) {
+std::string Because(const Failure& why) {
     switch (CauseOf(why)) {
         case Cause::DiskFull:
             return ": the disk is full.";
@@ -22,11 +22,11 @@ std::string Because(const SysError& why) {
         default:
             break;
     }
-    if (why.text.empty()) return ".";
-    return ": " + why.text + (why.text.back() == '.' ? "" : ".");
+    if (why.message.empty()) return ".";
+    return ": " + why.message + (why.message.back() == '.' ? "" : ".");
 }
 
-std::string CauseText(const SysError& why, bool creating) {
+std::string CauseText(const Failure& why, bool creating) {
     switch (CauseOf(why)) {
         case Cause::NoFolder:
             if (creating) return ": the folder it goes in does not exist.";
@@ -42,15 +42,15 @@ std::string CauseText(const SysError& why, bool creating) {
 
 NewFile::NewFile(std::string target) : target_(std::move(target)) {}
 
+// Only on a way out where the file is removed anyway, so what fails here does not matter.
 NewFile::~NewFile() {
-    SysError ignored;  // only on a way out where the file is removed anyway
-    if (handle_ != kNoHandle) CurrentPlatform().Close(handle_, ignored);
+    if (handle_ != kNoHandle) (void)CurrentPlatform().Close(handle_);
     if (!temp_.empty() && !moved_) RemoveFile(temp_);
     UntrackTempFile(slot_);
     DropOld();
 }
 
-bool NewFile::Fail(NewFileFailure& failure, std::string cause, const SysError& why, bool refused,
+bool NewFile::Fail(NewFileFailure& failure, std::string cause, const Failure& why, bool refused,
                    bool hadFile) {
     failure = {std::move(cause), why, refused, hadFile};
     return false;
@@ -58,10 +58,10 @@ bool NewFile::Fail(NewFileFailure& failure, std::string cause, const SysError& w
 
 bool NewFile::Begin(const std::optional<FileId>& agreed, NewFileFailure& failure) {
     agreed_ = agreed;
-    SysError why;
-    if (!CurrentPlatform().Lookup(target_, before_, why)) {
-        return Fail(failure, Because(why), why, false, false);
-    }
+    Result<Entry> before = CurrentPlatform().Lookup(target_);
+    if (!before) return Fail(failure, Because(before.failure()), before.failure(), false, false);
+    before_ = std::move(*before);
+    Failure why;
     switch (before_.kind) {
         case EntryKind::Missing:
         case EntryKind::Regular:
@@ -95,9 +95,9 @@ bool NewFile::Begin(const std::optional<FileId>& agreed, NewFileFailure& failure
 }
 
 bool NewFile::Write(const void* data, std::size_t size, NewFileFailure& failure) {
-    SysError why;
-    if (!CurrentPlatform().Write(handle_, data, size, why)) {
-        return Fail(failure, CauseText(why, false), why, false, HadFile());
+    if (Status written = CurrentPlatform().Write(handle_, data, size); !written) {
+        return Fail(failure, CauseText(written.failure(), false), written.failure(), false,
+                    HadFile());
     }
     written_ += size;
     return true;
@@ -105,24 +105,27 @@ bool NewFile::Write(const void* data, std::size_t size, NewFileFailure& failure)
 
 // The data goes to the disk through the handle it was written with, and the file must be exactly
 // as long as what was written and close without an error: each could otherwise hide lost bytes.
-bool NewFile::Finish(SysError& why) {
+bool NewFile::Finish(Failure& why) {
     Platform& platform = CurrentPlatform();
-    std::uint64_t size = 0;
-    const bool done = platform.Flush(handle_, why) && platform.Size(handle_, size, why);
-    SysError closeWhy;
-    const bool closed = platform.Close(std::exchange(handle_, kNoHandle), closeWhy);
-    if (!done) return false;
-    if (!closed) {
-        why = closeWhy;
+    const Status flushed = platform.Flush(handle_);
+    const Result<std::uint64_t> size =
+        flushed ? platform.Size(handle_) : Result<std::uint64_t>(flushed.failure());
+    const Status closed = platform.Close(std::exchange(handle_, kNoHandle));
+    if (!size) {
+        why = size.failure();
         return false;
     }
-    if (size == written_) return true;
-    why = {0, "it holds " + std::to_string(size) + " bytes instead of " + std::to_string(written_)};
+    if (!closed) {
+        why = closed.failure();
+        return false;
+    }
+    if (*size == written_) return true;
+    why = {"it holds " + std::to_string(*size) + " bytes instead of " + std::to_string(written_)};
     return false;
 }
 
 bool NewFile::Commit(NewFileFailure& failure) {
-    SysError why;
+    Failure why;
     if (!Finish(why)) return Fail(failure, CauseText(why, false), why, false, HadFile());
     return PutInPlace(failure);
 }
@@ -134,12 +137,9 @@ bool NewFile::PutInPlace(NewFileFailure& failure) {
 // The target as it must be for the replace: the file agreed on, or still nothing.
 bool NewFile::Check(NewFileFailure& failure) {
     if (!HadFile()) return true;  // the move itself refuses a name taken meanwhile
-    SysError why;
-    Entry now;
-    if (!CurrentPlatform().Lookup(target_, now, why)) {
-        return Fail(failure, Because(why), why, false, true);
-    }
-    if ((now.kind != EntryKind::Regular || now.id != *agreed_ || now.target != before_.target)) {
+    const Result<Entry> now = CurrentPlatform().Lookup(target_);
+    if (!now) return Fail(failure, Because(now.failure()), now.failure(), false, true);
+    if (now->kind != EntryKind::Regular || now->id != *agreed_ || now->target != before_.target) {
         return Fail(failure,
                     ": the file there changed while it was being written, and nothing was "
                     "replaced.",
@@ -150,16 +150,18 @@ bool NewFile::Check(NewFileFailure& failure) {
 
 bool NewFile::Move(NewFileFailure& failure) {
     Platform& platform = CurrentPlatform();
-    SysError why;
-    Entry now;
+    Failure why;
     if (HadFile()) {
         if (!ReplaceFile(temp_, before_.target, &why)) {
             return Fail(failure, CauseText(why, false), why, false, true);
         }
-    } else if (!platform.MoveNew(temp_, target_, why)) {
-        SysError ignored;
-        if (CauseOf(why) == Cause::NameTaken ||
-            (platform.Lookup(target_, now, ignored) && now.kind != EntryKind::Missing)) {
+    } else if (Status moved = platform.MoveNew(temp_, target_); !moved) {
+        why = moved.failure();
+        const auto appeared = [&] {
+            const Result<Entry> now = platform.Lookup(target_);
+            return now && now->kind != EntryKind::Missing;
+        };
+        if (CauseOf(why) == Cause::NameTaken || appeared()) {
             return Fail(failure,
                         ": something appeared there while it was being written, and nothing was "
                         "replaced.",
@@ -173,9 +175,9 @@ bool NewFile::Move(NewFileFailure& failure) {
 
 // Before several files are replaced together: a read-only target would stop the replace halfway.
 bool NewFile::Writable(NewFileFailure& failure) {
-    std::uint32_t attributes = 0;
-    if (HadFile() && CurrentPlatform().Attributes(before_.target, attributes) &&
-        (attributes & kAttrReadOnly) != 0) {
+    if (!HadFile()) return true;
+    const Result<std::uint32_t> attributes = CurrentPlatform().Attributes(before_.target);
+    if (attributes && (*attributes & kAttrReadOnly) != 0) {
         return Fail(failure, ": it is read-only, and nothing was replaced.", {}, true, true);
     }
     return true;
@@ -184,11 +186,11 @@ bool NewFile::Writable(NewFileFailure& failure) {
 // A second name for the file about to be replaced, so that it can be put back.
 bool NewFile::KeepOld(NewFileFailure& failure) {
     if (!HadFile()) return true;
-    SysError why;
+    Failure why;
     old_ = temp_ + "-old";
     {
         const InterruptionsHeld held;
-        if (CurrentPlatform().Link(before_.target, old_, why)) {
+        if (CurrentPlatform().Link(before_.target, old_)) {
             oldSlot_ = TrackTempFile(old_);
             return true;
         }
@@ -199,9 +201,9 @@ bool NewFile::KeepOld(NewFileFailure& failure) {
     return Fail(failure, CauseText(why, false), why, false, true);
 }
 
-bool NewFile::CopyOld(SysError& why) {
+bool NewFile::CopyOld(Failure& why) {
     Platform& platform = CurrentPlatform();
-    Handle from = kNoHandle, to = kNoHandle;
+    Handle to = kNoHandle;
     std::string copy;
     {
         const InterruptionsHeld held;
@@ -209,29 +211,35 @@ bool NewFile::CopyOld(SysError& why) {
         old_ = copy;
         oldSlot_ = TrackTempFile(old_);
     }
-    bool ok = platform.Open(before_.target, Access::Read, Disposition::OpenExisting, from, why);
+    const Result<Handle> from =
+        platform.Open(before_.target, Access::Read, Disposition::OpenExisting);
+    Status done;
+    if (!from) done = from.failure();
     char buffer[64 * 1024];
     std::size_t got = sizeof buffer;
-    while (ok && got == sizeof buffer) {
-        ok = platform.Read(from, buffer, sizeof buffer, got, why) &&
-             platform.Write(to, buffer, got, why);
+    while (done && got == sizeof buffer) {
+        const Result<std::size_t> read = platform.Read(*from, buffer, sizeof buffer);
+        if (!read) {
+            done = read.failure();
+            break;
+        }
+        got = *read;
+        done = platform.Write(to, buffer, got);
     }
-    ok = ok && platform.Flush(to, why);
-    SysError closeWhy;
-    if (from != kNoHandle) platform.Close(from, closeWhy);  // only read
-    if (!platform.Close(to, closeWhy) && ok) {
-        why = closeWhy;
-        ok = false;
-    }
-    return ok;
+    if (done) done = platform.Flush(to);
+    if (from) (void)platform.Close(*from);  // only read
+    const Status closed = platform.Close(to);
+    if (done && !closed) done = closed;
+    if (done) return true;
+    why = done.failure();
+    return false;
 }
 
 // The old file back in its place, or the created one gone; false adds the target to
 // `notRestored`.
 bool NewFile::Restore(std::string& notRestored) {
-    SysError why;
-    const bool done = HadFile() ? CurrentPlatform().Replace(old_, before_.target, why)
-                                : CurrentPlatform().Remove(target_, why);
+    const Status done = HadFile() ? CurrentPlatform().Replace(old_, before_.target)
+                                  : CurrentPlatform().Remove(target_);
     if (done) {
         if (HadFile()) {
             UntrackTempFile(std::exchange(oldSlot_, -1));
@@ -239,7 +247,7 @@ bool NewFile::Restore(std::string& notRestored) {
         }
         return true;
     }
-    notRestored += (notRestored.empty() ? "\"" : "; \"") + target_ + "\"" + Because(why);
+    notRestored += (notRestored.empty() ? "\"" : "; \"") + target_ + "\"" + Because(done.failure());
     if (HadFile()) {
         // The only copy of what was there: it stays, under the name the message gives.
         notRestored.pop_back();
@@ -260,7 +268,7 @@ void NewFile::DropOld() {
 
 bool NewFile::CommitAll(const std::vector<NewFile*>& files, GroupFailure& failure) {
     for (std::size_t i = 0; i < files.size(); ++i) {
-        SysError why;
+        Failure why;
         failure.file = i;
         NewFile& file = *files[i];
         if (!file.Finish(why)) {

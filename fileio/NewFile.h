@@ -20,7 +20,7 @@ namespace tarnwick::fileio {
 // nothing was attempted; `hadFile` when a file was there, which is then unchanged.
 struct NewFileFailure {
     std::string cause;
-    SysError why;
+    Failure why;
     bool refused = false;
     bool hadFile = false;
 };
@@ -34,11 +34,11 @@ struct GroupFailure {
 };
 
 // ": <the system's description>." or "." when it has none (Windows' texts end in a full stop).
-std::string Because(const SysError& why);
+std::string Because(const Failure& why);
 
 // What stopped a file, as an administrator would put it; the system's own words when its code
 // says nothing plainer. `creating`: a create, where a missing entry can only be the folder.
-std::string CauseText(const SysError& why, bool creating);
+std::string CauseText(const Failure& why, bool creating);
 
 class NewFile {
   public:
@@ -71,13 +71,13 @@ class NewFile {
     bool Move(NewFileFailure& failure);
     bool Writable(NewFileFailure& failure);
     bool KeepOld(NewFileFailure& failure);
-    bool CopyOld(SysError& why);
+    bool CopyOld(Failure& why);
     bool Restore(std::string& notRestored);
     void DropOld();
 
-    bool Fail(NewFileFailure& failure, std::string cause, const SysError& why, bool refused,
+    bool Fail(NewFileFailure& failure, std::string cause, const Failure& why, bool refused,
               bool hadFile);
-    bool Finish(SysError& why);
+    bool Finish(Failure& why);
     bool PutInPlace(NewFileFailure& failure);
 
     std::string target_;

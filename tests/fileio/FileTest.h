@@ -27,9 +27,8 @@ inline fileio::ByteArray Data(std::string_view data) {
 inline std::string NewTemp(const std::string& path) {
     std::string temp;
     fileio::Handle handle = fileio::kNoHandle;
-    fileio::SysError why;
-    if (!fileio::CreateTempBeside(path, temp, handle, &why)) return "";
-    fileio::CurrentPlatform().Close(handle, why);
+    if (!fileio::CreateTempBeside(path, temp, handle)) return "";
+    (void)fileio::CurrentPlatform().Close(handle);
     return temp;
 }
 

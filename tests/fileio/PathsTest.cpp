@@ -34,13 +34,13 @@ void ExerciseHelpersOn(const std::string& path) {
 
     const std::string temp = NewTemp(path);
     ASSERT_EQ(fileio::WriteFileBytes(Data("new"), temp, 0, true), fileio::kWriteDone);
-    fileio::SysError why;
-    EXPECT_TRUE(fileio::ReplaceFile(temp, path, &why)) << why.text;
+    Failure why;
+    EXPECT_TRUE(fileio::ReplaceFile(temp, path, &why)) << why.message;
     EXPECT_FALSE(fileio::FileExists(temp));
     end = 0;
     EXPECT_EQ(fileio::ReadFileBytes(path, bytes, count, 0, end), fileio::kReadDone);
     EXPECT_EQ(bytes, Data("new"));
-    EXPECT_TRUE(fileio::RemoveFile(path, &why)) << why.text;
+    EXPECT_TRUE(fileio::RemoveFile(path, &why)) << why.message;
     EXPECT_FALSE(fileio::FileExists(path));
 }
 
@@ -123,10 +123,10 @@ TEST_F(FileTest, TemporaryFilesGetFreshRecognisableNamesBesideTheirFile) {
     // A folder that does not exist: nothing created, and the reason given.
     std::string none;
     fileio::Handle handle = fileio::kNoHandle;
-    fileio::SysError why;
+    Failure why;
     EXPECT_FALSE(fileio::CreateTempBeside(dir.File("missing/out.adm"), none, handle, &why));
     EXPECT_TRUE(none.empty());
-    EXPECT_EQ(fileio::CauseOf(why), fileio::Cause::NoFolder) << why.text;
+    EXPECT_EQ(fileio::CauseOf(why), fileio::Cause::NoFolder) << why.message;
 }
 
 // Whatever already holds a temporary name is left alone, and another name is tried.
@@ -166,13 +166,13 @@ TEST_F(FileTest, ReplaceAndRemoveReportTheSystemsReason) {
     const std::string path = dir.File("old.adm");
     WriteAll(path, "old content");
     WriteAll(dir.File("new.tmp"), "new");
-    fileio::SysError why;
-    EXPECT_TRUE(fileio::ReplaceFile(dir.File("new.tmp"), path, &why)) << why.text;
+    Failure why;
+    EXPECT_TRUE(fileio::ReplaceFile(dir.File("new.tmp"), path, &why)) << why.message;
     EXPECT_EQ(ReadAll(path), "new");
 
     EXPECT_FALSE(fileio::ReplaceFile(dir.File("new.tmp"), path, &why));
     EXPECT_NE(why.code, 0u);
-    EXPECT_FALSE(why.text.empty());
+    EXPECT_FALSE(why.message.empty());
     EXPECT_EQ(ReadAll(path), "new");
     why = {};
     EXPECT_FALSE(fileio::RemoveFile(dir.File("new.tmp"), &why));
@@ -186,9 +186,9 @@ TEST_F(FileTest, ReplaceRefusesAReadOnlyTargetAndKeepsIt) {
     fs::permissions(FsPath(path),
                     fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
-    fileio::SysError why;
+    Failure why;
     EXPECT_FALSE(fileio::ReplaceFile(dir.File("new.tmp"), path, &why));
-    EXPECT_FALSE(why.text.empty());
+    EXPECT_FALSE(why.message.empty());
     EXPECT_EQ(ReadAll(path), "kept");
     fs::permissions(FsPath(path), fs::perms::owner_write, fs::perm_options::add);
 }
