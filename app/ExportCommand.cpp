@@ -54,9 +54,10 @@ std::string ValueText(const DriveSet& drives) {
 ExportOutcome Written(const std::string& path, const std::string& bytes, bool agreed) {
     std::optional<fileio::FileId> consent;
     if (agreed) consent = fileio::FileIdentity(path);
-    fileio::NewFileFailure failure;
-    if (fileio::WriteNewFile(path, bytes, consent, failure)) return {true, ""};
-    return {false, "The file " + Quoted(path) + " was not written" + failure.cause +
+    const auto written = fileio::WriteNewFile(path, bytes, consent);
+    if (written) return {true, ""};
+    const fileio::NewFileFailure& failure = written.failure();
+    return {false, "The file " + Quoted(path) + " was not written" + failure.message +
                        (failure.hadFile ? " The file that was there is unchanged." : "")};
 }
 

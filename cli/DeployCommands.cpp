@@ -62,11 +62,11 @@ CliResult WriteText(const std::string& path, const std::string& bytes, bool forc
                     const std::string& what) {
     std::optional<fileio::FileId> agreed;
     if (force) agreed = fileio::FileIdentity(path);
-    fileio::NewFileFailure failure;
-    if (!fileio::WriteNewFile(path, bytes, agreed, failure)) {
+    if (auto written = fileio::WriteNewFile(path, bytes, agreed); !written) {
+        const fileio::NewFileFailure& failure = written.failure();
         const std::string hint =
             failure.refused && failure.hadFile && !force ? " Use --force to replace it." : "";
-        return Refused(what + " \"" + path + "\" was not written" + failure.cause + hint +
+        return Refused(what + " \"" + path + "\" was not written" + failure.message + hint +
                        (failure.hadFile ? " The file that was there is unchanged." : ""));
     }
     return {kExitDone, "Created: " + path + "\n", ""};

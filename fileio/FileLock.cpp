@@ -11,7 +11,7 @@ constexpr std::uint32_t kRetryMilliseconds = 100;
 
 }  // namespace
 
-Status FileLock::Take(const std::string& path, std::chrono::milliseconds wait, bool& busy) {
+Result<void, LockFailure> FileLock::Take(const std::string& path, std::chrono::milliseconds wait) {
     Release();
     Platform& platform = CurrentPlatform();
     const auto deadline = std::chrono::steady_clock::now() + wait;
@@ -25,14 +25,12 @@ Status FileLock::Take(const std::string& path, std::chrono::milliseconds wait, b
                 path_ = path;
                 handle_ = *held;
                 slot_ = TrackTempFile(path);
-                busy = false;
                 return {};
             }
             failure = held.failure();
         }
-        busy = failure.busy;
-        if (!busy) return Failure{CauseText(failure, true), failure.code};
-        if (std::chrono::steady_clock::now() >= deadline) return Failure{".", failure.code};
+        failure.message = failure.busy ? "." : CauseText(failure, true);
+        if (!failure.busy || std::chrono::steady_clock::now() >= deadline) return failure;
         platform.Pause(kRetryMilliseconds);
     }
 }

@@ -50,8 +50,7 @@ class FileHandle {
     bool open_ = false;
 };
 
-template <class Outcome>
-Outcome Report(Failure* why, const Failure& error, Outcome status) {
+int Report(Failure* why, const Failure& error, int status) {
     if (why != nullptr) *why = error;
     return status;
 }
@@ -284,7 +283,7 @@ bool SameFile(const std::string& a, const std::string& b) {
     return IdentityOf(a, idA) && IdentityOf(b, idB) && idA == idB;
 }
 
-bool CreateTempBeside(const std::string& path, std::string& temp, Handle& handle, Failure* why) {
+Result<TempFile> CreateTempBeside(const std::string& path) {
     // Eight random bytes make a repeat (another run, a leftover, a planted name) unlikely; the
     // exclusive create makes one harmless.
     constexpr int kAttempts = 16;
@@ -297,9 +296,7 @@ bool CreateTempBeside(const std::string& path, std::string& temp, Handle& handle
     Failure error;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         std::uint8_t random[8];
-        if (Status drawn = platform.Random(random, sizeof random); !drawn) {
-            return Report(why, drawn.failure(), false);
-        }
+        if (Status drawn = platform.Random(random, sizeof random); !drawn) return drawn.failure();
         std::string candidate = stem;
         for (const std::uint8_t byte : random) {
             candidate += kHex[byte >> 4];
@@ -307,30 +304,22 @@ bool CreateTempBeside(const std::string& path, std::string& temp, Handle& handle
         }
         candidate += kTempSuffix;
         Result<Handle> opened = platform.Open(candidate, Access::Write, Disposition::CreateNew);
-        if (opened) {
-            temp = std::move(candidate);
-            handle = *opened;
-            return true;
-        }
+        if (opened) return TempFile{std::move(candidate), *opened};
         error = opened.failure();
         // Only a name that is taken is worth another try; anything else (no such folder, no
         // right to write there, a full disk) would fail again.
         const Result<Entry> entry = platform.Lookup(candidate);
         if (!entry || entry->kind == EntryKind::Missing) break;
     }
-    return Report(why, error, false);
+    return error;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to, Failure* why) {
-    const Status replaced = CurrentPlatform().Replace(from, to);
-    if (replaced) return true;
-    return Report(why, replaced.failure(), false);
+Status ReplaceFile(const std::string& from, const std::string& to) {
+    return CurrentPlatform().Replace(from, to);
 }
 
-bool RemoveFile(const std::string& path, Failure* why) {
-    const Status removed = CurrentPlatform().Remove(path);
-    if (removed) return true;
-    return Report(why, removed.failure(), false);
+Status RemoveFile(const std::string& path) {
+    return CurrentPlatform().Remove(path);
 }
 
 }  // namespace tarnwick::fileio

@@ -75,16 +75,21 @@ bool SameFile(const std::string& a, const std::string& b);
 // administrator can find a leftover (after a power cut) beside the template it was meant for.
 inline constexpr char kTempSuffix[] = ".trnw-tmp";
 
+// A temporary file just created, and its handle open for writing.
+struct TempFile {
+    std::string path;
+    Handle handle = kNoHandle;
+};
+
 // Creates a new file, open for writing, in the folder of `path` under a name that nothing had:
 // ".<name>.<16 random hex digits>.trnw-tmp". It is created exclusively; a name that turns out to
-// be taken is tried again with another random part. `temp` and `handle` are set only on success,
-// so a failure never leaves a name for the caller to remove.
-bool CreateTempBeside(const std::string& path, std::string& temp, Handle& handle,
-                      Failure* why = nullptr);
+// be taken is tried again with another random part. A failure leaves no name for the caller to
+// remove.
+Result<TempFile> CreateTempBeside(const std::string& path);
 
 // Moves `from` over `to`, keeping what was set on a file there (a read-only one is refused), and
 // removes a file: through the current platform.
-bool ReplaceFile(const std::string& from, const std::string& to, Failure* why = nullptr);
-bool RemoveFile(const std::string& path, Failure* why = nullptr);
+Status ReplaceFile(const std::string& from, const std::string& to);
+Status RemoveFile(const std::string& path);
 
 }  // namespace tarnwick::fileio

@@ -58,9 +58,9 @@ GenerateResult ReadFailure(const std::string& source, const Failure& why) {
 // "unchanged" is said only of a file that was there.
 GenerateResult WriteFailure(const std::string& target, const fileio::NewFileFailure& failure) {
     return Failed(failure.refused ? GenerateStatus::NotReplaced : GenerateStatus::WriteFailed,
-                  "The new template " + Quoted(target) + " was not written" + failure.cause +
+                  "The new template " + Quoted(target) + " was not written" + failure.message +
                       (failure.hadFile ? " The file that was there is unchanged." : ""),
-                  failure.why);
+                  failure);
 }
 
 // The byte rules put a UTF-16LE insert one byte past the marker line's end as the reader consumed
@@ -125,8 +125,8 @@ class Splice {
     }
 
     bool Finish() {
-        fileio::NewFileFailure failure;
-        return out_.Commit(failure) || Stop(failure);
+        const fileio::NewFileStatus committed = out_.Commit();
+        return committed || Stop(committed.failure());
     }
 
     const GenerateResult& Result() const { return result_; }
@@ -142,10 +142,13 @@ class Splice {
     bool Write(const std::uint8_t* data, std::size_t size) {
         if (size == 0) return true;
         if (out_.Written() + size > kLargestFile) {
-            return Stop({": the new template would reach 2 GiB.", {}, false, out_.HadFile()});
+            fileio::NewFileFailure failure;
+            failure.message = ": the new template would reach 2 GiB.";
+            failure.hadFile = out_.HadFile();
+            return Stop(failure);
         }
-        fileio::NewFileFailure failure;
-        return out_.Write(data, size, failure) || Stop(failure);
+        const fileio::NewFileStatus written = out_.Write(data, size);
+        return written || Stop(written.failure());
     }
 
     bool Stop(const fileio::NewFileFailure& failure) {
@@ -285,8 +288,8 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
             return Failed(GenerateStatus::InvalidInput,
                           "No path was given for the new template. Nothing was written.");
         }
-        fileio::NewFileFailure failure;
-        if (!out.Begin(consent.file, failure)) return WriteFailure(target, failure);
+        const fileio::NewFileStatus begun = out.Begin(consent.file);
+        if (!begun) return WriteFailure(target, begun.failure());
         return std::nullopt;
     }();
 

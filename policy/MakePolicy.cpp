@@ -187,28 +187,29 @@ std::string WhatIs(const std::string& path) {
 Status WriteAll(const std::vector<StoreFile*>& files) {
     std::vector<std::unique_ptr<fileio::NewFile>> writers;
     std::vector<fileio::NewFile*> all;
-    fileio::NewFileFailure failure;
     for (StoreFile* file : files) {
         writers.push_back(std::make_unique<fileio::NewFile>(file->path));
         fileio::NewFile& writer = *writers.back();
         all.push_back(&writer);
-        if (!writer.Begin(file->id, failure) ||
-            !writer.Write(file->grown.data(), file->grown.size(), failure)) {
+        fileio::NewFileStatus begun = writer.Begin(file->id);
+        if (begun) begun = writer.Write(file->grown.data(), file->grown.size());
+        if (!begun) {
             return Fail(WhatIs(file->path) + Quoted(file->path) + " cannot be written" +
-                            failure.cause + kUnchanged,
-                        failure.why);
+                            begun.failure().message + kUnchanged,
+                        begun.failure());
         }
     }
-    fileio::GroupFailure group;
-    if (fileio::NewFile::CommitAll(all, group)) return {};
+    const Result<void, fileio::GroupFailure> committed = fileio::NewFile::CommitAll(all);
+    if (committed) return {};
+    const fileio::GroupFailure& group = committed.failure();
     const std::string& path = files[group.file]->path;
-    std::string message = WhatIs(path) + Quoted(path) + " cannot be written" + group.failure.cause;
+    std::string message = WhatIs(path) + Quoted(path) + " cannot be written" + group.message;
     if (group.notRestored.empty()) {
         message += kUnchanged;
     } else {
         message += " These files could not be put back as they were: " + group.notRestored;
     }
-    return Fail(std::move(message), group.failure.why);
+    return Fail(std::move(message), group);
 }
 
 }  // namespace
@@ -238,9 +239,8 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
     // From the first read to the last replace, no other run writes this store.
     const std::string lockPath = JoinPath(folder, kLockName);
     fileio::FileLock lock;
-    bool busy = false;
-    if (const Status locked = lock.Take(lockPath, options.lockWait, busy); !locked) {
-        if (busy) {
+    if (const auto locked = lock.Take(lockPath, options.lockWait); !locked) {
+        if (locked.failure().busy) {
             const auto seconds =
                 std::chrono::duration_cast<std::chrono::seconds>(options.lockWait).count();
             return Fail("Another run is writing the policy definitions in " + Quoted(folder) +

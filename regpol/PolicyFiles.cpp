@@ -31,9 +31,9 @@ Status EnsureFolder(const std::string& path) {
 Failure NotWritten(const std::string& path, const fileio::NewFileFailure& failure, bool merge) {
     const std::string hint =
         failure.refused && failure.hadFile && !merge ? " Use --force to merge into it." : "";
-    return Failure{"The file " + Quoted(path) + " was not written" + failure.cause + hint +
+    return Failure{"The file " + Quoted(path) + " was not written" + failure.message + hint +
                        (failure.hadFile ? " The file that was there is unchanged." : ""),
-                   failure.why.code};
+                   failure.code};
 }
 
 Failure Malformed(const std::string& path, const Failure& why) {
@@ -128,9 +128,8 @@ Result<PolWrite> WritePolFile(const std::string& path, std::uint32_t mask, Drive
     }
     auto bytes = EditDriveValues(before, mask, policy, action);
     if (!bytes) return Malformed(path, bytes.failure());
-    fileio::NewFileFailure failure;
-    if (!fileio::WriteNewFile(path, *bytes, agreed, failure)) {
-        return NotWritten(path, failure, merge);
+    if (auto written = fileio::WriteNewFile(path, *bytes, agreed); !written) {
+        return NotWritten(path, written.failure(), merge);
     }
     return PolWrite{!existing->has_value()};
 }
@@ -166,16 +165,15 @@ Result<GpoChange> EditGpo(const std::string& folder, std::uint32_t mask, DrivePo
     change.newVersion = gptAfter->newVersion;
 
     if (Status made = EnsureFolder(userFolder); !made) return made.failure();
-    fileio::NewFileFailure failure;
     // Registry.pol first, gpt.ini second. Clients fetch a policy object's files only when its
     // version moved, so if the second write fails the new Registry.pol merely waits for the next
     // change; the other order could move the version over the old Registry.pol, and clients would
     // take that as current and not look again.
-    if (!fileio::WriteNewFile(change.polPath, *polAfter, polId, failure)) {
-        return NotWritten(change.polPath, failure, true);
+    if (auto written = fileio::WriteNewFile(change.polPath, *polAfter, polId); !written) {
+        return NotWritten(change.polPath, written.failure(), true);
     }
-    if (!fileio::WriteNewFile(change.gptPath, gptAfter->text, gptId, failure)) {
-        Failure f = NotWritten(change.gptPath, failure, true);
+    if (auto written = fileio::WriteNewFile(change.gptPath, gptAfter->text, gptId); !written) {
+        Failure f = NotWritten(change.gptPath, written.failure(), true);
         f.message += " ";
         f.message +=
             Quoted(change.polPath) + " was written; run the command again to move the version.";

@@ -115,8 +115,8 @@ TEST_F(FileTest, AThrowingReadClosesItsHandle) {
     EXPECT_EQ(platform.Count(Call::Open), 2u);
     EXPECT_EQ(platform.OpenHandles(), 0);
     // On Windows a handle left open would keep these from being deleted.
-    EXPECT_TRUE(fileio::RemoveFile(empty));
-    EXPECT_TRUE(fileio::RemoveFile(big));
+    EXPECT_TRUE(fileio::RemoveFile(empty).ok());
+    EXPECT_TRUE(fileio::RemoveFile(big).ok());
 }
 
 TEST_F(FileTest, ARangeReadReadsOnlyTheRange) {

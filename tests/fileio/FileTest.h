@@ -25,11 +25,10 @@ inline fileio::ByteArray Data(std::string_view data) {
 
 // Creates an empty temporary file beside `path` and closes it; its path.
 inline std::string NewTemp(const std::string& path) {
-    std::string temp;
-    fileio::Handle handle = fileio::kNoHandle;
-    if (!fileio::CreateTempBeside(path, temp, handle)) return "";
-    (void)fileio::CurrentPlatform().Close(handle);
-    return temp;
+    const Result<fileio::TempFile> temp = fileio::CreateTempBeside(path);
+    if (!temp) return "";
+    (void)fileio::CurrentPlatform().Close(temp->handle);
+    return temp->path;
 }
 
 }  // namespace tarnwick::test
