@@ -54,21 +54,21 @@ std::string ValueText(const DriveSet& drives) {
 ExportOutcome Written(const std::string& path, const std::string& bytes, bool agreed) {
     std::optional<fileio::FileId> consent;
     if (agreed) consent = fileio::FileIdentity(path);
-    fileio::NewFileFailure failure;
-    if (fileio::WriteNewFile(path, bytes, consent, failure)) return {true, ""};
-    return {false, "The file " + Quoted(path) + " was not written" + failure.cause +
+    const auto written = fileio::WriteNewFile(path, bytes, consent);
+    if (written) return {true, ""};
+    const fileio::NewFileFailure& failure = written.failure();
+    return {false, "The file " + Quoted(path) + " was not written" + failure.message +
                        (failure.hadFile ? " The file that was there is unchanged." : "")};
 }
 
 ExportOutcome WriteIntune(const DriveSet& drives, const std::string& folder) {
-    std::uint32_t attributes = 0;
-    fileio::SysError why;
-    if (!fileio::CurrentPlatform().Attributes(folder, attributes)) {
-        if (!fileio::CurrentPlatform().CreateFolder(folder, why)) {
-            return {false,
-                    "The folder " + Quoted(folder) + " could not be made" + fileio::Because(why)};
+    const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(folder);
+    if (!attributes) {
+        if (Status made = fileio::CurrentPlatform().CreateFolder(folder); !made) {
+            return {false, "The folder " + Quoted(folder) + " could not be made" +
+                               fileio::Because(made.failure())};
         }
-    } else if ((attributes & fileio::kAttrDirectory) == 0) {
+    } else if ((*attributes & fileio::kAttrDirectory) == 0) {
         return {false, Quoted(folder) +
                            " is a file. For the Intune scripts, name a new folder. Nothing was "
                            "written."};

@@ -62,11 +62,11 @@ CliResult WriteText(const std::string& path, const std::string& bytes, bool forc
                     const std::string& what) {
     std::optional<fileio::FileId> agreed;
     if (force) agreed = fileio::FileIdentity(path);
-    fileio::NewFileFailure failure;
-    if (!fileio::WriteNewFile(path, bytes, agreed, failure)) {
+    if (auto written = fileio::WriteNewFile(path, bytes, agreed); !written) {
+        const fileio::NewFileFailure& failure = written.failure();
         const std::string hint =
             failure.refused && failure.hadFile && !force ? " Use --force to replace it." : "";
-        return Refused(what + " \"" + path + "\" was not written" + failure.cause + hint +
+        return Refused(what + " \"" + path + "\" was not written" + failure.message + hint +
                        (failure.hadFile ? " The file that was there is unchanged." : ""));
     }
     return {kExitDone, "Created: " + path + "\n", ""};
@@ -77,9 +77,8 @@ CliResult WriteText(const std::string& path, const std::string& bytes, bool forc
 // System32; Sysnative is the real System32 for it, and exists only then.
 std::string LocalPolicyFolder(const std::string& windir) {
     const std::string sysnative = JoinPath(windir, "Sysnative");
-    std::uint32_t attributes = 0;
-    const bool wow64 = fileio::CurrentPlatform().Attributes(sysnative, attributes) &&
-                       (attributes & fileio::kAttrDirectory) != 0;
+    const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(sysnative);
+    const bool wow64 = attributes && (*attributes & fileio::kAttrDirectory) != 0;
     return JoinPath(JoinPath(windir, wow64 ? "Sysnative" : "System32"), "GroupPolicy");
 }
 #endif
@@ -87,12 +86,11 @@ std::string LocalPolicyFolder(const std::string& windir) {
 CliResult PolGpo(const Options& options, const std::string& folder, bool local) {
     if (local) {
         // The local policy's folder exists only once a local policy was set.
-        std::uint32_t attributes = 0;
-        fileio::SysError why;
-        if (!fileio::CurrentPlatform().Attributes(folder, attributes) &&
-            !fileio::CurrentPlatform().CreateFolder(folder, why)) {
-            return Refused("The local policy folder \"" + folder + "\" could not be made" +
-                           fileio::Because(why));
+        if (!fileio::CurrentPlatform().Attributes(folder)) {
+            if (Status made = fileio::CurrentPlatform().CreateFolder(folder); !made) {
+                return Refused("The local policy folder \"" + folder + "\" could not be made" +
+                               fileio::Because(made.failure()));
+            }
         }
     }
     auto change =
@@ -147,14 +145,13 @@ CliResult SambaCommand(const Options& options) {
 
 CliResult IntuneCommand(const Options& options) {
     const std::string folder = Absolute(*options.output);
-    std::uint32_t attributes = 0;
-    fileio::SysError why;
-    if (!fileio::CurrentPlatform().Attributes(folder, attributes)) {
-        if (!fileio::CurrentPlatform().CreateFolder(folder, why)) {
+    const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(folder);
+    if (!attributes) {
+        if (Status made = fileio::CurrentPlatform().CreateFolder(folder); !made) {
             return Refused("The folder \"" + folder + "\" could not be made" +
-                           fileio::Because(why));
+                           fileio::Because(made.failure()));
         }
-    } else if ((attributes & fileio::kAttrDirectory) == 0) {
+    } else if ((*attributes & fileio::kAttrDirectory) == 0) {
         return Refused("\"" + folder + "\" is a file; --output names the folder for the scripts.");
     }
     CliResult result;

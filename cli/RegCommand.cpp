@@ -21,15 +21,15 @@ CliResult Refused(const std::string& why) {
 CliResult WriteRegFile(const std::string& path, const std::string& text, bool force) {
     std::optional<fileio::FileId> agreed;
     if (force) agreed = fileio::FileIdentity(path);
-    fileio::NewFileFailure failure;
-    bool replaced = false;
-    if (!fileio::WriteNewFile(path, regfile::RegFileBytes(text), agreed, failure, &replaced)) {
+    const auto written = fileio::WriteNewFile(path, regfile::RegFileBytes(text), agreed);
+    if (!written) {
+        const fileio::NewFileFailure& failure = written.failure();
         const std::string hint =
             failure.refused && failure.hadFile && !force ? " Use --force to replace it." : "";
-        return Refused("The registry file \"" + path + "\" was not written" + failure.cause + hint +
-                       (failure.hadFile ? " The file that was there is unchanged." : ""));
+        return Refused("The registry file \"" + path + "\" was not written" + failure.message +
+                       hint + (failure.hadFile ? " The file that was there is unchanged." : ""));
     }
-    return {kExitDone, (replaced ? "Replaced: " : "Created: ") + path + "\n", ""};
+    return {kExitDone, (written->replaced ? "Replaced: " : "Created: ") + path + "\n", ""};
 }
 
 }  // namespace

@@ -19,9 +19,8 @@ namespace {
 using deploy::FoundValue;
 
 bool IsFolder(const std::string& path) {
-    std::uint32_t attributes = 0;
-    return fileio::CurrentPlatform().Attributes(path, attributes) &&
-           (attributes & fileio::kAttrDirectory) != 0;
+    const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(path);
+    return attributes && (*attributes & fileio::kAttrDirectory) != 0;
 }
 
 std::string Letters(std::uint32_t mask) {

@@ -88,7 +88,8 @@ GenerateResult Generate(const FormView& view, FormState& state, const ReplaceCon
 void ReportFailure(FormView& view, const FormState& state, const GenerateResult& result) {
     if (result.status == GenerateStatus::SourceOpenFailed) {
         Attempt([&] {
-            view.MsgBox(msg::ErrorOpening(state.strSourceADM, result.error.text), kMbCritical, "");
+            view.MsgBox(msg::ErrorOpening(state.strSourceADM, result.error.message), kMbCritical,
+                        "");
         });
         // The outcome test follows the generator's own report, as it always has: nothing at the
         // new path is the unspecified error. A file that was there before stays, and no success

@@ -11,28 +11,26 @@ constexpr std::uint32_t kRetryMilliseconds = 100;
 
 }  // namespace
 
-Status FileLock::Take(const std::string& path, std::chrono::milliseconds wait, bool& busy) {
+Result<void, LockFailure> FileLock::Take(const std::string& path, std::chrono::milliseconds wait) {
     Release();
     Platform& platform = CurrentPlatform();
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
-        SysError why;
-        Handle handle = kNoHandle;
-        bool held = false;
+        LockFailure failure;
         {
             // The file is known to the interruption handlers from the moment it is held.
             const InterruptionsHeld interruptions;
-            if (platform.TryLock(path, handle, held, why)) {
+            Result<Handle, LockFailure> held = platform.TryLock(path);
+            if (held) {
                 path_ = path;
-                handle_ = handle;
+                handle_ = *held;
                 slot_ = TrackTempFile(path);
-                busy = false;
                 return {};
             }
+            failure = held.failure();
         }
-        busy = held;
-        if (!held) return Failure{CauseText(why, true), why.code};
-        if (std::chrono::steady_clock::now() >= deadline) return Failure{".", why.code};
+        failure.message = failure.busy ? "." : CauseText(failure, true);
+        if (!failure.busy || std::chrono::steady_clock::now() >= deadline) return failure;
         platform.Pause(kRetryMilliseconds);
     }
 }
@@ -41,8 +39,7 @@ void FileLock::Release() {
     if (handle_ == kNoHandle) return;
     UntrackTempFile(slot_);
     slot_ = -1;
-    SysError ignored;
-    CurrentPlatform().Unlock(path_, handle_, ignored);
+    (void)CurrentPlatform().Unlock(path_, handle_);
     handle_ = kNoHandle;
     path_.clear();
 }

@@ -22,10 +22,10 @@ class FileLock {
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-    // Takes the lock at `path`, trying again every tenth of a second for up to `wait`. `busy`
-    // when another writer held it all that time; otherwise a failure is the system's (a folder
-    // that may not be written), with the cause completing a sentence that names the lock file.
-    Status Take(const std::string& path, std::chrono::milliseconds wait, bool& busy);
+    // Takes the lock at `path`, trying again every tenth of a second for up to `wait`. Busy when
+    // another writer held it all that time; otherwise a failure is the system's (a folder that may
+    // not be written), with the message completing a sentence that names the lock file.
+    Result<void, LockFailure> Take(const std::string& path, std::chrono::milliseconds wait);
     // Lets the lock go and removes its file; what fails then is of no consequence to the files
     // written, and the lock ends with the process anyway.
     void Release();

@@ -7,9 +7,32 @@
 
 namespace tarnwick::fileio {
 
+namespace {
+
+NewFileFailure Failed(std::string cause, std::uint32_t code, bool refused, bool hadFile) {
+    NewFileFailure failure;
+    failure.message = std::move(cause);
+    failure.code = code;
+    failure.refused = refused;
+    failure.hadFile = hadFile;
+    return failure;
+}
+
+// A call of the system's that failed, in the words CauseText gives it.
+NewFileFailure Failed(const Failure& why, bool creating, bool hadFile) {
+    return Failed(CauseText(why, creating), why.code, false, hadFile);
+}
+
+// The path may not receive the file; nothing was attempted.
+NewFileFailure Refused(std::string cause, bool hadFile) {
+    return Failed(std::move(cause), 0, true, hadFile);
+}
+
+}  // namespace
+
 // The causes that the system words differently on each platform ("Permission denied", "Access is
 // denied.") are said in one wording everywhere.
-std::string Because(const SysError& why) {
+std::string Because(const Failure& why) {
     switch (CauseOf(why)) {
         case Cause::DiskFull:
             return ": the disk is full.";
@@ -22,11 +45,11 @@ std::string Because(const SysError& why) {
         default:
             break;
     }
-    if (why.text.empty()) return ".";
-    return ": " + why.text + (why.text.back() == '.' ? "" : ".");
+    if (why.message.empty()) return ".";
+    return ": " + why.message + (why.message.back() == '.' ? "" : ".");
 }
 
-std::string CauseText(const SysError& why, bool creating) {
+std::string CauseText(const Failure& why, bool creating) {
     switch (CauseOf(why)) {
         case Cause::NoFolder:
             if (creating) return ": the folder it goes in does not exist.";
@@ -42,196 +65,179 @@ std::string CauseText(const SysError& why, bool creating) {
 
 NewFile::NewFile(std::string target) : target_(std::move(target)) {}
 
+// Only on a way out where the file is removed anyway, so what fails here does not matter.
 NewFile::~NewFile() {
-    SysError ignored;  // only on a way out where the file is removed anyway
-    if (handle_ != kNoHandle) CurrentPlatform().Close(handle_, ignored);
-    if (!temp_.empty() && !moved_) RemoveFile(temp_);
+    if (handle_ != kNoHandle) (void)CurrentPlatform().Close(handle_);
+    if (!temp_.empty() && !moved_) (void)RemoveFile(temp_);
     UntrackTempFile(slot_);
     DropOld();
 }
 
-bool NewFile::Fail(NewFileFailure& failure, std::string cause, const SysError& why, bool refused,
-                   bool hadFile) {
-    failure = {std::move(cause), why, refused, hadFile};
-    return false;
-}
-
-bool NewFile::Begin(const std::optional<FileId>& agreed, NewFileFailure& failure) {
+NewFileStatus NewFile::Begin(const std::optional<FileId>& agreed) {
     agreed_ = agreed;
-    SysError why;
-    if (!CurrentPlatform().Lookup(target_, before_, why)) {
-        return Fail(failure, Because(why), why, false, false);
-    }
+    Result<Entry> before = CurrentPlatform().Lookup(target_);
+    if (!before) return Failed(Because(before.failure()), before.failure().code, false, false);
+    before_ = std::move(*before);
     switch (before_.kind) {
         case EntryKind::Missing:
         case EntryKind::Regular:
             break;
         case EntryKind::Special:
-            return Fail(failure,
-                        ": it is not a regular file (a device, pipe or socket), and only a "
-                        "regular file is ever replaced.",
-                        {}, true, false);
+            return Refused(
+                ": it is not a regular file (a device, pipe or socket), and only a regular file is "
+                "ever replaced.",
+                false);
         case EntryKind::Folder:
-            return Fail(failure, ": it is a folder.", {}, true, false);
+            return Refused(": it is a folder.", false);
         case EntryKind::DanglingLink:
-            return Fail(failure, ": it is a link to a file that does not exist.", {}, true, false);
+            return Refused(": it is a link to a file that does not exist.", false);
     }
     if (HadFile() && !agreed_) {
-        return Fail(failure, ": a file is already there, and replacing it was not agreed.", {},
-                    true, true);
+        return Refused(": a file is already there, and replacing it was not agreed.", true);
     }
     if (HadFile() && *agreed_ != before_.id) {
-        return Fail(failure, ": the file there is no longer the one agreed to be replaced.", {},
-                    true, true);
+        return Refused(": the file there is no longer the one agreed to be replaced.", true);
     }
     // Beside the file that receives the data (a link's target), so that the move stays on one
     // volume and the link stays a link.
     const InterruptionsHeld held;  // until the new file is tracked
-    if (!CreateTempBeside(HadFile() ? before_.target : target_, temp_, handle_, &why)) {
-        return Fail(failure, CauseText(why, true), why, false, HadFile());
-    }
+    Result<TempFile> temp = CreateTempBeside(HadFile() ? before_.target : target_);
+    if (!temp) return Failed(temp.failure(), true, HadFile());
+    temp_ = std::move(temp->path);
+    handle_ = temp->handle;
     slot_ = TrackTempFile(temp_);
-    return true;
+    return {};
 }
 
-bool NewFile::Write(const void* data, std::size_t size, NewFileFailure& failure) {
-    SysError why;
-    if (!CurrentPlatform().Write(handle_, data, size, why)) {
-        return Fail(failure, CauseText(why, false), why, false, HadFile());
+NewFileStatus NewFile::Write(const void* data, std::size_t size) {
+    if (Status written = CurrentPlatform().Write(handle_, data, size); !written) {
+        return Failed(written.failure(), false, HadFile());
     }
     written_ += size;
-    return true;
+    return {};
 }
 
 // The data goes to the disk through the handle it was written with, and the file must be exactly
 // as long as what was written and close without an error: each could otherwise hide lost bytes.
-bool NewFile::Finish(SysError& why) {
+Status NewFile::Finish() {
     Platform& platform = CurrentPlatform();
-    std::uint64_t size = 0;
-    const bool done = platform.Flush(handle_, why) && platform.Size(handle_, size, why);
-    SysError closeWhy;
-    const bool closed = platform.Close(std::exchange(handle_, kNoHandle), closeWhy);
-    if (!done) return false;
-    if (!closed) {
-        why = closeWhy;
-        return false;
-    }
-    if (size == written_) return true;
-    why = {0, "it holds " + std::to_string(size) + " bytes instead of " + std::to_string(written_)};
-    return false;
+    const Status flushed = platform.Flush(handle_);
+    const Result<std::uint64_t> size =
+        flushed ? platform.Size(handle_) : Result<std::uint64_t>(flushed.failure());
+    const Status closed = platform.Close(std::exchange(handle_, kNoHandle));
+    if (!size) return size.failure();
+    if (!closed) return closed;
+    if (*size == written_) return {};
+    return Failure{"it holds " + std::to_string(*size) + " bytes instead of " +
+                   std::to_string(written_)};
 }
 
-bool NewFile::Commit(NewFileFailure& failure) {
-    SysError why;
-    if (!Finish(why)) return Fail(failure, CauseText(why, false), why, false, HadFile());
-    return PutInPlace(failure);
-}
-
-bool NewFile::PutInPlace(NewFileFailure& failure) {
-    return Check(failure) && Move(failure);
+NewFileStatus NewFile::Commit() {
+    if (Status finished = Finish(); !finished) return Failed(finished.failure(), false, HadFile());
+    if (NewFileStatus checked = Check(); !checked) return checked;
+    return Move();
 }
 
 // The target as it must be for the replace: the file agreed on, or still nothing.
-bool NewFile::Check(NewFileFailure& failure) {
-    if (!HadFile()) return true;  // the move itself refuses a name taken meanwhile
-    SysError why;
-    Entry now;
-    if (!CurrentPlatform().Lookup(target_, now, why)) {
-        return Fail(failure, Because(why), why, false, true);
+NewFileStatus NewFile::Check() {
+    if (!HadFile()) return {};  // the move itself refuses a name taken meanwhile
+    const Result<Entry> now = CurrentPlatform().Lookup(target_);
+    if (!now) return Failed(Because(now.failure()), now.failure().code, false, true);
+    if (now->kind != EntryKind::Regular || now->id != *agreed_ || now->target != before_.target) {
+        return Refused(
+            ": the file there changed while it was being written, and nothing was replaced.",
+            false);
     }
-    if ((now.kind != EntryKind::Regular || now.id != *agreed_ || now.target != before_.target)) {
-        return Fail(failure,
-                    ": the file there changed while it was being written, and nothing was "
-                    "replaced.",
-                    {}, true, false);
-    }
-    return true;
+    return {};
 }
 
-bool NewFile::Move(NewFileFailure& failure) {
+NewFileStatus NewFile::Move() {
     Platform& platform = CurrentPlatform();
-    SysError why;
-    Entry now;
     if (HadFile()) {
-        if (!ReplaceFile(temp_, before_.target, &why)) {
-            return Fail(failure, CauseText(why, false), why, false, true);
+        if (Status replaced = ReplaceFile(temp_, before_.target); !replaced) {
+            return Failed(replaced.failure(), false, true);
         }
-    } else if (!platform.MoveNew(temp_, target_, why)) {
-        SysError ignored;
-        if (CauseOf(why) == Cause::NameTaken ||
-            (platform.Lookup(target_, now, ignored) && now.kind != EntryKind::Missing)) {
-            return Fail(failure,
-                        ": something appeared there while it was being written, and nothing was "
-                        "replaced.",
-                        why, true, false);
+    } else if (Status moved = platform.MoveNew(temp_, target_); !moved) {
+        const auto appeared = [&] {
+            const Result<Entry> now = platform.Lookup(target_);
+            return now && now->kind != EntryKind::Missing;
+        };
+        if (CauseOf(moved.failure()) == Cause::NameTaken || appeared()) {
+            return Failed(
+                ": something appeared there while it was being written, and nothing was replaced.",
+                moved.failure().code, true, false);
         }
-        return Fail(failure, CauseText(why, false), why, false, false);
+        return Failed(moved.failure(), false, false);
     }
     moved_ = true;
-    return true;
+    return {};
 }
 
 // Before several files are replaced together: a read-only target would stop the replace halfway.
-bool NewFile::Writable(NewFileFailure& failure) {
-    std::uint32_t attributes = 0;
-    if (HadFile() && CurrentPlatform().Attributes(before_.target, attributes) &&
-        (attributes & kAttrReadOnly) != 0) {
-        return Fail(failure, ": it is read-only, and nothing was replaced.", {}, true, true);
+NewFileStatus NewFile::Writable() {
+    if (!HadFile()) return {};
+    const Result<std::uint32_t> attributes = CurrentPlatform().Attributes(before_.target);
+    if (attributes && (*attributes & kAttrReadOnly) != 0) {
+        return Refused(": it is read-only, and nothing was replaced.", true);
     }
-    return true;
+    return {};
 }
 
 // A second name for the file about to be replaced, so that it can be put back.
-bool NewFile::KeepOld(NewFileFailure& failure) {
-    if (!HadFile()) return true;
-    SysError why;
+NewFileStatus NewFile::KeepOld() {
+    if (!HadFile()) return {};
     old_ = temp_ + "-old";
     {
         const InterruptionsHeld held;
-        if (CurrentPlatform().Link(before_.target, old_, why)) {
+        if (CurrentPlatform().Link(before_.target, old_)) {
             oldSlot_ = TrackTempFile(old_);
-            return true;
+            return {};
         }
     }
     // No links here (FAT, some shares): a copy, complete on the disk, does as well.
     old_.clear();
-    if (CopyOld(why)) return true;
-    return Fail(failure, CauseText(why, false), why, false, true);
+    if (Status copied = CopyOld(); !copied) return Failed(copied.failure(), false, true);
+    return {};
 }
 
-bool NewFile::CopyOld(SysError& why) {
+Status NewFile::CopyOld() {
     Platform& platform = CurrentPlatform();
-    Handle from = kNoHandle, to = kNoHandle;
-    std::string copy;
+    Handle to = kNoHandle;
     {
         const InterruptionsHeld held;
-        if (!CreateTempBeside(before_.target, copy, to, &why)) return false;
-        old_ = copy;
+        Result<TempFile> copy = CreateTempBeside(before_.target);
+        if (!copy) return copy.failure();
+        old_ = std::move(copy->path);
+        to = copy->handle;
         oldSlot_ = TrackTempFile(old_);
     }
-    bool ok = platform.Open(before_.target, Access::Read, Disposition::OpenExisting, from, why);
+    const Result<Handle> from =
+        platform.Open(before_.target, Access::Read, Disposition::OpenExisting);
+    Status done;
+    if (!from) done = from.failure();
     char buffer[64 * 1024];
     std::size_t got = sizeof buffer;
-    while (ok && got == sizeof buffer) {
-        ok = platform.Read(from, buffer, sizeof buffer, got, why) &&
-             platform.Write(to, buffer, got, why);
+    while (done && got == sizeof buffer) {
+        const Result<std::size_t> read = platform.Read(*from, buffer, sizeof buffer);
+        if (!read) {
+            done = read.failure();
+            break;
+        }
+        got = *read;
+        done = platform.Write(to, buffer, got);
     }
-    ok = ok && platform.Flush(to, why);
-    SysError closeWhy;
-    if (from != kNoHandle) platform.Close(from, closeWhy);  // only read
-    if (!platform.Close(to, closeWhy) && ok) {
-        why = closeWhy;
-        ok = false;
-    }
-    return ok;
+    if (done) done = platform.Flush(to);
+    if (from) (void)platform.Close(*from);  // only read
+    const Status closed = platform.Close(to);
+    if (done && !closed) return closed;
+    return done;
 }
 
 // The old file back in its place, or the created one gone; false adds the target to
 // `notRestored`.
 bool NewFile::Restore(std::string& notRestored) {
-    SysError why;
-    const bool done = HadFile() ? CurrentPlatform().Replace(old_, before_.target, why)
-                                : CurrentPlatform().Remove(target_, why);
+    const Status done = HadFile() ? CurrentPlatform().Replace(old_, before_.target)
+                                  : CurrentPlatform().Remove(target_);
     if (done) {
         if (HadFile()) {
             UntrackTempFile(std::exchange(oldSlot_, -1));
@@ -239,7 +245,7 @@ bool NewFile::Restore(std::string& notRestored) {
         }
         return true;
     }
-    notRestored += (notRestored.empty() ? "\"" : "; \"") + target_ + "\"" + Because(why);
+    notRestored += (notRestored.empty() ? "\"" : "; \"") + target_ + "\"" + Because(done.failure());
     if (HadFile()) {
         // The only copy of what was there: it stays, under the name the message gives.
         notRestored.pop_back();
@@ -253,47 +259,50 @@ bool NewFile::Restore(std::string& notRestored) {
 void NewFile::DropOld() {
     if (old_.empty()) return;
     // Tried twice: a scanner or indexer may hold the name for a moment.
-    if (!RemoveFile(old_)) RemoveFile(old_);
+    if (!RemoveFile(old_)) (void)RemoveFile(old_);
     UntrackTempFile(std::exchange(oldSlot_, -1));
     old_.clear();
 }
 
-bool NewFile::CommitAll(const std::vector<NewFile*>& files, GroupFailure& failure) {
+Result<void, GroupFailure> NewFile::CommitAll(const std::vector<NewFile*>& files) {
+    const auto stopped = [](std::size_t file, NewFileFailure failure) {
+        return GroupFailure{std::move(failure), file, {}};
+    };
     for (std::size_t i = 0; i < files.size(); ++i) {
-        SysError why;
-        failure.file = i;
         NewFile& file = *files[i];
-        if (!file.Finish(why)) {
-            return file.Fail(failure.failure, CauseText(why, false), why, false, file.HadFile());
+        if (Status finished = file.Finish(); !finished) {
+            return stopped(i, Failed(finished.failure(), false, file.HadFile()));
         }
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
-        failure.file = i;
-        if (!files[i]->Check(failure.failure) || !files[i]->Writable(failure.failure) ||
-            !files[i]->KeepOld(failure.failure)) {
-            return false;
-        }
+        NewFileStatus ready = files[i]->Check();
+        if (ready) ready = files[i]->Writable();
+        if (ready) ready = files[i]->KeepOld();
+        if (!ready) return stopped(i, ready.failure());
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
-        failure.file = i;
         // Checked above: a link to the file changes its status time, which is part of its id.
-        if (files[i]->Move(failure.failure)) continue;
+        const NewFileStatus moved = files[i]->Move();
+        if (moved) continue;
+        GroupFailure failure = stopped(i, moved.failure());
         for (std::size_t j = i; j-- > 0;)
             files[j]->Restore(failure.notRestored);
-        return false;
+        return failure;
     }
     for (NewFile* file : files)
         file->DropOld();
-    return true;
+    return {};
 }
 
-bool WriteNewFile(const std::string& target, const std::string& data,
-                  const std::optional<FileId>& agreed, NewFileFailure& failure, bool* replaced) {
+Result<WriteOutcome, NewFileFailure> WriteNewFile(const std::string& target,
+                                                  const std::string& data,
+                                                  const std::optional<FileId>& agreed) {
     NewFile file(target);
-    const bool done = file.Begin(agreed, failure) &&
-                      file.Write(data.data(), data.size(), failure) && file.Commit(failure);
-    if (replaced != nullptr) *replaced = done && file.HadFile();
-    return done;
+    NewFileStatus done = file.Begin(agreed);
+    if (done) done = file.Write(data.data(), data.size());
+    if (done) done = file.Commit();
+    if (!done) return done.failure();
+    return WriteOutcome{file.HadFile()};
 }
 
 }  // namespace tarnwick::fileio

@@ -11,34 +11,34 @@
 #include <string>
 #include <vector>
 
+#include "core/Result.h"
 #include "fileio/Platform.h"
 
 namespace tarnwick::fileio {
 
-// Why a new file is not in its place. `cause` completes a sentence that names the file
-// (": the disk is full."); `refused` when the path may not receive the file at all, so that
-// nothing was attempted; `hadFile` when a file was there, which is then unchanged.
-struct NewFileFailure {
-    std::string cause;
-    SysError why;
+// Why a new file is not in its place. The message completes a sentence that names the file
+// (": the disk is full."), and the code is the system's, if it had one; `refused` when the path
+// may not receive the file at all, so that nothing was attempted; `hadFile` when a file was there,
+// which is then unchanged.
+struct NewFileFailure : Failure {
     bool refused = false;
     bool hadFile = false;
 };
+using NewFileStatus = Result<void, NewFileFailure>;
 
-// Where a commit of several files stopped: the file that failed, and the files already replaced
-// that could not be put back as they were (empty when every file is as before).
-struct GroupFailure {
+// Where a commit of several files stopped: why, the file that failed, and the files already
+// replaced that could not be put back as they were (empty when every file is as before).
+struct GroupFailure : NewFileFailure {
     std::size_t file = 0;
-    NewFileFailure failure;
     std::string notRestored;
 };
 
 // ": <the system's description>." or "." when it has none (Windows' texts end in a full stop).
-std::string Because(const SysError& why);
+std::string Because(const Failure& why);
 
 // What stopped a file, as an administrator would put it; the system's own words when its code
 // says nothing plainer. `creating`: a create, where a missing entry can only be the folder.
-std::string CauseText(const SysError& why, bool creating);
+std::string CauseText(const Failure& why, bool creating);
 
 class NewFile {
   public:
@@ -51,10 +51,10 @@ class NewFile {
     // replace, as it was when that was agreed; none: the path must be free. A target that is no
     // regular file (a folder, a device, a link to nothing) is refused whatever was agreed. A link
     // to a regular file stays a link: the file it leads to receives the data.
-    bool Begin(const std::optional<FileId>& agreed, NewFileFailure& failure);
-    bool Write(const void* data, std::size_t size, NewFileFailure& failure);
+    NewFileStatus Begin(const std::optional<FileId>& agreed);
+    NewFileStatus Write(const void* data, std::size_t size);
     // Puts the data on the disk, checks the length and the close, then moves the file into place.
-    bool Commit(NewFileFailure& failure);
+    NewFileStatus Commit();
 
     std::uint64_t Written() const { return written_; }
     bool HadFile() const { return before_.kind == EntryKind::Regular; }
@@ -64,21 +64,17 @@ class NewFile {
     // checked again before the first is replaced, and when a later one cannot be put in place,
     // those already replaced get their old files back (kept meanwhile under a second name, a hard
     // link or, where the file system has none, a copy) and those created are removed.
-    static bool CommitAll(const std::vector<NewFile*>& files, GroupFailure& failure);
+    static Result<void, GroupFailure> CommitAll(const std::vector<NewFile*>& files);
 
   private:
-    bool Check(NewFileFailure& failure);
-    bool Move(NewFileFailure& failure);
-    bool Writable(NewFileFailure& failure);
-    bool KeepOld(NewFileFailure& failure);
-    bool CopyOld(SysError& why);
+    NewFileStatus Check();
+    NewFileStatus Move();
+    NewFileStatus Writable();
+    NewFileStatus KeepOld();
+    Status CopyOld();
     bool Restore(std::string& notRestored);
     void DropOld();
-
-    bool Fail(NewFileFailure& failure, std::string cause, const SysError& why, bool refused,
-              bool hadFile);
-    bool Finish(SysError& why);
-    bool PutInPlace(NewFileFailure& failure);
+    Status Finish();
 
     std::string target_;
     std::optional<FileId> agreed_;
@@ -92,10 +88,14 @@ class NewFile {
     int oldSlot_ = -1;
 };
 
-// The whole of `data` as the file at `target`, by the same rules. `replaced`, when given, tells
-// whether a file that was there gave way to it.
-bool WriteNewFile(const std::string& target, const std::string& data,
-                  const std::optional<FileId>& agreed, NewFileFailure& failure,
-                  bool* replaced = nullptr);
+// What WriteNewFile did: whether a file that was there gave way to the new one.
+struct WriteOutcome {
+    bool replaced = false;
+};
+
+// The whole of `data` as the file at `target`, by the same rules.
+Result<WriteOutcome, NewFileFailure> WriteNewFile(const std::string& target,
+                                                  const std::string& data,
+                                                  const std::optional<FileId>& agreed);
 
 }  // namespace tarnwick::fileio

@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "core/Result.h"
+
 namespace tarnwick::fileio {
 
-// What the system said when a call failed: errno or GetLastError(), and its description in UTF-8.
-struct SysError {
-    std::uint32_t code = 0;
-    std::string text;
-};
+// A failed call fails with what the system said: its description in UTF-8 as the message, and
+// errno or GetLastError() as the code.
 
 // A file's identity: volume serial and file index on Windows, device and inode on POSIX; and when
 // it last changed (POSIX: ctime, Windows: last write), so that a file that took over a freed inode
@@ -68,7 +67,7 @@ enum class Cause {
     ReadOnlyDisk,  // the disk or share is write-protected
     NameTaken,     // something is already at the name
 };
-Cause CauseOf(const SysError& error);
+Cause CauseOf(const Failure& error);
 
 // What a path names, links followed.
 enum class EntryKind {
@@ -88,50 +87,53 @@ struct Entry {
 using Handle = std::intptr_t;
 inline constexpr Handle kNoHandle = -1;
 
+// A lock not taken: `busy` when another holder has it, else the system's failure.
+struct LockFailure : Failure {
+    bool busy = false;
+};
+
 // Every open shares reading and writing with others, as the helpers require. Paths are UTF-8.
 class Platform {
   public:
     virtual ~Platform() = default;
-    virtual bool Attributes(const std::string& path, std::uint32_t& attributes) = 0;
+    virtual Result<std::uint32_t> Attributes(const std::string& path) = 0;
     // Fails only when the system cannot tell (a folder on the way that may not be searched).
-    virtual bool Lookup(const std::string& path, Entry& entry, SysError& error) = 0;
-    virtual bool Open(const std::string& path, Access access, Disposition disposition,
-                      Handle& handle, SysError& error) = 0;
-    virtual bool Size(Handle handle, std::uint64_t& size, SysError& error) = 0;
-    virtual bool Seek(Handle handle, std::uint64_t offset, SysError& error) = 0;
-    // Reads up to `size` bytes; `got` < `size` only at the end of the file.
-    virtual bool Read(Handle handle, void* buffer, std::size_t size, std::size_t& got,
-                      SysError& error) = 0;
-    virtual bool Write(Handle handle, const void* buffer, std::size_t size, SysError& error) = 0;
-    virtual bool Stat(Handle handle, FileStat& stat, SysError& error) = 0;
+    virtual Result<Entry> Lookup(const std::string& path) = 0;
+    virtual Result<Handle> Open(const std::string& path, Access access,
+                                Disposition disposition) = 0;
+    virtual Result<std::uint64_t> Size(Handle handle) = 0;
+    virtual Status Seek(Handle handle, std::uint64_t offset) = 0;
+    // Reads up to `size` bytes and gives how many; fewer only at the end of the file.
+    virtual Result<std::size_t> Read(Handle handle, void* buffer, std::size_t size) = 0;
+    virtual Status Write(Handle handle, const void* buffer, std::size_t size) = 0;
+    virtual Result<FileStat> Stat(Handle handle) = 0;
     // Puts what was written through `handle` on the disk.
-    virtual bool Flush(Handle handle, SysError& error) = 0;
-    virtual bool Close(Handle handle, SysError& error) = 0;
+    virtual Status Flush(Handle handle) = 0;
+    virtual Status Close(Handle handle) = 0;
     // Moves `from` to `to` only while nothing is at `to`; fails, changing nothing, otherwise.
-    virtual bool MoveNew(const std::string& from, const std::string& to, SysError& error) = 0;
+    virtual Status MoveNew(const std::string& from, const std::string& to) = 0;
     // Moves `from` over the existing file `to`, which keeps what was set on it (Windows: its ACL,
     // attributes and streams; POSIX: its mode, its extended attributes and POSIX ACL, and where
     // allowed its owner; an attribute this process can read but not give is a failure, with
     // nothing moved). A read-only `to` is refused. When nothing is at `to`, the same as MoveNew.
-    virtual bool Replace(const std::string& from, const std::string& to, SysError& error) = 0;
-    virtual bool Remove(const std::string& path, SysError& error) = 0;
+    virtual Status Replace(const std::string& from, const std::string& to) = 0;
+    virtual Status Remove(const std::string& path) = 0;
     // Makes a folder; fails when anything is at `path` already.
-    virtual bool CreateFolder(const std::string& path, SysError& error) = 0;
+    virtual Status CreateFolder(const std::string& path) = 0;
     // Fills `buffer` with unpredictable bytes from the system.
-    virtual bool Random(void* buffer, std::size_t size, SysError& error) = 0;
+    virtual Status Random(void* buffer, std::size_t size) = 0;
 
     // The names in a folder (not "." or ".."), in no particular order.
-    virtual bool ListFolder(const std::string& path, std::vector<std::string>& names,
-                            SysError& error) = 0;
+    virtual Result<std::vector<std::string>> ListFolder(const std::string& path) = 0;
     // A second name `to` for the existing file `from` (a hard link); fails when anything is at
     // `to` or the file system has no links.
-    virtual bool Link(const std::string& from, const std::string& to, SysError& error) = 0;
-    // Takes the lock file at `path` (created when missing) for this handle alone, without waiting.
-    // `busy` when another holder has it; that holder's process ending frees it (POSIX: a lock on
-    // the open file; Windows: an unshared handle that deletes the file when closed).
-    virtual bool TryLock(const std::string& path, Handle& handle, bool& busy, SysError& error) = 0;
+    virtual Status Link(const std::string& from, const std::string& to) = 0;
+    // Takes the lock file at `path` (created when missing) for the returned handle alone, without
+    // waiting. Busy when another holder has it; that holder's process ending frees it (POSIX: a
+    // lock on the open file; Windows: an unshared handle that deletes the file when closed).
+    virtual Result<Handle, LockFailure> TryLock(const std::string& path) = 0;
     // Gives the lock up and removes its file.
-    virtual bool Unlock(const std::string& path, Handle handle, SysError& error) = 0;
+    virtual Status Unlock(const std::string& path, Handle handle) = 0;
     // Waits this long before a lock is tried again.
     virtual void Pause(std::uint32_t milliseconds) = 0;
 };

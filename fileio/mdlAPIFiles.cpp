@@ -25,21 +25,23 @@ class FileHandle {
   public:
     explicit FileHandle(Platform& platform) : platform_(platform) {}
     ~FileHandle() {
-        SysError ignored;
-        if (open_) platform_.Close(handle_, ignored);
+        if (open_) (void)platform_.Close(handle_);
     }
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
 
-    bool Open(const std::string& path, Access access, Disposition disposition, SysError& error) {
-        open_ = platform_.Open(path, access, disposition, handle_, error);
-        return open_;
+    Status Open(const std::string& path, Access access, Disposition disposition) {
+        Result<Handle> opened = platform_.Open(path, access, disposition);
+        if (!opened) return opened.failure();
+        handle_ = *opened;
+        open_ = true;
+        return {};
     }
     Handle get() const { return handle_; }
     // For writes, where a failed close can mean lost data.
-    bool Close(SysError& error) {
+    Status Close() {
         open_ = false;
-        return platform_.Close(handle_, error);
+        return platform_.Close(handle_);
     }
 
   private:
@@ -48,8 +50,7 @@ class FileHandle {
     bool open_ = false;
 };
 
-template <class Status>
-Status Report(SysError* why, const SysError& error, Status status) {
+int Report(Failure* why, const Failure& error, int status) {
     if (why != nullptr) *why = error;
     return status;
 }
@@ -76,7 +77,7 @@ void ResizeZeroed(ByteArray& bytes, std::size_t size) {
     bytes.assign(size, 0);
 }
 
-int ReadFailed(ByteArray& bytes, SysError* why, const SysError& error) {
+int ReadFailed(ByteArray& bytes, Failure* why, const Failure& error) {
     bytes.clear();
     return Report(why, error, kReadFailed);
 }
@@ -132,55 +133,53 @@ bool IdentityOf(const std::string& path, FileId& id) {
     if (path.empty()) return false;
     Platform& platform = CurrentPlatform();
     FileHandle file(platform);
-    SysError error;
-    FileStat stat;
-    if (!file.Open(path, Access::Query, Disposition::OpenExisting, error)) return false;
-    if (!platform.Stat(file.get(), stat, error)) return false;
-    id = stat.id;
+    if (!file.Open(path, Access::Query, Disposition::OpenExisting)) return false;
+    const Result<FileStat> stat = platform.Stat(file.get());
+    if (!stat) return false;
+    id = stat->id;
     return true;
 }
 
 }  // namespace
 
 bool FileExists(const std::string& path) {
-    if (path.empty()) return false;
-    std::uint32_t attributes = 0;
-    return CurrentPlatform().Attributes(path, attributes);
+    return !path.empty() && CurrentPlatform().Attributes(path).ok();
 }
 
 int ReadFileBytes(const std::string& path, ByteArray& bytes, std::int32_t& count,
-                  std::int32_t startPos, std::int32_t& endPos, SysError* why) {
+                  std::int32_t startPos, std::int32_t& endPos, Failure* why) {
     count = Narrow(std::int64_t{endPos} - startPos, "ReadFileBytes: the range is too long");
     if (!FileExists(path)) return kReadNoFile;
 
     Platform& platform = CurrentPlatform();
     FileHandle file(platform);
-    SysError error;
-    if (!file.Open(path, Access::Read, Disposition::OpenExisting, error)) {
-        return Report(why, error, kReadCannotOpen);
+    if (Status opened = file.Open(path, Access::Read, Disposition::OpenExisting); !opened) {
+        return Report(why, opened.failure(), kReadCannotOpen);
     }
-    std::uint64_t size = 0;
-    if (!platform.Size(file.get(), size, error)) return ReadFailed(bytes, why, error);
-    if (size > static_cast<std::uint64_t>(kInt32Max)) {
+    const Result<std::uint64_t> size = platform.Size(file.get());
+    if (!size) return ReadFailed(bytes, why, size.failure());
+    if (*size > static_cast<std::uint64_t>(kInt32Max)) {
         throw std::overflow_error("ReadFileBytes: the file is larger than 32-bit offsets reach");
     }
-    const auto fileSize = static_cast<std::int32_t>(size);
+    const auto fileSize = static_cast<std::int32_t>(*size);
     if (fileSize == 0) throw std::out_of_range("ReadFileBytes: the file is empty");
     if (endPos == 0) endPos = fileSize;
     CheckRange(startPos, endPos, fileSize);
 
     // Only the range is read, so a big file is copied in bounded pieces at bounded cost.
     const auto length = static_cast<std::size_t>(endPos - startPos);
-    if (length > 0 && !platform.Seek(file.get(), static_cast<std::uint64_t>(startPos), error)) {
-        return ReadFailed(bytes, why, error);
+    if (length > 0) {
+        if (Status sought = platform.Seek(file.get(), static_cast<std::uint64_t>(startPos));
+            !sought) {
+            return ReadFailed(bytes, why, sought.failure());
+        }
     }
     ResizeZeroed(bytes, length + 1);
-    std::size_t got = 0;
-    if (length > 0 && !platform.Read(file.get(), bytes.data(), length, got, error)) {
-        return ReadFailed(bytes, why, error);
-    }
-    if (got < length) {
-        return ReadFailed(bytes, why, SysError{0, "the file ended before the range did"});
+    if (length == 0) return kReadDone;
+    const Result<std::size_t> got = platform.Read(file.get(), bytes.data(), length);
+    if (!got) return ReadFailed(bytes, why, got.failure());
+    if (*got < length) {
+        return ReadFailed(bytes, why, Failure{"the file ended before the range did"});
     }
     return kReadDone;
 }
@@ -203,7 +202,7 @@ void StringToWideBytes(const std::string& text, ByteArray& bytes, std::int32_t& 
 }
 
 int WriteFileBytes(const ByteArray& bytes, const std::string& path, std::int32_t offset,
-                   bool overwrite, SysError* why) {
+                   bool overwrite, Failure* why) {
     // Checked before anything is opened, so that a bad array never cuts or creates a file.
     if (bytes.empty()) throw std::out_of_range("WriteFileBytes: the array has no element 0");
     const std::size_t length = bytes.size() - 1;
@@ -213,48 +212,53 @@ int WriteFileBytes(const ByteArray& bytes, const std::string& path, std::int32_t
 
     Platform& platform = CurrentPlatform();
     FileHandle file(platform);
-    SysError error;
-    bool opened = false;
+    Status opened;
     if (!FileExists(path)) {
-        opened = file.Open(path, Access::Write, Disposition::CreateNew, error);
+        opened = file.Open(path, Access::Write, Disposition::CreateNew);
     } else if (offset != 0) {
         LocalTime creation, lastWrite, lastAccess;
         bool archive = false, hidden = false, readOnly = false, system = false;
         std::int32_t size = 0;
+        Failure error;
         if (GetFileInfo(path, creation, lastWrite, lastAccess, archive, hidden, readOnly, system,
                         size, &error) != kInfoDone) {
             return Report(why, error, kWriteCannotQuery);
         }
-        opened = file.Open(path, Access::Write, Disposition::OpenExisting, error);
+        opened = file.Open(path, Access::Write, Disposition::OpenExisting);
     } else {
         if (!overwrite) return kWriteExistsNoOverwrite;
-        opened = file.Open(path, Access::Write, Disposition::CreateOrTruncate, error);
+        opened = file.Open(path, Access::Write, Disposition::CreateOrTruncate);
     }
-    if (!opened) return Report(why, error, kWriteCannotOpen);
+    if (!opened) return Report(why, opened.failure(), kWriteCannotOpen);
 
     // An offset of 0 or less writes from the start.
-    if (offset > 0 && !platform.Seek(file.get(), static_cast<std::uint64_t>(offset), error)) {
-        return Report(why, error, kWriteFailed);
+    if (offset > 0) {
+        if (Status sought = platform.Seek(file.get(), static_cast<std::uint64_t>(offset));
+            !sought) {
+            return Report(why, sought.failure(), kWriteFailed);
+        }
     }
-    if (length > 0 && !platform.Write(file.get(), bytes.data(), length, error)) {
-        return Report(why, error, kWriteFailed);
+    if (length > 0) {
+        if (Status written = platform.Write(file.get(), bytes.data(), length); !written) {
+            return Report(why, written.failure(), kWriteFailed);
+        }
     }
-    if (!file.Close(error)) return Report(why, error, kWriteFailed);
+    if (Status closed = file.Close(); !closed) return Report(why, closed.failure(), kWriteFailed);
     return kWriteDone;
 }
 
 int GetFileInfo(const std::string& path, LocalTime& creation, LocalTime& lastWrite,
                 LocalTime& lastAccess, bool& archive, bool& hidden, bool& readOnly, bool& system,
-                std::int32_t& size, SysError* why) {
+                std::int32_t& size, Failure* why) {
     Platform& platform = CurrentPlatform();
     FileHandle file(platform);
-    SysError error;
-    if (!file.Open(path, Access::Read, Disposition::OpenExisting, error)) {
-        return Report(why, error, kInfoCannotOpen);
+    if (Status opened = file.Open(path, Access::Read, Disposition::OpenExisting); !opened) {
+        return Report(why, opened.failure(), kInfoCannotOpen);
     }
-    FileStat stat;
-    if (!platform.Stat(file.get(), stat, error)) return Report(why, error, kInfoCannotQuery);
-    file.Close(error);  // the information is read; a failed close changes nothing
+    const Result<FileStat> found = platform.Stat(file.get());
+    if (!found) return Report(why, found.failure(), kInfoCannotQuery);
+    (void)file.Close();  // the information is read; a failed close changes nothing
+    const FileStat& stat = *found;
 
     creation = stat.creation;
     lastWrite = stat.lastWrite;
@@ -279,7 +283,7 @@ bool SameFile(const std::string& a, const std::string& b) {
     return IdentityOf(a, idA) && IdentityOf(b, idB) && idA == idB;
 }
 
-bool CreateTempBeside(const std::string& path, std::string& temp, Handle& handle, SysError* why) {
+Result<TempFile> CreateTempBeside(const std::string& path) {
     // Eight random bytes make a repeat (another run, a leftover, a planted name) unlikely; the
     // exclusive create makes one harmless.
     constexpr int kAttempts = 16;
@@ -289,39 +293,33 @@ bool CreateTempBeside(const std::string& path, std::string& temp, Handle& handle
     const std::string stem =
         path.substr(0, cut) + "." + Utf8Prefix(path.substr(cut), kMaxTempNameBytes) + ".";
     Platform& platform = CurrentPlatform();
-    SysError error;
+    Failure error;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         std::uint8_t random[8];
-        if (!platform.Random(random, sizeof random, error)) return Report(why, error, false);
+        if (Status drawn = platform.Random(random, sizeof random); !drawn) return drawn.failure();
         std::string candidate = stem;
         for (const std::uint8_t byte : random) {
             candidate += kHex[byte >> 4];
             candidate += kHex[byte & 0xF];
         }
         candidate += kTempSuffix;
-        if (platform.Open(candidate, Access::Write, Disposition::CreateNew, handle, error)) {
-            temp = std::move(candidate);
-            return true;
-        }
+        Result<Handle> opened = platform.Open(candidate, Access::Write, Disposition::CreateNew);
+        if (opened) return TempFile{std::move(candidate), *opened};
+        error = opened.failure();
         // Only a name that is taken is worth another try; anything else (no such folder, no
         // right to write there, a full disk) would fail again.
-        Entry entry;
-        SysError ignored;
-        if (!platform.Lookup(candidate, entry, ignored) || entry.kind == EntryKind::Missing) break;
+        const Result<Entry> entry = platform.Lookup(candidate);
+        if (!entry || entry->kind == EntryKind::Missing) break;
     }
-    return Report(why, error, false);
+    return error;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to, SysError* why) {
-    SysError error;
-    if (CurrentPlatform().Replace(from, to, error)) return true;
-    return Report(why, error, false);
+Status ReplaceFile(const std::string& from, const std::string& to) {
+    return CurrentPlatform().Replace(from, to);
 }
 
-bool RemoveFile(const std::string& path, SysError* why) {
-    SysError error;
-    if (CurrentPlatform().Remove(path, error)) return true;
-    return Report(why, error, false);
+Status RemoveFile(const std::string& path) {
+    return CurrentPlatform().Remove(path);
 }
 
 }  // namespace tarnwick::fileio

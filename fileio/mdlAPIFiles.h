@@ -7,7 +7,7 @@
 // Byte arrays carry one zero element after their data; WriteFileBytes writes every element but the
 // last, so an array from ReadFileBytes or StringToWideBytes, written unchanged, writes its data.
 // An out-of-range index throws std::out_of_range and an overflow std::overflow_error; platform
-// failures are status codes, with the system's reason in `why` when the caller asks for it.
+// failures are status codes, with the system's failure in `why` when the caller asks for it.
 #pragma once
 
 #include <cstdint>
@@ -49,17 +49,17 @@ bool FileExists(const std::string& path);
 // outside the file; std::overflow_error for a file beyond 2^31 - 1 bytes. `bytes` is then
 // untouched.
 int ReadFileBytes(const std::string& path, ByteArray& bytes, std::int32_t& count,
-                  std::int32_t startPos, std::int32_t& endPos, SysError* why = nullptr);
+                  std::int32_t startPos, std::int32_t& endPos, Failure* why = nullptr);
 
 // Writes all elements of `bytes` but the last at `offset` of `path`. A missing file is created;
 // an existing one at offset 0 is cut to empty only when `overwrite` is true. An empty array throws
 // std::out_of_range before any file is opened.
 int WriteFileBytes(const ByteArray& bytes, const std::string& path, std::int32_t offset,
-                   bool overwrite, SysError* why = nullptr);
+                   bool overwrite, Failure* why = nullptr);
 
 int GetFileInfo(const std::string& path, LocalTime& creation, LocalTime& lastWrite,
                 LocalTime& lastAccess, bool& archive, bool& hidden, bool& readOnly, bool& system,
-                std::int32_t& size, SysError* why = nullptr);
+                std::int32_t& size, Failure* why = nullptr);
 
 // Each character of UTF-8 `text` as its code followed by a zero byte, then one zero element;
 // count := 2n + 1. A character above U+00FF throws std::overflow_error.
@@ -75,16 +75,21 @@ bool SameFile(const std::string& a, const std::string& b);
 // administrator can find a leftover (after a power cut) beside the template it was meant for.
 inline constexpr char kTempSuffix[] = ".trnw-tmp";
 
+// A temporary file just created, and its handle open for writing.
+struct TempFile {
+    std::string path;
+    Handle handle = kNoHandle;
+};
+
 // Creates a new file, open for writing, in the folder of `path` under a name that nothing had:
 // ".<name>.<16 random hex digits>.trnw-tmp". It is created exclusively; a name that turns out to
-// be taken is tried again with another random part. `temp` and `handle` are set only on success,
-// so a failure never leaves a name for the caller to remove.
-bool CreateTempBeside(const std::string& path, std::string& temp, Handle& handle,
-                      SysError* why = nullptr);
+// be taken is tried again with another random part. A failure leaves no name for the caller to
+// remove.
+Result<TempFile> CreateTempBeside(const std::string& path);
 
 // Moves `from` over `to`, keeping what was set on a file there (a read-only one is refused), and
 // removes a file: through the current platform.
-bool ReplaceFile(const std::string& from, const std::string& to, SysError* why = nullptr);
-bool RemoveFile(const std::string& path, SysError* why = nullptr);
+Status ReplaceFile(const std::string& from, const std::string& to);
+Status RemoveFile(const std::string& path);
 
 }  // namespace tarnwick::fileio

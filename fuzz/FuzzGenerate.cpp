@@ -135,9 +135,9 @@ void CheckLineReader(const Workspace& ws, std::size_t blockSize, std::string_vie
                      const ModelOutcome& expected) {
     tarnwick::LineReader reader(blockSize == 0 ? tarnwick::LineReader::kDefaultBlockSize
                                                : blockSize);
-    tarnwick::fileio::SysError error;
-    if (!reader.Open(ws.Source().string(), error))
-        Finding("line reader cannot open: " + error.text);
+    if (const tarnwick::Status opened = reader.Open(ws.Source().string()); !opened) {
+        Finding("line reader cannot open: " + opened.failure().message);
+    }
     if (expected.verdict == tarnwick::model::ModelVerdict::BigEndian) {
         if (reader.Encoding() != tarnwick::SourceEncoding::Utf16BE) Finding("big-endian missed");
         return;
@@ -148,7 +148,7 @@ void CheckLineReader(const Workspace& ws, std::size_t blockSize, std::string_vie
         if (reader.BlockStart() != copied.size()) Finding("a block out of order" + at);
         copied.append(reinterpret_cast<const char*>(reader.Block()), reader.BlockSize());
     } while (reader.NextBlock());
-    if (reader.Failed()) Finding("line reader failed: " + reader.Error().text + at);
+    if (reader.Failed()) Finding("line reader failed: " + reader.Error().message + at);
     ExpectSameBytes(copied, source, "the blocks are not the source");
     const auto& lines = reader.MarkerLines();
     if (lines.size() != expected.markerLines.size()) {

@@ -144,12 +144,10 @@ void TallyAt(const std::uint8_t* p, std::size_t room, std::uint64_t offset, Tall
 
 bool TallyFile(const std::string& path, Tally& tally, SourceFormat& format) {
     fileio::Platform& platform = fileio::CurrentPlatform();
-    fileio::Handle handle = fileio::kNoHandle;
-    fileio::SysError error;
-    if (!platform.Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting, handle,
-                       error)) {
-        return false;
-    }
+    const Result<fileio::Handle> opened =
+        platform.Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting);
+    if (!opened) return false;
+    const fileio::Handle handle = *opened;
     // Each pass keeps the last bytes that may start a marker or a unit the next block completes.
     constexpr std::size_t keep = 2 * (sizeof kMarkerText - 1) - 1;
     std::vector<std::uint8_t> buffer(keep + (1u << 20));
@@ -158,9 +156,11 @@ bool TallyFile(const std::string& path, Tally& tally, SourceFormat& format) {
     bool ok = true;
     bool first = true;
     for (;;) {
-        std::size_t got = 0;
-        ok = platform.Read(handle, buffer.data() + kept, buffer.size() - kept, got, error);
+        const Result<std::size_t> read =
+            platform.Read(handle, buffer.data() + kept, buffer.size() - kept);
+        ok = read.ok();
         if (!ok) break;
+        const std::size_t got = *read;
         if (first) format = DetectFormat(buffer.data(), got);
         first = false;
         const std::size_t filled = kept + got;
@@ -176,8 +176,7 @@ bool TallyFile(const std::string& path, Tally& tally, SourceFormat& format) {
         kept = filled - settled;
         offset += settled;
     }
-    fileio::SysError ignored;
-    platform.Close(handle, ignored);
+    (void)platform.Close(handle);
     return ok;
 }
 

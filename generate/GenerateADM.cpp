@@ -40,7 +40,7 @@ struct InsertPlace {
     bool lineEndFirst = false;
 };
 
-GenerateResult Failure(GenerateStatus status, std::string message, fileio::SysError error = {}) {
+GenerateResult Failed(GenerateStatus status, std::string message, Failure error = {}) {
     GenerateResult result;
     result.status = status;
     result.message = std::move(message);
@@ -48,8 +48,8 @@ GenerateResult Failure(GenerateStatus status, std::string message, fileio::SysEr
     return result;
 }
 
-GenerateResult ReadFailure(const std::string& source, const fileio::SysError& why) {
-    return Failure(
+GenerateResult ReadFailure(const std::string& source, const Failure& why) {
+    return Failed(
         GenerateStatus::ReadFailed,
         "Reading the source template " + Quoted(source) + " failed" + fileio::Because(why), why);
 }
@@ -57,10 +57,10 @@ GenerateResult ReadFailure(const std::string& source, const fileio::SysError& wh
 // The new template was not written. The new path is named once, the temporary file never, and
 // "unchanged" is said only of a file that was there.
 GenerateResult WriteFailure(const std::string& target, const fileio::NewFileFailure& failure) {
-    return Failure(failure.refused ? GenerateStatus::NotReplaced : GenerateStatus::WriteFailed,
-                   "The new template " + Quoted(target) + " was not written" + failure.cause +
-                       (failure.hadFile ? " The file that was there is unchanged." : ""),
-                   failure.why);
+    return Failed(failure.refused ? GenerateStatus::NotReplaced : GenerateStatus::WriteFailed,
+                  "The new template " + Quoted(target) + " was not written" + failure.message +
+                      (failure.hadFile ? " The file that was there is unchanged." : ""),
+                  failure);
 }
 
 // The byte rules put a UTF-16LE insert one byte past the marker line's end as the reader consumed
@@ -125,8 +125,8 @@ class Splice {
     }
 
     bool Finish() {
-        fileio::NewFileFailure failure;
-        return out_.Commit(failure) || Stop(failure);
+        const fileio::NewFileStatus committed = out_.Commit();
+        return committed || Stop(committed.failure());
     }
 
     const GenerateResult& Result() const { return result_; }
@@ -142,10 +142,13 @@ class Splice {
     bool Write(const std::uint8_t* data, std::size_t size) {
         if (size == 0) return true;
         if (out_.Written() + size > kLargestFile) {
-            return Stop({": the new template would reach 2 GiB.", {}, false, out_.HadFile()});
+            fileio::NewFileFailure failure;
+            failure.message = ": the new template would reach 2 GiB.";
+            failure.hadFile = out_.HadFile();
+            return Stop(failure);
         }
-        fileio::NewFileFailure failure;
-        return out_.Write(data, size, failure) || Stop(failure);
+        const fileio::NewFileStatus written = out_.Write(data, size);
+        return written || Stop(written.failure());
     }
 
     bool Stop(const fileio::NewFileFailure& failure) {
@@ -170,9 +173,9 @@ std::uint64_t LongestResult(std::uint64_t sourceSize, const std::string& itemLin
 }
 
 GenerateResult OpenFailure(const LineReader& reader, const std::string& source,
-                           const fileio::SysError& error) {
+                           const Failure& error) {
     if (reader.Failed()) return ReadFailure(source, error);
-    return Failure(
+    return Failed(
         GenerateStatus::SourceOpenFailed,
         "The source template " + Quoted(source) + " cannot be opened" + fileio::Because(error),
         error);
@@ -182,11 +185,11 @@ GenerateResult OpenFailure(const LineReader& reader, const std::string& source,
 // would send the administrator looking for markers that are there.
 GenerateResult TooFewMarkers(const std::string& source, int found) {
     const std::string cause = MarkerShortfallCause(source, found);
-    GenerateResult result = Failure(
-        GenerateStatus::TooFewMarkers,
-        "The source template " + Quoted(source) + " has " + std::to_string(found) +
-            (found == 1 ? " line" : " lines") + " containing \"" + kMarker +
-            "\"; three are needed. " + (cause.empty() ? "" : cause + " ") + "Nothing was written.");
+    GenerateResult result = Failed(GenerateStatus::TooFewMarkers,
+                                   "The source template " + Quoted(source) + " has " +
+                                       std::to_string(found) + (found == 1 ? " line" : " lines") +
+                                       " containing \"" + kMarker + "\"; three are needed. " +
+                                       (cause.empty() ? "" : cause + " ") + "Nothing was written.");
     result.markersFound = found;
     return result;
 }
@@ -217,8 +220,8 @@ bool AnyDriveTicked(const Selection& selection) {
 }
 
 // What a path names now, links followed.
-bool LookUp(const std::string& path, fileio::Entry& entry, fileio::SysError& why) {
-    return fileio::CurrentPlatform().Lookup(path, entry, why);
+Result<fileio::Entry> LookUp(const std::string& path) {
+    return fileio::CurrentPlatform().Lookup(path);
 }
 
 }  // namespace
@@ -243,24 +246,23 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
 
     LineReader reader(blockSize);
     // A device or a pipe is never opened: opening alone may wait for a writer or act on a device.
-    fileio::Entry sourceEntry;
-    fileio::SysError lookupError;
-    if (LookUp(source, sourceEntry, lookupError) &&
-        sourceEntry.kind == fileio::EntryKind::Special) {
+    const Result<fileio::Entry> sourceEntry = LookUp(source);
+    if (sourceEntry && sourceEntry->kind == fileio::EntryKind::Special) {
         return OpenFailure(reader, source,
-                           {0, "It is not a regular file (a device, pipe or socket)."});
+                           {"It is not a regular file (a device, pipe or socket).", 0});
     }
-    fileio::SysError openError;
-    if (!reader.Open(source, openError)) return OpenFailure(reader, source, openError);
+    if (const Status opened = reader.Open(source); !opened) {
+        return OpenFailure(reader, source, opened.failure());
+    }
     if (reader.Encoding() == SourceEncoding::Utf16BE) {
-        return Failure(GenerateStatus::UnsupportedSource,
-                       "The source template " + Quoted(source) +
-                           " is UTF-16 big-endian; only UTF-16LE and 8-bit templates can be used.");
+        return Failed(GenerateStatus::UnsupportedSource,
+                      "The source template " + Quoted(source) +
+                          " is UTF-16 big-endian; only UTF-16LE and 8-bit templates can be used.");
     }
     if (fileio::SameFile(source, target)) {
-        return Failure(GenerateStatus::InvalidInput,
-                       "The new template " + Quoted(target) +
-                           " is the source template itself, which is never changed.");
+        return Failed(GenerateStatus::InvalidInput,
+                      "The new template " + Quoted(target) +
+                          " is the source template itself, which is never changed.");
     }
     // Both lines up front: the item line sets the entry name that the definition line carries,
     // which needs at least one ticked drive.
@@ -268,9 +270,9 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
     const std::string itemLine = BuildItemLine(selection, state, state.dblDriveMask);
     const std::string definitionLine = ticked ? BuildStringsLine(selection, state) : "";
     if (LongestResult(reader.Size(), itemLine, reader.Encoding()) > kLargestFile) {
-        return Failure(GenerateStatus::InvalidInput,
-                       "The source template " + Quoted(source) +
-                           " is too large: the new template must stay under 2 GiB.");
+        return Failed(GenerateStatus::InvalidInput,
+                      "The source template " + Quoted(source) +
+                          " is too large: the new template must stay under 2 GiB.");
     }
 
     // What keeps the template from being written is reported only once the source has proved
@@ -278,16 +280,16 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
     fileio::NewFile out(target);
     const std::optional<GenerateResult> refusal = [&]() -> std::optional<GenerateResult> {
         if (!ticked) {
-            return Failure(GenerateStatus::InvalidInput,
-                           "No drive is ticked, so there is no definition line to write.");
+            return Failed(GenerateStatus::InvalidInput,
+                          "No drive is ticked, so there is no definition line to write.");
         }
         // An empty path would put the temporary file in whatever folder is current.
         if (target.empty()) {
-            return Failure(GenerateStatus::InvalidInput,
-                           "No path was given for the new template. Nothing was written.");
+            return Failed(GenerateStatus::InvalidInput,
+                          "No path was given for the new template. Nothing was written.");
         }
-        fileio::NewFileFailure failure;
-        if (!out.Begin(consent.file, failure)) return WriteFailure(target, failure);
+        const fileio::NewFileStatus begun = out.Begin(consent.file);
+        if (!begun) return WriteFailure(target, begun.failure());
         return std::nullopt;
     }();
 

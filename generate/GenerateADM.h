@@ -28,8 +28,8 @@ enum class GenerateStatus {
 
 struct GenerateResult {
     GenerateStatus status = GenerateStatus::Created;
-    std::string message;     // one clear English sentence or two, naming the path and the cause
-    fileio::SysError error;  // the system's reason, when a platform call failed
+    std::string message;  // one clear English sentence or two, naming the path and the cause
+    Failure error;        // the system's reason, when a platform call failed
     int markersFound = 0;
     bool replaced = false;  // the new template took the place of a file that was there
     bool ok() const { return status == GenerateStatus::Created; }

@@ -286,7 +286,7 @@ LineReader::~LineReader() {
     Close();
 }
 
-bool LineReader::Open(const std::string& path, fileio::SysError& error) {
+Status LineReader::Open(const std::string& path) {
     Close();
     platform_ = &fileio::CurrentPlatform();
     blockStart_ = 0;
@@ -295,31 +295,33 @@ bool LineReader::Open(const std::string& path, fileio::SysError& error) {
     failed_ = false;
     error_ = {};
     finder_.reset();
-    if (!platform_->Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting, handle_,
-                         error)) {
-        handle_ = fileio::kNoHandle;
-        return false;
-    }
-    if (!platform_->Size(handle_, size_, error) || !DetectFromHead()) {
-        if (failed_) error = error_;
+    const Result<fileio::Handle> opened =
+        platform_->Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting);
+    if (!opened) return opened.failure();
+    handle_ = *opened;
+    const Result<std::uint64_t> size = platform_->Size(handle_);
+    if (!size) {
         Close();
-        return false;
+        return size.failure();
+    }
+    size_ = *size;
+    if (!DetectFromHead()) {
+        Close();
+        return error_;
     }
     finder_.emplace(format_, size_, kMarkerLinesWanted);
     buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(
         static_cast<std::size_t>(std::min<std::uint64_t>(blockSize_, size_)) + 1);
     if (!ReadBlock()) {
-        error = error_;
         Close();
-        return false;
+        return error_;
     }
-    return true;
+    return {};
 }
 
 void LineReader::Close() {
     if (handle_ == fileio::kNoHandle) return;
-    fileio::SysError ignored;  // nothing was written, so a failed close loses nothing
-    platform_->Close(handle_, ignored);
+    (void)platform_->Close(handle_);  // nothing was written, so a failed close loses nothing
     handle_ = fileio::kNoHandle;
 }
 
@@ -327,12 +329,11 @@ void LineReader::Close() {
 bool LineReader::DetectFromHead() {
     std::vector<std::uint8_t> head(
         static_cast<std::size_t>(std::min<std::uint64_t>(size_, kDetectionWindow)));
-    std::size_t got = 0;
-    fileio::SysError error;
-    if (!platform_->Read(handle_, head.data(), head.size(), got, error)) return Fail(error);
-    if (got < head.size()) return Fail({0, "the file ended before its reported size"});
+    const Result<std::size_t> got = platform_->Read(handle_, head.data(), head.size());
+    if (!got) return Fail(got.failure());
+    if (*got < head.size()) return Fail(Failure{"the file ended before its reported size"});
     format_ = DetectFormat(head.data(), head.size());
-    if (!platform_->Seek(handle_, 0, error)) return Fail(error);
+    if (Status rewound = platform_->Seek(handle_, 0); !rewound) return Fail(rewound.failure());
     return true;
 }
 
@@ -348,16 +349,15 @@ bool LineReader::ReadBlock() {
     const auto want =
         static_cast<std::size_t>(std::min<std::uint64_t>(blockSize_, size_ - blockStart_));
     if (want == 0) return true;
-    std::size_t got = 0;
-    fileio::SysError error;
-    if (!platform_->Read(handle_, buffer_.get(), want, got, error)) return Fail(error);
-    if (got < want) return Fail({0, "the file ended before its reported size"});
+    const Result<std::size_t> got = platform_->Read(handle_, buffer_.get(), want);
+    if (!got) return Fail(got.failure());
+    if (*got < want) return Fail(Failure{"the file ended before its reported size"});
     filled_ = want;
     finder_->Feed(buffer_.get(), filled_);
     return true;
 }
 
-bool LineReader::Fail(const fileio::SysError& error) {
+bool LineReader::Fail(const Failure& error) {
     failed_ = true;
     error_ = error;
     return false;

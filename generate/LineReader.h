@@ -110,7 +110,7 @@ class LineReader {
 
     // Opens `path` for reading (sharing it with other readers), takes its size, detects its
     // encoding from its first bytes and reads the first block.
-    bool Open(const std::string& path, fileio::SysError& error);
+    Status Open(const std::string& path);
     void Close();
 
     // The block read last: `BlockSize()` bytes from file offset `BlockStart()`.
@@ -127,12 +127,12 @@ class LineReader {
     std::uint64_t Size() const { return size_; }
     SourceEncoding Encoding() const { return format_.encoding; }
     bool Failed() const { return failed_; }
-    const fileio::SysError& Error() const { return error_; }
+    const Failure& Error() const { return error_; }
 
   private:
     bool DetectFromHead();
     bool ReadBlock();
-    bool Fail(const fileio::SysError& error);
+    bool Fail(const Failure& error);
 
     std::size_t blockSize_;
     fileio::Platform* platform_ = nullptr;  // the layer the file was opened on, for every call
@@ -145,7 +145,7 @@ class LineReader {
     SourceFormat format_;
     std::optional<MarkerLineFinder> finder_;
     bool failed_ = false;
-    fileio::SysError error_;
+    Failure error_;
 };
 
 }  // namespace tarnwick

@@ -248,9 +248,9 @@ std::string PathFromText(std::string_view typed) {
 }
 
 bool IsFolder(const std::string& path) {
-    std::uint32_t attributes = 0;
-    return !path.empty() && fileio::CurrentPlatform().Attributes(path, attributes) &&
-           (attributes & fileio::kAttrDirectory) != 0;
+    if (path.empty()) return false;
+    const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(path);
+    return attributes && (*attributes & fileio::kAttrDirectory) != 0;
 }
 
 }  // namespace tarnwick

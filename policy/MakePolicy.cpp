@@ -20,12 +20,12 @@ namespace {
 
 constexpr const char* kUnchanged = " Nothing was changed.";
 
-Failure Fail(std::string message, const fileio::SysError& why = {}) {
+Failure Fail(std::string message, const Failure& why = {}) {
     return Failure{std::move(message), why.code};
 }
 
 // A read that failed, in the same words as a write that fails for the same cause.
-std::string ReadCause(const fileio::SysError& why) {
+std::string ReadCause(const Failure& why) {
     if (fileio::CauseOf(why) == fileio::Cause::AccessDenied) {
         return ": access is denied (the file or its folder may not be read).";
     }
@@ -61,12 +61,14 @@ struct StoreFile {
 
 // What is at `path`: nothing or a regular file is fine; anything else stops the run.
 Status LookAt(const std::string& path, const char* what, fileio::Entry& entry) {
-    fileio::SysError why;
-    if (!fileio::CurrentPlatform().Lookup(path, entry, why)) {
+    Result<fileio::Entry> found = fileio::CurrentPlatform().Lookup(path);
+    if (!found) {
+        const Failure& why = found.failure();
         return Fail(
             std::string(what) + Quoted(path) + " cannot be examined" + ReadCause(why) + kUnchanged,
             why);
     }
+    entry = std::move(*found);
     if (entry.kind == fileio::EntryKind::Missing || entry.kind == fileio::EntryKind::Regular) {
         return {};
     }
@@ -77,40 +79,49 @@ Status LookAt(const std::string& path, const char* what, fileio::Entry& entry) {
 // policy file may be.
 Status ReadWhole(StoreFile& file, const char* what) {
     fileio::Platform& platform = fileio::CurrentPlatform();
-    fileio::Handle handle = fileio::kNoHandle;
-    fileio::SysError why;
+    Failure why;
     const auto failed = [&](const std::string& cause) {
         return Fail(std::string(what) + Quoted(file.path) + " cannot be read" + cause + kUnchanged,
                     why);
     };
-    if (!platform.Open(file.path, fileio::Access::Read, fileio::Disposition::OpenExisting, handle,
-                       why)) {
+    const Result<fileio::Handle> opened =
+        platform.Open(file.path, fileio::Access::Read, fileio::Disposition::OpenExisting);
+    if (!opened) {
+        why = opened.failure();
         return failed(ReadCause(why));
     }
-    fileio::FileStat stat;
-    std::uint64_t size = 0;
+    const fileio::Handle handle = *opened;
     std::string cause;
-    bool ok = platform.Stat(handle, stat, why) && platform.Size(handle, size, why);
-    if (!ok) cause = ReadCause(why);
-    if (ok && size > kMaxInputBytes) {
+    const Result<fileio::FileStat> stat = platform.Stat(handle);
+    const Result<std::uint64_t> size =
+        stat ? platform.Size(handle) : Result<std::uint64_t>(stat.failure());
+    bool ok = size.ok();
+    if (!ok) {
+        why = size.failure();
+        cause = ReadCause(why);
+    }
+    if (ok && *size > kMaxInputBytes) {
         cause = ": it is larger than 64 MiB, far more than any policy file.";
-        why = {};
         ok = false;
     }
     if (ok) {
-        file.id = stat.id;
-        file.bytes.assign(static_cast<std::size_t>(size), '\0');
-        std::size_t got = 0;
-        ok = size == 0 || platform.Read(handle, file.bytes.data(), file.bytes.size(), got, why);
-        if (!ok) cause = ReadCause(why);
-        if (ok && got != file.bytes.size()) {
-            cause = ": it changed while it was read.";
-            ok = false;
+        file.id = stat->id;
+        file.bytes.assign(static_cast<std::size_t>(*size), '\0');
+        if (*size != 0) {
+            const Result<std::size_t> got =
+                platform.Read(handle, file.bytes.data(), file.bytes.size());
+            if (!got) {
+                why = got.failure();
+                cause = ReadCause(why);
+                ok = false;
+            } else if (*got != file.bytes.size()) {
+                cause = ": it changed while it was read.";
+                ok = false;
+            }
         }
     }
-    fileio::SysError closeWhy;
     // A file that was only read has lost nothing when closing it fails.
-    (void)platform.Close(handle, closeWhy);
+    (void)platform.Close(handle);
     if (!ok) return failed(cause);
     return {};
 }
@@ -118,27 +129,27 @@ Status ReadWhole(StoreFile& file, const char* what) {
 // The files of the store to read: the ADMX, the en-US language file, and the language file of
 // every other folder that has one, in the order of the folder names.
 Result<std::vector<std::string>> OtherLanguageFiles(const std::string& folder) {
-    std::vector<std::string> names;
-    fileio::SysError why;
-    if (!fileio::CurrentPlatform().ListFolder(folder, names, why)) {
+    Result<std::vector<std::string>> listed = fileio::CurrentPlatform().ListFolder(folder);
+    if (!listed) {
         return Fail("The PolicyDefinitions folder " + Quoted(folder) + " cannot be listed" +
-                        ReadCause(why) + kUnchanged,
-                    why);
+                        ReadCause(listed.failure()) + kUnchanged,
+                    listed.failure());
     }
+    std::vector<std::string> names = std::move(*listed);
     std::sort(names.begin(), names.end());
     std::vector<std::string> paths;
     for (const std::string& name : names) {
         if (name == kCulture) continue;
         const std::string path = JoinPath(JoinPath(folder, name), kAdmlName);
-        fileio::Entry entry;
-        if (!fileio::CurrentPlatform().Lookup(path, entry, why)) {
+        const Result<fileio::Entry> entry = fileio::CurrentPlatform().Lookup(path);
+        if (!entry) {
             return Fail("The language file " + Quoted(path) + " cannot be examined" +
-                            ReadCause(why) + kUnchanged,
-                        why);
+                            ReadCause(entry.failure()) + kUnchanged,
+                        entry.failure());
         }
-        if (entry.kind == fileio::EntryKind::Missing) continue;
-        if (entry.kind != fileio::EntryKind::Regular) {
-            return Fail("The language file " + Quoted(path) + WrongKind(entry.kind, false) +
+        if (entry->kind == fileio::EntryKind::Missing) continue;
+        if (entry->kind != fileio::EntryKind::Regular) {
+            return Fail("The language file " + Quoted(path) + WrongKind(entry->kind, false) +
                         kUnchanged);
         }
         paths.push_back(path);
@@ -149,22 +160,22 @@ Result<std::vector<std::string>> OtherLanguageFiles(const std::string& folder) {
 // Creates the culture folder when it is missing.
 Status EnsureFolder(const std::string& path) {
     fileio::Platform& platform = fileio::CurrentPlatform();
-    fileio::Entry entry;
-    fileio::SysError why;
-    if (!platform.Lookup(path, entry, why)) {
-        return Fail("The language folder " + Quoted(path) + " cannot be examined" + ReadCause(why) +
-                        kUnchanged,
-                    why);
+    const Result<fileio::Entry> entry = platform.Lookup(path);
+    if (!entry) {
+        return Fail("The language folder " + Quoted(path) + " cannot be examined" +
+                        ReadCause(entry.failure()) + kUnchanged,
+                    entry.failure());
     }
-    if (entry.kind == fileio::EntryKind::Folder) return {};
-    if (entry.kind != fileio::EntryKind::Missing) {
-        return Fail("The language folder " + Quoted(path) + WrongKind(entry.kind, true) +
+    if (entry->kind == fileio::EntryKind::Folder) return {};
+    if (entry->kind != fileio::EntryKind::Missing) {
+        return Fail("The language folder " + Quoted(path) + WrongKind(entry->kind, true) +
                     kUnchanged);
     }
-    if (platform.CreateFolder(path, why)) return {};
+    const Status made = platform.CreateFolder(path);
+    if (made) return {};
     return Fail("The language folder " + Quoted(path) + " cannot be created" +
-                    fileio::CauseText(why, true) + kUnchanged,
-                why);
+                    fileio::CauseText(made.failure(), true) + kUnchanged,
+                made.failure());
 }
 
 std::string WhatIs(const std::string& path) {
@@ -176,28 +187,29 @@ std::string WhatIs(const std::string& path) {
 Status WriteAll(const std::vector<StoreFile*>& files) {
     std::vector<std::unique_ptr<fileio::NewFile>> writers;
     std::vector<fileio::NewFile*> all;
-    fileio::NewFileFailure failure;
     for (StoreFile* file : files) {
         writers.push_back(std::make_unique<fileio::NewFile>(file->path));
         fileio::NewFile& writer = *writers.back();
         all.push_back(&writer);
-        if (!writer.Begin(file->id, failure) ||
-            !writer.Write(file->grown.data(), file->grown.size(), failure)) {
+        fileio::NewFileStatus begun = writer.Begin(file->id);
+        if (begun) begun = writer.Write(file->grown.data(), file->grown.size());
+        if (!begun) {
             return Fail(WhatIs(file->path) + Quoted(file->path) + " cannot be written" +
-                            failure.cause + kUnchanged,
-                        failure.why);
+                            begun.failure().message + kUnchanged,
+                        begun.failure());
         }
     }
-    fileio::GroupFailure group;
-    if (fileio::NewFile::CommitAll(all, group)) return {};
+    const Result<void, fileio::GroupFailure> committed = fileio::NewFile::CommitAll(all);
+    if (committed) return {};
+    const fileio::GroupFailure& group = committed.failure();
     const std::string& path = files[group.file]->path;
-    std::string message = WhatIs(path) + Quoted(path) + " cannot be written" + group.failure.cause;
+    std::string message = WhatIs(path) + Quoted(path) + " cannot be written" + group.message;
     if (group.notRestored.empty()) {
         message += kUnchanged;
     } else {
         message += " These files could not be put back as they were: " + group.notRestored;
     }
-    return Fail(std::move(message), group.failure.why);
+    return Fail(std::move(message), group);
 }
 
 }  // namespace
@@ -213,24 +225,22 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
     outcome.entryName = item.entryName;
     outcome.maskText = std::to_string(item.mask);
 
-    fileio::Entry entry;
-    fileio::SysError why;
-    if (!fileio::CurrentPlatform().Lookup(folder, entry, why)) {
+    const Result<fileio::Entry> entry = fileio::CurrentPlatform().Lookup(folder);
+    if (!entry) {
         return Fail("The PolicyDefinitions folder " + Quoted(folder) + " cannot be examined" +
-                        ReadCause(why) + " Nothing was written.",
-                    why);
+                        ReadCause(entry.failure()) + " Nothing was written.",
+                    entry.failure());
     }
-    if (entry.kind != fileio::EntryKind::Folder) {
-        return Fail("The PolicyDefinitions folder " + Quoted(folder) + WrongKind(entry.kind, true) +
-                    " Nothing was written.");
+    if (entry->kind != fileio::EntryKind::Folder) {
+        return Fail("The PolicyDefinitions folder " + Quoted(folder) +
+                    WrongKind(entry->kind, true) + " Nothing was written.");
     }
 
     // From the first read to the last replace, no other run writes this store.
     const std::string lockPath = JoinPath(folder, kLockName);
     fileio::FileLock lock;
-    bool busy = false;
-    if (const Status locked = lock.Take(lockPath, options.lockWait, busy); !locked) {
-        if (busy) {
+    if (const auto locked = lock.Take(lockPath, options.lockWait); !locked) {
+        if (locked.failure().busy) {
             const auto seconds =
                 std::chrono::duration_cast<std::chrono::seconds>(options.lockWait).count();
             return Fail("Another run is writing the policy definitions in " + Quoted(folder) +

@@ -21,7 +21,7 @@ std::string Size(std::uint64_t bytes) {
     return text;
 }
 
-Failure CannotRead(const std::string& path, const fileio::SysError& why) {
+Failure CannotRead(const std::string& path, const Failure& why) {
     return {Quoted(path) + " cannot be read" + fileio::Because(why), why.code};
 }
 
@@ -36,10 +36,9 @@ std::string TooLargeText(std::uint64_t size, std::uint64_t limit) {
 
 Result<std::string> ReadInputFile(const std::string& path, std::uint64_t limit) {
     fileio::Platform& platform = fileio::CurrentPlatform();
-    fileio::Entry entry;
-    fileio::SysError why;
-    if (!platform.Lookup(path, entry, why)) return CannotRead(path, why);
-    switch (entry.kind) {
+    const Result<fileio::Entry> entry = platform.Lookup(path);
+    if (!entry) return CannotRead(path, entry.failure());
+    switch (entry->kind) {
         case fileio::EntryKind::Missing:
             return Failure{Quoted(path) + " does not exist."};
         case fileio::EntryKind::DanglingLink:
@@ -51,29 +50,22 @@ Result<std::string> ReadInputFile(const std::string& path, std::uint64_t limit) 
         case fileio::EntryKind::Regular:
             break;
     }
-    fileio::Handle handle = fileio::kNoHandle;
-    if (!platform.Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting, handle,
-                       why)) {
-        return CannotRead(path, why);
+    const Result<fileio::Handle> opened =
+        platform.Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting);
+    if (!opened) return CannotRead(path, opened.failure());
+    const fileio::Handle handle = *opened;
+    const Result<std::uint64_t> size = platform.Size(handle);
+    if (size && *size > limit) {
+        (void)platform.Close(handle);
+        return Failure{Quoted(path) + " was not read: " + TooLargeText(*size, limit) + "."};
     }
-    std::uint64_t size = 0;
-    std::string bytes;
-    std::size_t got = 0;
-    bool read = platform.Size(handle, size, why);
-    if (read && size > limit) {
-        fileio::SysError ignored;
-        platform.Close(handle, ignored);
-        return Failure{Quoted(path) + " was not read: " + TooLargeText(size, limit) + "."};
-    }
-    if (read) {
-        bytes.resize(static_cast<std::size_t>(size));
-        read = platform.Read(handle, bytes.data(), bytes.size(), got, why);
-        bytes.resize(got);  // a file that shrank meanwhile
-    }
-    fileio::SysError closeWhy;
-    const bool closed = platform.Close(handle, closeWhy);
-    if (!read) return CannotRead(path, why);
-    if (!closed) return CannotRead(path, closeWhy);
+    std::string bytes(size ? static_cast<std::size_t>(*size) : 0, '\0');
+    const Result<std::size_t> got = size ? platform.Read(handle, bytes.data(), bytes.size())
+                                         : Result<std::size_t>(size.failure());
+    const Status closed = platform.Close(handle);
+    if (!got) return CannotRead(path, got.failure());
+    if (!closed) return CannotRead(path, closed.failure());
+    bytes.resize(*got);  // a file that shrank meanwhile
     return bytes;
 }
 

@@ -10,20 +10,20 @@ namespace tarnwick::regpol {
 namespace {
 
 fileio::EntryKind KindOf(const std::string& path) {
-    fileio::Entry entry;
-    fileio::SysError why;
-    if (!fileio::CurrentPlatform().Lookup(path, entry, why)) return fileio::EntryKind::Special;
-    return entry.kind;
+    const Result<fileio::Entry> entry = fileio::CurrentPlatform().Lookup(path);
+    if (!entry) return fileio::EntryKind::Special;
+    return entry->kind;
 }
 
 Status EnsureFolder(const std::string& path) {
     const fileio::EntryKind kind = KindOf(path);
     if (kind == fileio::EntryKind::Folder) return {};
-    fileio::SysError why;
-    if (kind == fileio::EntryKind::Missing && fileio::CurrentPlatform().CreateFolder(path, why)) {
-        return {};
+    Failure why{"something else of that name is there"};
+    if (kind == fileio::EntryKind::Missing) {
+        const Status made = fileio::CurrentPlatform().CreateFolder(path);
+        if (made) return {};
+        why = made.failure();
     }
-    if (kind != fileio::EntryKind::Missing) why = {0, "something else of that name is there"};
     return Failure{"The folder " + Quoted(path) + " could not be made" + fileio::Because(why),
                    why.code};
 }
@@ -31,9 +31,9 @@ Status EnsureFolder(const std::string& path) {
 Failure NotWritten(const std::string& path, const fileio::NewFileFailure& failure, bool merge) {
     const std::string hint =
         failure.refused && failure.hadFile && !merge ? " Use --force to merge into it." : "";
-    return Failure{"The file " + Quoted(path) + " was not written" + failure.cause + hint +
+    return Failure{"The file " + Quoted(path) + " was not written" + failure.message + hint +
                        (failure.hadFile ? " The file that was there is unchanged." : ""),
-                   failure.why.code};
+                   failure.code};
 }
 
 Failure Malformed(const std::string& path, const Failure& why) {
@@ -64,42 +64,54 @@ std::string GptPathOf(const std::string& gpoFolder) {
 
 Result<std::optional<FileBytes>> ReadExisting(const std::string& path) {
     fileio::Platform& platform = fileio::CurrentPlatform();
-    fileio::Entry entry;
-    fileio::SysError why;
-    if (!platform.Lookup(path, entry, why)) {
-        return Failure{Quoted(path) + " cannot be looked at" + fileio::Because(why), why.code};
+    const Result<fileio::Entry> entry = platform.Lookup(path);
+    if (!entry) {
+        return Failure{Quoted(path) + " cannot be looked at" + fileio::Because(entry.failure()),
+                       entry.failure().code};
     }
-    if (entry.kind == fileio::EntryKind::Missing) return std::optional<FileBytes>{};
-    if (entry.kind != fileio::EntryKind::Regular) {
+    if (entry->kind == fileio::EntryKind::Missing) return std::optional<FileBytes>{};
+    if (entry->kind != fileio::EntryKind::Regular) {
         return Failure{Quoted(path) + " is no regular file."};
     }
-    fileio::Handle handle = fileio::kNoHandle;
-    if (!platform.Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting, handle,
-                       why)) {
-        return Failure{Quoted(path) + " cannot be read" + fileio::Because(why), why.code};
+    const Result<fileio::Handle> opened =
+        platform.Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting);
+    if (!opened) {
+        return Failure{Quoted(path) + " cannot be read" + fileio::Because(opened.failure()),
+                       opened.failure().code};
     }
+    const fileio::Handle handle = *opened;
     FileBytes file;
-    fileio::FileStat stat;
-    std::uint64_t size = 0;
-    bool ok = platform.Stat(handle, stat, why) && platform.Size(handle, size, why);
-    std::string cause = ok ? "" : fileio::Because(why);
-    if (ok && size > kMaxInputBytes) {
+    Failure why;
+    const Result<fileio::FileStat> stat = platform.Stat(handle);
+    const Result<std::uint64_t> size =
+        stat ? platform.Size(handle) : Result<std::uint64_t>(stat.failure());
+    bool ok = size.ok();
+    std::string cause;
+    if (!ok) {
+        why = size.failure();
+        cause = fileio::Because(why);
+    }
+    if (ok && *size > kMaxInputBytes) {
         ok = false;
         cause = ": it is larger than " + std::to_string(kMaxInputBytes >> 20) + " MiB.";
     }
     if (ok) {
-        file.id = stat.id;
-        file.bytes.assign(static_cast<std::size_t>(size), '\0');
-        std::size_t got = 0;
-        ok = size == 0 || platform.Read(handle, file.bytes.data(), file.bytes.size(), got, why);
-        if (!ok) cause = fileio::Because(why);
-        if (ok && got != file.bytes.size()) {
-            ok = false;
-            cause = ": it changed while it was read.";
+        file.id = stat->id;
+        file.bytes.assign(static_cast<std::size_t>(*size), '\0');
+        if (*size != 0) {
+            const Result<std::size_t> got =
+                platform.Read(handle, file.bytes.data(), file.bytes.size());
+            if (!got) {
+                ok = false;
+                why = got.failure();
+                cause = fileio::Because(why);
+            } else if (*got != file.bytes.size()) {
+                ok = false;
+                cause = ": it changed while it was read.";
+            }
         }
     }
-    fileio::SysError closeWhy;
-    (void)platform.Close(handle, closeWhy);  // nothing is lost when closing a read file fails
+    (void)platform.Close(handle);  // nothing is lost when closing a read file fails
     if (!ok) return Failure{Quoted(path) + " cannot be read" + cause, why.code};
     return std::optional<FileBytes>{std::move(file)};
 }
@@ -116,9 +128,8 @@ Result<PolWrite> WritePolFile(const std::string& path, std::uint32_t mask, Drive
     }
     auto bytes = EditDriveValues(before, mask, policy, action);
     if (!bytes) return Malformed(path, bytes.failure());
-    fileio::NewFileFailure failure;
-    if (!fileio::WriteNewFile(path, *bytes, agreed, failure)) {
-        return NotWritten(path, failure, merge);
+    if (auto written = fileio::WriteNewFile(path, *bytes, agreed); !written) {
+        return NotWritten(path, written.failure(), merge);
     }
     return PolWrite{!existing->has_value()};
 }
@@ -154,16 +165,15 @@ Result<GpoChange> EditGpo(const std::string& folder, std::uint32_t mask, DrivePo
     change.newVersion = gptAfter->newVersion;
 
     if (Status made = EnsureFolder(userFolder); !made) return made.failure();
-    fileio::NewFileFailure failure;
     // Registry.pol first, gpt.ini second. Clients fetch a policy object's files only when its
     // version moved, so if the second write fails the new Registry.pol merely waits for the next
     // change; the other order could move the version over the old Registry.pol, and clients would
     // take that as current and not look again.
-    if (!fileio::WriteNewFile(change.polPath, *polAfter, polId, failure)) {
-        return NotWritten(change.polPath, failure, true);
+    if (auto written = fileio::WriteNewFile(change.polPath, *polAfter, polId); !written) {
+        return NotWritten(change.polPath, written.failure(), true);
     }
-    if (!fileio::WriteNewFile(change.gptPath, gptAfter->text, gptId, failure)) {
-        Failure f = NotWritten(change.gptPath, failure, true);
+    if (auto written = fileio::WriteNewFile(change.gptPath, gptAfter->text, gptId); !written) {
+        Failure f = NotWritten(change.gptPath, written.failure(), true);
         f.message += " ";
         f.message +=
             Quoted(change.polPath) + " was written; run the command again to move the version.";

@@ -13,6 +13,7 @@
 #include <ctime>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -23,14 +24,14 @@ namespace tarnwick::fileio {
 
 namespace {
 
-SysError ErrnoError(int code) {
-    return SysError{static_cast<std::uint32_t>(code),
-                    std::error_code(code, std::generic_category()).message()};
+Failure ErrnoFailure(int code) {
+    return Failure{std::error_code(code, std::generic_category()).message(),
+                   static_cast<std::uint32_t>(code)};
 }
 
-bool Fail(SysError& error) {
-    error = ErrnoError(errno);
-    return false;
+// What the last failed call left in errno.
+Failure LastErrno() {
+    return ErrnoFailure(errno);
 }
 
 int Fd(Handle handle) {
@@ -89,28 +90,22 @@ int OpenFlags(Access access, Disposition disposition) {
     return flags;
 }
 
-SysError NotRegular() {
-    return SysError{static_cast<std::uint32_t>(EINVAL),
-                    "It is not a regular file (a device, pipe or socket)."};
+Failure NotRegular() {
+    return Failure{"It is not a regular file (a device, pipe or socket).",
+                   static_cast<std::uint32_t>(EINVAL)};
 }
 
 // Data is read from and written to regular files only. open() lets a folder be opened for reading
 // (CreateFileW does not, and the helpers rely on that) and a device or pipe for anything. Once the
 // file is known to be regular, its reads and writes block again as usual.
-bool AcceptRegularOnly(int fd, SysError& error) {
+Status AcceptRegularOnly(int fd) {
     struct stat st {};
-    if (fstat(fd, &st) != 0) return Fail(error);
-    if (S_ISDIR(st.st_mode)) {
-        error = ErrnoError(EISDIR);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        error = NotRegular();
-        return false;
-    }
+    if (fstat(fd, &st) != 0) return LastErrno();
+    if (S_ISDIR(st.st_mode)) return ErrnoFailure(EISDIR);
+    if (!S_ISREG(st.st_mode)) return NotRegular();
     const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return Fail(error);
-    return true;
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return LastErrno();
+    return {};
 }
 
 FileId IdOf(const struct stat& st) {
@@ -176,45 +171,43 @@ bool HasName(const std::string& list, std::string_view name) {
     return found;
 }
 
-SysError AttributeError(const std::string& name, const char* what, int code) {
+Failure AttributeFailure(const std::string& name, const char* what, int code) {
     // The code is left out on purpose: "Operation not permitted" on an attribute says nothing
     // about the file's own access, which is what a plain access-denied cause would claim.
-    return SysError{0, "its extended attribute " + name + " could not be " + what + " (" +
-                           std::error_code(code, std::generic_category()).message() + ")"};
+    return Failure{"its extended attribute " + name + " could not be " + what + " (" +
+                   std::error_code(code, std::generic_category()).message() + ")"};
 }
 
 // Gives the new file (`fd`) every extended attribute that the file it replaces (`path`) carries,
 // and only those: on a Samba server the Windows ACL is security.NTACL and the DOS attributes
 // user.DOSATTRIB, and the POSIX ACL is system.posix_acl_access. listxattr shows only what this
 // process may read (trusted.* needs root), and each of those must arrive, or nothing is replaced.
-bool CopyExtendedAttributes(const char* path, int fd, SysError& error) {
+Status CopyExtendedAttributes(const char* path, int fd) {
     std::string names;
     if (!ReadSized([&](char* b, std::size_t n) { return listxattr(path, b, n); }, names)) {
-        if (errno == ENOTSUP) return true;  // a file system without them: nothing to keep
-        return Fail(error);
+        if (errno == ENOTSUP) return {};  // a file system without them: nothing to keep
+        return LastErrno();
     }
     std::string ours;
     if (!ReadSized([&](char* b, std::size_t n) { return flistxattr(fd, b, n); }, ours)) {
-        if (errno != ENOTSUP) return Fail(error);
+        if (errno != ENOTSUP) return LastErrno();
         ours.clear();
     }
-    bool ok = true;
+    std::optional<Failure> failed;
     // What the new file got from its folder (a default ACL) and the old one lacked goes; the
     // system's own security labels stay if it will not let them go.
     ForEachName(ours, [&](const std::string& name) {
-        if (!ok || HasName(names, name) || fremovexattr(fd, name.c_str()) == 0) return;
+        if (failed || HasName(names, name) || fremovexattr(fd, name.c_str()) == 0) return;
         if (errno == ENODATA || name.starts_with("security.")) return;
-        error = AttributeError(name, "removed from the new file", errno);
-        ok = false;
+        failed = AttributeFailure(name, "removed from the new file", errno);
     });
     ForEachName(names, [&](const std::string& name) {
-        if (!ok) return;
+        if (failed) return;
         std::string value;
         if (!ReadSized([&](char* b, std::size_t n) { return getxattr(path, name.c_str(), b, n); },
                        value)) {
             if (errno == ENODATA) return;  // removed since it was listed
-            error = AttributeError(name, "read", errno);
-            ok = false;
+            failed = AttributeFailure(name, "read", errno);
             return;
         }
         std::string current;
@@ -224,192 +217,187 @@ bool CopyExtendedAttributes(const char* path, int fd, SysError& error) {
             return;
         }
         if (fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) != 0) {
-            error = AttributeError(name, "given to the new file", errno);
-            ok = false;
+            failed = AttributeFailure(name, "given to the new file", errno);
         }
     });
-    return ok;
+    if (failed) return std::move(*failed);
+    return {};
 }
 
 class PosixPlatform final : public Platform {
   public:
-    bool Attributes(const std::string& path, std::uint32_t& attributes) override {
+    Result<std::uint32_t> Attributes(const std::string& path) override {
         struct stat st {};
-        if (stat(path.c_str(), &st) != 0) return false;
-        attributes = AttributesOf(st);
-        return true;
+        if (stat(path.c_str(), &st) != 0) return LastErrno();
+        return AttributesOf(st);
     }
 
-    bool Lookup(const std::string& path, Entry& entry, SysError& error) override {
-        entry = Entry{};
+    Result<Entry> Lookup(const std::string& path) override {
+        Entry entry;
         struct stat st {};
-        if (lstat(path.c_str(), &st) != 0) return NamesNothing(errno) || Fail(error);
+        if (lstat(path.c_str(), &st) != 0) {
+            if (NamesNothing(errno)) return entry;
+            return LastErrno();
+        }
         std::string target = path;
         if (S_ISLNK(st.st_mode)) {
             if (stat(path.c_str(), &st) != 0) {
                 // A missing target, or a loop of links that never reaches one.
-                if (!NamesNothing(errno) && errno != ELOOP) return Fail(error);
+                if (!NamesNothing(errno) && errno != ELOOP) return LastErrno();
                 entry.kind = EntryKind::DanglingLink;
-                return true;
+                return entry;
             }
             const std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr),
                                                                    &std::free);
-            if (!real) return Fail(error);
+            if (!real) return LastErrno();
             target = real.get();
         }
         entry.kind = KindOf(st);
-        if (entry.kind == EntryKind::Special) return true;
+        if (entry.kind == EntryKind::Special) return entry;
         entry.id = IdOf(st);
         if (entry.kind == EntryKind::Regular) entry.target = target;
-        return true;
+        return entry;
     }
 
-    bool Open(const std::string& path, Access access, Disposition disposition, Handle& handle,
-              SysError& error) override {
+    Result<Handle> Open(const std::string& path, Access access, Disposition disposition) override {
         const int fd = open(path.c_str(), OpenFlags(access, disposition), 0666);
-        if (fd < 0) return Fail(error);
-        if (access != Access::Query && !AcceptRegularOnly(fd, error)) {
-            close(fd);
-            return false;
+        if (fd < 0) return LastErrno();
+        if (access != Access::Query) {
+            if (Status regular = AcceptRegularOnly(fd); !regular) {
+                close(fd);
+                return regular.failure();
+            }
         }
-        handle = fd;
-        return true;
+        return Handle{fd};
     }
 
-    bool Size(Handle handle, std::uint64_t& size, SysError& error) override {
+    Result<std::uint64_t> Size(Handle handle) override {
         struct stat st {};
-        if (fstat(Fd(handle), &st) != 0) return Fail(error);
-        size = static_cast<std::uint64_t>(st.st_size);
-        return true;
+        if (fstat(Fd(handle), &st) != 0) return LastErrno();
+        return static_cast<std::uint64_t>(st.st_size);
     }
 
-    bool Seek(Handle handle, std::uint64_t offset, SysError& error) override {
+    Status Seek(Handle handle, std::uint64_t offset) override {
         if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
-            error = ErrnoError(EOVERFLOW);
-            return false;
+            return ErrnoFailure(EOVERFLOW);
         }
-        if (lseek(Fd(handle), static_cast<off_t>(offset), SEEK_SET) < 0) return Fail(error);
-        return true;
+        if (lseek(Fd(handle), static_cast<off_t>(offset), SEEK_SET) < 0) return LastErrno();
+        return {};
     }
 
-    bool Read(Handle handle, void* buffer, std::size_t size, std::size_t& got,
-              SysError& error) override {
+    Result<std::size_t> Read(Handle handle, void* buffer, std::size_t size) override {
         auto* out = static_cast<unsigned char*>(buffer);
-        got = 0;
+        std::size_t got = 0;
         while (got < size) {
             const ssize_t n = read(Fd(handle), out + got, size - got);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return Fail(error);
+            if (n < 0) return LastErrno();
             if (n == 0) break;
             got += static_cast<std::size_t>(n);
         }
-        return true;
+        return got;
     }
 
-    bool Write(Handle handle, const void* buffer, std::size_t size, SysError& error) override {
+    Status Write(Handle handle, const void* buffer, std::size_t size) override {
         const auto* in = static_cast<const unsigned char*>(buffer);
         std::size_t done = 0;
         while (done < size) {
             const ssize_t n = write(Fd(handle), in + done, size - done);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return Fail(error);
+            if (n < 0) return LastErrno();
             done += static_cast<std::size_t>(n);
         }
-        return true;
+        return {};
     }
 
-    bool Stat(Handle handle, FileStat& stat, SysError& error) override {
+    Result<FileStat> Stat(Handle handle) override {
         struct stat st {};
-        if (fstat(Fd(handle), &st) != 0) return Fail(error);
+        if (fstat(Fd(handle), &st) != 0) return LastErrno();
+        FileStat stat;
         stat.creation = ToLocalTime(st.st_ctim);
         stat.lastWrite = ToLocalTime(st.st_mtim);
         stat.lastAccess = ToLocalTime(st.st_atim);
         stat.attributes = AttributesOf(st);
         stat.size = static_cast<std::uint64_t>(st.st_size);
         stat.id = IdOf(st);
-        return true;
+        return stat;
     }
 
     // fdatasync: the template's bytes and its size reach the disk before the file takes the new
     // name, on every file system (XFS, and ext4 mounted without auto_da_alloc, would otherwise
     // let a crash leave an empty file where the administrator's template was). The cost is the
     // time the disk takes to write the template, which the program then truly waits for.
-    bool Flush(Handle handle, SysError& error) override {
+    Status Flush(Handle handle) override {
         while (fdatasync(Fd(handle)) != 0) {
-            if (errno != EINTR) return Fail(error);
+            if (errno != EINTR) return LastErrno();
         }
-        return true;
+        return {};
     }
 
-    bool Close(Handle handle, SysError& error) override {
+    Status Close(Handle handle) override {
         // After EINTR the descriptor is gone on Linux, so close() is never retried.
-        if (close(Fd(handle)) != 0) return Fail(error);
-        return true;
+        if (close(Fd(handle)) != 0) return LastErrno();
+        return {};
     }
 
-    bool MoveNew(const std::string& from, const std::string& to, SysError& error) override {
-        return MoveWithoutReplacing(from.c_str(), to.c_str()) || Fail(error);
+    Status MoveNew(const std::string& from, const std::string& to) override {
+        if (!MoveWithoutReplacing(from.c_str(), to.c_str())) return LastErrno();
+        return {};
     }
 
-    bool Replace(const std::string& from, const std::string& to, SysError& error) override {
+    Status Replace(const std::string& from, const std::string& to) override {
         struct stat target {};
         if (stat(to.c_str(), &target) != 0) {
-            return NamesNothing(errno) ? MoveNew(from, to, error) : Fail(error);
+            if (NamesNothing(errno)) return MoveNew(from, to);
+            return LastErrno();
         }
-        if (!S_ISREG(target.st_mode)) {
-            error = NotRegular();
-            return false;
-        }
+        if (!S_ISREG(target.st_mode)) return NotRegular();
         // rename() ignores the mode of the file it replaces; MoveFileExW refuses a read-only
         // one, and an administrator who made the file read-only meant it to stay.
-        if ((target.st_mode & S_IWUSR) == 0) {
-            errno = EACCES;
-            return Fail(error);
-        }
+        if ((target.st_mode & S_IWUSR) == 0) return ErrnoFailure(EACCES);
         // The new file takes the old one's owner where the system allows it (the group, when the
         // user belongs to it; the user only for root), then its extended attributes (after the
         // owner, whose change drops a file capability), then its mode. The set-id bits go along
         // only with the owner they were meant for.
         const int fd = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) return Fail(error);
+        if (fd < 0) return LastErrno();
         const bool ownerKept = fchown(fd, target.st_uid, target.st_gid) == 0;
         if (!ownerKept) (void)fchown(fd, static_cast<uid_t>(-1), target.st_gid);
         const mode_t mode = target.st_mode & (ownerKept ? 07777 : 01777);
-        const bool kept =
-            CopyExtendedAttributes(to.c_str(), fd, error) && (fchmod(fd, mode) == 0 || Fail(error));
+        Status kept = CopyExtendedAttributes(to.c_str(), fd);
+        if (kept && fchmod(fd, mode) != 0) kept = LastErrno();
         close(fd);
-        if (!kept) return false;
-        if (std::rename(from.c_str(), to.c_str()) != 0) return Fail(error);
-        return true;
+        if (!kept) return kept;
+        if (std::rename(from.c_str(), to.c_str()) != 0) return LastErrno();
+        return {};
     }
 
-    bool Remove(const std::string& path, SysError& error) override {
-        if (unlink(path.c_str()) != 0) return Fail(error);
-        return true;
+    Status Remove(const std::string& path) override {
+        if (unlink(path.c_str()) != 0) return LastErrno();
+        return {};
     }
 
-    bool CreateFolder(const std::string& path, SysError& error) override {
-        if (mkdir(path.c_str(), 0777) != 0) return Fail(error);
-        return true;
+    Status CreateFolder(const std::string& path) override {
+        if (mkdir(path.c_str(), 0777) != 0) return LastErrno();
+        return {};
     }
 
-    bool Random(void* buffer, std::size_t size, SysError& error) override {
+    Status Random(void* buffer, std::size_t size) override {
         auto* out = static_cast<unsigned char*>(buffer);
         std::size_t done = 0;
         while (done < size) {
             const ssize_t n = getrandom(out + done, size - done, 0);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return Fail(error);
+            if (n < 0) return LastErrno();
             done += static_cast<std::size_t>(n);
         }
-        return true;
+        return {};
     }
 
-    bool ListFolder(const std::string& path, std::vector<std::string>& names,
-                    SysError& error) override {
-        names.clear();
+    Result<std::vector<std::string>> ListFolder(const std::string& path) override {
+        std::vector<std::string> names;
         DIR* dir = opendir(path.c_str());
-        if (!dir) return Fail(error);
+        if (!dir) return LastErrno();
         int code = 0;
         for (;;) {
             errno = 0;
@@ -422,23 +410,22 @@ class PosixPlatform final : public Platform {
             if (name != "." && name != "..") names.push_back(name);
         }
         closedir(dir);
-        if (code == 0) return true;
-        error = ErrnoError(code);
-        return false;
+        if (code != 0) return ErrnoFailure(code);
+        return names;
     }
 
-    bool Link(const std::string& from, const std::string& to, SysError& error) override {
-        return link(from.c_str(), to.c_str()) == 0 || Fail(error);
+    Status Link(const std::string& from, const std::string& to) override {
+        if (link(from.c_str(), to.c_str()) != 0) return LastErrno();
+        return {};
     }
 
     // An open-file-description lock where the kernel has one (it also keeps two threads of one
     // process apart), else a process lock. Both end with the descriptor, so a run that crashed
     // holds nothing. The file is removed on release; a waiter that locked the removed file sees
     // that the name leads elsewhere now and reports busy, to try again.
-    bool TryLock(const std::string& path, Handle& handle, bool& busy, SysError& error) override {
-        busy = false;
+    Result<Handle, LockFailure> TryLock(const std::string& path) override {
         const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd < 0) return Fail(error);
+        if (fd < 0) return LockFailure{LastErrno()};
         // Whoever shares the store must be able to lock a file that a killed run left behind;
         // the file holds nothing. Only its owner can do this, and need not.
         (void)fchmod(fd, 0666);
@@ -453,31 +440,27 @@ class PosixPlatform final : public Platform {
         locked = fcntl(fd, F_SETLK, &lock);
 #endif
         if (locked != 0) {
-            busy = errno == EAGAIN || errno == EACCES;
-            Fail(error);
+            const bool busy = errno == EAGAIN || errno == EACCES;
+            LockFailure failure{LastErrno(), busy};
             close(fd);
-            return false;
+            return failure;
         }
         struct stat held {
         }, named{};
         if (fstat(fd, &held) != 0 || stat(path.c_str(), &named) != 0 ||
             held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
-            busy = true;
-            error = ErrnoError(EAGAIN);
             close(fd);
-            return false;
+            return LockFailure{ErrnoFailure(EAGAIN), true};
         }
-        handle = fd;
-        return true;
+        return Handle{fd};
     }
 
-    bool Unlock(const std::string& path, Handle handle, SysError& error) override {
+    Status Unlock(const std::string& path, Handle handle) override {
         // Removed while still held, so that no one locks the old file after it is let go.
-        const bool removed = unlink(path.c_str()) == 0 || errno == ENOENT;
-        if (!removed) Fail(error);
-        const bool closed = close(Fd(handle)) == 0;
-        if (!closed && removed) Fail(error);
-        return removed && closed;
+        Status done;
+        if (unlink(path.c_str()) != 0 && errno != ENOENT) done = LastErrno();
+        if (close(Fd(handle)) != 0 && done) done = LastErrno();
+        return done;
     }
 
     void Pause(std::uint32_t milliseconds) override {
@@ -487,7 +470,7 @@ class PosixPlatform final : public Platform {
 
 }  // namespace
 
-Cause CauseOf(const SysError& error) {
+Cause CauseOf(const Failure& error) {
     switch (error.code) {
         case ENOENT:
             return Cause::NoFolder;

@@ -1,5 +1,7 @@
 #include "fileio/win32/Retry.h"
 
+#include "fileio/win32/SystemError.h"
+
 namespace tarnwick::fileio::win32 {
 
 namespace {
@@ -13,13 +15,14 @@ RenameCalls& CurrentRenameCalls() {
     return calls;
 }
 
-bool WithRetries(const std::function<bool()>& attempt) {
+Status WithRetries(const std::function<bool()>& attempt) {
     for (const DWORD pause : kRetryPauses) {
-        if (attempt()) return true;
-        if (!Transient(GetLastError())) return false;
+        if (attempt()) return {};
+        if (!Transient(GetLastError())) return LastError();
         CurrentRenameCalls().sleep(pause);
     }
-    return attempt();
+    if (attempt()) return {};
+    return LastError();
 }
 
 }  // namespace tarnwick::fileio::win32

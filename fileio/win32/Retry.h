@@ -7,6 +7,8 @@
 
 #include <functional>
 
+#include "core/Result.h"
+
 namespace tarnwick::fileio::win32 {
 
 // The kernel32 calls that the retries wrap. Tests put in calls that fail the first attempts; the
@@ -23,7 +25,7 @@ inline constexpr DWORD kRetryPauses[] = {20, 40, 80, 160, 320};
 
 // Runs `attempt` (a call that leaves GetLastError() set when it fails) until it succeeds. A
 // sharing violation or access denied is tried again after each pause in turn; any other failure,
-// or the last one, ends it with GetLastError() as that attempt left it.
-bool WithRetries(const std::function<bool()>& attempt);
+// or the last one, ends it with the error that attempt left.
+Status WithRetries(const std::function<bool()>& attempt);
 
 }  // namespace tarnwick::fileio::win32

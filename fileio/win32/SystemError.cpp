@@ -7,16 +7,16 @@
 namespace tarnwick::fileio::win32 {
 
 namespace {
-SysError FromSystem(tarnwick::win32::SystemError error) {
-    return SysError{error.code, std::move(error.text)};
+Failure FromSystem(tarnwick::win32::SystemError error) {
+    return Failure{std::move(error.text), error.code};
 }
 }  // namespace
 
-SysError ErrorFromCode(std::uint32_t code) {
+Failure ErrorFromCode(std::uint32_t code) {
     return FromSystem(tarnwick::win32::ErrorFromCode(code));
 }
 
-SysError LastError() {
+Failure LastError() {
     return FromSystem(tarnwick::win32::LastError());
 }
 

@@ -3,13 +3,14 @@
 
 #include <cstdint>
 
-#include "fileio/Platform.h"
+#include "core/Result.h"
 
 namespace tarnwick::fileio::win32 {
 
-SysError ErrorFromCode(std::uint32_t code);
+// The system's description of `code` as the message, and the code.
+Failure ErrorFromCode(std::uint32_t code);
 
 // ErrorFromCode(GetLastError()).
-SysError LastError();
+Failure LastError();
 
 }  // namespace tarnwick::fileio::win32

@@ -41,11 +41,6 @@ HANDLE Win32Handle(Handle handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
 
-bool Fail(SysError& error) {
-    error = LastError();
-    return false;
-}
-
 DWORD DesiredAccess(Access access) {
     switch (access) {
         case Access::Read:
@@ -115,8 +110,8 @@ bool FinalPath(HANDLE file, std::string& path) {
     }
 }
 
-SysError NotRegular() {
-    return SysError{ERROR_INVALID_FUNCTION, "It is not a regular file (a device, pipe or socket)."};
+Failure NotRegular() {
+    return Failure{"It is not a regular file (a device, pipe or socket).", ERROR_INVALID_FUNCTION};
 }
 
 // A folder opens only with backup semantics; reads and writes must keep refusing folders.
@@ -145,98 +140,92 @@ bool ToLocalTime(const FILETIME& utc, LocalTime& local) {
 
 class Win32Platform final : public Platform {
   public:
-    bool Attributes(const std::string& path, std::uint32_t& attributes) override {
+    Result<std::uint32_t> Attributes(const std::string& path) override {
         const std::optional<std::wstring> wide = SystemPath(path);
-        if (!wide) return false;
+        if (!wide) return LastError();
         const DWORD found = GetFileAttributesW(wide->c_str());
-        if (found == INVALID_FILE_ATTRIBUTES) return false;
-        attributes = found;
-        return true;
+        if (found == INVALID_FILE_ATTRIBUTES) return LastError();
+        return std::uint32_t{found};
     }
 
-    bool Lookup(const std::string& path, Entry& entry, SysError& error) override {
-        entry = Entry{};
+    Result<Entry> Lookup(const std::string& path) override {
+        Entry entry;
         const std::optional<std::wstring> wide = SystemPath(path);
-        if (!wide) return Fail(error);
+        if (!wide) return LastError();
         const ScopedHandle file(CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (!file.valid()) {
             const DWORD code = GetLastError();
-            if (!NamesNothing(code)) return Fail(error);
+            if (!NamesNothing(code)) return LastError();
             // A link whose target is missing still has attributes of its own.
             if (IsLink(*wide)) entry.kind = EntryKind::DanglingLink;
-            return true;
+            return entry;
         }
         if (GetFileType(file.get()) != FILE_TYPE_DISK) {
             entry.kind = EntryKind::Special;
-            return true;
+            return entry;
         }
         BY_HANDLE_FILE_INFORMATION info{};
-        if (!GetFileInformationByHandle(file.get(), &info)) return Fail(error);
+        if (!GetFileInformationByHandle(file.get(), &info)) return LastError();
         const bool folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.kind = folder ? EntryKind::Folder : EntryKind::Regular;
         entry.id = IdOf(info);
-        if (folder) return true;
+        if (folder) return entry;
         entry.target = path;
-        if (IsLink(*wide) && !FinalPath(file.get(), entry.target)) return Fail(error);
-        return true;
+        if (IsLink(*wide) && !FinalPath(file.get(), entry.target)) return LastError();
+        return entry;
     }
 
-    bool Open(const std::string& path, Access access, Disposition disposition, Handle& handle,
-              SysError& error) override {
+    Result<Handle> Open(const std::string& path, Access access, Disposition disposition) override {
         const std::optional<std::wstring> wide = SystemPath(path);
-        if (!wide) return Fail(error);
+        if (!wide) return LastError();
         const HANDLE opened =
             CreateFileW(wide->c_str(), DesiredAccess(access), ShareMode(access), nullptr,
                         CreationDisposition(disposition), FlagsFor(access), nullptr);
-        if (opened == INVALID_HANDLE_VALUE) return Fail(error);
+        if (opened == INVALID_HANDLE_VALUE) return LastError();
         // Data is read from and written to files on disk only, never a device or a pipe.
         if (access != Access::Query && GetFileType(opened) != FILE_TYPE_DISK) {
             CloseHandle(opened);
-            error = NotRegular();
-            return false;
+            return NotRegular();
         }
-        handle = reinterpret_cast<Handle>(opened);
-        return true;
+        return reinterpret_cast<Handle>(opened);
     }
 
-    bool Size(Handle handle, std::uint64_t& size, SysError& error) override {
+    Result<std::uint64_t> Size(Handle handle) override {
         LARGE_INTEGER found{};
-        if (!GetFileSizeEx(Win32Handle(handle), &found)) return Fail(error);
-        size = static_cast<std::uint64_t>(found.QuadPart);
-        return true;
+        if (!GetFileSizeEx(Win32Handle(handle), &found)) return LastError();
+        return static_cast<std::uint64_t>(found.QuadPart);
     }
 
-    bool Seek(Handle handle, std::uint64_t offset, SysError& error) override {
+    Status Seek(Handle handle, std::uint64_t offset) override {
         if (offset > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max())) {
-            error = win32::ErrorFromCode(ERROR_NEGATIVE_SEEK);
-            return false;
+            return win32::ErrorFromCode(ERROR_NEGATIVE_SEEK);
         }
         LARGE_INTEGER distance{};
         distance.QuadPart = static_cast<LONGLONG>(offset);
         if (!SetFilePointerEx(Win32Handle(handle), distance, nullptr, FILE_BEGIN)) {
-            return Fail(error);
+            return LastError();
         }
-        return true;
+        return {};
     }
 
-    bool Read(Handle handle, void* buffer, std::size_t size, std::size_t& got,
-              SysError& error) override {
+    Result<std::size_t> Read(Handle handle, void* buffer, std::size_t size) override {
         auto* out = static_cast<unsigned char*>(buffer);
-        got = 0;
+        std::size_t got = 0;
         while (got < size) {
             const DWORD wanted =
                 static_cast<DWORD>(std::min<std::size_t>(size - got, kMaxTransfer));
             DWORD read = 0;
-            if (!ReadFile(Win32Handle(handle), out + got, wanted, &read, nullptr))
-                return Fail(error);
+            if (!ReadFile(Win32Handle(handle), out + got, wanted, &read, nullptr)) {
+                return LastError();
+            }
             if (read == 0) break;
             got += read;
         }
-        return true;
+        return got;
     }
 
-    bool Write(Handle handle, const void* buffer, std::size_t size, SysError& error) override {
+    Status Write(Handle handle, const void* buffer, std::size_t size) override {
         const auto* in = static_cast<const unsigned char*>(buffer);
         std::size_t done = 0;
         while (done < size) {
@@ -244,87 +233,81 @@ class Win32Platform final : public Platform {
                 static_cast<DWORD>(std::min<std::size_t>(size - done, kMaxTransfer));
             DWORD written = 0;
             if (!WriteFile(Win32Handle(handle), in + done, wanted, &written, nullptr)) {
-                return Fail(error);
+                return LastError();
             }
-            if (written == 0) {
-                error = win32::ErrorFromCode(ERROR_WRITE_FAULT);
-                return false;
-            }
+            if (written == 0) return win32::ErrorFromCode(ERROR_WRITE_FAULT);
             done += written;
         }
-        return true;
+        return {};
     }
 
-    bool Stat(Handle handle, FileStat& stat, SysError& error) override {
+    Result<FileStat> Stat(Handle handle) override {
         BY_HANDLE_FILE_INFORMATION info{};
-        if (!GetFileInformationByHandle(Win32Handle(handle), &info)) return Fail(error);
+        if (!GetFileInformationByHandle(Win32Handle(handle), &info)) return LastError();
         FILETIME creation{}, lastAccess{}, lastWrite{};
         if (!GetFileTime(Win32Handle(handle), &creation, &lastAccess, &lastWrite)) {
-            return Fail(error);
+            return LastError();
         }
         FileStat found;
         if (!ToLocalTime(creation, found.creation) || !ToLocalTime(lastWrite, found.lastWrite) ||
             !ToLocalTime(lastAccess, found.lastAccess)) {
-            return Fail(error);
+            return LastError();
         }
         found.attributes = info.dwFileAttributes;
         found.size = Join(info.nFileSizeHigh, info.nFileSizeLow);
         found.id = IdOf(info);
-        stat = found;
-        return true;
+        return found;
     }
 
-    bool Close(Handle handle, SysError& error) override {
-        if (!CloseHandle(Win32Handle(handle))) return Fail(error);
-        return true;
+    Status Close(Handle handle) override {
+        if (!CloseHandle(Win32Handle(handle))) return LastError();
+        return {};
     }
 
     // NTFS gives no promise that a renamed file's data reaches the disk before the rename, so the
     // data is flushed first: a crash cannot leave a replaced template with lost content.
-    bool Flush(Handle handle, SysError& error) override {
-        if (!FlushFileBuffers(Win32Handle(handle))) return Fail(error);
-        return true;
+    Status Flush(Handle handle) override {
+        if (!FlushFileBuffers(Win32Handle(handle))) return LastError();
+        return {};
     }
 
-    bool MoveNew(const std::string& from, const std::string& to, SysError& error) override {
+    Status MoveNew(const std::string& from, const std::string& to) override {
         const std::optional<std::wstring> wideFrom = SystemPath(from);
-        if (!wideFrom) return Fail(error);
+        if (!wideFrom) return LastError();
         const std::optional<std::wstring> wideTo = SystemPath(to);
-        if (!wideTo) return Fail(error);
+        if (!wideTo) return LastError();
         // Without MOVEFILE_REPLACE_EXISTING, a file at `to` makes the move fail.
         const auto move = win32::CurrentRenameCalls().moveFileEx;
-        if (!win32::WithRetries([&] {
-                return move(wideFrom->c_str(), wideTo->c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
-            })) {
-            return Fail(error);
-        }
-        return true;
+        return win32::WithRetries([&] {
+            return move(wideFrom->c_str(), wideTo->c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+        });
     }
 
-    bool Replace(const std::string& from, const std::string& to, SysError& error) override {
+    Status Replace(const std::string& from, const std::string& to) override {
         const std::optional<std::wstring> wideFrom = SystemPath(from);
-        if (!wideFrom) return Fail(error);
+        if (!wideFrom) return LastError();
         const std::optional<std::wstring> wideTo = SystemPath(to);
-        if (!wideTo) return Fail(error);
+        if (!wideTo) return LastError();
         const DWORD targetAttributes = GetFileAttributesW(wideTo->c_str());
         if (targetAttributes == INVALID_FILE_ATTRIBUTES) {
-            return NamesNothing(GetLastError()) ? MoveNew(from, to, error) : Fail(error);
+            if (NamesNothing(GetLastError())) return MoveNew(from, to);
+            return LastError();
         }
         // Windows refuses to replace a read-only file; Wine run as root does not, so ask first.
         if ((targetAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            return Fail(error);
+            return win32::ErrorFromCode(ERROR_ACCESS_DENIED);
         }
         // A file that another program holds without letting others delete it cannot be
         // replaced; asking first keeps ReplaceFileW from starting (Wine's leaves a stray
         // temporary file of its own behind when it fails). A hold of a moment is waited for.
-        if (!win32::WithRetries([&] {
+        if (Status free = win32::WithRetries([&] {
                 const ScopedHandle probe(CreateFileW(wideTo->c_str(), DELETE, kShareAll, nullptr,
                                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                                      nullptr));
                 return probe.valid();
-            })) {
-            return Fail(error);
+            });
+            !free) {
+            return free;
         }
         // The replaced file's ACL, attributes and streams stay with the new template. Its
         // attributes are also set on the new file first, for layers whose ReplaceFileW only
@@ -333,91 +316,84 @@ class Win32Platform final : public Platform {
                                 FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
         if ((targetAttributes & kKept) != 0 &&
             !SetFileAttributesW(wideFrom->c_str(), targetAttributes & kKept)) {
-            return Fail(error);
+            return LastError();
         }
         const auto replace = win32::CurrentRenameCalls().replaceFile;
-        if (!win32::WithRetries([&] {
-                return replace(wideTo->c_str(), wideFrom->c_str(), nullptr, 0, nullptr, nullptr) !=
-                       FALSE;
-            })) {
-            return Fail(error);
-        }
-        return true;
+        return win32::WithRetries([&] {
+            return replace(wideTo->c_str(), wideFrom->c_str(), nullptr, 0, nullptr, nullptr) !=
+                   FALSE;
+        });
     }
 
-    bool Remove(const std::string& path, SysError& error) override {
+    Status Remove(const std::string& path) override {
         const std::optional<std::wstring> wide = SystemPath(path);
-        if (!wide) return Fail(error);
-        if (!DeleteFileW(wide->c_str())) return Fail(error);
-        return true;
+        if (!wide) return LastError();
+        if (!DeleteFileW(wide->c_str())) return LastError();
+        return {};
     }
 
-    bool CreateFolder(const std::string& path, SysError& error) override {
+    Status CreateFolder(const std::string& path) override {
         const std::optional<std::wstring> wide = SystemPath(path);
-        if (!wide || !CreateDirectoryW(wide->c_str(), nullptr)) return Fail(error);
-        return true;
+        if (!wide || !CreateDirectoryW(wide->c_str(), nullptr)) return LastError();
+        return {};
     }
 
-    bool Random(void* buffer, std::size_t size, SysError& error) override {
+    Status Random(void* buffer, std::size_t size) override {
         if (size > std::numeric_limits<ULONG>::max() ||
             BCryptGenRandom(nullptr, static_cast<PUCHAR>(buffer), static_cast<ULONG>(size),
                             BCRYPT_USE_SYSTEM_PREFERRED_RNG) < 0) {
-            error = SysError{ERROR_GEN_FAILURE, "The system gave no random numbers."};
-            return false;
+            return Failure{"The system gave no random numbers.", ERROR_GEN_FAILURE};
         }
-        return true;
+        return {};
     }
 
-    bool ListFolder(const std::string& path, std::vector<std::string>& names,
-                    SysError& error) override {
-        names.clear();
+    Result<std::vector<std::string>> ListFolder(const std::string& path) override {
+        std::vector<std::string> names;
         const std::optional<std::wstring> wide = SystemPath(path + "\\*");
-        if (!wide) return Fail(error);
+        if (!wide) return LastError();
         WIN32_FIND_DATAW found{};
         const HANDLE search = FindFirstFileW(wide->c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return Fail(error);
+        if (search == INVALID_HANDLE_VALUE) return LastError();
         do {
             const std::wstring name = found.cFileName;
             if (name != L"." && name != L"..") names.push_back(tarnwick::win32::Narrow(name));
         } while (FindNextFileW(search, &found));
         const DWORD code = GetLastError();
         FindClose(search);
-        if (code == ERROR_NO_MORE_FILES) return true;
-        SetLastError(code);
-        return Fail(error);
+        if (code != ERROR_NO_MORE_FILES) return win32::ErrorFromCode(code);
+        return names;
     }
 
-    bool Link(const std::string& from, const std::string& to, SysError& error) override {
+    Status Link(const std::string& from, const std::string& to) override {
         const std::optional<std::wstring> wideFrom = SystemPath(from);
         const std::optional<std::wstring> wideTo = SystemPath(to);
-        if (!wideFrom || !wideTo) return Fail(error);
-        return CreateHardLinkW(wideTo->c_str(), wideFrom->c_str(), nullptr) || Fail(error);
+        if (!wideFrom || !wideTo) return LastError();
+        if (!CreateHardLinkW(wideTo->c_str(), wideFrom->c_str(), nullptr)) return LastError();
+        return {};
     }
 
     // An unshared handle: any other open fails while it is held, and the file goes with the
     // handle, whether the program closes it or ends.
-    bool TryLock(const std::string& path, Handle& handle, bool& busy, SysError& error) override {
-        busy = false;
+    Result<Handle, LockFailure> TryLock(const std::string& path) override {
         const std::optional<std::wstring> wide = SystemPath(path);
-        if (!wide) return Fail(error);
+        if (!wide) return LockFailure{LastError()};
         const HANDLE file =
             CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             const DWORD code = GetLastError();
             // A file on its way out (its holder just closed it) also answers access denied.
-            busy = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
-                   (code == ERROR_ACCESS_DENIED &&
-                    GetFileAttributesW(wide->c_str()) != INVALID_FILE_ATTRIBUTES);
-            SetLastError(code);
-            return Fail(error);
+            const bool busy = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
+                              (code == ERROR_ACCESS_DENIED &&
+                               GetFileAttributesW(wide->c_str()) != INVALID_FILE_ATTRIBUTES);
+            return LockFailure{win32::ErrorFromCode(code), busy};
         }
-        handle = reinterpret_cast<Handle>(file);
-        return true;
+        return reinterpret_cast<Handle>(file);
     }
 
-    bool Unlock(const std::string&, Handle handle, SysError& error) override {
-        return CloseHandle(Win32Handle(handle)) || Fail(error);
+    Status Unlock(const std::string&, Handle handle) override {
+        if (!CloseHandle(Win32Handle(handle))) return LastError();
+        return {};
     }
 
     void Pause(std::uint32_t milliseconds) override { Sleep(milliseconds); }
@@ -425,7 +401,7 @@ class Win32Platform final : public Platform {
 
 }  // namespace
 
-Cause CauseOf(const SysError& error) {
+Cause CauseOf(const Failure& error) {
     switch (error.code) {
         case ERROR_PATH_NOT_FOUND:
         case ERROR_FILE_NOT_FOUND:

@@ -37,7 +37,7 @@ TEST_F(FaultTest, AFailedCallInsideReadFileBytesIsReportedNotHidden) {
         local.FailAt(c.call, 1);
         ByteArray bytes{1, 2};
         std::int32_t count = 0, end = 6;
-        fileio::SysError why;
+        Failure why;
         EXPECT_EQ(fileio::ReadFileBytes(path, bytes, count, 2, end, &why), c.status);
         EXPECT_EQ(why.code, kInjectedCode);
         EXPECT_EQ(count, 4);
@@ -65,10 +65,10 @@ TEST_F(FaultTest, AFailedCallInsideWriteFileBytesIsReportedNotHidden) {
         FaultyPlatform local;
         fileio::ScopedPlatform scoped(local);
         local.FailAt(c.call, c.k);
-        fileio::SysError why;
+        Failure why;
         EXPECT_EQ(fileio::WriteFileBytes(Data("ab"), path, 4, false, &why), c.status);
         EXPECT_EQ(why.code, kInjectedCode);
-        EXPECT_EQ(why.text, kInjectedText);
+        EXPECT_EQ(why.message, kInjectedText);
         EXPECT_EQ(local.OpenHandles(), 0);
     }
 }
@@ -90,15 +90,14 @@ class ReportingPlatform : public FaultyPlatform {
   public:
     std::uint64_t reportedSize = 0;
     std::size_t largestRead = 0;
-    bool Size(fileio::Handle handle, std::uint64_t& size, fileio::SysError& error) override {
-        if (!FaultyPlatform::Size(handle, size, error)) return false;
-        if (reportedSize != 0) size = reportedSize;
-        return true;
+    Result<std::uint64_t> Size(fileio::Handle handle) override {
+        Result<std::uint64_t> size = FaultyPlatform::Size(handle);
+        if (size && reportedSize != 0) return reportedSize;
+        return size;
     }
-    bool Read(fileio::Handle handle, void* buffer, std::size_t size, std::size_t& got,
-              fileio::SysError& error) override {
+    Result<std::size_t> Read(fileio::Handle handle, void* buffer, std::size_t size) override {
         largestRead = std::max(largestRead, size);
-        return FaultyPlatform::Read(handle, buffer, size, got, error);
+        return FaultyPlatform::Read(handle, buffer, size);
     }
 };
 
@@ -116,8 +115,8 @@ TEST_F(FileTest, AThrowingReadClosesItsHandle) {
     EXPECT_EQ(platform.Count(Call::Open), 2u);
     EXPECT_EQ(platform.OpenHandles(), 0);
     // On Windows a handle left open would keep these from being deleted.
-    EXPECT_TRUE(fileio::RemoveFile(empty));
-    EXPECT_TRUE(fileio::RemoveFile(big));
+    EXPECT_TRUE(fileio::RemoveFile(empty).ok());
+    EXPECT_TRUE(fileio::RemoveFile(big).ok());
 }
 
 TEST_F(FileTest, ARangeReadReadsOnlyTheRange) {
@@ -149,8 +148,7 @@ TEST(FaultyPlatform, FailsOnlyTheChosenCallAndCountsEveryKind) {
     // Once injected, everything passes through again.
     EXPECT_EQ(fileio::WriteFileBytes(Data("xyz"), path, 0, true), fileio::kWriteDone);
     EXPECT_EQ(ReadAll(path), "xyz");
-    fileio::SysError why;
-    EXPECT_TRUE(faulty.Remove(path, why));
+    EXPECT_TRUE(faulty.Remove(path).ok());
     EXPECT_EQ(faulty.Count(Call::Remove), 1u);
 }
 

@@ -25,12 +25,10 @@ inline fileio::ByteArray Data(std::string_view data) {
 
 // Creates an empty temporary file beside `path` and closes it; its path.
 inline std::string NewTemp(const std::string& path) {
-    std::string temp;
-    fileio::Handle handle = fileio::kNoHandle;
-    fileio::SysError why;
-    if (!fileio::CreateTempBeside(path, temp, handle, &why)) return "";
-    fileio::CurrentPlatform().Close(handle, why);
-    return temp;
+    const Result<fileio::TempFile> temp = fileio::CreateTempBeside(path);
+    if (!temp) return "";
+    (void)fileio::CurrentPlatform().Close(temp->handle);
+    return temp->path;
 }
 
 }  // namespace tarnwick::test

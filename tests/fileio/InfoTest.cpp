@@ -23,7 +23,7 @@ struct Info {
     LocalTime creation, lastWrite, lastAccess;
     bool archive = false, hidden = false, readOnly = false, system = false;
     std::int32_t size = -1;
-    int Get(const std::string& path, fileio::SysError* why = nullptr) {
+    int Get(const std::string& path, Failure* why = nullptr) {
         return fileio::GetFileInfo(path, creation, lastWrite, lastAccess, archive, hidden, readOnly,
                                    system, size, why);
     }
@@ -69,7 +69,7 @@ TEST_F(FileTest, GetFileInfoCannotOpenMissingFilesOrFoldersAndLeavesItsOutputs) 
     for (const std::string& path : {dir.File("missing"), dir.Path()}) {
         SCOPED_TRACE(path);
         Info info;
-        fileio::SysError why;
+        Failure why;
         EXPECT_EQ(info.Get(path, &why), fileio::kInfoCannotOpen);
         EXPECT_NE(why.code, 0u);
         EXPECT_EQ(info.size, -1);

@@ -34,13 +34,14 @@ void ExerciseHelpersOn(const std::string& path) {
 
     const std::string temp = NewTemp(path);
     ASSERT_EQ(fileio::WriteFileBytes(Data("new"), temp, 0, true), fileio::kWriteDone);
-    fileio::SysError why;
-    EXPECT_TRUE(fileio::ReplaceFile(temp, path, &why)) << why.text;
+    const Status replaced = fileio::ReplaceFile(temp, path);
+    EXPECT_TRUE(replaced.ok()) << replaced.failure().message;
     EXPECT_FALSE(fileio::FileExists(temp));
     end = 0;
     EXPECT_EQ(fileio::ReadFileBytes(path, bytes, count, 0, end), fileio::kReadDone);
     EXPECT_EQ(bytes, Data("new"));
-    EXPECT_TRUE(fileio::RemoveFile(path, &why)) << why.text;
+    const Status removed = fileio::RemoveFile(path);
+    EXPECT_TRUE(removed.ok()) << removed.failure().message;
     EXPECT_FALSE(fileio::FileExists(path));
 }
 
@@ -59,7 +60,7 @@ TEST_F(FileTest, NamesOutsideAsciiAreStoredAsTheirOwnCharacters) {
             listed = listed || Utf8(entry.path().filename()) == name;
         }
         EXPECT_TRUE(listed);
-        ASSERT_TRUE(fileio::RemoveFile(path));
+        ASSERT_TRUE(fileio::RemoveFile(path).ok());
         ExerciseHelpersOn(path);
     }
 }
@@ -121,12 +122,9 @@ TEST_F(FileTest, TemporaryFilesGetFreshRecognisableNamesBesideTheirFile) {
     ASSERT_FALSE(temp.empty());
     EXPECT_LE(Utf8(FsPath(temp).filename()).size(), 255u);
     // A folder that does not exist: nothing created, and the reason given.
-    std::string none;
-    fileio::Handle handle = fileio::kNoHandle;
-    fileio::SysError why;
-    EXPECT_FALSE(fileio::CreateTempBeside(dir.File("missing/out.adm"), none, handle, &why));
-    EXPECT_TRUE(none.empty());
-    EXPECT_EQ(fileio::CauseOf(why), fileio::Cause::NoFolder) << why.text;
+    const Result<fileio::TempFile> none = fileio::CreateTempBeside(dir.File("missing/out.adm"));
+    ASSERT_FALSE(none.ok());
+    EXPECT_EQ(fileio::CauseOf(none.failure()), fileio::Cause::NoFolder) << none.failure().message;
 }
 
 // Whatever already holds a temporary name is left alone, and another name is tried.
@@ -166,17 +164,18 @@ TEST_F(FileTest, ReplaceAndRemoveReportTheSystemsReason) {
     const std::string path = dir.File("old.adm");
     WriteAll(path, "old content");
     WriteAll(dir.File("new.tmp"), "new");
-    fileio::SysError why;
-    EXPECT_TRUE(fileio::ReplaceFile(dir.File("new.tmp"), path, &why)) << why.text;
+    const Status replaced = fileio::ReplaceFile(dir.File("new.tmp"), path);
+    EXPECT_TRUE(replaced.ok()) << replaced.failure().message;
     EXPECT_EQ(ReadAll(path), "new");
 
-    EXPECT_FALSE(fileio::ReplaceFile(dir.File("new.tmp"), path, &why));
-    EXPECT_NE(why.code, 0u);
-    EXPECT_FALSE(why.text.empty());
+    const Status again = fileio::ReplaceFile(dir.File("new.tmp"), path);
+    ASSERT_FALSE(again.ok());
+    EXPECT_NE(again.failure().code, 0u);
+    EXPECT_FALSE(again.failure().message.empty());
     EXPECT_EQ(ReadAll(path), "new");
-    why = {};
-    EXPECT_FALSE(fileio::RemoveFile(dir.File("new.tmp"), &why));
-    EXPECT_NE(why.code, 0u);
+    const Status removed = fileio::RemoveFile(dir.File("new.tmp"));
+    ASSERT_FALSE(removed.ok());
+    EXPECT_NE(removed.failure().code, 0u);
 }
 
 TEST_F(FileTest, ReplaceRefusesAReadOnlyTargetAndKeepsIt) {
@@ -186,9 +185,9 @@ TEST_F(FileTest, ReplaceRefusesAReadOnlyTargetAndKeepsIt) {
     fs::permissions(FsPath(path),
                     fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
-    fileio::SysError why;
-    EXPECT_FALSE(fileio::ReplaceFile(dir.File("new.tmp"), path, &why));
-    EXPECT_FALSE(why.text.empty());
+    const Status replaced = fileio::ReplaceFile(dir.File("new.tmp"), path);
+    ASSERT_FALSE(replaced.ok());
+    EXPECT_FALSE(replaced.failure().message.empty());
     EXPECT_EQ(ReadAll(path), "kept");
     fs::permissions(FsPath(path), fs::perms::owner_write, fs::perm_options::add);
 }

@@ -64,7 +64,7 @@ TEST_F(FileTest, ReadFileBytesFailuresLeaveTheArrayAndSetTheCount) {
         SCOPED_TRACE(c.path);
         ByteArray bytes{1, 2, 3};
         std::int32_t count = 0, end = 7;
-        fileio::SysError why;
+        Failure why;
         EXPECT_EQ(ReadFileBytes(c.path, bytes, count, 2, end, &why), c.status);
         EXPECT_EQ(count, 5);
         EXPECT_EQ(bytes, (ByteArray{1, 2, 3}));
@@ -109,14 +109,12 @@ TEST_F(FileTest, HelpersWorkWhileOtherHandlesHoldTheFile) {
     const std::string path = dir.File("held.bin");
     WriteAll(path, "0123456789");
     fileio::Platform& native = fileio::NativePlatform();
-    fileio::Handle reader = fileio::kNoHandle, writer = fileio::kNoHandle;
-    fileio::SysError error;
-    ASSERT_TRUE(
-        native.Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting, reader, error))
-        << error.text;
-    ASSERT_TRUE(
-        native.Open(path, fileio::Access::Write, fileio::Disposition::OpenExisting, writer, error))
-        << error.text;
+    const Result<fileio::Handle> reader =
+        native.Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting);
+    ASSERT_TRUE(reader.ok()) << reader.failure().message;
+    const Result<fileio::Handle> writer =
+        native.Open(path, fileio::Access::Write, fileio::Disposition::OpenExisting);
+    ASSERT_TRUE(writer.ok()) << writer.failure().message;
 
     ByteArray bytes;
     std::int32_t count = 0, end = 6;
@@ -125,8 +123,8 @@ TEST_F(FileTest, HelpersWorkWhileOtherHandlesHoldTheFile) {
     EXPECT_EQ(fileio::WriteFileBytes(Data("ab"), path, 4, false), fileio::kWriteDone);
     EXPECT_EQ(fileio::WriteFileBytes(Data("xyz"), path, 0, true), fileio::kWriteDone);
 
-    EXPECT_TRUE(native.Close(reader, error));
-    EXPECT_TRUE(native.Close(writer, error));
+    EXPECT_TRUE(native.Close(*reader).ok());
+    EXPECT_TRUE(native.Close(*writer).ok());
     EXPECT_EQ(ReadAll(path), "xyz");
 }
 

@@ -76,21 +76,20 @@ TEST(RenameRetries, WaitOutAShortHoldAndReportALongOne) {
         test::WriteAll(from, "new");
         if (c.targetExists) test::WriteAll(to, "old");
         gFailures = c.failures, gCode = c.code, gAttempts = 0, gPaused = 0;
-        SysError error;
-        bool done = false;
+        Status done;
         {
             ScopedFaultyRenames faulty;
-            done = c.targetExists ? NativePlatform().Replace(from, to, error)
-                                  : NativePlatform().MoveNew(from, to, error);
+            done = c.targetExists ? NativePlatform().Replace(from, to)
+                                  : NativePlatform().MoveNew(from, to);
         }
-        EXPECT_EQ(done, c.done);
+        EXPECT_EQ(done.ok(), c.done);
         EXPECT_EQ(gAttempts, c.attempts);
         EXPECT_LT(gPaused, 1000u);
         if (c.done) {
             EXPECT_EQ(test::ReadAll(to), "new");
         } else {
-            EXPECT_EQ(error.code, c.code);
-            EXPECT_FALSE(error.text.empty());
+            EXPECT_EQ(done.failure().code, c.code);
+            EXPECT_FALSE(done.failure().message.empty());
             EXPECT_EQ(test::ReadAll(from), "new");
             if (c.targetExists) {
                 EXPECT_EQ(test::ReadAll(to), "old");

@@ -63,7 +63,7 @@ TEST_F(FileTest, WriteFileBytesOpensByTheFirstRuleThatApplies) {
 }
 
 TEST_F(FileTest, WriteFileBytesOnAFolderOrInAMissingFolderFails) {
-    fileio::SysError why;
+    Failure why;
     EXPECT_EQ(WriteFileBytes(Data("ab"), dir.Path(), 0, false), fileio::kWriteExistsNoOverwrite);
     EXPECT_EQ(WriteFileBytes(Data("ab"), dir.Path(), 0, true, &why), fileio::kWriteCannotOpen);
     EXPECT_NE(why.code, 0u);
@@ -74,7 +74,7 @@ TEST_F(FileTest, WriteFileBytesOnAFolderOrInAMissingFolderFails) {
     EXPECT_EQ(WriteFileBytes(Data("ab"), dir.File("no-such-folder/f"), 0, true, &why),
               fileio::kWriteCannotOpen);
     EXPECT_NE(why.code, 0u);
-    EXPECT_FALSE(why.text.empty());
+    EXPECT_FALSE(why.message.empty());
 }
 
 TEST_F(FileTest, WriteFileBytesRefusesAnEmptyArrayBeforeTouchingAnyFile) {

@@ -54,14 +54,13 @@ std::size_t FirstDifference(const std::string& a, const std::string& b) {
 // Extends a file to `size` bytes by writing its last byte: sparse where the system allows.
 void ExtendTo(const std::string& path, std::uint64_t size) {
     fileio::Platform& platform = fileio::NativePlatform();
-    fileio::Handle handle = fileio::kNoHandle;
-    fileio::SysError error;
-    ASSERT_TRUE(platform.Open(path, fileio::Access::Write, fileio::Disposition::OpenExisting,
-                              handle, error))
-        << error.text;
-    EXPECT_TRUE(platform.Seek(handle, size - 1, error)) << error.text;
-    EXPECT_TRUE(platform.Write(handle, "!", 1, error)) << error.text;
-    EXPECT_TRUE(platform.Close(handle, error)) << error.text;
+    const Result<fileio::Handle> handle =
+        platform.Open(path, fileio::Access::Write, fileio::Disposition::OpenExisting);
+    ASSERT_TRUE(handle.ok()) << handle.failure().message;
+    Status done = platform.Seek(*handle, size - 1);
+    if (done) done = platform.Write(*handle, "!", 1);
+    EXPECT_TRUE(done.ok()) << done.failure().message;
+    EXPECT_TRUE(platform.Close(*handle).ok());
 }
 
 class GenerateADMTest : public testing::Test {
@@ -259,7 +258,7 @@ TEST_F(GenerateADMTest, ASourceThatCannotBeOpenedIsReportedWithTheSystemsReason)
         source = path;
         const GenerateResult result = Generate();
         EXPECT_EQ(result.status, GenerateStatus::SourceOpenFailed);
-        EXPECT_FALSE(result.error.text.empty());
+        EXPECT_FALSE(result.error.message.empty());
         EXPECT_NE(result.message.find(path), std::string::npos) << result.message;
         EXPECT_EQ(ReadAll(target), kOldContent);
         EXPECT_EQ(FolderNames(), std::vector<std::string>{"new.adm"});
@@ -341,19 +340,19 @@ TEST_F(GenerateADMTest, FailuresAreNamedByWhatFailed) {
 // file, and calls the new path unchanged only where a file was there.
 TEST_F(GenerateADMTest, WriteFailuresSayTheCauseOnceAndOnlyWhatIsTrue) {
 #ifdef _WIN32
-    const fileio::SysError diskFull{ERROR_DISK_FULL, "full"}, denied{ERROR_ACCESS_DENIED, "no"};
+    const Failure diskFull{"full", ERROR_DISK_FULL}, denied{"no", ERROR_ACCESS_DENIED};
 #else
-    const fileio::SysError diskFull{ENOSPC, "full"}, denied{EACCES, "no"};
+    const Failure diskFull{"full", ENOSPC}, denied{"no", EACCES};
 #endif
     struct Case {
         test::Call call;  // none (Attributes): the folder is missing
-        fileio::SysError error;
+        Failure error;
         const char* cause;
     };
     const Case cases[] = {
         {test::Call::Attributes, {}, "the folder it goes in does not exist"},
         {test::Call::Write, diskFull, "the disk is full"},
-        {test::Call::Flush, {test::kInjectedCode, test::kInjectedText}, test::kInjectedText},
+        {test::Call::Flush, {test::kInjectedText, test::kInjectedCode}, test::kInjectedText},
         {test::Call::MoveNew, denied, "access is denied"},
         {test::Call::Replace, denied, "access is denied"},
     };

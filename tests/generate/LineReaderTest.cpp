@@ -279,8 +279,8 @@ TEST_F(LineReaderTest, BlocksCoverTheFileInOrder) {
         SCOPED_TRACE("block size " + std::to_string(blockSize));
         const std::string path = Write(bytes);
         LineReader reader(blockSize);
-        fileio::SysError error;
-        ASSERT_TRUE(reader.Open(path, error)) << error.text;
+        const Status opened = reader.Open(path);
+        ASSERT_TRUE(opened.ok()) << opened.failure().message;
         EXPECT_EQ(reader.Encoding(), SourceEncoding::Utf16LE);
         std::string copied;
         do {
@@ -302,11 +302,10 @@ TEST_F(LineReaderTest, ReadFailureStopsTheSearchAndIsReported) {
     faulty.FailAt(test::Call::Read, 3);  // the head, one block, then this one
     {
         LineReader reader(64);
-        fileio::SysError error;
-        ASSERT_TRUE(reader.Open(path, error));
+        ASSERT_TRUE(reader.Open(path).ok());
         EXPECT_FALSE(reader.NextBlock());
         EXPECT_TRUE(reader.Failed());
-        EXPECT_EQ(reader.Error().text, test::kInjectedText);
+        EXPECT_EQ(reader.Error().message, test::kInjectedText);
         EXPECT_FALSE(reader.NextBlock());
         EXPECT_TRUE(reader.MarkerLines().empty());
     }
@@ -315,9 +314,9 @@ TEST_F(LineReaderTest, ReadFailureStopsTheSearchAndIsReported) {
 
 TEST_F(LineReaderTest, OpenFailsForAMissingFileWithTheSystemsReason) {
     LineReader reader;
-    fileio::SysError error;
-    EXPECT_FALSE(reader.Open(dir_.File("missing.adm"), error));
-    EXPECT_FALSE(error.text.empty());
+    const Status opened = reader.Open(dir_.File("missing.adm"));
+    ASSERT_FALSE(opened.ok());
+    EXPECT_FALSE(opened.failure().message.empty());
     EXPECT_FALSE(reader.Failed());
 }
 
@@ -325,11 +324,10 @@ TEST_F(LineReaderTest, OpenFailsForAMissingFileWithTheSystemsReason) {
 TEST_F(LineReaderTest, AFileShorterThanItsSizeIsAReadFailure) {
     class ShortReads : public test::FaultyPlatform {
       public:
-        bool Read(fileio::Handle handle, void* buffer, std::size_t size, std::size_t& got,
-                  fileio::SysError& error) override {
-            const bool ok = FaultyPlatform::Read(handle, buffer, size, got, error);
-            if (++reads_ == 4 && got > 0) --got;
-            return ok;
+        Result<std::size_t> Read(fileio::Handle handle, void* buffer, std::size_t size) override {
+            Result<std::size_t> got = FaultyPlatform::Read(handle, buffer, size);
+            if (++reads_ == 4 && got && *got > 0) --*got;
+            return got;
         }
 
       private:
@@ -338,8 +336,7 @@ TEST_F(LineReaderTest, AFileShorterThanItsSizeIsAReadFailure) {
     const std::string path = Write(std::string(500, 'x'));
     fileio::ScopedPlatform use(shortReads);
     LineReader reader(100);
-    fileio::SysError error;
-    ASSERT_TRUE(reader.Open(path, error));
+    ASSERT_TRUE(reader.Open(path).ok());
     ASSERT_TRUE(reader.NextBlock());
     EXPECT_FALSE(reader.NextBlock());
     EXPECT_TRUE(reader.Failed());

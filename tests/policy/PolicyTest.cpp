@@ -350,8 +350,7 @@ TEST_F(PolicyFolder, OneWriterAtATime) {
     const std::string admx = Read(Admx()), lockPath = dir_.File(kLockName);
     {
         fileio::FileLock held;
-        bool busy = false;
-        ASSERT_TRUE(held.Take(lockPath, std::chrono::milliseconds(0), busy));
+        ASSERT_TRUE(held.Take(lockPath, std::chrono::milliseconds(0)).ok());
         const Result<PolicyOutcome> waited =
             Make(kRuns[1], fileio::NativePlatform(), std::chrono::milliseconds(300));
         ASSERT_FALSE(waited);

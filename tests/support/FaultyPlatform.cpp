@@ -6,7 +6,6 @@
 namespace tarnwick::test {
 
 using fileio::Handle;
-using fileio::SysError;
 
 void FaultyPlatform::FailAt(std::size_t k) {
     anyKind_ = true;
@@ -31,18 +30,17 @@ void FaultyPlatform::Before(Call kind, std::size_t k, std::function<void()> acti
     hooks_[{kind, k}] = std::move(action);
 }
 
-bool FaultyPlatform::Inject(Call kind, SysError& error, fileio::Access access) {
+std::optional<Failure> FaultyPlatform::Inject(Call kind, fileio::Access access) {
     const std::size_t ofKind = ++counts_[Index(kind)];
     const auto hook = hooks_.find({kind, ofKind});
     if (hook != hooks_.end()) hook->second();
-    if (kind == Call::Attributes) return false;
+    if (kind == Call::Attributes) return std::nullopt;
     log_.push_back({kind, access});
     const std::size_t overall = ++total_;
     const bool chosen = anyKind_ ? overall == failAt_ : (kind == failKind_ && ofKind == failAt_);
-    if (!chosen) return false;
+    if (!chosen) return std::nullopt;
     injected_ = true;
-    error = failure_;
-    return true;
+    return failure_;
 }
 
 fileio::Access FaultyPlatform::AccessOf(Handle handle) const {
@@ -50,114 +48,118 @@ fileio::Access FaultyPlatform::AccessOf(Handle handle) const {
     return found == accessOf_.end() ? fileio::Access::Query : found->second;
 }
 
-bool FaultyPlatform::Attributes(const std::string& path, std::uint32_t& attributes) {
-    SysError unused;
-    Inject(Call::Attributes, unused);
-    return inner_.Attributes(path, attributes);
+Result<std::uint32_t> FaultyPlatform::Attributes(const std::string& path) {
+    (void)Inject(Call::Attributes);
+    return inner_.Attributes(path);
 }
 
-bool FaultyPlatform::Lookup(const std::string& path, fileio::Entry& entry, SysError& error) {
-    return !Inject(Call::Lookup, error) && inner_.Lookup(path, entry, error);
+Result<fileio::Entry> FaultyPlatform::Lookup(const std::string& path) {
+    if (auto failure = Inject(Call::Lookup)) return *failure;
+    return inner_.Lookup(path);
 }
 
-bool FaultyPlatform::Open(const std::string& path, fileio::Access access,
-                          fileio::Disposition disposition, Handle& handle, SysError& error) {
-    if (Inject(Call::Open, error, access)) return false;
-    if (!inner_.Open(path, access, disposition, handle, error)) return false;
+Result<Handle> FaultyPlatform::Open(const std::string& path, fileio::Access access,
+                                    fileio::Disposition disposition) {
+    if (auto failure = Inject(Call::Open, access)) return *failure;
+    Result<Handle> opened = inner_.Open(path, access, disposition);
+    if (!opened) return opened;
     ++openHandles_;
-    accessOf_[handle] = access;
-    return true;
+    accessOf_[*opened] = access;
+    return opened;
 }
 
-bool FaultyPlatform::Size(Handle handle, std::uint64_t& size, SysError& error) {
-    return !Inject(Call::Size, error, AccessOf(handle)) && inner_.Size(handle, size, error);
+Result<std::uint64_t> FaultyPlatform::Size(Handle handle) {
+    if (auto failure = Inject(Call::Size, AccessOf(handle))) return *failure;
+    return inner_.Size(handle);
 }
 
-bool FaultyPlatform::Seek(Handle handle, std::uint64_t offset, SysError& error) {
-    return !Inject(Call::Seek, error, AccessOf(handle)) && inner_.Seek(handle, offset, error);
+Status FaultyPlatform::Seek(Handle handle, std::uint64_t offset) {
+    if (auto failure = Inject(Call::Seek, AccessOf(handle))) return *failure;
+    return inner_.Seek(handle, offset);
 }
 
-bool FaultyPlatform::Read(Handle handle, void* buffer, std::size_t size, std::size_t& got,
-                          SysError& error) {
-    return !Inject(Call::Read, error, AccessOf(handle)) &&
-           inner_.Read(handle, buffer, size, got, error);
+Result<std::size_t> FaultyPlatform::Read(Handle handle, void* buffer, std::size_t size) {
+    if (auto failure = Inject(Call::Read, AccessOf(handle))) return *failure;
+    return inner_.Read(handle, buffer, size);
 }
 
-bool FaultyPlatform::Write(Handle handle, const void* buffer, std::size_t size, SysError& error) {
-    return !Inject(Call::Write, error, AccessOf(handle)) &&
-           inner_.Write(handle, buffer, size, error);
+Status FaultyPlatform::Write(Handle handle, const void* buffer, std::size_t size) {
+    if (auto failure = Inject(Call::Write, AccessOf(handle))) return *failure;
+    return inner_.Write(handle, buffer, size);
 }
 
-bool FaultyPlatform::Stat(Handle handle, fileio::FileStat& stat, SysError& error) {
-    return !Inject(Call::Stat, error, AccessOf(handle)) && inner_.Stat(handle, stat, error);
+Result<fileio::FileStat> FaultyPlatform::Stat(Handle handle) {
+    if (auto failure = Inject(Call::Stat, AccessOf(handle))) return *failure;
+    return inner_.Stat(handle);
 }
 
-bool FaultyPlatform::Flush(Handle handle, SysError& error) {
-    return !Inject(Call::Flush, error, AccessOf(handle)) && inner_.Flush(handle, error);
+Status FaultyPlatform::Flush(Handle handle) {
+    if (auto failure = Inject(Call::Flush, AccessOf(handle))) return *failure;
+    return inner_.Flush(handle);
 }
 
-bool FaultyPlatform::Close(Handle handle, SysError& error) {
-    const bool inject = Inject(Call::Close, error, AccessOf(handle));
+Status FaultyPlatform::Close(Handle handle) {
+    const std::optional<Failure> failure = Inject(Call::Close, AccessOf(handle));
     accessOf_.erase(handle);
-    SysError closeError;
-    const bool closed = inner_.Close(handle, closeError);
+    Status closed = inner_.Close(handle);
     --openHandles_;
-    if (inject) return false;
-    if (!closed) error = closeError;
+    if (failure) return *failure;
     return closed;
 }
 
-bool FaultyPlatform::MoveNew(const std::string& from, const std::string& to, SysError& error) {
-    return !Inject(Call::MoveNew, error) && inner_.MoveNew(from, to, error);
+Status FaultyPlatform::MoveNew(const std::string& from, const std::string& to) {
+    if (auto failure = Inject(Call::MoveNew)) return *failure;
+    return inner_.MoveNew(from, to);
 }
 
-bool FaultyPlatform::Replace(const std::string& from, const std::string& to, SysError& error) {
-    return !Inject(Call::Replace, error) && inner_.Replace(from, to, error);
+Status FaultyPlatform::Replace(const std::string& from, const std::string& to) {
+    if (auto failure = Inject(Call::Replace)) return *failure;
+    return inner_.Replace(from, to);
 }
 
-bool FaultyPlatform::Remove(const std::string& path, SysError& error) {
-    return !Inject(Call::Remove, error) && inner_.Remove(path, error);
+Status FaultyPlatform::Remove(const std::string& path) {
+    if (auto failure = Inject(Call::Remove)) return *failure;
+    return inner_.Remove(path);
 }
 
-bool FaultyPlatform::CreateFolder(const std::string& path, SysError& error) {
-    return !Inject(Call::CreateFolder, error) && inner_.CreateFolder(path, error);
+Status FaultyPlatform::CreateFolder(const std::string& path) {
+    if (auto failure = Inject(Call::CreateFolder)) return *failure;
+    return inner_.CreateFolder(path);
 }
 
-bool FaultyPlatform::Random(void* buffer, std::size_t size, SysError& error) {
-    if (Inject(Call::Random, error)) return false;
-    if (random_.empty()) return inner_.Random(buffer, size, error);
+Status FaultyPlatform::Random(void* buffer, std::size_t size) {
+    if (auto failure = Inject(Call::Random)) return *failure;
+    if (random_.empty()) return inner_.Random(buffer, size);
     std::vector<std::uint8_t> bytes = std::move(random_.front());
     random_.pop_front();
     bytes.resize(size);
     std::copy(bytes.begin(), bytes.end(), static_cast<std::uint8_t*>(buffer));
-    return true;
+    return {};
 }
 
-bool FaultyPlatform::ListFolder(const std::string& path, std::vector<std::string>& names,
-                                SysError& error) {
-    return !Inject(Call::ListFolder, error) && inner_.ListFolder(path, names, error);
+Result<std::vector<std::string>> FaultyPlatform::ListFolder(const std::string& path) {
+    if (auto failure = Inject(Call::ListFolder)) return *failure;
+    return inner_.ListFolder(path);
 }
 
-bool FaultyPlatform::Link(const std::string& from, const std::string& to, SysError& error) {
-    return !Inject(Call::Link, error) && inner_.Link(from, to, error);
+Status FaultyPlatform::Link(const std::string& from, const std::string& to) {
+    if (auto failure = Inject(Call::Link)) return *failure;
+    return inner_.Link(from, to);
 }
 
-bool FaultyPlatform::TryLock(const std::string& path, Handle& handle, bool& busy, SysError& error) {
-    busy = false;
-    if (Inject(Call::TryLock, error)) return false;
-    if (!inner_.TryLock(path, handle, busy, error)) return false;
-    ++openHandles_;
-    return true;
+Result<Handle, fileio::LockFailure> FaultyPlatform::TryLock(const std::string& path) {
+    if (auto failure = Inject(Call::TryLock)) return fileio::LockFailure{*failure};
+    Result<Handle, fileio::LockFailure> held = inner_.TryLock(path);
+    if (held) ++openHandles_;
+    return held;
 }
 
 // A failed release still lets the real lock go, so that no test leaves one held.
-bool FaultyPlatform::Unlock(const std::string& path, Handle handle, SysError& error) {
-    const bool inject = Inject(Call::Unlock, error);
-    SysError unlockError;
-    const bool unlocked = inner_.Unlock(path, handle, unlockError);
+Status FaultyPlatform::Unlock(const std::string& path, Handle handle) {
+    const std::optional<Failure> failure = Inject(Call::Unlock);
+    Status unlocked = inner_.Unlock(path, handle);
     --openHandles_;
-    if (inject) return false;
-    if (!unlocked) error = unlockError;
+    if (failure) return *failure;
     return unlocked;
 }
 

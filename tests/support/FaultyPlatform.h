@@ -23,6 +23,8 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "fileio/Platform.h"
@@ -78,7 +80,7 @@ class FaultyPlatform : public fileio::Platform {
     // Every call but Attributes, in order.
     const std::vector<CallRecord>& Log() const { return log_; }
     // The error the chosen call fails with (kInjectedCode and kInjectedText unless set).
-    void FailWith(fileio::SysError error) { failure_ = std::move(error); }
+    void FailWith(Failure error) { failure_ = std::move(error); }
     // Runs `action` just before the k-th call (1-based) of `kind` is counted and passed on.
     void Before(Call kind, std::size_t k, std::function<void()> action);
     // The bytes that the next Random calls give, one entry per call, before the system's own.
@@ -89,38 +91,34 @@ class FaultyPlatform : public fileio::Platform {
     // Handles opened through this platform and not closed yet.
     int OpenHandles() const { return openHandles_; }
 
-    bool Attributes(const std::string& path, std::uint32_t& attributes) override;
-    bool Lookup(const std::string& path, fileio::Entry& entry, fileio::SysError& error) override;
-    bool Open(const std::string& path, fileio::Access access, fileio::Disposition disposition,
-              fileio::Handle& handle, fileio::SysError& error) override;
-    bool Size(fileio::Handle handle, std::uint64_t& size, fileio::SysError& error) override;
-    bool Seek(fileio::Handle handle, std::uint64_t offset, fileio::SysError& error) override;
-    bool Read(fileio::Handle handle, void* buffer, std::size_t size, std::size_t& got,
-              fileio::SysError& error) override;
-    bool Write(fileio::Handle handle, const void* buffer, std::size_t size,
-               fileio::SysError& error) override;
-    bool Stat(fileio::Handle handle, fileio::FileStat& stat, fileio::SysError& error) override;
-    bool Flush(fileio::Handle handle, fileio::SysError& error) override;
-    bool Close(fileio::Handle handle, fileio::SysError& error) override;
-    bool MoveNew(const std::string& from, const std::string& to, fileio::SysError& error) override;
-    bool Replace(const std::string& from, const std::string& to, fileio::SysError& error) override;
-    bool Remove(const std::string& path, fileio::SysError& error) override;
-    bool CreateFolder(const std::string& path, fileio::SysError& error) override;
-    bool Random(void* buffer, std::size_t size, fileio::SysError& error) override;
-    bool ListFolder(const std::string& path, std::vector<std::string>& names,
-                    fileio::SysError& error) override;
-    bool Link(const std::string& from, const std::string& to, fileio::SysError& error) override;
-    bool TryLock(const std::string& path, fileio::Handle& handle, bool& busy,
-                 fileio::SysError& error) override;
-    bool Unlock(const std::string& path, fileio::Handle handle, fileio::SysError& error) override;
+    Result<std::uint32_t> Attributes(const std::string& path) override;
+    Result<fileio::Entry> Lookup(const std::string& path) override;
+    Result<fileio::Handle> Open(const std::string& path, fileio::Access access,
+                                fileio::Disposition disposition) override;
+    Result<std::uint64_t> Size(fileio::Handle handle) override;
+    Status Seek(fileio::Handle handle, std::uint64_t offset) override;
+    Result<std::size_t> Read(fileio::Handle handle, void* buffer, std::size_t size) override;
+    Status Write(fileio::Handle handle, const void* buffer, std::size_t size) override;
+    Result<fileio::FileStat> Stat(fileio::Handle handle) override;
+    Status Flush(fileio::Handle handle) override;
+    Status Close(fileio::Handle handle) override;
+    Status MoveNew(const std::string& from, const std::string& to) override;
+    Status Replace(const std::string& from, const std::string& to) override;
+    Status Remove(const std::string& path) override;
+    Status CreateFolder(const std::string& path) override;
+    Status Random(void* buffer, std::size_t size) override;
+    Result<std::vector<std::string>> ListFolder(const std::string& path) override;
+    Status Link(const std::string& from, const std::string& to) override;
+    Result<fileio::Handle, fileio::LockFailure> TryLock(const std::string& path) override;
+    Status Unlock(const std::string& path, fileio::Handle handle) override;
     // Passed on, never failed: waiting has no outcome to inject.
     void Pause(std::uint32_t milliseconds) override;
 
   private:
     static constexpr std::size_t Index(Call kind) { return static_cast<std::size_t>(kind); }
     static constexpr std::size_t kKinds = static_cast<std::size_t>(Call::Unlock) + 1;  // the last
-    // Counts the call; true (with `error` set) when it is the one to fail.
-    bool Inject(Call kind, fileio::SysError& error, fileio::Access access = fileio::Access::Query);
+    // Counts the call; the failure when it is the one to fail.
+    std::optional<Failure> Inject(Call kind, fileio::Access access = fileio::Access::Query);
     fileio::Access AccessOf(fileio::Handle handle) const;
 
     fileio::Platform& inner_;
@@ -135,7 +133,7 @@ class FaultyPlatform : public fileio::Platform {
     std::map<fileio::Handle, fileio::Access> accessOf_;
     std::map<std::pair<Call, std::size_t>, std::function<void()>> hooks_;
     std::deque<std::vector<std::uint8_t>> random_;
-    fileio::SysError failure_{kInjectedCode, kInjectedText};
+    Failure failure_{kInjectedText, kInjectedCode};
 };
 
 }  // namespace tarnwick::test
