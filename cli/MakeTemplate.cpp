@@ -70,10 +70,10 @@ CliResult MakeTemplate(const Options& options, const std::string& windir) {
     const DriveSelection selection(options.drives);
     state.dblDriveMask = GetDriveMask(selection);
     const GenerateResult result = GenerateADM(selection, state, consent);
-    if (!result.ok()) return Refused(result.message);
+    if (!result) return Refused(result.failure().message);
 
     return {kExitDone,
-            (result.replaced ? "Replaced: " : "Created: ") + state.strNewADM + "\nEntry name: " +
+            (result->replaced ? "Replaced: " : "Created: ") + state.strNewADM + "\nEntry name: " +
                 state.strEntryName + "\nDrive mask: " + MaskText(state.dblDriveMask) + "\n",
             ""};
 }

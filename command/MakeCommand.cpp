@@ -4,6 +4,7 @@
 #include "command/MakeCommand.h"
 
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -76,20 +77,18 @@ bool MayWriteNewPath(FormView& view, const FormState& state, ReplaceConsent& con
 }
 
 GenerateResult Generate(const FormView& view, FormState& state, const ReplaceConsent& consent) {
-    GenerateResult result;
+    std::optional<GenerateResult> result;
     if (!Ran([&] { result = GenerateADM(view, state, consent); })) {
         // No message of its own: it is reported as the unspecified error.
-        result = GenerateResult{};
-        result.status = GenerateStatus::WriteFailed;
+        return GenerateFailure{};
     }
-    return result;
+    return *result;
 }
 
-void ReportFailure(FormView& view, const FormState& state, const GenerateResult& result) {
-    if (result.status == GenerateStatus::SourceOpenFailed) {
+void ReportFailure(FormView& view, const FormState& state, const GenerateFailure& failure) {
+    if (failure.fault == GenerateFault::SourceOpenFailed) {
         Attempt([&] {
-            view.MsgBox(msg::ErrorOpening(state.strSourceADM, result.error.message), kMbCritical,
-                        "");
+            view.MsgBox(msg::ErrorOpening(state.strSourceADM, failure.systemText), kMbCritical, "");
         });
         // The outcome test follows the generator's own report, as it always has: nothing at the
         // new path is the unspecified error. A file that was there before stays, and no success
@@ -97,16 +96,16 @@ void ReportFailure(FormView& view, const FormState& state, const GenerateResult&
         if (!TestOrTrue([&] { return fileio::FileExists(state.strNewADM); })) {
             view.MsgBox(msg::kUnspecifiedError, kMbOk, "");
         }
-    } else if (!result.message.empty()) {
-        view.MsgBox(result.message, kMbCritical, msg::kAppTitle);
+    } else if (!failure.message.empty()) {
+        view.MsgBox(failure.message, kMbCritical, msg::kAppTitle);
     } else {
         view.MsgBox(msg::kUnspecifiedError, kMbOk, "");
     }
 }
 
 void ReportOutcome(FormView& view, const FormState& state, const GenerateResult& result) {
-    if (!result.ok()) {
-        Attempt([&] { ReportFailure(view, state, result); });
+    if (!result) {
+        Attempt([&] { ReportFailure(view, state, result.failure()); });
         return;
     }
     // Reported complete, yet gone already (removed by someone else): no success, and no reason.

@@ -177,11 +177,11 @@ void CheckSuccess(const Workspace& ws, const ModelOutcome& expected,
     }
 }
 
-void CheckFailure(const Workspace& ws, const tarnwick::GenerateResult& result,
+void CheckFailure(const Workspace& ws, const tarnwick::GenerateFailure& result,
                   const ModelOutcome& expected, bool hadOldOutput) {
     if (expected.ok()) {
-        Finding("generation failed where it must succeed: status " +
-                std::to_string(static_cast<int>(result.status)) + ", message: " + result.message);
+        Finding("generation failed where it must succeed: fault " +
+                std::to_string(static_cast<int>(result.fault)) + ", message: " + result.message);
     }
     if (result.message.empty()) Finding("failure without a message");
     if (expected.verdict == tarnwick::model::ModelVerdict::TooFewMarkers &&
@@ -229,13 +229,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ExpectSameBytes(ReadWhole(ws.Source()), source, "source changed");
     CheckLineReader(ws, blockSize, source, expected);
-    if (result.ok()) {
+    if (result) {
         CheckSuccess(ws, expected, state);
     } else {
-        CheckFailure(ws, result, expected, hadOldOutput);
+        CheckFailure(ws, result.failure(), expected, hadOldOutput);
     }
     std::set<std::string> expectedEntries = before;
-    if (result.ok()) expectedEntries.insert(ws.Output().filename().string());
+    if (result) expectedEntries.insert(ws.Output().filename().string());
     if (FolderEntries(ws.Folder()) != expectedEntries) {
         Finding("a temporary or stray file remains in the folder");
     }

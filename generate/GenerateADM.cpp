@@ -40,27 +40,33 @@ struct InsertPlace {
     bool lineEndFirst = false;
 };
 
-GenerateResult Failed(GenerateStatus status, std::string message, Failure error = {}) {
-    GenerateResult result;
-    result.status = status;
-    result.message = std::move(message);
-    result.error = std::move(error);
-    return result;
+// What a step that may stop the generation gives back.
+using Step = Result<void, GenerateFailure>;
+
+GenerateFailure Failed(GenerateFault fault, std::string message, std::uint32_t code = 0,
+                       std::string systemText = {}) {
+    GenerateFailure failure;
+    failure.message = std::move(message);
+    failure.code = code;
+    failure.fault = fault;
+    failure.systemText = std::move(systemText);
+    return failure;
 }
 
-GenerateResult ReadFailure(const std::string& source, const Failure& why) {
+GenerateFailure ReadFailure(const std::string& source, const Failure& why) {
     return Failed(
-        GenerateStatus::ReadFailed,
-        "Reading the source template " + Quoted(source) + " failed" + fileio::Because(why), why);
+        GenerateFault::ReadFailed,
+        "Reading the source template " + Quoted(source) + " failed" + fileio::Because(why),
+        why.code, why.message);
 }
 
 // The new template was not written. The new path is named once, the temporary file never, and
 // "unchanged" is said only of a file that was there.
-GenerateResult WriteFailure(const std::string& target, const fileio::NewFileFailure& failure) {
-    return Failed(failure.refused ? GenerateStatus::NotReplaced : GenerateStatus::WriteFailed,
+GenerateFailure WriteFailure(const std::string& target, const fileio::NewFileFailure& failure) {
+    return Failed(failure.refused ? GenerateFault::NotReplaced : GenerateFault::WriteFailed,
                   "The new template " + Quoted(target) + " was not written" + failure.message +
                       (failure.hadFile ? " The file that was there is unchanged." : ""),
-                  failure);
+                  failure.code);
 }
 
 // The byte rules put a UTF-16LE insert one byte past the marker line's end as the reader consumed
@@ -89,7 +95,7 @@ ByteArray EncodeInsert(const std::string& text, SourceEncoding encoding) {
 }
 
 // Writes the source's blocks as they come, each insert in its place, and stops at the first
-// failure, which Result() then describes.
+// failure, which Failure() then describes.
 class Splice {
   public:
     Splice(fileio::NewFile& out, const std::string& target, SourceEncoding encoding,
@@ -102,9 +108,9 @@ class Splice {
           out_(out) {}
 
     // Whether writing may start; when not, `refusal` says why, and nothing is written.
-    bool Start(std::optional<GenerateResult> refusal) {
+    bool Start(std::optional<GenerateFailure> refusal) {
         if (!refusal) return true;
-        result_ = std::move(*refusal);
+        failure_ = std::move(*refusal);
         return false;
     }
 
@@ -129,7 +135,7 @@ class Splice {
         return committed || Stop(committed.failure());
     }
 
-    const GenerateResult& Result() const { return result_; }
+    const GenerateFailure& Failure() const { return failure_; }
 
   private:
     // The item line after the first two marker lines, the definition line after the third.
@@ -152,7 +158,7 @@ class Splice {
     }
 
     bool Stop(const fileio::NewFileFailure& failure) {
-        result_ = WriteFailure(target_, failure);
+        failure_ = WriteFailure(target_, failure);
         return false;
     }
 
@@ -163,7 +169,7 @@ class Splice {
     const std::string& definitionLine_;
     fileio::NewFile& out_;
     std::size_t inserted_ = 0;
-    GenerateResult result_;
+    GenerateFailure failure_;
 };
 
 std::uint64_t LongestResult(std::uint64_t sourceSize, const std::string& itemLine,
@@ -172,33 +178,32 @@ std::uint64_t LongestResult(std::uint64_t sourceSize, const std::string& itemLin
     return sourceSize + unit * (2 * itemLine.size() + kLongestDefinitionChars);
 }
 
-GenerateResult OpenFailure(const LineReader& reader, const std::string& source,
-                           const Failure& error) {
+GenerateFailure OpenFailure(const LineReader& reader, const std::string& source,
+                            const Failure& error) {
     if (reader.Failed()) return ReadFailure(source, error);
     return Failed(
-        GenerateStatus::SourceOpenFailed,
+        GenerateFault::SourceOpenFailed,
         "The source template " + Quoted(source) + " cannot be opened" + fileio::Because(error),
-        error);
+        error.code, error.message);
 }
 
 // Where the encoding or the line ends explain the shortfall, the message says so: "0 lines" alone
 // would send the administrator looking for markers that are there.
-GenerateResult TooFewMarkers(const std::string& source, int found) {
+GenerateFailure TooFewMarkers(const std::string& source, int found) {
     const std::string cause = MarkerShortfallCause(source, found);
-    GenerateResult result = Failed(GenerateStatus::TooFewMarkers,
-                                   "The source template " + Quoted(source) + " has " +
-                                       std::to_string(found) + (found == 1 ? " line" : " lines") +
-                                       " containing \"" + kMarker + "\"; three are needed. " +
-                                       (cause.empty() ? "" : cause + " ") + "Nothing was written.");
-    result.markersFound = found;
-    return result;
+    GenerateFailure failure = Failed(
+        GenerateFault::TooFewMarkers,
+        "The source template " + Quoted(source) + " has " + std::to_string(found) +
+            (found == 1 ? " line" : " lines") + " containing \"" + kMarker +
+            "\"; three are needed. " + (cause.empty() ? "" : cause + " ") + "Nothing was written.");
+    failure.markersFound = found;
+    return failure;
 }
 
 // Copies every block of the source through the splice while writing goes well. Once it has
 // failed (or could not start), the blocks are only searched for the marker lines, so that a source
 // that is no template is reported as such rather than by the write that failed first.
-GenerateResult SpliceSource(LineReader& reader, Splice& splice, const std::string& source,
-                            bool writing) {
+Step SpliceSource(LineReader& reader, Splice& splice, const std::string& source, bool writing) {
     for (bool more = true; more; more = reader.NextBlock()) {
         if (writing) {
             writing = splice.CopyBlock(reader.Block(), reader.BlockSize(), reader.BlockStart(),
@@ -208,10 +213,10 @@ GenerateResult SpliceSource(LineReader& reader, Splice& splice, const std::strin
         }
     }
 
-    if (reader.Failed()) return writing ? ReadFailure(source, reader.Error()) : splice.Result();
+    if (reader.Failed()) return writing ? ReadFailure(source, reader.Error()) : splice.Failure();
     const auto found = static_cast<int>(reader.MarkerLines().size());
     if (found < static_cast<int>(kMarkerLinesWanted)) return TooFewMarkers(source, found);
-    if (!writing || !splice.Finish()) return splice.Result();
+    if (!writing || !splice.Finish()) return splice.Failure();
     return {};
 }
 
@@ -255,12 +260,12 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
         return OpenFailure(reader, source, opened.failure());
     }
     if (reader.Encoding() == SourceEncoding::Utf16BE) {
-        return Failed(GenerateStatus::UnsupportedSource,
+        return Failed(GenerateFault::UnsupportedSource,
                       "The source template " + Quoted(source) +
                           " is UTF-16 big-endian; only UTF-16LE and 8-bit templates can be used.");
     }
     if (fileio::SameFile(source, target)) {
-        return Failed(GenerateStatus::InvalidInput,
+        return Failed(GenerateFault::InvalidInput,
                       "The new template " + Quoted(target) +
                           " is the source template itself, which is never changed.");
     }
@@ -270,7 +275,7 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
     const std::string itemLine = BuildItemLine(selection, state, state.dblDriveMask);
     const std::string definitionLine = ticked ? BuildStringsLine(selection, state) : "";
     if (LongestResult(reader.Size(), itemLine, reader.Encoding()) > kLargestFile) {
-        return Failed(GenerateStatus::InvalidInput,
+        return Failed(GenerateFault::InvalidInput,
                       "The source template " + Quoted(source) +
                           " is too large: the new template must stay under 2 GiB.");
     }
@@ -278,14 +283,14 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
     // What keeps the template from being written is reported only once the source has proved
     // to be a template: a source that is none says so first.
     fileio::NewFile out(target);
-    const std::optional<GenerateResult> refusal = [&]() -> std::optional<GenerateResult> {
+    const std::optional<GenerateFailure> refusal = [&]() -> std::optional<GenerateFailure> {
         if (!ticked) {
-            return Failed(GenerateStatus::InvalidInput,
+            return Failed(GenerateFault::InvalidInput,
                           "No drive is ticked, so there is no definition line to write.");
         }
         // An empty path would put the temporary file in whatever folder is current.
         if (target.empty()) {
-            return Failed(GenerateStatus::InvalidInput,
+            return Failed(GenerateFault::InvalidInput,
                           "No path was given for the new template. Nothing was written.");
         }
         const fileio::NewFileStatus begun = out.Begin(consent.file);
@@ -293,17 +298,14 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
         return std::nullopt;
     }();
 
-    GenerateResult result;
+    Step spliced;
     {
         Splice splice(out, target, reader.Encoding(), reader.Size(), itemLine, definitionLine);
-        result = SpliceSource(reader, splice, source, splice.Start(refusal));
+        spliced = SpliceSource(reader, splice, source, splice.Start(refusal));
     }
     reader.Close();
-    if (!result.ok()) return result;
-    result.markersFound = static_cast<int>(kMarkerLinesWanted);
-    result.replaced = out.HadFile();
-    result.message = "The new template " + Quoted(target) + " has been written.";
-    return result;
+    if (!spliced) return spliced.failure();
+    return Generated{out.HadFile(), "The new template " + Quoted(target) + " has been written."};
 }
 
 }  // namespace tarnwick

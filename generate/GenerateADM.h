@@ -13,9 +13,9 @@
 
 namespace tarnwick {
 
-enum class GenerateStatus {
-    Created,            // the new template is complete at strNewADM
-    SourceOpenFailed,   // the source cannot be opened for reading (error holds the reason)
+// Why no new template was written.
+enum class GenerateFault {
+    SourceOpenFailed,   // the source cannot be opened for reading
     UnsupportedSource,  // a UTF-16 big-endian source
     TooFewMarkers,      // fewer than three marker lines (markersFound says how many)
     ReadFailed,         // reading the source failed midway
@@ -26,14 +26,23 @@ enum class GenerateStatus {
                         // before anything is written), the new path naming the source file itself
 };
 
-struct GenerateResult {
-    GenerateStatus status = GenerateStatus::Created;
-    std::string message;  // one clear English sentence or two, naming the path and the cause
-    Failure error;        // the system's reason, when a platform call failed
-    int markersFound = 0;
-    bool replaced = false;  // the new template took the place of a file that was there
-    bool ok() const { return status == GenerateStatus::Created; }
+// The message is one clear English sentence or two, naming the path and the cause; the code is the
+// system's, when a platform call failed.
+struct GenerateFailure : Failure {
+    GenerateFault fault = GenerateFault::WriteFailed;
+    // The system's own description of an open or read that failed, which the window's open-error
+    // message shows as it stands.
+    std::string systemText;
+    int markersFound = 0;  // TooFewMarkers: how many there are
 };
+
+// The new template is complete at strNewADM.
+struct Generated {
+    bool replaced = false;  // it took the place of a file that was there
+    std::string message;
+};
+
+using GenerateResult = Result<Generated, GenerateFailure>;
 
 // The file the administrator agreed to replace, as it was when they agreed; none: the new path must
 // still be free.

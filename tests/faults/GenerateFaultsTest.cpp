@@ -99,7 +99,7 @@ class GenerateFaults : public ::testing::TestWithParam<bool> {
         EXPECT_EQ(test::ReadAll(source_), sourceBytes_) << "the source changed";
         const bool exists = std::filesystem::exists(test::FsPath(target_));
         std::set<std::string> expectedEntries{"system.adm"};
-        if (result.ok()) {
+        if (result) {
             EXPECT_TRUE(mayPass) << "a failure that loses data was reported as success";
             ASSERT_TRUE(exists);
             EXPECT_TRUE(test::ReadAll(target_) == expected_.bytes) << "success with wrong output";
@@ -125,7 +125,7 @@ TEST_P(GenerateFaults, EveryFailedCallLosesNothing) {
     Reset();
     FaultyPlatform clean;
     const GenerateResult cleanResult = Generate(clean);
-    ASSERT_TRUE(cleanResult.ok()) << cleanResult.message;
+    ASSERT_TRUE(cleanResult) << cleanResult.failure().message;
     ExpectNothingLost(cleanResult, true);
     ASSERT_EQ(clean.OpenHandles(), 0);
 
@@ -153,10 +153,11 @@ TEST_P(GenerateFaults, EveryFailedCallLosesNothing) {
             ++injected;
             EXPECT_EQ(faulty.OpenHandles(), 0) << "a handle was left open";
             ExpectNothingLost(result, harmless[k - 1]);
-            if (!result.ok()) {
-                EXPECT_NE(result.message.find(test::kInjectedText), std::string::npos)
-                    << "the system's reason is missing from: " << result.message;
-                EXPECT_EQ(result.error.code, test::kInjectedCode);
+            if (!result) {
+                const GenerateFailure& failure = result.failure();
+                EXPECT_NE(failure.message.find(test::kInjectedText), std::string::npos)
+                    << "the system's reason is missing from: " << failure.message;
+                EXPECT_EQ(failure.code, test::kInjectedCode);
             }
             if (HasFatalFailure()) return;
         }

@@ -117,13 +117,15 @@ TEST_F(NewPathTest, OnlyAFreePathOrTheAgreedFileTakesTheTemplate) {
         const GenerateResult result = Generate(c.agreed, faulty);
 
         if (c.phrase == nullptr) {
-            EXPECT_TRUE(result.ok()) << result.message;
+            EXPECT_TRUE(result) << result.failure().message;
             EXPECT_TRUE(ReadAll(target) == Template());
         } else {
-            EXPECT_EQ(result.status, GenerateStatus::NotReplaced) << result.message;
-            EXPECT_NE(result.message.find(c.phrase), std::string::npos) << result.message;
+            ASSERT_FALSE(result);
+            const GenerateFailure& failure = result.failure();
+            EXPECT_EQ(failure.fault, GenerateFault::NotReplaced) << failure.message;
+            EXPECT_NE(failure.message.find(c.phrase), std::string::npos) << failure.message;
             // The new path named once, the temporary file never, "unchanged" only of a file.
-            const std::string& text = result.message;
+            const std::string& text = failure.message;
             EXPECT_EQ(text.find(target), text.rfind(target)) << text;
             EXPECT_EQ(text.find(fileio::kTempSuffix), std::string::npos) << text;
             EXPECT_TRUE(c.fileBefore || text.find("unchanged") == std::string::npos) << text;
@@ -141,7 +143,7 @@ TEST_F(NewPathTest, AnInterruptMidWriteLeavesNoTemporaryFile) {
     test::FaultyPlatform faulty;
     faulty.Before(Call::Flush, 1, [] { fileio::RemoveTrackedTempFiles(); });
     const GenerateResult result = Generate(false, faulty);
-    EXPECT_FALSE(result.ok());
+    EXPECT_FALSE(result);
     EXPECT_EQ(Entries(), std::set<std::string>{"system.adm"});
 }
 
@@ -186,10 +188,12 @@ TEST_F(NewPathTest, OnlyRegularFilesAreReadOrReplaced) {
         source = dir.File("system.adm");
         target = dir.File("new.adm");
 
-        EXPECT_EQ(result.status,
-                  c.asSource ? GenerateStatus::SourceOpenFailed : GenerateStatus::NotReplaced)
-            << result.message;
-        EXPECT_NE(result.message.find(c.phrase), std::string::npos) << result.message;
+        ASSERT_FALSE(result);
+        const GenerateFailure& failure = result.failure();
+        EXPECT_EQ(failure.fault,
+                  c.asSource ? GenerateFault::SourceOpenFailed : GenerateFault::NotReplaced)
+            << failure.message;
+        EXPECT_NE(failure.message.find(c.phrase), std::string::npos) << failure.message;
         EXPECT_EQ(fs::symlink_status(FsPath(path)).type(), kind);
         EXPECT_EQ(Entries().count("new.adm"), 0u);
     }
@@ -205,7 +209,7 @@ TEST_F(NewPathTest, ALinkStaysALinkAndItsFileKeepsItsMode) {
     fs::create_symlink(FsPath(file), FsPath(target));
 
     const GenerateResult result = Generate(true);
-    ASSERT_TRUE(result.ok()) << result.message;
+    ASSERT_TRUE(result) << result.failure().message;
     EXPECT_TRUE(fs::is_symlink(FsPath(target)));
     EXPECT_TRUE(ReadAll(file) == Template());
     struct stat st {};

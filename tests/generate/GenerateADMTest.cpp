@@ -77,13 +77,20 @@ class GenerateADMTest : public testing::Test {
         return GenerateADM(selection, state, consent, blockSize);
     }
     GenerateResult Generate() { return Generate(cde); }
+    // The failure of a generation that must fail.
+    GenerateFailure Refusal(const Selection& selection) {
+        GenerateResult result = Generate(selection);
+        if (!result) return result.failure();
+        ADD_FAILURE() << "generated: " << result->message;
+        return {};
+    }
+    GenerateFailure Refusal() { return Refusal(cde); }
 
     // Writes `bytes` as the source, generates, and checks the new template and the source after.
     void ExpectSplice(const std::string& bytes, const std::string& expected) {
         WriteAll(source, bytes);
         const GenerateResult result = Generate();
-        ASSERT_TRUE(result.ok()) << result.message;
-        EXPECT_EQ(result.markersFound, 3);
+        ASSERT_TRUE(result) << result.failure().message;
         EXPECT_EQ(state.strEntryName, "CDEOnly");
         const std::string written = ReadAll(target);
         EXPECT_EQ(written.size(), expected.size());
@@ -180,8 +187,8 @@ TEST_F(GenerateADMTest, RandomSourcesGiveTheModelsLayoutOrNothing) {
         }
         std::filesystem::remove(test::FsPath(target));
         WriteAll(source, bytes);
-        const GenerateResult result = Generate();
-        EXPECT_EQ(result.status, GenerateStatus::TooFewMarkers);
+        const GenerateFailure result = Refusal();
+        EXPECT_EQ(result.fault, GenerateFault::TooFewMarkers);
         EXPECT_EQ(result.markersFound, expected.markersFound);
         ExpectNothingWritten(false);
         if (HasFailure()) return;
@@ -208,8 +215,8 @@ TEST_F(GenerateADMTest, FewerThanThreeMarkerLinesWriteNothing) {
                          std::to_string(hadOldOutput));
             WriteAll(source, sources[n]);
             if (hadOldOutput) WriteAll(target, kOldContent);
-            const GenerateResult result = Generate();
-            EXPECT_EQ(result.status, GenerateStatus::TooFewMarkers);
+            const GenerateFailure result = Refusal();
+            EXPECT_EQ(result.fault, GenerateFault::TooFewMarkers);
             EXPECT_EQ(result.markersFound, static_cast<int>(n));
             EXPECT_NE(result.message.find(source), std::string::npos) << result.message;
             EXPECT_NE(result.message.find(std::to_string(n)), std::string::npos);
@@ -224,13 +231,13 @@ TEST_F(GenerateADMTest, TooFewMarkersIsReportedBeforeAFailedWrite) {
     target = dir.File("no such folder/new.adm");
     for (blockSize = 7; blockSize <= LineReader::kDefaultBlockSize; blockSize *= 1024) {
         WriteAll(source, Utf16("abcdonly\r\n" + std::string(300, 'x') + "\r\nabcdonly\r\n"));
-        GenerateResult result = Generate();
-        EXPECT_EQ(result.status, GenerateStatus::TooFewMarkers) << result.message;
+        GenerateFailure result = Refusal();
+        EXPECT_EQ(result.fault, GenerateFault::TooFewMarkers) << result.message;
         EXPECT_EQ(result.markersFound, 2);
 
         WriteAll(source, kWorkedSource);
-        result = Generate();
-        EXPECT_EQ(result.status, GenerateStatus::WriteFailed) << result.message;
+        result = Refusal();
+        EXPECT_EQ(result.fault, GenerateFault::WriteFailed) << result.message;
         EXPECT_NE(result.message.find(target), std::string::npos) << result.message;
         EXPECT_EQ(FolderNames(), std::vector<std::string>{"system.adm"});
     }
@@ -244,8 +251,8 @@ TEST_F(GenerateADMTest, BigEndianSourcesAreRefused) {
     }
     for (const std::string& bytes : {"\xFE\xFF" + bigEndian, bigEndian}) {
         WriteAll(source, bytes);
-        const GenerateResult result = Generate();
-        EXPECT_EQ(result.status, GenerateStatus::UnsupportedSource);
+        const GenerateFailure result = Refusal();
+        EXPECT_EQ(result.fault, GenerateFault::UnsupportedSource);
         EXPECT_NE(result.message.find("big-endian"), std::string::npos) << result.message;
         ExpectNothingWritten(false);
     }
@@ -256,9 +263,9 @@ TEST_F(GenerateADMTest, ASourceThatCannotBeOpenedIsReportedWithTheSystemsReason)
     for (const std::string& path : {dir.File("missing.adm"), dir.Path()}) {
         SCOPED_TRACE(path);
         source = path;
-        const GenerateResult result = Generate();
-        EXPECT_EQ(result.status, GenerateStatus::SourceOpenFailed);
-        EXPECT_FALSE(result.error.message.empty());
+        const GenerateFailure result = Refusal();
+        EXPECT_EQ(result.fault, GenerateFault::SourceOpenFailed);
+        EXPECT_FALSE(result.systemText.empty());
         EXPECT_NE(result.message.find(path), std::string::npos) << result.message;
         EXPECT_EQ(ReadAll(target), kOldContent);
         EXPECT_EQ(FolderNames(), std::vector<std::string>{"new.adm"});
@@ -269,7 +276,7 @@ TEST_F(GenerateADMTest, TheSourceItselfIsNeverTheNewTemplate) {
     WriteAll(source, kWorkedSource);
     for (const std::string& path : {source, dir.File("./system.adm")}) {
         target = path;
-        EXPECT_EQ(Generate().status, GenerateStatus::InvalidInput);
+        EXPECT_EQ(Refusal().fault, GenerateFault::InvalidInput);
         EXPECT_EQ(ReadAll(source), kWorkedSource);
         EXPECT_EQ(FolderNames(), std::vector<std::string>{"system.adm"});
     }
@@ -279,15 +286,15 @@ TEST_F(GenerateADMTest, TheSourceItselfIsNeverTheNewTemplate) {
 // folder): nothing is written anywhere.
 TEST_F(GenerateADMTest, NothingTickedOrNoNewPathWritesNothing) {
     WriteAll(source, kWorkedSource);
-    EXPECT_EQ(Generate(TestSelection::Of("")).status, GenerateStatus::InvalidInput);
+    EXPECT_EQ(Refusal(TestSelection::Of("")).fault, GenerateFault::InvalidInput);
     ExpectNothingWritten(false);
 
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(test::FsPath(dir.Path()));
     target = "";
-    const GenerateResult result = Generate();
+    const GenerateFailure result = Refusal();
     std::filesystem::current_path(before);
-    EXPECT_EQ(result.status, GenerateStatus::InvalidInput) << result.message;
+    EXPECT_EQ(result.fault, GenerateFault::InvalidInput) << result.message;
     ExpectNothingWritten(false);
 }
 
@@ -296,8 +303,8 @@ TEST_F(GenerateADMTest, NothingTickedOrNoNewPathWritesNothing) {
 TEST_F(GenerateADMTest, ASourceOf2GiBIsRefused) {
     WriteAll(source, kWorkedSource);
     ExtendTo(source, std::uint64_t{1} << 31);
-    const GenerateResult result = Generate();
-    EXPECT_EQ(result.status, GenerateStatus::InvalidInput);
+    const GenerateFailure result = Refusal();
+    EXPECT_EQ(result.fault, GenerateFault::InvalidInput);
     EXPECT_NE(result.message.find("2 GiB"), std::string::npos) << result.message;
     ExpectNothingWritten(false);
 }
@@ -306,16 +313,16 @@ TEST_F(GenerateADMTest, FailuresAreNamedByWhatFailed) {
     struct Case {
         test::Call call;
         std::size_t nth;
-        GenerateStatus expected;
+        GenerateFault expected;
     };
     const Case cases[] = {
-        {test::Call::Open, 1, GenerateStatus::SourceOpenFailed},
-        {test::Call::Read, 1, GenerateStatus::ReadFailed},  // the start of the source
-        {test::Call::Read, 3, GenerateStatus::ReadFailed},  // a block to copy
-        {test::Call::Write, 1, GenerateStatus::WriteFailed},
-        {test::Call::Write, 4, GenerateStatus::WriteFailed},
-        {test::Call::Size, 2, GenerateStatus::WriteFailed},  // the written file's
-        {test::Call::Replace, 1, GenerateStatus::WriteFailed},
+        {test::Call::Open, 1, GenerateFault::SourceOpenFailed},
+        {test::Call::Read, 1, GenerateFault::ReadFailed},  // the start of the source
+        {test::Call::Read, 3, GenerateFault::ReadFailed},  // a block to copy
+        {test::Call::Write, 1, GenerateFault::WriteFailed},
+        {test::Call::Write, 4, GenerateFault::WriteFailed},
+        {test::Call::Size, 2, GenerateFault::WriteFailed},  // the written file's
+        {test::Call::Replace, 1, GenerateFault::WriteFailed},
     };
     WriteAll(source, kWorkedSource);
     blockSize = 16;
@@ -324,13 +331,13 @@ TEST_F(GenerateADMTest, FailuresAreNamedByWhatFailed) {
         WriteAll(target, kOldContent);
         test::FaultyPlatform faulty;
         faulty.FailAt(c.call, c.nth);
-        GenerateResult result;
+        GenerateFailure result;
         {
             fileio::ScopedPlatform use(faulty);
-            result = Generate();
+            result = Refusal();
         }
-        EXPECT_EQ(result.status, c.expected) << result.message;
-        const std::string& named = c.expected == GenerateStatus::WriteFailed ? target : source;
+        EXPECT_EQ(result.fault, c.expected) << result.message;
+        const std::string& named = c.expected == GenerateFault::WriteFailed ? target : source;
         EXPECT_NE(result.message.find(named), std::string::npos) << result.message;
         ExpectNothingWritten(true);
     }
@@ -372,13 +379,13 @@ TEST_F(GenerateADMTest, WriteFailuresSayTheCauseOnceAndOnlyWhatIsTrue) {
             test::FaultyPlatform faulty;
             faulty.FailAt(c.call, 1);
             faulty.FailWith(c.error);
-            GenerateResult result;
+            GenerateFailure result;
             {
                 fileio::ScopedPlatform use(faulty);
-                result = Generate();
+                result = Refusal();
             }
             const std::string& text = result.message;
-            EXPECT_EQ(result.status, GenerateStatus::WriteFailed) << text;
+            EXPECT_EQ(result.fault, GenerateFault::WriteFailed) << text;
             EXPECT_NE(text.find(c.cause), std::string::npos) << text;
             EXPECT_EQ(text.find(target), text.rfind(target)) << text;
             EXPECT_EQ(text.find(fileio::kTempSuffix), std::string::npos) << text;

@@ -106,7 +106,7 @@ void ExpectInsertsFollowRealLineEnds(const std::u16string& localised) {
         state.dblDriveMask = 28;
         const GenerateResult result =
             GenerateADM(selection, state, ReplaceConsent{fileio::FileIdentity(target)}, blockSize);
-        ASSERT_TRUE(result.ok()) << result.message;
+        ASSERT_TRUE(result) << result.failure().message;
         const std::string written = test::ReadAll(target);
         EXPECT_TRUE(written == model::ModelGenerate(bytes, modelSelection).bytes);
 
