@@ -51,47 +51,47 @@ std::string ValueText(const DriveSet& drives) {
            (letters.empty() ? std::string("none") : letters) + " hidden)";
 }
 
-ExportOutcome Written(const std::string& path, const std::string& bytes, bool agreed) {
+Status Written(const std::string& path, const std::string& bytes, bool agreed) {
     std::optional<fileio::FileId> consent;
     if (agreed) consent = fileio::FileIdentity(path);
     const auto written = fileio::WriteNewFile(path, bytes, consent);
-    if (written) return {true, ""};
+    if (written) return {};
     const fileio::NewFileFailure& failure = written.failure();
-    return {false, "The file " + Quoted(path) + " was not written" + failure.message +
-                       (failure.hadFile ? " The file that was there is unchanged." : "")};
+    return Failure{"The file " + Quoted(path) + " was not written" + failure.message +
+                       (failure.hadFile ? " The file that was there is unchanged." : ""),
+                   failure.code};
 }
 
-ExportOutcome WriteIntune(const DriveSet& drives, const std::string& folder) {
+Status WriteIntune(const DriveSet& drives, const std::string& folder) {
     const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(folder);
     if (!attributes) {
         if (Status made = fileio::CurrentPlatform().CreateFolder(folder); !made) {
-            return {false, "The folder " + Quoted(folder) + " could not be made" +
-                               fileio::Because(made.failure())};
+            return Failure{"The folder " + Quoted(folder) + " could not be made" +
+                               fileio::Because(made.failure()),
+                           made.failure().code};
         }
     } else if ((*attributes & fileio::kAttrDirectory) == 0) {
-        return {false, Quoted(folder) +
-                           " is a file. For the Intune scripts, name a new folder. Nothing was "
-                           "written."};
+        return Failure{Quoted(folder) +
+                       " is a file. For the Intune scripts, name a new folder. Nothing was "
+                       "written."};
     }
     const std::string detect = JoinPath(folder, deploy::kDetectScriptName);
     const std::string remediate = JoinPath(folder, deploy::kRemediateScriptName);
     for (const std::string& path : {detect, remediate}) {
         if (fileio::FileExists(path)) {
-            return {false, Quoted(path) + " is already there. Nothing was written."};
+            return Failure{Quoted(path) + " is already there. Nothing was written."};
         }
     }
-    ExportOutcome one =
+    const Status one =
         Written(detect, deploy::ScriptFileBytes(deploy::DetectScript(drives, kPolicy)), false);
-    if (one.ok) {
-        one = Written(remediate, deploy::ScriptFileBytes(deploy::RemediateScript(drives, kPolicy)),
-                      false);
-    }
-    return one;
+    if (!one) return one;
+    return Written(remediate, deploy::ScriptFileBytes(deploy::RemediateScript(drives, kPolicy)),
+                   false);
 }
 
 }  // namespace
 
-ExportOutcome WriteExport(const DriveSet& drives, const ExportTarget& target) {
+Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& target) {
     const std::uint32_t mask = drives.Mask();
     std::string path = target.path;
     bool agreed = target.agreed;
@@ -101,7 +101,7 @@ ExportOutcome WriteExport(const DriveSet& drives, const ExportTarget& target) {
         path += ExtensionOf(target.kind);
         agreed = false;
     }
-    ExportOutcome outcome;
+    Status outcome;
     std::string next;
     switch (target.kind) {
         case ExportKind::Reg:
@@ -114,8 +114,7 @@ ExportOutcome WriteExport(const DriveSet& drives, const ExportTarget& target) {
             // A Registry.pol agreed to is merged: its other settings stay.
             auto written =
                 regpol::WritePolFile(path, mask, kPolicy, regpol::PolAction::Set, agreed);
-            outcome =
-                written ? ExportOutcome{true, ""} : ExportOutcome{false, written.failure().message};
+            if (!written) outcome = written.failure();
             next =
                 "It belongs in a policy object's User folder, whose gpt.ini version must "
                 "move; tarnwick-cli pol --gpo does both.";
@@ -133,8 +132,8 @@ ExportOutcome WriteExport(const DriveSet& drives, const ExportTarget& target) {
                    " as an Intune remediation; the scripts' first lines say how.";
             break;
     }
-    if (!outcome.ok) return outcome;
-    return {true, "Saved " + ValueText(drives) + " to " + Quoted(path) + ".\n\n" + next};
+    if (!outcome) return outcome.failure();
+    return "Saved " + ValueText(drives) + " to " + Quoted(path) + ".\n\n" + next;
 }
 
 void Export_Click(FormView& view, HWND owner) {
@@ -181,8 +180,9 @@ void Export_Click(FormView& view, HWND owner) {
         typeIndex >= 1 && typeIndex <= 4 ? static_cast<ExportKind>(typeIndex) : ExportKind::Reg;
     // The dialog's overwrite prompt is the consent, for the file that is there now.
     target.agreed = fileio::FileExists(target.path);
-    const ExportOutcome outcome = WriteExport(drives, target);
-    view.MsgBox(outcome.message, outcome.ok ? MB_ICONINFORMATION : kMbCritical, msg::kAppTitle);
+    const Result<std::string> outcome = WriteExport(drives, target);
+    view.MsgBox(outcome ? *outcome : outcome.failure().message,
+                outcome ? MB_ICONINFORMATION : kMbCritical, msg::kAppTitle);
 }
 
 }  // namespace tarnwick::app

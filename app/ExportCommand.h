@@ -6,11 +6,11 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 
 #include "command/MakeCommand.h"
 #include "core/DriveSet.h"
+#include "core/Result.h"
 
 namespace tarnwick::app {
 
@@ -23,14 +23,9 @@ struct ExportTarget {
     bool agreed = false;  // the dialog asked whether to replace the file there, and got a Yes
 };
 
-// The outcome as the message box says it: the first line what was written, then what to do next,
-// or the failure.
-struct ExportOutcome {
-    bool ok = false;
-    std::string message;
-};
-
-ExportOutcome WriteExport(const DriveSet& drives, const ExportTarget& target);
+// What the message box says: the first line what was written, then what to do next; or the
+// failure.
+Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& target);
 
 void Export_Click(FormView& view, HWND owner);
 
