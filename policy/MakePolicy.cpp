@@ -11,6 +11,7 @@
 #include "core/Limits.h"
 #include "core/Text.h"
 #include "fileio/NewFile.h"
+#include "fileio/WholeFile.h"
 #include "fileio/mdlAPIFiles.h"
 #include "policy/PolicyText.h"
 
@@ -78,51 +79,19 @@ Status LookAt(const std::string& path, const char* what, fileio::Entry& entry) {
 // The whole file through the current platform, refused before reading when it is larger than any
 // policy file may be.
 Status ReadWhole(StoreFile& file, const char* what) {
-    fileio::Platform& platform = fileio::CurrentPlatform();
-    Failure why;
-    const auto failed = [&](const std::string& cause) {
+    Result<fileio::WholeFile, fileio::WholeReadFailure> read =
+        fileio::ReadWholeFile(file.path, kMaxInputBytes);
+    if (!read) {
+        const fileio::WholeReadFailure& why = read.failure();
+        const std::string cause = why.tooLarge
+                                      ? ": it is larger than 64 MiB, far more than any policy file."
+                                  : why.changed ? ": it changed while it was read."
+                                                : ReadCause(why);
         return Fail(std::string(what) + Quoted(file.path) + " cannot be read" + cause + kUnchanged,
                     why);
-    };
-    const Result<fileio::Handle> opened =
-        platform.Open(file.path, fileio::Access::Read, fileio::Disposition::OpenExisting);
-    if (!opened) {
-        why = opened.failure();
-        return failed(ReadCause(why));
     }
-    const fileio::Handle handle = *opened;
-    std::string cause;
-    const Result<fileio::FileStat> stat = platform.Stat(handle);
-    const Result<std::uint64_t> size =
-        stat ? platform.Size(handle) : Result<std::uint64_t>(stat.failure());
-    bool ok = size.ok();
-    if (!ok) {
-        why = size.failure();
-        cause = ReadCause(why);
-    }
-    if (ok && *size > kMaxInputBytes) {
-        cause = ": it is larger than 64 MiB, far more than any policy file.";
-        ok = false;
-    }
-    if (ok) {
-        file.id = stat->id;
-        file.bytes.assign(static_cast<std::size_t>(*size), '\0');
-        if (*size != 0) {
-            const Result<std::size_t> got =
-                platform.Read(handle, file.bytes.data(), file.bytes.size());
-            if (!got) {
-                why = got.failure();
-                cause = ReadCause(why);
-                ok = false;
-            } else if (*got != file.bytes.size()) {
-                cause = ": it changed while it was read.";
-                ok = false;
-            }
-        }
-    }
-    // A file that was only read has lost nothing when closing it fails.
-    (void)platform.Close(handle);
-    if (!ok) return failed(cause);
+    file.id = read->id;
+    file.bytes = std::move(read->bytes);
     return {};
 }
 

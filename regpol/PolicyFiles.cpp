@@ -62,58 +62,28 @@ std::string GptPathOf(const std::string& gpoFolder) {
     return FindEntry(gpoFolder, {"gpt.ini", "GPT.INI", "Gpt.ini", "GPT.ini"});
 }
 
-Result<std::optional<FileBytes>> ReadExisting(const std::string& path) {
+Result<std::optional<fileio::WholeFile>> ReadExisting(const std::string& path) {
     fileio::Platform& platform = fileio::CurrentPlatform();
     const Result<fileio::Entry> entry = platform.Lookup(path);
     if (!entry) {
         return Failure{Quoted(path) + " cannot be looked at" + fileio::Because(entry.failure()),
                        entry.failure().code};
     }
-    if (entry->kind == fileio::EntryKind::Missing) return std::optional<FileBytes>{};
+    if (entry->kind == fileio::EntryKind::Missing) return std::optional<fileio::WholeFile>{};
     if (entry->kind != fileio::EntryKind::Regular) {
         return Failure{Quoted(path) + " is no regular file."};
     }
-    const Result<fileio::Handle> opened =
-        platform.Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting);
-    if (!opened) {
-        return Failure{Quoted(path) + " cannot be read" + fileio::Because(opened.failure()),
-                       opened.failure().code};
+    Result<fileio::WholeFile, fileio::WholeReadFailure> read =
+        fileio::ReadWholeFile(path, kMaxInputBytes);
+    if (!read) {
+        const fileio::WholeReadFailure& why = read.failure();
+        const std::string cause =
+            why.tooLarge  ? ": it is larger than " + std::to_string(kMaxInputBytes >> 20) + " MiB."
+            : why.changed ? ": it changed while it was read."
+                          : fileio::Because(why);
+        return Failure{Quoted(path) + " cannot be read" + cause, why.code};
     }
-    const fileio::Handle handle = *opened;
-    FileBytes file;
-    Failure why;
-    const Result<fileio::FileStat> stat = platform.Stat(handle);
-    const Result<std::uint64_t> size =
-        stat ? platform.Size(handle) : Result<std::uint64_t>(stat.failure());
-    bool ok = size.ok();
-    std::string cause;
-    if (!ok) {
-        why = size.failure();
-        cause = fileio::Because(why);
-    }
-    if (ok && *size > kMaxInputBytes) {
-        ok = false;
-        cause = ": it is larger than " + std::to_string(kMaxInputBytes >> 20) + " MiB.";
-    }
-    if (ok) {
-        file.id = stat->id;
-        file.bytes.assign(static_cast<std::size_t>(*size), '\0');
-        if (*size != 0) {
-            const Result<std::size_t> got =
-                platform.Read(handle, file.bytes.data(), file.bytes.size());
-            if (!got) {
-                ok = false;
-                why = got.failure();
-                cause = fileio::Because(why);
-            } else if (*got != file.bytes.size()) {
-                ok = false;
-                cause = ": it changed while it was read.";
-            }
-        }
-    }
-    (void)platform.Close(handle);  // nothing is lost when closing a read file fails
-    if (!ok) return Failure{Quoted(path) + " cannot be read" + cause, why.code};
-    return std::optional<FileBytes>{std::move(file)};
+    return std::optional<fileio::WholeFile>{std::move(*read)};
 }
 
 Result<PolWrite> WritePolFile(const std::string& path, std::uint32_t mask, DrivePolicy policy,

@@ -11,7 +11,7 @@
 #include "core/DriveSet.h"
 #include "core/Result.h"
 #include "core/Text.h"
-#include "fileio/Platform.h"
+#include "fileio/WholeFile.h"
 #include "regpol/PolFile.h"
 
 namespace tarnwick::regpol {
@@ -24,14 +24,9 @@ std::string UserFolderOf(const std::string& gpoFolder);
 std::string PolPathIn(const std::string& userFolder);
 std::string GptPathOf(const std::string& gpoFolder);
 
-struct FileBytes {
-    std::string bytes;
-    fileio::FileId id;  // as it was read, so that only that file is replaced
-};
-
 // The whole file, or nothing when no file is there. A folder or device, a file above
 // kMaxInputBytes and a failed read are failures whose message names `path`.
-Result<std::optional<FileBytes>> ReadExisting(const std::string& path);
+Result<std::optional<fileio::WholeFile>> ReadExisting(const std::string& path);
 
 struct PolWrite {
     bool created = false;  // no file was there
