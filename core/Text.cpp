@@ -66,6 +66,30 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
     return true;
 }
 
+std::string Visible(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else if (byte == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            const auto low = static_cast<unsigned char>(text[++i]);
+            out += "\\u00";
+            out += kHex[low >> 4];
+            out += kHex[low & 0xF];
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::string Quoted(std::string_view path) {
     std::string out = "\"";
     out.append(path).push_back('"');

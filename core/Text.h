@@ -18,6 +18,11 @@ bool EqualNoCase(std::string_view a, std::string_view b);  // ASCII letters only
 // `suffix` in lower case.
 bool EndsWithNoCase(std::string_view text, std::string_view suffix);
 
+// Text from a file as a message or a listing shows it: every control character (C0, DEL and the
+// C1 range) written as an escape such as \x1B or \u009B, so that a crafted file cannot act on the
+// administrator's terminal. Everything else, invalid UTF-8 included, stays as it is.
+std::string Visible(std::string_view text);
+
 // `path` between double quotes, as every message names a file.
 std::string Quoted(std::string_view path);
 // `name` inside `folder`, with the system's separator unless the folder ends in one.

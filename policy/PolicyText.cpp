@@ -393,8 +393,8 @@ std::string Clip(std::string_view text, std::size_t limit) {
             ++at;
         ++characters;
     }
-    if (at >= text.size()) return std::string(text);
-    return std::string(text.substr(0, at)) + "...";
+    if (at >= text.size()) return Visible(text);
+    return Visible(text.substr(0, at)) + "...";
 }
 
 Result<LanguageFile> ReadLanguageFile(std::string_view adml) {

@@ -86,7 +86,8 @@ std::string GrowAdmx(std::string_view admx, const Pair& read, const DriveItem& i
 std::string GrowAdml(std::string_view adml, const LanguageFile& read, const DriveItem& item);
 
 // At most `limit` characters of `text` for a message (cut on a character boundary, with "..."
-// after a cut), so that a huge name or value never fills the screen.
+// after a cut), so that a huge name or value never fills the screen; control characters as
+// escapes (Visible).
 std::string Clip(std::string_view text, std::size_t limit = 80);
 
 }  // namespace tarnwick::policy

@@ -56,10 +56,12 @@ std::string OrNone(const std::string& letters) {
     return letters.empty() ? "no drive" : letters;
 }
 
+// One cell: line ends and tabs as blanks, so that a row stays one line of its columns, and any
+// other control character as an escape.
 std::string Field(std::string text) {
     std::replace_if(
         text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
-    return text;
+    return Visible(text);
 }
 
 // Columns are measured in characters, not bytes (texts may be localised).

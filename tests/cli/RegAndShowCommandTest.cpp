@@ -76,7 +76,7 @@ TEST(ShowCommand, ListsOnStandardOutputAndTellsTheRestOnStandardError) {
                    "CLASS USER\nCATEGORY !!c\nPOLICY !!p\nPART !!d DROPDOWNLIST\nVALUENAME "
                    "NoDrives\nITEMLIST\nNAME !!x VALUE NUMERIC 8\nEND ITEMLIST\nEND PART\nEND "
                    "POLICY\nEND CATEGORY\n[strings]\nx=\"Restrict C only\"\n");
-    test::WriteAll(dir.File("zero.adm"), std::string("CLASS USER\nx\0y\n", 15));
+    test::WriteAll(dir.File("zero.adm"), std::string("CLASS USER\nx\0y\x1B[2J\n", 19));
     test::WriteAll(dir.File("r.admx"), "<x/>");
     test::WriteAll(dir.File("p.admx"),
                    test::ReadAll(TARNWICK_SOURCE_DIR "/samples/admx/ExplorerDrives.admx"));
@@ -95,8 +95,8 @@ TEST(ShowCommand, ListsOnStandardOutputAndTellsTheRestOnStandardError) {
          0,
          "broken.adm, line 4: expected END POLICY for the POLICY on line 3, found \"END PART\""},
         {{"show", dir.File("none.adm")}, kExitFailed, 0, "none.adm\" does not exist"},
-        // The offending text is quoted whole, a zero byte included.
-        {{"show", dir.File("zero.adm")}, kExitFailed, 0, std::string("found \"x\0y\"\n", 12)},
+        // The offending text is quoted whole, its control characters as escapes.
+        {{"show", dir.File("zero.adm")}, kExitFailed, 0, "found \"x\\x00y\\x1B[2J\"\n"},
         {{"show", dir.File("r.admx")}, kExitFailed, 0, "r.admx, line 1: expected <policy"},
         {{"show", dir.File("p.admx")}, kExitFailed, 0, "p.adml, line 1: expected <policy"},
         {{"show", warned, "--language", "de"}, kExitDone, 2, "--language is for ADMX files"},
