@@ -130,7 +130,8 @@ struct RefusedCase {
     std::string bytes;
     int line;  // where the parser stops; 0: no line expected
     bool wineLetsPass = false;
-    const char* says = nullptr;  // the cause, where both readers must name it alike
+    // Where the first error is the cause: words of its message, in both readers' messages.
+    const char* mentions = nullptr;
 };
 
 const RefusedCase kRefused[] = {
@@ -141,6 +142,7 @@ const RefusedCase kRefused[] = {
     {"TwoRoots", "<a/>\n<b/>", 2},
     {"UndeclaredPrefix", "<a>\n<p:b/></a>", 2},
     {"DuplicateAttribute", "<a x='1' x='2'/>", 1},
+    {"DuplicateAttributeThenMore", "<a x='1' x='2'><b></a>", 1, false, "ttribute"},
     {"UndeclaredEntity", "<a>&lol;</a>", 1, true},
     {"InternalDtd", "<?xml version='1.0'?>\n<!DOCTYPE a [<!ENTITY e 'x'>]>\n<a>&e;</a>", 2},
     {"ExternalEntity", "<!DOCTYPE a [<!ENTITY e SYSTEM 'http://127.0.0.1:9/x'>]><a>&e;</a>", 1},
@@ -159,8 +161,8 @@ TEST_P(XmlRefused, WithAMessageAndItsLine) {
     ASSERT_FALSE(parsed) << Dump(parsed->root);
     const XmlFailure& failure = parsed.failure();
     EXPECT_FALSE(failure.message.empty());
-    if (GetParam().says) {
-        EXPECT_EQ(failure.message, GetParam().says);
+    if (GetParam().mentions) {
+        EXPECT_NE(failure.message.find(GetParam().mentions), std::string::npos) << failure.message;
     }
     if (GetParam().line > 0) {
         EXPECT_EQ(failure.line, GetParam().line) << Describe(failure);

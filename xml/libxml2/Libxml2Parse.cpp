@@ -28,6 +28,10 @@ struct Building {
     std::vector<Element*> open;  // innermost last
     std::string stopped;         // why the parse was stopped here, if it was
     int stoppedLine = 0;
+    // The first error libxml2 raised: the cause. It goes on after it, and what it says last is
+    // mostly an echo ("Premature end of data").
+    std::string firstError;
+    int firstErrorLine = 0;
 };
 
 Building& Of(void* context) {
@@ -89,6 +93,16 @@ void StartElement(void* context, const xmlChar* localName, const xmlChar*, const
     building.open.push_back(element);
 }
 
+// libxml2 passes a const error since 2.12, a plain one before; the template takes either.
+template <typename Error>
+void KeepFirstError(void* context, Error* error) {
+    Building& building = Of(context);
+    if (error == nullptr || error->level < XML_ERR_ERROR || error->message == nullptr) return;
+    if (!building.firstError.empty()) return;
+    building.firstError = error->message;
+    building.firstErrorLine = error->line > 0 ? error->line : 0;
+}
+
 void EndElement(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
     Building& building = Of(context);
     if (!building.open.empty()) building.open.pop_back();
@@ -137,6 +151,7 @@ Result<Document, XmlFailure> Parse(std::string_view bytes) {
     sax.characters = &Characters;
     sax.ignorableWhitespace = &Characters;
     sax.cdataBlock = &Characters;
+    sax.serror = &KeepFirstError;
     sax.startDocument = nullptr;
     sax.endDocument = nullptr;
     sax.reference = nullptr;
@@ -165,6 +180,9 @@ Result<Document, XmlFailure> Parse(std::string_view bytes) {
     if (!building.stopped.empty()) return Refused(building.stopped, building.stoppedLine);
     // A namespace error (an undeclared prefix) leaves the document well-formed but unusable.
     if (!ctxt->wellFormed || !ctxt->nsWellFormed) {
+        if (!building.firstError.empty()) {
+            return Refused(building.firstError, building.firstErrorLine);
+        }
         const xmlError* error = xmlCtxtGetLastError(ctxt.get());
         if (error && error->message) return Refused(error->message, error->line);
         return Refused("the document is not well-formed XML", 0);
