@@ -66,6 +66,13 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
     return true;
 }
 
+int DigitValue(char c, int base) {
+    int value = -1;
+    if (c >= '0' && c <= '9') value = c - '0';
+    if (base == 16 && (c | 0x20) >= 'a' && (c | 0x20) <= 'f') value = (c | 0x20) - 'a' + 10;
+    return value < base ? value : -1;
+}
+
 std::string Visible(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;

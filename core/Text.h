@@ -12,6 +12,8 @@ void AppendUtf8(std::string& out, char32_t code);
 std::string Utf8Of(std::u16string_view units);
 
 std::string UpperAscii(std::string_view text);
+// The value of an ASCII digit in base 10 or 16 (either case), or -1 for any other character.
+int DigitValue(char c, int base);
 // Without the blanks and tabs at either end.
 std::string_view TrimBlanks(std::string_view text);
 bool EqualNoCase(std::string_view a, std::string_view b);  // ASCII letters only

@@ -40,14 +40,9 @@ std::optional<std::uint32_t> Dword(std::string_view value) {
     if (value.empty() || value.size() > 8) return std::nullopt;
     std::uint32_t v = 0;
     for (char c : value) {
-        v <<= 4;
-        if (c >= '0' && c <= '9') {
-            v |= static_cast<std::uint32_t>(c - '0');
-        } else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f') {
-            v |= static_cast<std::uint32_t>((c | 0x20) - 'a' + 10);
-        } else {
-            return std::nullopt;
-        }
+        const int digit = DigitValue(c, 16);
+        if (digit < 0) return std::nullopt;
+        v = v << 4 | static_cast<std::uint32_t>(digit);
     }
     return v;
 }

@@ -114,15 +114,9 @@ class Parser {
         if (at_ + 4 > text_.size()) return Fail("a \\u escape needs four hex digits");
         unit = 0;
         for (int i = 0; i < 4; ++i) {
-            const char h = text_[at_++];
-            unit <<= 4;
-            if (h >= '0' && h <= '9') {
-                unit |= static_cast<std::uint32_t>(h - '0');
-            } else if ((h | 0x20) >= 'a' && (h | 0x20) <= 'f') {
-                unit |= static_cast<std::uint32_t>((h | 0x20) - 'a' + 10);
-            } else {
-                return Fail("a \\u escape needs four hex digits");
-            }
+            const int digit = DigitValue(text_[at_++], 16);
+            if (digit < 0) return Fail("a \\u escape needs four hex digits");
+            unit = unit << 4 | static_cast<std::uint32_t>(digit);
         }
         return true;
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Text.h"
 #include "readback/Excerpt.h"
 
 namespace tarnwick::readback {
@@ -274,9 +275,7 @@ std::optional<std::uint32_t> ParseNumber(std::string_view text) {
     if (digits.empty()) return std::nullopt;
     std::uint64_t value = 0;
     for (char c : digits) {
-        int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        if (hex && Lower(c) >= 'a' && Lower(c) <= 'f') digit = Lower(c) - 'a' + 10;
+        const int digit = DigitValue(c, hex ? 16 : 10);
         if (digit < 0) return std::nullopt;
         value = value * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
         if (value > UINT32_MAX) return std::nullopt;
