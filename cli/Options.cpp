@@ -322,8 +322,10 @@ apply to the current user now.
   --all-but         restrict every drive but the given ones
   --source PATH     the template to copy (default on Windows: %windir%\inf\system.adm;
                     required elsewhere)
-  --output PATH     the new template (default: in the source's folder, the source's file name
-                    with its extension replaced by _TRNW.adm); for reg, the .reg file
+  --output PATH     make: the new template (default: in the source's folder, the source's file
+                    name with its extension replaced by _TRNW.adm); reg: the .reg file (default:
+                    standard output); pol: the .pol file; samba: the JSON file (default: standard
+                    output); intune: the folder for the two scripts (required)
   --force           replace an existing output file (pol --output: merge into it)
   --tsv             show: one line per item, five tab-separated fields, nothing else
   --language CULTURE  show: the ADML folder beside an ADMX file (default en-US)
