@@ -113,13 +113,17 @@ Status MakeFolders(const std::string& path) {
 
 }  // namespace
 
-std::string LocalPolicyFolder(const std::string& windir, const std::optional<std::string>& sid) {
+std::string LocalSystemFolder(const std::string& windir) {
     // A 32-bit program on 64-bit Windows sees SysWOW64 under the name System32; Sysnative is the
     // real System32 for it, and exists only then.
     const std::string sysnative = JoinPath(windir, "Sysnative");
     const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(sysnative);
     const bool wow64 = attributes && (*attributes & fileio::kAttrDirectory) != 0;
-    const std::string system = JoinPath(windir, wow64 ? "Sysnative" : "System32");
+    return JoinPath(windir, wow64 ? "Sysnative" : "System32");
+}
+
+std::string LocalPolicyFolder(const std::string& windir, const std::optional<std::string>& sid) {
+    const std::string system = LocalSystemFolder(windir);
     if (!sid) return JoinPath(system, "GroupPolicy");
     return JoinPath(JoinPath(system, "GroupPolicyUsers"), *sid);
 }

@@ -14,9 +14,10 @@ namespace tarnwick::cli {
 // `windir` gives the local policy's folder for --local.
 CliResult PolCommand(const Options& options, const std::string& windir);
 
-// The local policy's folder under `windir`: System32\\GroupPolicy, or GroupPolicyUsers\\<SID> for
-// one group or user; Sysnative instead of System32 where it exists (a 32-bit program on 64-bit
-// Windows).
+// The real System32 under `windir`: Sysnative where it exists (a 32-bit program on 64-bit Windows).
+std::string LocalSystemFolder(const std::string& windir);
+// The local policy's folder under `windir`: System32\GroupPolicy, or GroupPolicyUsers\<SID> for
+// one group or user.
 std::string LocalPolicyFolder(const std::string& windir, const std::optional<std::string>& sid);
 // pol --local with the system root `windir` (PolCommand passes %SystemRoot%; tests a folder of
 // their own): the folder made when missing, the policy merged, --now applied.

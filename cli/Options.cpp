@@ -190,6 +190,8 @@ class Parser {
                 if (!TakeSwitch(flag, outcome_.options.tsv)) return outcome_;
             } else if (flag.name == "--here") {
                 if (!TakeSwitch(flag, outcome_.options.here)) return outcome_;
+            } else if (flag.name == "--local") {
+                if (!TakeSwitch(flag, outcome_.options.local)) return outcome_;
             } else if (flag.name == "--language") {
                 if (!TakePath(flag, outcome_.options.language)) return outcome_;
             } else if (args_[index_].rfind("--", 0) == 0) {
@@ -201,10 +203,10 @@ class Parser {
                 haveFile = true;
             }
         }
-        if (haveFile && outcome_.options.here) {
-            return Fail("show takes a file or --here, not both");
-        }
-        if (!haveFile && !outcome_.options.here) {
+        const int sources =
+            int{haveFile} + int{outcome_.options.here} + int{outcome_.options.local};
+        if (sources > 1) return Fail("show takes one of a file, --here or --local");
+        if (sources == 0) {
             return Fail(
                 "show needs the template file to read (or a Registry.pol, a policy object's "
                 "folder, a .reg file or the Samba JSON), or --here");
@@ -348,6 +350,7 @@ std::string UsageText() {
   tarnwick-cli intune --drives LETTERS [--all-but] [--policy hide|prevent|both]
                       --output FOLDER [--force]
   tarnwick-cli show --here
+  tarnwick-cli show --local [--tsv]
   tarnwick-cli --help | --version
 
 make writes a copy of an administrative template (ADM) whose two drive lists, "Hide these
@@ -378,7 +381,8 @@ intune writes Detect-TarnwickDrives.ps1 and Remediate-TarnwickDrives.ps1 into a 
 Intune remediation run as the signed-in user.
 show also reads a Registry.pol, a policy object's folder, a .reg file or the Samba JSON and
 lists the NoDrives and NoViewOnDrive values there; show --here (Windows) lists the values that
-apply to the current user now.
+apply to the current user now; show --local (Windows) the local policy and every local policy per
+group or user.
 
   --drives LETTERS  drive letters A to Z in any case, alone or separated by commas or colons:
                     CDE, c,d,e, C:,D:
@@ -406,7 +410,8 @@ apply to the current user now.
                     these and replaces the value (without it, the LDIF adds the value, which the
                     directory refuses if one is there)
   --ldif FILE       pol --gpo: write the LDIF to FILE instead of printing it
-  --local           pol: %SystemRoot%\System32\GroupPolicy, this computer's local policy
+  --local           pol: %SystemRoot%\System32\GroupPolicy, this computer's local policy; show:
+                    it and every local policy per group or user
   --for WHOM        pol --local: the local policy of administrators, non-administrators or one
                     user (SID): System32\GroupPolicyUsers\SID
   --now             pol --local: have Windows apply user policy now, then check the values in force

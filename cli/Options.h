@@ -26,7 +26,8 @@ struct Options {
     DrivePolicy policy = DrivePolicy::Hide;
     // admx
     std::optional<std::string> folder;
-    // pol: where (--output FILE, --gpo FOLDER or --local) and what (set, --remove or --disable)
+    // pol: where (--output FILE, --gpo FOLDER or --local) and what (set, --remove or --disable);
+    // show --local: the local policy folders
     std::optional<std::string> gpo;
     bool local = false;
     bool remove = false;
