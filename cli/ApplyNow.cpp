@@ -35,7 +35,8 @@ std::string EngineLine(EngineAnswer engine, const std::string& detail) {
                    std::to_string(kWaitMs / 1000) + " s; the values below are those of now.\n";
         case EngineAnswer::NoEngine:
             return "Now: this is Wine, where no Group Policy engine runs: nothing applies local "
-                   "policy, so the values below are the registry's as they were.\n";
+                   "policy and nothing was asked, so the values below are the registry's as they "
+                   "were.\n";
         case EngineAnswer::Failed:
             break;
     }
@@ -62,11 +63,13 @@ std::string JudgeInForce(const Options& options, EngineAnswer engine, const std:
         const bool present = found != nullptr;
         const bool match = wanted ? present && found->mask == wanted : !present;
         all = all && match;
-        const std::string want = wanted ? "= " + MaskText(*wanted) : "not set";
         std::string have = "not set";
-        if (present) have = found->mask ? "= " + MaskText(*found->mask) : found->state;
+        if (present) have = found->mask ? MaskText(*found->mask) : found->state;
+        const std::string verdict = match    ? ", as written.\n"
+                                    : wanted ? ", not " + MaskText(*wanted) + " as written.\n"
+                                             : "; the policy written sets none.\n";
         out += (match ? "In force: " : "Not in force: ") + std::string(name) + " under " + kUser +
-               " is " + have + (match ? ", as written.\n" : "; written: " + want + ".\n");
+               " is " + have + verdict;
     }
     if (all) {
         out += "File Explorer windows open before keep what they showed: close and reopen them.\n";

@@ -326,7 +326,9 @@ std::optional<std::string> LocalPolicySid(const std::string& text) {
         }
     }
     if (parts < 2 || parts > 16) return std::nullopt;
-    return "S" + text.substr(1);
+    std::string sid = text;
+    sid[0] = 'S';
+    return sid;
 }
 
 ParseOutcome ParseArguments(const std::vector<std::string>& args) {

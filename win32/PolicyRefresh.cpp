@@ -75,8 +75,11 @@ bool RunsUnderWine() {
 }
 
 PolicyRefresh RefreshUserPolicy(std::uint32_t waitMs) {
-    PolicyRefresh result{RefreshOutcome::NoEngine, 0};
-    if (!RunsUnderWine()) result = AskEngine(waitMs);
+    // Wine has neither the engine nor an Explorer that reads these policies, and its first window
+    // message starts a desktop process that would inherit (and hold) the caller's standard
+    // handles: nothing is asked there.
+    if (RunsUnderWine()) return {RefreshOutcome::NoEngine, 0};
+    const PolicyRefresh result = AskEngine(waitMs);
     BroadcastPolicyChange();
     return result;
 }

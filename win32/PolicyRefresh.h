@@ -24,7 +24,8 @@ bool RunsUnderWine();
 
 // RefreshPolicyEx(FALSE, RP_FORCE), waiting up to `waitMs` for the engine's notification that user
 // policy was applied; then WM_SETTINGCHANGE with "Policy" to every top-level window
-// (SendMessageTimeout, SMTO_ABORTIFHUNG, so a hung window cannot hold the caller).
+// (SendMessageTimeout, SMTO_ABORTIFHUNG, so a hung window cannot hold the caller). Under Wine
+// neither: NoEngine.
 PolicyRefresh RefreshUserPolicy(std::uint32_t waitMs);
 
 }  // namespace tarnwick::win32
