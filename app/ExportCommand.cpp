@@ -4,6 +4,8 @@
 #include <shobjidl.h>
 
 #include "app/WideText.h"
+#include "cli/ApplyNow.h"
+#include "cli/DeployCommands.h"
 #include "command/Messages.h"
 #include "deploy/IntuneScripts.h"
 #include "deploy/SambaJson.h"
@@ -111,6 +113,14 @@ Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& targ
                 "user's next sign-in.";
             break;
         case ExportKind::Pol: {
+            // The local policy's own Registry.pol is edited as pol --local edits it: merged, with
+            // the version and extension in gpt.ini, and in the real System32.
+            if (const auto local = cli::LocalPolicyOfPol(path)) {
+                auto change = regpol::EditGpo(*local, mask, kPolicy, regpol::PolAction::Set, true);
+                if (!change) return change.failure();
+                return "Saved " + ValueText(drives) + " to the local policy in " + Quoted(*local) +
+                       " (gpt.ini version " + std::to_string(change->newVersion) + ").";
+            }
             // A Registry.pol agreed to is merged: its other settings stay.
             auto written =
                 regpol::WritePolFile(path, mask, kPolicy, regpol::PolAction::Set, agreed);
@@ -181,8 +191,26 @@ void Export_Click(FormView& view, HWND owner) {
     // The dialog's overwrite prompt is the consent, for the file that is there now.
     target.agreed = fileio::FileExists(target.path);
     const Result<std::string> outcome = WriteExport(drives, target);
-    view.MsgBox(outcome ? *outcome : outcome.failure().message,
-                outcome ? MB_ICONINFORMATION : kMbCritical, msg::kAppTitle);
+    if (!outcome) {
+        view.MsgBox(outcome.failure().message, kMbCritical, msg::kAppTitle);
+        return;
+    }
+    if (target.kind != ExportKind::Pol || !cli::LocalPolicyOfPol(target.path)) {
+        view.MsgBox(*outcome, MB_ICONINFORMATION, msg::kAppTitle);
+        return;
+    }
+    // Local policy: offer what pol --local --now does.
+    const int answer = view.MsgBox(*outcome +
+                                       "\n\nApply it now? Windows applies user policy at once, "
+                                       "and Tarnwick checks the values in force.",
+                                   MB_YESNO | MB_ICONQUESTION, msg::kAppTitle);
+    if (answer != IDYES) return;
+    cli::Options written;
+    written.command = cli::Command::Pol;
+    written.local = true;
+    written.drives = drives;
+    written.policy = kPolicy;
+    view.MsgBox(cli::ApplyUserPolicyNow(written), MB_ICONINFORMATION, msg::kAppTitle);
 }
 
 }  // namespace tarnwick::app

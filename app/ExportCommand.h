@@ -1,7 +1,9 @@
 // "Export...": the ticked drives, in the chosen mode, saved through the system's Save dialog as a
 // .reg file, a Registry.pol, the JSON for samba-tool gpo load, or the two scripts of an Intune
 // remediation (in a folder), chosen by the dialog's file type. The outcome is told in a message
-// box. The values set are NoDrives (hide), as tarnwick-cli's default.
+// box. The values set are NoDrives (hide), as tarnwick-cli's default. A Registry.pol saved as the
+// local policy's own (...\GroupPolicy\User\Registry.pol, or a group's under GroupPolicyUsers) is
+// edited as pol --local edits it, and Export then offers to apply it now.
 #pragma once
 
 #include <windows.h>

@@ -1,12 +1,19 @@
 #include "cli/DeployCommands.h"
 
 #include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
 
+#include "cli/AdEntry.h"
+#include "cli/ApplyNow.h"
+#include "core/Text.h"
 #include "deploy/IntuneScripts.h"
 #include "deploy/SambaJson.h"
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
 #include "paths/PathText.h"
+#include "regpol/Ldif.h"
 #include "regpol/PolicyFiles.h"
 
 namespace tarnwick::cli {
@@ -72,59 +79,128 @@ CliResult WriteText(const std::string& path, const std::string& bytes, bool forc
     return {kExitDone, "Created: " + path + "\n", ""};
 }
 
-#ifdef _WIN32
-// The local policy's folder. A 32-bit program on 64-bit Windows sees SysWOW64 under the name
-// System32; Sysnative is the real System32 for it, and exists only then.
-std::string LocalPolicyFolder(const std::string& windir) {
-    const std::string sysnative = JoinPath(windir, "Sysnative");
-    const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(sysnative);
-    const bool wow64 = attributes && (*attributes & fileio::kAttrDirectory) != 0;
-    return JoinPath(JoinPath(windir, wow64 ? "Sysnative" : "System32"), "GroupPolicy");
-}
-#endif
-
 CliResult PolGpo(const Options& options, const std::string& folder, bool local) {
-    if (local) {
-        // The local policy's folder exists only once a local policy was set.
-        if (!fileio::CurrentPlatform().Attributes(folder)) {
-            if (Status made = fileio::CurrentPlatform().CreateFolder(folder); !made) {
-                return Refused("The local policy folder \"" + folder + "\" could not be made" +
-                               fileio::Because(made.failure()));
-            }
-        }
+    AdPlan ad;
+    if (!local) {
+        auto plan = PlanAdEntry(options, folder);
+        if (!plan) return Refused(plan.failure().message);
+        ad = std::move(*plan);
     }
     auto change =
         regpol::EditGpo(folder, options.drives.Mask(), options.policy, ActionOf(options), local);
     if (!change) return Refused(change.failure().message);
-    std::string out = (change->polCreated ? "Created: " : "Merged into: ") + change->polPath +
-                      "\n" + (change->gptCreated ? "Created: " : "Updated: ") + change->gptPath +
-                      " (Version " + std::to_string(change->oldVersion) + " -> " +
-                      std::to_string(change->newVersion) + ")\n" + ValueLines(options);
-    if (local) {
-        out += "Run: gpupdate /target:user /force\n";
-    } else {
-        out +=
-            "Note: for a domain GPO edited in SYSVOL, Active Directory must agree: its "
-            "versionNumber must become " +
-            std::to_string(change->newVersion) +
-            " and its gPCUserExtensionNames must list the registry extension. Import the "
-            "folder with GPMC, or use samba-tool gpo load (tarnwick-cli samba) instead.\n";
+    CliResult result{kExitDone,
+                     (change->polCreated ? "Created: " : "Merged into: ") + change->polPath + "\n" +
+                         (change->gptCreated ? "Created: " : "Updated: ") + change->gptPath +
+                         " (Version " + std::to_string(change->oldVersion) + " -> " +
+                         std::to_string(change->newVersion) + ")\n" + ValueLines(options),
+                     ""};
+    if (local) return result;
+    const std::string_view pairs[] = {regpol::kRegistryPolicyPair};
+    const CliResult emitted = EmitAdEntry(options, ad, change->newVersion, pairs);
+    result.exitCode = emitted.exitCode;
+    result.out += emitted.out;
+    result.err += emitted.err;
+    return result;
+}
+
+// Every folder of `path` made, from the first missing one down.
+Status MakeFolders(const std::string& path) {
+    fileio::Platform& platform = fileio::CurrentPlatform();
+    if (platform.Attributes(path)) return {};
+    const std::size_t cut = path.find_last_of("/\\");
+    if (cut != std::string::npos && cut > 0) {
+        if (Status parent = MakeFolders(path.substr(0, cut)); !parent) return parent;
     }
-    return {kExitDone, out, ""};
+    return platform.CreateFolder(path);
 }
 
 }  // namespace
+
+std::string LocalSystemFolder(const std::string& windir) {
+    // A 32-bit program on 64-bit Windows sees SysWOW64 under the name System32; Sysnative is the
+    // real System32 for it, and exists only then.
+    const std::string sysnative = JoinPath(windir, "Sysnative");
+    const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(sysnative);
+    const bool wow64 = attributes && (*attributes & fileio::kAttrDirectory) != 0;
+    return JoinPath(windir, wow64 ? "Sysnative" : "System32");
+}
+
+std::string LocalPolicyFolder(const std::string& windir, const std::optional<std::string>& sid) {
+    const std::string system = LocalSystemFolder(windir);
+    if (!sid) return JoinPath(system, "GroupPolicy");
+    return JoinPath(JoinPath(system, "GroupPolicyUsers"), *sid);
+}
+
+std::optional<std::string> LocalPolicyOfPol(const std::string& polPath) {
+    // The path's names, last first, each with where it starts.
+    std::vector<std::pair<std::string, std::size_t>> names;
+    std::size_t end = polPath.size();
+    while (end > 0 && names.size() < 6) {
+        const std::size_t cut = polPath.find_last_of("/\\", end - 1);
+        const std::size_t start = cut == std::string::npos ? 0 : cut + 1;
+        names.emplace_back(polPath.substr(start, end - start), start);
+        if (cut == std::string::npos) break;
+        end = cut;
+    }
+    const auto is = [&](std::size_t i, std::string_view name) {
+        return i < names.size() && EqualNoCase(names[i].first, name);
+    };
+    if (!is(0, "Registry.pol") || !is(1, "User")) return std::nullopt;
+    std::size_t system = 0;  // the index of the system folder's name
+    if (is(2, "GroupPolicy")) {
+        system = 3;
+    } else if (names.size() > 3 && LocalPolicySid(names[2].first) && is(3, "GroupPolicyUsers")) {
+        system = 4;
+    } else {
+        return std::nullopt;
+    }
+    if (system >= names.size() || names[system].second == 0) return std::nullopt;
+    const std::size_t policyEnd = names[1].second - 1;  // the separator before "User"
+    std::string folder = polPath.substr(0, policyEnd);
+    // A 32-bit program that writes to System32 on 64-bit Windows writes to SysWOW64, where no
+    // policy engine looks.
+    if (EqualNoCase(names[system].first, "System32")) {
+        const std::string root = polPath.substr(0, names[system].second - 1);
+        if (LocalSystemFolder(root) != JoinPath(root, "System32")) {
+            folder = LocalSystemFolder(root) + folder.substr(names[system].second + 8);
+        }
+    }
+    return folder;
+}
+
+CliResult PolLocal(const Options& options, const std::string& windir) {
+    const std::string folder = LocalPolicyFolder(windir, options.forSid);
+    // The local policy's folder exists only once a local policy was set.
+    if (Status made = MakeFolders(folder); !made) {
+        return Refused("The local policy folder \"" + folder + "\" could not be made" +
+                       fileio::Because(made.failure()));
+    }
+    CliResult result = PolGpo(options, folder, true);
+    if (result.exitCode != kExitDone) return result;
+    if (options.now) {
+        result.out += ApplyUserPolicyNow(options);
+    } else {
+        result.out += "Run: gpupdate /target:user /force\n";
+    }
+    return result;
+}
 
 CliResult PolCommand(const Options& options, const std::string& windir) {
     if (options.local) {
 #ifndef _WIN32
         (void)windir;
+        if (options.now) {
+            return Refused(
+                "--now asks Windows' Group Policy engine to apply the local policy; it runs on "
+                "Windows only. Nothing was written.");
+        }
         return Refused(
             "--local edits this Windows computer's local policy; it runs on Windows only. For a "
             "policy object's folder copied here, use --gpo FOLDER.");
 #else
         if (windir.empty()) return Refused("--local needs %SystemRoot%, which is not set.");
-        return PolGpo(options, LocalPolicyFolder(windir), true);
+        return PolLocal(options, windir);
 #endif
     }
     if (options.gpo) return PolGpo(options, Absolute(*options.gpo), false);

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "core/Text.h"
 #include "paths/PathText.h"
 
 namespace tarnwick::cli {
@@ -14,7 +15,8 @@ bool IsHelpFlag(const std::string& arg) {
 
 bool TakesValue(const std::string& name) {
     return name == "--drives" || name == "--source" || name == "--output" || name == "--language" ||
-           name == "--policy" || name == "--dir" || name == "--gpo";
+           name == "--policy" || name == "--dir" || name == "--gpo" || name == "--ldif" ||
+           name == "--domain" || name == "--extensions" || name == "--for";
 }
 
 // One comma-separated item: letters, each optionally followed by a colon ("CD", "C:D:", "C:").
@@ -120,6 +122,21 @@ class Parser {
                 if (!TakeSwitch(flag, o.remove)) return outcome_;
             } else if (command == Command::Pol && flag.name == "--disable") {
                 if (!TakeSwitch(flag, o.disable)) return outcome_;
+            } else if (command == Command::Pol && flag.name == "--ldif") {
+                if (!TakePath(flag, o.ldif)) return outcome_;
+            } else if (command == Command::Pol && flag.name == "--domain") {
+                if (!TakeText(flag, o.domain)) return outcome_;
+            } else if (command == Command::Pol && flag.name == "--extensions") {
+                if (!TakeText(flag, o.extensions)) return outcome_;
+            } else if (command == Command::Pol && flag.name == "--for") {
+                if (!TakeText(flag, o.forSid)) return outcome_;
+                o.forSid = LocalPolicySid(*o.forSid);
+                if (!o.forSid) {
+                    return Fail(
+                        "--for takes administrators, non-administrators or a SID (S-1-5-21-...)");
+                }
+            } else if (command == Command::Pol && flag.name == "--now") {
+                if (!TakeSwitch(flag, o.now)) return outcome_;
             } else if (setsValues && flag.name == "--policy") {
                 if (!TakePolicy(flag, havePolicy)) return outcome_;
             } else if (command == Command::Admx && flag.name == "--dir") {
@@ -133,8 +150,17 @@ class Parser {
             if (targets != 1)
                 return Fail("pol needs one of --output FILE, --gpo FOLDER or --local");
             if (o.remove && o.disable) return Fail("--remove and --disable exclude each other");
-            if (o.force && !o.output) {
-                return Fail("--force is for --output; --gpo and --local always merge");
+            if (o.force && !o.output && !o.ldif) {
+                return Fail("--force is for --output and --ldif; --gpo and --local always merge");
+            }
+            if ((o.ldif || o.domain || o.extensions) && !o.gpo) {
+                return Fail(std::string(o.ldif     ? "--ldif"
+                                        : o.domain ? "--domain"
+                                                   : "--extensions") +
+                            " is for --gpo: the Active Directory entry of a policy object");
+            }
+            if ((o.forSid || o.now) && !o.local) {
+                return Fail(std::string(o.forSid ? "--for" : "--now") + " is for --local");
             }
             if (o.remove || o.disable) {
                 if (haveDrives || allBut) {
@@ -164,6 +190,8 @@ class Parser {
                 if (!TakeSwitch(flag, outcome_.options.tsv)) return outcome_;
             } else if (flag.name == "--here") {
                 if (!TakeSwitch(flag, outcome_.options.here)) return outcome_;
+            } else if (flag.name == "--local") {
+                if (!TakeSwitch(flag, outcome_.options.local)) return outcome_;
             } else if (flag.name == "--language") {
                 if (!TakePath(flag, outcome_.options.language)) return outcome_;
             } else if (args_[index_].rfind("--", 0) == 0) {
@@ -175,10 +203,10 @@ class Parser {
                 haveFile = true;
             }
         }
-        if (haveFile && outcome_.options.here) {
-            return Fail("show takes a file or --here, not both");
-        }
-        if (!haveFile && !outcome_.options.here) {
+        const int sources =
+            int{haveFile} + int{outcome_.options.here} + int{outcome_.options.local};
+        if (sources > 1) return Fail("show takes one of a file, --here or --local");
+        if (sources == 0) {
             return Fail(
                 "show needs the template file to read (or a Registry.pol, a policy object's "
                 "folder, a .reg file or the Samba JSON), or --here");
@@ -227,6 +255,14 @@ class Parser {
         return true;
     }
 
+    // A value kept as typed (a name, not a path).
+    bool TakeText(const Flag& flag, std::optional<std::string>& text) {
+        std::string value;
+        if (!TakeValue(flag, text.has_value(), value)) return false;
+        text = value;
+        return true;
+    }
+
     bool TakeSwitch(const Flag& flag, bool& on) {
         if (flag.inlineValue) return Refuse(flag.name + " takes no value");
         if (on) return Refuse(flag.name + " is given more than once");
@@ -269,6 +305,32 @@ bool ParseDriveLetters(const std::string& text, DriveSet& drives) {
     }
 }
 
+std::optional<std::string> LocalPolicySid(const std::string& text) {
+    if (EqualNoCase(text, "administrators")) return std::string("S-1-5-32-544");
+    if (EqualNoCase(text, "non-administrators")) return std::string("S-1-5-32-545");
+    // S-1-<authority>-<sub>..., decimal numbers, at most 15 sub-authorities.
+    if (text.size() < 4 || text.size() > 184 || !EqualNoCase(text.substr(0, 4), "S-1-")) {
+        return std::nullopt;
+    }
+    int parts = 0;
+    std::size_t digits = 0;
+    for (std::size_t i = 4; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '-') {
+            if (digits == 0 || digits > 10) return std::nullopt;
+            ++parts;
+            digits = 0;
+        } else if (text[i] >= '0' && text[i] <= '9') {
+            ++digits;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (parts < 2 || parts > 16) return std::nullopt;
+    std::string sid = text;
+    sid[0] = 'S';
+    return sid;
+}
+
 ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     return Parser(args).Run();
 }
@@ -282,14 +344,15 @@ std::string UsageText() {
                    [--force]
   tarnwick-cli admx --drives LETTERS [--all-but] [--dir FOLDER]
   tarnwick-cli pol --drives LETTERS [--all-but] [--policy hide|prevent|both]
-                   (--output FILE [--force] | --gpo FOLDER | --local)
+                   (--output FILE [--force] | --gpo FOLDER [GPO-OPTIONS] | --local [LOCAL-OPTIONS])
   tarnwick-cli pol (--remove | --disable) [--policy hide|prevent|both]
-                   (--output FILE [--force] | --gpo FOLDER | --local)
+                   (--output FILE [--force] | --gpo FOLDER [GPO-OPTIONS] | --local [LOCAL-OPTIONS])
   tarnwick-cli samba --drives LETTERS [--all-but] [--policy hide|prevent|both]
                      [--output FILE [--force]]
   tarnwick-cli intune --drives LETTERS [--all-but] [--policy hide|prevent|both]
                       --output FOLDER [--force]
   tarnwick-cli show --here
+  tarnwick-cli show --local [--tsv]
   tarnwick-cli --help | --version
 
 make writes a copy of an administrative template (ADM) whose two drive lists, "Hide these
@@ -308,14 +371,20 @@ en-US folder is created when missing; a set already offered changes nothing).
 pol sets the values in a Registry.pol: a file (--output; with --force merged into an existing
 one, every other record kept), the user part of a policy object's folder (--gpo: User\Registry.pol
 and the version in gpt.ini), or this computer's local policy (--local, Windows only). --remove
-takes the values out ("Not configured"), --disable writes the "Disabled" records.
-samba prints (or writes, with --output) the JSON for a Samba domain controller:
+takes the values out ("Not configured"), --disable writes the "Disabled" records. With --gpo it
+also prints (or writes, with --ldif) the LDIF that sets the policy object's versionNumber and
+gPCUserExtensionNames in Active Directory; apply it on the domain controller (Samba:
+ldbmodify -H /var/lib/samba/private/sam.ldb FILE).
+samba prints (or writes, with --output) the JSON for a Samba domain controller of Samba 4.19 or
+later:
   samba-tool gpo load {GPO-GUID} --content FILE -U Administrator
+Older Samba has no gpo load: use pol --gpo on the policy object's folder in SYSVOL with its LDIF.
 intune writes Detect-TarnwickDrives.ps1 and Remediate-TarnwickDrives.ps1 into a folder, for an
 Intune remediation run as the signed-in user.
 show also reads a Registry.pol, a policy object's folder, a .reg file or the Samba JSON and
 lists the NoDrives and NoViewOnDrive values there; show --here (Windows) lists the values that
-apply to the current user now.
+apply to the current user now; show --local (Windows) the local policy and every local policy per
+group or user.
 
   --drives LETTERS  drive letters A to Z in any case, alone or separated by commas or colons:
                     CDE, c,d,e, C:,D:
@@ -326,7 +395,8 @@ apply to the current user now.
                     name with its extension replaced by _TRNW.adm); reg: the .reg file (default:
                     standard output); pol: the .pol file; samba: the JSON file (default: standard
                     output); intune: the folder for the two scripts (required)
-  --force           replace an existing output file (pol --output: merge into it)
+  --force           replace an existing output file (pol --output: merge into it; pol --ldif:
+                    replace the LDIF file)
   --tsv             show: one line per item, five tab-separated fields, nothing else
   --language CULTURE  show: the ADML folder beside an ADMX file (default en-US)
   --policy WHICH    reg, pol, samba, intune: hide (NoDrives, the default), prevent
@@ -336,7 +406,19 @@ apply to the current user now.
                     for example a Samba domain controller's sysvol/REALM/Policies/PolicyDefinitions
   --gpo FOLDER      pol: a policy object's folder ({GUID} in SYSVOL, or a GPMC backup's
                     DomainSysvol\GPO)
-  --local           pol: %SystemRoot%\System32\GroupPolicy, this computer's local policy
+  GPO-OPTIONS       pol --gpo: [--domain DNS-NAME] [--extensions VALUE] [--ldif FILE [--force]]
+  LOCAL-OPTIONS     pol --local: [--for administrators|non-administrators|SID] [--now]
+  --domain DNS-NAME pol --gpo: the domain, for the LDIF's DN (default: a placeholder,
+                    DC=CHANGE-ME,DC=INVALID, to replace)
+  --extensions VALUE  pol --gpo: gPCUserExtensionNames as the entry holds it now; the LDIF keeps
+                    these and replaces the value (without it, the LDIF adds the value, which the
+                    directory refuses if one is there)
+  --ldif FILE       pol --gpo: write the LDIF to FILE instead of printing it
+  --local           pol: %SystemRoot%\System32\GroupPolicy, this computer's local policy; show:
+                    it and every local policy per group or user
+  --for WHOM        pol --local: the local policy of administrators, non-administrators or one
+                    user (SID): System32\GroupPolicyUsers\SID
+  --now             pol --local: have Windows apply user policy now, then check the values in force
   --remove          pol: the values' records taken out (the policy "Not configured")
   --disable         pol: the "Disabled" records (**del.NoDrives, **del.NoViewOnDrive)
   --here            show: the values under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE now

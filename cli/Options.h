@@ -26,11 +26,19 @@ struct Options {
     DrivePolicy policy = DrivePolicy::Hide;
     // admx
     std::optional<std::string> folder;
-    // pol: where (--output FILE, --gpo FOLDER or --local) and what (set, --remove or --disable)
+    // pol: where (--output FILE, --gpo FOLDER or --local) and what (set, --remove or --disable);
+    // show --local: the local policy folders
     std::optional<std::string> gpo;
     bool local = false;
     bool remove = false;
     bool disable = false;
+    // pol --gpo: the Active Directory half (written with --ldif, else printed)
+    std::optional<std::string> ldif;
+    std::optional<std::string> domain;
+    std::optional<std::string> extensions;
+    // pol --local: whose local policy (--for, as a SID) and whether to apply it now
+    std::optional<std::string> forSid;
+    bool now = false;
     // show --here: what applies on this computer now
     bool here = false;
 };
@@ -47,6 +55,10 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args);
 // Drive letters in any case, alone or separated by commas or colons ("CDE", "c,d,e", "C:,D:").
 // The letters found, in the following mode; false (with `drives` unspecified) for anything else.
 bool ParseDriveLetters(const std::string& text, DriveSet& drives);
+
+// The SID of --for: administrators (S-1-5-32-544), non-administrators (S-1-5-32-545), or a SID
+// (S-1-5-21-...), in any case; nothing for anything else.
+std::optional<std::string> LocalPolicySid(const std::string& text);
 
 std::string UsageText();
 

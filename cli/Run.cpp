@@ -8,6 +8,7 @@
 #include "cli/Options.h"
 #include "cli/RegCommand.h"
 #include "cli/ShowCommand.h"
+#include "cli/ShowValues.h"
 #include "command/Messages.h"
 
 namespace tarnwick::cli {
@@ -35,6 +36,14 @@ CliResult Dispatch(const Options& options, const std::string& windir) {
 #endif
             return MakeTemplate(options, windir);
         case Command::Show:
+            if (options.local) {
+#ifndef _WIN32
+                return {kExitFailed, "",
+                        "tarnwick-cli: show --local reads this Windows computer's local policy; it "
+                        "runs on Windows only. show FOLDER reads a copied policy folder.\n"};
+#endif
+                return ShowLocal(options, windir);
+            }
             return ShowCommand(options);
         case Command::Reg:
             return RegCommand(options);

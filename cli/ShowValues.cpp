@@ -4,10 +4,12 @@
 #include <array>
 #include <vector>
 
+#include "cli/DeployCommands.h"
 #include "cli/HereValues.h"
 #include "core/Text.h"
 #include "deploy/RegReader.h"
 #include "deploy/SambaJson.h"
+#include "fileio/NewFile.h"
 #include "fileio/Platform.h"
 #include "regpol/GptIni.h"
 #include "regpol/PolicyFiles.h"
@@ -156,7 +158,54 @@ std::string Table(const std::vector<FoundValue>& values, bool tsv) {
     return out;
 }
 
+// Whom a local policy folder is for, as the editor names it.
+std::string LocalLabel(const std::string& sid) {
+    if (sid == "S-1-5-32-544") return "Local policy for Administrators (" + sid + ")";
+    if (sid == "S-1-5-32-545") return "Local policy for Non-Administrators (" + sid + ")";
+    return "Local policy for " + sid;
+}
+
 }  // namespace
+
+CliResult ShowLocal(const Options& options, const std::string& windir) {
+    std::vector<std::pair<std::string, std::string>> folders;  // label, folder
+    const std::string all = LocalPolicyFolder(windir, std::nullopt);
+    if (IsFolder(all)) folders.emplace_back("Local policy", all);
+    const std::string users = JoinPath(LocalSystemFolder(windir), "GroupPolicyUsers");
+    if (IsFolder(users)) {
+        auto names = fileio::CurrentPlatform().ListFolder(users);
+        if (!names) {
+            return {kExitFailed, "",
+                    "tarnwick-cli: " + Quoted(users) + " cannot be listed" +
+                        fileio::Because(names.failure()) + "\n"};
+        }
+        std::sort(names->begin(), names->end());
+        for (const auto& name : *names)
+            if (IsFolder(JoinPath(users, name)))
+                folders.emplace_back(LocalLabel(name), JoinPath(users, name));
+    }
+    if (folders.empty()) {
+        return {kExitDone, "No local policy: neither " + all + " nor a folder in " + users + ".\n",
+                ""};
+    }
+    Listing listing;
+    std::string err;
+    for (const auto& [label, folder] : folders) {
+        auto one = GpoValues(folder);
+        if (!one) {
+            err += "tarnwick-cli: " + label + ": " + one.failure().message + "\n";
+            continue;
+        }
+        for (auto& v : one->values) {
+            v.where = label + ": " + v.where;
+            listing.values.push_back(std::move(v));
+        }
+        listing.after += label + ": " + folder + "\n" + one->after;
+    }
+    std::string out = Table(listing.values, options.tsv);
+    if (!options.tsv) out += listing.after;
+    return {kExitDone, out, err};
+}
 
 bool ShowsValues(const Options& options) {
     return options.here || EndsWithNoCase(options.file, ".pol") ||

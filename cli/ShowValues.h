@@ -13,5 +13,8 @@ namespace tarnwick::cli {
 // a name ending in .pol, .reg or .json.
 bool ShowsValues(const Options& options);
 CliResult ShowValues(const Options& options);
+// show --local: the values of the local policy and of every local policy per group or user
+// (GroupPolicyUsers\<SID>) under the system root `windir`.
+CliResult ShowLocal(const Options& options, const std::string& windir);
 
 }  // namespace tarnwick::cli

@@ -45,7 +45,7 @@ TEST(NewOptions, ContradictionsAreUsageErrors) {
         {{"pol", "--output", "a.pol"}, "pol needs --drives"},
         {{"samba", "--drives", "C", "--gpo", "g"}, "'--gpo' is not an option of samba"},
         {{"intune", "--drives", "C"}, "intune needs --output FOLDER"},
-        {{"show", "a.pol", "--here"}, "show takes a file or --here, not both"},
+        {{"show", "a.pol", "--here"}, "show takes one of a file, --here or --local"},
     };
     for (const auto& c : cases) {
         const auto run = Cli(c.args);

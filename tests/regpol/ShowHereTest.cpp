@@ -94,5 +94,28 @@ TEST(LocalPolicy, PolLocalWritesTheLocalPolicyThatShowReadsBack) {
     std::filesystem::remove_all(FsPath(folder));
 }
 
+// The Non-Administrators local policy; --now must say that Wine runs no policy engine rather than
+// claim the values are in force.
+TEST(LocalPolicy, PolLocalForNonAdministratorsWritesTheirLocalPolicyAndNowTellsTheTruth) {
+    TempDir scratch;
+    const bool wow64 = std::filesystem::exists(FsPath("C:\\windows\\Sysnative"));
+    const std::string users =
+        std::string("C:\\windows\\") + (wow64 ? "Sysnative" : "System32") + "\\GroupPolicyUsers";
+    const std::string folder = users + "\\S-1-5-32-545";
+    if (std::filesystem::exists(FsPath(users))) GTEST_SKIP() << "a local policy is there already";
+    const ProgramRun run = RunProgram(
+        TARNWICK_CLI, {"pol", "--drives", "CDE", "--local", "--for", "non-administrators", "--now"},
+        scratch.Path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Created: " + folder + "\\User\\Registry.pol"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("this is Wine, where no Group Policy engine runs"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("Not in force: NoDrives under HKEY_CURRENT_USER is not set"),
+              std::string::npos)
+        << run.out;
+    std::filesystem::remove_all(FsPath(users));
+}
+
 }  // namespace
 }  // namespace tarnwick::test

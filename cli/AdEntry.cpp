@@ -1,0 +1,65 @@
+#include "cli/AdEntry.h"
+
+#include "core/Text.h"
+#include "fileio/NewFile.h"
+#include "fileio/mdlAPIFiles.h"
+#include "paths/PathText.h"
+
+namespace tarnwick::cli {
+
+Result<AdPlan> PlanAdEntry(const Options& options, const std::string& folder) {
+    AdPlan plan;
+    auto entry = regpol::GpoEntryOf(folder, {options.domain, options.extensions});
+    if (entry) {
+        plan.entry = std::move(*entry);
+    } else if (options.ldif || options.domain || options.extensions) {
+        return Failure{entry.failure().message + " Nothing was written."};
+    }
+    if (options.ldif) {
+        plan.ldifPath = AbsolutePath(*options.ldif, CurrentPathBase());
+        if (!options.force && fileio::FileExists(*plan.ldifPath)) {
+            return Failure{"The LDIF file " + Quoted(*plan.ldifPath) +
+                           " is already there; nothing was written. Use --force to replace it."};
+        }
+    }
+    return plan;
+}
+
+CliResult EmitAdEntry(const Options& options, const AdPlan& plan, std::uint32_t newVersion,
+                      std::span<const std::string_view> required) {
+    if (!plan.entry) {
+        return {kExitDone,
+                "Note: no LDIF for Active Directory: the folder's name is not the policy "
+                "object's {GUID}. Its versionNumber must become " +
+                    std::to_string(newVersion) +
+                    " and its gPCUserExtensionNames must list the registry extension; import the "
+                    "folder with GPMC, or run pol --gpo on the object's folder in SYSVOL.\n",
+                ""};
+    }
+    const std::string ldif = regpol::GpoLdif(*plan.entry, newVersion, required);
+    // What the LDIF does and how to apply it, after the LDIF's name.
+    const std::string about =
+        " sets the policy object's versionNumber and gPCUserExtensionNames" +
+        (plan.entry->placeholder ? "; first replace " + std::string(regpol::kDomainPlaceholder) +
+                                       " in it with your domain's DN, or give --domain"
+                                 : std::string()) +
+        ". Apply it on a domain controller (Samba: ldbmodify -H "
+        "/var/lib/samba/private/sam.ldb FILE; Windows: ldifde -i -f FILE).\n";
+    if (!plan.ldifPath) return {kExitDone, "Active Directory: the LDIF below" + about + ldif, ""};
+    std::optional<fileio::FileId> agreed;
+    if (options.force) agreed = fileio::FileIdentity(*plan.ldifPath);
+    if (auto written = fileio::WriteNewFile(*plan.ldifPath, ldif, agreed); !written) {
+        const fileio::NewFileFailure& failure = written.failure();
+        return {kExitFailed, ldif,
+                "tarnwick-cli: The LDIF file " + Quoted(*plan.ldifPath) + " was not written" +
+                    failure.message +
+                    (failure.hadFile ? " The file that was there is unchanged." : "") +
+                    " The policy object's folder was written; its LDIF is on standard output.\n"};
+    }
+    return {kExitDone,
+            (agreed ? "Replaced: " : "Created: ") + *plan.ldifPath +
+                "\nActive Directory: " + Quoted(*plan.ldifPath) + about,
+            ""};
+}
+
+}  // namespace tarnwick::cli
