@@ -1,5 +1,5 @@
-// One writer at a time for a set of files: a lock file that every writer takes before it reads
-// what it will replace and holds until the replace is done. A holder that ends without letting go
+// One writer at a time for a set of files: a byte-range lock on a lock file that every writer, of
+// either build, takes before it reads what it will replace and holds until the replace is done. A holder that ends without letting go
 // (killed, crashed) frees the lock with its process, so no run waits on a dead one.
 #pragma once
 
@@ -26,14 +26,13 @@ class FileLock {
     // another writer held it all that time; otherwise a failure is the system's (a folder that may
     // not be written), with the message completing a sentence that names the lock file.
     Result<void, LockFailure> Take(const std::string& path, std::chrono::milliseconds wait);
-    // Lets the lock go and removes its file; what fails then is of no consequence to the files
-    // written, and the lock ends with the process anyway.
+    // Lets the lock go; the file stays for the next writer. What fails then is of no consequence
+    // to the files written, and the lock ends with the process anyway.
     void Release();
 
   private:
     std::string path_;
     Handle handle_ = kNoHandle;
-    int slot_ = -1;
 };
 
 }  // namespace tarnwick::fileio

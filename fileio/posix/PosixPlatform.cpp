@@ -432,6 +432,8 @@ class PosixPlatform final : public Platform {
         struct flock lock {};
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
+        lock.l_start = static_cast<off_t>(kLockOffset);
+        lock.l_len = static_cast<off_t>(kLockLength);
         int locked = -1;
 #ifdef F_OFD_SETLK
         locked = fcntl(fd, F_OFD_SETLK, &lock);
@@ -445,6 +447,7 @@ class PosixPlatform final : public Platform {
             close(fd);
             return failure;
         }
+        // Someone removed or replaced the file by hand: the lock must be on the file others open.
         struct stat held {
         }, named{};
         if (fstat(fd, &held) != 0 || stat(path.c_str(), &named) != 0 ||
@@ -455,12 +458,10 @@ class PosixPlatform final : public Platform {
         return Handle{fd};
     }
 
-    Status Unlock(const std::string& path, Handle handle) override {
-        // Removed while still held, so that no one locks the old file after it is let go.
-        Status done;
-        if (unlink(path.c_str()) != 0 && errno != ENOENT) done = LastErrno();
-        if (close(Fd(handle)) != 0 && done) done = LastErrno();
-        return done;
+    // Closing the descriptor lets the lock go.
+    Status Unlock(const std::string&, Handle handle) override {
+        if (close(Fd(handle)) != 0) return LastErrno();
+        return {};
     }
 
     void Pause(std::uint32_t milliseconds) override {
