@@ -1,6 +1,7 @@
 // One writer at a time for a set of files: a byte-range lock on a lock file that every writer, of
-// either build, takes before it reads what it will replace and holds until the replace is done. A holder that ends without letting go
-// (killed, crashed) frees the lock with its process, so no run waits on a dead one.
+// either build, takes before it reads what it will replace and holds until the replace is done. A
+// holder that ends without letting go (killed, crashed) frees the lock with its process, so no run
+// waits on a dead one.
 #pragma once
 
 #include <chrono>

@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
     if (argc != 3) return 2;
     const bool hold = std::strcmp(argv[1], "hold") == 0;
     FileLock lock;
-    const auto taken = lock.Take(argv[2], hold ? tarnwick::fileio::kLockWait
-                                               : std::chrono::milliseconds(0));
+    const auto taken =
+        lock.Take(argv[2], hold ? tarnwick::fileio::kLockWait : std::chrono::milliseconds(0));
     if (!taken) {
         std::fprintf(stderr, "%s\n", taken.failure().message.c_str());
         return taken.failure().busy ? 3 : 1;
