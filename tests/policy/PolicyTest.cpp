@@ -121,7 +121,7 @@ TEST_F(PolicyFolder, RunsGrowThePairAndARepeatChangesNothing) {
         EXPECT_EQ(test::CheckPolicyPair(Read(Admx()), Read(Adml()), items),
                   std::vector<std::string>{});
     }
-    EXPECT_EQ(Entries(), (std::set<std::string>{kAdmxName, kCulture,
+    EXPECT_EQ(Entries(), (std::set<std::string>{kAdmxName, kLockName, kCulture,
                                                 std::string(kCulture) + "/" + kAdmlName}));
 }
 
@@ -344,7 +344,7 @@ INSTANTIATE_TEST_SUITE_P(Edits, HandEditedPair, ::testing::ValuesIn(kHandEdits),
                          [](const auto& param) { return std::string(param.param.name); });
 
 // A run that finds the store held waits, then gives up naming it; a lock file that no run holds
-// (left by a run that was killed) stops nothing.
+// stops nothing, and stays as it was for the next writer.
 TEST_F(PolicyFolder, OneWriterAtATime) {
     MakeAll(1);
     const std::string admx = Read(Admx()), lockPath = dir_.File(kLockName);
@@ -360,7 +360,7 @@ TEST_F(PolicyFolder, OneWriterAtATime) {
     }
     test::WriteAll(lockPath, "left behind");
     EXPECT_TRUE(Make(kRuns[1], fileio::NativePlatform(), std::chrono::milliseconds(0)));
-    EXPECT_EQ(Entries().count(kLockName), 0u);
+    EXPECT_EQ(Read(lockPath), "left behind");
 }
 
 // Fails each platform call of a run in turn, with and without an existing pair (and a second
@@ -417,8 +417,9 @@ TEST_P(PolicyFaults, EveryFailedCallChangesNoFile) {
         EXPECT_NE(result.failure().message.find(test::kInjectedText), std::string::npos)
             << result.failure().message;
         auto now = files();
-        // A language folder made for a new pair may stay, empty.
+        // A language folder made for a new pair may stay, empty, and so does the lock file.
         if (!before.count(kCulture)) now.erase(kCulture);
+        if (!before.count(kLockName)) now.erase(kLockName);
         EXPECT_EQ(differing(now, before), "");
     }
 }
