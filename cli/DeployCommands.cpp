@@ -69,7 +69,7 @@ CliResult WriteText(const std::string& path, const std::string& bytes, bool forc
         return Refused(what + " \"" + path + "\" was not written" + failure.message + hint +
                        (failure.hadFile ? " The file that was there is unchanged." : ""));
     }
-    return {kExitDone, "Created: " + path + "\n", ""};
+    return {kExitDone, "Created: " + path + "\n", "", true};
 }
 
 #ifdef _WIN32
@@ -110,7 +110,7 @@ CliResult PolGpo(const Options& options, const std::string& folder, bool local) 
             " and its gPCUserExtensionNames must list the registry extension. Import the "
             "folder with GPMC, or use samba-tool gpo load (tarnwick-cli samba) instead.\n";
     }
-    return {kExitDone, out, ""};
+    return {kExitDone, out, "", true};
 }
 
 }  // namespace
@@ -134,7 +134,7 @@ CliResult PolCommand(const Options& options, const std::string& windir) {
     if (!written) return Refused(written.failure().message);
     return {kExitDone,
             (written->created ? "Created: " : "Merged into: ") + path + "\n" + ValueLines(options),
-            ""};
+            "", true};
 }
 
 CliResult SambaCommand(const Options& options) {
@@ -178,6 +178,7 @@ CliResult IntuneCommand(const Options& options) {
                       options.force, "The script");
         result.out += one.out;
         result.err += one.err;
+        result.changed = result.changed || one.changed;
         if (one.exitCode != kExitDone) {
             result.exitCode = one.exitCode;
             break;
