@@ -1,7 +1,12 @@
 // The file calls on POSIX, standing in for kernel32 so that the helpers and their tests also run on
 // Linux. Modes are mapped onto the Windows attribute bits the helpers report.
 #include <dirent.h>
+#ifdef __linux__
+#include <linux/fs.h>
+#endif
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -18,6 +23,7 @@
 #include <system_error>
 #include <thread>
 
+#include "fileio/Leftovers.h"
 #include "fileio/Platform.h"
 
 namespace tarnwick::fileio {
@@ -421,8 +427,7 @@ class PosixPlatform final : public Platform {
 
     // An open-file-description lock where the kernel has one (it also keeps two threads of one
     // process apart), else a process lock. Both end with the descriptor, so a run that crashed
-    // holds nothing. The file is removed on release; a waiter that locked the removed file sees
-    // that the name leads elsewhere now and reports busy, to try again.
+    // holds nothing.
     Result<Handle, LockFailure> TryLock(const std::string& path) override {
         const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd < 0) return LockFailure{LastErrno()};
@@ -499,6 +504,31 @@ Platform& NativePlatform() {
 
 std::uint32_t CurrentProcessId() {
     return static_cast<std::uint32_t>(getpid());
+}
+
+bool ProcessEnded(std::uint32_t id) {
+    // EPERM: it lives, under another user.
+    return kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH;
+}
+
+std::string HostName() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}
+
+bool FolderAppendOnly(const std::string& folder) {
+#ifdef FS_IOC_GETFLAGS
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    const bool read = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    close(fd);
+    return read && (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+#else
+    (void)folder;
+    return false;
+#endif
 }
 
 }  // namespace tarnwick::fileio

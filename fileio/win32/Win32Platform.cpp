@@ -9,6 +9,7 @@
 #include <limits>
 #include <optional>
 
+#include "fileio/Leftovers.h"
 #include "fileio/Platform.h"
 #include "fileio/win32/Retry.h"
 #include "fileio/win32/SystemError.h"
@@ -443,6 +444,27 @@ Platform& NativePlatform() {
 
 std::uint32_t CurrentProcessId() {
     return GetCurrentProcessId();
+}
+
+bool ProcessEnded(std::uint32_t id) {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    // No such process answers "invalid parameter"; one we may not open lives.
+    if (process == nullptr) return GetLastError() == ERROR_INVALID_PARAMETER;
+    DWORD code = 0;
+    const bool ended = GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
+    CloseHandle(process);
+    return ended;
+}
+
+std::string HostName() {
+    wchar_t name[256] = {};
+    DWORD size = 255;
+    if (!GetComputerNameExW(ComputerNameDnsHostname, name, &size)) return {};
+    return tarnwick::win32::Narrow(std::wstring(name, size));
+}
+
+bool FolderAppendOnly(const std::string&) {
+    return false;
 }
 
 }  // namespace tarnwick::fileio

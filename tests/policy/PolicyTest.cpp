@@ -359,8 +359,73 @@ TEST_F(PolicyFolder, OneWriterAtATime) {
         EXPECT_EQ(Read(Admx()), admx);
     }
     test::WriteAll(lockPath, "left behind");
+    // What killed runs left beside the pair goes with the next run, whoever wrote it.
+    const std::string leftovers[] = {
+        "." + std::string(kAdmxName) + ".0123456789abcdef.trnw-tmp",
+        "en-US/." + std::string(kAdmlName) + ".elsewhere.w8.0123456789abcdef.trnw-tmp-old"};
+    for (const std::string& name : leftovers)
+        test::WriteAll(dir_.File(name), "left");
     EXPECT_TRUE(Make(kRuns[1], fileio::NativePlatform(), std::chrono::milliseconds(0)));
     EXPECT_EQ(Read(lockPath), "left behind");
+    for (const std::string& name : leftovers)
+        EXPECT_EQ(Entries().count(name), 0u) << name;
+}
+
+// A language file reached by two names (a linked folder or file, a hard link) is one file: it gains
+// the string once, and counts once among the other languages.
+TEST_F(PolicyFolder, ALanguageFileWithTwoNamesIsWrittenOnce) {
+    namespace fs = std::filesystem;
+    const struct {
+        const char* name;
+        void (*alias)(const fs::path& root);
+    } cases[] = {
+        {"hard link into two languages",
+         [](const fs::path& root) {
+             fs::create_directory(root / "fr-FR");
+             fs::create_hard_link(root / "de-DE" / kAdmlName, root / "fr-FR" / kAdmlName);
+         }},
+#ifndef _WIN32
+        {"linked language folder",
+         [](const fs::path& root) { fs::create_directory_symlink("en-US", root / "en-GB"); }},
+        {"linked language file",
+         [](const fs::path& root) {
+             fs::create_directory(root / "fr-FR");
+             fs::create_symlink("../de-DE/" + std::string(kAdmlName), root / "fr-FR" / kAdmlName);
+         }},
+#endif
+    };
+    for (const auto& one : cases) {
+        SCOPED_TRACE(one.name);
+        fs::remove_all(test::FsPath(dir_.Path()));
+        fs::create_directory(test::FsPath(dir_.Path()));
+        MakeAll(1);
+        Put(German(), Read(Adml()));
+        one.alias(test::FsPath(dir_.Path()));
+        const Result<PolicyOutcome> added = Make(kRuns[1]);
+        ASSERT_TRUE(added) << MessageOf(added);
+        EXPECT_EQ(added->otherLanguages, std::vector<std::string>{German()});
+        for (const std::string& path : {Adml(), German()}) {
+            const std::string text = Read(path);
+            EXPECT_EQ(text.find("ALLBUTC"), text.rfind("ALLBUTC")) << path;
+            EXPECT_NE(text.find("ALLBUTC"), std::string::npos) << path;
+        }
+    }
+}
+
+// A file that would grow past 64 MiB, which no reader takes, is refused: the store stays
+// growable and readable.
+TEST_F(PolicyFolder, AStoreIsNeverGrownPast64MiB) {
+    MakeAll(1);
+    std::string admx = Read(Admx());
+    const std::size_t end = admx.find("?>") + 2;
+    admx.insert(end, "<!--" + std::string(kMaxInputBytes - admx.size() - 7 - 50, 'x') + "-->");
+    test::WriteAll(Admx(), admx);
+    const std::string adml = Read(Adml());
+    const Result<PolicyOutcome> refused = Make(kRuns[1]);
+    ASSERT_FALSE(refused);
+    EXPECT_NE(refused.failure().message.find("64 MiB"), std::string::npos);
+    EXPECT_EQ(Read(Admx()), admx);
+    EXPECT_EQ(Read(Adml()), adml);
 }
 
 // Fails each platform call of a run in turn, with and without an existing pair (and a second
