@@ -10,7 +10,8 @@ constexpr std::uint32_t kRetryMilliseconds = 100;
 
 }  // namespace
 
-Result<void, LockFailure> FileLock::Take(const std::string& path, std::chrono::milliseconds wait) {
+Result<void, LockFailure> FileLock::Take(const std::string& path, std::chrono::milliseconds wait,
+                                         const std::function<bool(std::uint32_t)>& pause) {
     Release();
     Platform& platform = CurrentPlatform();
     const auto deadline = std::chrono::steady_clock::now() + wait;
@@ -24,7 +25,12 @@ Result<void, LockFailure> FileLock::Take(const std::string& path, std::chrono::m
         LockFailure failure = held.failure();
         failure.message = failure.busy ? "." : CauseText(failure, true);
         if (!failure.busy || std::chrono::steady_clock::now() >= deadline) return failure;
-        platform.Pause(kRetryMilliseconds);
+        if (!pause) {
+            platform.Pause(kRetryMilliseconds);
+        } else if (!pause(kRetryMilliseconds)) {
+            failure.cancelled = true;
+            return failure;
+        }
     }
 }
 

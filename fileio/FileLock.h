@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/Result.h"
@@ -24,9 +25,12 @@ class FileLock {
     FileLock& operator=(const FileLock&) = delete;
 
     // Takes the lock at `path`, trying again every tenth of a second for up to `wait`. Busy when
-    // another writer held it all that time; otherwise a failure is the system's (a folder that may
-    // not be written), with the message completing a sentence that names the lock file.
-    Result<void, LockFailure> Take(const std::string& path, std::chrono::milliseconds wait);
+    // another writer held it all that time, or `pause` gave up; otherwise a failure is the
+    // system's (a folder that may not be written), with the message completing a sentence that
+    // names the lock file. `pause`, when given, does the waiting between two tries instead of a
+    // sleep (a window handles its messages meanwhile) and answers false to stop waiting.
+    Result<void, LockFailure> Take(const std::string& path, std::chrono::milliseconds wait,
+                                   const std::function<bool(std::uint32_t)>& pause = {});
     // Lets the lock go; the file stays for the next writer. What fails then is of no consequence
     // to the files written, and the lock ends with the process anyway.
     void Release();

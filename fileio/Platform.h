@@ -90,6 +90,7 @@ inline constexpr Handle kNoHandle = -1;
 // A lock not taken: `busy` when another holder has it, else the system's failure.
 struct LockFailure : Failure {
     bool busy = false;
+    bool cancelled = false;  // busy, and the waiter stopped waiting
 };
 
 // The bytes of a lock file that a writer locks: the first one, which every SMB server and Wine map

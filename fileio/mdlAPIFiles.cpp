@@ -286,7 +286,11 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 std::string TempNameStart(const std::string& fileName) {
-    return "." + Utf8Prefix(fileName, kMaxTempNameBytes) + ".";
+    // Appended piece by piece: "." + text + "." trips a false -Wrestrict in GCC 12.
+    std::string start(1, '.');
+    start += Utf8Prefix(fileName, kMaxTempNameBytes);
+    start += '.';
+    return start;
 }
 
 Result<TempFile> CreateTempBeside(const std::string& path) {

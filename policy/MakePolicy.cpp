@@ -222,7 +222,11 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
     // From the first read to the last replace, no other run writes this store.
     const std::string lockPath = JoinPath(folder, kLockName);
     fileio::FileLock lock;
-    if (const auto locked = lock.Take(lockPath, options.lockWait); !locked) {
+    if (const auto locked = lock.Take(lockPath, options.lockWait, options.pause); !locked) {
+        if (locked.failure().cancelled) {
+            return Fail("Stopped waiting for the other run writing the policy definitions in " +
+                        Quoted(folder) + "." + kUnchanged);
+        }
         if (locked.failure().busy) {
             const auto seconds =
                 std::chrono::duration_cast<std::chrono::seconds>(options.lockWait).count();

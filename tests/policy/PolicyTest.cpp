@@ -357,12 +357,21 @@ TEST_F(PolicyFolder, OneWriterAtATime) {
         EXPECT_NE(waited.failure().message.find("Another run"), std::string::npos);
         EXPECT_NE(waited.failure().message.find(dir_.Path()), std::string::npos);
         EXPECT_EQ(Read(Admx()), admx);
+        // The window's wait: its pause runs between the tries, and stopping it stops the run.
+        int pauses = 0;
+        const Result<PolicyOutcome> stopped =
+            MakePolicyDefinitions(ReadDriveSet(test::TestSelection::Of("C", false)), dir_.Path(),
+                                  {fileio::kLockWait, [&](std::uint32_t) { return ++pauses < 3; }});
+        ASSERT_FALSE(stopped);
+        EXPECT_EQ(pauses, 3);
+        EXPECT_EQ(stopped.failure().message.rfind("Stopped waiting", 0), 0u);
+        EXPECT_EQ(Read(Admx()), admx);
     }
     test::WriteAll(lockPath, "left behind");
     // What killed runs left beside the pair goes with the next run, whoever wrote it.
     const std::string leftovers[] = {
-        "." + std::string(kAdmxName) + ".0123456789abcdef.trnw-tmp",
-        "en-US/." + std::string(kAdmlName) + ".elsewhere.w8.0123456789abcdef.trnw-tmp-old"};
+        ".TarnwickDrives.admx.0123456789abcdef.trnw-tmp",
+        "en-US/.TarnwickDrives.adml.elsewhere.w8.0123456789abcdef.trnw-tmp-old"};
     for (const std::string& name : leftovers)
         test::WriteAll(dir_.File(name), "left");
     EXPECT_TRUE(Make(kRuns[1], fileio::NativePlatform(), std::chrono::milliseconds(0)));
