@@ -412,7 +412,8 @@ TEST_F(PolicyFolder, ALanguageFileWithTwoNamesIsWrittenOnce) {
         one.alias(test::FsPath(dir_.Path()));
         const Result<PolicyOutcome> added = Make(kRuns[1]);
         ASSERT_TRUE(added) << MessageOf(added);
-        EXPECT_EQ(added->otherLanguages, std::vector<std::string>{German()});
+        ASSERT_EQ(added->otherLanguages.size(), 1u);
+        EXPECT_EQ(test::FsPath(added->otherLanguages[0]), test::FsPath(German()));
         for (const std::string& path : {Adml(), German()}) {
             const std::string text = Read(path);
             EXPECT_EQ(text.find("ALLBUTC"), text.rfind("ALLBUTC")) << path;
@@ -422,7 +423,9 @@ TEST_F(PolicyFolder, ALanguageFileWithTwoNamesIsWrittenOnce) {
 }
 
 // A file that would grow past 64 MiB, which no reader takes, is refused: the store stays
-// growable and readable.
+// growable and readable. Natively only: Wine's XmlLite takes minutes over 64 MiB, and the check
+// is the same code in both builds.
+#ifndef _WIN32
 TEST_F(PolicyFolder, AStoreIsNeverGrownPast64MiB) {
     MakeAll(1);
     std::string admx = Read(Admx());
@@ -436,6 +439,7 @@ TEST_F(PolicyFolder, AStoreIsNeverGrownPast64MiB) {
     EXPECT_EQ(Read(Admx()), admx);
     EXPECT_EQ(Read(Adml()), adml);
 }
+#endif
 
 // Fails each platform call of a run in turn, with and without an existing pair (and a second
 // language): every file is as it was, or the run succeeded with the exact files.
