@@ -35,8 +35,6 @@ TEST_F(FileTest, LeftoversAreClearedOnlyWhenTheirWriterIsGone) {
         {".out.adm" + hex + ".trnw-tmp", false, true},  // named before writers were
         {".out.adm." + host + kEnded + hex + ".trnw-tmp-kept", false, false},
         {".other.adm." + host + kEnded + hex + ".trnw-tmp", false, false},
-        {".out.adm.x." + host + kEnded + hex + ".trnw-tmp", false, false},
-        {"out.adm.trnw-tmp", false, false},
     };
     for (const bool underLock : {false, true}) {
         for (const auto& one : cases)

@@ -9,7 +9,7 @@ holds() {
   local pid=$! rc=0
   for _ in $(seq 600); do grep -q held "$dir/said" 2>/dev/null && break; sleep 0.1; done
   grep -q held "$dir/said" || fail "$1 did not take the lock"
-  $2 try 2>/dev/null || rc=$?
+  $2 try || rc=$?
   [ $rc -eq 3 ] || fail "$2 was not kept out while $1 held the lock (exit $rc)"
   exec 8>&-
   wait $pid || true
