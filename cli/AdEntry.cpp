@@ -50,7 +50,7 @@ CliResult EmitAdEntry(const Options& options, const AdPlan& plan, std::uint32_t 
     if (options.force) agreed = fileio::FileIdentity(*plan.ldifPath);
     if (auto written = fileio::WriteNewFile(*plan.ldifPath, ldif, agreed); !written) {
         const fileio::NewFileFailure& failure = written.failure();
-        return {kExitFailed, ldif,
+        return {kExitPartly, ldif,
                 "tarnwick-cli: The LDIF file " + Quoted(*plan.ldifPath) + " was not written" +
                     failure.message +
                     (failure.hadFile ? " The file that was there is unchanged." : "") +

@@ -52,7 +52,7 @@ CliResult MakeAdmx(const Options& options, const std::string& windir) {
     }
     return {kExitDone,
             out + "Entry name: " + result.entryName + "\nDrive mask: " + result.maskText + "\n",
-            note};
+            note, result.status != policy::PolicyStatus::AlreadyOffered};
 }
 
 }  // namespace tarnwick::cli

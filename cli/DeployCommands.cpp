@@ -76,7 +76,7 @@ CliResult WriteText(const std::string& path, const std::string& bytes, bool forc
         return Refused(what + " \"" + path + "\" was not written" + failure.message + hint +
                        (failure.hadFile ? " The file that was there is unchanged." : ""));
     }
-    return {kExitDone, "Created: " + path + "\n", ""};
+    return {kExitDone, "Created: " + path + "\n", "", true};
 }
 
 CliResult PolGpo(const Options& options, const std::string& folder, bool local) {
@@ -94,7 +94,7 @@ CliResult PolGpo(const Options& options, const std::string& folder, bool local) 
                          (change->gptCreated ? "Created: " : "Updated: ") + change->gptPath +
                          " (Version " + std::to_string(change->oldVersion) + " -> " +
                          std::to_string(change->newVersion) + ")\n" + ValueLines(options),
-                     ""};
+                     "", true};
     if (local) return result;
     const std::string_view pairs[] = {regpol::kRegistryPolicyPair};
     const CliResult emitted = EmitAdEntry(options, ad, change->newVersion, pairs);
@@ -210,7 +210,7 @@ CliResult PolCommand(const Options& options, const std::string& windir) {
     if (!written) return Refused(written.failure().message);
     return {kExitDone,
             (written->created ? "Created: " : "Merged into: ") + path + "\n" + ValueLines(options),
-            ""};
+            "", true};
 }
 
 CliResult SambaCommand(const Options& options) {
@@ -254,6 +254,7 @@ CliResult IntuneCommand(const Options& options) {
                       options.force, "The script");
         result.out += one.out;
         result.err += one.err;
+        result.changed = result.changed || one.changed;
         if (one.exitCode != kExitDone) {
             result.exitCode = one.exitCode;
             break;

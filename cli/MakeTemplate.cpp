@@ -75,7 +75,7 @@ CliResult MakeTemplate(const Options& options, const std::string& windir) {
     return {kExitDone,
             (result->replaced ? "Replaced: " : "Created: ") + state.strNewADM + "\nEntry name: " +
                 state.strEntryName + "\nDrive mask: " + MaskText(state.dblDriveMask) + "\n",
-            ""};
+            "", true};
 }
 
 }  // namespace tarnwick::cli

@@ -423,8 +423,10 @@ group or user.
   --disable         pol: the "Disabled" records (**del.NoDrives, **del.NoViewOnDrive)
   --here            show: the values under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE now
 
-Exit status: 0 done (for admx also: already offered), 1 refused or failed (nothing written;
-for show, a file it cannot read), 2 usage error.
+Exit status: 0 done (for admx also: already offered; also when files were changed but the
+report could not be printed, which then goes to standard error), 1 refused or failed (every
+file unchanged; for show, a file it cannot read), 2 usage error, 3 failed after a file was
+changed (the output names it).
 )";
 }
 

@@ -29,7 +29,7 @@ CliResult WriteRegFile(const std::string& path, const std::string& text, bool fo
         return Refused("The registry file \"" + path + "\" was not written" + failure.message +
                        hint + (failure.hadFile ? " The file that was there is unchanged." : ""));
     }
-    return {kExitDone, (written->replaced ? "Replaced: " : "Created: ") + path + "\n", ""};
+    return {kExitDone, (written->replaced ? "Replaced: " : "Created: ") + path + "\n", "", true};
 }
 
 }  // namespace

@@ -65,6 +65,12 @@ CliResult UsageError(const std::string& why) {
     return {kExitUsage, "", "tarnwick-cli: " + why + "\nRun 'tarnwick-cli --help' for usage.\n"};
 }
 
+int ExitCodeAfterPrinting(const CliResult& result, bool outWritten, bool errWritten) {
+    if (result.changed && result.exitCode == kExitFailed) return kExitPartly;
+    if (outWritten && errWritten) return result.exitCode;
+    return result.changed ? result.exitCode : kExitFailed;
+}
+
 CliResult RunCli(const std::vector<std::string>& args, const std::string& windir) {
     const ParseOutcome parsed = ParseArguments(args);
     if (!parsed.ok) return UsageError(parsed.error);

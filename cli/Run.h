@@ -8,14 +8,22 @@
 namespace tarnwick::cli {
 
 inline constexpr int kExitDone = 0;
-inline constexpr int kExitFailed = 1;  // refused or failed; nothing written
+inline constexpr int kExitFailed = 1;  // refused or failed; every file unchanged
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitPartly = 3;  // failed after changing a file, which the output names
 
 struct CliResult {
     int exitCode = kExitDone;
     std::string out;  // UTF-8
     std::string err;  // UTF-8
+    // A file was written or replaced: the run may no longer end with kExitFailed, which promises
+    // that nothing changed, even when its report cannot be printed.
+    bool changed = false;
 };
+
+// The exit code once the report was printed (or not): a report that could not be written fails a
+// run that changed nothing, and goes to standard error, after the fact, for one that did.
+int ExitCodeAfterPrinting(const CliResult& result, bool outWritten, bool errWritten);
 
 // A usage error: the cause on one line, then where to find the usage (not the whole usage, which
 // would bury the cause).

@@ -14,20 +14,22 @@
 
 namespace {
 // What the command prints is part of its result (`mask` prints nothing else): when it cannot be
-// written whole, the command has failed, whatever it did.
+// written whole, a command that changed nothing has failed. One that changed files has not, and
+// exit 1 would say that it changed nothing; its report is tried on standard error instead.
 int Finish(const tarnwick::cli::CliResult& result) {
     errno = 0;
     const bool outWritten = tarnwick::cli::WriteOut(result.out);
     const int cause = errno;
     const bool errWritten = tarnwick::cli::WriteErr(result.err);
-    if (outWritten && errWritten) return result.exitCode;
     if (!outWritten) {
         // A reader that has gone (`| head`) gives EPIPE; a full disk ENOSPC.
-        tarnwick::cli::WriteErr(std::string("tarnwick-cli: the output could not be written") +
-                                (cause != 0 ? std::string(": ") + std::strerror(cause) : "") +
-                                ".\n");
+        std::string why = std::string("tarnwick-cli: the output could not be written") +
+                          (cause != 0 ? std::string(": ") + std::strerror(cause) : "") + ".\n";
+        if (result.changed)
+            why += "tarnwick-cli: the run is done, with these changes:\n" + result.out;
+        tarnwick::cli::WriteErr(why);
     }
-    return tarnwick::cli::kExitFailed;
+    return tarnwick::cli::ExitCodeAfterPrinting(result, outWritten, errWritten);
 }
 }  // namespace
 

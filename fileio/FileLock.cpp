@@ -1,7 +1,6 @@
 #include "fileio/FileLock.h"
 
 #include "fileio/NewFile.h"
-#include "fileio/TempFiles.h"
 
 namespace tarnwick::fileio {
 
@@ -11,34 +10,32 @@ constexpr std::uint32_t kRetryMilliseconds = 100;
 
 }  // namespace
 
-Result<void, LockFailure> FileLock::Take(const std::string& path, std::chrono::milliseconds wait) {
+Result<void, LockFailure> FileLock::Take(const std::string& path, std::chrono::milliseconds wait,
+                                         const std::function<bool(std::uint32_t)>& pause) {
     Release();
     Platform& platform = CurrentPlatform();
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
-        LockFailure failure;
-        {
-            // The file is known to the interruption handlers from the moment it is held.
-            const InterruptionsHeld interruptions;
-            Result<Handle, LockFailure> held = platform.TryLock(path);
-            if (held) {
-                path_ = path;
-                handle_ = *held;
-                slot_ = TrackTempFile(path);
-                return {};
-            }
-            failure = held.failure();
+        Result<Handle, LockFailure> held = platform.TryLock(path);
+        if (held) {
+            path_ = path;
+            handle_ = *held;
+            return {};
         }
+        LockFailure failure = held.failure();
         failure.message = failure.busy ? "." : CauseText(failure, true);
         if (!failure.busy || std::chrono::steady_clock::now() >= deadline) return failure;
-        platform.Pause(kRetryMilliseconds);
+        if (!pause) {
+            platform.Pause(kRetryMilliseconds);
+        } else if (!pause(kRetryMilliseconds)) {
+            failure.cancelled = true;
+            return failure;
+        }
     }
 }
 
 void FileLock::Release() {
     if (handle_ == kNoHandle) return;
-    UntrackTempFile(slot_);
-    slot_ = -1;
     (void)CurrentPlatform().Unlock(path_, handle_);
     handle_ = kNoHandle;
     path_.clear();

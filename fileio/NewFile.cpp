@@ -2,12 +2,19 @@
 
 #include <utility>
 
+#include "fileio/Leftovers.h"
 #include "fileio/TempFiles.h"
 #include "fileio/mdlAPIFiles.h"
 
 namespace tarnwick::fileio {
 
 namespace {
+
+#ifdef _WIN32
+constexpr const char* kSeparators = "\\/:";
+#else
+constexpr const char* kSeparators = "/";
+#endif
 
 NewFileFailure Failed(std::string cause, std::uint32_t code, bool refused, bool hadFile) {
     NewFileFailure failure;
@@ -100,8 +107,17 @@ NewFileStatus NewFile::Begin(const std::optional<FileId>& agreed) {
     }
     // Beside the file that receives the data (a link's target), so that the move stays on one
     // volume and the link stays a link.
+    const std::string& receiver = HadFile() ? before_.target : target_;
+    const std::size_t slash = receiver.find_last_of(kSeparators);
+    if (slash != std::string::npos && FolderAppendOnly(receiver.substr(0, slash + 1))) {
+        return Refused(
+            ": its folder is append-only or immutable (chattr +a or +i), where no complete file "
+            "can be renamed into place.",
+            HadFile());
+    }
+    ClearLeftovers(receiver, false);
     const InterruptionsHeld held;  // until the new file is tracked
-    Result<TempFile> temp = CreateTempBeside(HadFile() ? before_.target : target_);
+    Result<TempFile> temp = CreateTempBeside(receiver);
     if (!temp) return Failed(temp.failure(), true, HadFile());
     temp_ = std::move(temp->path);
     handle_ = temp->handle;
@@ -247,7 +263,13 @@ bool NewFile::Restore(std::string& notRestored) {
     }
     notRestored += (notRestored.empty() ? "\"" : "; \"") + target_ + "\"" + Because(done.failure());
     if (HadFile()) {
-        // The only copy of what was there: it stays, under the name the message gives.
+        // The only copy of what was there: it stays, under the name the message gives, which
+        // later runs do not clear as a leftover.
+        std::string kept = old_;
+        if (kept.size() > 4 && kept.compare(kept.size() - 4, 4, "-old") == 0)
+            kept.resize(kept.size() - 4);
+        kept += "-kept";
+        if (CurrentPlatform().MoveNew(old_, kept)) old_ = kept;
         notRestored.pop_back();
         notRestored += "; its earlier content is kept as \"" + old_ + "\".";
         UntrackTempFile(std::exchange(oldSlot_, -1));

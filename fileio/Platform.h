@@ -90,7 +90,13 @@ inline constexpr Handle kNoHandle = -1;
 // A lock not taken: `busy` when another holder has it, else the system's failure.
 struct LockFailure : Failure {
     bool busy = false;
+    bool cancelled = false;  // busy, and the waiter stopped waiting
 };
+
+// The bytes of a lock file that a writer locks: the first one, which every SMB server and Wine map
+// to a POSIX lock unchanged.
+inline constexpr std::uint64_t kLockOffset = 0;
+inline constexpr std::uint64_t kLockLength = 1;
 
 // Every open shares reading and writing with others, as the helpers require. Paths are UTF-8.
 class Platform {
@@ -128,11 +134,15 @@ class Platform {
     // A second name `to` for the existing file `from` (a hard link); fails when anything is at
     // `to` or the file system has no links.
     virtual Status Link(const std::string& from, const std::string& to) = 0;
-    // Takes the lock file at `path` (created when missing) for the returned handle alone, without
-    // waiting. Busy when another holder has it; that holder's process ending frees it (POSIX: a
-    // lock on the open file; Windows: an unshared handle that deletes the file when closed).
+    // Takes the byte-range lock on the lock file at `path` (created when missing) for the returned
+    // handle alone, without waiting: kLockOffset and kLockLength, exclusive, on a handle that
+    // shares reading, writing and deleting (POSIX: an open-file-description fcntl lock, or a
+    // process one; Windows: LockFileEx). Both builds lock the same bytes, so they see each other on
+    // one machine, under Wine (which maps LockFileEx to fcntl) and through Samba (which maps an SMB
+    // client's locks to fcntl). Busy when another holder has it; the holder's process ending frees
+    // it.
     virtual Result<Handle, LockFailure> TryLock(const std::string& path) = 0;
-    // Gives the lock up and removes its file.
+    // Gives the lock up. The file stays, so that no writer ever holds a lock on a removed file.
     virtual Status Unlock(const std::string& path, Handle handle) = 0;
     // Waits this long before a lock is tried again.
     virtual void Pause(std::uint32_t milliseconds) = 0;

@@ -1,5 +1,7 @@
 #include "fileio/mdlAPIFiles.h"
 
+#include "fileio/Leftovers.h"
+
 #include <limits>
 #include <stdexcept>
 #include <utility>
@@ -283,6 +285,14 @@ bool SameFile(const std::string& a, const std::string& b) {
     return IdentityOf(a, idA) && IdentityOf(b, idB) && idA == idB;
 }
 
+std::string TempNameStart(const std::string& fileName) {
+    // Appended piece by piece: "." + text + "." trips a false -Wrestrict in GCC 12.
+    std::string start(1, '.');
+    start += Utf8Prefix(fileName, kMaxTempNameBytes);
+    start += '.';
+    return start;
+}
+
 Result<TempFile> CreateTempBeside(const std::string& path) {
     // Eight random bytes make a repeat (another run, a leftover, a planted name) unlikely; the
     // exclusive create makes one harmless.
@@ -291,7 +301,7 @@ Result<TempFile> CreateTempBeside(const std::string& path) {
     const std::size_t slash = path.find_last_of(kSeparators);
     const std::size_t cut = slash == std::string::npos ? 0 : slash + 1;
     const std::string stem =
-        path.substr(0, cut) + "." + Utf8Prefix(path.substr(cut), kMaxTempNameBytes) + ".";
+        path.substr(0, cut) + TempNameStart(path.substr(cut)) + WriterTag() + ".";
     Platform& platform = CurrentPlatform();
     Failure error;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {

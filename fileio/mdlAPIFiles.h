@@ -75,6 +75,9 @@ bool SameFile(const std::string& a, const std::string& b);
 // administrator can find a leftover (after a power cut) beside the template it was meant for.
 inline constexpr char kTempSuffix[] = ".trnw-tmp";
 
+// ".<file name, at most 128 bytes of it>.": how every temporary name beside that file starts.
+std::string TempNameStart(const std::string& fileName);
+
 // A temporary file just created, and its handle open for writing.
 struct TempFile {
     std::string path;
@@ -82,7 +85,8 @@ struct TempFile {
 };
 
 // Creates a new file, open for writing, in the folder of `path` under a name that nothing had:
-// ".<name>.<16 random hex digits>.trnw-tmp". It is created exclusively; a name that turns out to
+// ".<name>.<writer>.<16 random hex digits>.trnw-tmp", the writer being this host and process
+// (fileio/Leftovers.h). It is created exclusively; a name that turns out to
 // be taken is tried again with another random part. A failure leaves no name for the caller to
 // remove.
 Result<TempFile> CreateTempBeside(const std::string& path);

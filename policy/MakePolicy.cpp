@@ -10,6 +10,7 @@
 #include "command/Messages.h"
 #include "core/Limits.h"
 #include "core/Text.h"
+#include "fileio/Leftovers.h"
 #include "fileio/NewFile.h"
 #include "fileio/WholeFile.h"
 #include "fileio/mdlAPIFiles.h"
@@ -95,9 +96,16 @@ Status ReadWhole(StoreFile& file, const char* what) {
     return {};
 }
 
+bool SameFile(const fileio::FileId& a, const fileio::FileId& b) {
+    return a.volume == b.volume && a.index == b.index;
+}
+
 // The files of the store to read: the ADMX, the en-US language file, and the language file of
-// every other folder that has one, in the order of the folder names.
-Result<std::vector<std::string>> OtherLanguageFiles(const std::string& folder) {
+// every other folder that has one, in the order of the folder names. A file reached by two names
+// (a linked language folder, a linked or hard-linked file) is one file, taken once under its
+// first name, and never again under en-US's (`admlId`, when there is one).
+Result<std::vector<std::string>> OtherLanguageFiles(const std::string& folder,
+                                                    std::vector<fileio::FileId> seen) {
     Result<std::vector<std::string>> listed = fileio::CurrentPlatform().ListFolder(folder);
     if (!listed) {
         return Fail("The PolicyDefinitions folder " + Quoted(folder) + " cannot be listed" +
@@ -121,6 +129,12 @@ Result<std::vector<std::string>> OtherLanguageFiles(const std::string& folder) {
             return Fail("The language file " + Quoted(path) + WrongKind(entry->kind, false) +
                         kUnchanged);
         }
+        const fileio::FileId id = entry->id;
+        if (std::any_of(seen.begin(), seen.end(),
+                        [&](const fileio::FileId& other) { return SameFile(id, other); })) {
+            continue;
+        }
+        seen.push_back(id);
         paths.push_back(path);
     }
     return paths;
@@ -208,7 +222,11 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
     // From the first read to the last replace, no other run writes this store.
     const std::string lockPath = JoinPath(folder, kLockName);
     fileio::FileLock lock;
-    if (const auto locked = lock.Take(lockPath, options.lockWait); !locked) {
+    if (const auto locked = lock.Take(lockPath, options.lockWait, options.pause); !locked) {
+        if (locked.failure().cancelled) {
+            return Fail("Stopped waiting for the other run writing the policy definitions in " +
+                        Quoted(folder) + "." + kUnchanged);
+        }
         if (locked.failure().busy) {
             const auto seconds =
                 std::chrono::duration_cast<std::chrono::seconds>(options.lockWait).count();
@@ -221,6 +239,9 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
                        locked.failure().code};
     }
 
+    // What killed runs left beside the pair goes: every writer of it holds this lock.
+    fileio::ClearLeftovers(outcome.admxPath, true);
+    fileio::ClearLeftovers(outcome.admlPath, true);
     StoreFile admx{outcome.admxPath, {}, {}, {}};
     StoreFile adml{outcome.admlPath, {}, {}, {}};
     fileio::Entry admxEntry, admlEntry;
@@ -235,10 +256,13 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
     if (haveAdml) {
         if (Status s = ReadWhole(adml, "The language file "); !s) return s.failure();
     }
-    Result<std::vector<std::string>> otherPaths = OtherLanguageFiles(folder);
+    std::vector<fileio::FileId> seen;
+    if (haveAdml) seen.push_back(admlEntry.id);
+    Result<std::vector<std::string>> otherPaths = OtherLanguageFiles(folder, std::move(seen));
     if (!otherPaths) return otherPaths.failure();
     std::vector<StoreFile> others;
     for (const std::string& path : *otherPaths) {
+        fileio::ClearLeftovers(path, true);
         others.push_back({path, {}, {}, {}});
         if (Status s = ReadWhole(others.back(), "The language file "); !s) return s.failure();
     }
@@ -313,6 +337,14 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
         outcome.otherLanguages.push_back(other.path);
     }
     changed.push_back(&admx);
+    // Grown past what every reader takes, the store could never be read or grown again.
+    for (const StoreFile* file : changed) {
+        if (file->grown.size() > kMaxInputBytes) {
+            return refused(file->path,
+                           "with the new item it would be larger than 64 MiB, the most "
+                           "that Tarnwick and show read.");
+        }
+    }
 
     if (!haveAdmx) {
         if (Status s = EnsureFolder(cultureFolder); !s) return s.failure();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ struct PolicyOutcome {
 struct PolicyOptions {
     // How long to wait for another run that is writing the same store.
     std::chrono::milliseconds lockWait = fileio::kLockWait;
+    // While another run holds the store: waits between two tries of the lock (the window keeps
+    // handling its messages), false to stop waiting. None: a plain sleep.
+    std::function<bool(std::uint32_t milliseconds)> pause{};
 };
 
 // The lock file beside the ADMX that every run holds while it reads and writes the store.

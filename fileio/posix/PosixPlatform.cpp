@@ -1,7 +1,12 @@
 // The file calls on POSIX, standing in for kernel32 so that the helpers and their tests also run on
 // Linux. Modes are mapped onto the Windows attribute bits the helpers report.
 #include <dirent.h>
+#ifdef __linux__
+#include <linux/fs.h>
+#endif
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -18,6 +23,7 @@
 #include <system_error>
 #include <thread>
 
+#include "fileio/Leftovers.h"
 #include "fileio/Platform.h"
 
 namespace tarnwick::fileio {
@@ -421,8 +427,7 @@ class PosixPlatform final : public Platform {
 
     // An open-file-description lock where the kernel has one (it also keeps two threads of one
     // process apart), else a process lock. Both end with the descriptor, so a run that crashed
-    // holds nothing. The file is removed on release; a waiter that locked the removed file sees
-    // that the name leads elsewhere now and reports busy, to try again.
+    // holds nothing.
     Result<Handle, LockFailure> TryLock(const std::string& path) override {
         const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd < 0) return LockFailure{LastErrno()};
@@ -432,6 +437,8 @@ class PosixPlatform final : public Platform {
         struct flock lock {};
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
+        lock.l_start = static_cast<off_t>(kLockOffset);
+        lock.l_len = static_cast<off_t>(kLockLength);
         int locked = -1;
 #ifdef F_OFD_SETLK
         locked = fcntl(fd, F_OFD_SETLK, &lock);
@@ -445,6 +452,7 @@ class PosixPlatform final : public Platform {
             close(fd);
             return failure;
         }
+        // Someone removed or replaced the file by hand: the lock must be on the file others open.
         struct stat held {
         }, named{};
         if (fstat(fd, &held) != 0 || stat(path.c_str(), &named) != 0 ||
@@ -455,12 +463,10 @@ class PosixPlatform final : public Platform {
         return Handle{fd};
     }
 
-    Status Unlock(const std::string& path, Handle handle) override {
-        // Removed while still held, so that no one locks the old file after it is let go.
-        Status done;
-        if (unlink(path.c_str()) != 0 && errno != ENOENT) done = LastErrno();
-        if (close(Fd(handle)) != 0 && done) done = LastErrno();
-        return done;
+    // Closing the descriptor lets the lock go.
+    Status Unlock(const std::string&, Handle handle) override {
+        if (close(Fd(handle)) != 0) return LastErrno();
+        return {};
     }
 
     void Pause(std::uint32_t milliseconds) override {
@@ -498,6 +504,31 @@ Platform& NativePlatform() {
 
 std::uint32_t CurrentProcessId() {
     return static_cast<std::uint32_t>(getpid());
+}
+
+bool ProcessEnded(std::uint32_t id) {
+    // EPERM: it lives, under another user.
+    return kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH;
+}
+
+std::string HostName() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}
+
+bool FolderAppendOnly(const std::string& folder) {
+#ifdef FS_IOC_GETFLAGS
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    const bool read = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    close(fd);
+    return read && (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+#else
+    (void)folder;
+    return false;
+#endif
 }
 
 }  // namespace tarnwick::fileio

@@ -9,6 +9,7 @@
 #include <limits>
 #include <optional>
 
+#include "fileio/Leftovers.h"
 #include "fileio/Platform.h"
 #include "fileio/win32/Retry.h"
 #include "fileio/win32/SystemError.h"
@@ -372,27 +373,42 @@ class Win32Platform final : public Platform {
         return {};
     }
 
-    // An unshared handle: any other open fails while it is held, and the file goes with the
-    // handle, whether the program closes it or ends.
+    // A shared handle with a byte-range lock: the file never goes away, and a lock is what Wine
+    // and an SMB server pass on to POSIX writers.
     Result<Handle, LockFailure> TryLock(const std::string& path) override {
         const std::optional<std::wstring> wide = SystemPath(path);
         if (!wide) return LockFailure{LastError()};
-        const HANDLE file =
-            CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        const HANDLE file = CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
+                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
+            // An older run's unshared handle also means another writer.
             const DWORD code = GetLastError();
-            // A file on its way out (its holder just closed it) also answers access denied.
-            const bool busy = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
-                              (code == ERROR_ACCESS_DENIED &&
-                               GetFileAttributesW(wide->c_str()) != INVALID_FILE_ATTRIBUTES);
-            return LockFailure{win32::ErrorFromCode(code), busy};
+            return LockFailure{win32::ErrorFromCode(code), code == ERROR_SHARING_VIOLATION};
+        }
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(kLockOffset);
+        at.OffsetHigh = static_cast<DWORD>(kLockOffset >> 32);
+        if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                        static_cast<DWORD>(kLockLength), static_cast<DWORD>(kLockLength >> 32),
+                        &at)) {
+            const DWORD code = GetLastError();
+            CloseHandle(file);
+            return LockFailure{win32::ErrorFromCode(code), code == ERROR_LOCK_VIOLATION};
         }
         return reinterpret_cast<Handle>(file);
     }
 
+    // Closing the handle would free the lock too; unlocking first frees it at once rather than
+    // whenever the system gets to it.
     Status Unlock(const std::string&, Handle handle) override {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(kLockOffset);
+        at.OffsetHigh = static_cast<DWORD>(kLockOffset >> 32);
+        const BOOL unlocked = UnlockFileEx(Win32Handle(handle), 0, static_cast<DWORD>(kLockLength),
+                                           static_cast<DWORD>(kLockLength >> 32), &at);
+        const DWORD code = GetLastError();
         if (!CloseHandle(Win32Handle(handle))) return LastError();
+        if (!unlocked) return win32::ErrorFromCode(code);
         return {};
     }
 
@@ -428,6 +444,27 @@ Platform& NativePlatform() {
 
 std::uint32_t CurrentProcessId() {
     return GetCurrentProcessId();
+}
+
+bool ProcessEnded(std::uint32_t id) {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    // No such process answers "invalid parameter"; one we may not open lives.
+    if (process == nullptr) return GetLastError() == ERROR_INVALID_PARAMETER;
+    DWORD code = 0;
+    const bool ended = GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
+    CloseHandle(process);
+    return ended;
+}
+
+std::string HostName() {
+    wchar_t name[256] = {};
+    DWORD size = 255;
+    if (!GetComputerNameExW(ComputerNameDnsHostname, name, &size)) return {};
+    return tarnwick::win32::Narrow(std::wstring(name, size));
+}
+
+bool FolderAppendOnly(const std::string&) {
+    return false;
 }
 
 }  // namespace tarnwick::fileio

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/resource.h"
+#include "fileio/FileLock.h"
 #include "tests/app/RunningTarnwick.h"
 #include "tests/support/TestFiles.h"
 
@@ -111,6 +112,33 @@ TEST(PolicyWindow, PickerAnsweredTheTickedDrivesGoToThePair) {
                 Expected("TarnwickDrives.adml"));
     EXPECT_FALSE(std::filesystem::exists(FsPath(windowsStore + "\\TarnwickDrives.admx")));
     EXPECT_FALSE(std::filesystem::exists(FsPath(central.File("TarnwickDrives.admx"))));
+}
+
+// While another writer holds the store, a box names the store it waits for, the main window keeps
+// answering, and Cancel stops the run with nothing written.
+TEST(PolicyWindow, AWaitForAnotherWriterShowsAndCanBeCancelled) {
+    TempDir windows;
+    const std::string store = windows.File("PolicyDefinitions");
+    std::filesystem::create_directory(FsPath(store));
+    fileio::FileLock held;
+    ASSERT_TRUE(held.Take(store + "\\TarnwickDrives.admx.lock", std::chrono::milliseconds(0)));
+    RunningTarnwick app(Utf16Of(windows.Path()));
+    app.Click(IDC_CHKDRIVE_0 + 2);
+    bool answering = false;
+    const std::vector<SeenBox> boxes =
+        app.ChooseMenuItem(IDM_POLICY_MAKE, {IDOK, IDCANCEL}, [&](HWND window, std::size_t n) {
+            if (n == 0) Paste(window, store);
+            DWORD_PTR result = 0;
+            if (n == 1) {
+                answering = SendMessageTimeoutW(app.Window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000,
+                                                &result) != 0;
+            }
+        });
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_NE(boxes[1].text.find(Utf16Of(store)), std::wstring::npos) << boxes[1].text;
+    EXPECT_TRUE(answering);
+    EXPECT_EQ(boxes[2].text.rfind(L"Stopped waiting", 0), 0u) << boxes[2].text;
+    EXPECT_FALSE(std::filesystem::exists(FsPath(store + "\\TarnwickDrives.admx")));
 }
 
 }  // namespace

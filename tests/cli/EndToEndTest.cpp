@@ -193,14 +193,26 @@ TEST_F(CliRun, UsageHelpAndVersion) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
-// What the command prints is its result: when stdout takes nothing, the command fails, and says
-// so on stderr.
-TEST_F(CliRun, AnOutputThatCannotBeWrittenFailsTheCommand) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"mask", "--drives", "C"}, {"--help"}, {"--version"}}) {
-        const ProgramRun run = RunProgram(TARNWICK_CLI, args, Utf8(dir_), true);
-        EXPECT_EQ(run.exitCode, 1) << ::testing::PrintToString(args);
+// What the command prints is its result: when stdout takes nothing, a command that changed nothing
+// fails and says so on stderr. One that changed files exits 0 (1 would say every file is
+// unchanged), and its report goes to stderr.
+TEST_F(CliRun, AnOutputThatCannotBeWrittenFailsOnlyARunThatChangedNothing) {
+    fs::create_directory(dir_ / "PolicyDefinitions");
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+    } cases[] = {
+        {{"mask", "--drives", "C"}, 1},
+        {{"--help"}, 1},
+        {{"--version"}, 1},
+        {{"admx", "--drives", "C", "--dir", Utf8(dir_ / "PolicyDefinitions")}, 0},
+        {{"reg", "--drives", "C", "--output", Utf8(dir_ / "c.reg")}, 0},
+    };
+    for (const auto& one : cases) {
+        const ProgramRun run = RunProgram(TARNWICK_CLI, one.args, Utf8(dir_), true);
+        EXPECT_EQ(run.exitCode, one.exitCode) << ::testing::PrintToString(one.args);
         EXPECT_NE(run.err.find("could not be written"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("Created: ") != std::string::npos, one.exitCode == 0) << run.err;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <system_error>
 #include <vector>
 
+#include "fileio/Leftovers.h"
 #include "tests/fileio/FileTest.h"
 #include "tests/support/FaultyPlatform.h"
 
@@ -112,8 +113,9 @@ TEST_F(FileTest, TemporaryFilesGetFreshRecognisableNamesBesideTheirFile) {
     for (const std::string& temp : {first, second}) {
         EXPECT_EQ(FsPath(temp).parent_path(), FsPath(dir.Path()));
         const std::string name = Utf8(FsPath(temp).filename());
-        EXPECT_EQ(name.size(), std::string(".out.adm.").size() + 16 + 9) << name;
-        EXPECT_EQ(name.rfind(".out.adm.", 0), 0u) << name;
+        const std::string start = ".out.adm." + fileio::WriterTag() + ".";
+        EXPECT_EQ(name.size(), start.size() + 16 + 9) << name;
+        EXPECT_EQ(name.rfind(start, 0), 0u) << name;
         EXPECT_EQ(name.substr(name.size() - 9), fileio::kTempSuffix) << name;
         EXPECT_EQ(ReadAll(temp), "");
     }
@@ -131,8 +133,9 @@ TEST_F(FileTest, TemporaryFilesGetFreshRecognisableNamesBesideTheirFile) {
 TEST_F(FileTest, ATakenTemporaryNameIsLeftAloneAndAnotherTried) {
     const std::vector<std::uint8_t> taken(8, 0xAB), free(8, 0xCD);
     const std::string path = dir.File("out.adm");
-    const std::string takenName = dir.File(".out.adm.abababababababab.trnw-tmp");
-    const std::string freeName = dir.File(".out.adm.cdcdcdcdcdcdcdcd.trnw-tmp");
+    const std::string start = ".out.adm." + fileio::WriterTag() + ".";
+    const std::string takenName = dir.File(start + "abababababababab.trnw-tmp");
+    const std::string freeName = dir.File(start + "cdcdcdcdcdcdcdcd.trnw-tmp");
     const std::function<void()> occupy[] = {
         [&] { WriteAll(takenName, "theirs"); },
 #ifndef _WIN32

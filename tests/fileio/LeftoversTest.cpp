@@ -1,0 +1,70 @@
+#include <cstdlib>
+#include <filesystem>
+
+#include "fileio/Leftovers.h"
+#include "fileio/NewFile.h"
+#include "tests/fileio/FileTest.h"
+
+namespace tarnwick::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A process identifier that no system hands out (Linux's largest is 2^22; Windows' are far lower).
+constexpr const char* kEnded = "2147483644";
+
+// Which files beside out.adm a writer without a lock clears (only this host's and this system's
+// whose process has ended), and which one under the lock clears (every temporary and backup file
+// of out.adm, older names too); neither touches anything else.
+TEST_F(FileTest, LeftoversAreClearedOnlyWhenTheirWriterIsGone) {
+    const std::string own = fileio::WriterTag();
+    const std::string host = own.substr(0, own.find('.') + 2);  // "<host>.<p|w>"
+    const std::string other = host.back() == 'p' ? "w" : "p";
+    const std::string hex = ".0123456789abcdef";
+    const struct {
+        std::string name;
+        bool clearedByWriter, clearedUnderLock;
+    } cases[] = {
+        {".out.adm." + host + kEnded + hex + ".trnw-tmp", true, true},
+        {".out.adm." + host + kEnded + hex + ".trnw-tmp-old", true, true},
+        {".out.adm." + own + hex + ".trnw-tmp", false, true},  // this live process
+        {".out.adm.elsewhere." + host.substr(host.size() - 1) + kEnded + hex + ".trnw-tmp", false,
+         true},
+        {".out.adm." + host.substr(0, host.size() - 1) + other + kEnded + hex + ".trnw-tmp", false,
+         true},
+        {".out.adm" + hex + ".trnw-tmp", false, true},  // named before writers were
+        {".out.adm." + host + kEnded + hex + ".trnw-tmp-kept", false, false},
+        {".other.adm." + host + kEnded + hex + ".trnw-tmp", false, false},
+    };
+    for (const bool underLock : {false, true}) {
+        for (const auto& one : cases)
+            WriteAll(dir.File(one.name), "left");
+        if (underLock) {
+            fileio::ClearLeftovers(dir.File("out.adm"), true);
+        } else {
+            ASSERT_TRUE(fileio::WriteNewFile(dir.File("out.adm"), "new", std::nullopt).ok());
+            fs::remove(FsPath(dir.File("out.adm")));
+        }
+        for (const auto& one : cases) {
+            const bool cleared = underLock ? one.clearedUnderLock : one.clearedByWriter;
+            EXPECT_EQ(fs::exists(FsPath(dir.File(one.name))), !cleared) << one.name << underLock;
+        }
+    }
+}
+
+#ifndef _WIN32
+// An append-only folder takes new files but no rename: refused with that cause, nothing left.
+TEST_F(FileTest, AnAppendOnlyFolderIsRefusedWithItsCause) {
+    if (std::system(("chattr +a '" + dir.Path() + "' 2>/dev/null").c_str()) != 0) {
+        GTEST_SKIP() << "chattr +a needs root and a file system that has the attribute";
+    }
+    const auto written = fileio::WriteNewFile(dir.File("out.reg"), "new", std::nullopt);
+    std::system(("chattr -a '" + dir.Path() + "'").c_str());
+    ASSERT_FALSE(written.ok());
+    EXPECT_NE(written.failure().message.find("append-only"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(FsPath(dir.Path())));
+}
+#endif
+
+}  // namespace
+}  // namespace tarnwick::test
