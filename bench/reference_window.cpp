@@ -1,7 +1,8 @@
-// The floor of Tarnwick's start-up: a window built from Tarnwick's own layout table (app/FormLayout)
-// and resources (app/Tarnwick.rc: the menu bar and the icons), with the same controls, styles,
-// three fonts and owner-drawn button icons, and none of its logic: no paths, no commands, no
-// timer. bench/startup times Tarnwick.exe against it; what Tarnwick takes beyond it is its own.
+// The floor of Tarnwick's start-up: a window built from Tarnwick's own layout table
+// (app/FormLayout) and resources (app/Tarnwick.rc: the menu bar and the icons), with the same
+// controls, styles, three fonts and owner-drawn button icons, and none of its logic: no paths, no
+// commands, no timer. bench/startup times Tarnwick.exe against it; what Tarnwick takes beyond it is
+// its own.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -147,8 +148,7 @@ void CreateControls() {
             design.kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0, ClassOf(design.kind),
             caption.c_str(), StyleOf(design), 0, 0, 0, 0, g.window,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), g.instance, nullptr);
-        SendMessageW(control,
-                     WM_SETFONT,
+        SendMessageW(control, WM_SETFONT,
                      reinterpret_cast<WPARAM>(g.fonts[static_cast<std::size_t>(FontOf(design.id))]),
                      FALSE);
         if (design.kind == ControlKind::Picture) {
@@ -184,18 +184,20 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     windowClass.lpszClassName = L"ReferenceWindow";
     windowClass.hIcon = LoadIconAt(instance, IDI_TARNWICK, 32);
     if (RegisterClassExW(&windowClass) == 0) return 1;
-    g.window = CreateWindowExW(0, windowClass.lpszClassName, L"Reference window", kWindowStyle,
-                               CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr, nullptr, instance,
-                               nullptr);
+    g.window =
+        CreateWindowExW(0, windowClass.lpszClassName, L"Reference window", kWindowStyle,
+                        CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
     if (g.window == nullptr) return 1;
     g.dpi = DpiOf(g.window);
     g.iconPx = MulDiv(24, g.dpi, 96);
     CreateFonts();
     CreateControls();
-    SendMessageW(g.window, WM_SETICON, ICON_BIG,
-                 reinterpret_cast<LPARAM>(LoadIconAt(instance, IDI_TARNWICK, MulDiv(32, g.dpi, 96))));
-    SendMessageW(g.window, WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(LoadIconAt(instance, IDI_TARNWICK, MulDiv(16, g.dpi, 96))));
+    SendMessageW(
+        g.window, WM_SETICON, ICON_BIG,
+        reinterpret_cast<LPARAM>(LoadIconAt(instance, IDI_TARNWICK, MulDiv(32, g.dpi, 96))));
+    SendMessageW(
+        g.window, WM_SETICON, ICON_SMALL,
+        reinterpret_cast<LPARAM>(LoadIconAt(instance, IDI_TARNWICK, MulDiv(16, g.dpi, 96))));
     RECT rect{0, 0, Px(kInnerWidthTwips), Px(kInnerHeightTwips)};
     ClientToWindowRect(rect, kWindowStyle, true, 0, g.dpi);
     SetWindowPos(g.window, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,

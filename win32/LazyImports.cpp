@@ -72,11 +72,12 @@ IStream* WINAPI SHCreateMemStreamStub(const BYTE* bytes, UINT size) {
 // bcrypt.h declares BCryptGenRandom without dllimport, so callers call the function itself
 // (_BCryptGenRandom@16, the import library's jump) rather than through its slot: the stub takes
 // that name.
-extern "C" LONG WINAPI BCryptGenRandomStub(void* algorithm, PUCHAR buffer, ULONG size, ULONG flags)
-    __asm__("_BCryptGenRandom@16");
+extern "C" LONG WINAPI BCryptGenRandomStub(void* algorithm, PUCHAR buffer, ULONG size,
+                                           ULONG flags) __asm__("_BCryptGenRandom@16");
 extern "C" LONG WINAPI BCryptGenRandomStub(void* algorithm, PUCHAR buffer, ULONG size,
                                            ULONG flags) {
-    static const auto real = Resolve<decltype(&BCryptGenRandomStub)>(L"bcrypt.dll", "BCryptGenRandom");
+    static const auto real =
+        Resolve<decltype(&BCryptGenRandomStub)>(L"bcrypt.dll", "BCryptGenRandom");
     return real == nullptr ? static_cast<LONG>(0xC0000225L)  // STATUS_NOT_FOUND
                            : real(algorithm, buffer, size, flags);
 }
