@@ -44,7 +44,11 @@ make_chunks() {
     awk 'BEGIN { for (i = 1; i <= 8000; i++)
         printf "; padding comment %07d, placed before the first policy of a big template\n", i }' |
         utf16 >"$out/comments.block"
+    # The same lines in 8-bit text (Windows-1252, CR LF), for 8-bit templates.
     for kind in strings comments; do
+        iconv -f UTF-16LE -t WINDOWS-1252 "$out/$kind.block" >"$out/${kind}8.block"
+    done
+    for kind in strings comments strings8 comments8; do
         : >"$out/$kind.chunk"
         for _ in $(seq 14); do cat "$out/$kind.block" >>"$out/$kind.chunk"; done
     done
@@ -59,18 +63,30 @@ append_until() {
     while [ "$(stat -c %s "$1")" -lt $(($3 - block / 2)) ]; do cat "$out/$2.block" >>"$1"; done
 }
 
-# make_template NAME VARIANT MEGABYTES: $out/NAME.adm, the sample grown to MEGABYTES; VARIANT
-# early (filler after [strings]) or late (filler before the first policy). Needs make_chunks.
+# make_template NAME VARIANT MEGABYTES [8bit]: $out/NAME.adm, the sample grown to MEGABYTES; VARIANT
+# early (filler after [strings]) or late (filler before the first policy); UTF-16LE as the sample
+# is, or with 8bit the same text in Windows-1252. Needs make_chunks.
 make_template() {
-    local file="$out/$1.adm" bytes=$(($3 * 1024 * 1024))
+    local file="$out/$1.adm" bytes=$(($3 * 1024 * 1024)) sample="$out/sample.adm" kind=""
+    if [ "${4:-}" = 8bit ]; then
+        tail -c +3 samples/system.adm | iconv -f UTF-16LE -t WINDOWS-1252 >"$sample"
+        kind=8
+    else
+        cp samples/system.adm "$sample"
+    fi
     if [ "$2" = early ]; then
-        cp samples/system.adm "$file"
-        append_until "$file" strings "$bytes"
+        cp "$sample" "$file"
+        append_until "$file" "strings$kind" "$bytes"
+    elif [ -n "$kind" ]; then
+        : >"$file"
+        append_until "$file" "comments$kind" $((bytes - $(stat -c %s "$sample")))
+        cat "$sample" >>"$file"
     else
         printf '\xff\xfe' >"$file"
-        append_until "$file" comments $((bytes - $(stat -c %s samples/system.adm)))
-        tail -c +3 samples/system.adm >>"$file"
+        append_until "$file" comments $((bytes - $(stat -c %s "$sample")))
+        tail -c +3 "$sample" >>"$file"
     fi
+    rm -f "$sample"
 }
 
 # best_of RUNS DEST CMD...: "seconds peak-MB" (fastest wall time; largest peak RSS) of RUNS runs,

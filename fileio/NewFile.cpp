@@ -133,6 +133,13 @@ NewFileStatus NewFile::Write(const void* data, std::size_t size) {
     return {};
 }
 
+Result<bool, NewFileFailure> NewFile::CopyFrom(Handle source, std::uint64_t size) {
+    const Result<bool> copied = CurrentPlatform().CopyRange(source, handle_, size);
+    if (!copied) return Failed(copied.failure(), false, HadFile());
+    if (*copied) written_ += size;
+    return *copied;
+}
+
 // The data goes to the disk through the handle it was written with, and the file must be exactly
 // as long as what was written and close without an error: each could otherwise hide lost bytes.
 Status NewFile::Finish() {

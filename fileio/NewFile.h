@@ -53,6 +53,9 @@ class NewFile {
     // to a regular file stays a link: the file it leads to receives the data.
     NewFileStatus Begin(const std::optional<FileId>& agreed);
     NewFileStatus Write(const void* data, std::size_t size);
+    // Appends `size` bytes from `source`'s position by the system's own copy (Platform::CopyRange):
+    // false, with nothing written, where it has none, and the caller writes them itself.
+    Result<bool, NewFileFailure> CopyFrom(Handle source, std::uint64_t size);
     // Puts the data on the disk, checks the length and the close, then moves the file into place.
     NewFileStatus Commit();
 

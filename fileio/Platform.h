@@ -112,6 +112,16 @@ class Platform {
     // Reads up to `size` bytes and gives how many; fewer only at the end of the file.
     virtual Result<std::size_t> Read(Handle handle, void* buffer, std::size_t size) = 0;
     virtual Status Write(Handle handle, const void* buffer, std::size_t size) = 0;
+    // Copies `size` bytes from `from`'s position to `to`'s inside the system, never through this
+    // process's memory (Linux: copy_file_range), and moves both positions on. False, with nothing
+    // copied, where the system has no such copy for these files; the caller then reads and
+    // writes. A layer without one (Windows, the tests' own layers) keeps this default.
+    virtual Result<bool> CopyRange(Handle from, Handle to, std::uint64_t size) {
+        (void)from;
+        (void)to;
+        (void)size;
+        return false;
+    }
     virtual Result<FileStat> Stat(Handle handle) = 0;
     // Puts what was written through `handle` on the disk.
     virtual Status Flush(Handle handle) = 0;

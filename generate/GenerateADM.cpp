@@ -130,6 +130,21 @@ class Splice {
         return Write(data + copied, size - copied);
     }
 
+    // Once every insert is written, the rest of the source is only copied: where the system can,
+    // it copies it itself, without the bytes passing through this process. False when it failed
+    // (Failure() says why); `copied` tells whether it did the copy.
+    bool CopyRest(LineReader& reader, bool& copied) {
+        copied = false;
+        const std::uint64_t rest = reader.Unread();
+        if (inserted_ < kMarkerLinesWanted || rest == 0) return true;
+        if (out_.Written() + rest > kLargestFile) return true;  // Write() reports it
+        const Result<bool, fileio::NewFileFailure> done = out_.CopyFrom(reader.Handle(), rest);
+        if (!done) return Stop(done.failure());
+        copied = *done;
+        if (copied) reader.SkipRest();
+        return true;
+    }
+
     bool Finish() {
         const fileio::NewFileStatus committed = out_.Commit();
         return committed || Stop(committed.failure());
@@ -208,6 +223,9 @@ Step SpliceSource(LineReader& reader, Splice& splice, const std::string& source,
         if (writing) {
             writing = splice.CopyBlock(reader.Block(), reader.BlockSize(), reader.BlockStart(),
                                        reader.MarkerLines());
+            bool copied = false;
+            if (writing) writing = splice.CopyRest(reader, copied);
+            if (copied) break;
         } else if (reader.MarkerSearchDone()) {
             break;
         }

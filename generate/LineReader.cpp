@@ -342,6 +342,11 @@ bool LineReader::NextBlock() {
     return ReadBlock();
 }
 
+void LineReader::SkipRest() {
+    blockStart_ = size_;
+    filled_ = 0;
+}
+
 // Reads the block after the current one over it and feeds it to the finder.
 bool LineReader::ReadBlock() {
     blockStart_ += filled_;

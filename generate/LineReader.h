@@ -119,6 +119,11 @@ class LineReader {
     std::uint64_t BlockStart() const { return blockStart_; }
     // Reads the next block. False at the end of the file, and when reading failed (Failed()).
     bool NextBlock();
+    // The source's handle, at the end of the last block, and the bytes after it, for a caller that
+    // copies them without reading them; SkipRest then takes them as read.
+    fileio::Handle Handle() const { return handle_; }
+    std::uint64_t Unread() const { return size_ - blockStart_ - filled_; }
+    void SkipRest();
 
     const std::vector<LineInfo>& MarkerLines() const { return finder_->Lines(); }
     // All wanted marker lines are found, or the whole source has been read.

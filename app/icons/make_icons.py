@@ -4,7 +4,10 @@
 Each icon is one drawing in design units (24 for the button icons, 32 for the window icon),
 rendered anew at every size the window can ask for, never scaled from another size:
   button icons (select_all, deselect_all, invert, make_adm, gpedit): 16 20 24 30 32 36 48
-  window icon (tarnwick): the same, and 256 for Explorer (stored as PNG, as Windows expects there)
+  window icon (tarnwick): the same, and 256 for Explorer
+The sizes from 48 up are stored as PNG, which Windows reads inside an icon since Vista (and Wine
+too): a tenth of the bytes of the uncompressed 32-bit bitmap. The smaller sizes stay bitmaps,
+which every reader of icons understands.
 Rectangles and outlines snap to whole pixels at each size, so small sizes stay sharp; everything
 else is anti-aliased by oversampling. The background is transparent (8-bit alpha), so the icons
 show the face of whatever they sit on.
@@ -19,6 +22,7 @@ import zlib
 
 BUTTON_SIZES = (16, 20, 24, 30, 32, 36, 48)
 APP_SIZES = BUTTON_SIZES + (256,)
+PNG_FROM = 48
 
 
 class Canvas:
@@ -173,7 +177,7 @@ def write_ico(path, draw, sizes):
     images = []
     for size in sizes:
         pixels = draw(size).pixels()
-        images.append((size, png_image(pixels) if size >= 256 else bmp_image(pixels)))
+        images.append((size, png_image(pixels) if size >= PNG_FROM else bmp_image(pixels)))
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, image in images:

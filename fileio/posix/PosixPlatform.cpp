@@ -12,6 +12,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -314,6 +315,27 @@ class PosixPlatform final : public Platform {
             done += static_cast<std::size_t>(n);
         }
         return {};
+    }
+
+    Result<bool> CopyRange(Handle from, Handle to, std::uint64_t size) override {
+        std::uint64_t done = 0;
+        while (done < size) {
+            const auto chunk = static_cast<std::size_t>(
+                std::min<std::uint64_t>(size - done, std::size_t{1} << 30));
+            const ssize_t n = copy_file_range(Fd(from), nullptr, Fd(to), nullptr, chunk, 0);
+            if (n < 0 && errno == EINTR) continue;
+            // No such copy between these files (another file system, an old kernel, a special
+            // file): reading and writing does the same, as long as nothing was copied yet.
+            if (n < 0 && done == 0 &&
+                (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                 errno == EBADF)) {
+                return false;
+            }
+            if (n < 0) return LastErrno();
+            if (n == 0) return ErrnoFailure(EIO);  // the source ended before its size
+            done += static_cast<std::uint64_t>(n);
+        }
+        return true;
     }
 
     Result<FileStat> Stat(Handle handle) override {

@@ -86,16 +86,31 @@ std::string OwnImage(int iconId, int size) {
     return image;
 }
 
+// Whether an icon image is `size` pixels square with 8-bit alpha: a 32-bit bitmap, or from 48
+// pixels up a PNG of 8-bit RGBA (width and height big-endian in its header, colour type 6).
+bool RgbaImageOfSize(const std::string& bits, int size) {
+    if (bits.rfind("\x89PNG", 0) == 0) {
+        const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(bits[at]); };
+        const auto bigEndian = [&](std::size_t at) {
+            return byte(at) << 24 | byte(at + 1) << 16 | byte(at + 2) << 8 | byte(at + 3);
+        };
+        return size >= 48 && bits.size() > 26 && bigEndian(16) == size && bigEndian(20) == size &&
+               byte(24) == 8 && byte(25) == 6;
+    }
+    BITMAPINFOHEADER header{};
+    if (bits.size() >= sizeof header) std::memcpy(&header, bits.data(), sizeof header);
+    return header.biWidth == size && header.biBitCount == 32;
+}
+
 // The icon's image drawn for `size` pixels: empty when the icon has none of that size (a scaled
 // copy of another size does not count) or it is not 32-bit with alpha.
 IconImage LoadButtonIcon(int iconId, int size) {
     std::string bits = OwnImage(iconId, size);
-    BITMAPINFOHEADER header{};
-    if (bits.size() >= sizeof header) std::memcpy(&header, bits.data(), sizeof header);
-    if (header.biWidth != size || header.biBitCount != 32) return {size, {}, {}};
+    if (!RgbaImageOfSize(bits, size)) return {size, {}, {}};
     HICON icon =
         CreateIconFromResourceEx(reinterpret_cast<BYTE*>(bits.data()),
                                  static_cast<DWORD>(bits.size()), TRUE, 0x00030000, size, size, 0);
+    if (icon == nullptr) return {size, {}, {}};
     IconImage image{size, Painted(icon, size, RGB(0, 0, 0)),
                     Painted(icon, size, RGB(255, 255, 255))};
     DestroyIcon(icon);
@@ -334,8 +349,8 @@ INSTANTIATE_TEST_SUITE_P(Dpi, WindowLooksTest,
                                          : std::string());
                          });
 
-// Every icon has its own 32-bit image for each size the window asks for, and the window icon a
-// 256-pixel one (PNG) for Explorer.
+// Every icon has its own 32-bit image for each size the window asks for (PNG from 48 pixels up,
+// and the system draws it), and the window icon a 256-pixel one (PNG) for Explorer.
 TEST(Icons, ImagesForEverySizeAllWithAlpha) {
     std::vector<int> iconIds = {IDI_TARNWICK};
     for (const IconBox& box : kIconBoxes)
