@@ -4,14 +4,14 @@
 #include <shobjidl.h>
 
 #include "app/WideText.h"
-#include "cli/ApplyNow.h"
-#include "cli/DeployCommands.h"
 #include "command/Messages.h"
 #include "deploy/IntuneScripts.h"
 #include "deploy/SambaJson.h"
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
 #include "regfile/RegFile.h"
+#include "regpol/ApplyNow.h"
+#include "regpol/LocalPolicy.h"
 #include "regpol/PolicyFiles.h"
 #include "win32/ComRef.h"
 
@@ -115,7 +115,7 @@ Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& targ
         case ExportKind::Pol: {
             // The local policy's own Registry.pol is edited as pol --local edits it: merged, with
             // the version and extension in gpt.ini, and in the real System32.
-            if (const auto local = cli::LocalPolicyOfPol(path)) {
+            if (const auto local = regpol::LocalPolicyOfPol(path)) {
                 auto change = regpol::EditGpo(*local, mask, kPolicy, regpol::PolAction::Set, true);
                 if (!change) return change.failure();
                 return "Saved " + ValueText(drives) + " to the local policy in " + Quoted(*local) +
@@ -195,7 +195,7 @@ void Export_Click(FormView& view, HWND owner) {
         view.MsgBox(outcome.failure().message, kMbCritical, msg::kAppTitle);
         return;
     }
-    if (target.kind != ExportKind::Pol || !cli::LocalPolicyOfPol(target.path)) {
+    if (target.kind != ExportKind::Pol || !regpol::LocalPolicyOfPol(target.path)) {
         view.MsgBox(*outcome, MB_ICONINFORMATION, msg::kAppTitle);
         return;
     }
@@ -205,12 +205,8 @@ void Export_Click(FormView& view, HWND owner) {
                                        "and Tarnwick checks the values in force.",
                                    MB_YESNO | MB_ICONQUESTION, msg::kAppTitle);
     if (answer != IDYES) return;
-    cli::Options written;
-    written.command = cli::Command::Pol;
-    written.local = true;
-    written.drives = drives;
-    written.policy = kPolicy;
-    view.MsgBox(cli::ApplyUserPolicyNow(written), MB_ICONINFORMATION, msg::kAppTitle);
+    const regpol::WrittenValues written{kPolicy, drives.Mask(), std::nullopt};
+    view.MsgBox(regpol::ApplyUserPolicyNow(written), MB_ICONINFORMATION, msg::kAppTitle);
 }
 
 }  // namespace tarnwick::app

@@ -6,14 +6,15 @@
 #include <vector>
 
 #include "cli/AdEntry.h"
-#include "cli/ApplyNow.h"
 #include "core/Text.h"
 #include "deploy/IntuneScripts.h"
 #include "deploy/SambaJson.h"
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
 #include "paths/PathText.h"
+#include "regpol/ApplyNow.h"
 #include "regpol/Ldif.h"
+#include "regpol/LocalPolicy.h"
 #include "regpol/PolicyFiles.h"
 
 namespace tarnwick::cli {
@@ -117,60 +118,14 @@ Status MakeFolders(const std::string& path) {
 
 }  // namespace
 
-std::string LocalSystemFolder(const std::string& windir) {
-    // A 32-bit program on 64-bit Windows sees SysWOW64 under the name System32; Sysnative is the
-    // real System32 for it, and exists only then.
-    const std::string sysnative = JoinPath(windir, "Sysnative");
-    const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(sysnative);
-    const bool wow64 = attributes && (*attributes & fileio::kAttrDirectory) != 0;
-    return JoinPath(windir, wow64 ? "Sysnative" : "System32");
-}
-
-std::string LocalPolicyFolder(const std::string& windir, const std::optional<std::string>& sid) {
-    const std::string system = LocalSystemFolder(windir);
-    if (!sid) return JoinPath(system, "GroupPolicy");
-    return JoinPath(JoinPath(system, "GroupPolicyUsers"), *sid);
-}
-
-std::optional<std::string> LocalPolicyOfPol(const std::string& polPath) {
-    // The path's names, last first, each with where it starts.
-    std::vector<std::pair<std::string, std::size_t>> names;
-    std::size_t end = polPath.size();
-    while (end > 0 && names.size() < 6) {
-        const std::size_t cut = polPath.find_last_of("/\\", end - 1);
-        const std::size_t start = cut == std::string::npos ? 0 : cut + 1;
-        names.emplace_back(polPath.substr(start, end - start), start);
-        if (cut == std::string::npos) break;
-        end = cut;
-    }
-    const auto is = [&](std::size_t i, std::string_view name) {
-        return i < names.size() && EqualNoCase(names[i].first, name);
-    };
-    if (!is(0, "Registry.pol") || !is(1, "User")) return std::nullopt;
-    std::size_t system = 0;  // the index of the system folder's name
-    if (is(2, "GroupPolicy")) {
-        system = 3;
-    } else if (names.size() > 3 && LocalPolicySid(names[2].first) && is(3, "GroupPolicyUsers")) {
-        system = 4;
-    } else {
-        return std::nullopt;
-    }
-    if (system >= names.size() || names[system].second == 0) return std::nullopt;
-    const std::size_t policyEnd = names[1].second - 1;  // the separator before "User"
-    std::string folder = polPath.substr(0, policyEnd);
-    // A 32-bit program that writes to System32 on 64-bit Windows writes to SysWOW64, where no
-    // policy engine looks.
-    if (EqualNoCase(names[system].first, "System32")) {
-        const std::string root = polPath.substr(0, names[system].second - 1);
-        if (LocalSystemFolder(root) != JoinPath(root, "System32")) {
-            folder = LocalSystemFolder(root) + folder.substr(names[system].second + 8);
-        }
-    }
-    return folder;
+regpol::WrittenValues WrittenByPol(const Options& options) {
+    regpol::WrittenValues written{options.policy, std::nullopt, options.forSid};
+    if (!options.remove && !options.disable) written.mask = options.drives.Mask();
+    return written;
 }
 
 CliResult PolLocal(const Options& options, const std::string& windir) {
-    const std::string folder = LocalPolicyFolder(windir, options.forSid);
+    const std::string folder = regpol::LocalPolicyFolder(windir, options.forSid);
     // The local policy's folder exists only once a local policy was set.
     if (Status made = MakeFolders(folder); !made) {
         return Refused("The local policy folder \"" + folder + "\" could not be made" +
@@ -179,7 +134,7 @@ CliResult PolLocal(const Options& options, const std::string& windir) {
     CliResult result = PolGpo(options, folder, true);
     if (result.exitCode != kExitDone) return result;
     if (options.now) {
-        result.out += ApplyUserPolicyNow(options);
+        result.out += regpol::ApplyUserPolicyNow(WrittenByPol(options));
     } else {
         result.out += "Run: gpupdate /target:user /force\n";
     }

@@ -8,21 +8,15 @@
 
 #include "cli/Options.h"
 #include "cli/Run.h"
+#include "regpol/ApplyNow.h"
 
 namespace tarnwick::cli {
 
 // `windir` gives the local policy's folder for --local.
 CliResult PolCommand(const Options& options, const std::string& windir);
 
-// The real System32 under `windir`: Sysnative where it exists (a 32-bit program on 64-bit Windows).
-std::string LocalSystemFolder(const std::string& windir);
-// The local policy's folder under `windir`: System32\GroupPolicy, or GroupPolicyUsers\<SID> for
-// one group or user.
-std::string LocalPolicyFolder(const std::string& windir, const std::optional<std::string>& sid);
-// The local policy folder whose User\Registry.pol `polPath` names
-// (...\GroupPolicy\User\Registry.pol or ...\GroupPolicyUsers\<SID>\User\Registry.pol, names in any
-// case), System32 read as Sysnative where that exists; nothing for any other path.
-std::optional<std::string> LocalPolicyOfPol(const std::string& polPath);
+// What pol with `options` writes for the current user, for checking the values in force.
+regpol::WrittenValues WrittenByPol(const Options& options);
 // pol --local with the system root `windir` (PolCommand passes %SystemRoot%; tests a folder of
 // their own): the folder made when missing, the policy merged, --now applied.
 CliResult PolLocal(const Options& options, const std::string& windir);

@@ -4,6 +4,7 @@
 
 #include "core/Text.h"
 #include "paths/PathText.h"
+#include "regpol/LocalPolicy.h"
 
 namespace tarnwick::cli {
 
@@ -130,7 +131,7 @@ class Parser {
                 if (!TakeText(flag, o.extensions)) return outcome_;
             } else if (command == Command::Pol && flag.name == "--for") {
                 if (!TakeText(flag, o.forSid)) return outcome_;
-                o.forSid = LocalPolicySid(*o.forSid);
+                o.forSid = regpol::LocalPolicySid(*o.forSid);
                 if (!o.forSid) {
                     return Fail(
                         "--for takes administrators, non-administrators or a SID (S-1-5-21-...)");
@@ -303,32 +304,6 @@ bool ParseDriveLetters(const std::string& text, DriveSet& drives) {
         if (comma == std::string_view::npos) return true;
         rest.remove_prefix(comma + 1);
     }
-}
-
-std::optional<std::string> LocalPolicySid(const std::string& text) {
-    if (EqualNoCase(text, "administrators")) return std::string("S-1-5-32-544");
-    if (EqualNoCase(text, "non-administrators")) return std::string("S-1-5-32-545");
-    // S-1-<authority>-<sub>..., decimal numbers, at most 15 sub-authorities.
-    if (text.size() < 4 || text.size() > 184 || !EqualNoCase(text.substr(0, 4), "S-1-")) {
-        return std::nullopt;
-    }
-    int parts = 0;
-    std::size_t digits = 0;
-    for (std::size_t i = 4; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == '-') {
-            if (digits == 0 || digits > 10) return std::nullopt;
-            ++parts;
-            digits = 0;
-        } else if (text[i] >= '0' && text[i] <= '9') {
-            ++digits;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (parts < 2 || parts > 16) return std::nullopt;
-    std::string sid = text;
-    sid[0] = 'S';
-    return sid;
 }
 
 ParseOutcome ParseArguments(const std::vector<std::string>& args) {

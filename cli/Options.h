@@ -56,10 +56,6 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args);
 // The letters found, in the following mode; false (with `drives` unspecified) for anything else.
 bool ParseDriveLetters(const std::string& text, DriveSet& drives);
 
-// The SID of --for: administrators (S-1-5-32-544), non-administrators (S-1-5-32-545), or a SID
-// (S-1-5-21-...), in any case; nothing for anything else.
-std::optional<std::string> LocalPolicySid(const std::string& text);
-
 std::string UsageText();
 
 }  // namespace tarnwick::cli

@@ -4,14 +4,14 @@
 #include <array>
 #include <vector>
 
-#include "cli/DeployCommands.h"
-#include "cli/HereValues.h"
 #include "core/Text.h"
 #include "deploy/RegReader.h"
 #include "deploy/SambaJson.h"
 #include "fileio/NewFile.h"
 #include "fileio/Platform.h"
 #include "regpol/GptIni.h"
+#include "regpol/HereValues.h"
+#include "regpol/LocalPolicy.h"
 #include "regpol/PolicyFiles.h"
 
 namespace tarnwick::cli {
@@ -115,7 +115,7 @@ Result<Listing> GpoValues(const std::string& folder) {
 Result<Listing> Read(const Options& options) {
     const std::string& path = options.file;
     if (options.here) {
-        auto here = ReadHereValues();
+        auto here = regpol::ReadHereValues();
         if (!here) return here.failure();
         return Listing{std::move(*here), ""};
     }
@@ -169,9 +169,9 @@ std::string LocalLabel(const std::string& sid) {
 
 CliResult ShowLocal(const Options& options, const std::string& windir) {
     std::vector<std::pair<std::string, std::string>> folders;  // label, folder
-    const std::string all = LocalPolicyFolder(windir, std::nullopt);
+    const std::string all = regpol::LocalPolicyFolder(windir, std::nullopt);
     if (IsFolder(all)) folders.emplace_back("Local policy", all);
-    const std::string users = JoinPath(LocalSystemFolder(windir), "GroupPolicyUsers");
+    const std::string users = JoinPath(regpol::LocalSystemFolder(windir), "GroupPolicyUsers");
     if (IsFolder(users)) {
         auto names = fileio::CurrentPlatform().ListFolder(users);
         if (!names) {
@@ -230,7 +230,7 @@ CliResult ShowValues(const Options& options) {
     }
     std::string out = listing->values.empty() && !options.tsv ? std::string()
                                                               : Table(listing->values, options.tsv);
-    if (!options.tsv) out += listing->after + HereNote(listing->values, options.here);
+    if (!options.tsv) out += listing->after + regpol::HereNote(listing->values, options.here);
     return {kExitDone, out, err};
 }
 

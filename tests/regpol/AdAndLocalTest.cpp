@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/ApplyNow.h"
 #include "cli/DeployCommands.h"
 #include "cli/Run.h"
 #include "cli/ShowValues.h"
+#include "regpol/ApplyNow.h"
 #include "regpol/Ldif.h"
+#include "regpol/LocalPolicy.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarnwick {
@@ -158,14 +159,14 @@ TEST(LocalPolicyPerGroup, ARegistryPolPathIsTheLocalPolicysOnlyInItsPlace) {
         {r + "/gpo/User/Registry.pol", std::nullopt},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(cli::LocalPolicyOfPol(c.path), c.folder) << c.path;
+        EXPECT_EQ(regpol::LocalPolicyOfPol(c.path), c.folder) << c.path;
     for (const char* bad :
          {"users", "S-1-5-", "S-1-5-21-x", "S-1-5-32-544\\..\\..", "S-1-5-12345678901"})
-        EXPECT_EQ(cli::LocalPolicySid(bad), std::nullopt) << bad;
+        EXPECT_EQ(regpol::LocalPolicySid(bad), std::nullopt) << bad;
 }
 
 TEST(ApplyNow, SaysWhetherTheValuesInForceAreTheOnesWritten) {
-    using cli::EngineAnswer;
+    using regpol::EngineAnswer;
     const deploy::FoundValue user28{"NoDrives", 28, "set", "HKEY_CURRENT_USER"};
     const deploy::FoundValue machine28{"NoDrives", 28, "set", "HKEY_LOCAL_MACHINE"};
     const deploy::FoundValue user3{"NoDrives", 3, "set", "HKEY_CURRENT_USER"};
@@ -196,8 +197,8 @@ TEST(ApplyNow, SaysWhetherTheValuesInForceAreTheOnesWritten) {
          "is 3 (drives AB); the policy written sets none|Sign out"},
     };
     for (const auto& c : cases) {
-        const std::string text =
-            cli::JudgeInForce(Parsed("pol --local " + c.pol), c.engine, "why", c.inForce);
+        const std::string text = regpol::JudgeInForce(
+            cli::WrittenByPol(Parsed("pol --local " + c.pol)), c.engine, "why", c.inForce);
         std::size_t at = 0;
         for (const auto& line : Split(c.lines, '|')) {
             at = text.find(line, at);

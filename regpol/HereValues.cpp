@@ -1,4 +1,4 @@
-#include "cli/HereValues.h"
+#include "regpol/HereValues.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -9,7 +9,7 @@
 
 #include "core/DriveSet.h"
 
-namespace tarnwick::cli {
+namespace tarnwick::regpol {
 
 namespace {
 
@@ -111,4 +111,4 @@ std::string HereNote(const std::vector<deploy::FoundValue>& values, bool here) {
     return note;
 }
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::regpol

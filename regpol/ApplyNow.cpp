@@ -1,16 +1,16 @@
-#include "cli/ApplyNow.h"
+#include "regpol/ApplyNow.h"
 
 #include <optional>
 
 #ifdef _WIN32
-#include "cli/HereValues.h"
+#include "regpol/HereValues.h"
 #include "win32/PolicyRefresh.h"
 #include "win32/SystemError.h"
 #endif
 
 #include "core/DriveSet.h"
 
-namespace tarnwick::cli {
+namespace tarnwick::regpol {
 
 namespace {
 
@@ -46,17 +46,17 @@ std::string EngineLine(EngineAnswer engine, const std::string& detail) {
 
 }  // namespace
 
-std::string JudgeInForce(const Options& options, EngineAnswer engine, const std::string& detail,
+std::string JudgeInForce(const WrittenValues& written, EngineAnswer engine,
+                         const std::string& detail,
                          const std::vector<deploy::FoundValue>& inForce) {
     std::string out = EngineLine(engine, detail);
     bool all = true;
     for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue}) {
-        const bool sets = name == kNoDrivesValue ? SetsNoDrives(options.policy)
-                                                 : SetsNoViewOnDrive(options.policy);
+        const bool sets = name == kNoDrivesValue ? SetsNoDrives(written.policy)
+                                                 : SetsNoViewOnDrive(written.policy);
         if (!sets) continue;
         // Set: the mask; removed or disabled: no value at all.
-        std::optional<std::uint32_t> wanted;
-        if (!options.remove && !options.disable) wanted = options.drives.Mask();
+        const std::optional<std::uint32_t> wanted = written.mask;
         const deploy::FoundValue* found = nullptr;
         for (const auto& v : inForce)
             if (v.valueName == name && v.where == kUser) found = &v;
@@ -77,14 +77,14 @@ std::string JudgeInForce(const Options& options, EngineAnswer engine, const std:
         out += "On Windows it applies at the next sign-in, or with gpupdate /target:user /force.\n";
     } else {
         out += "Sign out and sign in again: Windows applies user policy at sign-in";
-        out += options.forSid ? ", and the local policy for " + *options.forSid +
+        out += written.forSid ? ", and the local policy for " + *written.forSid +
                                     " only to the accounts it is for (this one may not be).\n"
                               : ".\n";
     }
     return out;
 }
 
-std::string ApplyUserPolicyNow(const Options& options) {
+std::string ApplyUserPolicyNow(const WrittenValues& written) {
 #ifdef _WIN32
     const win32::PolicyRefresh refresh = win32::RefreshUserPolicy(kWaitMs);
     EngineAnswer engine = EngineAnswer::Failed;
@@ -106,11 +106,11 @@ std::string ApplyUserPolicyNow(const Options& options) {
     if (!values)
         return EngineLine(engine, detail) + "The values in force: " + values.failure().message +
                "\n";
-    return JudgeInForce(options, engine, detail, *values);
+    return JudgeInForce(written, engine, detail, *values);
 #else
-    (void)options;
+    (void)written;
     return "Now: applying policy at once needs Windows.\n";
 #endif
 }
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::regpol

@@ -7,7 +7,7 @@
 #include "core/Result.h"
 #include "deploy/FoundValue.h"
 
-namespace tarnwick::cli {
+namespace tarnwick::regpol {
 
 // NoDrives and NoViewOnDrive under the Explorer policies key of HKEY_CURRENT_USER and
 // HKEY_LOCAL_MACHINE (its 64-bit view). Refused on systems other than Windows.
@@ -17,4 +17,4 @@ Result<std::vector<deploy::FoundValue>> ReadHereValues();
 // when a value is set in both places; nothing for a file.
 std::string HereNote(const std::vector<deploy::FoundValue>& values, bool here);
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::regpol
