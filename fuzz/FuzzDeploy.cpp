@@ -42,6 +42,12 @@ void CheckPol(std::string_view bytes, std::uint8_t selector) {
         at += record.length;
     }
     if (at != bytes.size()) Finding("the records end before the file");
+    for (const auto& applied : regpol::AppliedDriveValues(*read)) {
+        if (applied.record >= read->size() ||
+            (applied.name != kNoDrivesValue && applied.name != kNoViewOnDriveValue)) {
+            Finding("an applied value outside the records");
+        }
+    }
 
     const auto policy = static_cast<DrivePolicy>((selector >> 2) % 3);
     const auto action = static_cast<regpol::PolAction>((selector >> 4) % 3);
