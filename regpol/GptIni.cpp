@@ -204,8 +204,18 @@ Result<GptEdit> MoveUserVersion(const std::optional<std::string>& existing,
     std::string& out = edit.text;
     if (gpt.mark) out = "\xEF\xBB\xBF";
     if (!gpt.header) {
+        // Before the first section, so that lines above it stay outside every section rather
+        // than join [General]; at the end when there is none.
+        std::size_t first = 0;
+        while (first < lines.size() && !SectionName(lines[first].body))
+            ++first;
+        const std::size_t split = first < lines.size() ? lines[first].start : text.size();
+        out += text.substr(0, split);
+        if (first > 0 &&
+            lines[first - 1].end == lines[first - 1].start + lines[first - 1].body.size())
+            out += eol;  // the last line had no line end
         out += "[General]" + eol + added;
-        out += text;
+        out += text.substr(split);
         return edit;
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {

@@ -118,6 +118,7 @@ TEST(GptIni, TheUserVersionMovesByOneAndEveryOtherLineStays) {
          "[General]\rdisplayName=x\rVersion=65538\r"},
         {"[ General ]\n\rx=1\r\nVersion=2", true,
          "[ General ]\ngPCUserExtensionNames=" + pair + "\n\rx=1\r\nVersion=65538"},
+        {"x=1\nVersion=9", false, "x=1\nVersion=9\n[General]\nVersion=65536\n"},
         {"[Other]\r\nVersion=1\r\n", false,
          "[General]\r\nVersion=65536\r\n[Other]\r\nVersion=1\r\n"},
         {"[General]\r\nVersion=1\r\ngPCUserExtensionNames=" + other + "\r\n", true,
