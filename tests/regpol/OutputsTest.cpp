@@ -151,6 +151,24 @@ TEST(GpoFolder, AMalformedGptIniStopsTheRunBeforeRegistryPolIsWritten) {
     EXPECT_FALSE(std::filesystem::exists(test::FsPath(dir.File("User"))));
 }
 
+TEST(GpoFolder, AGpmcBackupIsRefusedWithNothingWritten) {
+    for (const char* description : {"Backup.xml", "bkupInfo.xml"}) {
+        test::TempDir dir;
+        const std::string sysvol = dir.File("DomainSysvol"), gpo = sysvol + kSeparator + "GPO";
+        std::filesystem::create_directories(test::FsPath(gpo));
+        test::WriteAll(dir.File(description), "<x/>");
+        for (const std::string& folder : {dir.Path(), sysvol, gpo}) {
+            SCOPED_TRACE(folder);
+            const auto run = Cli({"pol", "--drives", "C", "--gpo", folder});
+            EXPECT_EQ(run.exitCode, cli::kExitFailed);
+            EXPECT_NE(run.err.find("is in a GPMC backup"), std::string::npos) << run.err;
+            EXPECT_NE(run.err.find("SYSVOL\\DOMAIN\\Policies\\{GPO-GUID}"), std::string::npos);
+            EXPECT_FALSE(std::filesystem::exists(test::FsPath(folder + kSeparator + "gpt.ini")));
+            EXPECT_FALSE(std::filesystem::exists(test::FsPath(folder + kSeparator + "User")));
+        }
+    }
+}
+
 TEST(GpoFolder, AFailingCallNeverLeavesTheVersionMovedOverTheOldRegistryPol) {
     for (std::size_t k = 1;; ++k) {
         SCOPED_TRACE(k);
