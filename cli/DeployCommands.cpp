@@ -107,8 +107,8 @@ CliResult PolGpo(const Options& options, const std::string& folder, bool local) 
             "Note: for a domain GPO edited in SYSVOL, Active Directory must agree: its "
             "versionNumber must become " +
             std::to_string(change->newVersion) +
-            " and its gPCUserExtensionNames must list the registry extension. Import the "
-            "folder with GPMC, or use samba-tool gpo load (tarnwick-cli samba) instead.\n";
+            " and its gPCUserExtensionNames must list the registry extension. Set both (ADSI "
+            "Edit, or Set-ADObject), or use samba-tool gpo load (tarnwick-cli samba) instead.\n";
     }
     return {kExitDone, out, ""};
 }
