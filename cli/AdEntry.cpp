@@ -28,13 +28,14 @@ Result<AdPlan> PlanAdEntry(const Options& options, const std::string& folder) {
 CliResult EmitAdEntry(const Options& options, const AdPlan& plan, std::uint32_t newVersion,
                       std::span<const std::string_view> required) {
     if (!plan.entry) {
-        return {kExitDone,
-                "Note: no LDIF for Active Directory: the folder's name is not the policy "
-                "object's {GUID}. Its versionNumber must become " +
-                    std::to_string(newVersion) +
-                    " and its gPCUserExtensionNames must list the registry extension; import the "
-                    "folder with GPMC, or run pol --gpo on the object's folder in SYSVOL.\n",
-                ""};
+        return {
+            kExitDone,
+            "Note: no LDIF for Active Directory: the folder's name is not the policy "
+            "object's {GUID}. Its versionNumber must become " +
+                std::to_string(newVersion) +
+                " and its gPCUserExtensionNames must list the registry extension: set both (ADSI "
+                "Edit, or Set-ADObject), or run pol --gpo on the object's folder in SYSVOL.\n",
+            ""};
     }
     const std::string ldif = regpol::GpoLdif(*plan.entry, newVersion, required);
     // What the LDIF does and how to apply it, after the LDIF's name.

@@ -379,8 +379,7 @@ group or user.
   --dir FOLDER      admx: the PolicyDefinitions folder: the local store (default on Windows:
                     %windir%\PolicyDefinitions) or a domain's central store; required on Linux,
                     for example a Samba domain controller's sysvol/REALM/Policies/PolicyDefinitions
-  --gpo FOLDER      pol: a policy object's folder ({GUID} in SYSVOL, or a GPMC backup's
-                    DomainSysvol\GPO)
+  --gpo FOLDER      pol: a policy object's folder ({GUID} in SYSVOL; a GPMC backup is refused)
   GPO-OPTIONS       pol --gpo: [--domain DNS-NAME] [--extensions VALUE] [--ldif FILE [--force]]
   LOCAL-OPTIONS     pol --local: [--for administrators|non-administrators|SID] [--now]
   --domain DNS-NAME pol --gpo: the domain, for the LDIF's DN (default: a placeholder,

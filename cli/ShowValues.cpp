@@ -56,18 +56,23 @@ Result<std::vector<FoundValue>> PolValues(const std::string& bytes, const std::s
     auto records = regpol::ReadPol(bytes);
     if (!records) return Failure{path + ", " + records.failure().message + "."};
     std::vector<FoundValue> found;
-    for (const auto& record : *records) {
-        const std::string_view name = regpol::DriveValueOf(record);
-        if (name.empty()) continue;
+    for (const auto& applied : regpol::AppliedDriveValues(*records)) {
+        const regpol::PolRecord& record = (*records)[applied.record];
         FoundValue value;
-        value.valueName = std::string(name);
+        value.valueName = std::string(applied.name);
         value.where =
             hive + (label.empty() ? "" : label + ", ") + "byte " + std::to_string(record.offset);
-        if (regpol::IsDeletion(record)) {
+        if (!applied.deletedBy.empty()) {
             value.state = "deleted";
+            if (applied.deletedBy != regpol::kDeletePrefix)
+                value.where += " (" + std::string(applied.deletedBy) + ")";
         } else if (const auto mask = regpol::DwordOf(record)) {
             value.state = "set";
             value.mask = mask;
+        } else if (record.type == kRegBinary && record.data.size() == 4) {
+            value.state = "set";
+            value.mask = deploy::Le32Of(record.data);
+            value.note = std::string(deploy::kBinaryNote);
         } else {
             value.state = "type " + std::to_string(record.type) + ", not a dword";
         }
@@ -223,6 +228,9 @@ CliResult ShowValues(const Options& options) {
         err += "tarnwick-cli: " + where + " sets neither NoDrives nor NoViewOnDrive.\n";
     }
     for (const auto& v : listing->values) {
+        if (!v.note.empty()) {
+            err += "tarnwick-cli: note: " + v.valueName + " (" + v.where + ") " + v.note + ".\n";
+        }
         if (v.mask && (*v.mask & ~kAllDrivesMask) != 0) {
             err += "tarnwick-cli: warning: " + v.valueName + " " + std::to_string(*v.mask) + " (" +
                    v.where + ") has bits above Z, which no drive letter stands for.\n";

@@ -18,6 +18,12 @@ inline constexpr std::string_view kExplorerPoliciesKey =
 inline constexpr std::string_view kNoDrivesValue = "NoDrives";            // hide
 inline constexpr std::string_view kNoViewOnDriveValue = "NoViewOnDrive";  // prevent access
 
+// The registry's value types that the drive values' readers and writers name.
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+inline constexpr std::uint32_t kRegMultiSz = 7;
+
 // Which of the two values an output sets.
 enum class DrivePolicy { Hide, Prevent, Both };
 inline bool SetsNoDrives(DrivePolicy policy) {

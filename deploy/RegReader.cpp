@@ -47,6 +47,44 @@ std::optional<std::uint32_t> Dword(std::string_view value) {
     return v;
 }
 
+// A hex value ("hex:" for REG_BINARY, "hex(N):" for type N in hex digits) as its type and bytes,
+// or none when it is not one. The bytes are two hex digits each, separated by commas; blanks
+// around them come from the joined continuation lines.
+struct HexValue {
+    std::uint32_t type = 0;
+    std::string bytes;
+};
+
+std::optional<HexValue> Hex(std::string_view value) {
+    if (UpperAscii(value.substr(0, 3)) != "HEX") return std::nullopt;
+    value.remove_prefix(3);
+    HexValue hex{3, {}};
+    if (!value.empty() && value.front() == '(') {
+        const std::size_t close = value.find(')');
+        if (close == std::string_view::npos || close < 2 || close > 9) return std::nullopt;
+        hex.type = 0;
+        for (char c : value.substr(1, close - 1)) {
+            const int digit = DigitValue(c, 16);
+            if (digit < 0) return std::nullopt;
+            hex.type = hex.type << 4 | static_cast<std::uint32_t>(digit);
+        }
+        value.remove_prefix(close + 1);
+    }
+    if (value.empty() || value.front() != ':') return std::nullopt;
+    value.remove_prefix(1);
+    if (TrimBlanks(value).empty()) return hex;
+    for (std::size_t at = 0; at <= value.size();) {
+        const std::size_t comma = std::min(value.find(',', at), value.size());
+        const std::string_view one = TrimBlanks(value.substr(at, comma - at));
+        if (one.size() != 2 || DigitValue(one[0], 16) < 0 || DigitValue(one[1], 16) < 0) {
+            return std::nullopt;
+        }
+        hex.bytes += static_cast<char>(DigitValue(one[0], 16) << 4 | DigitValue(one[1], 16));
+        at = comma + 1;
+    }
+    return hex;
+}
+
 }  // namespace
 
 Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes) {
@@ -124,6 +162,12 @@ Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes) {
         } else if (const auto mask = Dword(rest)) {
             value.state = "set";
             value.mask = mask;
+        } else if (const auto hex = Hex(rest);
+                   hex && hex->bytes.size() == 4 &&
+                   (hex->type == kRegDword || hex->type == kRegBinary)) {
+            value.state = "set";
+            value.mask = Le32Of(hex->bytes);
+            if (hex->type == kRegBinary) value.note = std::string(kBinaryNote);
         } else {
             const std::size_t colon = rest.find(':');
             value.state = rest.front() == '"'

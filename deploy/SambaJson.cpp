@@ -256,6 +256,34 @@ std::optional<std::uint32_t> Dword(const Json& value) {
     return static_cast<std::uint32_t>(v);
 }
 
+// The registry type names samba-tool knows, by number.
+constexpr std::string_view kTypeNames[] = {"REG_NONE",
+                                           "REG_SZ",
+                                           "REG_EXPAND_SZ",
+                                           "REG_BINARY",
+                                           "REG_DWORD",
+                                           "REG_DWORD_BIG_ENDIAN",
+                                           "REG_LINK",
+                                           "REG_MULTI_SZ",
+                                           "REG_RESOURCE_LIST",
+                                           "REG_FULL_RESOURCE_DESCRIPTOR",
+                                           "REG_RESOURCE_REQUIREMENTS_LIST",
+                                           "REG_QWORD"};
+
+// The type as samba-tool's loader takes it: a number as it stands (true and false are the numbers
+// 1 and 0 to Python), or one of the names above in any case; why not, otherwise.
+Result<std::uint32_t> TypeOf(const Json& type) {
+    if (type.kind == Json::Kind::Bool) return type.text == "true" ? 1u : 0u;
+    if (type.kind == Json::Kind::Number) {
+        if (const auto number = Dword(type)) return *number;
+        return Failure{"type " + type.text + ", no registry type"};
+    }
+    if (type.kind != Json::Kind::String) return Failure{"no type"};
+    for (std::size_t i = 0; i < std::size(kTypeNames); ++i)
+        if (UpperAscii(type.text) == kTypeNames[i]) return static_cast<std::uint32_t>(i);
+    return Failure{type.text};
+}
+
 }  // namespace
 
 std::string SambaJson(std::uint32_t mask, DrivePolicy policy) {
@@ -301,16 +329,36 @@ Result<std::vector<FoundValue>> ReadSambaJson(std::string_view text) {
             continue;
         }
         const std::string* cls = TextMember(entry, "class");
-        const std::string* type = TextMember(entry, "type");
         value.where = (cls ? *cls : std::string("no class")) + ", entry " + std::to_string(i + 1);
+        const auto typeMember = entry.members.find("type");
+        const auto type = typeMember == entry.members.end()
+                              ? Result<std::uint32_t>(Failure{"no type"})
+                              : TypeOf(typeMember->second);
         const auto data = entry.members.find("data");
-        if (type == nullptr || *type != "REG_DWORD") {
-            value.state = type ? *type : "no type";
-        } else if (data == entry.members.end() || !Dword(data->second)) {
-            value.state = "REG_DWORD without a number";
+        const Json* bytes = data == entry.members.end() ? nullptr : &data->second;
+        if (!type) {
+            value.state = type.failure().message;
+        } else if (*type == kRegDword) {
+            value.mask = bytes ? Dword(*bytes) : std::nullopt;
+            value.state = value.mask ? "set" : "REG_DWORD without a number";
+        } else if (*type == kRegBinary && bytes && bytes->kind == Json::Kind::Array &&
+                   bytes->items.size() == 4) {
+            // samba-tool writes a list of byte values as the REG_BINARY's bytes.
+            std::string four;
+            for (const Json& item : bytes->items) {
+                const auto byte = Dword(item);
+                if (byte && *byte < 256) four += static_cast<char>(*byte);
+            }
+            if (four.size() == 4) {
+                value.state = "set";
+                value.mask = Le32Of(four);
+                value.note = std::string(kBinaryNote);
+            } else {
+                value.state = "REG_BINARY";
+            }
         } else {
-            value.state = "set";
-            value.mask = Dword(data->second);
+            value.state = *type < std::size(kTypeNames) ? std::string(kTypeNames[*type])
+                                                        : "type " + std::to_string(*type);
         }
         found.push_back(std::move(value));
     }

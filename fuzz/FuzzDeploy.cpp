@@ -4,7 +4,8 @@
 //   - a Registry.pol that reads is tiled exactly by its records from byte 8 to its end, a refusal
 //     names a byte within the file, and the merge re-reads with every other record unchanged and
 //     in order and each chosen value once,
-//   - a gpt.ini edit moves the version it reads back by exactly 65,536,
+//   - a gpt.ini edit moves the version it reads back by exactly 65,536, keeps the UTF-8 mark, and
+//     reads again as one [General] with one Version,
 //   - the .reg and JSON readers list only NoDrives and NoViewOnDrive.
 // A broken invariant aborts with a description, so libFuzzer keeps the input as a finding.
 #include <cstdint>
@@ -41,6 +42,12 @@ void CheckPol(std::string_view bytes, std::uint8_t selector) {
         at += record.length;
     }
     if (at != bytes.size()) Finding("the records end before the file");
+    for (const auto& applied : regpol::AppliedDriveValues(*read)) {
+        if (applied.record >= read->size() ||
+            (applied.name != kNoDrivesValue && applied.name != kNoViewOnDriveValue)) {
+            Finding("an applied value outside the records");
+        }
+    }
 
     const auto policy = static_cast<DrivePolicy>((selector >> 2) % 3);
     const auto action = static_cast<regpol::PolAction>((selector >> 4) % 3);
@@ -84,8 +91,15 @@ void CheckGpt(std::string_view bytes) {
     const auto edit = regpol::MoveUserVersion(std::string(bytes), bytes.size() % 2 == 0);
     if (!edit) return;
     if (edit->newVersion - edit->oldVersion != regpol::kUserVersionStep) Finding("a wrong step");
+    if (regpol::GptVersion(bytes).value_or(0) != edit->oldVersion) Finding("two version readings");
     if (regpol::GptVersion(edit->text) != edit->newVersion)
         Finding("the new version reads back wrong");
+    if ((bytes.substr(0, 3) == "\xEF\xBB\xBF") != (edit->text.substr(0, 3) == "\xEF\xBB\xBF"))
+        Finding("the UTF-8 mark was not kept");
+    // The edit reads as one [General] with one Version, so a second move goes on from it.
+    const auto again = regpol::MoveUserVersion(edit->text, false);
+    if ((edit->newVersion >> 16) != 0xFFFF && (!again || again->oldVersion != edit->newVersion))
+        Finding("the edit does not edit again");
 }
 
 void CheckFound(const Result<std::vector<deploy::FoundValue>>& found) {

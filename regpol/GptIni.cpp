@@ -16,23 +16,29 @@ struct Line {
     std::size_t end = 0;  // after its line end
 };
 
+// Lines end at CR LF, LF or a lone CR: Notepad, the editors of old and scripts on either system
+// each write one of them, and the profile readers of Windows take all three.
 std::vector<Line> SplitLines(std::string_view text) {
     std::vector<Line> lines;
     std::size_t at = 0;
     while (at < text.size()) {
-        const std::size_t nl = text.find('\n', at);
-        const std::size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
-        std::size_t bodyEnd = nl == std::string_view::npos ? text.size() : nl;
-        if (bodyEnd > at && text[bodyEnd - 1] == '\r') --bodyEnd;
+        const std::size_t bodyEnd = std::min(text.find_first_of("\r\n", at), text.size());
+        std::size_t end = bodyEnd;
+        if (end < text.size() && text[end] == '\r') ++end;
+        if (end < text.size() && text[end] == '\n' && (end == bodyEnd || text[bodyEnd] == '\r')) {
+            ++end;
+        }
         lines.push_back({text.substr(at, bodyEnd - at), at, end});
         at = end;
     }
     return lines;
 }
 
-bool IsSection(std::string_view body) {
+// The section a header line opens ("[ General ]" is General), or none for any other line.
+std::optional<std::string> SectionName(std::string_view body) {
     const std::string_view t = TrimBlanks(body);
-    return t.size() >= 2 && t.front() == '[' && t.back() == ']';
+    if (t.size() < 2 || t.front() != '[' || t.back() != ']') return std::nullopt;
+    return UpperAscii(TrimBlanks(t.substr(1, t.size() - 2)));
 }
 
 // "name=value" with the name matched in any case; the value trimmed.
@@ -56,21 +62,64 @@ std::optional<std::uint32_t> ParseVersion(std::string_view digits) {
     return static_cast<std::uint32_t>(v);
 }
 
-// Where [General] starts and ends (lines), if it is there.
-struct Section {
-    std::size_t header = 0;
-    std::size_t end = 0;  // the line after its last
+std::string LineText(std::size_t index) {
+    return "line " + std::to_string(index + 1);
+}
+
+// A gpt.ini as its readers see it: after its UTF-8 mark, [General] once, Version in it at most
+// once. Anything that readers could take two ways is refused, so that the version read is the one
+// every client reads and a move never goes backwards.
+struct GptText {
+    bool mark = false;  // the UTF-8 byte-order mark, kept in front of the edit
+    std::string_view body;
+    std::vector<Line> lines;
+    std::optional<std::size_t> header;  // of [General]
+    std::size_t sectionEnd = 0;         // the line after [General]'s last
+    std::optional<std::size_t> versionLine;
+    std::optional<std::uint32_t> version;
 };
 
-std::optional<Section> General(const std::vector<Line>& lines) {
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (UpperAscii(TrimBlanks(lines[i].body)) != "[GENERAL]") continue;
-        std::size_t j = i + 1;
-        while (j < lines.size() && !IsSection(lines[j].body))
-            ++j;
-        return Section{i, j};
+Result<GptText> ReadGpt(std::string_view text) {
+    if (text.size() > kMaxInputBytes) return Failure{"is too large for a gpt.ini"};
+    if (text.size() >= 2 &&
+        ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
+        return Failure{"is in UTF-16; only a gpt.ini in 8-bit text is edited"};
     }
-    return std::nullopt;
+    if (text.find('\0') != std::string_view::npos) {
+        return Failure{"holds zero bytes; it is no gpt.ini in 8-bit text"};
+    }
+    GptText gpt;
+    gpt.mark = text.substr(0, 3) == "\xEF\xBB\xBF";
+    gpt.body = text.substr(gpt.mark ? 3 : 0);
+    gpt.lines = SplitLines(gpt.body);
+    for (std::size_t i = 0; i < gpt.lines.size(); ++i) {
+        const auto name = SectionName(gpt.lines[i].body);
+        if (!name || *name != "GENERAL") continue;
+        if (gpt.header) {
+            return Failure{LineText(i) + ": a second [General] (the first is on " +
+                           LineText(*gpt.header) + "); which one counts is unclear"};
+        }
+        gpt.header = i;
+    }
+    if (!gpt.header) return gpt;
+    std::size_t j = *gpt.header + 1;
+    while (j < gpt.lines.size() && !SectionName(gpt.lines[j].body))
+        ++j;
+    gpt.sectionEnd = j;
+    for (std::size_t i = *gpt.header + 1; i < gpt.sectionEnd; ++i) {
+        const auto value = ValueOf(gpt.lines[i].body, "Version");
+        if (!value) continue;
+        if (gpt.versionLine) {
+            return Failure{LineText(i) + ": a second Version in [General] (the first is on " +
+                           LineText(*gpt.versionLine) + "); which one counts is unclear"};
+        }
+        gpt.versionLine = i;
+        gpt.version = ParseVersion(*value);
+        if (!gpt.version) {
+            return Failure{LineText(i) + ": Version=" + std::string(*value) + " is not a number"};
+        }
+    }
+    return gpt;
 }
 
 // The groups of gPCUserExtensionNames ("[{a}{b}][{c}{d}]"), with ours added, ordered by their
@@ -101,55 +150,39 @@ std::optional<std::string> WithRegistryExtension(std::string_view value) {
 }  // namespace
 
 std::optional<std::uint32_t> GptVersion(std::string_view text) {
-    const auto lines = SplitLines(text);
-    const auto general = General(lines);
-    if (!general) return std::nullopt;
-    for (std::size_t i = general->header + 1; i < general->end; ++i)
-        if (auto v = ValueOf(lines[i].body, "Version")) return ParseVersion(*v);
-    return std::nullopt;
+    const auto gpt = ReadGpt(text);
+    if (!gpt) return std::nullopt;
+    return gpt->version;
 }
 
 Result<GptEdit> MoveUserVersion(const std::optional<std::string>& existing,
                                 bool registryExtension) {
     GptEdit edit;
-    const std::string text = existing.value_or("");
-    if (text.size() > kMaxInputBytes) return Failure{"is too large for a gpt.ini"};
-    if (text.size() >= 2 &&
-        ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
-        return Failure{"is in UTF-16; only a gpt.ini in 8-bit text is edited"};
-    }
-    if (text.find('\0') != std::string::npos) {
-        return Failure{"holds zero bytes; it is no gpt.ini in 8-bit text"};
-    }
-    const auto lines = SplitLines(text);
-    const std::string eol = text.empty() || text.find("\r\n") != std::string::npos ||
-                                    text.find('\n') == std::string::npos
-                                ? "\r\n"
-                                : "\n";
-    // Each line of [General] is kept unless it is replaced; what is missing goes after the
-    // section's header (or a new [General] at the top).
-    std::optional<std::size_t> versionLine, extensionLine;
-    const auto general = General(lines);
-    if (general) {
-        for (std::size_t i = general->header + 1; i < general->end; ++i) {
-            if (!versionLine && ValueOf(lines[i].body, "Version")) versionLine = i;
-            if (!extensionLine && ValueOf(lines[i].body, "gPCUserExtensionNames")) {
-                extensionLine = i;
-            }
+    const auto read = ReadGpt(existing ? std::string_view(*existing) : std::string_view());
+    if (!read) return read.failure();
+    const GptText& gpt = *read;
+    const std::string_view text = gpt.body;
+    const auto& lines = gpt.lines;
+    // New lines take the file's first line end (CR LF in a file that has none).
+    std::string eol = "\r\n";
+    for (const Line& line : lines) {
+        if (line.end > line.start + line.body.size()) {
+            eol = std::string(text.substr(line.start + line.body.size(),
+                                          line.end - line.start - line.body.size()));
+            break;
         }
     }
-    if (versionLine) {
-        const auto value = *ValueOf(lines[*versionLine].body, "Version");
-        const auto version = ParseVersion(value);
-        if (!version) {
-            return Failure{"line " + std::to_string(*versionLine + 1) +
-                           ": Version=" + std::string(value) + " is not a number"};
-        }
-        if ((*version >> 16) == 0xFFFF) {
-            return Failure{"line " + std::to_string(*versionLine + 1) +
+    std::optional<std::size_t> extensionLine;
+    if (gpt.header) {
+        for (std::size_t i = *gpt.header + 1; i < gpt.sectionEnd && !extensionLine; ++i)
+            if (ValueOf(lines[i].body, "gPCUserExtensionNames")) extensionLine = i;
+    }
+    if (gpt.version) {
+        if ((*gpt.version >> 16) == 0xFFFF) {
+            return Failure{LineText(*gpt.versionLine) +
                            ": the user version is at its highest (65535) and cannot move"};
         }
-        edit.oldVersion = *version;
+        edit.oldVersion = *gpt.version;
     }
     edit.newVersion = edit.oldVersion + kUserVersionStep;
     std::string extensionValue(kRegistryExtensionPair);
@@ -157,7 +190,7 @@ Result<GptEdit> MoveUserVersion(const std::optional<std::string>& existing,
         const auto value = *ValueOf(lines[*extensionLine].body, "gPCUserExtensionNames");
         const auto merged = WithRegistryExtension(value);
         if (!merged) {
-            return Failure{"line " + std::to_string(*extensionLine + 1) +
+            return Failure{LineText(*extensionLine) +
                            ": gPCUserExtensionNames is not a list of [{GUID}{GUID}] groups"};
         }
         extensionValue = *merged;
@@ -165,36 +198,41 @@ Result<GptEdit> MoveUserVersion(const std::optional<std::string>& existing,
     const std::string versionText = "Version=" + std::to_string(edit.newVersion);
     const std::string extensionText = "gPCUserExtensionNames=" + extensionValue;
     std::string added;  // lines that go right after [General]
-    if (!versionLine) added += versionText + eol;
+    if (!gpt.versionLine) added += versionText + eol;
     if (registryExtension && !extensionLine) added += extensionText + eol;
 
     std::string& out = edit.text;
-    if (!general) {
-        out = "[General]" + eol + added;
-        // A file that does not end its last line gets one before anything follows.
-        out += text;
+    if (gpt.mark) out = "\xEF\xBB\xBF";
+    if (!gpt.header) {
+        // Before the first section, so that lines above it stay outside every section rather
+        // than join [General]; at the end when there is none.
+        std::size_t first = 0;
+        while (first < lines.size() && !SectionName(lines[first].body))
+            ++first;
+        const std::size_t split = first < lines.size() ? lines[first].start : text.size();
+        out += text.substr(0, split);
+        if (first > 0 &&
+            lines[first - 1].end == lines[first - 1].start + lines[first - 1].body.size())
+            out += eol;  // the last line had no line end
+        out += "[General]" + eol + added;
+        out += text.substr(split);
         return edit;
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
-        const std::string_view lineEnd = std::string_view(text).substr(
-            line.start + line.body.size(), line.end - line.start - line.body.size());
-        if (versionLine && i == *versionLine) {
+        const std::string_view lineEnd =
+            text.substr(line.start + line.body.size(), line.end - line.start - line.body.size());
+        if (gpt.versionLine && i == *gpt.versionLine) {
             out += versionText;
             out += lineEnd;
         } else if (registryExtension && extensionLine && i == *extensionLine) {
             out += extensionText;
             out += lineEnd;
         } else {
-            out.append(text, line.start, line.end - line.start);
+            out += text.substr(line.start, line.end - line.start);
         }
-        if (i == general->header && !added.empty()) {
-            // The header is the last line: end it first. A lone CR there is the start of a line
-            // end, not one (lines end at LF), so it becomes a whole one.
-            if (lineEnd.empty() || lineEnd.back() != '\n') {
-                out.resize(out.size() - lineEnd.size());
-                out += eol;
-            }
+        if (i == *gpt.header && !added.empty()) {
+            if (lineEnd.empty()) out += eol;  // the header is the last line: end it first
             out += added;
         }
     }

@@ -27,11 +27,14 @@ struct GptEdit {
 
 // `existing` (none: no gpt.ini yet) with the user version one higher and, with
 // `registryExtension`, the registry extension listed in gPCUserExtensionNames. Every other line
-// keeps its bytes; new lines take the file's line end (CR LF in a new file). A version that is not
-// a number, or whose user part is at its maximum, and a file in UTF-16 are refused.
+// keeps its bytes, a UTF-8 byte-order mark stays in front, and lines may end in CR LF, LF or CR;
+// new lines take the file's first line end (CR LF in a new file). Refused, so that the version
+// never moves backwards or forks: a version that is not a number or whose user part is at its
+// maximum, [General] twice, Version twice in it, a file in UTF-16 or with zero bytes.
 Result<GptEdit> MoveUserVersion(const std::optional<std::string>& existing, bool registryExtension);
 
-// The Version of [General], if the text has one that is a number.
+// The Version of [General], if the text has one that is a number and reads as MoveUserVersion reads
+// it.
 std::optional<std::uint32_t> GptVersion(std::string_view text);
 
 }  // namespace tarnwick::regpol

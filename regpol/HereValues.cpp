@@ -54,8 +54,12 @@ Status ReadHive(HKEY hive, const char* hiveName, std::vector<deploy::FoundValue>
         DWORD size = sizeof data;
         status = RegGetValueW(opened, nullptr, wideName.c_str(), RRF_RT_ANY, &type, &data, &size);
         if (status == ERROR_FILE_NOT_FOUND) continue;
-        deploy::FoundValue value{std::string(name), std::nullopt, "", hiveName};
-        if (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && type != REG_DWORD)) {
+        deploy::FoundValue value{std::string(name), std::nullopt, "", hiveName, ""};
+        if (status == ERROR_SUCCESS && type == REG_BINARY && size == sizeof data) {
+            value.state = "set";
+            value.mask = static_cast<std::uint32_t>(data);
+            value.note = std::string(deploy::kBinaryNote);
+        } else if (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && type != REG_DWORD)) {
             value.state = TypeName(type);
         } else if (status != ERROR_SUCCESS) {
             value.state =

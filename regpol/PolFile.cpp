@@ -1,5 +1,6 @@
 #include "regpol/PolFile.h"
 
+#include <algorithm>
 #include <array>
 
 #include "core/Limits.h"
@@ -205,6 +206,46 @@ std::string_view DriveValueOf(const PolRecord& record) {
     if (EqualNoCase(name, kNoDrivesValue)) return kNoDrivesValue;
     if (EqualNoCase(name, kNoViewOnDriveValue)) return kNoViewOnDriveValue;
     return {};
+}
+
+std::vector<AppliedValue> AppliedDriveValues(const std::vector<PolRecord>& records) {
+    std::vector<AppliedValue> applied;
+    auto apply = [&](std::string_view name, std::size_t index, std::string_view deletedBy) {
+        for (AppliedValue& a : applied) {
+            if (a.name == name) {
+                a = {name, index, deletedBy};
+                return;
+            }
+        }
+        applied.push_back({name, index, deletedBy});
+    };
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const PolRecord& r = records[i];
+        if (!EqualNoCase(r.key, kExplorerPoliciesKey)) continue;
+        if (EqualNoCase(r.value, "**delvals.") || EqualNoCase(r.value, "**delvals")) {
+            for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue})
+                apply(name, i, "**delvals.");
+        } else if (EqualNoCase(r.value, "**DeleteValues")) {
+            std::u16string units;
+            for (std::size_t at = 0; at + 1 < r.data.size(); at += 2) {
+                const std::uint16_t u = Unit(r.data, at);
+                if (u == 0) break;
+                units += static_cast<char16_t>(u);
+            }
+            const std::string list = Utf8Of(units);
+            for (std::size_t at = 0; at <= list.size();) {
+                const std::size_t semi = std::min(list.find(';', at), list.size());
+                const std::string_view one =
+                    TrimBlanks(std::string_view(list).substr(at, semi - at));
+                for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue})
+                    if (EqualNoCase(one, name)) apply(name, i, "**DeleteValues");
+                at = semi + 1;
+            }
+        } else if (const std::string_view name = DriveValueOf(r); !name.empty()) {
+            apply(name, i, IsDeletion(r) ? kDeletePrefix : std::string_view());
+        }
+    }
+    return applied;
 }
 
 std::optional<std::uint32_t> DwordOf(const PolRecord& record) {

@@ -16,11 +16,6 @@
 
 namespace tarnwick::regpol {
 
-inline constexpr std::uint32_t kRegSz = 1;
-inline constexpr std::uint32_t kRegBinary = 3;
-inline constexpr std::uint32_t kRegDword = 4;
-inline constexpr std::uint32_t kRegMultiSz = 7;
-
 // The prefix of a value name that tells the client to delete the value: what the Group Policy
 // editor writes for a policy set to "Disabled".
 inline constexpr std::string_view kDeletePrefix = "**del.";
@@ -51,6 +46,17 @@ std::string_view DriveValueOf(const PolRecord& record);
 // The number of a REG_DWORD record.
 std::optional<std::uint32_t> DwordOf(const PolRecord& record);
 bool IsDeletion(const PolRecord& record);
+
+// A drive value as the client leaves it after applying the records in order: the last record that
+// set or deleted it. Deletions are "**del.NAME", "**delvals." (every value of the key) and
+// "**DeleteValues" (its REG_SZ data a list of names, separated by ";").
+struct AppliedValue {
+    std::string_view name;       // kNoDrivesValue or kNoViewOnDriveValue
+    std::size_t record = 0;      // the index of that record
+    std::string_view deletedBy;  // empty when the record sets the value
+};
+// In the order of their first record; a value no record touches is not listed.
+std::vector<AppliedValue> AppliedDriveValues(const std::vector<PolRecord>& records);
 
 enum class PolAction {
     Set,      // the policy enabled with the mask

@@ -40,6 +40,31 @@ Failure Malformed(const std::string& path, const Failure& why) {
     return Failure{Quoted(path) + ", " + why.message + ". Nothing was changed."};
 }
 
+// The folder above `path` (its trailing separators dropped), or empty at the top.
+std::string Parent(std::string path) {
+#ifdef _WIN32
+    constexpr std::string_view kSeparators = "\\/";
+#else
+    constexpr std::string_view kSeparators = "/";
+#endif
+    while (path.size() > 1 && kSeparators.find(path.back()) != std::string_view::npos)
+        path.pop_back();
+    const std::size_t last = path.find_last_of(kSeparators);
+    return last == std::string::npos || last == 0 ? std::string() : path.substr(0, last);
+}
+
+// The GPMC backup that `folder` is in (the folder itself, its DomainSysvol or that folder's GPO):
+// the folder that holds DomainSysvol and the backup's description, Backup.xml or bkupInfo.xml.
+std::optional<std::string> BackupOf(const std::string& folder) {
+    std::string at = folder;
+    for (int up = 0; up < 3 && !at.empty(); ++up, at = Parent(at)) {
+        if (KindOf(JoinPath(at, "DomainSysvol")) != fileio::EntryKind::Folder) continue;
+        for (std::string_view name : {"Backup.xml", "bkupInfo.xml"})
+            if (KindOf(JoinPath(at, name)) == fileio::EntryKind::Regular) return at;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string FindEntry(const std::string& folder, std::initializer_list<std::string_view> names) {
@@ -109,6 +134,18 @@ Result<GpoChange> EditGpo(const std::string& folder, std::uint32_t mask, DrivePo
     if (KindOf(folder) != fileio::EntryKind::Folder) {
         return Failure{"The policy folder " + Quoted(folder) +
                        " does not exist. Nothing was written."};
+    }
+    // GPMC's import takes a backup's settings from its description files (Backup.xml,
+    // bkupInfo.xml, gpreport.xml) as well as the folder; a Registry.pol changed beside them might
+    // not be carried, so a backup is not edited at all.
+    if (const auto backup = BackupOf(folder)) {
+        return Failure{
+            Quoted(folder) + " is in a GPMC backup (" + Quoted(*backup) +
+            " holds Backup.xml and DomainSysvol); a changed Registry.pol there may not "
+            "be carried by an import. Nothing was written. Use the policy object's "
+            "folder in SYSVOL instead, \\\\DOMAIN\\SYSVOL\\DOMAIN\\Policies\\{GPO-GUID} (the "
+            "domain and GUID are GPODomain and GPOGuid in bkupInfo.xml), then back it "
+            "up again."};
     }
     GpoChange change;
     const std::string userFolder = UserFolderOf(folder);

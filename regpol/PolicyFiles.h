@@ -1,5 +1,5 @@
 // Registry.pol and gpt.ini on disk: a .pol file written or merged, and a whole policy object
-// folder (a GPO in SYSVOL, a GPMC backup's GPO folder, or the local policy) edited.
+// folder (a GPO in SYSVOL or the local policy) edited.
 #pragma once
 
 #include <cstdint>
@@ -49,7 +49,8 @@ struct GpoChange {
 // The user part of the policy object in `folder` (which must exist): its Registry.pol merged (the
 // User folder made when missing) and its gpt.ini's user version moved by one; for the local policy
 // (`localPolicy`) also the registry extension listed in gpt.ini. Both files are read and checked
-// before either is written.
+// before either is written. A folder in a GPMC backup (DomainSysvol and Backup.xml or
+// bkupInfo.xml in it, its parent or the parent's parent) is refused with the SYSVOL folder to use.
 Result<GpoChange> EditGpo(const std::string& folder, std::uint32_t mask, DrivePolicy policy,
                           PolAction action, bool localPolicy);
 

@@ -2,6 +2,7 @@
 
 #include "core/Text.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace tarnwick::xml {
@@ -47,6 +48,10 @@ char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+bool IsSpace(char32_t c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 // The encoding the bytes announce, and the byte where the document starts after a byte-order
 // mark; as the parsers decide it: the mark first, then the XML declaration, UTF-8 by default.
 Encoding Detect(std::string_view bytes, std::size_t& start) {
@@ -54,8 +59,17 @@ Encoding Detect(std::string_view bytes, std::size_t& start) {
     if (StartsWith(bytes, "\xFF\xFE")) return start = 2, Encoding::Utf16LE;
     if (StartsWith(bytes, "\xFE\xFF")) return start = 2, Encoding::Utf16BE;
     if (StartsWith(bytes, "\xEF\xBB\xBF")) return start = 3, Encoding::Utf8;
-    if (StartsWith(bytes, std::string_view("<\0", 2))) return Encoding::Utf16LE;
-    if (StartsWith(bytes, std::string_view("\0<", 2))) return Encoding::Utf16BE;
+    // UTF-16 without a mark: the first unit that is no white space is '<'.
+    for (const bool little : {true, false}) {
+        std::size_t at = 0;
+        while (at + 1 < bytes.size() && bytes[at + (little ? 1 : 0)] == '\0' &&
+               IsSpace(static_cast<unsigned char>(bytes[at + (little ? 0 : 1)]))) {
+            at += 2;
+        }
+        if (bytes.substr(at, 2) ==
+            (little ? std::string_view("<\0", 2) : std::string_view("\0<", 2)))
+            return little ? Encoding::Utf16LE : Encoding::Utf16BE;
+    }
     if (!StartsWith(bytes, "<?xml")) return Encoding::Utf8;
     const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
     const std::size_t at = declaration.find("encoding");
@@ -68,10 +82,6 @@ Encoding Detect(std::string_view bytes, std::size_t& start) {
         name += Lower(c);
     return name == "utf-8" || name == "utf8" || name == "us-ascii" ? Encoding::Utf8
                                                                    : Encoding::Other;
-}
-
-bool IsSpace(char32_t c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 // A scan of the document's markup, one unit at a time.
@@ -250,6 +260,175 @@ void Locate(std::string_view bytes, Document& document) {
     if (document.encoding == Encoding::Other) return;
     Scanner scan(bytes, document.encoding, start);
     document.positioned = Walk(scan, document.root);
+}
+
+namespace {
+
+XmlFailure Refusal(std::string message, int line) {
+    XmlFailure failure;
+    failure.message = std::move(message);
+    failure.line = line;
+    return failure;
+}
+
+int LineAt(std::string_view text, std::size_t at) {
+    int line = 1;
+    for (std::size_t i = 0; i < at && i < text.size(); ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')))
+            ++line;
+    }
+    return line;
+}
+
+// UTF-16 units from `start` as UTF-8, its declaration's encoding made UTF-8. A lone surrogate,
+// an odd last byte or a declaration that names no UTF-16 is refused: the parsers would stop there.
+Result<std::string, XmlFailure> FromUtf16(std::string_view bytes, std::size_t start,
+                                          Encoding encoding) {
+    std::u16string units;
+    for (std::size_t at = start; at + 1 < bytes.size(); at += 2)
+        units += static_cast<char16_t>(UnitAt(bytes, at, encoding));
+    std::string text = Utf8Of(units);
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const bool high = units[i] >= 0xD800 && units[i] < 0xDC00;
+        const bool low = units[i] >= 0xDC00 && units[i] < 0xE000;
+        if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
+            ++i;
+        } else if (high || low) {
+            return Refusal("invalid UTF-16 (a lone surrogate)",
+                           LineAt(Utf8Of(units.substr(0, i)), std::string::npos));
+        }
+    }
+    if ((bytes.size() - start) % 2 != 0) {
+        return Refusal("invalid UTF-16 (an odd number of bytes)", LineAt(text, text.size()));
+    }
+    if (!StartsWith(text, "<?xml")) return text;
+    const std::size_t end = text.find("?>");
+    const std::size_t at = text.substr(0, end).find("encoding");
+    if (at == std::string::npos) return text;
+    const std::size_t open = text.find_first_of("\"'", at);
+    const std::size_t close = open < end ? text.find(text[open], open + 1) : std::string::npos;
+    if (close == std::string::npos || close > end) return text;  // the parsers say what is wrong
+    std::string name;
+    for (const char c : text.substr(open + 1, close - open - 1))
+        name += Lower(c);
+    if (name != "utf-16" && name != "utf-16le" && name != "utf-16be") {
+        return Refusal("the document is in UTF-16, but its declaration says encoding \"" +
+                           text.substr(open + 1, close - open - 1) + "\"",
+                       1);
+    }
+    return text.replace(open + 1, close - open - 1, "UTF-8");
+}
+
+}  // namespace
+
+Result<std::optional<std::string>, XmlFailure> ForParsers(std::string_view bytes) {
+    std::size_t start = 0;
+    const Encoding encoding = Detect(bytes, start);
+    if (encoding == Encoding::Other) return std::optional<std::string>();
+    std::optional<std::string> fed;
+    if (encoding != Encoding::Utf8) {
+        auto decoded = FromUtf16(bytes, start, encoding);
+        if (!decoded) return decoded.failure();
+        fed = std::move(*decoded);
+        start = 0;
+    }
+    const std::string_view text = fed ? std::string_view(*fed) : bytes;
+    // White space first and no declaration after it: Wine's XmlLite wants the declaration.
+    std::size_t first = start;
+    while (first < text.size() && IsSpace(static_cast<unsigned char>(text[first])))
+        ++first;
+    const bool declared =
+        StartsWith(text.substr(first), "<?xml") && first + 5 < text.size() &&
+        (IsSpace(static_cast<unsigned char>(text[first + 5])) || text[first + 5] == '?');
+    std::string declaration;
+    if (first > start && !declared) declaration = "<?xml version=\"1.0\"?>";
+    if (declaration.empty()) return fed;
+    return std::optional<std::string>(std::string(text.substr(0, start)) + declaration +
+                                      std::string(text.substr(start)));
+}
+
+namespace {
+
+bool IsXmlChar(char32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+std::string CodePoint(char32_t c) {
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(c));
+    return text;
+}
+
+// The first byte sequence that is no UTF-8 or no XML character; none when all are.
+std::optional<XmlFailure> BadCharacter(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80                   ? 1
+                                   : lead >= 0xC2 && lead < 0xE0 ? 2
+                                   : lead >= 0xE0 && lead < 0xF0 ? 3
+                                   : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                                 : 0;
+        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
+        bool valid = length > 0 && at + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[at + k]);
+            valid = (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3F);
+        }
+        // The shortest form only: no overlong sequences and no surrogates.
+        valid = valid && !(length == 3 && c < 0x800) && !(length == 4 && c < 0x10000);
+        if (!valid) return Refusal("invalid UTF-8", LineAt(text, at));
+        if (!IsXmlChar(c)) return Refusal("invalid character " + CodePoint(c), LineAt(text, at));
+        at += length;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<XmlFailure> NotWellFormed(std::string_view bytes, std::string_view fed) {
+    std::size_t start = 0;
+    if (Detect(bytes, start) != Encoding::Other) {
+        if (auto bad = BadCharacter(fed)) return bad;
+    }
+    const std::string_view text = fed;
+    for (std::size_t at = 0; (at = text.find_first_of("<&", at)) != std::string_view::npos;) {
+        const std::string_view rest = text.substr(at);
+        std::string_view end;
+        if (StartsWith(rest, "<!--")) end = "-->";
+        if (StartsWith(rest, "<?")) end = "?>";
+        if (StartsWith(rest, "<![CDATA[")) end = "]]>";
+        if (!end.empty()) {
+            const std::size_t found = text.find(end, at);
+            if (found == std::string_view::npos) return std::nullopt;
+            at = found + end.size();
+            continue;
+        }
+        ++at;
+        if (rest[0] == '<') continue;
+        const std::string_view name = rest.substr(1, rest.find(';') - 1);
+        if (StartsWith(name, "#")) {
+            // A character reference names an XML character.
+            const bool hex = StartsWith(name, "#x");
+            std::uint32_t c = 0;
+            for (const char digit : name.substr(hex ? 2 : 1)) {
+                const int value = DigitValue(digit, hex ? 16 : 10);
+                if (value < 0 || c > 0x10FFFF) break;
+                c = c * (hex ? 16 : 10) + static_cast<std::uint32_t>(value);
+            }
+            if (!IsXmlChar(c)) {
+                return Refusal("a reference to an invalid character (&" +
+                                   std::string(name.substr(0, 12)) + ";)",
+                               LineAt(text, at));
+            }
+        } else if (name != "lt" && name != "gt" && name != "amp" && name != "apos" &&
+                   name != "quot") {
+            return Refusal("undeclared entity \"&" + std::string(name.substr(0, 40)) + ";\"",
+                           LineAt(text, at));
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace tarnwick::xml

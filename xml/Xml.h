@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,6 +87,21 @@ char32_t UnitAt(std::string_view bytes, std::size_t offset, Encoding encoding);
 std::size_t UnitSize(Encoding encoding);
 // UTF-8 text as a document in `encoding` stores it (UTF-16 with surrogates where needed).
 std::string Encode(std::string_view utf8, Encoding encoding);
+
+// The document as both parsers are given it, so that the two builds read the same: UTF-16 of
+// either byte order, with its mark or without (told by the '<' the document starts with), as
+// UTF-8 with its declaration saying so; a declaration put in front of the white space that starts
+// a document without one (Wine's XmlLite wants it). Lines stay where they were. None when the bytes
+// go as they are; refused: UTF-16 that does not decode, or whose declaration names another
+// encoding.
+Result<std::optional<std::string>, XmlFailure> ForParsers(std::string_view bytes);
+
+// What XML 1.0 refuses and a parser may let pass (Wine's XmlLite does), in the document `fed`
+// that ForParsers made of `bytes`: in UTF-8 or UTF-16, a byte sequence that is no UTF-8 or no XML
+// character; a reference to an entity other than the five XML predefines (with no document type
+// declaration read, every other one is undeclared) or to a character XML does not allow. Comments,
+// processing instructions and CDATA are passed over. None when there is none of these.
+std::optional<XmlFailure> NotWellFormed(std::string_view bytes, std::string_view fed);
 
 // "line 12: <what the parser said>", or the error alone when the line is unknown.
 std::string Describe(const XmlFailure& failed);

@@ -110,7 +110,15 @@ TEST(GptIni, TheUserVersionMovesByOneAndEveryOtherLineStays) {
          "[General]\nVersion=65539\ndisplayName=x\n"},
         {"[general]\r\n version = 65536 \r\n", false, "[general]\r\nVersion=131072\r\n"},
         {"; top\r\n[General]", false, "; top\r\n[General]\r\nVersion=65536\r\n"},
-        {"[General]\r", false, "[General]\r\nVersion=65536\r\n"},
+        {"[General]\r", false, "[General]\rVersion=65536\r"},
+        {"\xEF\xBB\xBF[General]\r\nVersion=7\r\n", false,
+         "\xEF\xBB\xBF[General]\r\nVersion=65543\r\n"},
+        {"\xEF\xBB\xBF", false, "\xEF\xBB\xBF[General]\r\nVersion=65536\r\n"},
+        {"[General]\rdisplayName=x\rVersion=2\r", false,
+         "[General]\rdisplayName=x\rVersion=65538\r"},
+        {"[ General ]\n\rx=1\r\nVersion=2", true,
+         "[ General ]\ngPCUserExtensionNames=" + pair + "\n\rx=1\r\nVersion=65538"},
+        {"x=1\nVersion=9", false, "x=1\nVersion=9\n[General]\nVersion=65536\n"},
         {"[Other]\r\nVersion=1\r\n", false,
          "[General]\r\nVersion=65536\r\n[Other]\r\nVersion=1\r\n"},
         {"[General]\r\nVersion=1\r\ngPCUserExtensionNames=" + other + "\r\n", true,
@@ -119,6 +127,8 @@ TEST(GptIni, TheUserVersionMovesByOneAndEveryOtherLineStays) {
          "[General]\r\ngPCUserExtensionNames=" + early + pair + "\r\nVersion=65536\r\n"},
         {"[General]\r\nVersion=4294901760\r\n", false, ""},
         {"[General]\r\nVersion=12a\r\n", false, ""},
+        {"[General]\rVersion=1\r[general]\rVersion=9\r", false, ""},
+        {"[General]\nVersion=9\nVersion=1\n", false, ""},
         {"\xFF\xFE[\0", false, ""},
         {"[General]\r\ngPCUserExtensionNames={x}\r\n", true, ""},
     };
@@ -139,6 +149,24 @@ TEST(GpoFolder, AMalformedGptIniStopsTheRunBeforeRegistryPolIsWritten) {
     EXPECT_EQ(run.exitCode, cli::kExitFailed);
     EXPECT_NE(run.err.find("line 2: Version=many is not a number"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(test::FsPath(dir.File("User"))));
+}
+
+TEST(GpoFolder, AGpmcBackupIsRefusedWithNothingWritten) {
+    for (const char* description : {"Backup.xml", "bkupInfo.xml"}) {
+        test::TempDir dir;
+        const std::string sysvol = dir.File("DomainSysvol"), gpo = sysvol + kSeparator + "GPO";
+        std::filesystem::create_directories(test::FsPath(gpo));
+        test::WriteAll(dir.File(description), "<x/>");
+        for (const std::string& folder : {dir.Path(), sysvol, gpo}) {
+            SCOPED_TRACE(folder);
+            const auto run = Cli({"pol", "--drives", "C", "--gpo", folder});
+            EXPECT_EQ(run.exitCode, cli::kExitFailed);
+            EXPECT_NE(run.err.find("is in a GPMC backup"), std::string::npos) << run.err;
+            EXPECT_NE(run.err.find("SYSVOL\\DOMAIN\\Policies\\{GPO-GUID}"), std::string::npos);
+            EXPECT_FALSE(std::filesystem::exists(test::FsPath(folder + kSeparator + "gpt.ini")));
+            EXPECT_FALSE(std::filesystem::exists(test::FsPath(folder + kSeparator + "User")));
+        }
+    }
 }
 
 TEST(GpoFolder, AFailingCallNeverLeavesTheVersionMovedOverTheOldRegistryPol) {
@@ -229,6 +257,74 @@ TEST(ShowValues, EachNewOutputIsReadBack) {
     }
     EXPECT_NE(Cli({"show", gpo}).out.find("Version: 65536 (user 1, computer 0)"),
               std::string::npos);
+}
+
+TEST(ShowValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
+    const std::string key(kExplorerPoliciesKey);
+    auto entry = [&](const char* name, const char* type, const char* data) {
+        return std::string(
+                   "{\"keyname\": \"Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\"
+                   "Policies\\\\Explorer\", \"valuename\": \"") +
+               name + "\", \"class\": \"USER\", \"type\": " + type + ", \"data\": " + data + "}";
+    };
+    auto pol = [&](const std::string& value, std::uint32_t type, const std::string& data) {
+        return regpol::EncodeRecord(key, value, type, data);
+    };
+    const std::string reg =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" + key + "]\r\n";
+    const std::string head = regpol::PolHeader(), set = pol("NoDrives", 4, Le32(28));
+    const std::string binary = pol("NoViewOnDrive", 3, Le32(4));
+    const std::string delvals = pol("**delvals.", 1, test::Utf16(" ") + std::string(2, '\0'));
+    const std::string deleteValues =
+        pol("**DeleteValues", 1, test::Utf16("Other; noviewondrive") + std::string(2, '\0'));
+    auto at = [](const std::string& before) { return "byte " + std::to_string(before.size()); };
+    const struct {
+        std::string name, bytes, tsv, note;
+    } cases[] = {
+        {"a.json",
+         "[" + entry("NoDrives", "4", "28") + "," + entry("NoViewOnDrive", "\"reg_dword\"", "4") +
+             "]",
+         "NoDrives\t28\tCDE\tUSER, entry 1\nNoViewOnDrive\t4\tC\tUSER, entry 2\n", ""},
+        {"b.json",
+         "[" + entry("NoDrives", "true", "\"x\"") + "," + entry("NoDrives", "11", "1") + "," +
+             entry("NoViewOnDrive", "3", "[28, 0, 0, 0]") + "]",
+         "NoDrives\tREG_SZ\t-\tUSER, entry 1\nNoDrives\tREG_QWORD\t-\tUSER, entry 2\n"
+         "NoViewOnDrive\t28\tCDE\tUSER, entry 3\n",
+         "note: NoViewOnDrive (USER, entry 3) is a 4-byte REG_BINARY"},
+        {"a.reg",
+         reg + "\"NoDrives\"=hex(4):1c,00,\\\r\n  00,00\r\n\"NoDrives\"=hex(4):1c,00\r\n"
+               "\"NoViewOnDrive\"=hex:04,00,00,00\r\n",
+         "NoDrives\t28\tCDE\tHKEY_CURRENT_USER (line 4)\n"
+         "NoDrives\tnot a dword (hex(4))\t-\tHKEY_CURRENT_USER (line 6)\n"
+         "NoViewOnDrive\t4\tC\tHKEY_CURRENT_USER (line 7)\n",
+         "note: NoViewOnDrive (HKEY_CURRENT_USER (line 7)) is a 4-byte REG_BINARY"},
+        {"a.pol", head + set + binary + delvals,
+         "NoDrives\tdeleted\t-\t" + at(head + set + binary) +
+             " (**delvals.)\nNoViewOnDrive\tdeleted\t-\t" + at(head + set + binary) +
+             " (**delvals.)\n",
+         ""},
+        {"b.pol", head + delvals + set + binary + deleteValues + pol("**del.NoDrives", 1, ""),
+         "NoDrives\tdeleted\t-\t" + at(head + delvals + set + binary + deleteValues) +
+             "\nNoViewOnDrive\tdeleted\t-\t" + at(head + delvals + set + binary) +
+             " (**DeleteValues)\n",
+         ""},
+        {"c.pol", head + delvals + set,
+         "NoDrives\t28\tCDE\t" + at(head + delvals) +
+             "\nNoViewOnDrive\tdeleted\t-\tbyte 8 (**delvals.)\n",
+         ""},
+        {"d.pol", head + pol("NoDrives", 3, Le32(8)), "NoDrives\t8\tD\tbyte 8\n",
+         "note: NoDrives (byte 8) is a 4-byte REG_BINARY"},
+    };
+    test::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::WriteAll(dir.File(c.name), c.bytes);
+        const auto shown = Cli({"show", dir.File(c.name), "--tsv"});
+        EXPECT_EQ(shown.exitCode, cli::kExitDone) << shown.err;
+        EXPECT_EQ(shown.out, c.tsv);
+        EXPECT_EQ(shown.err.find(c.note) != std::string::npos, !c.note.empty() || shown.err.empty())
+            << shown.err;
+    }
 }
 
 }  // namespace

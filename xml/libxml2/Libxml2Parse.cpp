@@ -140,6 +140,9 @@ Result<Document, XmlFailure> Parse(std::string_view bytes) {
     if (bytes.size() > INT_MAX) return Refused("the document is too large", 0);
     // libxml2 makes no context for no bytes, which would read as running out of memory.
     if (bytes.empty()) return Refused("the document is empty", 0);
+    auto prepared = ForParsers(bytes);
+    if (!prepared) return prepared.failure();
+    const std::string_view fed = *prepared ? std::string_view(**prepared) : bytes;
     xmlInitParser();
     xmlSAXHandler sax{};
     xmlSAXVersion(&sax, 2);
@@ -165,7 +168,7 @@ Result<Document, XmlFailure> Parse(std::string_view bytes) {
 
     Building building;
     std::unique_ptr<xmlParserCtxt, FreeContext> ctxt(
-        xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
+        xmlCreateMemoryParserCtxt(fed.data(), static_cast<int>(fed.size())));
     if (!ctxt) return Refused("the XML parser could not start (out of memory)", 0);
     // The context's own handler gives way to ours.
     std::memcpy(ctxt->sax, &sax, sizeof sax);
@@ -188,6 +191,7 @@ Result<Document, XmlFailure> Parse(std::string_view bytes) {
         return Refused("the document is not well-formed XML", 0);
     }
     if (!building.haveRoot) return Refused("the document has no root element", 0);
+    if (auto bad = NotWellFormed(bytes, fed)) return *bad;
     Document document = std::move(building.document);
     Locate(bytes, document);
     return document;

@@ -142,12 +142,15 @@ Result<Document, XmlFailure> Parse(std::string_view bytes) {
     if (bytes.size() > UINT_MAX) return Refused("the document is too large", 0);
     // Said as the native reader says it.
     if (bytes.empty()) return Refused("the document is empty", 0);
+    auto prepared = ForParsers(bytes);
+    if (!prepared) return prepared.failure();
+    const std::string_view fed = *prepared ? std::string_view(**prepared) : bytes;
     const CreateReaderFunction createReader = LoadCreateReader();
     if (!createReader) return Refused("the system's XML reader (xmllite.dll) is not available", 0);
 
     win32::ComRef<IStream> stream;
-    *stream.out() = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
-                                      static_cast<UINT>(bytes.size()));
+    *stream.out() =
+        SHCreateMemStream(reinterpret_cast<const BYTE*>(fed.data()), static_cast<UINT>(fed.size()));
     if (!stream.get()) return Refused(Meaning(E_OUTOFMEMORY), 0);
     win32::ComRef<IXmlReader> reader;
     HRESULT hr =
@@ -168,19 +171,21 @@ Result<Document, XmlFailure> Parse(std::string_view bytes) {
     // to give has met the end of the input.
     // Some readers (Wine's) give the last white space over and over at the end of an unclosed
     // document: text right after text, starting where that text started, is that end too.
+    // Only text of the same kind counts: Wine gives the white space after a CDATA section the
+    // section's position, and that is no end.
     std::pair<UINT, UINT> textAt{0, 0};
-    bool afterText = false;
+    XmlNodeType lastType = XmlNodeType_None;
     while ((hr = reader->Read(&type)) == S_OK && type != XmlNodeType_None) {
         const bool isText =
             type == XmlNodeType_Text || type == XmlNodeType_CDATA || type == XmlNodeType_Whitespace;
         if (isText) {
             const std::pair<UINT, UINT> at = PositionOf(reader.get());
-            if (afterText && at == textAt) {
+            if (type == lastType && at == textAt) {
                 return Refused(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
             }
             textAt = at;
         }
-        afterText = isText;
+        lastType = type;
         switch (type) {
             case XmlNodeType_Element: {
                 Element* element;
@@ -253,6 +258,9 @@ Result<Document, XmlFailure> Parse(std::string_view bytes) {
     if (FAILED(hr)) return Refused(Meaning(hr), LineOf(reader.get()));
     if (!haveRoot) return Refused("the document has no root element", LineOf(reader.get()));
     if (!open.empty()) return Refused(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
+    // Wine's reader lets an undeclared entity, a character XML does not allow and bytes that are
+    // no UTF-8 pass; Windows' own refuses them.
+    if (auto bad = NotWellFormed(bytes, fed)) return *bad;
     Locate(bytes, document);
     return document;
 }
