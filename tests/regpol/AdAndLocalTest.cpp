@@ -167,9 +167,9 @@ TEST(LocalPolicyPerGroup, ARegistryPolPathIsTheLocalPolicysOnlyInItsPlace) {
 
 TEST(ApplyNow, SaysWhetherTheValuesInForceAreTheOnesWritten) {
     using regpol::EngineAnswer;
-    const deploy::FoundValue user28{"NoDrives", 28, "set", "HKEY_CURRENT_USER"};
-    const deploy::FoundValue machine28{"NoDrives", 28, "set", "HKEY_LOCAL_MACHINE"};
-    const deploy::FoundValue user3{"NoDrives", 3, "set", "HKEY_CURRENT_USER"};
+    const deploy::FoundValue user28{"NoDrives", 28, "set", "HKEY_CURRENT_USER", ""};
+    const deploy::FoundValue machine28{"NoDrives", 28, "set", "HKEY_LOCAL_MACHINE", ""};
+    const deploy::FoundValue user3{"NoDrives", 3, "set", "HKEY_CURRENT_USER", ""};
     const struct {
         std::string pol;  // after "pol --local"
         EngineAnswer engine;
