@@ -14,7 +14,8 @@ bool IsHelpFlag(const std::string& arg) {
 
 bool TakesValue(const std::string& name) {
     return name == "--drives" || name == "--source" || name == "--output" || name == "--language" ||
-           name == "--policy" || name == "--dir" || name == "--gpo";
+           name == "--policy" || name == "--dir" || name == "--gpo" || name == "--group" ||
+           name == "--ou" || name == "--user" || name == "--sid" || name == "--ldif";
 }
 
 // One comma-separated item: letters, each optionally followed by a colon ("CD", "C:D:", "C:").
@@ -66,6 +67,7 @@ class Parser {
         if (args_[0] == "pol") return ParseRest(Command::Pol);
         if (args_[0] == "samba") return ParseRest(Command::Samba);
         if (args_[0] == "intune") return ParseRest(Command::Intune);
+        if (args_[0] == "gpp") return ParseRest(Command::Gpp);
         return Fail("unknown command '" + args_[0] + "'");
     }
 
@@ -112,7 +114,12 @@ class Parser {
                 if (!TakePath(flag, outcome_.options.source)) return outcome_;
             } else if (writes && flag.name == "--output") {
                 if (!TakePath(flag, outcome_.options.output)) return outcome_;
-            } else if (command == Command::Pol && flag.name == "--gpo") {
+            } else if (command == Command::Gpp && TakesTarget(flag.name)) {
+                if (!TakeTarget(flag)) return outcome_;
+            } else if (command == Command::Gpp && flag.name == "--ldif") {
+                if (!TakePath(flag, o.ldif)) return outcome_;
+            } else if ((command == Command::Pol || command == Command::Gpp) &&
+                       flag.name == "--gpo") {
                 if (!TakePath(flag, o.gpo)) return outcome_;
             } else if (command == Command::Pol && flag.name == "--local") {
                 if (!TakeSwitch(flag, o.local)) return outcome_;
@@ -144,6 +151,10 @@ class Parser {
                 outcome_.ok = true;
                 return outcome_;
             }
+        }
+        if (command == Command::Gpp) {
+            if (!TargetComplete()) return outcome_;
+            if (!o.gpo) return Fail("gpp needs --gpo FOLDER, the policy object's folder");
         }
         if (command == Command::Intune && !o.output) {
             return Fail("intune needs --output FOLDER for its two scripts");
@@ -185,6 +196,59 @@ class Parser {
         }
         outcome_.ok = true;
         return outcome_;
+    }
+
+    static bool TakesTarget(const std::string& name) {
+        return name == "--group" || name == "--ou" || name == "--user" || name == "--sid" ||
+               name == "--not";
+    }
+
+    // A group or user given without its SID yet; refused before any other option.
+    bool TargetComplete() {
+        const auto& targets = outcome_.options.targets;
+        if (targets.empty() || targets.back().kind == prefs::TargetKind::OrgUnit ||
+            !targets.back().sid.empty()) {
+            return true;
+        }
+        const bool group = targets.back().kind == prefs::TargetKind::Group;
+        return Refuse(std::string(group ? "--group" : "--user") + " NAME needs --sid SID right "
+                      "after it (the SID the client matches, such as S-1-5-21-...-1105)");
+    }
+
+    // --group NAME --sid SID, --ou DN, --user NAME --sid SID, and --not after any of them.
+    bool TakeTarget(const Flag& flag) {
+        auto& targets = outcome_.options.targets;
+        if (flag.name == "--sid") {
+            const bool open = !targets.empty() &&
+                              targets.back().kind != prefs::TargetKind::OrgUnit &&
+                              targets.back().sid.empty();
+            if (!open) return Refuse("--sid follows --group NAME or --user NAME, once");
+            std::string text;
+            if (!TakeValue(flag, false, text)) return false;
+            const auto sid = prefs::NormalSid(text);
+            if (!sid) {
+                return Refuse("--sid takes a security identifier such as S-1-5-21-...-1105, not '" +
+                              text + "'");
+            }
+            targets.back().sid = *sid;
+            return true;
+        }
+        if (!TargetComplete()) return false;
+        if (flag.name == "--not") {
+            if (flag.inlineValue) return Refuse("--not takes no value");
+            if (targets.empty()) return Refuse("--not follows the --group, --ou or --user it negates");
+            if (targets.back().negated) return Refuse("--not is given twice for one condition");
+            targets.back().negated = true;
+            return true;
+        }
+        prefs::Target target;
+        target.kind = flag.name == "--group" ? prefs::TargetKind::Group
+                      : flag.name == "--ou"  ? prefs::TargetKind::OrgUnit
+                                             : prefs::TargetKind::User;
+        if (!TakeValue(flag, false, target.name)) return false;
+        if (const auto problem = prefs::NameProblem(target)) return Refuse(flag.name + ": " + *problem);
+        targets.push_back(std::move(target));
+        return true;
     }
 
     bool TakePolicy(const Flag& flag, bool& given) {
@@ -289,6 +353,9 @@ std::string UsageText() {
                      [--output FILE [--force]]
   tarnwick-cli intune --drives LETTERS [--all-but] [--policy hide|prevent|both]
                       --output FOLDER [--force]
+  tarnwick-cli gpp --drives LETTERS [--all-but] [--policy hide|prevent|both] --gpo FOLDER
+                   [--group NAME --sid SID]... [--ou DN]... [--user NAME --sid SID]... [--not]
+                   [--ldif FILE]
   tarnwick-cli show --here
   tarnwick-cli --help | --version
 
@@ -313,6 +380,11 @@ samba prints (or writes, with --output) the JSON for a Samba domain controller:
   samba-tool gpo load {GPO-GUID} --content FILE -U Administrator
 intune writes Detect-TarnwickDrives.ps1 and Remediate-TarnwickDrives.ps1 into a folder, for an
 Intune remediation run as the signed-in user.
+gpp writes Group Policy Preferences registry items into User\Preferences\Registry\Registry.xml
+of a policy object's folder (an existing file only gains the items; an item written earlier for
+the same value and targets is replaced) and moves the user version in gpt.ini. Each --group,
+--ou and --user is a condition of the items' targeting; --not negates the condition before it;
+conditions join with AND. Without any, the items apply to every user the policy object reaches.
 show also reads a Registry.pol, a policy object's folder, a .reg file or the Samba JSON and
 lists the NoDrives and NoViewOnDrive values there; show --here (Windows) lists the values that
 apply to the current user now.
@@ -338,6 +410,11 @@ apply to the current user now.
   --remove          pol: the values' records taken out (the policy "Not configured")
   --disable         pol: the "Disabled" records (**del.NoDrives, **del.NoViewOnDrive)
   --here            show: the values under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE now
+  --group NAME --sid SID  gpp: only for members of this security group (DOMAIN\Group and its SID)
+  --ou DN           gpp: only for users in this OU or below (OU=Pupils,DC=contoso,DC=com)
+  --user NAME --sid SID   gpp: only for this user
+  --not             gpp: the condition before it negated (not in the group, OU or user)
+  --ldif FILE       gpp: the LDIF for the policy object's directory entry
 
 Exit status: 0 done (for admx also: already offered), 1 refused or failed (nothing written;
 for show, a file it cannot read), 2 usage error.

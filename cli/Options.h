@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "core/DriveSet.h"
+#include "prefs/RegistryXml.h"
 
 namespace tarnwick::cli {
 
-enum class Command { Make, Mask, Show, Reg, Admx, Pol, Samba, Intune, Help, Version };
+enum class Command { Make, Mask, Show, Reg, Admx, Pol, Samba, Intune, Gpp, Help, Version };
 
 struct Options {
     Command command = Command::Help;
@@ -33,6 +34,9 @@ struct Options {
     bool disable = false;
     // show --here: what applies on this computer now
     bool here = false;
+    // gpp (with --gpo): for whom the preference items apply, in the order given, and the LDIF file
+    std::vector<prefs::Target> targets;
+    std::optional<std::string> ldif;
 };
 
 struct ParseOutcome {
