@@ -385,8 +385,9 @@ of a policy object's folder (an existing file only gains the items; an item writ
 the same value and targets is replaced) and moves the user version in gpt.ini. Each --group,
 --ou and --user is a condition of the items' targeting; --not negates the condition before it;
 conditions join with AND. Without any, the items apply to every user the policy object reaches.
-show also reads a Registry.pol, a policy object's folder, a .reg file or the Samba JSON and
-lists the NoDrives and NoViewOnDrive values there; show --here (Windows) lists the values that
+show also reads a Registry.pol, a policy object's folder, a .reg file, the Samba JSON or a
+Registry.xml of preference items (with each item's action and targets) and lists the NoDrives
+and NoViewOnDrive values there; show --here (Windows) lists the values that
 apply to the current user now.
 
   --drives LETTERS  drive letters A to Z in any case, alone or separated by commas or colons:
