@@ -61,10 +61,11 @@ CliResult GppCommand(const Options& options) {
     }
     out += "Updated: " + outcome.gptPath + " (Version " + std::to_string(outcome.oldVersion) +
            " -> " + std::to_string(outcome.newVersion) + ")\n";
-    out += "Note: for a domain GPO edited in SYSVOL, Active Directory must agree: its "
-           "versionNumber must become " +
-           std::to_string(outcome.newVersion) + " and its gPCUserExtensionNames must list " +
-           std::string(outcome.extensionPair) + ".\n";
+    out +=
+        "Note: for a domain GPO edited in SYSVOL, Active Directory must agree: its "
+        "versionNumber must become " +
+        std::to_string(outcome.newVersion) + " and its gPCUserExtensionNames must list " +
+        std::string(outcome.extensionPair) + ".\n";
     return {kExitDone, out, ""};
 }
 

@@ -211,7 +211,8 @@ class Parser {
             return true;
         }
         const bool group = targets.back().kind == prefs::TargetKind::Group;
-        return Refuse(std::string(group ? "--group" : "--user") + " NAME needs --sid SID right "
+        return Refuse(std::string(group ? "--group" : "--user") +
+                      " NAME needs --sid SID right "
                       "after it (the SID the client matches, such as S-1-5-21-...-1105)");
     }
 
@@ -236,7 +237,8 @@ class Parser {
         if (!TargetComplete()) return false;
         if (flag.name == "--not") {
             if (flag.inlineValue) return Refuse("--not takes no value");
-            if (targets.empty()) return Refuse("--not follows the --group, --ou or --user it negates");
+            if (targets.empty())
+                return Refuse("--not follows the --group, --ou or --user it negates");
             if (targets.back().negated) return Refuse("--not is given twice for one condition");
             targets.back().negated = true;
             return true;
@@ -246,7 +248,8 @@ class Parser {
                       : flag.name == "--ou"  ? prefs::TargetKind::OrgUnit
                                              : prefs::TargetKind::User;
         if (!TakeValue(flag, false, target.name)) return false;
-        if (const auto problem = prefs::NameProblem(target)) return Refuse(flag.name + ": " + *problem);
+        if (const auto problem = prefs::NameProblem(target))
+            return Refuse(flag.name + ": " + *problem);
         targets.push_back(std::move(target));
         return true;
     }

@@ -88,8 +88,9 @@ Result<std::vector<FoundValue>> PrefValues(const std::string& bytes, const std::
                            EqualNoCase(item.valueName, kNoViewOnDriveValue);
         if (!drive || !EqualNoCase(item.key, kExplorerPoliciesKey)) continue;
         FoundValue value;
-        value.valueName = EqualNoCase(item.valueName, kNoDrivesValue) ? std::string(kNoDrivesValue)
-                                                                      : std::string(kNoViewOnDriveValue);
+        value.valueName = EqualNoCase(item.valueName, kNoDrivesValue)
+                              ? std::string(kNoDrivesValue)
+                              : std::string(kNoViewOnDriveValue);
         value.where = Visible(item.hive) + ", " + (label.empty() ? "" : label + ", ") + "line " +
                       std::to_string(item.line) + ", " + prefs::ActionText(item.action);
         if (item.disabled) value.where += " (item disabled)";
@@ -213,9 +214,8 @@ std::string Table(const std::vector<FoundValue>& values, bool tsv) {
 
 bool ShowsValues(const Options& options) {
     return options.here || EndsWithNoCase(options.file, ".pol") ||
-           EndsWithNoCase(options.file, ".xml") ||
-           EndsWithNoCase(options.file, ".reg") || EndsWithNoCase(options.file, ".json") ||
-           IsFolder(options.file);
+           EndsWithNoCase(options.file, ".xml") || EndsWithNoCase(options.file, ".reg") ||
+           EndsWithNoCase(options.file, ".json") || IsFolder(options.file);
 }
 
 CliResult ShowValues(const Options& options) {

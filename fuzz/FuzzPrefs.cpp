@@ -27,11 +27,12 @@ std::vector<prefs::Item> ItemsOf(std::uint8_t selector) {
     std::vector<prefs::Target> targets;
     if (selector & 0x04) {
         targets.push_back({prefs::TargetKind::Group, "CONTOSO\\Pupils & <Staff>",
-                           "S-1-5-21-1004336348-1177238915-682003330-1105", (selector & 0x20) != 0});
+                           "S-1-5-21-1004336348-1177238915-682003330-1105",
+                           (selector & 0x20) != 0});
     }
     if (selector & 0x08) {
-        targets.push_back({prefs::TargetKind::OrgUnit, "OU=Staff,DC=contoso,DC=com", "",
-                           (selector & 0x40) != 0});
+        targets.push_back(
+            {prefs::TargetKind::OrgUnit, "OU=Staff,DC=contoso,DC=com", "", (selector & 0x40) != 0});
     }
     if (selector & 0x10) {
         targets.push_back({prefs::TargetKind::User, "CONTOSO\\kiosk\xC3\xA9", "S-1-5-21-7-8-9-1001",

@@ -140,12 +140,12 @@ Result<GppOutcome> WriteGpp(const std::string& folder, const GppRequest& request
 
     if (!*xml) {
         for (const std::string& path : {regpol::UserFolderOf(folder), PreferencesFolderOf(folder),
-                                         RegistryFolderOf(folder)}) {
+                                        RegistryFolderOf(folder)}) {
             if (Status made = EnsureFolder(path); !made) return made.failure();
         }
     }
-    if (Status written = WriteBoth(outcome.xmlPath, xmlAfter, xmlId, outcome.gptPath,
-                                   gptAfter->text, gptId);
+    if (Status written =
+            WriteBoth(outcome.xmlPath, xmlAfter, xmlId, outcome.gptPath, gptAfter->text, gptId);
         !written) {
         return written.failure();
     }

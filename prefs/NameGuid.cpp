@@ -9,9 +9,8 @@ namespace {
 
 // Tarnwick's own namespace for the uids of its preference items (a random GUID, fixed forever:
 // changing it would make every earlier item look foreign).
-constexpr std::array<std::uint8_t, 16> kNamespace = {0x5d, 0x1f, 0x7a, 0x43, 0xc2, 0x9e,
-                                                     0x4b, 0x06, 0x8a, 0x31, 0xe4, 0x27,
-                                                     0x90, 0xbd, 0x6c, 0x58};
+constexpr std::array<std::uint8_t, 16> kNamespace = {
+    0x5d, 0x1f, 0x7a, 0x43, 0xc2, 0x9e, 0x4b, 0x06, 0x8a, 0x31, 0xe4, 0x27, 0x90, 0xbd, 0x6c, 0x58};
 
 std::uint32_t Rotl(std::uint32_t x, int n) {
     return (x << n) | (x >> (32 - n));

@@ -21,14 +21,29 @@ std::string Escaped(std::string_view text) {
     std::string out;
     for (const char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\t': out += "&#9;"; break;
-            case '\n': out += "&#10;"; break;
-            case '\r': out += "&#13;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\t':
+                out += "&#9;";
+                break;
+            case '\n':
+                out += "&#10;";
+                break;
+            case '\r':
+                out += "&#13;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -62,9 +77,12 @@ bool PlainUtf8(std::string_view text) {
 
 std::string_view FilterElement(TargetKind kind) {
     switch (kind) {
-        case TargetKind::Group: return "FilterGroup";
-        case TargetKind::OrgUnit: return "FilterOrgUnit";
-        case TargetKind::User: return "FilterUser";
+        case TargetKind::Group:
+            return "FilterGroup";
+        case TargetKind::OrgUnit:
+            return "FilterOrgUnit";
+        case TargetKind::User:
+            return "FilterUser";
     }
     return "FilterGroup";
 }
@@ -354,7 +372,8 @@ Result<Edit> AddItems(std::string_view bytes, const std::vector<Item>& items) {
     // Each uid to its items, so that a file of many items is searched once.
     std::map<std::string, std::vector<const xml::Element*>> byUid;
     for (const xml::Element* element : existing) {
-        if (const std::string* uid = element->Find("uid")) byUid[UpperAscii(*uid)].push_back(element);
+        if (const std::string* uid = element->Find("uid"))
+            byUid[UpperAscii(*uid)].push_back(element);
     }
 
     Edit edit;
@@ -371,8 +390,8 @@ Result<Edit> AddItems(std::string_view bytes, const std::vector<Item>& items) {
             continue;
         }
         const std::vector<const xml::Element*>& same = found->second;
-        splices.push_back({same[0]->begin, same[0]->end - same[0]->begin,
-                           xml::Encode(ItemText(item), encoding)});
+        splices.push_back(
+            {same[0]->begin, same[0]->end - same[0]->begin, xml::Encode(ItemText(item), encoding)});
         ++edit.replaced;
         for (std::size_t k = 1; k < same.size(); ++k) {
             // A later copy goes with the line it stood on.
@@ -399,6 +418,14 @@ Result<Edit> AddItems(std::string_view bytes, const std::vector<Item>& items) {
             std::size_t at = root.contentBegin;
             if (root.children.empty()) {
                 lineEnd = rootEnd;
+                if (lineEnd.empty()) {
+                    // A root at the start of the file: the line end its content begins with.
+                    const char32_t first = xml::UnitAt(bytes, at, encoding);
+                    if (first == '\n') lineEnd = "\n";
+                    if (first == '\r') {
+                        lineEnd = xml::UnitAt(bytes, at + width, encoding) == '\n' ? "\r\n" : "\r";
+                    }
+                }
                 if (!lineEnd.empty()) indent = rootIndent + "  ";
             } else {
                 at = root.children.back().end;

@@ -1,7 +1,7 @@
 // Group Policy Preferences registry items for the drive values: Registry.xml under
-// User\Preferences\Registry of a policy object. An item sets NoDrives or NoViewOnDrive (REG_DWORD, action
-// Update, HKEY_CURRENT_USER, the Explorer policies key) for whom its item-level targeting lets
-// through: security groups, organisational units and users, joined with AND, each possibly
+// User\Preferences\Registry of a policy object. An item sets NoDrives or NoViewOnDrive (REG_DWORD,
+// action Update, HKEY_CURRENT_USER, the Explorer policies key) for whom its item-level targeting
+// lets through: security groups, organisational units and users, joined with AND, each possibly
 // negated. New files are written whole; an administrator's file is edited by inserting text, every
 // other byte kept.
 #pragma once
