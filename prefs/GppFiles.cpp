@@ -132,6 +132,7 @@ Result<GppOutcome> WriteGpp(const std::string& folder, const GppRequest& request
     }
     std::optional<std::string> gptBefore;
     if (*gpt) gptBefore = (*gpt)->bytes, gptId = (*gpt)->id;
+    outcome.gptCreated = !*gpt;
     // gpt.ini of a domain policy object lists no extensions: the directory holds them.
     auto gptAfter = regpol::MoveUserVersion(gptBefore, false);
     if (!gptAfter) return Malformed(outcome.gptPath, gptAfter.failure().message);

@@ -30,6 +30,7 @@ struct GppOutcome {
     std::string xmlPath;
     std::string gptPath;
     bool xmlCreated = false;
+    bool gptCreated = false;
     int added = 0;
     int replaced = 0;
     std::vector<std::string> uids;
