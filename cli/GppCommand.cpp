@@ -59,8 +59,8 @@ CliResult GppCommand(const Options& options) {
         out += "Replaced " + std::to_string(outcome.replaced) +
                " item(s) written earlier for the same value and targets.\n";
     }
-    out += (outcome.gptCreated ? "Created: " : "Updated: ") + outcome.gptPath + " (Version " + std::to_string(outcome.oldVersion) +
-           " -> " + std::to_string(outcome.newVersion) + ")\n";
+    out += (outcome.gptCreated ? "Created: " : "Updated: ") + outcome.gptPath + " (Version " +
+           std::to_string(outcome.oldVersion) + " -> " + std::to_string(outcome.newVersion) + ")\n";
     out +=
         "Note: for a domain GPO edited in SYSVOL, Active Directory must agree: its "
         "versionNumber must become " +
