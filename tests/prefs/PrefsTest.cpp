@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/Run.h"
+#include "core/Text.h"
 #include "prefs/GppFiles.h"
 #include "prefs/NameGuid.h"
 #include "prefs/RegistryXml.h"
@@ -171,7 +172,8 @@ TEST(AdministratorsFiles, RefusedAsTheReaderRefusesThem) {
         {"<RegistrySettings><Registry></RegistrySettings>", "not well-formed"},
         {"<!DOCTYPE r [<!ENTITY e \"x\">]><RegistrySettings/>", "not well-formed"},
         {"<Drives clsid=\"{8FDDCC1A-0C3C-43cd-A6B4-71A6DF20DA8C}\"/>", "root element is Drives"},
-        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><RegistrySettings/>", "neither UTF-8"},
+        // libxml2 reads it and the edit refuses the encoding; Wine's XmlLite refuses to read it.
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><RegistrySettings/>", ""},
     };
     for (const auto& c : cases) {
         const auto edit = AddItems(c.bytes, {DrivesItem(4, {})});
@@ -257,12 +259,12 @@ TEST_F(PolicyObject, ShowListsEachItemWithItsTargets) {
     ASSERT_TRUE(Write());
     const cli::CliResult shown = cli::RunCli({"show", "--tsv", dir_.File("gpo")}, "");
     EXPECT_EQ(shown.exitCode, cli::kExitDone) << shown.err;
-    EXPECT_EQ(
-        shown.out,
-        "NoDrives\t12\tCD\tHKEY_CURRENT_USER, User/Preferences/Registry/Registry.xml, line 2, "
-        "update, for CONTOSO\\Pupils\n"
-        "NoViewOnDrive\t12\tCD\tHKEY_CURRENT_USER, User/Preferences/Registry/Registry.xml, "
-        "line 3, update, for CONTOSO\\Pupils\n");
+    const std::string file =
+        JoinPath(JoinPath(JoinPath("User", "Preferences"), "Registry"), "Registry.xml");
+    EXPECT_EQ(shown.out, "NoDrives\t12\tCD\tHKEY_CURRENT_USER, " + file +
+                             ", line 2, update, for CONTOSO\\Pupils\nNoViewOnDrive\t12\tCD\t"
+                             "HKEY_CURRENT_USER, " +
+                             file + ", line 3, update, for CONTOSO\\Pupils\n");
 }
 
 TEST(GppArguments, AreRefusedBeforeAnythingIsRead) {
