@@ -1,7 +1,7 @@
 // libFuzzer target over the Registry.xml reader and the insertion of preference items. The first
 // byte chooses the items (which values, which targets, negated or not); the rest is the file.
 // Every run checks that
-//   - the reader and the editor accept and refuse the same files,
+//   - the editor takes no file the reader refuses,
 //   - an edit that only adds leaves every byte of the file in place around one inserted span
 //     (but the "/>" of an empty-element root),
 //   - the edited file reads back with each item once, and editing it again changes nothing.

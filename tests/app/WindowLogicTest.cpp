@@ -9,7 +9,6 @@
 #include "app/CreditLine.h"
 #include "app/FormLayout.h"
 #include "app/PickerAnswer.h"
-#include "app/PreferenceTarget.h"
 #include "app/SelectionButtons.h"
 #include "app/SnapInCommand.h"
 
@@ -91,33 +90,6 @@ TEST(PickerAnswer, ACutPathIsNeverWhole) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(PickerAnswerIsWhole(c.answer, c.typed, c.shown), c.whole) << c.typed.size();
-}
-
-// Export's dialog for whom preference items apply: what it accepts becomes one condition.
-TEST(PreferenceTarget, TheAnswerBecomesOneConditionOrIsRefused) {
-    const struct {
-        TargetAnswer answer;
-        std::size_t targets;  // 2: refused
-    } cases[] = {
-        {{Audience::Everyone, "", "", "", true}, 0},
-        {{Audience::Group, " CONTOSO\\Pupils ", " s-1-5-21-1-2-3-1105 ", "", true}, 1},
-        {{Audience::Group, "CONTOSO\\Pupils", "Pupils", "", false}, 2},
-        {{Audience::Group, "", "S-1-5-32-545", "", false}, 2},
-        {{Audience::OrgUnit, "", "", "OU=Pupils,DC=contoso,DC=com", false}, 1},
-        {{Audience::OrgUnit, "", "", "Pupils", false}, 2},
-    };
-    for (const auto& c : cases) {
-        const auto targets = TargetsOf(c.answer);
-        ASSERT_EQ(targets.ok(), c.targets < 2) << c.answer.groupSid << c.answer.ouName;
-        if (!targets) continue;
-        ASSERT_EQ(targets->size(), c.targets);
-        if (c.targets == 0) continue;
-        const prefs::Target& got = targets->front();
-        EXPECT_EQ(got.negated, c.answer.negated);
-        EXPECT_EQ(got.name,
-                  c.answer.audience == Audience::Group ? "CONTOSO\\Pupils" : c.answer.ouName);
-        EXPECT_EQ(got.sid, c.answer.audience == Audience::Group ? "S-1-5-21-1-2-3-1105" : "");
-    }
 }
 
 }  // namespace
