@@ -203,7 +203,7 @@ class Parser {
                name == "--not";
     }
 
-    // A group or user given without its SID yet; refused before any other option.
+    // Refused while the last --group or --user still waits for its --sid.
     bool TargetComplete() {
         const auto& targets = outcome_.options.targets;
         if (targets.empty() || targets.back().kind == prefs::TargetKind::OrgUnit ||
