@@ -356,7 +356,11 @@ std::string RenderRegistryXml(const std::vector<Item>& items) {
     return text + "</RegistrySettings>\r\n";
 }
 
-Result<Edit> AddItems(std::string_view bytes, const std::vector<Item>& items) {
+namespace {
+
+// The items spliced into the bytes, unchecked; `uids` gets each item's uid.
+Result<Edit> Spliced(std::string_view bytes, const std::vector<Item>& items,
+                     std::vector<std::string>& uids) {
     Result<xml::Document> parsed = ParseSettings(bytes);
     if (!parsed) return parsed.failure();
     const xml::Document& document = *parsed;
@@ -379,7 +383,6 @@ Result<Edit> AddItems(std::string_view bytes, const std::vector<Item>& items) {
     Edit edit;
     std::vector<Splice> splices;
     std::vector<std::string> fresh;  // the items that are new, as text
-    std::vector<std::string> uids;
     for (const Item& item : items) {
         const std::string uid = ItemUid(item.valueName, item.targets);
         uids.push_back(uid);
@@ -438,9 +441,18 @@ Result<Edit> AddItems(std::string_view bytes, const std::vector<Item>& items) {
         }
     }
     edit.bytes = Apply(bytes, splices);
+    return edit;
+}
 
+}  // namespace
+
+Result<Edit> AddItems(std::string_view bytes, const std::vector<Item>& items) {
+    std::vector<std::string> uids;
+    // The tree of the file read is gone before the result is read, so only one is held at a time.
+    Result<Edit> edit = Spliced(bytes, items, uids);
+    if (!edit) return edit;
     // The result must read, with each item once; otherwise the file is left as it was.
-    Result<std::vector<ReadItem>> again = ReadRegistryXml(edit.bytes);
+    Result<std::vector<ReadItem>> again = ReadRegistryXml(edit->bytes);
     if (!again) return Failure{"the edit would not read back (" + again.failure().message + ")"};
     for (const std::string& uid : uids) {
         const auto count = std::count_if(again->begin(), again->end(), [&](const ReadItem& read) {
