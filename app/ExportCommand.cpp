@@ -3,12 +3,16 @@
 #include <objbase.h>
 #include <shobjidl.h>
 
+#include "app/PreferenceTarget.h"
 #include "app/WideText.h"
+#include "app/resource.h"
 #include "command/Messages.h"
+#include "core/Text.h"
 #include "deploy/IntuneScripts.h"
 #include "deploy/SambaJson.h"
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
+#include "prefs/GppFiles.h"
 #include "regfile/RegFile.h"
 #include "regpol/ApplyNow.h"
 #include "regpol/LocalPolicy.h"
@@ -29,6 +33,8 @@ const char* ExtensionOf(ExportKind kind) {
             return ".pol";
         case ExportKind::SambaJson:
             return ".json";
+        case ExportKind::Preferences:
+            return ".xml";
         case ExportKind::Intune:
             break;
     }
@@ -91,6 +97,103 @@ Status WriteIntune(const DriveSet& drives, const std::string& folder) {
                    false);
 }
 
+// The policy object's folder when `path` is its User\Preferences\Registry\Registry.xml (in any
+// case), else empty.
+std::string PolicyObjectOf(const std::string& path) {
+    std::string rest = path;
+    for (const char* name : {"Registry.xml", "Registry", "Preferences", "User"}) {
+        const auto cut = rest.find_last_of("\\/");
+        if (cut == std::string::npos || !EqualNoCase(rest.substr(cut + 1), name)) return "";
+        rest.erase(cut);
+    }
+    return rest;
+}
+
+// The items into a policy object (with its gpt.ini), or into a Registry.xml alone; the text after
+// the saved values.
+Result<std::string> WritePreferences(const DriveSet& drives, const std::string& path, bool agreed,
+                                     const std::vector<prefs::Target>& targets) {
+    const Result<std::string> changed = prefs::ChangedNow();
+    if (!changed) return Failure{changed.failure().message + ". Nothing was written."};
+    const std::string gpo = PolicyObjectOf(path);
+    if (!gpo.empty()) {
+        prefs::GppRequest request;
+        request.drives = drives;
+        request.policy = kPolicy;
+        request.targets = targets;
+        request.changed = *changed;
+        const auto written = prefs::WriteGpp(gpo, request);
+        if (!written) return written.failure();
+        return "The policy object's version is now " + std::to_string(written->newVersion) +
+               ". Edited in SYSVOL, its entry in Active Directory must agree: versionNumber " +
+               std::to_string(written->newVersion) + " and gPCUserExtensionNames listing " +
+               std::string(written->extensionPair) + ".";
+    }
+    const std::vector<prefs::Item> items = prefs::ItemsFor(drives, kPolicy, targets, *changed);
+    auto existing = regpol::ReadExisting(path);
+    if (!existing) return existing.failure();
+    std::string bytes = prefs::RenderRegistryXml(items);
+    std::optional<fileio::FileId> consent;
+    if (*existing && agreed) {
+        // The file read is the one replaced, and only if it is still that file.
+        auto edit = prefs::AddItems((*existing)->bytes, items);
+        if (!edit) {
+            return Failure{"The existing " + Quoted(path) + " cannot be edited: " +
+                           edit.failure().message + ". Nothing was changed."};
+        }
+        bytes = std::move(edit->bytes);
+        consent = (*existing)->id;
+    }
+    if (const auto written = fileio::WriteNewFile(path, bytes, consent); !written) {
+        const fileio::NewFileFailure& failure = written.failure();
+        return Failure{"The file " + Quoted(path) + " was not written" + failure.message +
+                           (failure.hadFile ? " The file that was there is unchanged." : ""),
+                       failure.code};
+    }
+    return std::string(
+        "It belongs in a policy object's User\\Preferences\\Registry folder, whose gpt.ini "
+        "version must move; tarnwick-cli gpp --gpo does both, and so does saving it there.");
+}
+
+// Export's dialog for whom the items apply; the answer is kept in the dialog's user data.
+INT_PTR CALLBACK TargetDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        CheckRadioButton(dialog, IDC_GPP_EVERYONE, IDC_GPP_OU, IDC_GPP_EVERYONE);
+        return TRUE;
+    }
+    if (message != WM_COMMAND) return FALSE;
+    if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    }
+    if (LOWORD(wParam) != IDOK) return FALSE;
+    const auto text = [&](int id) {
+        wchar_t buffer[1024] = {};
+        GetDlgItemTextW(dialog, id, buffer, 1024);
+        return Narrow(buffer);
+    };
+    TargetAnswer answer;
+    answer.audience = IsDlgButtonChecked(dialog, IDC_GPP_GROUP) == BST_CHECKED ? Audience::Group
+                      : IsDlgButtonChecked(dialog, IDC_GPP_OU) == BST_CHECKED  ? Audience::OrgUnit
+                                                                               : Audience::Everyone;
+    answer.groupName = text(IDC_GPP_GROUPNAME);
+    answer.groupSid = text(IDC_GPP_GROUPSID);
+    answer.ouName = text(IDC_GPP_OUNAME);
+    answer.negated = IsDlgButtonChecked(dialog, IDC_GPP_NOT) == BST_CHECKED;
+    auto targets = TargetsOf(answer);
+    if (!targets) {
+        // The dialog stays, with what was typed, until the answer is whole or cancelled.
+        MessageBoxW(dialog, Widen(targets.failure().message).c_str(), Widen(msg::kAppTitle).c_str(),
+                    MB_ICONEXCLAMATION);
+        return TRUE;
+    }
+    *reinterpret_cast<std::vector<prefs::Target>*>(GetWindowLongPtrW(dialog, DWLP_USER)) =
+        std::move(*targets);
+    EndDialog(dialog, IDOK);
+    return TRUE;
+}
+
 }  // namespace
 
 Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& target) {
@@ -135,6 +238,12 @@ Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& targ
             next = "On the domain controller: samba-tool gpo load {GPO-GUID} --content " +
                    Quoted(path) + " -U Administrator";
             break;
+        case ExportKind::Preferences: {
+            auto written = WritePreferences(drives, path, agreed, target.targets);
+            if (!written) return written.failure();
+            next = std::move(*written);
+            break;
+        }
         case ExportKind::Intune:
             outcome = WriteIntune(drives, path);
             next = "Upload " + std::string(deploy::kDetectScriptName) + " and " +
@@ -164,6 +273,7 @@ void Export_Click(FormView& view, HWND owner) {
         {L"Registry.pol for a policy object (*.pol)", L"*.pol"},
         {L"Samba JSON for samba-tool gpo load (*.json)", L"*.json"},
         {L"Intune remediation scripts (a new folder)", L"*"},
+        {L"Preference items with targeting (Registry.xml)", L"*.xml"},
     };
     dialog->SetFileTypes(ARRAYSIZE(types), types);
     dialog->SetFileTypeIndex(1);
@@ -187,7 +297,12 @@ void Export_Click(FormView& view, HWND owner) {
     target.path = Narrow(wide);
     CoTaskMemFree(wide);
     target.kind =
-        typeIndex >= 1 && typeIndex <= 4 ? static_cast<ExportKind>(typeIndex) : ExportKind::Reg;
+        typeIndex >= 1 && typeIndex <= 5 ? static_cast<ExportKind>(typeIndex) : ExportKind::Reg;
+    if (target.kind == ExportKind::Preferences &&
+        DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_GPP_TARGET), owner,
+                        TargetDialog, reinterpret_cast<LPARAM>(&target.targets)) != IDOK) {
+        return;  // cancelled: nothing written
+    }
     // The dialog's overwrite prompt is the consent, for the file that is there now.
     target.agreed = fileio::FileExists(target.path);
     const Result<std::string> outcome = WriteExport(drives, target);

@@ -1,28 +1,35 @@
 // "Export...": the ticked drives, in the chosen mode, saved through the system's Save dialog as a
 // .reg file, a Registry.pol, the JSON for samba-tool gpo load, or the two scripts of an Intune
-// remediation (in a folder), chosen by the dialog's file type. The outcome is told in a message
-// box. The values set are NoDrives (hide), as tarnwick-cli's default. A Registry.pol saved as the
-// local policy's own (...\GroupPolicy\User\Registry.pol, or a group's under GroupPolicyUsers) is
-// edited as pol --local edits it, and Export then offers to apply it now.
+// remediation (in a folder), or preference items with targeting (Registry.xml), chosen by the
+// dialog's file type. The outcome is told in a message box. The values set are NoDrives (hide),
+// as tarnwick-cli's default. A Registry.pol saved as the local policy's own
+// (...\GroupPolicy\User\Registry.pol, or a group's under GroupPolicyUsers) is edited as
+// pol --local edits it, and Export then offers to apply it now.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "command/MakeCommand.h"
 #include "core/DriveSet.h"
 #include "core/Result.h"
+#include "prefs/RegistryXml.h"
 
 namespace tarnwick::app {
 
 // In the order of the dialog's file types (its type index counts from 1).
-enum class ExportKind { Reg = 1, Pol, SambaJson, Intune };
+enum class ExportKind { Reg = 1, Pol, SambaJson, Intune, Preferences };
 
 struct ExportTarget {
     std::string path;  // UTF-8; for Intune the folder the scripts go into
     ExportKind kind = ExportKind::Reg;
     bool agreed = false;  // the dialog asked whether to replace the file there, and got a Yes
+    // Preferences: for whom the items apply (none: every user the policy object reaches). A
+    // Registry.xml inside a policy object's User\Preferences\Registry folder is edited with the
+    // object's gpt.ini; any other is written or edited alone.
+    std::vector<prefs::Target> targets;
 };
 
 // What the message box says: the first line what was written, then what to do next; or the

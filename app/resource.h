@@ -35,3 +35,13 @@
 #define IDC_PICTURE2 1605
 
 #define ID_TIMER1 1
+
+/* Export's dialog for whom preference items apply. */
+#define IDD_GPP_TARGET 300
+#define IDC_GPP_EVERYONE 3001
+#define IDC_GPP_GROUP 3002
+#define IDC_GPP_OU 3003
+#define IDC_GPP_GROUPNAME 3004
+#define IDC_GPP_GROUPSID 3005
+#define IDC_GPP_OUNAME 3006
+#define IDC_GPP_NOT 3007

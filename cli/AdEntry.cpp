@@ -7,6 +7,17 @@
 
 namespace tarnwick::cli {
 
+namespace {
+
+std::string JoinedPairs(std::span<const std::string_view> pairs) {
+    std::string joined;
+    for (std::string_view pair : pairs)
+        joined += pair;
+    return joined;
+}
+
+}  // namespace
+
 Result<AdPlan> PlanAdEntry(const Options& options, const std::string& folder) {
     AdPlan plan;
     auto entry = regpol::GpoEntryOf(folder, {options.domain, options.extensions});
@@ -32,9 +43,10 @@ CliResult EmitAdEntry(const Options& options, const AdPlan& plan, std::uint32_t 
             kExitDone,
             "Note: no LDIF for Active Directory: the folder's name is not the policy "
             "object's {GUID}. Its versionNumber must become " +
-                std::to_string(newVersion) +
-                " and its gPCUserExtensionNames must list the registry extension: set both (ADSI "
-                "Edit, or Set-ADObject), or run pol --gpo on the object's folder in SYSVOL.\n",
+                std::to_string(newVersion) + " and its gPCUserExtensionNames must list " +
+                JoinedPairs(required) +
+                ": set both (ADSI "
+                "Edit, or Set-ADObject), or run this command on the object's folder in SYSVOL.\n",
             ""};
     }
     const std::string ldif = regpol::GpoLdif(*plan.entry, newVersion, required);

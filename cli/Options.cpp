@@ -17,7 +17,8 @@ bool IsHelpFlag(const std::string& arg) {
 bool TakesValue(const std::string& name) {
     return name == "--drives" || name == "--source" || name == "--output" || name == "--language" ||
            name == "--policy" || name == "--dir" || name == "--gpo" || name == "--ldif" ||
-           name == "--domain" || name == "--extensions" || name == "--for";
+           name == "--domain" || name == "--extensions" || name == "--for" || name == "--group" ||
+           name == "--ou" || name == "--user" || name == "--sid";
 }
 
 // One comma-separated item: letters, each optionally followed by a colon ("CD", "C:D:", "C:").
@@ -69,6 +70,7 @@ class Parser {
         if (args_[0] == "pol") return ParseRest(Command::Pol);
         if (args_[0] == "samba") return ParseRest(Command::Samba);
         if (args_[0] == "intune") return ParseRest(Command::Intune);
+        if (args_[0] == "gpp") return ParseRest(Command::Gpp);
         return Fail("unknown command '" + args_[0] + "'");
     }
 
@@ -88,7 +90,7 @@ class Parser {
         outcome_.options.command = command;
         const bool writes = command == Command::Make || command == Command::Reg ||
                             command == Command::Pol || command == Command::Samba ||
-                            command == Command::Intune;
+                            command == Command::Intune || command == Command::Gpp;
         const bool setsValues =
             command != Command::Make && command != Command::Mask && command != Command::Admx;
         Options& o = outcome_.options;
@@ -115,7 +117,12 @@ class Parser {
                 if (!TakePath(flag, outcome_.options.source)) return outcome_;
             } else if (writes && flag.name == "--output") {
                 if (!TakePath(flag, outcome_.options.output)) return outcome_;
-            } else if (command == Command::Pol && flag.name == "--gpo") {
+            } else if (command == Command::Gpp && TakesTarget(flag.name)) {
+                if (!TakeTarget(flag)) return outcome_;
+            } else if (command == Command::Gpp && flag.name == "--ldif") {
+                if (!TakePath(flag, o.ldif)) return outcome_;
+            } else if ((command == Command::Pol || command == Command::Gpp) &&
+                       flag.name == "--gpo") {
                 if (!TakePath(flag, o.gpo)) return outcome_;
             } else if (command == Command::Pol && flag.name == "--local") {
                 if (!TakeSwitch(flag, o.local)) return outcome_;
@@ -125,9 +132,11 @@ class Parser {
                 if (!TakeSwitch(flag, o.disable)) return outcome_;
             } else if (command == Command::Pol && flag.name == "--ldif") {
                 if (!TakePath(flag, o.ldif)) return outcome_;
-            } else if (command == Command::Pol && flag.name == "--domain") {
+            } else if ((command == Command::Pol || command == Command::Gpp) &&
+                       flag.name == "--domain") {
                 if (!TakeText(flag, o.domain)) return outcome_;
-            } else if (command == Command::Pol && flag.name == "--extensions") {
+            } else if ((command == Command::Pol || command == Command::Gpp) &&
+                       flag.name == "--extensions") {
                 if (!TakeText(flag, o.extensions)) return outcome_;
             } else if (command == Command::Pol && flag.name == "--for") {
                 if (!TakeText(flag, o.forSid)) return outcome_;
@@ -172,6 +181,12 @@ class Parser {
                 return outcome_;
             }
         }
+        if (command == Command::Gpp) {
+            if (!TargetComplete()) return outcome_;
+            if (!o.gpo) return Fail("gpp needs --gpo FOLDER, the policy object's folder");
+            if (o.output) return Fail("gpp writes into --gpo FOLDER; it takes no --output");
+            if (o.force && !o.ldif) return Fail("--force is for --ldif; gpp always edits in place");
+        }
         if (command == Command::Intune && !o.output) {
             return Fail("intune needs --output FOLDER for its two scripts");
         }
@@ -214,6 +229,62 @@ class Parser {
         }
         outcome_.ok = true;
         return outcome_;
+    }
+
+    static bool TakesTarget(const std::string& name) {
+        return name == "--group" || name == "--ou" || name == "--user" || name == "--sid" ||
+               name == "--not";
+    }
+
+    // Refused while the last --group or --user still waits for its --sid.
+    bool TargetComplete() {
+        const auto& targets = outcome_.options.targets;
+        if (targets.empty() || targets.back().kind == prefs::TargetKind::OrgUnit ||
+            !targets.back().sid.empty()) {
+            return true;
+        }
+        const bool group = targets.back().kind == prefs::TargetKind::Group;
+        return Refuse(std::string(group ? "--group" : "--user") +
+                      " NAME needs --sid SID right "
+                      "after it (the SID the client matches, such as S-1-5-21-...-1105)");
+    }
+
+    // --group NAME --sid SID, --ou DN, --user NAME --sid SID, and --not after any of them.
+    bool TakeTarget(const Flag& flag) {
+        auto& targets = outcome_.options.targets;
+        if (flag.name == "--sid") {
+            const bool open = !targets.empty() &&
+                              targets.back().kind != prefs::TargetKind::OrgUnit &&
+                              targets.back().sid.empty();
+            if (!open) return Refuse("--sid follows --group NAME or --user NAME, once");
+            std::string text;
+            if (!TakeValue(flag, false, text)) return false;
+            const auto sid = prefs::NormalSid(text);
+            if (!sid) {
+                return Refuse("--sid takes a security identifier such as S-1-5-21-...-1105, not '" +
+                              text + "'");
+            }
+            targets.back().sid = *sid;
+            return true;
+        }
+        if (!TargetComplete()) return false;
+        if (flag.name == "--not") {
+            if (flag.inlineValue) return Refuse("--not takes no value");
+            if (targets.empty())
+                return Refuse("--not follows the --group, --ou or --user it negates");
+            if (targets.back().negated) return Refuse("--not is given twice for one condition");
+            targets.back().negated = true;
+            return true;
+        }
+        prefs::Target target;
+        target.kind = flag.name == "--group" ? prefs::TargetKind::Group
+                      : flag.name == "--ou"  ? prefs::TargetKind::OrgUnit
+                                             : prefs::TargetKind::User;
+        if (!TakeValue(flag, false, target.name)) return false;
+        if (const auto problem = prefs::NameProblem(target))
+            return Refuse(flag.name + ": " + *problem);
+        targets.push_back(std::move(target));
+        return true;
     }
 
     bool TakePolicy(const Flag& flag, bool& given) {
@@ -326,6 +397,9 @@ std::string UsageText() {
                      [--output FILE [--force]]
   tarnwick-cli intune --drives LETTERS [--all-but] [--policy hide|prevent|both]
                       --output FOLDER [--force]
+  tarnwick-cli gpp --drives LETTERS [--all-but] [--policy hide|prevent|both] --gpo FOLDER
+                   [--group NAME --sid SID]... [--ou DN]... [--user NAME --sid SID]... [--not]
+                   [GPO-OPTIONS]
   tarnwick-cli show --here
   tarnwick-cli show --local [--tsv]
   tarnwick-cli --help | --version
@@ -360,6 +434,12 @@ show also reads a Registry.pol, a policy object's folder, a .reg file or the Sam
 lists the NoDrives and NoViewOnDrive values there; show --here (Windows) lists the values that
 apply to the current user now; show --local (Windows) the local policy and every local policy per
 group or user.
+gpp writes Group Policy Preferences registry items into User\Preferences\Registry\Registry.xml
+of a policy object's folder (an existing file only gains the items; an item written earlier for
+the same value and targets is replaced) and moves the user version in gpt.ini. Each --group,
+--ou and --user is a condition of the items' targeting; --not negates the condition before it;
+conditions join with AND. Without any, the items apply to every user the policy object reaches.
+show also reads a Registry.xml of preference items, with each item's action and targets.
 
   --drives LETTERS  drive letters A to Z in any case, alone or separated by commas or colons:
                     CDE, c,d,e, C:,D:
@@ -380,14 +460,14 @@ group or user.
                     %windir%\PolicyDefinitions) or a domain's central store; required on Linux,
                     for example a Samba domain controller's sysvol/REALM/Policies/PolicyDefinitions
   --gpo FOLDER      pol: a policy object's folder ({GUID} in SYSVOL; a GPMC backup is refused)
-  GPO-OPTIONS       pol --gpo: [--domain DNS-NAME] [--extensions VALUE] [--ldif FILE [--force]]
+  GPO-OPTIONS       pol --gpo, gpp: [--domain DNS-NAME] [--extensions VALUE] [--ldif FILE [--force]]
   LOCAL-OPTIONS     pol --local: [--for administrators|non-administrators|SID] [--now]
-  --domain DNS-NAME pol --gpo: the domain, for the LDIF's DN (default: a placeholder,
+  --domain DNS-NAME pol --gpo, gpp: the domain, for the LDIF's DN (default: a placeholder,
                     DC=CHANGE-ME,DC=INVALID, to replace)
-  --extensions VALUE  pol --gpo: gPCUserExtensionNames as the entry holds it now; the LDIF keeps
+  --extensions VALUE  pol --gpo, gpp: gPCUserExtensionNames as the entry holds it now; the LDIF keeps
                     these and replaces the value (without it, the LDIF adds the value, which the
                     directory refuses if one is there)
-  --ldif FILE       pol --gpo: write the LDIF to FILE instead of printing it
+  --ldif FILE       pol --gpo, gpp: write the LDIF to FILE instead of printing it
   --local           pol: %SystemRoot%\System32\GroupPolicy, this computer's local policy; show:
                     it and every local policy per group or user
   --for WHOM        pol --local: the local policy of administrators, non-administrators or one
@@ -396,6 +476,10 @@ group or user.
   --remove          pol: the values' records taken out (the policy "Not configured")
   --disable         pol: the "Disabled" records (**del.NoDrives, **del.NoViewOnDrive)
   --here            show: the values under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE now
+  --group NAME --sid SID  gpp: only for members of this security group (DOMAIN\Group and its SID)
+  --ou DN           gpp: only for users in this OU or below (OU=Pupils,DC=contoso,DC=com)
+  --user NAME --sid SID   gpp: only for this user
+  --not             gpp: the condition before it negated (not in the group, OU or user)
 
 Exit status: 0 done (for admx also: already offered; also when files were changed but the
 report could not be printed, which then goes to standard error), 1 refused or failed (every

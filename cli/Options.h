@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "core/DriveSet.h"
+#include "prefs/RegistryXml.h"
 
 namespace tarnwick::cli {
 
-enum class Command { Make, Mask, Show, Reg, Admx, Pol, Samba, Intune, Help, Version };
+enum class Command { Make, Mask, Show, Reg, Admx, Pol, Samba, Intune, Gpp, Help, Version };
 
 struct Options {
     Command command = Command::Help;
@@ -32,7 +33,7 @@ struct Options {
     bool local = false;
     bool remove = false;
     bool disable = false;
-    // pol --gpo: the Active Directory half (written with --ldif, else printed)
+    // pol --gpo, gpp: the Active Directory half (written with --ldif, else printed)
     std::optional<std::string> ldif;
     std::optional<std::string> domain;
     std::optional<std::string> extensions;
@@ -41,6 +42,9 @@ struct Options {
     bool now = false;
     // show --here: what applies on this computer now
     bool here = false;
+    // gpp (with --gpo and the same Active Directory half): for whom the preference items apply,
+    // in the order given
+    std::vector<prefs::Target> targets;
 };
 
 struct ParseOutcome {

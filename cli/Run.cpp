@@ -4,6 +4,7 @@
 
 #include "cli/AdmxCommand.h"
 #include "cli/DeployCommands.h"
+#include "cli/GppCommand.h"
 #include "cli/MakeTemplate.h"
 #include "cli/Options.h"
 #include "cli/RegCommand.h"
@@ -55,6 +56,8 @@ CliResult Dispatch(const Options& options, const std::string& windir) {
             return SambaCommand(options);
         case Command::Intune:
             return IntuneCommand(options);
+        case Command::Gpp:
+            return GppCommand(options);
     }
     return UsageError("unknown command");
 }

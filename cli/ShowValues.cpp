@@ -9,6 +9,8 @@
 #include "deploy/SambaJson.h"
 #include "fileio/NewFile.h"
 #include "fileio/Platform.h"
+#include "prefs/GppFiles.h"
+#include "prefs/RegistryXml.h"
 #include "regpol/GptIni.h"
 #include "regpol/HereValues.h"
 #include "regpol/LocalPolicy.h"
@@ -81,6 +83,39 @@ Result<std::vector<FoundValue>> PolValues(const std::string& bytes, const std::s
     return found;
 }
 
+// The drive items of a Registry.xml (Group Policy Preferences): each with its action and, in the
+// Where column, for whom its targeting lets it apply.
+Result<std::vector<FoundValue>> PrefValues(const std::string& bytes, const std::string& path,
+                                           const std::string& label) {
+    auto items = prefs::ReadRegistryXml(bytes);
+    if (!items) return Failure{path + ", " + items.failure().message + "."};
+    std::vector<FoundValue> found;
+    for (const prefs::ReadItem& item : *items) {
+        const bool drive = EqualNoCase(item.valueName, kNoDrivesValue) ||
+                           EqualNoCase(item.valueName, kNoViewOnDriveValue);
+        if (!drive || !EqualNoCase(item.key, kExplorerPoliciesKey)) continue;
+        FoundValue value;
+        value.valueName = EqualNoCase(item.valueName, kNoDrivesValue)
+                              ? std::string(kNoDrivesValue)
+                              : std::string(kNoViewOnDriveValue);
+        value.where = Visible(item.hive) + ", " + (label.empty() ? "" : label + ", ") + "line " +
+                      std::to_string(item.line) + ", " + prefs::ActionText(item.action);
+        if (item.disabled) value.where += " (item disabled)";
+        const std::string targets = prefs::TargetsText(item.filters);
+        if (!targets.empty()) value.where += ", " + targets;
+        if (item.action == "D") {
+            value.state = "deleted";
+        } else if (item.dword) {
+            value.state = "set";
+            value.mask = item.dword;
+        } else {
+            value.state = item.type == "REG_DWORD" ? "not hex digits" : Visible(item.type);
+        }
+        found.push_back(std::move(value));
+    }
+    return found;
+}
+
 Result<Listing> GpoValues(const std::string& folder) {
     const std::string userFolder = regpol::UserFolderOf(folder);
     const std::string polPath = regpol::PolPathIn(userFolder);
@@ -99,12 +134,23 @@ Result<Listing> GpoValues(const std::string& folder) {
     }
     auto pol = regpol::ReadExisting(polPath);
     if (!pol) return pol.failure();
-    if (!*pol && !*gpt) {
+    const std::string xmlPath = prefs::RegistryXmlPathOf(folder);
+    auto xml = regpol::ReadExisting(xmlPath);
+    if (!xml) return xml.failure();
+    if (!*pol && !*gpt && !*xml) {
         return Failure{"\"" + folder +
                        "\" is a folder, but no policy object's: it has neither gpt.ini nor "
                        "User/Registry.pol."};
     }
+    std::vector<FoundValue> preferences;
+    if (*xml) {
+        auto read =
+            PrefValues((*xml)->bytes, xmlPath, TrimSeparator(xmlPath.substr(folder.size())));
+        if (!read) return read.failure();
+        preferences = std::move(*read);
+    }
     if (!*pol) {
+        listing.values = std::move(preferences);
         listing.after =
             "No Registry.pol for users: " + polPath + " does not exist.\n" + listing.after;
         return listing;
@@ -114,6 +160,7 @@ Result<Listing> GpoValues(const std::string& folder) {
                             "HKEY_CURRENT_USER, ");
     if (!values) return values.failure();
     listing.values = std::move(*values);
+    listing.values.insert(listing.values.end(), preferences.begin(), preferences.end());
     return listing;
 }
 
@@ -125,6 +172,13 @@ Result<Listing> Read(const Options& options) {
         return Listing{std::move(*here), ""};
     }
     if (IsFolder(path)) return GpoValues(path);
+    if (EndsWithNoCase(path, ".xml")) {
+        auto bytes = ReadFile(path);
+        if (!bytes) return bytes.failure();
+        auto values = PrefValues(*bytes, path, "");
+        if (!values) return values.failure();
+        return Listing{std::move(*values), ""};
+    }
     if (EndsWithNoCase(path, ".pol")) {
         auto bytes = ReadFile(path);
         if (!bytes) return bytes.failure();
@@ -214,8 +268,8 @@ CliResult ShowLocal(const Options& options, const std::string& windir) {
 
 bool ShowsValues(const Options& options) {
     return options.here || EndsWithNoCase(options.file, ".pol") ||
-           EndsWithNoCase(options.file, ".reg") || EndsWithNoCase(options.file, ".json") ||
-           IsFolder(options.file);
+           EndsWithNoCase(options.file, ".xml") || EndsWithNoCase(options.file, ".reg") ||
+           EndsWithNoCase(options.file, ".json") || IsFolder(options.file);
 }
 
 CliResult ShowValues(const Options& options) {

@@ -10,7 +10,7 @@
 namespace tarnwick::cli {
 
 // Whether `show FILE` is for this reader rather than the template readers: --here, a folder, or
-// a name ending in .pol, .reg or .json.
+// a name ending in .pol, .reg, .json or .xml (Registry.xml of Group Policy Preferences).
 bool ShowsValues(const Options& options);
 CliResult ShowValues(const Options& options);
 // show --local: the values of the local policy and of every local policy per group or user

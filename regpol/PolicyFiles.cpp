@@ -129,24 +129,45 @@ Result<PolWrite> WritePolFile(const std::string& path, std::uint32_t mask, Drive
     return PolWrite{!existing->has_value()};
 }
 
-Result<GpoChange> EditGpo(const std::string& folder, std::uint32_t mask, DrivePolicy policy,
-                          PolAction action, bool localPolicy) {
+Status OpenPolicyObject(const std::string& folder, fileio::FileLock& lock,
+                        std::chrono::milliseconds wait) {
     if (KindOf(folder) != fileio::EntryKind::Folder) {
         return Failure{"The policy folder " + Quoted(folder) +
                        " does not exist. Nothing was written."};
     }
     // GPMC's import takes a backup's settings from its description files (Backup.xml,
-    // bkupInfo.xml, gpreport.xml) as well as the folder; a Registry.pol changed beside them might
-    // not be carried, so a backup is not edited at all.
+    // bkupInfo.xml, gpreport.xml) as well as the folder; a file changed beside them might not be
+    // carried, so a backup is not edited at all.
     if (const auto backup = BackupOf(folder)) {
         return Failure{
             Quoted(folder) + " is in a GPMC backup (" + Quoted(*backup) +
-            " holds Backup.xml and DomainSysvol); a changed Registry.pol there may not "
+            " holds Backup.xml and DomainSysvol); a file changed there may not "
             "be carried by an import. Nothing was written. Use the policy object's "
             "folder in SYSVOL instead, \\\\DOMAIN\\SYSVOL\\DOMAIN\\Policies\\{GPO-GUID} (the "
             "domain and GUID are GPODomain and GPOGuid in bkupInfo.xml), then back it "
             "up again."};
     }
+    // From the first read to the last replace, no other run writes this policy object.
+    const std::string lockPath = JoinPath(folder, "gpt.ini.lock");
+    if (const auto locked = lock.Take(lockPath, wait); !locked) {
+        if (locked.failure().busy) {
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait).count();
+            return Failure{"Another run is writing the policy object " + Quoted(folder) +
+                           " (it holds " + Quoted(lockPath) + "); waited " +
+                           std::to_string(seconds) +
+                           " seconds for it. Nothing was written. Try again when it is done."};
+        }
+        return Failure{"The lock file " + Quoted(lockPath) + " cannot be created" +
+                           locked.failure().message + " Nothing was written.",
+                       locked.failure().code};
+    }
+    return {};
+}
+
+Result<GpoChange> EditGpo(const std::string& folder, std::uint32_t mask, DrivePolicy policy,
+                          PolAction action, bool localPolicy) {
+    fileio::FileLock lock;
+    if (Status open = OpenPolicyObject(folder, lock); !open) return open.failure();
     GpoChange change;
     const std::string userFolder = UserFolderOf(folder);
     change.polPath = PolPathIn(userFolder);

@@ -2,6 +2,7 @@
 // folder (a GPO in SYSVOL or the local policy) edited.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "core/DriveSet.h"
 #include "core/Result.h"
 #include "core/Text.h"
+#include "fileio/FileLock.h"
 #include "fileio/WholeFile.h"
 #include "regpol/PolFile.h"
 
@@ -36,6 +38,13 @@ struct PolWrite {
 // `merge`: otherwise it is refused and left alone), and replaced only if it is still the file read.
 Result<PolWrite> WritePolFile(const std::string& path, std::uint32_t mask, DrivePolicy policy,
                               PolAction action, bool merge);
+
+// A policy object's folder made ready for an edit: it exists, it is in no GPMC backup (whose
+// import might not carry a changed file; the message names the SYSVOL folder to use), and `lock`
+// holds its lock file, gpt.ini.lock, which every edit of the object's files takes (pol and gpp
+// both move gpt.ini's version), waiting up to `wait`. Failures end in "Nothing was written.".
+Status OpenPolicyObject(const std::string& folder, fileio::FileLock& lock,
+                        std::chrono::milliseconds wait = fileio::kLockWait);
 
 struct GpoChange {
     std::string polPath;

@@ -3,6 +3,7 @@
 // outcome comes in a message box.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,40 @@ TEST(ExportWindow, EachFileTypeSavesWhatTheCommandLineWrites) {
                         ReadAll(dir.File("cli-" + c.name) + file))
                 << c.name << file;
         }
+    }
+}
+
+// Preference items saved into a policy object's folder, for a group typed into Export's small
+// dialog, are what tarnwick-cli gpp writes there: Registry.xml and gpt.ini.
+TEST(ExportWindow, PreferenceItemsForAGroupAreWhatGppWrites) {
+    TempDir dir;
+    SetEnvironmentVariableW(L"SOURCE_DATE_EPOCH", L"1767225600");
+    for (const char* gpo : {"gpo", "cli-gpo"})
+        std::filesystem::create_directories(
+            FsPath(dir.File(std::string(gpo) + "\\User\\Preferences\\Registry")));
+    RunningTarnwick app(std::nullopt);
+    for (int i : {2, 3})
+        app.Click(IDC_CHKDRIVE_0 + i);
+    const std::vector<SeenBox> boxes =
+        app.ChooseMenuItem(IDM_POLICY_EXPORT, {IDOK, IDOK, IDOK}, [&](HWND window, std::size_t n) {
+            if (n == 0)
+                Answer(window, 5, dir.File("gpo\\User\\Preferences\\Registry\\Registry.xml"));
+            if (n != 1) return;
+            SendDlgItemMessageW(window, IDC_GPP_EVERYONE, BM_SETCHECK, BST_UNCHECKED, 0);
+            SendDlgItemMessageW(window, IDC_GPP_GROUP, BM_SETCHECK, BST_CHECKED, 0);
+            SetDlgItemTextW(window, IDC_GPP_GROUPNAME, L"CONTOSO\\Pupils");
+            SetDlgItemTextW(window, IDC_GPP_GROUPSID, L"S-1-5-21-1-2-3-1105");
+        });
+    ASSERT_EQ(boxes.size(), 3u) << "the Save dialog, the targeting dialog and the outcome";
+    const ProgramRun run =
+        RunProgram(TARNWICK_CLI,
+                   {"gpp", "--drives", "CD", "--gpo", dir.File("cli-gpo"), "--group",
+                    "CONTOSO\\Pupils", "--sid", "S-1-5-21-1-2-3-1105"},
+                   dir.Path());
+    SetEnvironmentVariableW(L"SOURCE_DATE_EPOCH", nullptr);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const char* file : {"\\User\\Preferences\\Registry\\Registry.xml", "\\gpt.ini"}) {
+        EXPECT_EQ(ReadAll(dir.File("gpo") + file), ReadAll(dir.File("cli-gpo") + file)) << file;
     }
 }
 

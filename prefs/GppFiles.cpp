@@ -1,0 +1,139 @@
+#include "prefs/GppFiles.h"
+
+#include <optional>
+
+#include "core/Text.h"
+#include "fileio/NewFile.h"
+#include "regpol/GptIni.h"
+#include "regpol/PolicyFiles.h"
+
+namespace tarnwick::prefs {
+
+namespace {
+
+constexpr const char* kUnchanged = " Nothing was changed.";
+
+fileio::EntryKind KindOf(const std::string& path) {
+    const Result<fileio::Entry> entry = fileio::CurrentPlatform().Lookup(path);
+    return entry ? entry->kind : fileio::EntryKind::Special;
+}
+
+Status EnsureFolder(const std::string& path) {
+    const fileio::EntryKind kind = KindOf(path);
+    if (kind == fileio::EntryKind::Folder) return {};
+    Failure why{"something else of that name is there"};
+    if (kind == fileio::EntryKind::Missing) {
+        const Status made = fileio::CurrentPlatform().CreateFolder(path);
+        if (made) return {};
+        why = made.failure();
+    }
+    return Failure{"The folder " + Quoted(path) + " could not be made" +
+                       fileio::CauseText(why, true) + kUnchanged,
+                   why.code};
+}
+
+std::string PreferencesFolderOf(const std::string& gpoFolder) {
+    return regpol::FindEntry(regpol::UserFolderOf(gpoFolder),
+                             {"Preferences", "PREFERENCES", "preferences"});
+}
+
+std::string RegistryFolderOf(const std::string& gpoFolder) {
+    return regpol::FindEntry(PreferencesFolderOf(gpoFolder), {"Registry", "REGISTRY", "registry"});
+}
+
+Failure Malformed(const std::string& path, const std::string& why) {
+    return Failure{"The existing " + Quoted(path) + " cannot be edited: " + why + "." + kUnchanged};
+}
+
+// Both files, complete beside their targets, then put in place as one.
+Status WriteBoth(const std::string& xmlPath, const std::string& xml,
+                 const std::optional<fileio::FileId>& xmlId, const std::string& gptPath,
+                 const std::string& gpt, const std::optional<fileio::FileId>& gptId) {
+    fileio::NewFile xmlFile(xmlPath), gptFile(gptPath);
+    const std::vector<fileio::NewFile*> all = {&xmlFile, &gptFile};
+    const std::string* texts[] = {&xml, &gpt};
+    const std::optional<fileio::FileId>* ids[] = {&xmlId, &gptId};
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        fileio::NewFileStatus begun = all[i]->Begin(*ids[i]);
+        if (begun) begun = all[i]->Write(texts[i]->data(), texts[i]->size());
+        if (!begun) {
+            return Failure{"The file " + Quoted(all[i]->Target()) + " cannot be written" +
+                               begun.failure().message + kUnchanged,
+                           begun.failure().code};
+        }
+    }
+    const Result<void, fileio::GroupFailure> committed = fileio::NewFile::CommitAll(all);
+    if (committed) return {};
+    const fileio::GroupFailure& group = committed.failure();
+    std::string message =
+        "The file " + Quoted(all[group.file]->Target()) + " cannot be written" + group.message;
+    message += group.notRestored.empty()
+                   ? std::string(kUnchanged)
+                   : " These files could not be put back as they were: " + group.notRestored;
+    return Failure{message, group.code};
+}
+
+}  // namespace
+
+std::string RegistryXmlPathOf(const std::string& gpoFolder) {
+    return regpol::FindEntry(RegistryFolderOf(gpoFolder),
+                             {"Registry.xml", "REGISTRY.XML", "registry.xml"});
+}
+
+Result<GppOutcome> WriteGpp(const std::string& folder, const GppRequest& request) {
+    fileio::FileLock lock;
+    if (Status open = regpol::OpenPolicyObject(folder, lock, request.lockWait); !open)
+        return open.failure();
+
+    GppOutcome outcome;
+    outcome.gpoFolder = folder;
+    outcome.xmlPath = RegistryXmlPathOf(folder);
+    outcome.gptPath = regpol::GptPathOf(folder);
+    auto xml = regpol::ReadExisting(outcome.xmlPath);
+    if (!xml) return Failure{xml.failure().message + kUnchanged, xml.failure().code};
+    auto gpt = regpol::ReadExisting(outcome.gptPath);
+    if (!gpt) return Failure{gpt.failure().message + kUnchanged, gpt.failure().code};
+
+    const std::vector<Item> items =
+        ItemsFor(request.drives, request.policy, request.targets, request.changed);
+    for (const Item& item : items)
+        outcome.uids.push_back(ItemUid(item.valueName, item.targets));
+    std::string xmlAfter;
+    std::optional<fileio::FileId> xmlId, gptId;
+    if (*xml) {
+        xmlId = (*xml)->id;
+        Result<Edit> edit = AddItems((*xml)->bytes, items);
+        if (!edit) return Malformed(outcome.xmlPath, edit.failure().message);
+        outcome.added = edit->added;
+        outcome.replaced = edit->replaced;
+        xmlAfter = std::move(edit->bytes);
+        std::string().swap((*xml)->bytes);
+    } else {
+        outcome.xmlCreated = true;
+        outcome.added = static_cast<int>(items.size());
+        xmlAfter = RenderRegistryXml(items);
+    }
+    std::optional<std::string> gptBefore;
+    if (*gpt) gptBefore = (*gpt)->bytes, gptId = (*gpt)->id;
+    outcome.gptCreated = !*gpt;
+    // gpt.ini of a domain policy object lists no extensions: the directory holds them.
+    auto gptAfter = regpol::MoveUserVersion(gptBefore, false);
+    if (!gptAfter) return Malformed(outcome.gptPath, gptAfter.failure().message);
+    outcome.oldVersion = gptAfter->oldVersion;
+    outcome.newVersion = gptAfter->newVersion;
+
+    if (!*xml) {
+        for (const std::string& path : {regpol::UserFolderOf(folder), PreferencesFolderOf(folder),
+                                        RegistryFolderOf(folder)}) {
+            if (Status made = EnsureFolder(path); !made) return made.failure();
+        }
+    }
+    if (Status written =
+            WriteBoth(outcome.xmlPath, xmlAfter, xmlId, outcome.gptPath, gptAfter->text, gptId);
+        !written) {
+        return written.failure();
+    }
+    return outcome;
+}
+
+}  // namespace tarnwick::prefs
