@@ -120,6 +120,10 @@ class Parser {
                 if (!TakeSwitch(flag, o.remove)) return outcome_;
             } else if (command == Command::Pol && flag.name == "--disable") {
                 if (!TakeSwitch(flag, o.disable)) return outcome_;
+            } else if (command == Command::Intune && flag.name == "--offline-profiles") {
+                if (!TakeSwitch(flag, o.offlineProfiles)) return outcome_;
+            } else if (command == Command::Intune && flag.name == "--machine") {
+                if (!TakeSwitch(flag, o.machine)) return outcome_;
             } else if (setsValues && flag.name == "--policy") {
                 if (!TakePolicy(flag, havePolicy)) return outcome_;
             } else if (command == Command::Admx && flag.name == "--dir") {
@@ -147,6 +151,11 @@ class Parser {
         }
         if (command == Command::Intune && !o.output) {
             return Fail("intune needs --output FOLDER for its two scripts");
+        }
+        if (o.offlineProfiles && o.machine) {
+            return Fail(
+                "--machine and --offline-profiles exclude each other: --machine sets the "
+                "values once for every user");
         }
         if (!haveDrives) return Fail(args_[0] + " needs --drives");
         if (allBut) outcome_.options.drives = outcome_.options.drives.WithMode(DriveMode::AllBut);
@@ -288,7 +297,7 @@ std::string UsageText() {
   tarnwick-cli samba --drives LETTERS [--all-but] [--policy hide|prevent|both]
                      [--output FILE [--force]]
   tarnwick-cli intune --drives LETTERS [--all-but] [--policy hide|prevent|both]
-                      --output FOLDER [--force]
+                      [--offline-profiles | --machine] --output FOLDER [--force]
   tarnwick-cli show --here
   tarnwick-cli --help | --version
 
@@ -312,7 +321,7 @@ takes the values out ("Not configured"), --disable writes the "Disabled" records
 samba prints (or writes, with --output) the JSON for a Samba domain controller:
   samba-tool gpo load {GPO-GUID} --content FILE -U Administrator
 intune writes Detect-TarnwickDrives.ps1 and Remediate-TarnwickDrives.ps1 into a folder, for an
-Intune remediation run as the signed-in user.
+Intune remediation run as SYSTEM: they act on the hive of every signed-in user.
 show also reads a Registry.pol, a policy object's folder, a .reg file or the Samba JSON and
 lists the NoDrives and NoViewOnDrive values there; show --here (Windows) lists the values that
 apply to the current user now.
@@ -332,12 +341,14 @@ apply to the current user now.
   --dir FOLDER      admx: the PolicyDefinitions folder: the local store (default on Windows:
                     %windir%\PolicyDefinitions) or a domain's central store; required on Linux,
                     for example a Samba domain controller's sysvol/REALM/Policies/PolicyDefinitions
-  --gpo FOLDER      pol: a policy object's folder ({GUID} in SYSVOL, or a GPMC backup's
-                    DomainSysvol\GPO)
+  --gpo FOLDER      pol: a policy object's folder ({GUID} in SYSVOL; a GPMC backup is
+                    refused)
   --local           pol: %SystemRoot%\System32\GroupPolicy, this computer's local policy
   --remove          pol: the values' records taken out (the policy "Not configured")
   --disable         pol: the "Disabled" records (**del.NoDrives, **del.NoViewOnDrive)
   --here            show: the values under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE now
+  --offline-profiles  intune: also the profiles not signed in (NTUSER.DAT loaded for the run)
+  --machine         intune: HKEY_LOCAL_MACHINE instead, for every user of the device
 
 Exit status: 0 done (for admx also: already offered), 1 refused or failed (nothing written;
 for show, a file it cannot read), 2 usage error.

@@ -31,6 +31,9 @@ struct Options {
     bool local = false;
     bool remove = false;
     bool disable = false;
+    // intune: also the profiles not signed in, or HKEY_LOCAL_MACHINE instead of the users' hives
+    bool offlineProfiles = false;
+    bool machine = false;
     // show --here: what applies on this computer now
     bool here = false;
 };
