@@ -186,12 +186,14 @@ CliResult IntuneCommand(const Options& options) {
         return Refused("\"" + folder + "\" is a file; --output names the folder for the scripts.");
     }
     CliResult result;
+    const deploy::IntuneScope scope{options.offlineProfiles, options.machine};
     const struct {
         std::string_view name;
         std::string text;
     } scripts[] = {
-        {deploy::kDetectScriptName, deploy::DetectScript(options.drives, options.policy)},
-        {deploy::kRemediateScriptName, deploy::RemediateScript(options.drives, options.policy)},
+        {deploy::kDetectScriptName, deploy::DetectScript(options.drives, options.policy, scope)},
+        {deploy::kRemediateScriptName,
+         deploy::RemediateScript(options.drives, options.policy, scope)},
     };
     // Both or neither: without --force a script already there stops the run before either is
     // written.

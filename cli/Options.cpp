@@ -147,6 +147,10 @@ class Parser {
                 }
             } else if (command == Command::Pol && flag.name == "--now") {
                 if (!TakeSwitch(flag, o.now)) return outcome_;
+            } else if (command == Command::Intune && flag.name == "--offline-profiles") {
+                if (!TakeSwitch(flag, o.offlineProfiles)) return outcome_;
+            } else if (command == Command::Intune && flag.name == "--machine") {
+                if (!TakeSwitch(flag, o.machine)) return outcome_;
             } else if (setsValues && flag.name == "--policy") {
                 if (!TakePolicy(flag, havePolicy)) return outcome_;
             } else if (command == Command::Admx && flag.name == "--dir") {
@@ -189,6 +193,11 @@ class Parser {
         }
         if (command == Command::Intune && !o.output) {
             return Fail("intune needs --output FOLDER for its two scripts");
+        }
+        if (o.offlineProfiles && o.machine) {
+            return Fail(
+                "--machine and --offline-profiles exclude each other: --machine sets the "
+                "values once for every user");
         }
         if (!haveDrives) return Fail(args_[0] + " needs --drives");
         if (allBut) outcome_.options.drives = outcome_.options.drives.WithMode(DriveMode::AllBut);
@@ -396,7 +405,7 @@ std::string UsageText() {
   tarnwick-cli samba --drives LETTERS [--all-but] [--policy hide|prevent|both]
                      [--output FILE [--force]]
   tarnwick-cli intune --drives LETTERS [--all-but] [--policy hide|prevent|both]
-                      --output FOLDER [--force]
+                      [--offline-profiles | --machine] --output FOLDER [--force]
   tarnwick-cli gpp --drives LETTERS [--all-but] [--policy hide|prevent|both] --gpo FOLDER
                    [--group NAME --sid SID]... [--ou DN]... [--user NAME --sid SID]... [--not]
                    [GPO-OPTIONS]
@@ -429,7 +438,7 @@ later:
   samba-tool gpo load {GPO-GUID} --content FILE -U Administrator
 Older Samba has no gpo load: use pol --gpo on the policy object's folder in SYSVOL with its LDIF.
 intune writes Detect-TarnwickDrives.ps1 and Remediate-TarnwickDrives.ps1 into a folder, for an
-Intune remediation run as the signed-in user.
+Intune remediation run as SYSTEM: they act on the hive of every signed-in user.
 show also reads a Registry.pol, a policy object's folder, a .reg file or the Samba JSON and
 lists the NoDrives and NoViewOnDrive values there; show --here (Windows) lists the values that
 apply to the current user now; show --local (Windows) the local policy and every local policy per
@@ -480,6 +489,8 @@ show also reads a Registry.xml of preference items, with each item's action and 
   --ou DN           gpp: only for users in this OU or below (OU=Pupils,DC=contoso,DC=com)
   --user NAME --sid SID   gpp: only for this user
   --not             gpp: the condition before it negated (not in the group, OU or user)
+  --offline-profiles  intune: also the profiles not signed in (NTUSER.DAT loaded for the run)
+  --machine         intune: HKEY_LOCAL_MACHINE instead, for every user of the device
 
 Exit status: 0 done (for admx also: already offered; also when files were changed but the
 report could not be printed, which then goes to standard error), 1 refused or failed (every

@@ -40,6 +40,9 @@ struct Options {
     // pol --local: whose local policy (--for, as a SID) and whether to apply it now
     std::optional<std::string> forSid;
     bool now = false;
+    // intune: also the profiles not signed in, or HKEY_LOCAL_MACHINE instead of the users' hives
+    bool offlineProfiles = false;
+    bool machine = false;
     // show --here: what applies on this computer now
     bool here = false;
     // gpp (with --gpo and the same Active Directory half): for whom the preference items apply,

@@ -214,7 +214,7 @@ TEST(IntuneScripts, SayAndSetExactlyTheChosenValues) {
              {"    'NoDrives' = 67108860\r\n    'NoViewOnDrive' = 67108860\r\n}",
               "# Drives restricted: C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, "
               "W, X, Y, Z (all but AB).",
-              "$key = 'HKCU:\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer'"}) {
+              "$subKey = 'Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer'"}) {
             EXPECT_NE(bytes.find(part), std::string::npos) << part;
         }
     }
@@ -222,6 +222,9 @@ TEST(IntuneScripts, SayAndSetExactlyTheChosenValues) {
         deploy::DetectScript(DriveSet(4, DriveMode::Following), DrivePolicy::Hide);
     EXPECT_EQ(detect.find("NoViewOnDrive' ="), std::string::npos);
     EXPECT_NE(detect.find("exit 1"), std::string::npos);
+    EXPECT_EQ(Cli({"intune", "--drives", "C", "--machine", "--offline-profiles", "--output", "x"})
+                  .exitCode,
+              cli::kExitUsage);
     const auto again = Cli({"intune", "--drives", "C", "--output", dir.File("out")});
     EXPECT_EQ(again.exitCode, cli::kExitFailed);
 }

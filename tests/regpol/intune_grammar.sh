@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# The Intune scripts of each scope, parsed with a real PowerShell grammar (tree-sitter-powershell
+# through web-tree-sitter, from the npm registry into the build folder on first use; node and npm
+# come from scripts/setup) and checked for what they touch: intune_grammar.cjs.
+#   intune_grammar.sh TARNWICK_CLI BUILD_DIR
+set -euo pipefail
+cli=$1
+modules=$2/npm-powershell
+here=$(cd "$(dirname "$0")" && pwd)
+if [ ! -f "$modules/node_modules/tree-sitter-powershell/tree-sitter-powershell.wasm" ]; then
+  mkdir -p "$modules"
+  npm install --prefix "$modules" --ignore-scripts --no-audit --no-fund --silent \
+    tree-sitter-powershell@0.26.4 web-tree-sitter@0.25 >&2
+fi
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+"$cli" intune --drives CDE --policy both --output "$out/users" >/dev/null
+"$cli" intune --drives CDE --policy both --offline-profiles --output "$out/offline" >/dev/null
+"$cli" intune --drives CDE --policy both --machine --output "$out/machine" >/dev/null
+# Liftoff only: the optimising compiler would spend a minute on the grammar for a second of use.
+NODE_PATH=$modules/node_modules node --liftoff-only "$here/intune_grammar.cjs" "$out"
