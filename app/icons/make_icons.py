@@ -5,9 +5,9 @@ Each icon is one drawing in design units (24 for the button icons, 32 for the wi
 rendered anew at every size the window can ask for, never scaled from another size:
   button icons (select_all, deselect_all, invert, make_adm, gpedit): 16 20 24 30 32 36 48
   window icon (tarnwick): the same, and 256 for Explorer
-The sizes from 48 up are stored as PNG, which Windows reads inside an icon since Vista (and Wine
-too): a tenth of the bytes of the uncompressed 32-bit bitmap. The smaller sizes stay bitmaps,
-which every reader of icons understands.
+The sizes from 30 up are stored as PNG, which Windows reads inside an icon since Vista (and Wine
+too): a tenth of the bytes of the uncompressed 32-bit bitmap. The sizes of 96 DPI and below
+(16 to 24) stay bitmaps, which every reader of icons understands.
 Rectangles and outlines snap to whole pixels at each size, so small sizes stay sharp; everything
 else is anti-aliased by oversampling. The background is transparent (8-bit alpha), so the icons
 show the face of whatever they sit on.
@@ -22,7 +22,7 @@ import zlib
 
 BUTTON_SIZES = (16, 20, 24, 30, 32, 36, 48)
 APP_SIZES = BUTTON_SIZES + (256,)
-PNG_FROM = 48
+PNG_FROM = 30
 
 
 class Canvas:

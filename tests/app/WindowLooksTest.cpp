@@ -86,7 +86,7 @@ std::string OwnImage(int iconId, int size) {
     return image;
 }
 
-// Whether an icon image is `size` pixels square with 8-bit alpha: a 32-bit bitmap, or from 48
+// Whether an icon image is `size` pixels square with 8-bit alpha: a 32-bit bitmap, or from 30
 // pixels up a PNG of 8-bit RGBA (width and height big-endian in its header, colour type 6).
 bool RgbaImageOfSize(const std::string& bits, int size) {
     if (bits.rfind("\x89PNG", 0) == 0) {
@@ -94,7 +94,7 @@ bool RgbaImageOfSize(const std::string& bits, int size) {
         const auto bigEndian = [&](std::size_t at) {
             return byte(at) << 24 | byte(at + 1) << 16 | byte(at + 2) << 8 | byte(at + 3);
         };
-        return size >= 48 && bits.size() > 26 && bigEndian(16) == size && bigEndian(20) == size &&
+        return size >= 30 && bits.size() > 26 && bigEndian(16) == size && bigEndian(20) == size &&
                byte(24) == 8 && byte(25) == 6;
     }
     BITMAPINFOHEADER header{};
@@ -349,7 +349,7 @@ INSTANTIATE_TEST_SUITE_P(Dpi, WindowLooksTest,
                                          : std::string());
                          });
 
-// Every icon has its own 32-bit image for each size the window asks for (PNG from 48 pixels up,
+// Every icon has its own 32-bit image for each size the window asks for (PNG from 30 pixels up,
 // and the system draws it), and the window icon a 256-pixel one (PNG) for Explorer.
 TEST(Icons, ImagesForEverySizeAllWithAlpha) {
     std::vector<int> iconIds = {IDI_TARNWICK};
