@@ -239,31 +239,6 @@ std::string NotWellFormed(const xml::XmlFailure& failure) {
     return "it is not well-formed XML: " + Clip(xml::Describe(failure), 160) + ".";
 }
 
-// The unit `units` before byte `at`, or 0 before the start.
-char32_t Before(std::string_view bytes, std::size_t at, std::size_t units, xml::Encoding encoding) {
-    const std::size_t width = xml::UnitSize(encoding);
-    return at >= units * width ? xml::UnitAt(bytes, at - units * width, encoding) : 0;
-}
-
-// The spaces and tabs before byte `at` back to the start of its line, and that line's end; both
-// empty when something else stands before `at` on its line.
-void LeadOf(std::string_view bytes, std::size_t at, xml::Encoding encoding, std::string& indent,
-            std::string& lineEnd) {
-    indent.clear();
-    lineEnd.clear();
-    std::size_t units = 1;
-    for (char32_t c; (c = Before(bytes, at, units, encoding)) == ' ' || c == '\t'; ++units)
-        indent.insert(indent.begin(), static_cast<char>(c));
-    const char32_t end = Before(bytes, at, units, encoding);
-    if (end == '\n') {
-        lineEnd = Before(bytes, at, units + 1, encoding) == '\r' ? "\r\n" : "\n";
-    } else if (end == '\r') {
-        lineEnd = "\r";
-    } else {
-        indent.clear();
-    }
-}
-
 // The namespace prefix the element's start tag is written with ("pd:"), or "".
 std::string PrefixOf(std::string_view bytes, const xml::Element& element, xml::Encoding encoding) {
     std::u16string name;
@@ -300,7 +275,7 @@ Result<InsertPoint> InsertPointOf(std::string_view bytes, const xml::Document& d
     point.encoding = document.encoding;
     point.prefix = PrefixOf(bytes, parent, document.encoding);
     std::string parentIndent, parentEnd;
-    LeadOf(bytes, parent.begin, document.encoding, parentIndent, parentEnd);
+    xml::LineLeadOf(bytes, parent.begin, document.encoding, parentIndent, parentEnd);
     if (parent.children.empty()) {
         point.at = parent.contentBegin;
         point.lineEnd = parentEnd;
@@ -310,7 +285,7 @@ Result<InsertPoint> InsertPointOf(std::string_view bytes, const xml::Document& d
     }
     const xml::Element& last = parent.children.back();
     point.at = last.end;
-    LeadOf(bytes, last.begin, document.encoding, point.indent, point.lineEnd);
+    xml::LineLeadOf(bytes, last.begin, document.encoding, point.indent, point.lineEnd);
     point.step.clear();
     if (!point.lineEnd.empty()) {
         const bool deeper = point.indent.size() > parentIndent.size() &&

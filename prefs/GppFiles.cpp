@@ -13,25 +13,6 @@ namespace {
 
 constexpr const char* kUnchanged = " Nothing was changed.";
 
-fileio::EntryKind KindOf(const std::string& path) {
-    const Result<fileio::Entry> entry = fileio::CurrentPlatform().Lookup(path);
-    return entry ? entry->kind : fileio::EntryKind::Special;
-}
-
-Status EnsureFolder(const std::string& path) {
-    const fileio::EntryKind kind = KindOf(path);
-    if (kind == fileio::EntryKind::Folder) return {};
-    Failure why{"something else of that name is there"};
-    if (kind == fileio::EntryKind::Missing) {
-        const Status made = fileio::CurrentPlatform().CreateFolder(path);
-        if (made) return {};
-        why = made.failure();
-    }
-    return Failure{"The folder " + Quoted(path) + " could not be made" +
-                       fileio::CauseText(why, true) + kUnchanged,
-                   why.code};
-}
-
 std::string PreferencesFolderOf(const std::string& gpoFolder) {
     return regpol::FindEntry(regpol::UserFolderOf(gpoFolder),
                              {"Preferences", "PREFERENCES", "preferences"});
@@ -125,7 +106,8 @@ Result<GppOutcome> WriteGpp(const std::string& folder, const GppRequest& request
     if (!*xml) {
         for (const std::string& path : {regpol::UserFolderOf(folder), PreferencesFolderOf(folder),
                                         RegistryFolderOf(folder)}) {
-            if (Status made = EnsureFolder(path); !made) return made.failure();
+            if (Status made = regpol::EnsureFolder(path); !made)
+                return Failure{made.failure().message + kUnchanged, made.failure().code};
         }
     }
     if (Status written =

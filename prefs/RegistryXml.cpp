@@ -141,31 +141,6 @@ void CollectItems(const xml::Element& parent, std::vector<const xml::Element*>& 
     }
 }
 
-// The unit `units` before byte `at`, or 0 before the start.
-char32_t Before(std::string_view bytes, std::size_t at, std::size_t units, xml::Encoding encoding) {
-    const std::size_t width = xml::UnitSize(encoding);
-    return at >= units * width ? xml::UnitAt(bytes, at - units * width, encoding) : 0;
-}
-
-// The blanks and tabs before byte `at` back to the start of its line, and that line's end; both
-// empty when something else stands before `at` on its line.
-void LeadOf(std::string_view bytes, std::size_t at, xml::Encoding encoding, std::string& indent,
-            std::string& lineEnd) {
-    indent.clear();
-    lineEnd.clear();
-    std::size_t units = 1;
-    for (char32_t c; (c = Before(bytes, at, units, encoding)) == ' ' || c == '\t'; ++units)
-        indent.insert(indent.begin(), static_cast<char>(c));
-    const char32_t end = Before(bytes, at, units, encoding);
-    if (end == '\n') {
-        lineEnd = Before(bytes, at, units + 1, encoding) == '\r' ? "\r\n" : "\n";
-    } else if (end == '\r') {
-        lineEnd = "\r";
-    } else {
-        indent.clear();
-    }
-}
-
 // The tag name as written at the '<' at `begin` ("RegistrySettings", "p:RegistrySettings").
 std::string TagNameAt(std::string_view bytes, std::size_t begin, xml::Encoding encoding) {
     std::u16string name;
@@ -399,7 +374,7 @@ Result<Edit> Spliced(std::string_view bytes, const std::vector<Item>& items,
         for (std::size_t k = 1; k < same.size(); ++k) {
             // A later copy goes with the line it stood on.
             std::string indent, lineEnd;
-            LeadOf(bytes, same[k]->begin, encoding, indent, lineEnd);
+            xml::LineLeadOf(bytes, same[k]->begin, encoding, indent, lineEnd);
             const std::size_t lead = (indent.size() + lineEnd.size()) * width;
             splices.push_back({same[k]->begin - lead, same[k]->end - same[k]->begin + lead, ""});
         }
@@ -417,7 +392,7 @@ Result<Edit> Spliced(std::string_view bytes, const std::vector<Item>& items,
             edit.rootOpened = true;
         } else {
             std::string rootIndent, rootEnd, indent, lineEnd;
-            LeadOf(bytes, root.begin, encoding, rootIndent, rootEnd);
+            xml::LineLeadOf(bytes, root.begin, encoding, rootIndent, rootEnd);
             std::size_t at = root.contentBegin;
             if (root.children.empty()) {
                 lineEnd = rootEnd;
@@ -432,7 +407,7 @@ Result<Edit> Spliced(std::string_view bytes, const std::vector<Item>& items,
                 if (!lineEnd.empty()) indent = rootIndent + "  ";
             } else {
                 at = root.children.back().end;
-                LeadOf(bytes, root.children.back().begin, encoding, indent, lineEnd);
+                xml::LineLeadOf(bytes, root.children.back().begin, encoding, indent, lineEnd);
             }
             std::string text;
             for (const std::string& item : fresh)

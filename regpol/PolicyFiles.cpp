@@ -15,19 +15,6 @@ fileio::EntryKind KindOf(const std::string& path) {
     return entry->kind;
 }
 
-Status EnsureFolder(const std::string& path) {
-    const fileio::EntryKind kind = KindOf(path);
-    if (kind == fileio::EntryKind::Folder) return {};
-    Failure why{"something else of that name is there"};
-    if (kind == fileio::EntryKind::Missing) {
-        const Status made = fileio::CurrentPlatform().CreateFolder(path);
-        if (made) return {};
-        why = made.failure();
-    }
-    return Failure{"The folder " + Quoted(path) + " could not be made" + fileio::Because(why),
-                   why.code};
-}
-
 Failure NotWritten(const std::string& path, const fileio::NewFileFailure& failure, bool merge) {
     const std::string hint =
         failure.refused && failure.hadFile && !merge ? " Use --force to merge into it." : "";
@@ -66,6 +53,19 @@ std::optional<std::string> BackupOf(const std::string& folder) {
 }
 
 }  // namespace
+
+Status EnsureFolder(const std::string& path) {
+    const fileio::EntryKind kind = KindOf(path);
+    if (kind == fileio::EntryKind::Folder) return {};
+    Failure why{"something else of that name is there"};
+    if (kind == fileio::EntryKind::Missing) {
+        const Status made = fileio::CurrentPlatform().CreateFolder(path);
+        if (made) return {};
+        why = made.failure();
+    }
+    return Failure{"The folder " + Quoted(path) + " could not be made" + fileio::Because(why),
+                   why.code};
+}
 
 std::string FindEntry(const std::string& folder, std::initializer_list<std::string_view> names) {
     for (std::string_view name : names) {

@@ -23,6 +23,8 @@ namespace tarnwick::regpol {
 // when none does.
 std::string FindEntry(const std::string& folder, std::initializer_list<std::string_view> names);
 std::string UserFolderOf(const std::string& gpoFolder);
+// `path` as a folder: made when missing (its parent must exist); a failure names it and the cause.
+Status EnsureFolder(const std::string& path);
 std::string PolPathIn(const std::string& userFolder);
 std::string GptPathOf(const std::string& gpoFolder);
 

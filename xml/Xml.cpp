@@ -228,6 +228,33 @@ char32_t UnitAt(std::string_view bytes, std::size_t offset, Encoding encoding) {
     }
 }
 
+namespace {
+
+// The unit `units` before byte `at`, or 0 before the start.
+char32_t Before(std::string_view bytes, std::size_t at, std::size_t units, xml::Encoding encoding) {
+    const std::size_t width = xml::UnitSize(encoding);
+    return at >= units * width ? xml::UnitAt(bytes, at - units * width, encoding) : 0;
+}
+
+}  // namespace
+
+void LineLeadOf(std::string_view bytes, std::size_t at, xml::Encoding encoding, std::string& indent,
+                std::string& lineEnd) {
+    indent.clear();
+    lineEnd.clear();
+    std::size_t units = 1;
+    for (char32_t c; (c = Before(bytes, at, units, encoding)) == ' ' || c == '\t'; ++units)
+        indent.insert(indent.begin(), static_cast<char>(c));
+    const char32_t end = Before(bytes, at, units, encoding);
+    if (end == '\n') {
+        lineEnd = Before(bytes, at, units + 1, encoding) == '\r' ? "\r\n" : "\n";
+    } else if (end == '\r') {
+        lineEnd = "\r";
+    } else {
+        indent.clear();
+    }
+}
+
 std::string Encode(std::string_view utf8, Encoding encoding) {
     if (UnitSize(encoding) == 1) return std::string(utf8);
     std::string out;

@@ -85,6 +85,11 @@ void Locate(std::string_view bytes, Document& document);
 char32_t UnitAt(std::string_view bytes, std::size_t offset, Encoding encoding);
 // The bytes of one unit in `encoding`: 1 or 2.
 std::size_t UnitSize(Encoding encoding);
+// The blanks and tabs before byte `at` back to the start of its line, and that line's end (CR LF,
+// LF or CR); both empty when something else stands before `at` on its line. An insertion copies
+// them, so that it sits on a line of its own as its neighbours do.
+void LineLeadOf(std::string_view bytes, std::size_t at, Encoding encoding, std::string& indent,
+                std::string& lineEnd);
 // UTF-8 text as a document in `encoding` stores it (UTF-16 with surrogates where needed).
 std::string Encode(std::string_view utf8, Encoding encoding);
 
