@@ -47,45 +47,6 @@ std::string EnumId(const PolicyKind& policy) {
     return std::string(policy.name) + "_Drives";
 }
 
-// As a parser reads it back: quotes are escaped only in attribute values, where they would end
-// the value; a line end in text is written CR LF (which reads as LF), a CR alone is kept as a
-// reference, and attribute values keep their LF and tab as references.
-std::string Escaped(std::string_view text, bool attribute = true) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '"' && !attribute) {
-            out += c;
-            continue;
-        }
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\r':
-                out += "&#13;";
-                break;
-            case '\n':
-                out += attribute ? "&#10;" : kCrLf;
-                break;
-            case '\t':
-                out += attribute ? "&#9;" : "\t";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 // Lines with two spaces of indentation per level and CR LF ends, as the stock files have.
 class Lines {
   public:
@@ -148,7 +109,7 @@ std::string RenderAdmx(const std::vector<DriveItem>& items) {
         out.Add(4, "<enum id=\"" + EnumId(policy) + "\" valueName=\"" +
                        std::string(policy.valueName) + "\" required=\"true\">");
         for (const DriveItem& item : items) {
-            out.Add(5, "<item displayName=\"" + Escaped(StringRef(item.entryName)) + "\">");
+            out.Add(5, "<item displayName=\"" + xml::Escaped(StringRef(item.entryName)) + "\">");
             out.Add(6, "<value>");
             out.Add(7, "<decimal value=\"" + std::to_string(item.mask) + "\" />");
             out.Add(6, "</value>");
@@ -173,7 +134,7 @@ std::string RenderAdml(const std::vector<DriveItem>& items) {
     out.Add(1, "<resources>");
     out.Add(2, "<stringTable>");
     const auto string = [&out](const std::string& id, const std::string& text) {
-        out.Add(3, "<string id=\"" + id + "\">" + Escaped(text, false) + "</string>");
+        out.Add(3, "<string id=\"" + id + "\">" + xml::Escaped(text, false) + "</string>");
     };
     string(kCategory, "Tarnwick drive restrictions");
     string(std::string(kCategory) + "_Help",
@@ -352,10 +313,10 @@ std::string ItemText(const InsertPoint& point, const DriveItem& item) {
     const std::string& p = point.prefix;
     const std::string line = point.lineEnd + point.indent;
     const std::string& step = point.step;
-    return line + "<" + p + "item displayName=\"" + Escaped(StringRef(item.entryName)) + "\">" +
-           line + step + "<" + p + "value>" + line + step + step + "<" + p + "decimal value=\"" +
-           std::to_string(item.mask) + "\" />" + line + step + "</" + p + "value>" + line + "</" +
-           p + "item>";
+    return line + "<" + p + "item displayName=\"" + xml::Escaped(StringRef(item.entryName)) +
+           "\">" + line + step + "<" + p + "value>" + line + step + step + "<" + p +
+           "decimal value=\"" + std::to_string(item.mask) + "\" />" + line + step + "</" + p +
+           "value>" + line + "</" + p + "item>";
 }
 
 }  // namespace
@@ -488,7 +449,7 @@ std::string GrowAdml(std::string_view adml, const LanguageFile& read, const Driv
     const InsertPoint& point = read.point;
     return Splice(adml, point,
                   point.lineEnd + point.indent + "<" + point.prefix + "string id=\"" +
-                      item.entryName + "\">" + Escaped(item.displayText, false) + "</" +
+                      item.entryName + "\">" + xml::Escaped(item.displayText, false) + "</" +
                       point.prefix + "string>");
 }
 

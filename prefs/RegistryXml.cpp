@@ -15,40 +15,6 @@ namespace tarnwick::prefs {
 
 namespace {
 
-// An attribute value as a parser reads it back: markup characters and the quote escaped, white
-// space other than the blank kept as references (a parser would turn it into blanks).
-std::string Escaped(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\t':
-                out += "&#9;";
-                break;
-            case '\n':
-                out += "&#10;";
-                break;
-            case '\r':
-                out += "&#13;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 // Whether `text` is UTF-8 without control characters (C0, DEL, C1), so that it reads back as
 // written and shows in the editor as typed.
 bool PlainUtf8(std::string_view text) {
@@ -89,17 +55,18 @@ std::string_view FilterElement(TargetKind kind) {
 
 std::string FilterText(const Target& target) {
     std::string text = "<" + std::string(FilterElement(target.kind)) + " bool=\"AND\" not=\"" +
-                       (target.negated ? "1" : "0") + "\" name=\"" + Escaped(target.name) + "\"";
+                       (target.negated ? "1" : "0") + "\" name=\"" + xml::Escaped(target.name) +
+                       "\"";
     switch (target.kind) {
         case TargetKind::Group:
-            text += " sid=\"" + Escaped(target.sid) +
+            text += " sid=\"" + xml::Escaped(target.sid) +
                     "\" userContext=\"1\" primaryGroup=\"0\" localGroup=\"0\"";
             break;
         case TargetKind::OrgUnit:
             text += " userContext=\"1\" directMember=\"0\"";
             break;
         case TargetKind::User:
-            text += " sid=\"" + Escaped(target.sid) + "\"";
+            text += " sid=\"" + xml::Escaped(target.sid) + "\"";
             break;
     }
     return text + "/>";

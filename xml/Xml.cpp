@@ -238,6 +238,42 @@ char32_t Before(std::string_view bytes, std::size_t at, std::size_t units, xml::
 
 }  // namespace
 
+std::string Escaped(std::string_view text, bool attribute) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '"' && !attribute) {
+            out += c;
+            continue;
+        }
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\r':
+                out += "&#13;";
+                break;
+            case '\n':
+                out += attribute ? "&#10;" : "\r\n";
+                break;
+            case '\t':
+                out += attribute ? "&#9;" : "\t";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
 void LineLeadOf(std::string_view bytes, std::size_t at, xml::Encoding encoding, std::string& indent,
                 std::string& lineEnd) {
     indent.clear();

@@ -85,6 +85,11 @@ void Locate(std::string_view bytes, Document& document);
 char32_t UnitAt(std::string_view bytes, std::size_t offset, Encoding encoding);
 // The bytes of one unit in `encoding`: 1 or 2.
 std::size_t UnitSize(Encoding encoding);
+// `text` (UTF-8) as a document writes it for a parser to read it back: markup characters escaped,
+// quotes only in attribute values (where they would end the value); a line end in text is written
+// CR LF (which reads as LF), a CR alone is kept as a reference, and attribute values keep their LF
+// and tab as references (a parser would turn them into blanks).
+std::string Escaped(std::string_view text, bool attribute = true);
 // The blanks and tabs before byte `at` back to the start of its line, and that line's end (CR LF,
 // LF or CR); both empty when something else stands before `at` on its line. An insertion copies
 // them, so that it sits on a line of its own as its neighbours do.
