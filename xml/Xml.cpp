@@ -282,10 +282,11 @@ void LineLeadOf(std::string_view bytes, std::size_t at, xml::Encoding encoding, 
     for (char32_t c; (c = Before(bytes, at, units, encoding)) == ' ' || c == '\t'; ++units)
         indent.insert(indent.begin(), static_cast<char>(c));
     const char32_t end = Before(bytes, at, units, encoding);
+    // Appended, not assigned: GCC 12 at -O3 warns wrongly (-Wrestrict) on assigning a literal here.
     if (end == '\n') {
-        lineEnd = Before(bytes, at, units + 1, encoding) == '\r' ? "\r\n" : "\n";
+        lineEnd.append(Before(bytes, at, units + 1, encoding) == '\r' ? "\r\n" : "\n");
     } else if (end == '\r') {
-        lineEnd = "\r";
+        lineEnd.append("\r");
     } else {
         indent.clear();
     }
