@@ -208,6 +208,35 @@ std::string_view DriveValueOf(const PolRecord& record) {
     return {};
 }
 
+namespace {
+
+// The drive values that a key-wide deletion record deletes: "**delvals." every value of the key,
+// "**DeleteValues" those its REG_SZ list names (separated by ";"). Empty for any other record.
+std::vector<std::string_view> WipedDriveValues(const PolRecord& r) {
+    std::vector<std::string_view> names;
+    if (!EqualNoCase(r.key, kExplorerPoliciesKey)) return names;
+    if (EqualNoCase(r.value, "**delvals.") || EqualNoCase(r.value, "**delvals"))
+        return {kNoDrivesValue, kNoViewOnDriveValue};
+    if (!EqualNoCase(r.value, "**DeleteValues")) return names;
+    std::u16string units;
+    for (std::size_t at = 0; at + 1 < r.data.size(); at += 2) {
+        const std::uint16_t u = Unit(r.data, at);
+        if (u == 0) break;
+        units += static_cast<char16_t>(u);
+    }
+    const std::string list = Utf8Of(units);
+    for (std::size_t at = 0; at <= list.size();) {
+        const std::size_t semi = std::min(list.find(';', at), list.size());
+        const std::string_view one = TrimBlanks(std::string_view(list).substr(at, semi - at));
+        for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue})
+            if (EqualNoCase(one, name)) names.push_back(name);
+        at = semi + 1;
+    }
+    return names;
+}
+
+}  // namespace
+
 std::vector<AppliedValue> AppliedDriveValues(const std::vector<PolRecord>& records) {
     std::vector<AppliedValue> applied;
     auto apply = [&](std::string_view name, std::size_t index, std::string_view deletedBy) {
@@ -221,29 +250,12 @@ std::vector<AppliedValue> AppliedDriveValues(const std::vector<PolRecord>& recor
     };
     for (std::size_t i = 0; i < records.size(); ++i) {
         const PolRecord& r = records[i];
-        if (!EqualNoCase(r.key, kExplorerPoliciesKey)) continue;
-        if (EqualNoCase(r.value, "**delvals.") || EqualNoCase(r.value, "**delvals")) {
-            for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue})
-                apply(name, i, "**delvals.");
-        } else if (EqualNoCase(r.value, "**DeleteValues")) {
-            std::u16string units;
-            for (std::size_t at = 0; at + 1 < r.data.size(); at += 2) {
-                const std::uint16_t u = Unit(r.data, at);
-                if (u == 0) break;
-                units += static_cast<char16_t>(u);
-            }
-            const std::string list = Utf8Of(units);
-            for (std::size_t at = 0; at <= list.size();) {
-                const std::size_t semi = std::min(list.find(';', at), list.size());
-                const std::string_view one =
-                    TrimBlanks(std::string_view(list).substr(at, semi - at));
-                for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue})
-                    if (EqualNoCase(one, name)) apply(name, i, "**DeleteValues");
-                at = semi + 1;
-            }
-        } else if (const std::string_view name = DriveValueOf(r); !name.empty()) {
+        const std::string_view by =
+            EqualNoCase(r.value, "**DeleteValues") ? "**DeleteValues" : "**delvals.";
+        for (std::string_view name : WipedDriveValues(r))
+            apply(name, i, by);
+        if (const std::string_view name = DriveValueOf(r); !name.empty())
             apply(name, i, IsDeletion(r) ? kDeletePrefix : std::string_view());
-        }
     }
     return applied;
 }
@@ -282,24 +294,39 @@ Result<std::string> EditDriveValues(const std::optional<std::string>& existing, 
         }
         return {};
     };
+    // A value's record may only stand after the last record that wipes it ("**delvals." or a
+    // "**DeleteValues" naming it): the client applies the records in order, so a value set before
+    // such a record would be deleted again.
     struct Slot {
         std::string_view name;
         bool chosen;
+        std::size_t lastWipe = 0;  // 0: none; else the index of that record plus one
         bool placed = false;
     };
     std::array<Slot, 2> slots{
         {{kNoDrivesValue, SetsNoDrives(policy)}, {kNoViewOnDriveValue, SetsNoViewOnDrive(policy)}}};
+    for (std::size_t i = 0; i < records.size(); ++i)
+        for (std::string_view name : WipedDriveValues(records[i]))
+            for (Slot& s : slots)
+                if (s.name == name) s.lastWipe = i + 1;
     std::string out = existing ? existing->substr(0, kHeaderSize) : PolHeader();
-    for (const PolRecord& record : records) {
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const PolRecord& record = records[i];
         const std::string_view value = DriveValueOf(record);
         Slot* slot = nullptr;
         for (Slot& s : slots)
             if (s.chosen && s.name == value) slot = &s;
         if (slot == nullptr) {
             out.append(*existing, record.offset, record.length);
-        } else if (!slot->placed) {
+        } else if (!slot->placed && i >= slot->lastWipe) {
             out += recordFor(slot->name);
             slot->placed = true;
+        }
+        for (Slot& s : slots) {
+            if (s.chosen && !s.placed && s.lastWipe == i + 1) {
+                out += recordFor(s.name);
+                s.placed = true;
+            }
         }
     }
     for (Slot& s : slots)

@@ -66,7 +66,9 @@ enum class PolAction {
 
 // `existing` (none: no file yet) with the records of the values `policy` names made what `action`
 // asks: the first record of each such value is replaced in its place, any further ones dropped, and
-// a missing one added at the end. Every other record keeps its bytes and its order.
+// a missing one added at the end. Where a "**delvals." or "**DeleteValues" record would delete the
+// value after its place, the new record goes right after the last such record instead, so that the
+// value applies as written. Every other record keeps its bytes and its order.
 Result<std::string> EditDriveValues(const std::optional<std::string>& existing, std::uint32_t mask,
                                     DrivePolicy policy, PolAction action);
 

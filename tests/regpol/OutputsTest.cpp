@@ -326,6 +326,13 @@ TEST(ShowValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
         EXPECT_EQ(shown.out, c.tsv);
         EXPECT_EQ(shown.err.find(c.note) != std::string::npos, !c.note.empty() || shown.err.empty())
             << shown.err;
+        // Written over, each file must apply the new value, whatever deletions it holds.
+        if (!c.name.ends_with(".pol")) continue;
+        ASSERT_EQ(Cli({"pol", "--drives", "AB", "--output", dir.File(c.name), "--force"}).exitCode,
+                  cli::kExitDone);
+        const auto again = Cli({"show", dir.File(c.name), "--tsv"}).out;
+        EXPECT_NE(again.find("NoDrives\t3\tAB\tbyte "), std::string::npos) << again;
+        EXPECT_EQ(again.find("NoDrives\tdeleted"), std::string::npos) << again;
     }
 }
 
