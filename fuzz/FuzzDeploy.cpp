@@ -6,7 +6,11 @@
 //     in order and each chosen value once,
 //   - a gpt.ini edit moves the version it reads back by exactly 65,536, keeps the UTF-8 mark, and
 //     reads again as one [General] with one Version,
-//   - the .reg and JSON readers list only NoDrives and NoViewOnDrive.
+//   - a merge that sets the values leaves each one applied with the mask, whatever deletion
+//     records ("**delvals.", "**DeleteValues", "**del.") the file holds,
+//   - the .reg and JSON readers list only NoDrives and NoViewOnDrive,
+//   - a name found in a folder is taken for a leftover of a target only when it is exactly the
+//     temporary or backup name a writer of that target makes.
 // A broken invariant aborts with a description, so libFuzzer keeps the input as a finding.
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +20,8 @@
 
 #include "deploy/RegReader.h"
 #include "deploy/SambaJson.h"
+#include "fileio/Leftovers.h"
+#include "fileio/mdlAPIFiles.h"
 #include "regpol/GptIni.h"
 #include "regpol/PolFile.h"
 
@@ -85,6 +91,26 @@ void CheckPol(std::string_view bytes, std::uint8_t selector) {
         (SetsNoViewOnDrive(policy) && drives[1] != wanted)) {
         Finding("a chosen value is not there exactly as often as asked");
     }
+    if (action != regpol::PolAction::Set) return;
+    for (const auto& applied : regpol::AppliedDriveValues(*again)) {
+        const bool chosen =
+            applied.name == kNoDrivesValue ? SetsNoDrives(policy) : SetsNoViewOnDrive(policy);
+        if (chosen &&
+            (!applied.deletedBy.empty() || regpol::DwordOf((*again)[applied.record]) != mask)) {
+            Finding("a value set by the merge does not apply as written");
+        }
+    }
+}
+
+// "<target name>\n<name in its folder>"
+void CheckLeftoverName(std::string_view input) {
+    const std::size_t cut = input.find('\n');
+    if (cut == std::string_view::npos) return;
+    const std::string target(input.substr(0, cut)), name(input.substr(cut + 1));
+    const std::string middle = fileio::TempMiddle(target, name);
+    if (middle.empty()) return;
+    const std::string made = fileio::TempNameStart(target) + middle + fileio::kTempSuffix;
+    if (name != made && name != made + "-old") Finding("a name not made by a writer: " + name);
 }
 
 void CheckGpt(std::string_view bytes) {
@@ -124,7 +150,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             CheckGpt(input);
             break;
         case 2:
-            CheckFound(deploy::ReadRegFile(input));
+            if (data[0] & 0x80)
+                CheckLeftoverName(input);
+            else
+                CheckFound(deploy::ReadRegFile(input));
             break;
         default:
             CheckFound(deploy::ReadSambaJson(input));
