@@ -24,19 +24,29 @@ TEST(IntuneScripts, CheckOrSetExactlyTheChosenValuesInTheChosenHives) {
         std::string restricted;  // the header's line
         std::vector<std::string> wanted, unwanted;
     } cases[] = {
-        {DriveSet(4, DriveMode::Following), DrivePolicy::Hide, S{}, "C (C only)",
-         {"    'NoDrives' = 4\n"}, {"'NoViewOnDrive' ="}},
-        {DriveSet(3, DriveMode::AllBut), DrivePolicy::Both, S{true, false},
+        {DriveSet(4, DriveMode::Following),
+         DrivePolicy::Hide,
+         S{},
+         "C (C only)",
+         {"    'NoDrives' = 4\n"},
+         {"'NoViewOnDrive' ="}},
+        {DriveSet(3, DriveMode::AllBut),
+         DrivePolicy::Both,
+         S{true, false},
          "C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y, Z (all but AB)",
-         {"    'NoDrives' = 67108860\n    'NoViewOnDrive' = 67108860\n}"}, {}},
-        {DriveSet(kAllDrivesMask, DriveMode::AllBut), DrivePolicy::Prevent, S{false, true},
-         "none (all but ABCDEFGHIJKLMNOPQRSTUVWXYZ)", {"    'NoViewOnDrive' = 0\n"},
+         {"    'NoDrives' = 67108860\n    'NoViewOnDrive' = 67108860\n}"},
+         {}},
+        {DriveSet(kAllDrivesMask, DriveMode::AllBut),
+         DrivePolicy::Prevent,
+         S{false, true},
+         "none (all but ABCDEFGHIJKLMNOPQRSTUVWXYZ)",
+         {"    'NoViewOnDrive' = 0\n"},
          {"'NoDrives' ="}},
     };
     for (const auto& c : cases) {
         for (const bool detect : {true, false}) {
             const std::string text = detect ? deploy::DetectScript(c.drives, c.policy, c.scope)
-                                             : deploy::RemediateScript(c.drives, c.policy, c.scope);
+                                            : deploy::RemediateScript(c.drives, c.policy, c.scope);
             SCOPED_TRACE(text);
             EXPECT_TRUE(Has(text, "# Drives restricted: " + c.restricted + ".\n"));
             EXPECT_TRUE(Has(text, "$subKey = '" + std::string(kExplorerPoliciesKey) + "'\n"));
