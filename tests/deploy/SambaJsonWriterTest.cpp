@@ -20,7 +20,7 @@ TEST(SambaJsonWriter, HoldsTheChosenValuesWithTheMask) {
         std::vector<std::string> values;  // in file order
     } cases[] = {
         {DriveSet(4, DriveMode::Following), DrivePolicy::Hide, {"NoDrives"}},
-        {DriveSet(28, DriveMode::Following), DrivePolicy::Prevent, {"NoViewOnDrive"}},
+        {DriveSet(1u << 25, DriveMode::Following), DrivePolicy::Prevent, {"NoViewOnDrive"}},
         {DriveSet(3, DriveMode::AllBut), DrivePolicy::Both, both},
         {DriveSet(kAllDrivesMask, DriveMode::Following), DrivePolicy::Both, both},
     };
