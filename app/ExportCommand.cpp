@@ -9,7 +9,7 @@
 #include "command/Messages.h"
 #include "core/Text.h"
 #include "deploy/IntuneScripts.h"
-#include "deploy/SambaJson.h"
+#include "deploy/SambaJsonWriter.h"
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
 #include "prefs/GppFiles.h"

@@ -5,7 +5,7 @@
 
 #include "app/resource.h"
 #include "command/Messages.h"
-#include "generate/Selection.h"
+#include "core/Selection.h"
 
 namespace tarnwick::app {
 namespace {

@@ -121,7 +121,7 @@ void MakePolicyDefinitions_Click(FormView& view, HWND owner, const std::string& 
         return;
     }
     const std::string& folder = picked->folder;
-    if (!msg::IsPolicyStore(folder) &&
+    if (!policy::IsPolicyStore(folder) &&
         view.MsgBox(msg::StoreHint(folder) + msg::kCrLf + msg::kCrLf + msg::kWriteThereAnyway,
                     kMbYesNo | MB_ICONWARNING, msg::kAppTitle) != kIdYes) {
         return;

@@ -1,9 +1,9 @@
 #include "cli/AdmxCommand.h"
 
 #include "cli/DriveSelection.h"
-#include "command/Messages.h"
 #include "paths/PathText.h"
 #include "policy/MakePolicy.h"
+#include "words/Words.h"
 
 namespace tarnwick::cli {
 
@@ -28,7 +28,7 @@ CliResult MakeAdmx(const Options& options, const std::string& windir) {
     folder = AbsolutePath(folder, CurrentPathBase());
     // A folder the Group Policy editor does not read is the user's to choose; the note says so.
     const std::string note =
-        msg::IsPolicyStore(folder) ? "" : "tarnwick-cli: note: " + msg::StoreHint(folder) + "\n";
+        policy::IsPolicyStore(folder) ? "" : "tarnwick-cli: note: " + msg::StoreHint(folder) + "\n";
     const Result<policy::PolicyOutcome> made =
         policy::MakePolicyDefinitions(options.drives, folder);
     if (!made) return {kExitFailed, "", note + "tarnwick-cli: " + made.failure().message + "\n"};

@@ -8,7 +8,7 @@
 #include "cli/AdEntry.h"
 #include "core/Text.h"
 #include "deploy/IntuneScripts.h"
-#include "deploy/SambaJson.h"
+#include "deploy/SambaJsonWriter.h"
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
 #include "paths/PathText.h"

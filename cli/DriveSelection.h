@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cli/Options.h"
-#include "generate/Selection.h"
+#include "core/Selection.h"
 
 namespace tarnwick::cli {
 

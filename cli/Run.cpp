@@ -9,8 +9,7 @@
 #include "cli/Options.h"
 #include "cli/RegCommand.h"
 #include "cli/ShowCommand.h"
-#include "cli/ShowValues.h"
-#include "command/Messages.h"
+#include "words/Words.h"
 
 namespace tarnwick::cli {
 

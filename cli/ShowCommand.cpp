@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "cli/ShowValues.h"
+#include "core/DriveSet.h"
 #include "core/Limits.h"
 #include "core/Result.h"
 #include "core/Text.h"
@@ -13,6 +13,7 @@
 #include "paths/PathText.h"
 #include "readback/AdmReader.h"
 #include "readback/AdmxReader.h"
+#include "readback/DeployedValues.h"
 #include "readback/InputFile.h"
 #include "readback/Listing.h"
 #include "readback/TemplateText.h"
@@ -69,12 +70,51 @@ Result<readback::DriveLists> ReadAdm(const Options& options, std::string& err) {
     return std::move(*lists);
 }
 
+// Registry.pol, a policy object's folder, .reg, the Samba JSON, Registry.xml and --here: their
+// values, the notes and warnings they call for on standard error.
+CliResult ShowValues(const Options& options) {
+    auto listing =
+        options.here ? readback::ReadValuesHere() : readback::ReadDeployedValues(options.file);
+    if (!listing) return {kExitFailed, "", "tarnwick-cli: " + listing.failure().message + "\n"};
+    std::string err;
+    if (options.language) err += "tarnwick-cli: --language is for ADMX files; ignored.\n";
+    if (listing->values.empty() && !options.here) {
+        err += "tarnwick-cli: " + options.file + " sets neither NoDrives nor NoViewOnDrive.\n";
+    }
+    for (const auto& v : listing->values) {
+        if (!v.note.empty()) {
+            err += "tarnwick-cli: note: " + v.valueName + " (" + v.where + ") " + v.note + ".\n";
+        }
+        if (v.mask && (*v.mask & ~kAllDrivesMask) != 0) {
+            err += "tarnwick-cli: warning: " + v.valueName + " " + std::to_string(*v.mask) + " (" +
+                   v.where + ") has bits above Z, which no drive letter stands for.\n";
+        }
+    }
+    std::string out = listing->values.empty() && !options.tsv
+                          ? std::string()
+                          : readback::FormatValues(listing->values, options.tsv);
+    if (!options.tsv) out += listing->after;
+    return {kExitDone, out, err};
+}
+
 }  // namespace
+
+CliResult ShowLocal(const Options& options, const std::string& windir) {
+    const auto local = readback::ReadLocalValues(windir);
+    if (!local) return {kExitFailed, "", "tarnwick-cli: " + local.failure().message + "\n"};
+    if (!local->none.empty()) return {kExitDone, local->none + "\n", ""};
+    std::string err;
+    for (const std::string& unread : local->unread)
+        err += "tarnwick-cli: " + unread + "\n";
+    std::string out = readback::FormatValues(local->listing.values, options.tsv);
+    if (!options.tsv) out += local->listing.after;
+    return {kExitDone, out, err};
+}
 
 CliResult ShowCommand(const Options& options) {
     // Registry.pol, a policy object's folder, .reg, the Samba JSON and --here list values, not
     // drop-down lists.
-    if (ShowsValues(options)) return ShowValues(options);
+    if (options.here || readback::ListsValues(options.file)) return ShowValues(options);
     const std::string& path = options.file;
     std::string err;
     const Result<readback::DriveLists> read =

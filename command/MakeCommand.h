@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "core/Selection.h"
 #include "generate/FormState.h"
-#include "generate/Selection.h"
 
 namespace tarnwick {
 

@@ -1,12 +1,12 @@
-// Every text that Tarnwick shows in a message box or a window caption, in one place. Texts that
-// the program has always shown stay exactly as they are, spelling included.
+// The texts that the window and its Make ADM command show in message boxes and captions. Texts
+// that the program has always shown stay exactly as they are, spelling included. The texts the
+// command line shares with the window are in words/Words.h; Export, the policy pair and the splicer
+// compose their own messages where they arise.
 #pragma once
 
-#include <algorithm>
 #include <string>
-#include <string_view>
 
-#include "Version.h"
+#include "words/Words.h"
 
 namespace tarnwick::msg {
 
@@ -15,7 +15,6 @@ inline constexpr const char* kCrLf = "\r\n";
 // The application's title: message boxes without a title of their own bear it.
 inline constexpr const char* kAppTitle = "Tarnwick";
 inline constexpr const char* kWindowCaption = "Tarnwick 1.1";
-inline constexpr const char* kVersion = TARNWICK_VERSION;
 
 // Typed into the new-path box, this word shows the acknowledgement instead of making a template.
 inline constexpr const char* kAcknowledgementTrigger = "brisk";
@@ -23,9 +22,6 @@ inline constexpr const char* kAcknowledgementTrigger = "brisk";
 // Shown instead of making a template when the trigger word is the new path.
 inline constexpr const char* kAcknowledgement =
     "Many thanks to the friend of Tarnwick who helped so patiently with debugging.";
-
-// Nothing ticked.
-inline constexpr const char* kSelectDrives = "Please select one or more drives.";
 
 // The source path names nothing.
 inline std::string SourceNotFound(const std::string& sourcePath) {
@@ -73,31 +69,7 @@ inline std::string SnapInLaunchFailed(const std::string& commandLine, const std:
            "Command: " + commandLine + kCrLf + "Reason: " + reason;
 }
 
-// The Group Policy editor reads ADMX files from a folder named PolicyDefinitions only (the
-// local store or a domain's central store), and each ADML from the culture folder beneath it
-// (en-US). True when `folder` (Windows or POSIX separators) is named so, in any letter case.
-inline bool IsPolicyStore(std::string_view folder) {
-    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
-        folder.remove_suffix(1);
-    const std::size_t slash = folder.find_last_of("\\/");
-    const std::string_view name =
-        slash == std::string_view::npos ? folder : folder.substr(slash + 1);
-    constexpr std::string_view kStore = "PolicyDefinitions";
-    const auto lower = [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    return std::equal(name.begin(), name.end(), kStore.begin(), kStore.end(),
-                      [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-// Said when the policy files go to a folder that is not a PolicyDefinitions folder.
-inline std::string StoreHint(const std::string& folder) {
-    return "'" + folder + "' is not a PolicyDefinitions folder, so the Group Policy editor will " +
-           "not read the files written there. It reads them from the local store, " +
-           "%windir%\\PolicyDefinitions, or from the central store, " +
-           "\\\\<domain>\\SYSVOL\\<domain>\\Policies\\PolicyDefinitions.";
-}
-
+// Asked after the store hint (words/Words.h) before the policy files go there.
 inline constexpr const char* kWriteThereAnyway = "Write the files there anyway?";
 
 // The folder picker gave back a path cut short of the one typed.

@@ -18,10 +18,10 @@
 #include <string>
 #include <string_view>
 
-#include "deploy/RegReader.h"
-#include "deploy/SambaJson.h"
 #include "fileio/Leftovers.h"
 #include "fileio/mdlAPIFiles.h"
+#include "readback/RegReader.h"
+#include "readback/SambaJsonReader.h"
 #include "regpol/GptIni.h"
 #include "regpol/PolFile.h"
 
@@ -128,7 +128,7 @@ void CheckGpt(std::string_view bytes) {
         Finding("the edit does not edit again");
 }
 
-void CheckFound(const Result<std::vector<deploy::FoundValue>>& found) {
+void CheckFound(const Result<std::vector<FoundValue>>& found) {
     if (!found) return;
     for (const auto& value : *found) {
         if (value.valueName != kNoDrivesValue && value.valueName != kNoViewOnDriveValue) {
@@ -153,10 +153,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (data[0] & 0x80)
                 CheckLeftoverName(input);
             else
-                CheckFound(deploy::ReadRegFile(input));
+                CheckFound(readback::ReadRegFile(input));
             break;
         default:
-            CheckFound(deploy::ReadSambaJson(input));
+            CheckFound(readback::ReadSambaJson(input));
             break;
     }
     return 0;

@@ -22,11 +22,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/Selection.h"
 #include "fileio/mdlAPIFiles.h"
 #include "generate/FormState.h"
 #include "generate/GenerateADM.h"
 #include "generate/LineReader.h"
-#include "generate/Selection.h"
 #include "tests/support/LayoutModel.h"
 
 namespace {

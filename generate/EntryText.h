@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/Selection.h"
 #include "generate/FormState.h"
-#include "generate/Selection.h"
 
 namespace tarnwick {
 

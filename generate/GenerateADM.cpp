@@ -13,11 +13,11 @@
 #include <utility>
 #include <vector>
 
+#include "core/Text.h"
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
 #include "generate/EntryText.h"
 #include "generate/LineReader.h"
-#include "paths/PathText.h"
 
 namespace tarnwick {
 

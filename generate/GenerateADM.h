@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 
+#include "core/Selection.h"
 #include "fileio/Platform.h"
 #include "fileio/mdlAPIFiles.h"
 #include "generate/FormState.h"
-#include "generate/Selection.h"
 
 namespace tarnwick {
 

@@ -7,7 +7,6 @@
 #include <unordered_set>
 #include <utility>
 
-#include "command/Messages.h"
 #include "core/Limits.h"
 #include "core/Text.h"
 #include "fileio/Leftovers.h"
@@ -15,6 +14,7 @@
 #include "fileio/WholeFile.h"
 #include "fileio/mdlAPIFiles.h"
 #include "policy/PolicyText.h"
+#include "words/Words.h"
 
 namespace tarnwick::policy {
 
@@ -361,6 +361,14 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
                            " other languages have its English text.";
     }
     return outcome;
+}
+
+bool IsPolicyStore(std::string_view folder) {
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
+        folder.remove_suffix(1);
+    const std::size_t slash = folder.find_last_of("\\/");
+    return EqualNoCase(slash == std::string_view::npos ? folder : folder.substr(slash + 1),
+                       "PolicyDefinitions");
 }
 
 }  // namespace tarnwick::policy

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/DriveSet.h"
@@ -15,6 +16,11 @@
 #include "fileio/FileLock.h"
 
 namespace tarnwick::policy {
+
+// The Group Policy editor reads ADMX files from a folder named PolicyDefinitions only (the local
+// store or a domain's central store), and each ADML from the culture folder beneath it (en-US).
+// True when `folder` (Windows or POSIX separators) is named so, in any letter case.
+bool IsPolicyStore(std::string_view folder);
 
 enum class PolicyStatus {
     Created,         // the pair did not exist and now offers the set

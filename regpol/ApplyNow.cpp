@@ -47,8 +47,7 @@ std::string EngineLine(EngineAnswer engine, const std::string& detail) {
 }  // namespace
 
 std::string JudgeInForce(const WrittenValues& written, EngineAnswer engine,
-                         const std::string& detail,
-                         const std::vector<deploy::FoundValue>& inForce) {
+                         const std::string& detail, const std::vector<FoundValue>& inForce) {
     std::string out = EngineLine(engine, detail);
     bool all = true;
     for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue}) {
@@ -57,7 +56,7 @@ std::string JudgeInForce(const WrittenValues& written, EngineAnswer engine,
         if (!sets) continue;
         // Set: the mask; removed or disabled: no value at all.
         const std::optional<std::uint32_t> wanted = written.mask;
-        const deploy::FoundValue* found = nullptr;
+        const FoundValue* found = nullptr;
         for (const auto& v : inForce)
             if (v.valueName == name && v.where == kUser) found = &v;
         const bool present = found != nullptr;

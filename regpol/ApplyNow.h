@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/DriveSet.h"
-#include "deploy/FoundValue.h"
+#include "core/FoundValue.h"
 
 namespace tarnwick::regpol {
 
@@ -25,7 +25,7 @@ enum class EngineAnswer { Applied, TimedOut, NoEngine, Failed };
 // The lines that tell what the engine did (`detail`: the cause when it failed) and whether
 // `inForce` (the registry's drive values now) holds what `written` says for the current user.
 std::string JudgeInForce(const WrittenValues& written, EngineAnswer engine,
-                         const std::string& detail, const std::vector<deploy::FoundValue>& inForce);
+                         const std::string& detail, const std::vector<FoundValue>& inForce);
 
 // Windows: the refresh, the broadcast, the registry read, and JudgeInForce's lines. Elsewhere a
 // line saying it cannot run.

@@ -35,7 +35,7 @@ std::string TypeName(DWORD type) {
 }
 
 // Both values of one hive; a missing key or value is simply not listed.
-Status ReadHive(HKEY hive, const char* hiveName, std::vector<deploy::FoundValue>& found) {
+Status ReadHive(HKEY hive, const char* hiveName, std::vector<FoundValue>& found) {
     const std::wstring key = win32::Widen(std::string(kExplorerPoliciesKey));
     HKEY opened = nullptr;
     // The 64-bit view: a 32-bit program would otherwise read HKLM's Wow6432Node copy.
@@ -54,11 +54,11 @@ Status ReadHive(HKEY hive, const char* hiveName, std::vector<deploy::FoundValue>
         DWORD size = sizeof data;
         status = RegGetValueW(opened, nullptr, wideName.c_str(), RRF_RT_ANY, &type, &data, &size);
         if (status == ERROR_FILE_NOT_FOUND) continue;
-        deploy::FoundValue value{std::string(name), std::nullopt, "", hiveName, ""};
+        FoundValue value{std::string(name), std::nullopt, "", hiveName, ""};
         if (status == ERROR_SUCCESS && type == REG_BINARY && size == sizeof data) {
             value.state = "set";
             value.mask = static_cast<std::uint32_t>(data);
-            value.note = std::string(deploy::kBinaryNote);
+            value.note = std::string(kBinaryNote);
         } else if (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && type != REG_DWORD)) {
             value.state = TypeName(type);
         } else if (status != ERROR_SUCCESS) {
@@ -77,9 +77,9 @@ Status ReadHive(HKEY hive, const char* hiveName, std::vector<deploy::FoundValue>
 
 }  // namespace
 
-Result<std::vector<deploy::FoundValue>> ReadHereValues() {
+Result<std::vector<FoundValue>> ReadHereValues() {
 #ifdef _WIN32
-    std::vector<deploy::FoundValue> found;
+    std::vector<FoundValue> found;
     if (Status s = ReadHive(HKEY_CURRENT_USER, kUser, found); !s) return s.failure();
     if (Status s = ReadHive(HKEY_LOCAL_MACHINE, kMachine, found); !s) return s.failure();
     return found;
@@ -91,7 +91,7 @@ Result<std::vector<deploy::FoundValue>> ReadHereValues() {
 #endif
 }
 
-std::string HereNote(const std::vector<deploy::FoundValue>& values, bool here) {
+std::string HereNote(const std::vector<FoundValue>& values, bool here) {
     if (!here) return {};
     if (values.empty()) {
         return "No drive is restricted: neither NoDrives nor NoViewOnDrive is set under " +

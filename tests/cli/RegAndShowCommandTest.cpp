@@ -2,7 +2,6 @@
 // write, and how they refuse.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "cli/Options.h"
 #include "cli/Run.h"
 #include "regfile/RegFile.h"
+#include "regpol/PolFile.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarnwick::cli {
@@ -18,6 +18,9 @@ namespace {
 const std::string kHeader =
     "Windows Registry Editor Version 5.00\r\n\r\n"
     "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer]\r\n";
+
+// show's listings of samples/system.adm, checked by hand against its drop-down lists.
+const std::string kExpected = std::string(TARNWICK_SOURCE_DIR) + "/tests/cli/expected/";
 
 CliResult Cli(const std::vector<std::string>& args) {
     return RunCli(args, "");
@@ -82,39 +85,53 @@ TEST(ShowCommand, ListsOnStandardOutputAndTellsTheRestOnStandardError) {
                    test::ReadAll(TARNWICK_SOURCE_DIR "/samples/admx/ExplorerDrives.admx"));
     std::filesystem::create_directory(test::FsPath(dir.File("en-US")));
     test::WriteAll(dir.File("en-US/p.adml"), "<x/>");
+    // NoDrives as four bytes of REG_BINARY: listed with its number, and a note on standard error.
+    const std::string binary = dir.File("binary.pol");
+    test::WriteAll(binary, regpol::PolHeader() +
+                               regpol::EncodeRecord(std::string(kExplorerPoliciesKey), "NoDrives",
+                                                    3, std::string("\x1C\0\0\0", 4)));
     const struct {
         std::vector<std::string> args;
         int exitCode;
-        std::size_t outLines;
+        std::string out;  // standard output, whole
         std::string err;  // a part of standard error, or "" for none
     } cases[] = {
-        {{"show", sample, "--tsv"}, kExitDone, 14, ""},
-        {{"show", sample}, kExitDone, 15, ""},
+        {{"show", sample, "--tsv"}, kExitDone, test::ReadAll(kExpected + "system.adm.tsv"), ""},
+        {{"show", sample}, kExitDone, test::ReadAll(kExpected + "system.adm.txt"), ""},
         {{"show", broken},
          kExitFailed,
-         0,
+         "",
          "broken.adm, line 4: expected END POLICY for the POLICY on line 3, found \"END PART\""},
-        {{"show", dir.File("none.adm")}, kExitFailed, 0, "none.adm\" does not exist"},
+        {{"show", dir.File("none.adm")}, kExitFailed, "", "none.adm\" does not exist"},
         // The offending text is quoted whole, its control characters as escapes.
-        {{"show", dir.File("zero.adm")}, kExitFailed, 0, "found \"x\\x00y\\x1B[2J\"\n"},
-        {{"show", dir.File("r.admx")}, kExitFailed, 0, "r.admx, line 1: expected <policy"},
-        {{"show", dir.File("p.admx")}, kExitFailed, 0, "p.adml, line 1: expected <policy"},
-        {{"show", warned, "--language", "de"}, kExitDone, 2, "--language is for ADMX files"},
-        {{"show", dir.Path()}, kExitFailed, 0, "is a folder"},
-        {{"show", warned, "--tsv"}, kExitDone, 1, "warning: NoDrives item x (line 7)"},
-        {{"show"}, kExitUsage, 0, "show needs the template file"},
-        {{"show", "a.adm", "b.adm"}, kExitUsage, 0, "b.adm"},
-        {{"show", "a.adm", "--drives", "C"}, kExitUsage, 0, "--drives"},
-        {{"reg", "--drives", "C", "--policy", "all"}, kExitUsage, 0, "hide, prevent or both"},
-        {{"reg", "--drives", "C", "--source", "s.adm"}, kExitUsage, 0, "--source"},
+        {{"show", dir.File("zero.adm")}, kExitFailed, "", "found \"x\\x00y\\x1B[2J\"\n"},
+        {{"show", dir.File("r.admx")}, kExitFailed, "", "r.admx, line 1: expected <policy"},
+        {{"show", dir.File("p.admx")}, kExitFailed, "", "p.adml, line 1: expected <policy"},
+        {{"show", warned, "--language", "de"},
+         kExitDone,
+         "Value name  Item  Value  Drives  Text\nNoDrives    x     8      D       Restrict C "
+         "only\n",
+         "--language is for ADMX files"},
+        {{"show", dir.Path()}, kExitFailed, "", "is a folder"},
+        {{"show", warned, "--tsv"},
+         kExitDone,
+         "NoDrives\tx\t8\tD\tRestrict C only\n",
+         "warning: NoDrives item x (line 7)"},
+        {{"show", binary, "--tsv"},
+         kExitDone,
+         "NoDrives\t28\tCDE\tbyte 8\n",
+         "note: NoDrives (byte 8) is a 4-byte REG_BINARY"},
+        {{"show"}, kExitUsage, "", "show needs the template file"},
+        {{"show", "a.adm", "b.adm"}, kExitUsage, "", "b.adm"},
+        {{"show", "a.adm", "--drives", "C"}, kExitUsage, "", "--drives"},
+        {{"reg", "--drives", "C", "--policy", "all"}, kExitUsage, "", "hide, prevent or both"},
+        {{"reg", "--drives", "C", "--source", "s.adm"}, kExitUsage, "", "--source"},
     };
     for (const auto& c : cases) {
         const CliResult result = Cli(c.args);
         const std::string where = ::testing::PrintToString(c.args);
         EXPECT_EQ(result.exitCode, c.exitCode) << where << result.err;
-        EXPECT_EQ(static_cast<std::size_t>(std::count(result.out.begin(), result.out.end(), '\n')),
-                  c.outLines)
-            << where;
+        EXPECT_EQ(result.out, c.out) << where;
         if (c.err.empty()) {
             EXPECT_EQ(result.err, "") << where;
         } else {

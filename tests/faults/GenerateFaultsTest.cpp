@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "core/Selection.h"
 #include "fileio/Platform.h"
 #include "fileio/mdlAPIFiles.h"
 #include "generate/FormState.h"
 #include "generate/GenerateADM.h"
-#include "generate/Selection.h"
 #include "tests/support/FaultyPlatform.h"
 #include "tests/support/LayoutModel.h"
 #include "tests/support/TestFiles.h"

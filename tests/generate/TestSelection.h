@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "generate/Selection.h"
+#include "core/Selection.h"
 
 namespace tarnwick::test {
 

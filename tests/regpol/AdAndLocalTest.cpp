@@ -10,7 +10,7 @@
 
 #include "cli/DeployCommands.h"
 #include "cli/Run.h"
-#include "cli/ShowValues.h"
+#include "cli/ShowCommand.h"
 #include "regpol/ApplyNow.h"
 #include "regpol/Ldif.h"
 #include "regpol/LocalPolicy.h"
@@ -167,13 +167,13 @@ TEST(LocalPolicyPerGroup, ARegistryPolPathIsTheLocalPolicysOnlyInItsPlace) {
 
 TEST(ApplyNow, SaysWhetherTheValuesInForceAreTheOnesWritten) {
     using regpol::EngineAnswer;
-    const deploy::FoundValue user28{"NoDrives", 28, "set", "HKEY_CURRENT_USER", ""};
-    const deploy::FoundValue machine28{"NoDrives", 28, "set", "HKEY_LOCAL_MACHINE", ""};
-    const deploy::FoundValue user3{"NoDrives", 3, "set", "HKEY_CURRENT_USER", ""};
+    const FoundValue user28{"NoDrives", 28, "set", "HKEY_CURRENT_USER", ""};
+    const FoundValue machine28{"NoDrives", 28, "set", "HKEY_LOCAL_MACHINE", ""};
+    const FoundValue user3{"NoDrives", 3, "set", "HKEY_CURRENT_USER", ""};
     const struct {
         std::string pol;  // after "pol --local"
         EngineAnswer engine;
-        std::vector<deploy::FoundValue> inForce;
+        std::vector<FoundValue> inForce;
         std::string lines;  // in this order, '|' between them
     } cases[] = {
         {"--drives CDE",

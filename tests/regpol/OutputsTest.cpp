@@ -1,5 +1,5 @@
-// Registry.pol refusals, gpt.ini editing, the Intune scripts' text, and every new output read back
-// by `show`. The byte-for-byte merge is witnessed by independent_check.py.
+// Registry.pol refusals, gpt.ini editing, the intune command's files, and every new output read
+// back by `show`. The byte-for-byte merge is witnessed by independent_check.py.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -199,34 +199,26 @@ TEST(GpoFolder, AFailingCallNeverLeavesTheVersionMovedOverTheOldRegistryPol) {
     }
 }
 
-TEST(IntuneScripts, SayAndSetExactlyTheChosenValues) {
+TEST(IntuneCommand, WritesBothScriptsOfTheChosenSetAndReplacesNeither) {
     test::TempDir dir;
     const auto run = Cli(
         {"intune", "--drives", "AB", "--all-but", "--policy", "both", "--output", dir.File("out")});
     ASSERT_EQ(run.exitCode, cli::kExitDone) << run.err;
-    for (const char* name : {"Detect-TarnwickDrives.ps1", "Remediate-TarnwickDrives.ps1"}) {
-        SCOPED_TRACE(name);
-        const std::string bytes = test::ReadAll(dir.File("out") + kSeparator + name);
-        ASSERT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
-        for (std::size_t i = bytes.find('\n'); i != std::string::npos; i = bytes.find('\n', i + 1))
-            ASSERT_EQ(bytes[i - 1], '\r') << "a bare LF at byte " << i;
-        for (const char* part :
-             {"    'NoDrives' = 67108860\r\n    'NoViewOnDrive' = 67108860\r\n}",
-              "# Drives restricted: C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, "
-              "W, X, Y, Z (all but AB).",
-              "$subKey = 'Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer'"}) {
-            EXPECT_NE(bytes.find(part), std::string::npos) << part;
-        }
-    }
-    const std::string detect =
-        deploy::DetectScript(DriveSet(4, DriveMode::Following), DrivePolicy::Hide);
-    EXPECT_EQ(detect.find("NoViewOnDrive' ="), std::string::npos);
-    EXPECT_NE(detect.find("exit 1"), std::string::npos);
+    const DriveSet drives(3, DriveMode::AllBut);
+    const std::string detect = deploy::DetectScript(drives, DrivePolicy::Both);
+    const std::string remediate = deploy::RemediateScript(drives, DrivePolicy::Both);
+    const std::string folder = dir.File("out") + kSeparator;
+    EXPECT_EQ(test::ReadAll(folder + std::string(deploy::kDetectScriptName)),
+              deploy::ScriptFileBytes(detect));
+    EXPECT_EQ(test::ReadAll(folder + std::string(deploy::kRemediateScriptName)),
+              deploy::ScriptFileBytes(remediate));
     EXPECT_EQ(Cli({"intune", "--drives", "C", "--machine", "--offline-profiles", "--output", "x"})
                   .exitCode,
               cli::kExitUsage);
     const auto again = Cli({"intune", "--drives", "C", "--output", dir.File("out")});
     EXPECT_EQ(again.exitCode, cli::kExitFailed);
+    EXPECT_EQ(test::ReadAll(folder + std::string(deploy::kDetectScriptName)),
+              deploy::ScriptFileBytes(detect));
 }
 
 TEST(ShowValues, EachNewOutputIsReadBack) {
@@ -259,81 +251,6 @@ TEST(ShowValues, EachNewOutputIsReadBack) {
     }
     EXPECT_NE(Cli({"show", gpo}).out.find("Version: 65536 (user 1, computer 0)"),
               std::string::npos);
-}
-
-TEST(ShowValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
-    const std::string key(kExplorerPoliciesKey);
-    auto entry = [&](const char* name, const char* type, const char* data) {
-        return std::string(
-                   "{\"keyname\": \"Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\"
-                   "Policies\\\\Explorer\", \"valuename\": \"") +
-               name + "\", \"class\": \"USER\", \"type\": " + type + ", \"data\": " + data + "}";
-    };
-    auto pol = [&](const std::string& value, std::uint32_t type, const std::string& data) {
-        return regpol::EncodeRecord(key, value, type, data);
-    };
-    const std::string reg =
-        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" + key + "]\r\n";
-    const std::string head = regpol::PolHeader(), set = pol("NoDrives", 4, Le32(28));
-    const std::string binary = pol("NoViewOnDrive", 3, Le32(4));
-    const std::string delvals = pol("**delvals.", 1, test::Utf16(" ") + std::string(2, '\0'));
-    const std::string deleteValues =
-        pol("**DeleteValues", 1, test::Utf16("Other; noviewondrive") + std::string(2, '\0'));
-    auto at = [](const std::string& before) { return "byte " + std::to_string(before.size()); };
-    const struct {
-        std::string name, bytes, tsv, note;
-    } cases[] = {
-        {"a.json",
-         "[" + entry("NoDrives", "4", "28") + "," + entry("NoViewOnDrive", "\"reg_dword\"", "4") +
-             "]",
-         "NoDrives\t28\tCDE\tUSER, entry 1\nNoViewOnDrive\t4\tC\tUSER, entry 2\n", ""},
-        {"b.json",
-         "[" + entry("NoDrives", "true", "\"x\"") + "," + entry("NoDrives", "11", "1") + "," +
-             entry("NoViewOnDrive", "3", "[28, 0, 0, 0]") + "]",
-         "NoDrives\tREG_SZ\t-\tUSER, entry 1\nNoDrives\tREG_QWORD\t-\tUSER, entry 2\n"
-         "NoViewOnDrive\t28\tCDE\tUSER, entry 3\n",
-         "note: NoViewOnDrive (USER, entry 3) is a 4-byte REG_BINARY"},
-        {"a.reg",
-         reg + "\"NoDrives\"=hex(4):1c,00,\\\r\n  00,00\r\n\"NoDrives\"=hex(4):1c,00\r\n"
-               "\"NoViewOnDrive\"=hex:04,00,00,00\r\n",
-         "NoDrives\t28\tCDE\tHKEY_CURRENT_USER (line 4)\n"
-         "NoDrives\tnot a dword (hex(4))\t-\tHKEY_CURRENT_USER (line 6)\n"
-         "NoViewOnDrive\t4\tC\tHKEY_CURRENT_USER (line 7)\n",
-         "note: NoViewOnDrive (HKEY_CURRENT_USER (line 7)) is a 4-byte REG_BINARY"},
-        {"a.pol", head + set + binary + delvals,
-         "NoDrives\tdeleted\t-\t" + at(head + set + binary) +
-             " (**delvals.)\nNoViewOnDrive\tdeleted\t-\t" + at(head + set + binary) +
-             " (**delvals.)\n",
-         ""},
-        {"b.pol", head + delvals + set + binary + deleteValues + pol("**del.NoDrives", 1, ""),
-         "NoDrives\tdeleted\t-\t" + at(head + delvals + set + binary + deleteValues) +
-             "\nNoViewOnDrive\tdeleted\t-\t" + at(head + delvals + set + binary) +
-             " (**DeleteValues)\n",
-         ""},
-        {"c.pol", head + delvals + set,
-         "NoDrives\t28\tCDE\t" + at(head + delvals) +
-             "\nNoViewOnDrive\tdeleted\t-\tbyte 8 (**delvals.)\n",
-         ""},
-        {"d.pol", head + pol("NoDrives", 3, Le32(8)), "NoDrives\t8\tD\tbyte 8\n",
-         "note: NoDrives (byte 8) is a 4-byte REG_BINARY"},
-    };
-    test::TempDir dir;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        test::WriteAll(dir.File(c.name), c.bytes);
-        const auto shown = Cli({"show", dir.File(c.name), "--tsv"});
-        EXPECT_EQ(shown.exitCode, cli::kExitDone) << shown.err;
-        EXPECT_EQ(shown.out, c.tsv);
-        EXPECT_EQ(shown.err.find(c.note) != std::string::npos, !c.note.empty() || shown.err.empty())
-            << shown.err;
-        // Written over, each file must apply the new value, whatever deletions it holds.
-        if (!c.name.ends_with(".pol")) continue;
-        ASSERT_EQ(Cli({"pol", "--drives", "AB", "--output", dir.File(c.name), "--force"}).exitCode,
-                  cli::kExitDone);
-        const auto again = Cli({"show", dir.File(c.name), "--tsv"}).out;
-        EXPECT_NE(again.find("NoDrives\t3\tAB\tbyte "), std::string::npos) << again;
-        EXPECT_EQ(again.find("NoDrives\tdeleted"), std::string::npos) << again;
-    }
 }
 
 }  // namespace

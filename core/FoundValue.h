@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarnwick::deploy {
+namespace tarnwick {
 
 struct FoundValue {
     std::string valueName;              // NoDrives or NoViewOnDrive
@@ -31,4 +31,4 @@ inline std::uint32_t Le32Of(std::string_view four) {
     return v;
 }
 
-}  // namespace tarnwick::deploy
+}  // namespace tarnwick

@@ -1,31 +1,29 @@
-#include "cli/ShowValues.h"
+#include "readback/DeployedValues.h"
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "core/DriveSet.h"
 #include "core/Text.h"
-#include "deploy/RegReader.h"
-#include "deploy/SambaJson.h"
 #include "fileio/NewFile.h"
 #include "fileio/Platform.h"
+#include "paths/PathText.h"
 #include "prefs/GppFiles.h"
 #include "prefs/RegistryXml.h"
+#include "readback/RegReader.h"
+#include "readback/SambaJsonReader.h"
 #include "regpol/GptIni.h"
 #include "regpol/HereValues.h"
 #include "regpol/LocalPolicy.h"
 #include "regpol/PolicyFiles.h"
 
-namespace tarnwick::cli {
+namespace tarnwick::readback {
 
 namespace {
-
-using deploy::FoundValue;
-
-bool IsFolder(const std::string& path) {
-    const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(path);
-    return attributes && (*attributes & fileio::kAttrDirectory) != 0;
-}
 
 std::string Letters(std::uint32_t mask) {
     std::string letters;
@@ -39,11 +37,6 @@ std::string TrimSeparator(std::string text) {
         text.erase(0, 1);
     return text;
 }
-
-struct Listing {
-    std::vector<FoundValue> values;
-    std::string after;  // lines for stdout after the table
-};
 
 // The file's bytes, or why not; no file is a failure here.
 Result<std::string> ReadFile(const std::string& path) {
@@ -73,8 +66,8 @@ Result<std::vector<FoundValue>> PolValues(const std::string& bytes, const std::s
             value.mask = mask;
         } else if (record.type == kRegBinary && record.data.size() == 4) {
             value.state = "set";
-            value.mask = deploy::Le32Of(record.data);
-            value.note = std::string(deploy::kBinaryNote);
+            value.mask = Le32Of(record.data);
+            value.note = std::string(kBinaryNote);
         } else {
             value.state = "type " + std::to_string(record.type) + ", not a dword";
         }
@@ -116,11 +109,11 @@ Result<std::vector<FoundValue>> PrefValues(const std::string& bytes, const std::
     return found;
 }
 
-Result<Listing> GpoValues(const std::string& folder) {
+Result<ValueListing> GpoValues(const std::string& folder) {
     const std::string userFolder = regpol::UserFolderOf(folder);
     const std::string polPath = regpol::PolPathIn(userFolder);
     const std::string gptPath = regpol::GptPathOf(folder);
-    Listing listing;
+    ValueListing listing;
     auto gpt = regpol::ReadExisting(gptPath);
     if (!gpt) return gpt.failure();
     if (!*gpt) {
@@ -164,37 +157,86 @@ Result<Listing> GpoValues(const std::string& folder) {
     return listing;
 }
 
-Result<Listing> Read(const Options& options) {
-    const std::string& path = options.file;
-    if (options.here) {
-        auto here = regpol::ReadHereValues();
-        if (!here) return here.failure();
-        return Listing{std::move(*here), ""};
-    }
+// Whom a local policy folder is for, as the editor names it.
+std::string LocalLabel(const std::string& sid) {
+    if (sid == "S-1-5-32-544") return "Local policy for Administrators (" + sid + ")";
+    if (sid == "S-1-5-32-545") return "Local policy for Non-Administrators (" + sid + ")";
+    return "Local policy for " + sid;
+}
+
+}  // namespace
+
+bool ListsValues(const std::string& path) {
+    return EndsWithNoCase(path, ".pol") || EndsWithNoCase(path, ".xml") ||
+           EndsWithNoCase(path, ".reg") || EndsWithNoCase(path, ".json") || IsFolder(path);
+}
+
+Result<ValueListing> ReadDeployedValues(const std::string& path) {
     if (IsFolder(path)) return GpoValues(path);
     if (EndsWithNoCase(path, ".xml")) {
         auto bytes = ReadFile(path);
         if (!bytes) return bytes.failure();
         auto values = PrefValues(*bytes, path, "");
         if (!values) return values.failure();
-        return Listing{std::move(*values), ""};
+        return ValueListing{std::move(*values), ""};
     }
     if (EndsWithNoCase(path, ".pol")) {
         auto bytes = ReadFile(path);
         if (!bytes) return bytes.failure();
         auto values = PolValues(*bytes, path, "", "");
         if (!values) return values.failure();
-        return Listing{std::move(*values), ""};
+        return ValueListing{std::move(*values), ""};
     }
     auto bytes = ReadFile(path);
     if (!bytes) return bytes.failure();
-    auto values =
-        EndsWithNoCase(path, ".reg") ? deploy::ReadRegFile(*bytes) : deploy::ReadSambaJson(*bytes);
+    auto values = EndsWithNoCase(path, ".reg") ? ReadRegFile(*bytes) : ReadSambaJson(*bytes);
     if (!values) return Failure{path + ", " + values.failure().message + "."};
-    return Listing{std::move(*values), ""};
+    return ValueListing{std::move(*values), ""};
 }
 
-std::string Table(const std::vector<FoundValue>& values, bool tsv) {
+Result<ValueListing> ReadValuesHere() {
+    auto here = regpol::ReadHereValues();
+    if (!here) return here.failure();
+    std::string note = regpol::HereNote(*here, true);
+    return ValueListing{std::move(*here), std::move(note)};
+}
+
+Result<LocalValues> ReadLocalValues(const std::string& windir) {
+    std::vector<std::pair<std::string, std::string>> folders;  // label, folder
+    const std::string all = regpol::LocalPolicyFolder(windir, std::nullopt);
+    if (IsFolder(all)) folders.emplace_back("Local policy", all);
+    const std::string users = JoinPath(regpol::LocalSystemFolder(windir), "GroupPolicyUsers");
+    if (IsFolder(users)) {
+        auto names = fileio::CurrentPlatform().ListFolder(users);
+        if (!names) {
+            return Failure{Quoted(users) + " cannot be listed" + fileio::Because(names.failure())};
+        }
+        std::sort(names->begin(), names->end());
+        for (const auto& name : *names)
+            if (IsFolder(JoinPath(users, name)))
+                folders.emplace_back(LocalLabel(name), JoinPath(users, name));
+    }
+    LocalValues local;
+    if (folders.empty()) {
+        local.none = "No local policy: neither " + all + " nor a folder in " + users + ".";
+        return local;
+    }
+    for (const auto& [label, folder] : folders) {
+        auto one = GpoValues(folder);
+        if (!one) {
+            local.unread.push_back(label + ": " + one.failure().message);
+            continue;
+        }
+        for (auto& v : one->values) {
+            v.where = label + ": " + v.where;
+            local.listing.values.push_back(std::move(v));
+        }
+        local.listing.after += label + ": " + folder + "\n" + one->after;
+    }
+    return local;
+}
+
+std::string FormatValues(const std::vector<FoundValue>& values, bool tsv) {
     std::vector<std::array<std::string, 4>> rows;
     if (!tsv) rows.push_back({"Value name", "Mask", "Drives", "Where"});
     for (const auto& v : values) {
@@ -217,83 +259,4 @@ std::string Table(const std::vector<FoundValue>& values, bool tsv) {
     return out;
 }
 
-// Whom a local policy folder is for, as the editor names it.
-std::string LocalLabel(const std::string& sid) {
-    if (sid == "S-1-5-32-544") return "Local policy for Administrators (" + sid + ")";
-    if (sid == "S-1-5-32-545") return "Local policy for Non-Administrators (" + sid + ")";
-    return "Local policy for " + sid;
-}
-
-}  // namespace
-
-CliResult ShowLocal(const Options& options, const std::string& windir) {
-    std::vector<std::pair<std::string, std::string>> folders;  // label, folder
-    const std::string all = regpol::LocalPolicyFolder(windir, std::nullopt);
-    if (IsFolder(all)) folders.emplace_back("Local policy", all);
-    const std::string users = JoinPath(regpol::LocalSystemFolder(windir), "GroupPolicyUsers");
-    if (IsFolder(users)) {
-        auto names = fileio::CurrentPlatform().ListFolder(users);
-        if (!names) {
-            return {kExitFailed, "",
-                    "tarnwick-cli: " + Quoted(users) + " cannot be listed" +
-                        fileio::Because(names.failure()) + "\n"};
-        }
-        std::sort(names->begin(), names->end());
-        for (const auto& name : *names)
-            if (IsFolder(JoinPath(users, name)))
-                folders.emplace_back(LocalLabel(name), JoinPath(users, name));
-    }
-    if (folders.empty()) {
-        return {kExitDone, "No local policy: neither " + all + " nor a folder in " + users + ".\n",
-                ""};
-    }
-    Listing listing;
-    std::string err;
-    for (const auto& [label, folder] : folders) {
-        auto one = GpoValues(folder);
-        if (!one) {
-            err += "tarnwick-cli: " + label + ": " + one.failure().message + "\n";
-            continue;
-        }
-        for (auto& v : one->values) {
-            v.where = label + ": " + v.where;
-            listing.values.push_back(std::move(v));
-        }
-        listing.after += label + ": " + folder + "\n" + one->after;
-    }
-    std::string out = Table(listing.values, options.tsv);
-    if (!options.tsv) out += listing.after;
-    return {kExitDone, out, err};
-}
-
-bool ShowsValues(const Options& options) {
-    return options.here || EndsWithNoCase(options.file, ".pol") ||
-           EndsWithNoCase(options.file, ".xml") || EndsWithNoCase(options.file, ".reg") ||
-           EndsWithNoCase(options.file, ".json") || IsFolder(options.file);
-}
-
-CliResult ShowValues(const Options& options) {
-    auto listing = Read(options);
-    if (!listing) return {kExitFailed, "", "tarnwick-cli: " + listing.failure().message + "\n"};
-    std::string err;
-    if (options.language) err += "tarnwick-cli: --language is for ADMX files; ignored.\n";
-    const std::string where = options.here ? std::string("this computer") : options.file;
-    if (listing->values.empty() && !options.here) {
-        err += "tarnwick-cli: " + where + " sets neither NoDrives nor NoViewOnDrive.\n";
-    }
-    for (const auto& v : listing->values) {
-        if (!v.note.empty()) {
-            err += "tarnwick-cli: note: " + v.valueName + " (" + v.where + ") " + v.note + ".\n";
-        }
-        if (v.mask && (*v.mask & ~kAllDrivesMask) != 0) {
-            err += "tarnwick-cli: warning: " + v.valueName + " " + std::to_string(*v.mask) + " (" +
-                   v.where + ") has bits above Z, which no drive letter stands for.\n";
-        }
-    }
-    std::string out = listing->values.empty() && !options.tsv ? std::string()
-                                                              : Table(listing->values, options.tsv);
-    if (!options.tsv) out += listing->after + regpol::HereNote(listing->values, options.here);
-    return {kExitDone, out, err};
-}
-
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::readback

@@ -1,23 +1,17 @@
-#include "deploy/SambaJson.h"
+#include "readback/SambaJsonReader.h"
 
 #include <map>
 #include <memory>
+#include <optional>
+#include <string>
 
+#include "core/DriveSet.h"
 #include "core/Limits.h"
 #include "core/Text.h"
 
-namespace tarnwick::deploy {
+namespace tarnwick::readback {
 
 namespace {
-
-std::string JsonString(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
 
 struct Json {
     enum class Kind { Null, Bool, Number, String, Array, Object } kind = Kind::Null;
@@ -286,21 +280,6 @@ Result<std::uint32_t> TypeOf(const Json& type) {
 
 }  // namespace
 
-std::string SambaJson(std::uint32_t mask, DrivePolicy policy) {
-    std::string out = "[";
-    const char* separator = "\n";
-    for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue}) {
-        if (name == kNoDrivesValue ? !SetsNoDrives(policy) : !SetsNoViewOnDrive(policy)) continue;
-        out += separator;
-        out += "  {\n    \"keyname\": " + JsonString(kExplorerPoliciesKey) +
-               ",\n    \"valuename\": " + JsonString(name) +
-               ",\n    \"class\": \"USER\",\n    \"type\": \"REG_DWORD\",\n    \"data\": " +
-               std::to_string(mask) + "\n  }";
-        separator = ",\n";
-    }
-    return out + "\n]\n";
-}
-
 Result<std::vector<FoundValue>> ReadSambaJson(std::string_view text) {
     if (text.size() > kMaxInputBytes) {
         return Failure{"is larger than " + std::to_string(kMaxInputBytes >> 20) + " MiB"};
@@ -365,4 +344,4 @@ Result<std::vector<FoundValue>> ReadSambaJson(std::string_view text) {
     return found;
 }
 
-}  // namespace tarnwick::deploy
+}  // namespace tarnwick::readback

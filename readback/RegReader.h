@@ -6,14 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "core/FoundValue.h"
 #include "core/Result.h"
-#include "deploy/FoundValue.h"
 
-namespace tarnwick::deploy {
+namespace tarnwick::readback {
 
 // Every NoDrives and NoViewOnDrive line under the Explorer policies key of HKEY_CURRENT_USER or
 // HKEY_LOCAL_MACHINE, in file order. A file without the header, or a value line with no closing
 // quote, is refused with its line; files above kMaxInputBytes before they are decoded.
 Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes);
 
-}  // namespace tarnwick::deploy
+}  // namespace tarnwick::readback

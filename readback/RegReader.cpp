@@ -1,12 +1,14 @@
-#include "deploy/RegReader.h"
+#include "readback/RegReader.h"
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "core/DriveSet.h"
 #include "core/Limits.h"
 #include "core/Text.h"
 
-namespace tarnwick::deploy {
+namespace tarnwick::readback {
 
 namespace {
 
@@ -85,6 +87,57 @@ std::optional<HexValue> Hex(std::string_view value) {
     return hex;
 }
 
+// One logical line from `at` on: physical lines joined where one ends in a backslash. `at` moves
+// past it, and `lineNo` counts the physical lines read.
+std::string NextLine(const std::string& text, std::size_t& at, std::size_t& lineNo) {
+    std::string line;
+    while (at < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string::npos) end = text.size();
+        line += text.substr(at, end - at);
+        at = end;
+        if (at < text.size() && text[at] == '\r') ++at;
+        if (at < text.size() && text[at] == '\n') ++at;
+        ++lineNo;
+        if (line.empty() || line.back() != '\\') break;
+        line.pop_back();
+    }
+    return line;
+}
+
+// A value line ("name"=data) split into its name, which runs to the next quote that no backslash
+// escapes, and the text after that quote; none when the name has no closing quote.
+std::optional<std::pair<std::string, std::string_view>> SplitValueLine(std::string_view body) {
+    std::string name;
+    std::size_t i = 1;
+    for (; i < body.size() && body[i] != '"'; ++i) {
+        if (body[i] == '\\' && i + 1 < body.size()) ++i;
+        name += body[i];
+    }
+    if (i >= body.size()) return std::nullopt;
+    return std::pair{std::move(name), body.substr(i + 1)};
+}
+
+// The data of a drive value as `show` lists it: deleted, set to a mask, or why it is no mask.
+void ReadData(std::string_view data, FoundValue& value) {
+    if (data == "-") {
+        value.state = "deleted";
+    } else if (const auto mask = Dword(data)) {
+        value.state = "set";
+        value.mask = mask;
+    } else if (const auto hex = Hex(data); hex && hex->bytes.size() == 4 &&
+                                           (hex->type == kRegDword || hex->type == kRegBinary)) {
+        value.state = "set";
+        value.mask = Le32Of(hex->bytes);
+        if (hex->type == kRegBinary) value.note = std::string(kBinaryNote);
+    } else {
+        const std::size_t colon = data.find(':');
+        value.state = !data.empty() && data.front() == '"'
+                          ? "a string, not a dword"
+                          : "not a dword (" + std::string(data.substr(0, colon)) + ")";
+    }
+}
+
 }  // namespace
 
 Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes) {
@@ -97,57 +150,35 @@ Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes) {
     bool header = false;
     std::size_t at = 0, lineNo = 0;
     while (at < text.size()) {
-        // One logical line: physical lines joined where one ends in a backslash.
-        std::string line;
         const std::size_t firstLine = lineNo + 1;
-        while (at < text.size()) {
-            std::size_t end = text.find_first_of("\r\n", at);
-            if (end == std::string::npos) end = text.size();
-            line += text.substr(at, end - at);
-            at = end;
-            if (at < text.size() && text[at] == '\r') ++at;
-            if (at < text.size() && text[at] == '\n') ++at;
-            ++lineNo;
-            if (line.empty() || line.back() != '\\') break;
-            line.pop_back();
-        }
+        const std::string line = NextLine(text, at, lineNo);
         const std::string_view body = TrimBlanks(line);
         if (body.empty() || body.front() == ';') continue;
-        const std::string where = " (line " + std::to_string(firstLine) + ")";
+        const auto refused = [&](const std::string& why) {
+            return Failure{"line " + std::to_string(firstLine) + ": " + why};
+        };
         if (!header) {
             if (body != "Windows Registry Editor Version 5.00" && body != "REGEDIT4") {
-                return Failure{"line " + std::to_string(firstLine) +
-                               ": no \"Windows Registry Editor Version 5.00\" or \"REGEDIT4\" "
-                               "first; this is no .reg file"};
+                return refused(
+                    "no \"Windows Registry Editor Version 5.00\" or \"REGEDIT4\" first; this is "
+                    "no .reg file");
             }
             header = true;
             continue;
         }
         if (body.front() == '[') {
-            if (body.back() != ']') {
-                return Failure{"line " + std::to_string(firstLine) + ": a key without \"]\""};
-            }
+            if (body.back() != ']') return refused("a key without \"]\"");
             const std::string_view section = body.substr(1, body.size() - 2);
             // "[-key]" deletes a whole key: none of its lines follow.
             hive = section.substr(0, 1) == "-" ? std::string() : HiveOf(section);
             continue;
         }
         if (body.front() != '"') continue;  // the default value ("@=") or what regedit skips
-        // The name runs to the next quote that no backslash escapes.
-        std::string name;
-        std::size_t i = 1;
-        for (; i < body.size() && body[i] != '"'; ++i) {
-            if (body[i] == '\\' && i + 1 < body.size()) ++i;
-            name += body[i];
-        }
-        if (i >= body.size()) {
-            return Failure{"line " + std::to_string(firstLine) +
-                           ": a value name without its "
-                           "closing quote"};
-        }
-        std::string_view rest = TrimBlanks(body.substr(i + 1));
+        const auto split = SplitValueLine(body);
+        if (!split) return refused("a value name without its closing quote");
+        const auto& [name, afterName] = *split;
+        const std::string_view rest = TrimBlanks(afterName);
         if (hive.empty() || rest.empty() || rest.front() != '=') continue;
-        rest = TrimBlanks(rest.substr(1));
         FoundValue value;
         if (UpperAscii(name) == UpperAscii(kNoDrivesValue)) {
             value.valueName = kNoDrivesValue;
@@ -156,28 +187,12 @@ Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes) {
         } else {
             continue;
         }
-        value.where = hive + where;
-        if (rest == "-") {
-            value.state = "deleted";
-        } else if (const auto mask = Dword(rest)) {
-            value.state = "set";
-            value.mask = mask;
-        } else if (const auto hex = Hex(rest);
-                   hex && hex->bytes.size() == 4 &&
-                   (hex->type == kRegDword || hex->type == kRegBinary)) {
-            value.state = "set";
-            value.mask = Le32Of(hex->bytes);
-            if (hex->type == kRegBinary) value.note = std::string(kBinaryNote);
-        } else {
-            const std::size_t colon = rest.find(':');
-            value.state = rest.front() == '"'
-                              ? "a string, not a dword"
-                              : "not a dword (" + std::string(rest.substr(0, colon)) + ")";
-        }
+        value.where = hive + " (line " + std::to_string(firstLine) + ")";
+        ReadData(TrimBlanks(rest.substr(1)), value);
         found.push_back(std::move(value));
     }
     if (!header) return Failure{"line 1: the file is empty; this is no .reg file"};
     return found;
 }
 
-}  // namespace tarnwick::deploy
+}  // namespace tarnwick::readback
