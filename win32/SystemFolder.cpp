@@ -55,4 +55,12 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     return LoadLibraryW((*folder + L"\\" + name).c_str());
 }
 
+void LoadSystemDllsOnly() {
+    // Looked up: the import would keep the program from starting where the call is missing.
+    using Policy = BOOL(WINAPI*)(DWORD);
+    const auto setDefault = reinterpret_cast<Policy>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (setDefault == nullptr || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
+}
+
 }  // namespace tarnwick::win32

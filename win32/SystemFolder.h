@@ -32,4 +32,11 @@ std::optional<std::wstring> WindowsFolder(SystemError& error);
 // with GetLastError() set.
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
+// Makes the system folder the only place that this process loads DLLs from by name, its own
+// loads and those the system makes for it (the shell's, behind the folder dialog) alike, so that a
+// DLL planted beside the program or in the current folder is never loaded. The first thing each
+// program does. Where the system has no such policy (Windows 7 without update KB2533623), at least
+// the current folder leaves the search.
+void LoadSystemDllsOnly();
+
 }  // namespace tarnwick::win32

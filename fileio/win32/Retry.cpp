@@ -1,28 +1,47 @@
 #include "fileio/win32/Retry.h"
 
-#include "fileio/win32/SystemError.h"
-
 namespace tarnwick::fileio::win32 {
 
-namespace {
-bool Transient(DWORD code) {
-    return code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED;
-}
-}  // namespace
-
-RenameCalls& CurrentRenameCalls() {
-    static RenameCalls calls;
-    return calls;
-}
-
-Status WithRetries(const std::function<bool()>& attempt) {
-    for (const DWORD pause : kRetryPauses) {
-        if (attempt()) return {};
-        if (!Transient(GetLastError())) return LastError();
-        CurrentRenameCalls().sleep(pause);
+bool Transient(std::uint32_t code) {
+    switch (code) {
+        case kSharingViolation:
+        case kLockViolation:
+        case kNetworkBusy:
+        case kUnexpectedNetError:
+        case kNetNameDeleted:
+        case kSemaphoreTimeout:
+        case kDeletePending:
+            return true;
+        default:
+            return false;
     }
-    if (attempt()) return {};
-    return LastError();
+}
+
+template <typename Attempt>
+auto RetryingPlatform::Retried(Attempt attempt) {
+    for (const std::uint32_t pause : kRetryPauses) {
+        auto done = attempt();
+        if (done || !Transient(done.failure().code)) return done;
+        inner_.Pause(pause);
+    }
+    return attempt();
+}
+
+Result<Handle> RetryingPlatform::Open(const std::string& path, Access access,
+                                      Disposition disposition) {
+    return Retried([&] { return inner_.Open(path, access, disposition); });
+}
+
+Status RetryingPlatform::MoveNew(const std::string& from, const std::string& to) {
+    return Retried([&] { return inner_.MoveNew(from, to); });
+}
+
+Status RetryingPlatform::Replace(const std::string& from, const std::string& to) {
+    return Retried([&] { return inner_.Replace(from, to); });
+}
+
+Status RetryingPlatform::Remove(const std::string& path) {
+    return Retried([&] { return inner_.Remove(path); });
 }
 
 }  // namespace tarnwick::fileio::win32
