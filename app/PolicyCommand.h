@@ -19,9 +19,9 @@ struct PickedPath {
     bool cut = false;
 };
 
-// Asks for a folder, starting at `start` where it exists; nothing when cancelled, a failure when the
-// picker could not be made or shown (COM or the shell missing or broken). A path typed or pasted
-// into the picker's name box is taken as it is.
+// Asks for a folder, starting at `start` where it exists; nothing when cancelled, a failure when
+// the picker could not be made or shown (COM or the shell missing or broken). A path typed or
+// pasted into the picker's name box is taken as it is.
 Result<std::optional<PickedPath>> PickPolicyFolder(HWND owner, const std::string& start);
 
 // The whole command: the selection check (the same message as Make ADM), the picker, a question

@@ -27,7 +27,7 @@ constexpr wchar_t kClassName[] = L"TarnwickMainWindow";
 // Fixed single border, title bar with system menu and close box, no minimise or maximise box.
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr COLORREF kCreditColour = RGB(0, 0, 192);
-constexpr int kButtonIconPx = 24;          // at 96 DPI
+constexpr int kButtonIconPx = 24;  // at 96 DPI
 constexpr int kLargeIconPx = 32;
 constexpr int kSmallIconPx = 16;
 

@@ -151,7 +151,8 @@ class Parser {
             } else if (command == Command::Pol && flag.name == "--now") {
                 if (Status taken = TakeSwitch(flag, o.now); !taken) return taken.failure();
             } else if (command == Command::Intune && flag.name == "--offline-profiles") {
-                if (Status taken = TakeSwitch(flag, o.offlineProfiles); !taken) return taken.failure();
+                if (Status taken = TakeSwitch(flag, o.offlineProfiles); !taken)
+                    return taken.failure();
             } else if (command == Command::Intune && flag.name == "--machine") {
                 if (Status taken = TakeSwitch(flag, o.machine); !taken) return taken.failure();
             } else if (setsValues && flag.name == "--policy") {
@@ -172,9 +173,9 @@ class Parser {
             }
             if ((o.ldif || o.domain || o.extensions) && !o.gpo) {
                 return Refuse(std::string(o.ldif     ? "--ldif"
-                                        : o.domain ? "--domain"
-                                                   : "--extensions") +
-                            " is for --gpo: the Active Directory entry of a policy object");
+                                          : o.domain ? "--domain"
+                                                     : "--extensions") +
+                              " is for --gpo: the Active Directory entry of a policy object");
             }
             if ((o.forSid || o.now) && !o.local) {
                 return Refuse(std::string(o.forSid ? "--for" : "--now") + " is for --local");
@@ -182,7 +183,7 @@ class Parser {
             if (o.remove || o.disable) {
                 if (haveDrives || allBut) {
                     return Refuse(std::string(o.remove ? "--remove" : "--disable") +
-                                " takes no drives: it sets no mask");
+                                  " takes no drives: it sets no mask");
                 }
                 return options_;
             }
@@ -191,7 +192,8 @@ class Parser {
             if (Status taken = TargetComplete(); !taken) return taken.failure();
             if (!o.gpo) return Refuse("gpp needs --gpo FOLDER, the policy object's folder");
             if (o.output) return Refuse("gpp writes into --gpo FOLDER; it takes no --output");
-            if (o.force && !o.ldif) return Refuse("--force is for --ldif; gpp always edits in place");
+            if (o.force && !o.ldif)
+                return Refuse("--force is for --ldif; gpp always edits in place");
         }
         if (command == Command::Intune && !o.output) {
             return Refuse("intune needs --output FOLDER for its two scripts");
@@ -219,7 +221,8 @@ class Parser {
             } else if (flag.name == "--local") {
                 if (Status taken = TakeSwitch(flag, options_.local); !taken) return taken.failure();
             } else if (flag.name == "--language") {
-                if (Status taken = TakePath(flag, options_.language); !taken) return taken.failure();
+                if (Status taken = TakePath(flag, options_.language); !taken)
+                    return taken.failure();
             } else if (args_[index_].rfind("--", 0) == 0) {
                 return Refuse("'" + args_[index_] + "' is not an option of show");
             } else if (haveFile) {
@@ -229,8 +232,7 @@ class Parser {
                 haveFile = true;
             }
         }
-        const int sources =
-            int{haveFile} + int{options_.here} + int{options_.local};
+        const int sources = int{haveFile} + int{options_.here} + int{options_.local};
         if (sources > 1) return Refuse("show takes one of a file, --here or --local");
         if (sources == 0) {
             return Refuse(

@@ -267,8 +267,8 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
     // A device or a pipe is never opened: opening alone may wait for a writer or act on a device.
     const Result<fileio::Entry> sourceEntry = LookUp(source);
     if (sourceEntry && sourceEntry->kind == fileio::EntryKind::Special) {
-        return OpenFailure(source,
-                           SourceFailure{{"It is not a regular file (a device, pipe or socket).", 0}});
+        return OpenFailure(
+            source, SourceFailure{{"It is not a regular file (a device, pipe or socket).", 0}});
     }
     if (const Result<void, SourceFailure> opened = reader.Open(source); !opened) {
         return OpenFailure(source, opened.failure());

@@ -15,9 +15,9 @@
 
 namespace tarnwick::fileio::win32 {
 
-inline constexpr std::uint32_t kSharingViolation = 32;  // ERROR_SHARING_VIOLATION
-inline constexpr std::uint32_t kLockViolation = 33;     // ERROR_LOCK_VIOLATION
-inline constexpr std::uint32_t kNetworkBusy = 54;       // ERROR_NETWORK_BUSY
+inline constexpr std::uint32_t kSharingViolation = 32;    // ERROR_SHARING_VIOLATION
+inline constexpr std::uint32_t kLockViolation = 33;       // ERROR_LOCK_VIOLATION
+inline constexpr std::uint32_t kNetworkBusy = 54;         // ERROR_NETWORK_BUSY
 inline constexpr std::uint32_t kUnexpectedNetError = 59;  // ERROR_UNEXP_NET_ERR
 inline constexpr std::uint32_t kNetNameDeleted = 64;      // ERROR_NETNAME_DELETED
 inline constexpr std::uint32_t kSemaphoreTimeout = 121;   // ERROR_SEM_TIMEOUT (an SMB timeout)
