@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
+#include <variant>
 
 #include "win32/SystemError.h"
 
@@ -17,16 +17,19 @@ namespace tarnwick::win32 {
 // failure.
 using FolderReader = UINT(WINAPI*)(LPWSTR buffer, UINT size);
 
-// The folder read through `read` into a buffer that grows until the path fits; nothing, with the
-// cause in `error` (code 0 when the system gave an empty path), when it cannot be read.
-std::optional<std::wstring> ReadFolder(FolderReader read, SystemError& error);
+// A folder's path, or why it could not be read (code 0 when the system gave an empty path or one
+// that kept changing). This folder includes nothing of ours, so it has no Result of its own.
+using FolderPath = std::variant<std::wstring, SystemError>;
+
+// The folder read through `read` into a buffer that grows until the path fits.
+FolderPath ReadFolder(FolderReader read);
 
 // The system folder (GetSystemDirectoryW). It cannot change while the program runs, so it is read
 // once and kept, and so is the failure to read it.
-std::optional<std::wstring> SystemFolder(SystemError& error);
+const FolderPath& SystemFolder();
 
 // The Windows folder (GetWindowsDirectoryW), read anew at each call.
-std::optional<std::wstring> WindowsFolder(SystemError& error);
+FolderPath WindowsFolder();
 
 // `name` (a file name such as L"xmllite.dll") loaded from the system folder only; null on failure,
 // with GetLastError() set.
