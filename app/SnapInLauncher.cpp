@@ -12,10 +12,13 @@ Status StartMinimised(const std::string& systemProgram, const std::string& comma
                       win32::FolderReader readSystemFolder) {
     const win32::FolderPath read =
         readSystemFolder ? win32::ReadFolder(readSystemFolder) : win32::SystemFolder();
-    if (const auto* error = std::get_if<win32::SystemError>(&read)) {
-        return Failure{"The system folder cannot be read: " + error->text, error->code};
+    const auto* folder = std::get_if<std::wstring>(&read);
+    if (folder == nullptr) {
+        const auto* error = std::get_if<win32::SystemError>(&read);
+        return Failure{"The system folder cannot be read: " + (error ? error->text : ""),
+                       error ? error->code : 0};
     }
-    const std::wstring program = std::get<std::wstring>(read) + L"\\" + Widen(systemProgram);
+    const std::wstring program = *folder + L"\\" + Widen(systemProgram);
     std::wstring wide = Widen(commandLine);
     std::vector<wchar_t> mutableLine(wide.begin(), wide.end());  // CreateProcessW may write to it
     mutableLine.push_back(L'\0');

@@ -56,7 +56,14 @@ class Parser {
   public:
     explicit Parser(const std::vector<std::string>& args) : args_(args) {}
 
+    // The options, or why the arguments are refused.
     Result<Options> Run() {
+        if (Status parsed = Parse(); !parsed) return parsed.failure();
+        return options_;
+    }
+
+  private:
+    Status Parse() {
         if (AsksForHelp()) return Done(Command::Help);
         if (args_.empty()) return Refuse("no command given");
         if (args_[0] == "--version") {
@@ -75,7 +82,6 @@ class Parser {
         return Refuse("unknown command '" + args_[0] + "'");
     }
 
-  private:
     // --help or -h anywhere an option may stand wins over everything else; as an option's value
     // (--output -h) it is only that value.
     bool AsksForHelp() const {
@@ -87,7 +93,7 @@ class Parser {
         return false;
     }
 
-    Result<Options> ParseRest(Command command) {
+    Status ParseRest(Command command) {
         options_.command = command;
         const bool writes = command == Command::Make || command == Command::Reg ||
                             command == Command::Pol || command == Command::Samba ||
@@ -113,52 +119,51 @@ class Parser {
                 options_.drives = *named;
                 haveDrives = true;
             } else if (flag.name == "--all-but") {
-                if (Status taken = TakeSwitch(flag, allBut); !taken) return taken.failure();
+                if (Status taken = TakeSwitch(flag, allBut); !taken) return taken;
             } else if (writes && flag.name == "--force") {
-                if (Status taken = TakeSwitch(flag, options_.force); !taken) return taken.failure();
+                if (Status taken = TakeSwitch(flag, options_.force); !taken) return taken;
             } else if (command == Command::Make && flag.name == "--source") {
-                if (Status taken = TakePath(flag, options_.source); !taken) return taken.failure();
+                if (Status taken = TakePath(flag, options_.source); !taken) return taken;
             } else if (writes && flag.name == "--output") {
-                if (Status taken = TakePath(flag, options_.output); !taken) return taken.failure();
+                if (Status taken = TakePath(flag, options_.output); !taken) return taken;
             } else if (command == Command::Gpp && TakesTarget(flag.name)) {
-                if (Status taken = TakeTarget(flag); !taken) return taken.failure();
+                if (Status taken = TakeTarget(flag); !taken) return taken;
             } else if (command == Command::Gpp && flag.name == "--ldif") {
-                if (Status taken = TakePath(flag, o.ldif); !taken) return taken.failure();
+                if (Status taken = TakePath(flag, o.ldif); !taken) return taken;
             } else if ((command == Command::Pol || command == Command::Gpp) &&
                        flag.name == "--gpo") {
-                if (Status taken = TakePath(flag, o.gpo); !taken) return taken.failure();
+                if (Status taken = TakePath(flag, o.gpo); !taken) return taken;
             } else if (command == Command::Pol && flag.name == "--local") {
-                if (Status taken = TakeSwitch(flag, o.local); !taken) return taken.failure();
+                if (Status taken = TakeSwitch(flag, o.local); !taken) return taken;
             } else if (command == Command::Pol && flag.name == "--remove") {
-                if (Status taken = TakeSwitch(flag, o.remove); !taken) return taken.failure();
+                if (Status taken = TakeSwitch(flag, o.remove); !taken) return taken;
             } else if (command == Command::Pol && flag.name == "--disable") {
-                if (Status taken = TakeSwitch(flag, o.disable); !taken) return taken.failure();
+                if (Status taken = TakeSwitch(flag, o.disable); !taken) return taken;
             } else if (command == Command::Pol && flag.name == "--ldif") {
-                if (Status taken = TakePath(flag, o.ldif); !taken) return taken.failure();
+                if (Status taken = TakePath(flag, o.ldif); !taken) return taken;
             } else if ((command == Command::Pol || command == Command::Gpp) &&
                        flag.name == "--domain") {
-                if (Status taken = TakeText(flag, o.domain); !taken) return taken.failure();
+                if (Status taken = TakeText(flag, o.domain); !taken) return taken;
             } else if ((command == Command::Pol || command == Command::Gpp) &&
                        flag.name == "--extensions") {
-                if (Status taken = TakeText(flag, o.extensions); !taken) return taken.failure();
+                if (Status taken = TakeText(flag, o.extensions); !taken) return taken;
             } else if (command == Command::Pol && flag.name == "--for") {
-                if (Status taken = TakeText(flag, o.forSid); !taken) return taken.failure();
+                if (Status taken = TakeText(flag, o.forSid); !taken) return taken;
                 o.forSid = regpol::LocalPolicySid(*o.forSid);
                 if (!o.forSid) {
                     return Refuse(
                         "--for takes administrators, non-administrators or a SID (S-1-5-21-...)");
                 }
             } else if (command == Command::Pol && flag.name == "--now") {
-                if (Status taken = TakeSwitch(flag, o.now); !taken) return taken.failure();
+                if (Status taken = TakeSwitch(flag, o.now); !taken) return taken;
             } else if (command == Command::Intune && flag.name == "--offline-profiles") {
-                if (Status taken = TakeSwitch(flag, o.offlineProfiles); !taken)
-                    return taken.failure();
+                if (Status taken = TakeSwitch(flag, o.offlineProfiles); !taken) return taken;
             } else if (command == Command::Intune && flag.name == "--machine") {
-                if (Status taken = TakeSwitch(flag, o.machine); !taken) return taken.failure();
+                if (Status taken = TakeSwitch(flag, o.machine); !taken) return taken;
             } else if (setsValues && flag.name == "--policy") {
-                if (Status taken = TakePolicy(flag, havePolicy); !taken) return taken.failure();
+                if (Status taken = TakePolicy(flag, havePolicy); !taken) return taken;
             } else if (command == Command::Admx && flag.name == "--dir") {
-                if (Status taken = TakePath(flag, options_.folder); !taken) return taken.failure();
+                if (Status taken = TakePath(flag, options_.folder); !taken) return taken;
             } else {
                 return Refuse("'" + args_[index_] + "' is not an option of " + args_[0]);
             }
@@ -185,11 +190,11 @@ class Parser {
                     return Refuse(std::string(o.remove ? "--remove" : "--disable") +
                                   " takes no drives: it sets no mask");
                 }
-                return options_;
+                return {};
             }
         }
         if (command == Command::Gpp) {
-            if (Status taken = TargetComplete(); !taken) return taken.failure();
+            if (Status taken = TargetComplete(); !taken) return taken;
             if (!o.gpo) return Refuse("gpp needs --gpo FOLDER, the policy object's folder");
             if (o.output) return Refuse("gpp writes into --gpo FOLDER; it takes no --output");
             if (o.force && !o.ldif)
@@ -205,24 +210,23 @@ class Parser {
         }
         if (!haveDrives) return Refuse(args_[0] + " needs --drives");
         if (allBut) options_.drives = options_.drives.WithMode(DriveMode::AllBut);
-        return options_;
+        return {};
     }
 
     // show FILE [--tsv] [--language CULTURE]: the file is the one argument that is no option.
-    Result<Options> ParseShow() {
+    Status ParseShow() {
         options_.command = Command::Show;
         bool haveFile = false;
         for (index_ = 1; index_ < args_.size(); ++index_) {
             const Flag flag = SplitFlag(args_[index_]);
             if (flag.name == "--tsv") {
-                if (Status taken = TakeSwitch(flag, options_.tsv); !taken) return taken.failure();
+                if (Status taken = TakeSwitch(flag, options_.tsv); !taken) return taken;
             } else if (flag.name == "--here") {
-                if (Status taken = TakeSwitch(flag, options_.here); !taken) return taken.failure();
+                if (Status taken = TakeSwitch(flag, options_.here); !taken) return taken;
             } else if (flag.name == "--local") {
-                if (Status taken = TakeSwitch(flag, options_.local); !taken) return taken.failure();
+                if (Status taken = TakeSwitch(flag, options_.local); !taken) return taken;
             } else if (flag.name == "--language") {
-                if (Status taken = TakePath(flag, options_.language); !taken)
-                    return taken.failure();
+                if (Status taken = TakePath(flag, options_.language); !taken) return taken;
             } else if (args_[index_].rfind("--", 0) == 0) {
                 return Refuse("'" + args_[index_] + "' is not an option of show");
             } else if (haveFile) {
@@ -239,7 +243,7 @@ class Parser {
                 "show needs the template file to read (or a Registry.pol, a policy object's "
                 "folder, a .reg file or the Samba JSON), or --here");
         }
-        return options_;
+        return {};
     }
 
     static bool TakesTarget(const std::string& name) {
@@ -360,9 +364,9 @@ class Parser {
         return {};
     }
 
-    Options Done(Command command) {
+    Status Done(Command command) {
         options_.command = command;
-        return options_;
+        return {};
     }
 
     static Failure Refuse(const std::string& why) { return Failure{why}; }

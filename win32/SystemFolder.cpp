@@ -36,11 +36,12 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     // into the system folder keeps the same promise there.
     if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
     const FolderPath& read = SystemFolder();
-    if (const auto* error = std::get_if<SystemError>(&read)) {
-        SetLastError(error->code != 0 ? error->code : ERROR_PATH_NOT_FOUND);
-        return nullptr;
+    if (const auto* folder = std::get_if<std::wstring>(&read)) {
+        return LoadLibraryW((*folder + L"\\" + name).c_str());
     }
-    return LoadLibraryW((std::get<std::wstring>(read) + L"\\" + name).c_str());
+    const auto* error = std::get_if<SystemError>(&read);
+    SetLastError(error != nullptr && error->code != 0 ? error->code : ERROR_PATH_NOT_FOUND);
+    return nullptr;
 }
 
 void LoadSystemDllsOnly() {
