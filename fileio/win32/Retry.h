@@ -80,8 +80,9 @@ class RetryingPlatform final : public Platform {
     void Pause(std::uint32_t milliseconds) override { inner_.Pause(milliseconds); }
 
   private:
-    template <typename Attempt>
-    auto Retried(Attempt attempt);
+    // After the failed attempt number `tried` (0 for the first): whether to try again, having
+    // paused first.
+    bool Again(const Failure& failure, std::size_t tried);
 
     Platform& inner_;
 };
