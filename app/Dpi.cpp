@@ -16,6 +16,18 @@ Function User32Function(const char* name) {
     return ModuleFunction<Function>(L"user32.dll", name);
 }
 
+constexpr int kPointSizeHundredths = 825;  // 8.25 points
+
+LOGFONTW NamedFontAt(const wchar_t* face, LONG weight, int dpi) {
+    LOGFONTW named{};
+    named.lfHeight = -MulDiv(kPointSizeHundredths, dpi, 72 * 100);
+    named.lfCharSet = DEFAULT_CHARSET;
+    named.lfQuality = DEFAULT_QUALITY;
+    named.lfWeight = weight;
+    lstrcpynW(named.lfFaceName, face, LF_FACESIZE);
+    return named;
+}
+
 int SystemDpi() {
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -47,6 +59,14 @@ LOGFONTW MessageFontAt(int dpi) {
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
     metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
     return metrics.lfMessageFont;
+}
+
+LOGFONTW CaptionFontAt(int dpi) {
+    return NamedFontAt(L"MS Sans Serif", FW_BOLD, dpi);
+}
+
+LOGFONTW CreditFontAt(int dpi) {
+    return NamedFontAt(L"Arial", FW_NORMAL, dpi);
 }
 
 void ClientToWindowRect(RECT& rect, DWORD style, bool hasMenu, DWORD exStyle, int dpi) {

@@ -12,6 +12,12 @@ int DpiOf(HWND window);
 // The font message boxes use, at `dpi`.
 LOGFONTW MessageFontAt(int dpi);
 
+// The window's named fonts at `dpi`, 8.25 points as the form was designed: the captions' bold
+// MS Sans Serif, and the credit line's Arial. The window makes its fonts from these, and the
+// tests measure with them.
+LOGFONTW CaptionFontAt(int dpi);
+LOGFONTW CreditFontAt(int dpi);
+
 // Adjusts `rect` from a client rectangle to the window rectangle at `dpi`.
 void ClientToWindowRect(RECT& rect, DWORD style, bool hasMenu, DWORD exStyle, int dpi);
 

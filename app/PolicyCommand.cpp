@@ -9,10 +9,19 @@
 #include "command/Messages.h"
 #include "policy/MakePolicy.h"
 #include "win32/ComRef.h"
+#include "win32/SystemError.h"
 
 namespace tarnwick::app {
 
 namespace {
+
+// The picker that did not come up, and what the system said of it.
+Failure NoPicker(HRESULT result) {
+    const win32::SystemError error = win32::ErrorFromCode(static_cast<std::uint32_t>(result));
+    return Failure{"The folder picker could not be opened: " + error.text +
+                       (!error.text.empty() && error.text.back() == '.' ? "" : "."),
+                   error.code};
+}
 
 std::wstring TakeString(PWSTR text) {
     std::wstring taken = text != nullptr ? text : L"";
@@ -73,12 +82,14 @@ class AnswerWatch final : public IFileDialogEvents {
 
 }  // namespace
 
-std::optional<PickedPath> PickPolicyFolder(HWND owner, const std::string& start) {
+Result<std::optional<PickedPath>> PickPolicyFolder(HWND owner, const std::string& start) {
     win32::ComScope com;
     win32::ComRef<IFileOpenDialog> dialog;
-    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IFileOpenDialog, reinterpret_cast<void**>(dialog.out())))) {
-        return std::nullopt;
+    if (const HRESULT created =
+            CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+                             IID_IFileOpenDialog, reinterpret_cast<void**>(dialog.out()));
+        FAILED(created)) {
+        return NoPicker(created);
     }
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
@@ -98,13 +109,14 @@ std::optional<PickedPath> PickPolicyFolder(HWND owner, const std::string& start)
     const bool watched = SUCCEEDED(dialog->Advise(&watch, &cookie));
     const HRESULT shown = dialog->Show(owner);
     if (watched) dialog->Unadvise(cookie);
-    if (FAILED(shown)) return std::nullopt;  // cancelled, or no picker
+    if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return std::optional<PickedPath>();
+    if (FAILED(shown)) return NoPicker(shown);
     win32::ComRef<IShellItem> chosen;
-    if (FAILED(dialog->GetResult(chosen.out()))) return std::nullopt;
+    if (FAILED(dialog->GetResult(chosen.out()))) return std::optional<PickedPath>();
     const std::wstring path = PathOf(chosen.get());
-    if (path.empty()) return std::nullopt;
-    if (!watch.Whole(path)) return PickedPath{"", true};
-    return PickedPath{Narrow(path), false};
+    if (path.empty()) return std::optional<PickedPath>();
+    if (!watch.Whole(path)) return std::optional<PickedPath>(PickedPath{"", true});
+    return std::optional<PickedPath>(PickedPath{Narrow(path), false});
 }
 
 void MakePolicyDefinitions_Click(FormView& view, HWND owner, const std::string& windir) {
@@ -114,7 +126,12 @@ void MakePolicyDefinitions_Click(FormView& view, HWND owner, const std::string& 
         return;
     }
     const std::string start = windir.empty() ? std::string() : windir + "\\PolicyDefinitions";
-    const std::optional<PickedPath> picked = PickPolicyFolder(owner, start);
+    const Result<std::optional<PickedPath>> answer = PickPolicyFolder(owner, start);
+    if (!answer) {
+        view.MsgBox(answer.failure().message, kMbCritical, msg::kAppTitle);
+        return;
+    }
+    const std::optional<PickedPath>& picked = *answer;
     if (!picked) return;
     if (picked->cut) {
         view.MsgBox(msg::kPickedPathCut, kMbCritical, msg::kAppTitle);

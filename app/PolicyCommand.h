@@ -8,6 +8,7 @@
 #include <string>
 
 #include "command/MakeCommand.h"
+#include "core/Result.h"
 
 namespace tarnwick::app {
 
@@ -18,9 +19,10 @@ struct PickedPath {
     bool cut = false;
 };
 
-// Asks for a folder, starting at `start` where it exists; nothing when cancelled. A path typed or
+// Asks for a folder, starting at `start` where it exists; nothing when cancelled, a failure when
+// the picker could not be made or shown (COM or the shell missing or broken). A path typed or
 // pasted into the picker's name box is taken as it is.
-std::optional<PickedPath> PickPolicyFolder(HWND owner, const std::string& start);
+Result<std::optional<PickedPath>> PickPolicyFolder(HWND owner, const std::string& start);
 
 // The whole command: the selection check (the same message as Make ADM), the picker, a question
 // when the folder is not one the Group Policy editor reads, the writer, and a message box with

@@ -1,6 +1,7 @@
 #include "app/SnapInLauncher.h"
 
-#include <optional>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "app/WideText.h"
@@ -9,10 +10,14 @@ namespace tarnwick::app {
 
 Status StartMinimised(const std::string& systemProgram, const std::string& commandLine,
                       win32::FolderReader readSystemFolder) {
-    win32::SystemError error;
-    const std::optional<std::wstring> folder =
-        readSystemFolder ? win32::ReadFolder(readSystemFolder, error) : win32::SystemFolder(error);
-    if (!folder) return Failure{"The system folder cannot be read: " + error.text, error.code};
+    const win32::FolderPath read =
+        readSystemFolder ? win32::ReadFolder(readSystemFolder) : win32::SystemFolder();
+    const auto* folder = std::get_if<std::wstring>(&read);
+    if (folder == nullptr) {
+        const auto* error = std::get_if<win32::SystemError>(&read);
+        return Failure{"The system folder cannot be read: " + (error ? error->text : ""),
+                       error ? error->code : 0};
+    }
     const std::wstring program = *folder + L"\\" + Widen(systemProgram);
     std::wstring wide = Widen(commandLine);
     std::vector<wchar_t> mutableLine(wide.begin(), wide.end());  // CreateProcessW may write to it
@@ -25,8 +30,8 @@ Status StartMinimised(const std::string& systemProgram, const std::string& comma
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &process)) {
-        error = win32::LastError();
-        return Failure{error.text, error.code};
+        win32::SystemError error = win32::LastError();
+        return Failure{std::move(error.text), error.code};
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -34,8 +39,10 @@ Status StartMinimised(const std::string& systemProgram, const std::string& comma
 }
 
 std::string SystemWindowsFolder() {
-    win32::SystemError ignored;  // the command line then names the snap-in from the root
-    return Narrow(win32::WindowsFolder(ignored).value_or(std::wstring()));
+    // Unreadable, the command line names the snap-in from the root.
+    const win32::FolderPath read = win32::WindowsFolder();
+    const auto* folder = std::get_if<std::wstring>(&read);
+    return folder != nullptr ? Narrow(*folder) : std::string();
 }
 
 }  // namespace tarnwick::app

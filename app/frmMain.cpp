@@ -27,8 +27,7 @@ constexpr wchar_t kClassName[] = L"TarnwickMainWindow";
 // Fixed single border, title bar with system menu and close box, no minimise or maximise box.
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr COLORREF kCreditColour = RGB(0, 0, 192);
-constexpr int kPointSizeHundredths = 825;  // 8.25 points
-constexpr int kButtonIconPx = 24;          // at 96 DPI
+constexpr int kButtonIconPx = 24;  // at 96 DPI
 constexpr int kLargeIconPx = 32;
 constexpr int kSmallIconPx = 16;
 
@@ -400,16 +399,10 @@ void frmMain::CreateFonts() {
     base.lfHeight = MulDiv(base.lfHeight, dpi_, systemDpi);
     defaultFont_ = CreateFontIndirectW(&base);
 
-    LOGFONTW named{};
-    named.lfHeight = -MulDiv(kPointSizeHundredths, dpi_, 72 * 100);
-    named.lfCharSet = DEFAULT_CHARSET;
-    named.lfQuality = DEFAULT_QUALITY;
-    named.lfWeight = FW_BOLD;
-    lstrcpynW(named.lfFaceName, L"MS Sans Serif", LF_FACESIZE);
-    boldFont_ = CreateFontIndirectW(&named);
-    named.lfWeight = FW_NORMAL;
-    lstrcpynW(named.lfFaceName, L"Arial", LF_FACESIZE);
-    creditFont_ = CreateFontIndirectW(&named);
+    const LOGFONTW caption = CaptionFontAt(dpi_);
+    boldFont_ = CreateFontIndirectW(&caption);
+    const LOGFONTW credit = CreditFontAt(dpi_);
+    creditFont_ = CreateFontIndirectW(&credit);
 }
 
 void frmMain::DeleteFonts() {

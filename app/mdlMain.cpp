@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "app/frmMain.h"
+#include "win32/SystemFolder.h"
 
 namespace tarnwick::app {
 namespace {
@@ -41,6 +42,7 @@ int RunEventLoop() {
 }  // namespace tarnwick::app
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    tarnwick::win32::LoadSystemDllsOnly();
     if (!tarnwick::app::Main()) return 1;
     return tarnwick::app::RunEventLoop();
 }

@@ -7,11 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "core/Result.h"
+
 namespace tarnwick::cli {
 
-// False when the text could not be written whole and flushed (a full disk, a closed pipe).
-bool WriteOut(const std::string& utf8);
-bool WriteErr(const std::string& utf8);
+// Fails when the text could not be written whole and flushed (a full disk, a closed pipe), with
+// the system's cause (errno, or GetLastError() on Windows), or with code 0 and no message when the
+// process has no such handle or the system said nothing.
+Status WriteOut(const std::string& utf8);
+Status WriteErr(const std::string& utf8);
 
 // The variable's value, or empty text when it is not set.
 std::string EnvironmentVariable(const std::string& name);

@@ -1,22 +1,22 @@
 #include "cli/DriveSelection.h"
 
-#include <stdexcept>
-
 namespace tarnwick::cli {
 
 namespace {
-std::size_t CheckedIndex(int index) {
-    if (index < 0 || index >= kDriveCount) throw std::out_of_range("drive index out of range");
-    return static_cast<std::size_t>(index);
+// Only 0 to 25 name a box; any other index names none, which reads unticked and without a caption,
+// as a control the window does not have does.
+bool NamesABox(int index) {
+    return index >= 0 && index < kDriveCount;
 }
 }  // namespace
 
 std::int16_t DriveSelection::DriveValue(int index) const {
-    return drives_.IsTicked(static_cast<int>(CheckedIndex(index))) ? kTicked : std::int16_t{0};
+    return NamesABox(index) && drives_.IsTicked(index) ? kTicked : std::int16_t{0};
 }
 
 std::string DriveSelection::DriveCaption(int index) const {
-    return {static_cast<char>('A' + CheckedIndex(index)), ':'};
+    if (!NamesABox(index)) return {};
+    return {static_cast<char>('A' + index), ':'};
 }
 
 }  // namespace tarnwick::cli

@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include <string_view>
+#include <utility>
 
 #include "core/Text.h"
 #include "paths/PathText.h"
@@ -55,11 +56,18 @@ class Parser {
   public:
     explicit Parser(const std::vector<std::string>& args) : args_(args) {}
 
-    ParseOutcome Run() {
+    // The options, or why the arguments are refused.
+    Result<Options> Run() {
+        if (Status parsed = Parse(); !parsed) return parsed.failure();
+        return options_;
+    }
+
+  private:
+    Status Parse() {
         if (AsksForHelp()) return Done(Command::Help);
-        if (args_.empty()) return Fail("no command given");
+        if (args_.empty()) return Refuse("no command given");
         if (args_[0] == "--version") {
-            if (args_.size() > 1) return Fail("--version takes no other arguments");
+            if (args_.size() > 1) return Refuse("--version takes no other arguments");
             return Done(Command::Version);
         }
         if (args_[0] == "make") return ParseRest(Command::Make);
@@ -71,10 +79,9 @@ class Parser {
         if (args_[0] == "samba") return ParseRest(Command::Samba);
         if (args_[0] == "intune") return ParseRest(Command::Intune);
         if (args_[0] == "gpp") return ParseRest(Command::Gpp);
-        return Fail("unknown command '" + args_[0] + "'");
+        return Refuse("unknown command '" + args_[0] + "'");
     }
 
-  private:
     // --help or -h anywhere an option may stand wins over everything else; as an option's value
     // (--output -h) it is only that value.
     bool AsksForHelp() const {
@@ -86,158 +93,157 @@ class Parser {
         return false;
     }
 
-    ParseOutcome ParseRest(Command command) {
-        outcome_.options.command = command;
+    Status ParseRest(Command command) {
+        options_.command = command;
         const bool writes = command == Command::Make || command == Command::Reg ||
                             command == Command::Pol || command == Command::Samba ||
                             command == Command::Intune || command == Command::Gpp;
         const bool setsValues =
             command != Command::Make && command != Command::Mask && command != Command::Admx;
-        Options& o = outcome_.options;
+        Options& o = options_;
         bool haveDrives = false;
         bool havePolicy = false;
         bool allBut = false;
         for (index_ = 1; index_ < args_.size(); ++index_) {
             const Flag flag = SplitFlag(args_[index_]);
             if (flag.name == "--drives") {
-                std::string letters;
-                if (!TakeValue(flag, haveDrives, letters)) return outcome_;
-                if (!ParseDriveLetters(letters, outcome_.options.drives)) {
-                    return Fail(
+                Result<std::string> letters = TakeValue(flag, haveDrives);
+                if (!letters) return letters.failure();
+                const std::optional<DriveSet> named = ParseDriveLetters(*letters);
+                if (!named) {
+                    return Refuse(
                         "--drives takes drive letters A to Z, alone or separated by "
                         "commas or colons, not '" +
-                        letters + "'");
+                        *letters + "'");
                 }
+                options_.drives = *named;
                 haveDrives = true;
             } else if (flag.name == "--all-but") {
-                if (!TakeSwitch(flag, allBut)) return outcome_;
+                if (Status taken = TakeSwitch(flag, allBut); !taken) return taken;
             } else if (writes && flag.name == "--force") {
-                if (!TakeSwitch(flag, outcome_.options.force)) return outcome_;
+                if (Status taken = TakeSwitch(flag, options_.force); !taken) return taken;
             } else if (command == Command::Make && flag.name == "--source") {
-                if (!TakePath(flag, outcome_.options.source)) return outcome_;
+                if (Status taken = TakePath(flag, options_.source); !taken) return taken;
             } else if (writes && flag.name == "--output") {
-                if (!TakePath(flag, outcome_.options.output)) return outcome_;
+                if (Status taken = TakePath(flag, options_.output); !taken) return taken;
             } else if (command == Command::Gpp && TakesTarget(flag.name)) {
-                if (!TakeTarget(flag)) return outcome_;
+                if (Status taken = TakeTarget(flag); !taken) return taken;
             } else if (command == Command::Gpp && flag.name == "--ldif") {
-                if (!TakePath(flag, o.ldif)) return outcome_;
+                if (Status taken = TakePath(flag, o.ldif); !taken) return taken;
             } else if ((command == Command::Pol || command == Command::Gpp) &&
                        flag.name == "--gpo") {
-                if (!TakePath(flag, o.gpo)) return outcome_;
+                if (Status taken = TakePath(flag, o.gpo); !taken) return taken;
             } else if (command == Command::Pol && flag.name == "--local") {
-                if (!TakeSwitch(flag, o.local)) return outcome_;
+                if (Status taken = TakeSwitch(flag, o.local); !taken) return taken;
             } else if (command == Command::Pol && flag.name == "--remove") {
-                if (!TakeSwitch(flag, o.remove)) return outcome_;
+                if (Status taken = TakeSwitch(flag, o.remove); !taken) return taken;
             } else if (command == Command::Pol && flag.name == "--disable") {
-                if (!TakeSwitch(flag, o.disable)) return outcome_;
+                if (Status taken = TakeSwitch(flag, o.disable); !taken) return taken;
             } else if (command == Command::Pol && flag.name == "--ldif") {
-                if (!TakePath(flag, o.ldif)) return outcome_;
+                if (Status taken = TakePath(flag, o.ldif); !taken) return taken;
             } else if ((command == Command::Pol || command == Command::Gpp) &&
                        flag.name == "--domain") {
-                if (!TakeText(flag, o.domain)) return outcome_;
+                if (Status taken = TakeText(flag, o.domain); !taken) return taken;
             } else if ((command == Command::Pol || command == Command::Gpp) &&
                        flag.name == "--extensions") {
-                if (!TakeText(flag, o.extensions)) return outcome_;
+                if (Status taken = TakeText(flag, o.extensions); !taken) return taken;
             } else if (command == Command::Pol && flag.name == "--for") {
-                if (!TakeText(flag, o.forSid)) return outcome_;
+                if (Status taken = TakeText(flag, o.forSid); !taken) return taken;
                 o.forSid = regpol::LocalPolicySid(*o.forSid);
                 if (!o.forSid) {
-                    return Fail(
+                    return Refuse(
                         "--for takes administrators, non-administrators or a SID (S-1-5-21-...)");
                 }
             } else if (command == Command::Pol && flag.name == "--now") {
-                if (!TakeSwitch(flag, o.now)) return outcome_;
+                if (Status taken = TakeSwitch(flag, o.now); !taken) return taken;
             } else if (command == Command::Intune && flag.name == "--offline-profiles") {
-                if (!TakeSwitch(flag, o.offlineProfiles)) return outcome_;
+                if (Status taken = TakeSwitch(flag, o.offlineProfiles); !taken) return taken;
             } else if (command == Command::Intune && flag.name == "--machine") {
-                if (!TakeSwitch(flag, o.machine)) return outcome_;
+                if (Status taken = TakeSwitch(flag, o.machine); !taken) return taken;
             } else if (setsValues && flag.name == "--policy") {
-                if (!TakePolicy(flag, havePolicy)) return outcome_;
+                if (Status taken = TakePolicy(flag, havePolicy); !taken) return taken;
             } else if (command == Command::Admx && flag.name == "--dir") {
-                if (!TakePath(flag, outcome_.options.folder)) return outcome_;
+                if (Status taken = TakePath(flag, options_.folder); !taken) return taken;
             } else {
-                return Fail("'" + args_[index_] + "' is not an option of " + args_[0]);
+                return Refuse("'" + args_[index_] + "' is not an option of " + args_[0]);
             }
         }
         if (command == Command::Pol) {
             const int targets = int{o.output.has_value()} + int{o.gpo.has_value()} + int{o.local};
             if (targets != 1)
-                return Fail("pol needs one of --output FILE, --gpo FOLDER or --local");
-            if (o.remove && o.disable) return Fail("--remove and --disable exclude each other");
+                return Refuse("pol needs one of --output FILE, --gpo FOLDER or --local");
+            if (o.remove && o.disable) return Refuse("--remove and --disable exclude each other");
             if (o.force && !o.output && !o.ldif) {
-                return Fail("--force is for --output and --ldif; --gpo and --local always merge");
+                return Refuse("--force is for --output and --ldif; --gpo and --local always merge");
             }
             if ((o.ldif || o.domain || o.extensions) && !o.gpo) {
-                return Fail(std::string(o.ldif     ? "--ldif"
-                                        : o.domain ? "--domain"
-                                                   : "--extensions") +
-                            " is for --gpo: the Active Directory entry of a policy object");
+                return Refuse(std::string(o.ldif     ? "--ldif"
+                                          : o.domain ? "--domain"
+                                                     : "--extensions") +
+                              " is for --gpo: the Active Directory entry of a policy object");
             }
             if ((o.forSid || o.now) && !o.local) {
-                return Fail(std::string(o.forSid ? "--for" : "--now") + " is for --local");
+                return Refuse(std::string(o.forSid ? "--for" : "--now") + " is for --local");
             }
             if (o.remove || o.disable) {
                 if (haveDrives || allBut) {
-                    return Fail(std::string(o.remove ? "--remove" : "--disable") +
-                                " takes no drives: it sets no mask");
+                    return Refuse(std::string(o.remove ? "--remove" : "--disable") +
+                                  " takes no drives: it sets no mask");
                 }
-                outcome_.ok = true;
-                return outcome_;
+                return {};
             }
         }
         if (command == Command::Gpp) {
-            if (!TargetComplete()) return outcome_;
-            if (!o.gpo) return Fail("gpp needs --gpo FOLDER, the policy object's folder");
-            if (o.output) return Fail("gpp writes into --gpo FOLDER; it takes no --output");
-            if (o.force && !o.ldif) return Fail("--force is for --ldif; gpp always edits in place");
+            if (Status taken = TargetComplete(); !taken) return taken;
+            if (!o.gpo) return Refuse("gpp needs --gpo FOLDER, the policy object's folder");
+            if (o.output) return Refuse("gpp writes into --gpo FOLDER; it takes no --output");
+            if (o.force && !o.ldif)
+                return Refuse("--force is for --ldif; gpp always edits in place");
         }
         if (command == Command::Intune && !o.output) {
-            return Fail("intune needs --output FOLDER for its two scripts");
+            return Refuse("intune needs --output FOLDER for its two scripts");
         }
         if (o.offlineProfiles && o.machine) {
-            return Fail(
+            return Refuse(
                 "--machine and --offline-profiles exclude each other: --machine sets the "
                 "values once for every user");
         }
-        if (!haveDrives) return Fail(args_[0] + " needs --drives");
-        if (allBut) outcome_.options.drives = outcome_.options.drives.WithMode(DriveMode::AllBut);
-        outcome_.ok = true;
-        return outcome_;
+        if (!haveDrives) return Refuse(args_[0] + " needs --drives");
+        if (allBut) options_.drives = options_.drives.WithMode(DriveMode::AllBut);
+        return {};
     }
 
     // show FILE [--tsv] [--language CULTURE]: the file is the one argument that is no option.
-    ParseOutcome ParseShow() {
-        outcome_.options.command = Command::Show;
+    Status ParseShow() {
+        options_.command = Command::Show;
         bool haveFile = false;
         for (index_ = 1; index_ < args_.size(); ++index_) {
             const Flag flag = SplitFlag(args_[index_]);
             if (flag.name == "--tsv") {
-                if (!TakeSwitch(flag, outcome_.options.tsv)) return outcome_;
+                if (Status taken = TakeSwitch(flag, options_.tsv); !taken) return taken;
             } else if (flag.name == "--here") {
-                if (!TakeSwitch(flag, outcome_.options.here)) return outcome_;
+                if (Status taken = TakeSwitch(flag, options_.here); !taken) return taken;
             } else if (flag.name == "--local") {
-                if (!TakeSwitch(flag, outcome_.options.local)) return outcome_;
+                if (Status taken = TakeSwitch(flag, options_.local); !taken) return taken;
             } else if (flag.name == "--language") {
-                if (!TakePath(flag, outcome_.options.language)) return outcome_;
+                if (Status taken = TakePath(flag, options_.language); !taken) return taken;
             } else if (args_[index_].rfind("--", 0) == 0) {
-                return Fail("'" + args_[index_] + "' is not an option of show");
+                return Refuse("'" + args_[index_] + "' is not an option of show");
             } else if (haveFile) {
-                return Fail("show takes one file, not also '" + args_[index_] + "'");
+                return Refuse("show takes one file, not also '" + args_[index_] + "'");
             } else {
-                outcome_.options.file = args_[index_];
+                options_.file = args_[index_];
                 haveFile = true;
             }
         }
-        const int sources =
-            int{haveFile} + int{outcome_.options.here} + int{outcome_.options.local};
-        if (sources > 1) return Fail("show takes one of a file, --here or --local");
+        const int sources = int{haveFile} + int{options_.here} + int{options_.local};
+        if (sources > 1) return Refuse("show takes one of a file, --here or --local");
         if (sources == 0) {
-            return Fail(
+            return Refuse(
                 "show needs the template file to read (or a Registry.pol, a policy object's "
                 "folder, a .reg file or the Samba JSON), or --here");
         }
-        outcome_.ok = true;
-        return outcome_;
+        return {};
     }
 
     static bool TakesTarget(const std::string& name) {
@@ -246,11 +252,11 @@ class Parser {
     }
 
     // Refused while the last --group or --user still waits for its --sid.
-    bool TargetComplete() {
-        const auto& targets = outcome_.options.targets;
+    Status TargetComplete() {
+        const auto& targets = options_.targets;
         if (targets.empty() || targets.back().kind == prefs::TargetKind::OrgUnit ||
             !targets.back().sid.empty()) {
-            return true;
+            return {};
         }
         const bool group = targets.back().kind == prefs::TargetKind::Group;
         return Refuse(std::string(group ? "--group" : "--user") +
@@ -259,63 +265,68 @@ class Parser {
     }
 
     // --group NAME --sid SID, --ou DN, --user NAME --sid SID, and --not after any of them.
-    bool TakeTarget(const Flag& flag) {
-        auto& targets = outcome_.options.targets;
+    Status TakeTarget(const Flag& flag) {
+        auto& targets = options_.targets;
         if (flag.name == "--sid") {
             const bool open = !targets.empty() &&
                               targets.back().kind != prefs::TargetKind::OrgUnit &&
                               targets.back().sid.empty();
             if (!open) return Refuse("--sid follows --group NAME or --user NAME, once");
-            std::string text;
-            if (!TakeValue(flag, false, text)) return false;
+            Result<std::string> taken = TakeValue(flag, false);
+            if (!taken) return taken.failure();
+            const std::string& text = *taken;
             const auto sid = prefs::NormalSid(text);
             if (!sid) {
                 return Refuse("--sid takes a security identifier such as S-1-5-21-...-1105, not '" +
                               text + "'");
             }
             targets.back().sid = *sid;
-            return true;
+            return {};
         }
-        if (!TargetComplete()) return false;
+        if (Status taken = TargetComplete(); !taken) return taken;
         if (flag.name == "--not") {
             if (flag.inlineValue) return Refuse("--not takes no value");
             if (targets.empty())
                 return Refuse("--not follows the --group, --ou or --user it negates");
             if (targets.back().negated) return Refuse("--not is given twice for one condition");
             targets.back().negated = true;
-            return true;
+            return {};
         }
         prefs::Target target;
         target.kind = flag.name == "--group" ? prefs::TargetKind::Group
                       : flag.name == "--ou"  ? prefs::TargetKind::OrgUnit
                                              : prefs::TargetKind::User;
-        if (!TakeValue(flag, false, target.name)) return false;
+        Result<std::string> taken = TakeValue(flag, false);
+        if (!taken) return taken.failure();
+        target.name = std::move(*taken);
         if (const auto problem = prefs::NameProblem(target))
             return Refuse(flag.name + ": " + *problem);
         targets.push_back(std::move(target));
-        return true;
+        return {};
     }
 
-    bool TakePolicy(const Flag& flag, bool& given) {
-        std::string value;
-        if (!TakeValue(flag, given, value)) return false;
+    Status TakePolicy(const Flag& flag, bool& given) {
+        Result<std::string> taken = TakeValue(flag, given);
+        if (!taken) return taken.failure();
+        const std::string& value = *taken;
         given = true;
         if (value == "hide") {
-            outcome_.options.policy = DrivePolicy::Hide;
+            options_.policy = DrivePolicy::Hide;
         } else if (value == "prevent") {
-            outcome_.options.policy = DrivePolicy::Prevent;
+            options_.policy = DrivePolicy::Prevent;
         } else if (value == "both") {
-            outcome_.options.policy = DrivePolicy::Both;
+            options_.policy = DrivePolicy::Both;
         } else {
             return Refuse("--policy takes hide, prevent or both, not '" + value + "'");
         }
-        return true;
+        return {};
     }
 
     // The value of an option, inline ("--x=v") or as the next argument, whatever that holds:
     // "--output -h" names the file "-h".
-    bool TakeValue(const Flag& flag, bool alreadyGiven, std::string& value) {
+    Result<std::string> TakeValue(const Flag& flag, bool alreadyGiven) {
         if (alreadyGiven) return Refuse(flag.name + " is given more than once");
+        std::string value;
         if (flag.inlineValue) {
             value = *flag.inlineValue;
         } else if (index_ + 1 < args_.size()) {
@@ -324,69 +335,61 @@ class Parser {
             return Refuse(flag.name + " needs a value");
         }
         if (value.empty()) return Refuse(flag.name + " needs a non-empty value");
-        return true;
+        return value;
     }
 
     // Quotes and blanks around a path go, as in the window's boxes; nothing may be left.
-    bool TakePath(const Flag& flag, std::optional<std::string>& path) {
-        std::string value;
-        if (!TakeValue(flag, path.has_value(), value)) return false;
+    Status TakePath(const Flag& flag, std::optional<std::string>& path) {
+        Result<std::string> taken = TakeValue(flag, path.has_value());
+        if (!taken) return taken.failure();
+        const std::string& value = *taken;
         path = CleanPathText(value);
         if (path->empty()) return Refuse(flag.name + " needs a path, not only blanks or quotes");
-        return true;
+        return {};
     }
 
     // A value kept as typed (a name, not a path).
-    bool TakeText(const Flag& flag, std::optional<std::string>& text) {
-        std::string value;
-        if (!TakeValue(flag, text.has_value(), value)) return false;
+    Status TakeText(const Flag& flag, std::optional<std::string>& text) {
+        Result<std::string> taken = TakeValue(flag, text.has_value());
+        if (!taken) return taken.failure();
+        const std::string& value = *taken;
         text = value;
-        return true;
+        return {};
     }
 
-    bool TakeSwitch(const Flag& flag, bool& on) {
+    Status TakeSwitch(const Flag& flag, bool& on) {
         if (flag.inlineValue) return Refuse(flag.name + " takes no value");
         if (on) return Refuse(flag.name + " is given more than once");
         on = true;
-        return true;
+        return {};
     }
 
-    ParseOutcome Done(Command command) {
-        outcome_.options.command = command;
-        outcome_.ok = true;
-        return outcome_;
+    Status Done(Command command) {
+        options_.command = command;
+        return {};
     }
 
-    bool Refuse(const std::string& why) {
-        outcome_.ok = false;
-        outcome_.error = why;
-        return false;
-    }
-
-    ParseOutcome Fail(const std::string& why) {
-        Refuse(why);
-        return outcome_;
-    }
+    static Failure Refuse(const std::string& why) { return Failure{why}; }
 
     const std::vector<std::string>& args_;
     std::size_t index_ = 0;
-    ParseOutcome outcome_;
+    Options options_;
 };
 
 }  // namespace
 
-bool ParseDriveLetters(const std::string& text, DriveSet& drives) {
-    drives = {};
+std::optional<DriveSet> ParseDriveLetters(const std::string& text) {
+    DriveSet drives;
     std::string_view rest = text;
     while (true) {
         const auto comma = rest.find(',');
-        if (!ParseLetterItem(rest.substr(0, comma), drives)) return false;
-        if (comma == std::string_view::npos) return true;
+        if (!ParseLetterItem(rest.substr(0, comma), drives)) return std::nullopt;
+        if (comma == std::string_view::npos) return drives;
         rest.remove_prefix(comma + 1);
     }
 }
 
-ParseOutcome ParseArguments(const std::vector<std::string>& args) {
+Result<Options> ParseArguments(const std::vector<std::string>& args) {
     return Parser(args).Run();
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/DriveSet.h"
+#include "core/Result.h"
 #include "prefs/RegistryXml.h"
 
 namespace tarnwick::cli {
@@ -50,18 +51,12 @@ struct Options {
     std::vector<prefs::Target> targets;
 };
 
-struct ParseOutcome {
-    bool ok = false;
-    Options options;
-    std::string error;  // why the arguments were refused, when !ok
-};
-
-// `args` excludes the program name.
-ParseOutcome ParseArguments(const std::vector<std::string>& args);
+// `args` excludes the program name. A refusal's message says why, without the program's name.
+Result<Options> ParseArguments(const std::vector<std::string>& args);
 
 // Drive letters in any case, alone or separated by commas or colons ("CDE", "c,d,e", "C:,D:").
-// The letters found, in the following mode; false (with `drives` unspecified) for anything else.
-bool ParseDriveLetters(const std::string& text, DriveSet& drives);
+// The letters found, in the following mode; nothing for anything else.
+std::optional<DriveSet> ParseDriveLetters(const std::string& text);
 
 std::string UsageText();
 

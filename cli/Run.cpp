@@ -1,6 +1,6 @@
 #include "cli/Run.h"
 
-#include <exception>
+#include <new>
 
 #include "cli/AdmxCommand.h"
 #include "cli/DeployCommands.h"
@@ -74,12 +74,14 @@ int ExitCodeAfterPrinting(const CliResult& result, bool outWritten, bool errWrit
 }
 
 CliResult RunCli(const std::vector<std::string>& args, const std::string& windir) {
-    const ParseOutcome parsed = ParseArguments(args);
-    if (!parsed.ok) return UsageError(parsed.error);
+    const Result<Options> parsed = ParseArguments(args);
+    if (!parsed) return UsageError(parsed.failure().message);
+    // Every expected failure comes back as a result; only running out of memory is thrown, and
+    // the core leaves nothing half-written then either. Anything else is a bug, which ends the
+    // process with its report (win32/Terminate.cpp).
     try {
-        return Dispatch(parsed.options, windir);
-    } catch (const std::exception& e) {
-        // The core promises to leave nothing half-written even when it throws.
+        return Dispatch(*parsed, windir);
+    } catch (const std::bad_alloc& e) {
         return {kExitFailed, "",
                 std::string("tarnwick-cli: unexpected failure: ") + e.what() + "\n"};
     }

@@ -1,10 +1,10 @@
 // tarnwick-cli: the template generation of Tarnwick for scripts. See cli/Options.cpp for the usage.
-#include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "win32/SystemFolder.h"
+#else
 #include <signal.h>
 #endif
 
@@ -17,24 +17,27 @@ namespace {
 // written whole, a command that changed nothing has failed. One that changed files has not, and
 // exit 1 would say that it changed nothing; its report is tried on standard error instead.
 int Finish(const tarnwick::cli::CliResult& result) {
-    errno = 0;
-    const bool outWritten = tarnwick::cli::WriteOut(result.out);
-    const int cause = errno;
-    const bool errWritten = tarnwick::cli::WriteErr(result.err);
+    const tarnwick::Status outWritten = tarnwick::cli::WriteOut(result.out);
+    const tarnwick::Status errWritten = tarnwick::cli::WriteErr(result.err);
     if (!outWritten) {
-        // A reader that has gone (`| head`) gives EPIPE; a full disk ENOSPC.
-        std::string why = std::string("tarnwick-cli: the output could not be written") +
-                          (cause != 0 ? std::string(": ") + std::strerror(cause) : "") + ".\n";
+        // A reader that has gone (`| head`) gives EPIPE (ERROR_NO_DATA); a full disk ENOSPC. The
+        // system's texts on Windows end in a full stop of their own.
+        std::string why = "tarnwick-cli: the output could not be written";
+        const std::string& cause = outWritten.failure().message;
+        if (!cause.empty()) why += ": " + cause;
+        if (why.back() != '.') why += '.';
+        why += '\n';
         if (result.changed)
             why += "tarnwick-cli: the run is done, with these changes:\n" + result.out;
-        tarnwick::cli::WriteErr(why);
+        (void)tarnwick::cli::WriteErr(why);
     }
-    return tarnwick::cli::ExitCodeAfterPrinting(result, outWritten, errWritten);
+    return tarnwick::cli::ExitCodeAfterPrinting(result, outWritten.ok(), errWritten.ok());
 }
 }  // namespace
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+    tarnwick::win32::LoadSystemDllsOnly();
     const auto converted = tarnwick::cli::Utf8Arguments(argc, argv);
     if (!converted) {
         return Finish(tarnwick::cli::UsageError(

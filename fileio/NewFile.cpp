@@ -256,9 +256,9 @@ Status NewFile::CopyOld() {
     return done;
 }
 
-// The old file back in its place, or the created one gone; false adds the target to
-// `notRestored`.
-bool NewFile::Restore(std::string& notRestored) {
+// The old file back in its place, or the created one gone. Otherwise what is left: the target in
+// quotes, why, and where its earlier content is kept; nothing when all is as before.
+std::optional<std::string> NewFile::Restore() {
     const Status done = HadFile() ? CurrentPlatform().Replace(old_, before_.target)
                                   : CurrentPlatform().Remove(target_);
     if (done) {
@@ -266,9 +266,9 @@ bool NewFile::Restore(std::string& notRestored) {
             UntrackTempFile(std::exchange(oldSlot_, -1));
             old_.clear();
         }
-        return true;
+        return std::nullopt;
     }
-    notRestored += (notRestored.empty() ? "\"" : "; \"") + target_ + "\"" + Because(done.failure());
+    std::string left = "\"" + target_ + "\"" + Because(done.failure());
     if (HadFile()) {
         // The only copy of what was there: it stays, under the name the message gives, which
         // later runs do not clear as a leftover.
@@ -277,18 +277,18 @@ bool NewFile::Restore(std::string& notRestored) {
             kept.resize(kept.size() - 4);
         kept += "-kept";
         if (CurrentPlatform().MoveNew(old_, kept)) old_ = kept;
-        notRestored.pop_back();
-        notRestored += "; its earlier content is kept as \"" + old_ + "\".";
+        left.pop_back();
+        left += "; its earlier content is kept as \"" + old_ + "\".";
         UntrackTempFile(std::exchange(oldSlot_, -1));
         old_.clear();
     }
-    return false;
+    return left;
 }
 
 void NewFile::DropOld() {
     if (old_.empty()) return;
-    // Tried twice: a scanner or indexer may hold the name for a moment.
-    if (!RemoveFile(old_)) (void)RemoveFile(old_);
+    // A scanner or indexer that holds the name for a moment is waited out by the platform layer.
+    (void)RemoveFile(old_);
     UntrackTempFile(std::exchange(oldSlot_, -1));
     old_.clear();
 }
@@ -314,8 +314,11 @@ Result<void, GroupFailure> NewFile::CommitAll(const std::vector<NewFile*>& files
         const NewFileStatus moved = files[i]->Move();
         if (moved) continue;
         GroupFailure failure = stopped(i, moved.failure());
-        for (std::size_t j = i; j-- > 0;)
-            files[j]->Restore(failure.notRestored);
+        for (std::size_t j = i; j-- > 0;) {
+            if (const std::optional<std::string> left = files[j]->Restore()) {
+                failure.notRestored += (failure.notRestored.empty() ? "" : "; ") + *left;
+            }
+        }
         return failure;
     }
     for (NewFile* file : files)

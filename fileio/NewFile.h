@@ -75,7 +75,7 @@ class NewFile {
     NewFileStatus Writable();
     NewFileStatus KeepOld();
     Status CopyOld();
-    bool Restore(std::string& notRestored);
+    std::optional<std::string> Restore();
     void DropOld();
     Status Finish();
 

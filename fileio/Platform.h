@@ -39,7 +39,10 @@ inline constexpr std::uint32_t kAttrDirectory = 0x10;
 inline constexpr std::uint32_t kAttrArchive = 0x20;
 
 struct FileStat {
-    LocalTime creation, lastWrite, lastAccess;
+    // When the file was made. POSIX: its birth time where the file system records one, else the
+    // earlier of its last change of data and of status, before which it cannot have been made.
+    LocalTime creation;
+    LocalTime lastWrite, lastAccess;
     std::uint32_t attributes = 0;
     std::uint64_t size = 0;
     FileId id;

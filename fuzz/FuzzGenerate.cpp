@@ -135,7 +135,7 @@ void CheckLineReader(const Workspace& ws, std::size_t blockSize, std::string_vie
                      const ModelOutcome& expected) {
     tarnwick::LineReader reader(blockSize == 0 ? tarnwick::LineReader::kDefaultBlockSize
                                                : blockSize);
-    if (const tarnwick::Status opened = reader.Open(ws.Source().string()); !opened) {
+    if (const auto opened = reader.Open(ws.Source().string()); !opened) {
         Finding("line reader cannot open: " + opened.failure().message);
     }
     if (expected.verdict == tarnwick::model::ModelVerdict::BigEndian) {
@@ -144,11 +144,13 @@ void CheckLineReader(const Workspace& ws, std::size_t blockSize, std::string_vie
     }
     const std::string at = " (block size " + std::to_string(blockSize) + ")";
     std::string copied;
+    tarnwick::Result<bool> more = true;
     do {
         if (reader.BlockStart() != copied.size()) Finding("a block out of order" + at);
         copied.append(reinterpret_cast<const char*>(reader.Block()), reader.BlockSize());
-    } while (reader.NextBlock());
-    if (reader.Failed()) Finding("line reader failed: " + reader.Error().message + at);
+        more = reader.NextBlock();
+    } while (more && *more);
+    if (!more) Finding("line reader failed: " + more.failure().message + at);
     ExpectSameBytes(copied, source, "the blocks are not the source");
     const auto& lines = reader.MarkerLines();
     if (lines.size() != expected.markerLines.size()) {

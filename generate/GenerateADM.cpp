@@ -94,8 +94,8 @@ ByteArray EncodeInsert(const std::string& text, SourceEncoding encoding) {
     return bytes;
 }
 
-// Writes the source's blocks as they come, each insert in its place, and stops at the first
-// failure, which Failure() then describes.
+// Writes the source's blocks as they come, each insert in its place. Each step fails with why the
+// new template cannot be written; the caller then writes no more.
 class Splice {
   public:
     Splice(fileio::NewFile& out, const std::string& target, SourceEncoding encoding,
@@ -107,16 +107,9 @@ class Splice {
           definitionLine_(definitionLine),
           out_(out) {}
 
-    // Whether writing may start; when not, `refusal` says why, and nothing is written.
-    bool Start(std::optional<GenerateFailure> refusal) {
-        if (!refusal) return true;
-        failure_ = std::move(*refusal);
-        return false;
-    }
-
     // `data` holds `size` source bytes from offset `start`. An insert whose place lies in the
     // block or right after it is written in its place; one further on waits for a later block.
-    bool CopyBlock(const std::uint8_t* data, std::size_t size, std::uint64_t start,
+    Step CopyBlock(const std::uint8_t* data, std::size_t size, std::uint64_t start,
                    const std::vector<LineInfo>& markerLines) {
         std::size_t copied = 0;
         for (; inserted_ < markerLines.size(); ++inserted_) {
@@ -124,57 +117,54 @@ class Splice {
                 PlaceAfterMarkerLine(markerLines[inserted_], encoding_, sourceSize_);
             if (place.at > start + size) break;
             const auto cut = static_cast<std::size_t>(place.at - start);
-            if (!Write(data + copied, cut - copied) || !Insert(place)) return false;
+            if (Step written = Write(data + copied, cut - copied); !written) return written;
+            if (Step written = Insert(place); !written) return written;
             copied = cut;
         }
         return Write(data + copied, size - copied);
     }
 
     // Once every insert is written, the rest of the source is only copied: where the system can,
-    // it copies it itself, without the bytes passing through this process. False when it failed
-    // (Failure() says why); `copied` tells whether it did the copy.
-    bool CopyRest(LineReader& reader, bool& copied) {
-        copied = false;
+    // it copies it itself, without the bytes passing through this process. True when it did.
+    Result<bool, GenerateFailure> CopyRest(LineReader& reader) {
         const std::uint64_t rest = reader.Unread();
-        if (inserted_ < kMarkerLinesWanted || rest == 0) return true;
-        if (out_.Written() + rest > kLargestFile) return true;  // Write() reports it
+        if (inserted_ < kMarkerLinesWanted || rest == 0) return false;
+        if (out_.Written() + rest > kLargestFile) return false;  // Write() reports it
         const Result<bool, fileio::NewFileFailure> done = out_.CopyFrom(reader.Handle(), rest);
-        if (!done) return Stop(done.failure());
-        copied = *done;
-        if (copied) reader.SkipRest();
-        return true;
+        if (!done) return Stopped(done.failure());
+        if (*done) reader.SkipRest();
+        return *done;
     }
 
-    bool Finish() {
+    Step Finish() {
         const fileio::NewFileStatus committed = out_.Commit();
-        return committed || Stop(committed.failure());
+        if (!committed) return Stopped(committed.failure());
+        return {};
     }
-
-    const GenerateFailure& Failure() const { return failure_; }
 
   private:
     // The item line after the first two marker lines, the definition line after the third.
-    bool Insert(const InsertPlace& place) {
+    Step Insert(const InsertPlace& place) {
         const std::string& text = inserted_ + 1 == kMarkerLinesWanted ? definitionLine_ : itemLine_;
         const ByteArray bytes = EncodeInsert(place.lineEndFirst ? kCrLf + text : text, encoding_);
         return Write(bytes.data(), bytes.size() - 1);
     }
 
-    bool Write(const std::uint8_t* data, std::size_t size) {
-        if (size == 0) return true;
+    Step Write(const std::uint8_t* data, std::size_t size) {
+        if (size == 0) return {};
         if (out_.Written() + size > kLargestFile) {
             fileio::NewFileFailure failure;
             failure.message = ": the new template would reach 2 GiB.";
             failure.hadFile = out_.HadFile();
-            return Stop(failure);
+            return Stopped(failure);
         }
         const fileio::NewFileStatus written = out_.Write(data, size);
-        return written || Stop(written.failure());
+        if (!written) return Stopped(written.failure());
+        return {};
     }
 
-    bool Stop(const fileio::NewFileFailure& failure) {
-        failure_ = WriteFailure(target_, failure);
-        return false;
+    GenerateFailure Stopped(const fileio::NewFileFailure& failure) const {
+        return WriteFailure(target_, failure);
     }
 
     const std::string& target_;
@@ -184,7 +174,6 @@ class Splice {
     const std::string& definitionLine_;
     fileio::NewFile& out_;
     std::size_t inserted_ = 0;
-    GenerateFailure failure_;
 };
 
 std::uint64_t LongestResult(std::uint64_t sourceSize, const std::string& itemLine,
@@ -193,9 +182,8 @@ std::uint64_t LongestResult(std::uint64_t sourceSize, const std::string& itemLin
     return sourceSize + unit * (2 * itemLine.size() + kLongestDefinitionChars);
 }
 
-GenerateFailure OpenFailure(const LineReader& reader, const std::string& source,
-                            const Failure& error) {
-    if (reader.Failed()) return ReadFailure(source, error);
+GenerateFailure OpenFailure(const std::string& source, const SourceFailure& error) {
+    if (error.reading) return ReadFailure(source, error);
     return Failed(
         GenerateFault::SourceOpenFailed,
         "The source template " + Quoted(source) + " cannot be opened" + fileio::Because(error),
@@ -216,26 +204,34 @@ GenerateFailure TooFewMarkers(const std::string& source, int found) {
 }
 
 // Copies every block of the source through the splice while writing goes well. Once it has
-// failed (or could not start), the blocks are only searched for the marker lines, so that a source
-// that is no template is reported as such rather than by the write that failed first.
-Step SpliceSource(LineReader& reader, Splice& splice, const std::string& source, bool writing) {
-    for (bool more = true; more; more = reader.NextBlock()) {
-        if (writing) {
-            writing = splice.CopyBlock(reader.Block(), reader.BlockSize(), reader.BlockStart(),
-                                       reader.MarkerLines());
-            bool copied = false;
-            if (writing) writing = splice.CopyRest(reader, copied);
-            if (copied) break;
+// failed (or could not start: `stopped`), the blocks are only searched for the marker lines, so
+// that a source that is no template is reported as such rather than by the write that failed
+// first.
+Step SpliceSource(LineReader& reader, Splice& splice, const std::string& source,
+                  std::optional<GenerateFailure> stopped) {
+    Result<bool> more = true;
+    while (more && *more) {
+        if (!stopped) {
+            Result<bool, GenerateFailure> copied = false;
+            if (Step written = splice.CopyBlock(reader.Block(), reader.BlockSize(),
+                                                reader.BlockStart(), reader.MarkerLines());
+                !written) {
+                stopped = written.failure();
+            } else if (copied = splice.CopyRest(reader); !copied) {
+                stopped = copied.failure();
+            }
+            if (copied && *copied) break;
         } else if (reader.MarkerSearchDone()) {
             break;
         }
+        more = reader.NextBlock();
     }
 
-    if (reader.Failed()) return writing ? ReadFailure(source, reader.Error()) : splice.Failure();
+    if (!more) return stopped ? *stopped : ReadFailure(source, more.failure());
     const auto found = static_cast<int>(reader.MarkerLines().size());
     if (found < static_cast<int>(kMarkerLinesWanted)) return TooFewMarkers(source, found);
-    if (!writing || !splice.Finish()) return splice.Failure();
-    return {};
+    if (stopped) return *stopped;
+    return splice.Finish();
 }
 
 bool AnyDriveTicked(const Selection& selection) {
@@ -271,11 +267,11 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
     // A device or a pipe is never opened: opening alone may wait for a writer or act on a device.
     const Result<fileio::Entry> sourceEntry = LookUp(source);
     if (sourceEntry && sourceEntry->kind == fileio::EntryKind::Special) {
-        return OpenFailure(reader, source,
-                           {"It is not a regular file (a device, pipe or socket).", 0});
+        return OpenFailure(
+            source, SourceFailure{{"It is not a regular file (a device, pipe or socket).", 0}});
     }
-    if (const Status opened = reader.Open(source); !opened) {
-        return OpenFailure(reader, source, opened.failure());
+    if (const Result<void, SourceFailure> opened = reader.Open(source); !opened) {
+        return OpenFailure(source, opened.failure());
     }
     if (reader.Encoding() == SourceEncoding::Utf16BE) {
         return Failed(GenerateFault::UnsupportedSource,
@@ -319,7 +315,7 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
     Step spliced;
     {
         Splice splice(out, target, reader.Encoding(), reader.Size(), itemLine, definitionLine);
-        spliced = SpliceSource(reader, splice, source, splice.Start(refusal));
+        spliced = SpliceSource(reader, splice, source, refusal);
     }
     reader.Close();
     if (!spliced) return spliced.failure();

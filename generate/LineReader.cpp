@@ -286,35 +286,33 @@ LineReader::~LineReader() {
     Close();
 }
 
-Status LineReader::Open(const std::string& path) {
+Result<void, SourceFailure> LineReader::Open(const std::string& path) {
     Close();
     platform_ = &fileio::CurrentPlatform();
     blockStart_ = 0;
     filled_ = 0;
     size_ = 0;
-    failed_ = false;
-    error_ = {};
     finder_.reset();
     const Result<fileio::Handle> opened =
         platform_->Open(path, fileio::Access::Read, fileio::Disposition::OpenExisting);
-    if (!opened) return opened.failure();
+    if (!opened) return SourceFailure{opened.failure()};
     handle_ = *opened;
     const Result<std::uint64_t> size = platform_->Size(handle_);
     if (!size) {
         Close();
-        return size.failure();
+        return SourceFailure{size.failure()};
     }
     size_ = *size;
-    if (!DetectFromHead()) {
-        Close();
-        return error_;
+    Status read = DetectFromHead();
+    if (read) {
+        finder_.emplace(format_, size_, kMarkerLinesWanted);
+        buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(
+            static_cast<std::size_t>(std::min<std::uint64_t>(blockSize_, size_)) + 1);
+        read = ReadBlock();
     }
-    finder_.emplace(format_, size_, kMarkerLinesWanted);
-    buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(
-        static_cast<std::size_t>(std::min<std::uint64_t>(blockSize_, size_)) + 1);
-    if (!ReadBlock()) {
+    if (!read) {
         Close();
-        return error_;
+        return SourceFailure{read.failure(), true};
     }
     return {};
 }
@@ -326,20 +324,23 @@ void LineReader::Close() {
 }
 
 // Reads the start of the file for the encoding, then rewinds.
-bool LineReader::DetectFromHead() {
+Status LineReader::DetectFromHead() {
     std::vector<std::uint8_t> head(
         static_cast<std::size_t>(std::min<std::uint64_t>(size_, kDetectionWindow)));
     const Result<std::size_t> got = platform_->Read(handle_, head.data(), head.size());
-    if (!got) return Fail(got.failure());
-    if (*got < head.size()) return Fail(Failure{"the file ended before its reported size"});
+    if (!got) return got.failure();
+    if (*got < head.size()) return Failure{"the file ended before its reported size"};
     format_ = DetectFormat(head.data(), head.size());
-    if (Status rewound = platform_->Seek(handle_, 0); !rewound) return Fail(rewound.failure());
-    return true;
+    return platform_->Seek(handle_, 0);
 }
 
-bool LineReader::NextBlock() {
-    if (failed_ || handle_ == fileio::kNoHandle || blockStart_ + filled_ >= size_) return false;
-    return ReadBlock();
+Result<bool> LineReader::NextBlock() {
+    if (handle_ == fileio::kNoHandle || blockStart_ + filled_ >= size_) return false;
+    if (Status read = ReadBlock(); !read) {
+        Close();
+        return read.failure();
+    }
+    return true;
 }
 
 void LineReader::SkipRest() {
@@ -348,24 +349,18 @@ void LineReader::SkipRest() {
 }
 
 // Reads the block after the current one over it and feeds it to the finder.
-bool LineReader::ReadBlock() {
+Status LineReader::ReadBlock() {
     blockStart_ += filled_;
     filled_ = 0;
     const auto want =
         static_cast<std::size_t>(std::min<std::uint64_t>(blockSize_, size_ - blockStart_));
-    if (want == 0) return true;
+    if (want == 0) return {};
     const Result<std::size_t> got = platform_->Read(handle_, buffer_.get(), want);
-    if (!got) return Fail(got.failure());
-    if (*got < want) return Fail(Failure{"the file ended before its reported size"});
+    if (!got) return got.failure();
+    if (*got < want) return Failure{"the file ended before its reported size"};
     filled_ = want;
     finder_->Feed(buffer_.get(), filled_);
-    return true;
-}
-
-bool LineReader::Fail(const Failure& error) {
-    failed_ = true;
-    error_ = error;
-    return false;
+    return {};
 }
 
 }  // namespace tarnwick

@@ -95,6 +95,12 @@ class MarkerLineFinder {
     std::vector<LineInfo> lines_;
 };
 
+// Why a source was not read: `reading` when it opened but its bytes could not be read (else it did
+// not open).
+struct SourceFailure : Failure {
+    bool reading = false;
+};
+
 // Reads a source template in blocks through the file platform and feeds each to a marker-line
 // finder, so that memory stays bounded whatever the file's size or the length of its lines. The
 // caller sees every block too, to copy it while it is in memory.
@@ -110,15 +116,16 @@ class LineReader {
 
     // Opens `path` for reading (sharing it with other readers), takes its size, detects its
     // encoding from its first bytes and reads the first block.
-    Status Open(const std::string& path);
+    Result<void, SourceFailure> Open(const std::string& path);
     void Close();
 
     // The block read last: `BlockSize()` bytes from file offset `BlockStart()`.
     const std::uint8_t* Block() const { return buffer_.get(); }
     std::size_t BlockSize() const { return filled_; }
     std::uint64_t BlockStart() const { return blockStart_; }
-    // Reads the next block. False at the end of the file, and when reading failed (Failed()).
-    bool NextBlock();
+    // Reads the next block: true when there was one, false at the end of the file. A failed read
+    // closes the source, after which there is no next block.
+    Result<bool> NextBlock();
     // The source's handle, at the end of the last block, and the bytes after it, for a caller that
     // copies them without reading them; SkipRest then takes them as read.
     fileio::Handle Handle() const { return handle_; }
@@ -131,13 +138,10 @@ class LineReader {
 
     std::uint64_t Size() const { return size_; }
     SourceEncoding Encoding() const { return format_.encoding; }
-    bool Failed() const { return failed_; }
-    const Failure& Error() const { return error_; }
 
   private:
-    bool DetectFromHead();
-    bool ReadBlock();
-    bool Fail(const Failure& error);
+    Status DetectFromHead();
+    Status ReadBlock();
 
     std::size_t blockSize_;
     fileio::Platform* platform_ = nullptr;  // the layer the file was opened on, for every call
@@ -149,8 +153,6 @@ class LineReader {
     std::uint64_t size_ = 0;
     SourceFormat format_;
     std::optional<MarkerLineFinder> finder_;
-    bool failed_ = false;
-    Failure error_;
 };
 
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 #include "policy/PolicyText.h"
 
 #include <charconv>
+#include <optional>
 #include <unordered_set>
 
 #include "core/DriveSet.h"
@@ -189,11 +190,14 @@ std::string StringId(const std::string* reference) {
     return IsValidId(id) ? id : "";
 }
 
-bool ParseMask(const std::string* text, std::uint32_t& mask) {
-    if (!text || text->empty()) return false;
+// The mask a value gives, or nothing when it is missing or no mask.
+std::optional<std::uint32_t> ParseMask(const std::string* text) {
+    if (!text || text->empty()) return std::nullopt;
+    std::uint32_t mask = 0;
     const char* end = text->data() + text->size();
     const auto result = std::from_chars(text->data(), end, mask);
-    return result.ec == std::errc() && result.ptr == end && mask <= kAllDrivesMask;
+    if (result.ec != std::errc() || result.ptr != end || mask > kAllDrivesMask) return std::nullopt;
+    return mask;
 }
 
 std::string NotWellFormed(const xml::XmlFailure& failure) {
@@ -290,11 +294,13 @@ Result<const xml::Element*> ReadEnum(const xml::Element& policies, const PolicyK
         read.entryName = StringId(item.Find("displayName"));
         const xml::Element* value = item.Child("value");
         const xml::Element* decimal = value ? value->Child("decimal") : nullptr;
-        if (read.entryName.empty() ||
-            !ParseMask(decimal ? decimal->Find("value") : nullptr, read.mask)) {
+        const std::optional<std::uint32_t> mask =
+            ParseMask(decimal ? decimal->Find("value") : nullptr);
+        if (read.entryName.empty() || !mask) {
             return Failure{std::string("an item of ") + kind.name + Where(item) +
                            " is not a drive set with a string and a mask."};
         }
+        read.mask = *mask;
         items.push_back(std::move(read));
     }
     return list;

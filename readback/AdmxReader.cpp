@@ -18,7 +18,7 @@ Result<xml::Document, ReadFailure> Load(std::string_view bytes, std::string_view
         const xml::XmlFailure& failure = parsed.failure();
         // xml/ refuses a document type declaration in a file that may well be well-formed: the
         // declaration is the cause, and it is said so.
-        if (failure.message.find("(DTD)") != std::string::npos) {
+        if (failure.typeDeclaration) {
             return FailureAt(failure.line,
                              "expected no document type declaration (DTD); policy definitions "
                              "have none, and it is not read");

@@ -68,9 +68,11 @@ struct Document {
 };
 
 // Why a document was not read: what the parser said, and the line where it stopped (0 where it
-// gives none).
+// gives none). `typeDeclaration`: the document has a document type declaration, which is refused
+// however well-formed the rest may be, so a reader can say that this is the cause.
 struct XmlFailure : Failure {
     int line = 0;
+    bool typeDeclaration = false;
 };
 
 Result<Document, XmlFailure> Parse(std::string_view bytes);

@@ -1,22 +1,28 @@
 #include "cli/Console.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace tarnwick::cli {
 
 namespace {
 // A buffered write can fail only at the flush (a full device), so both results count.
-bool WriteAll(std::FILE* stream, const std::string& text) {
+Status WriteAll(std::FILE* stream, const std::string& text) {
+    errno = 0;
     const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
-    return std::fflush(stream) == 0 && written;
+    if (std::fflush(stream) == 0 && written) return {};
+    const int cause = errno;
+    if (cause == 0) return Failure{};
+    return Failure{std::strerror(cause), static_cast<std::uint32_t>(cause)};
 }
 }  // namespace
 
-bool WriteOut(const std::string& utf8) {
+Status WriteOut(const std::string& utf8) {
     return WriteAll(stdout, utf8);
 }
-bool WriteErr(const std::string& utf8) {
+Status WriteErr(const std::string& utf8) {
     return WriteAll(stderr, utf8);
 }
 

@@ -53,7 +53,6 @@ std::uint32_t AttributesOf(const struct stat& st) {
     return attributes;
 }
 
-// There is no portable birth time; the status-change time stands in for the creation time.
 LocalTime ToLocalTime(const struct timespec& when) {
     std::tm parts{};
     const std::time_t seconds = when.tv_sec;
@@ -130,6 +129,42 @@ EntryKind KindOf(const struct stat& st) {
 // A missing entry, or a path through something that is no folder, names nothing.
 bool NamesNothing(int code) {
     return code == ENOENT || code == ENOTDIR;
+}
+
+// When the open file was made: its birth time where the file system records one (statx, Linux 4.11
+// on ext4, XFS, Btrfs, tmpfs), else the earliest time known of it, its last change of data or of
+// status, neither of which can precede the making.
+LocalTime CreationOf(int fd, const struct stat& st) {
+    struct timespec when = st.st_ctim;
+    if (st.st_mtim.tv_sec < when.tv_sec ||
+        (st.st_mtim.tv_sec == when.tv_sec && st.st_mtim.tv_nsec < when.tv_nsec)) {
+        when = st.st_mtim;
+    }
+#ifdef STATX_BTIME
+    struct statx birth {};
+    if (statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &birth) == 0 &&
+        (birth.stx_mask & STATX_BTIME) != 0) {
+        when.tv_sec = birth.stx_btime.tv_sec;
+        when.tv_nsec = birth.stx_btime.tv_nsec;
+    }
+#else
+    (void)fd;
+#endif
+    return ToLocalTime(when);
+}
+
+// Puts a rename in the folder holding `path` on the disk: the renamed file's data already is, but
+// until its folder is synced a crash may bring back the old name. The file is in place whatever
+// this gives (some file systems refuse to sync a folder), so a failure here fails nothing.
+void SyncFolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    while (fsync(fd) != 0 && errno == EINTR) {
+    }
+    close(fd);
 }
 
 // renameat2 with RENAME_NOREPLACE where the kernel and the file system have it, else a hard link
@@ -267,7 +302,12 @@ class PosixPlatform final : public Platform {
     }
 
     Result<Handle> Open(const std::string& path, Access access, Disposition disposition) override {
-        const int fd = open(path.c_str(), OpenFlags(access, disposition), 0666);
+        // A signal that arrives while a slow file system (NFS, FUSE) opens the file interrupts
+        // the open, which then simply has not happened yet.
+        int fd = -1;
+        do {
+            fd = open(path.c_str(), OpenFlags(access, disposition), 0666);
+        } while (fd < 0 && errno == EINTR);
         if (fd < 0) return LastErrno();
         if (access != Access::Query) {
             if (Status regular = AcceptRegularOnly(fd); !regular) {
@@ -342,7 +382,7 @@ class PosixPlatform final : public Platform {
         struct stat st {};
         if (fstat(Fd(handle), &st) != 0) return LastErrno();
         FileStat stat;
-        stat.creation = ToLocalTime(st.st_ctim);
+        stat.creation = CreationOf(Fd(handle), st);
         stat.lastWrite = ToLocalTime(st.st_mtim);
         stat.lastAccess = ToLocalTime(st.st_atim);
         stat.attributes = AttributesOf(st);
@@ -370,6 +410,7 @@ class PosixPlatform final : public Platform {
 
     Status MoveNew(const std::string& from, const std::string& to) override {
         if (!MoveWithoutReplacing(from.c_str(), to.c_str())) return LastErrno();
+        SyncFolderOf(to);
         return {};
     }
 
@@ -397,6 +438,7 @@ class PosixPlatform final : public Platform {
         close(fd);
         if (!kept) return kept;
         if (std::rename(from.c_str(), to.c_str()) != 0) return LastErrno();
+        SyncFolderOf(to);
         return {};
     }
 

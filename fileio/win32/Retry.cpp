@@ -1,28 +1,57 @@
 #include "fileio/win32/Retry.h"
 
-#include "fileio/win32/SystemError.h"
+#include <iterator>
 
 namespace tarnwick::fileio::win32 {
 
-namespace {
-bool Transient(DWORD code) {
-    return code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED;
-}
-}  // namespace
-
-RenameCalls& CurrentRenameCalls() {
-    static RenameCalls calls;
-    return calls;
-}
-
-Status WithRetries(const std::function<bool()>& attempt) {
-    for (const DWORD pause : kRetryPauses) {
-        if (attempt()) return {};
-        if (!Transient(GetLastError())) return LastError();
-        CurrentRenameCalls().sleep(pause);
+bool Transient(std::uint32_t code) {
+    switch (code) {
+        case kSharingViolation:
+        case kLockViolation:
+        case kNetworkBusy:
+        case kUnexpectedNetError:
+        case kNetNameDeleted:
+        case kSemaphoreTimeout:
+        case kDeletePending:
+            return true;
+        default:
+            return false;
     }
-    if (attempt()) return {};
-    return LastError();
+}
+
+bool RetryingPlatform::Again(const Failure& failure, std::size_t tried) {
+    if (tried >= std::size(kRetryPauses) || !Transient(failure.code)) return false;
+    inner_.Pause(kRetryPauses[tried]);
+    return true;
+}
+
+Result<Handle> RetryingPlatform::Open(const std::string& path, Access access,
+                                      Disposition disposition) {
+    for (std::size_t tried = 0;; ++tried) {
+        Result<Handle> opened = inner_.Open(path, access, disposition);
+        if (opened || !Again(opened.failure(), tried)) return opened;
+    }
+}
+
+Status RetryingPlatform::MoveNew(const std::string& from, const std::string& to) {
+    for (std::size_t tried = 0;; ++tried) {
+        Status moved = inner_.MoveNew(from, to);
+        if (moved || !Again(moved.failure(), tried)) return moved;
+    }
+}
+
+Status RetryingPlatform::Replace(const std::string& from, const std::string& to) {
+    for (std::size_t tried = 0;; ++tried) {
+        Status replaced = inner_.Replace(from, to);
+        if (replaced || !Again(replaced.failure(), tried)) return replaced;
+    }
+}
+
+Status RetryingPlatform::Remove(const std::string& path) {
+    for (std::size_t tried = 0;; ++tried) {
+        Status removed = inner_.Remove(path);
+        if (removed || !Again(removed.failure(), tried)) return removed;
+    }
 }
 
 }  // namespace tarnwick::fileio::win32

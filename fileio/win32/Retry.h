@@ -1,31 +1,90 @@
-// Replacing and moving a file, tried again while the file is held for a moment. A virus scanner or
-// the search indexer opens a new file as soon as it appears, without sharing deletion; a rename
-// then fails with a sharing violation or access denied although nothing is wrong.
+// The Windows layer's one retry policy. A virus scanner or the search indexer opens a new file as
+// soon as it appears, without sharing deletion; a file deleted while one of them holds it lingers
+// until they let go; a share drops a connection for a moment. An open, a delete, a move or a
+// replace then fails although nothing is wrong, and is tried again a few times within a second.
+//
+// The codes are Windows' (System Error Codes, 0-499), written as numbers rather than taken from
+// windows.h so that the policy and its tests build and run natively too.
 #pragma once
 
-#include <windows.h>
+#include <cstdint>
+#include <string>
+#include <vector>
 
-#include <functional>
-
-#include "core/Result.h"
+#include "fileio/Platform.h"
 
 namespace tarnwick::fileio::win32 {
 
-// The kernel32 calls that the retries wrap. Tests put in calls that fail the first attempts; the
-// real loop below runs on them.
-struct RenameCalls {
-    decltype(&ReplaceFileW) replaceFile = ReplaceFileW;
-    decltype(&MoveFileExW) moveFileEx = MoveFileExW;
-    decltype(&Sleep) sleep = Sleep;
+inline constexpr std::uint32_t kSharingViolation = 32;    // ERROR_SHARING_VIOLATION
+inline constexpr std::uint32_t kLockViolation = 33;       // ERROR_LOCK_VIOLATION
+inline constexpr std::uint32_t kNetworkBusy = 54;         // ERROR_NETWORK_BUSY
+inline constexpr std::uint32_t kUnexpectedNetError = 59;  // ERROR_UNEXP_NET_ERR
+inline constexpr std::uint32_t kNetNameDeleted = 64;      // ERROR_NETNAME_DELETED
+inline constexpr std::uint32_t kSemaphoreTimeout = 121;   // ERROR_SEM_TIMEOUT (an SMB timeout)
+// ERROR_DELETE_PENDING. Windows reports ERROR_ACCESS_DENIED for a name whose file is deleted but
+// still held; the layer reports this code instead when the system's own status says so, because
+// a plain access denied (no right, a read-only file) never passes by waiting.
+inline constexpr std::uint32_t kDeletePending = 303;
+
+// Whether a failure with this code may pass by itself.
+bool Transient(std::uint32_t code);
+
+// The pauses before each new try, in milliseconds: 620 in all, so at most six tries.
+inline constexpr std::uint32_t kRetryPauses[] = {20, 40, 80, 160, 320};
+
+// `inner`, with Open, Remove, MoveNew and Replace tried again after each pause in turn while they
+// fail with a transient code. Another failure, or the last one, is reported as it came. Pauses go
+// through `inner`, so a layer below can count them instead of waiting.
+class RetryingPlatform final : public Platform {
+  public:
+    explicit RetryingPlatform(Platform& inner) : inner_(inner) {}
+
+    Result<std::uint32_t> Attributes(const std::string& path) override {
+        return inner_.Attributes(path);
+    }
+    Result<Entry> Lookup(const std::string& path) override { return inner_.Lookup(path); }
+    Result<Handle> Open(const std::string& path, Access access, Disposition disposition) override;
+    Result<std::uint64_t> Size(Handle handle) override { return inner_.Size(handle); }
+    Status Seek(Handle handle, std::uint64_t offset) override {
+        return inner_.Seek(handle, offset);
+    }
+    Result<std::size_t> Read(Handle handle, void* buffer, std::size_t size) override {
+        return inner_.Read(handle, buffer, size);
+    }
+    Status Write(Handle handle, const void* buffer, std::size_t size) override {
+        return inner_.Write(handle, buffer, size);
+    }
+    Result<bool> CopyRange(Handle from, Handle to, std::uint64_t size) override {
+        return inner_.CopyRange(from, to, size);
+    }
+    Result<FileStat> Stat(Handle handle) override { return inner_.Stat(handle); }
+    Status Flush(Handle handle) override { return inner_.Flush(handle); }
+    Status Close(Handle handle) override { return inner_.Close(handle); }
+    Status MoveNew(const std::string& from, const std::string& to) override;
+    Status Replace(const std::string& from, const std::string& to) override;
+    Status Remove(const std::string& path) override;
+    Status CreateFolder(const std::string& path) override { return inner_.CreateFolder(path); }
+    Status Random(void* buffer, std::size_t size) override { return inner_.Random(buffer, size); }
+    Result<std::vector<std::string>> ListFolder(const std::string& path) override {
+        return inner_.ListFolder(path);
+    }
+    Status Link(const std::string& from, const std::string& to) override {
+        return inner_.Link(from, to);
+    }
+    Result<Handle, LockFailure> TryLock(const std::string& path) override {
+        return inner_.TryLock(path);
+    }
+    Status Unlock(const std::string& path, Handle handle) override {
+        return inner_.Unlock(path, handle);
+    }
+    void Pause(std::uint32_t milliseconds) override { inner_.Pause(milliseconds); }
+
+  private:
+    // After the failed attempt number `tried` (0 for the first): whether to try again, having
+    // paused first.
+    bool Again(const Failure& failure, std::size_t tried);
+
+    Platform& inner_;
 };
-RenameCalls& CurrentRenameCalls();
-
-// The pauses before each new try, in milliseconds: under one second in all.
-inline constexpr DWORD kRetryPauses[] = {20, 40, 80, 160, 320};
-
-// Runs `attempt` (a call that leaves GetLastError() set when it fails) until it succeeds. A
-// sharing violation or access denied is tried again after each pause in turn; any other failure,
-// or the last one, ends it with the error that attempt left.
-Status WithRetries(const std::function<bool()>& attempt);
 
 }  // namespace tarnwick::fileio::win32

@@ -8,20 +8,50 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <utility>
 
 #include "fileio/Leftovers.h"
 #include "fileio/Platform.h"
 #include "fileio/win32/Retry.h"
-#include "fileio/win32/SystemError.h"
 #include "fileio/win32/SystemPath.h"
+#include "win32/SystemError.h"
 #include "win32/WideText.h"
 
 namespace tarnwick::fileio {
 
 namespace {
 
-using win32::LastError;
 using win32::SystemPath;
+
+// The system's description of `code` (win32/SystemError) as the file layer reports it.
+Failure FailureOf(DWORD code) {
+    tarnwick::win32::SystemError error = tarnwick::win32::ErrorFromCode(code);
+    return Failure{std::move(error.text), error.code};
+}
+
+Failure LastFailure() {
+    return FailureOf(GetLastError());
+}
+
+// Windows answers access denied both for a lack of rights and for a name whose file is deleted but
+// still held open by another program; only the system's own status tells them apart. The second
+// passes once that program lets go, so it is reported as what it is, which the retry policy waits
+// out. RtlGetLastNtStatus is in every ntdll since Windows XP (and in Wine's), but in no import
+// library, so it is looked up, once, before any call that it explains.
+using StatusReader = LONG(WINAPI*)();
+
+StatusReader LastStatusReader() {
+    return reinterpret_cast<StatusReader>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetLastNtStatus")));
+}
+
+Failure LastOpenError(StatusReader lastStatus) {
+    const DWORD code = GetLastError();
+    constexpr LONG kStatusDeletePending = static_cast<LONG>(0xC0000056L);
+    const bool pending = code == ERROR_ACCESS_DENIED && lastStatus != nullptr &&
+                         lastStatus() == kStatusDeletePending;
+    return FailureOf(pending ? ERROR_DELETE_PENDING : code);
+}
 
 // The portable core names attributes by the numbers Windows gives them.
 static_assert(kAttrReadOnly == FILE_ATTRIBUTE_READONLY);
@@ -29,6 +59,14 @@ static_assert(kAttrHidden == FILE_ATTRIBUTE_HIDDEN);
 static_assert(kAttrSystem == FILE_ATTRIBUTE_SYSTEM);
 static_assert(kAttrDirectory == FILE_ATTRIBUTE_DIRECTORY);
 static_assert(kAttrArchive == FILE_ATTRIBUTE_ARCHIVE);
+// The retry policy names the codes it waits out by number.
+static_assert(win32::kSharingViolation == ERROR_SHARING_VIOLATION);
+static_assert(win32::kLockViolation == ERROR_LOCK_VIOLATION);
+static_assert(win32::kNetworkBusy == ERROR_NETWORK_BUSY);
+static_assert(win32::kUnexpectedNetError == ERROR_UNEXP_NET_ERR);
+static_assert(win32::kNetNameDeleted == ERROR_NETNAME_DELETED);
+static_assert(win32::kSemaphoreTimeout == ERROR_SEM_TIMEOUT);
+static_assert(win32::kDeletePending == ERROR_DELETE_PENDING);
 
 // Others may read and write what the helpers open; a file being written may also be deleted, so
 // that the console handler can remove a temporary file while it is still open.
@@ -143,21 +181,21 @@ class Win32Platform final : public Platform {
   public:
     Result<std::uint32_t> Attributes(const std::string& path) override {
         const std::optional<std::wstring> wide = SystemPath(path);
-        if (!wide) return LastError();
+        if (!wide) return LastFailure();
         const DWORD found = GetFileAttributesW(wide->c_str());
-        if (found == INVALID_FILE_ATTRIBUTES) return LastError();
+        if (found == INVALID_FILE_ATTRIBUTES) return LastFailure();
         return std::uint32_t{found};
     }
 
     Result<Entry> Lookup(const std::string& path) override {
         Entry entry;
         const std::optional<std::wstring> wide = SystemPath(path);
-        if (!wide) return LastError();
+        if (!wide) return LastFailure();
         const ScopedHandle file(CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (!file.valid()) {
             const DWORD code = GetLastError();
-            if (!NamesNothing(code)) return LastError();
+            if (!NamesNothing(code)) return LastFailure();
             // A link whose target is missing still has attributes of its own.
             if (IsLink(*wide)) entry.kind = EntryKind::DanglingLink;
             return entry;
@@ -167,23 +205,23 @@ class Win32Platform final : public Platform {
             return entry;
         }
         BY_HANDLE_FILE_INFORMATION info{};
-        if (!GetFileInformationByHandle(file.get(), &info)) return LastError();
+        if (!GetFileInformationByHandle(file.get(), &info)) return LastFailure();
         const bool folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.kind = folder ? EntryKind::Folder : EntryKind::Regular;
         entry.id = IdOf(info);
         if (folder) return entry;
         entry.target = path;
-        if (IsLink(*wide) && !FinalPath(file.get(), entry.target)) return LastError();
+        if (IsLink(*wide) && !FinalPath(file.get(), entry.target)) return LastFailure();
         return entry;
     }
 
     Result<Handle> Open(const std::string& path, Access access, Disposition disposition) override {
         const std::optional<std::wstring> wide = SystemPath(path);
-        if (!wide) return LastError();
+        if (!wide) return LastFailure();
         const HANDLE opened =
             CreateFileW(wide->c_str(), DesiredAccess(access), ShareMode(access), nullptr,
                         CreationDisposition(disposition), FlagsFor(access), nullptr);
-        if (opened == INVALID_HANDLE_VALUE) return LastError();
+        if (opened == INVALID_HANDLE_VALUE) return LastOpenError(lastStatus_);
         // Data is read from and written to files on disk only, never a device or a pipe.
         if (access != Access::Query && GetFileType(opened) != FILE_TYPE_DISK) {
             CloseHandle(opened);
@@ -194,18 +232,18 @@ class Win32Platform final : public Platform {
 
     Result<std::uint64_t> Size(Handle handle) override {
         LARGE_INTEGER found{};
-        if (!GetFileSizeEx(Win32Handle(handle), &found)) return LastError();
+        if (!GetFileSizeEx(Win32Handle(handle), &found)) return LastFailure();
         return static_cast<std::uint64_t>(found.QuadPart);
     }
 
     Status Seek(Handle handle, std::uint64_t offset) override {
         if (offset > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max())) {
-            return win32::ErrorFromCode(ERROR_NEGATIVE_SEEK);
+            return FailureOf(ERROR_NEGATIVE_SEEK);
         }
         LARGE_INTEGER distance{};
         distance.QuadPart = static_cast<LONGLONG>(offset);
         if (!SetFilePointerEx(Win32Handle(handle), distance, nullptr, FILE_BEGIN)) {
-            return LastError();
+            return LastFailure();
         }
         return {};
     }
@@ -218,7 +256,7 @@ class Win32Platform final : public Platform {
                 static_cast<DWORD>(std::min<std::size_t>(size - got, kMaxTransfer));
             DWORD read = 0;
             if (!ReadFile(Win32Handle(handle), out + got, wanted, &read, nullptr)) {
-                return LastError();
+                return LastFailure();
             }
             if (read == 0) break;
             got += read;
@@ -234,9 +272,9 @@ class Win32Platform final : public Platform {
                 static_cast<DWORD>(std::min<std::size_t>(size - done, kMaxTransfer));
             DWORD written = 0;
             if (!WriteFile(Win32Handle(handle), in + done, wanted, &written, nullptr)) {
-                return LastError();
+                return LastFailure();
             }
-            if (written == 0) return win32::ErrorFromCode(ERROR_WRITE_FAULT);
+            if (written == 0) return FailureOf(ERROR_WRITE_FAULT);
             done += written;
         }
         return {};
@@ -244,15 +282,15 @@ class Win32Platform final : public Platform {
 
     Result<FileStat> Stat(Handle handle) override {
         BY_HANDLE_FILE_INFORMATION info{};
-        if (!GetFileInformationByHandle(Win32Handle(handle), &info)) return LastError();
+        if (!GetFileInformationByHandle(Win32Handle(handle), &info)) return LastFailure();
         FILETIME creation{}, lastAccess{}, lastWrite{};
         if (!GetFileTime(Win32Handle(handle), &creation, &lastAccess, &lastWrite)) {
-            return LastError();
+            return LastFailure();
         }
         FileStat found;
         if (!ToLocalTime(creation, found.creation) || !ToLocalTime(lastWrite, found.lastWrite) ||
             !ToLocalTime(lastAccess, found.lastAccess)) {
-            return LastError();
+            return LastFailure();
         }
         found.attributes = info.dwFileAttributes;
         found.size = Join(info.nFileSizeHigh, info.nFileSizeLow);
@@ -261,54 +299,50 @@ class Win32Platform final : public Platform {
     }
 
     Status Close(Handle handle) override {
-        if (!CloseHandle(Win32Handle(handle))) return LastError();
+        if (!CloseHandle(Win32Handle(handle))) return LastFailure();
         return {};
     }
 
     // NTFS gives no promise that a renamed file's data reaches the disk before the rename, so the
     // data is flushed first: a crash cannot leave a replaced template with lost content.
     Status Flush(Handle handle) override {
-        if (!FlushFileBuffers(Win32Handle(handle))) return LastError();
+        if (!FlushFileBuffers(Win32Handle(handle))) return LastFailure();
         return {};
     }
 
     Status MoveNew(const std::string& from, const std::string& to) override {
         const std::optional<std::wstring> wideFrom = SystemPath(from);
-        if (!wideFrom) return LastError();
+        if (!wideFrom) return LastFailure();
         const std::optional<std::wstring> wideTo = SystemPath(to);
-        if (!wideTo) return LastError();
+        if (!wideTo) return LastFailure();
         // Without MOVEFILE_REPLACE_EXISTING, a file at `to` makes the move fail.
-        const auto move = win32::CurrentRenameCalls().moveFileEx;
-        return win32::WithRetries([&] {
-            return move(wideFrom->c_str(), wideTo->c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
-        });
+        if (!MoveFileExW(wideFrom->c_str(), wideTo->c_str(), MOVEFILE_WRITE_THROUGH)) {
+            return LastOpenError(lastStatus_);
+        }
+        return {};
     }
 
     Status Replace(const std::string& from, const std::string& to) override {
         const std::optional<std::wstring> wideFrom = SystemPath(from);
-        if (!wideFrom) return LastError();
+        if (!wideFrom) return LastFailure();
         const std::optional<std::wstring> wideTo = SystemPath(to);
-        if (!wideTo) return LastError();
+        if (!wideTo) return LastFailure();
         const DWORD targetAttributes = GetFileAttributesW(wideTo->c_str());
         if (targetAttributes == INVALID_FILE_ATTRIBUTES) {
             if (NamesNothing(GetLastError())) return MoveNew(from, to);
-            return LastError();
+            return LastFailure();
         }
         // Windows refuses to replace a read-only file; Wine run as root does not, so ask first.
         if ((targetAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            return win32::ErrorFromCode(ERROR_ACCESS_DENIED);
+            return FailureOf(ERROR_ACCESS_DENIED);
         }
         // A file that another program holds without letting others delete it cannot be
         // replaced; asking first keeps ReplaceFileW from starting (Wine's leaves a stray
-        // temporary file of its own behind when it fails). A hold of a moment is waited for.
-        if (Status free = win32::WithRetries([&] {
-                const ScopedHandle probe(CreateFileW(wideTo->c_str(), DELETE, kShareAll, nullptr,
-                                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                                     nullptr));
-                return probe.valid();
-            });
-            !free) {
-            return free;
+        // temporary file of its own behind when it fails).
+        {
+            const ScopedHandle probe(CreateFileW(wideTo->c_str(), DELETE, kShareAll, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!probe.valid()) return LastOpenError(lastStatus_);
         }
         // The replaced file's ACL, attributes and streams stay with the new template. Its
         // attributes are also set on the new file first, for layers whose ReplaceFileW only
@@ -317,25 +351,24 @@ class Win32Platform final : public Platform {
                                 FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
         if ((targetAttributes & kKept) != 0 &&
             !SetFileAttributesW(wideFrom->c_str(), targetAttributes & kKept)) {
-            return LastError();
+            return LastFailure();
         }
-        const auto replace = win32::CurrentRenameCalls().replaceFile;
-        return win32::WithRetries([&] {
-            return replace(wideTo->c_str(), wideFrom->c_str(), nullptr, 0, nullptr, nullptr) !=
-                   FALSE;
-        });
+        if (!ReplaceFileW(wideTo->c_str(), wideFrom->c_str(), nullptr, 0, nullptr, nullptr)) {
+            return LastOpenError(lastStatus_);
+        }
+        return {};
     }
 
     Status Remove(const std::string& path) override {
         const std::optional<std::wstring> wide = SystemPath(path);
-        if (!wide) return LastError();
-        if (!DeleteFileW(wide->c_str())) return LastError();
+        if (!wide) return LastFailure();
+        if (!DeleteFileW(wide->c_str())) return LastOpenError(lastStatus_);
         return {};
     }
 
     Status CreateFolder(const std::string& path) override {
         const std::optional<std::wstring> wide = SystemPath(path);
-        if (!wide || !CreateDirectoryW(wide->c_str(), nullptr)) return LastError();
+        if (!wide || !CreateDirectoryW(wide->c_str(), nullptr)) return LastFailure();
         return {};
     }
 
@@ -351,25 +384,25 @@ class Win32Platform final : public Platform {
     Result<std::vector<std::string>> ListFolder(const std::string& path) override {
         std::vector<std::string> names;
         const std::optional<std::wstring> wide = SystemPath(path + "\\*");
-        if (!wide) return LastError();
+        if (!wide) return LastFailure();
         WIN32_FIND_DATAW found{};
         const HANDLE search = FindFirstFileW(wide->c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return LastError();
+        if (search == INVALID_HANDLE_VALUE) return LastFailure();
         do {
             const std::wstring name = found.cFileName;
             if (name != L"." && name != L"..") names.push_back(tarnwick::win32::Narrow(name));
         } while (FindNextFileW(search, &found));
         const DWORD code = GetLastError();
         FindClose(search);
-        if (code != ERROR_NO_MORE_FILES) return win32::ErrorFromCode(code);
+        if (code != ERROR_NO_MORE_FILES) return FailureOf(code);
         return names;
     }
 
     Status Link(const std::string& from, const std::string& to) override {
         const std::optional<std::wstring> wideFrom = SystemPath(from);
         const std::optional<std::wstring> wideTo = SystemPath(to);
-        if (!wideFrom || !wideTo) return LastError();
-        if (!CreateHardLinkW(wideTo->c_str(), wideFrom->c_str(), nullptr)) return LastError();
+        if (!wideFrom || !wideTo) return LastFailure();
+        if (!CreateHardLinkW(wideTo->c_str(), wideFrom->c_str(), nullptr)) return LastFailure();
         return {};
     }
 
@@ -377,13 +410,13 @@ class Win32Platform final : public Platform {
     // and an SMB server pass on to POSIX writers.
     Result<Handle, LockFailure> TryLock(const std::string& path) override {
         const std::optional<std::wstring> wide = SystemPath(path);
-        if (!wide) return LockFailure{LastError()};
+        if (!wide) return LockFailure{LastFailure()};
         const HANDLE file = CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             // An older run's unshared handle also means another writer.
             const DWORD code = GetLastError();
-            return LockFailure{win32::ErrorFromCode(code), code == ERROR_SHARING_VIOLATION};
+            return LockFailure{FailureOf(code), code == ERROR_SHARING_VIOLATION};
         }
         OVERLAPPED at{};
         at.Offset = static_cast<DWORD>(kLockOffset);
@@ -393,7 +426,7 @@ class Win32Platform final : public Platform {
                         &at)) {
             const DWORD code = GetLastError();
             CloseHandle(file);
-            return LockFailure{win32::ErrorFromCode(code), code == ERROR_LOCK_VIOLATION};
+            return LockFailure{FailureOf(code), code == ERROR_LOCK_VIOLATION};
         }
         return reinterpret_cast<Handle>(file);
     }
@@ -407,12 +440,15 @@ class Win32Platform final : public Platform {
         const BOOL unlocked = UnlockFileEx(Win32Handle(handle), 0, static_cast<DWORD>(kLockLength),
                                            static_cast<DWORD>(kLockLength >> 32), &at);
         const DWORD code = GetLastError();
-        if (!CloseHandle(Win32Handle(handle))) return LastError();
-        if (!unlocked) return win32::ErrorFromCode(code);
+        if (!CloseHandle(Win32Handle(handle))) return LastFailure();
+        if (!unlocked) return FailureOf(code);
         return {};
     }
 
     void Pause(std::uint32_t milliseconds) override { Sleep(milliseconds); }
+
+  private:
+    const StatusReader lastStatus_ = LastStatusReader();
 };
 
 }  // namespace
@@ -437,8 +473,10 @@ Cause CauseOf(const Failure& error) {
     }
 }
 
+// Open, delete, move and replace under the one retry policy.
 Platform& NativePlatform() {
-    static Win32Platform platform;
+    static Win32Platform calls;
+    static win32::RetryingPlatform platform(calls);
     return platform;
 }
 

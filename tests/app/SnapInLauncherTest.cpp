@@ -2,8 +2,8 @@
 // path whatever its length, and when it cannot, it starts nothing and says why.
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
+#include <variant>
 
 #include "app/SnapInLauncher.h"
 #include "tests/support/TestFiles.h"
@@ -29,10 +29,12 @@ UINT WINAPI LongerThanMaxPath(LPWSTR buffer, UINT size) {
 // The folder is read whole however long; unreadable, nothing starts, not even an mmc.exe in the
 // current folder.
 TEST(SnapInLauncher, ReadsTheSystemFolderWholeOrStartsNothing) {
-    win32::SystemError error;
-    EXPECT_EQ(win32::ReadFolder(LongerThanMaxPath, error), kLongFolder);
-    EXPECT_EQ(win32::ReadFolder(Unreadable, error), std::nullopt);
-    EXPECT_EQ(error.code, ERROR_ACCESS_DENIED);
+    const win32::FolderPath longer = win32::ReadFolder(LongerThanMaxPath);
+    ASSERT_TRUE(std::holds_alternative<std::wstring>(longer));
+    EXPECT_EQ(std::get<std::wstring>(longer), kLongFolder);
+    const win32::FolderPath unreadable = win32::ReadFolder(Unreadable);
+    ASSERT_TRUE(std::holds_alternative<win32::SystemError>(unreadable));
+    EXPECT_EQ(std::get<win32::SystemError>(unreadable).code, ERROR_ACCESS_DENIED);
 
     test::TempDir dir;
     wchar_t system[MAX_PATH];

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Dpi.h"
 #include "app/resource.h"
 #include "tests/app/RunningTarnwick.h"
 #include "tests/command/TemplateFiles.h"
@@ -169,8 +170,9 @@ TEST_F(WindowTest, CaptionsAsDesigned) {
 
 TEST_F(WindowTest, CreditLineFitsItsLabelInArial) {
     HDC dc = GetDC(nullptr);
-    HFONT arial = CreateFontW(-MulDiv(825, kDpi, 7200), 0, 0, 0, FW_NORMAL, 0, 0, 0,
-                              DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
+    // The font the window makes for the credit line, from the same description.
+    const LOGFONTW credit = app::CreditFontAt(kDpi);
+    HFONT arial = CreateFontIndirectW(&credit);
     HGDIOBJ old = SelectObject(dc, arial);
     const std::wstring text = app->Text(IDC_LABEL3);
     SIZE extent{};

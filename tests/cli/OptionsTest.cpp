@@ -29,17 +29,16 @@ TEST(DriveLetters, AcceptedFormsGiveTheirSet) {
         {"ABCDEFGHIJKLMNOPQRSTUVWXYZ", "ABCDEFGHIJKLMNOPQRSTUVWXYZ"},
     };
     for (const auto& c : cases) {
-        DriveSet drives;
-        ASSERT_TRUE(ParseDriveLetters(c.text, drives)) << c.text;
-        EXPECT_EQ(drives.Letters(), c.letters) << c.text;
+        const std::optional<DriveSet> drives = ParseDriveLetters(c.text);
+        ASSERT_TRUE(drives) << c.text;
+        EXPECT_EQ(drives->Letters(), c.letters) << c.text;
     }
 }
 
 TEST(DriveLetters, AnythingElseIsRefused) {
     for (const char* text : {"", ",", ":", "C,", ",C", "C,,D", ":C", "C::", "C :", "C D", " C",
                              "C;D", "1", "C1", "C-E", "\xC3\x89", "C\t"}) {
-        DriveSet drives;
-        EXPECT_FALSE(ParseDriveLetters(text, drives)) << '"' << text << '"';
+        EXPECT_FALSE(ParseDriveLetters(text)) << '"' << text << '"';
     }
 }
 
@@ -106,10 +105,10 @@ TEST(Arguments, AcceptedCommandLines) {
         {{"make", "--output", "-h", "-h"}, Command::Help, "", false, nullptr, nullptr, false},
     };
     for (const auto& c : cases) {
-        const ParseOutcome parsed = ParseArguments(c.args);
+        const Result<Options> parsed = ParseArguments(c.args);
         const std::string where = ::testing::PrintToString(c.args);
-        ASSERT_TRUE(parsed.ok) << where << ": " << parsed.error;
-        const Options& o = parsed.options;
+        ASSERT_TRUE(parsed) << where << ": " << parsed.failure().message;
+        const Options& o = *parsed;
         EXPECT_EQ(o.command, c.command) << where;
         EXPECT_EQ(o.drives.Letters(), c.letters) << where;
         EXPECT_EQ(o.drives.AllBut(), c.allBut) << where;
@@ -152,11 +151,11 @@ TEST(Arguments, UsageErrorsSayWhatIsWrong) {
         {{"make", "--drives", "C", "--dir", "d"}, "--dir"},
     };
     for (const auto& c : cases) {
-        const ParseOutcome parsed = ParseArguments(c.args);
+        const Result<Options> parsed = ParseArguments(c.args);
         const std::string where = ::testing::PrintToString(c.args);
-        EXPECT_FALSE(parsed.ok) << where;
-        EXPECT_NE(parsed.error.find(c.mentions), std::string::npos)
-            << where << ": " << parsed.error;
+        ASSERT_FALSE(parsed) << where;
+        EXPECT_NE(parsed.failure().message.find(c.mentions), std::string::npos)
+            << where << ": " << parsed.failure().message;
     }
 }
 

@@ -1,99 +1,105 @@
-// Replace and move wait out a file that a scanner holds for a moment: the real kernel32 calls fail
-// their first attempts with the scanner's errors, the retry loop above them runs as it does in use.
+// The Windows layer's one retry policy over the fault seam: which codes are waited out, how often,
+// and that every other failure, and every other call, is reported at once. The policy is plain
+// code over Platform, so the same table runs in both builds.
 #include <gtest/gtest.h>
-#include <windows.h>
 
+#include <filesystem>
+#include <numeric>
 #include <string>
 #include <vector>
 
-#include "fileio/Platform.h"
 #include "fileio/win32/Retry.h"
+#include "tests/support/FaultyPlatform.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarnwick::fileio {
 namespace {
 
-int gFailures = 0;  // attempts still to fail
-DWORD gCode = 0;    // with this error
-int gAttempts = 0;
-DWORD gPaused = 0;
+using test::Call;
 
-bool Fault() {
-    ++gAttempts;
-    if (gFailures == 0) return false;
-    --gFailures;
-    SetLastError(gCode);
-    return true;
-}
-
-BOOL WINAPI FaultyReplace(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
-                          LPVOID exclude, LPVOID reserved) {
-    if (Fault()) return FALSE;
-    return ReplaceFileW(replaced, replacement, backup, flags, exclude, reserved);
-}
-
-BOOL WINAPI FaultyMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
-    if (Fault()) return FALSE;
-    return MoveFileExW(from, to, flags);
-}
-
-void WINAPI CountPause(DWORD milliseconds) {
-    gPaused += milliseconds;
-}
-
-class ScopedFaultyRenames {
+// Counts the pauses instead of waiting them out.
+class CountedPauses : public test::FaultyPlatform {
   public:
-    ScopedFaultyRenames() : saved_(win32::CurrentRenameCalls()) {
-        win32::CurrentRenameCalls() = {FaultyReplace, FaultyMove, CountPause};
+    void Pause(std::uint32_t milliseconds) override {
+        ++pauses;
+        paused += milliseconds;
     }
-    ~ScopedFaultyRenames() { win32::CurrentRenameCalls() = saved_; }
-
-  private:
-    win32::RenameCalls saved_;
+    int pauses = 0;
+    std::uint32_t paused = 0;
 };
 
-TEST(RenameRetries, WaitOutAShortHoldAndReportALongOne) {
-    constexpr int kTries = static_cast<int>(std::size(win32::kRetryPauses)) + 1;
+// The call of `kind` on "new.tmp" (and "target.adm", which Replace finds there).
+Status Attempt(Platform& platform, Call kind, const test::TempDir& dir) {
+    const std::string from = dir.File("new.tmp"), to = dir.File("target.adm");
+    switch (kind) {
+        case Call::Open: {
+            const Result<Handle> opened =
+                platform.Open(from, Access::Read, Disposition::OpenExisting);
+            if (!opened) return opened.failure();
+            return platform.Close(*opened);
+        }
+        case Call::Remove:
+            return platform.Remove(from);
+        case Call::MoveNew:
+            return platform.MoveNew(from, to);
+        case Call::Replace:
+            return platform.Replace(from, to);
+        default:
+            return platform.CreateFolder(dir.File("folder"));
+    }
+}
+
+TEST(RetryPolicy, WaitsOutTransientCodesAFewTimesAndNothingElse) {
+    constexpr int kAll = static_cast<int>(std::size(win32::kRetryPauses)) + 1;
     struct Case {
         const char* name;
-        bool targetExists;  // Replace over it; otherwise MoveNew
-        int failures;
-        DWORD code;
-        bool done;
-        int attempts;
+        Call call;
+        std::uint32_t code;
+        int failures;  // consecutive failed attempts
+        int attempts;  // attempts made; kAll: the last one failed too
     };
     const std::vector<Case> cases = {
-        {"move, two sharing violations", false, 2, ERROR_SHARING_VIOLATION, true, 3},
-        {"replace, one access denied", true, 1, ERROR_ACCESS_DENIED, true, 2},
-        {"move, held throughout", false, 99, ERROR_SHARING_VIOLATION, false, kTries},
-        {"replace, held throughout", true, 99, ERROR_ACCESS_DENIED, false, kTries},
-        {"replace, disk full: no retry", true, 1, ERROR_DISK_FULL, false, 1},
+        {"open, a sharing violation", Call::Open, win32::kSharingViolation, 2, 3},
+        {"remove, a lock violation", Call::Remove, win32::kLockViolation, 1, 2},
+        {"move, the network name gone", Call::MoveNew, win32::kNetNameDeleted, 3, 4},
+        {"replace, an unexpected network error", Call::Replace, win32::kUnexpectedNetError, 5, 6},
+        {"open, a share's timeout", Call::Open, win32::kSemaphoreTimeout, 1, 2},
+        {"remove, a delete still pending", Call::Remove, win32::kDeletePending, 4, 5},
+        {"move, the network busy", Call::MoveNew, win32::kNetworkBusy, 1, 2},
+        {"replace, held throughout", Call::Replace, win32::kSharingViolation, 99, kAll},
+        {"open, locked throughout", Call::Open, win32::kLockViolation, 99, kAll},
+        {"replace, access denied: not retried", Call::Replace, 5, 1, 1},
+        {"open, disk full: not retried", Call::Open, 112, 1, 1},
+        {"move, not found: not retried", Call::MoveNew, 2, 1, 1},
+        {"create folder, a sharing violation: not retried", Call::CreateFolder,
+         win32::kSharingViolation, 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::TempDir dir;
-        const std::string from = dir.File("new.tmp"), to = dir.File("target.adm");
-        test::WriteAll(from, "new");
-        if (c.targetExists) test::WriteAll(to, "old");
-        gFailures = c.failures, gCode = c.code, gAttempts = 0, gPaused = 0;
-        Status done;
-        {
-            ScopedFaultyRenames faulty;
-            done = c.targetExists ? NativePlatform().Replace(from, to)
-                                  : NativePlatform().MoveNew(from, to);
-        }
-        EXPECT_EQ(done.ok(), c.done);
-        EXPECT_EQ(gAttempts, c.attempts);
-        EXPECT_LT(gPaused, 1000u);
-        if (c.done) {
-            EXPECT_EQ(test::ReadAll(to), "new");
-        } else {
+        test::WriteAll(dir.File("new.tmp"), "new");
+        if (c.call == Call::Replace) test::WriteAll(dir.File("target.adm"), "old");
+        CountedPauses faulty;
+        faulty.FailWith(Failure{"held", c.code});
+        faulty.FailAt(c.call, 1, static_cast<std::size_t>(c.failures));
+        win32::RetryingPlatform retrying(faulty);
+
+        const Status done = Attempt(retrying, c.call, dir);
+
+        const bool succeeds = c.attempts > c.failures;
+        EXPECT_EQ(done.ok(), succeeds);
+        EXPECT_EQ(faulty.Count(c.call), static_cast<std::size_t>(c.attempts));
+        EXPECT_EQ(faulty.pauses, c.attempts - 1);
+        EXPECT_EQ(faulty.paused, std::accumulate(std::begin(win32::kRetryPauses),
+                                                 std::begin(win32::kRetryPauses) + c.attempts - 1,
+                                                 std::uint32_t{0}));
+        if (!succeeds) {
             EXPECT_EQ(done.failure().code, c.code);
-            EXPECT_FALSE(done.failure().message.empty());
-            EXPECT_EQ(test::ReadAll(from), "new");
-            if (c.targetExists) {
-                EXPECT_EQ(test::ReadAll(to), "old");
-            }
+            EXPECT_EQ(test::ReadAll(dir.File("new.tmp")), "new");
+        } else if (c.call == Call::MoveNew || c.call == Call::Replace) {
+            EXPECT_EQ(test::ReadAll(dir.File("target.adm")), "new");
+        } else if (c.call == Call::Remove) {
+            EXPECT_FALSE(std::filesystem::exists(test::FsPath(dir.File("new.tmp"))));
         }
     }
 }

@@ -279,16 +279,18 @@ TEST_F(LineReaderTest, BlocksCoverTheFileInOrder) {
         SCOPED_TRACE("block size " + std::to_string(blockSize));
         const std::string path = Write(bytes);
         LineReader reader(blockSize);
-        const Status opened = reader.Open(path);
+        const auto opened = reader.Open(path);
         ASSERT_TRUE(opened.ok()) << opened.failure().message;
         EXPECT_EQ(reader.Encoding(), SourceEncoding::Utf16LE);
         std::string copied;
+        Result<bool> more = true;
         do {
             EXPECT_EQ(reader.BlockStart(), copied.size());
             copied.append(reinterpret_cast<const char*>(reader.Block()), reader.BlockSize());
-        } while (reader.NextBlock());
+            more = reader.NextBlock();
+        } while (more && *more);
         EXPECT_TRUE(copied == bytes);
-        EXPECT_FALSE(reader.Failed());
+        EXPECT_TRUE(more.ok());
         EXPECT_TRUE(reader.MarkerSearchDone());
         EXPECT_EQ(reader.MarkerLines(),
                   (std::vector<LineInfo>{{10019, LineEnd::Cr}, {bytes.size(), LineEnd::None}}));
@@ -303,10 +305,11 @@ TEST_F(LineReaderTest, ReadFailureStopsTheSearchAndIsReported) {
     {
         LineReader reader(64);
         ASSERT_TRUE(reader.Open(path).ok());
-        EXPECT_FALSE(reader.NextBlock());
-        EXPECT_TRUE(reader.Failed());
-        EXPECT_EQ(reader.Error().message, test::kInjectedText);
-        EXPECT_FALSE(reader.NextBlock());
+        const Result<bool> failed = reader.NextBlock();
+        ASSERT_FALSE(failed.ok());
+        EXPECT_EQ(failed.failure().message, test::kInjectedText);
+        const Result<bool> after = reader.NextBlock();
+        EXPECT_TRUE(after.ok() && !*after);
         EXPECT_TRUE(reader.MarkerLines().empty());
     }
     EXPECT_EQ(faulty.OpenHandles(), 0);
@@ -314,10 +317,10 @@ TEST_F(LineReaderTest, ReadFailureStopsTheSearchAndIsReported) {
 
 TEST_F(LineReaderTest, OpenFailsForAMissingFileWithTheSystemsReason) {
     LineReader reader;
-    const Status opened = reader.Open(dir_.File("missing.adm"));
+    const auto opened = reader.Open(dir_.File("missing.adm"));
     ASSERT_FALSE(opened.ok());
     EXPECT_FALSE(opened.failure().message.empty());
-    EXPECT_FALSE(reader.Failed());
+    EXPECT_FALSE(opened.failure().reading);
 }
 
 // A file that is shorter than its reported size (it shrank) is a read failure, not a short copy.
@@ -337,9 +340,9 @@ TEST_F(LineReaderTest, AFileShorterThanItsSizeIsAReadFailure) {
     fileio::ScopedPlatform use(shortReads);
     LineReader reader(100);
     ASSERT_TRUE(reader.Open(path).ok());
-    ASSERT_TRUE(reader.NextBlock());
-    EXPECT_FALSE(reader.NextBlock());
-    EXPECT_TRUE(reader.Failed());
+    const Result<bool> whole = reader.NextBlock();
+    ASSERT_TRUE(whole.ok() && *whole);
+    EXPECT_FALSE(reader.NextBlock().ok());
 }
 
 }  // namespace

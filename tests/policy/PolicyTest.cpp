@@ -484,7 +484,14 @@ TEST_P(PolicyFaults, EveryFailedCallChangesNoFile) {
         ASSERT_TRUE(faulty.Injected());
         EXPECT_EQ(faulty.OpenHandles(), 0);
         if (result) {
-            EXPECT_EQ(differing(files(), after), "");
+            auto now = files();
+            // The replaced file's second name, when its removal failed, stays for a later run to
+            // clear as a leftover (fileio/Leftovers).
+            if (clean.Log()[k - 1].kind == test::Call::Remove) {
+                std::erase_if(
+                    now, [](const auto& entry) { return entry.first.ends_with(".trnw-tmp-old"); });
+            }
+            EXPECT_EQ(differing(now, after), "");
             continue;
         }
         EXPECT_NE(result.failure().message.find(test::kInjectedText), std::string::npos)

@@ -34,8 +34,11 @@ std::vector<std::string> Split(const std::string& text, char at) {
 
 cli::Options Parsed(const std::string& args) {
     const auto parsed = cli::ParseArguments(Split(args, ' '));
-    EXPECT_TRUE(parsed.ok) << parsed.error;
-    return parsed.options;
+    if (!parsed) {
+        ADD_FAILURE() << parsed.failure().message;
+        return {};
+    }
+    return *parsed;
 }
 
 TEST(ExtensionNames, MergedAndOrderedAsTheEditorKeepsThem) {

@@ -10,12 +10,14 @@ using fileio::Handle;
 void FaultyPlatform::FailAt(std::size_t k) {
     anyKind_ = true;
     failAt_ = k;
+    failTimes_ = 1;
 }
 
-void FaultyPlatform::FailAt(Call kind, std::size_t k) {
+void FaultyPlatform::FailAt(Call kind, std::size_t k, std::size_t times) {
     anyKind_ = false;
     failKind_ = kind;
     failAt_ = k;
+    failTimes_ = times;
 }
 
 const char* CallName(Call kind) {
@@ -37,7 +39,9 @@ std::optional<Failure> FaultyPlatform::Inject(Call kind, fileio::Access access) 
     if (kind == Call::Attributes) return std::nullopt;
     log_.push_back({kind, access});
     const std::size_t overall = ++total_;
-    const bool chosen = anyKind_ ? overall == failAt_ : (kind == failKind_ && ofKind == failAt_);
+    const bool chosen = anyKind_ ? overall == failAt_
+                                 : (kind == failKind_ && failAt_ != 0 && ofKind >= failAt_ &&
+                                    ofKind - failAt_ < failTimes_);
     if (!chosen) return std::nullopt;
     injected_ = true;
     return failure_;

@@ -71,8 +71,9 @@ class FaultyPlatform : public fileio::Platform {
 
     // Makes the k-th call (1-based) of any kind but Attributes fail; 0 injects nothing.
     void FailAt(std::size_t k);
-    // Makes the k-th call (1-based) of `kind` fail; 0 injects nothing.
-    void FailAt(Call kind, std::size_t k);
+    // Makes the k-th call (1-based) of `kind` fail, and the `times` - 1 of that kind after it;
+    // 0 injects nothing.
+    void FailAt(Call kind, std::size_t k, std::size_t times = 1);
 
     std::size_t Count(Call kind) const { return counts_[Index(kind)]; }
     // All counted calls but Attributes.
@@ -127,6 +128,7 @@ class FaultyPlatform : public fileio::Platform {
     bool anyKind_ = true;
     Call failKind_ = Call::Open;
     std::size_t failAt_ = 0;
+    std::size_t failTimes_ = 1;
     bool injected_ = false;
     int openHandles_ = 0;
     std::vector<CallRecord> log_;

@@ -28,6 +28,7 @@ struct Building {
     std::vector<Element*> open;  // innermost last
     std::string stopped;         // why the parse was stopped here, if it was
     int stoppedLine = 0;
+    bool refusedDtd = false;  // stopped for a document type declaration
     // The first error libxml2 raised: the cause. It goes on after it, and what it says last is
     // mostly an echo ("Premature end of data").
     std::string firstError;
@@ -56,7 +57,9 @@ std::string Text(const xmlChar* text) {
 }
 
 void RefuseDtd(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
-    Stop(Of(context), kDtdRefused);
+    Building& building = Of(context);
+    if (building.stopped.empty()) building.refusedDtd = true;
+    Stop(building, kDtdRefused);
 }
 
 void StartElement(void* context, const xmlChar* localName, const xmlChar*, const xmlChar* uri, int,
@@ -180,7 +183,11 @@ Result<Document, XmlFailure> Parse(std::string_view bytes) {
                                       XML_PARSE_BIG_LINES | XML_PARSE_NOENT);
     xmlParseDocument(ctxt.get());
 
-    if (!building.stopped.empty()) return Refused(building.stopped, building.stoppedLine);
+    if (!building.stopped.empty()) {
+        XmlFailure stopped = Refused(building.stopped, building.stoppedLine);
+        stopped.typeDeclaration = building.refusedDtd;
+        return stopped;
+    }
     // A namespace error (an undeclared prefix) leaves the document well-formed but unusable.
     if (!ctxt->wellFormed || !ctxt->nsWellFormed) {
         if (!building.firstError.empty()) {

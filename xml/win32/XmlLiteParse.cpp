@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -112,6 +113,13 @@ XmlFailure Refused(std::string error, int line) {
     return failure;
 }
 
+// Refused for the reader's code `code`, in its words.
+XmlFailure Refused(unsigned long code, int line) {
+    XmlFailure failure = Refused(Meaning(code), line);
+    failure.typeDeclaration = code == static_cast<unsigned long>(WC_E_DTDPROHIBITED);
+    return failure;
+}
+
 // Reads the current node's local name and namespace URI; false, with `code` set, when the reader
 // fails or the name has a prefix that no declaration gives a namespace (which Wine's reader lets
 // pass).
@@ -136,6 +144,138 @@ bool SameName(const Attribute& a, const Attribute& b) {
 
 constexpr const char* kXmlnsUri = "http://www.w3.org/2000/xmlns/";
 
+// The system's reader over `stream`, set to refuse a document type declaration, to fetch nothing
+// and to refuse elements nested deeper than kMaxDepth.
+std::optional<XmlFailure> OpenReader(IStream* stream, win32::ComRef<IXmlReader>& reader) {
+    const CreateReaderFunction createReader = LoadCreateReader();
+    if (!createReader) return Refused("the system's XML reader (xmllite.dll) is not available", 0);
+    HRESULT hr =
+        createReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.out()), nullptr);
+    if (FAILED(hr) ||
+        FAILED(hr = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
+        FAILED(hr = reader->SetProperty(XmlReaderProperty_XmlResolver, 0)) ||
+        FAILED(hr = reader->SetProperty(XmlReaderProperty_MaxElementDepth, kMaxDepth)) ||
+        FAILED(hr = reader->SetInput(stream))) {
+        return Refused(hr, 0);
+    }
+    return std::nullopt;
+}
+
+// The names, line and attributes of the element the reader stands on (namespace declarations are
+// no attributes).
+std::optional<XmlFailure> ReadElement(IXmlReader* reader, Element& element) {
+    element.line = LineOf(reader);
+    unsigned long code = 0;
+    if (!Names(reader, element.localName, element.namespaceUri, code)) {
+        return Refused(code, element.line);
+    }
+    HRESULT hr;
+    for (hr = reader->MoveToFirstAttribute(); hr == S_OK; hr = reader->MoveToNextAttribute()) {
+        Attribute attribute;
+        if (!Names(reader, attribute.localName, attribute.namespaceUri, code)) {
+            return Refused(code, element.line);
+        }
+        if (attribute.namespaceUri == kXmlnsUri) continue;
+        for (const Attribute& before : element.attributes) {
+            if (SameName(before, attribute)) return Refused(WC_E_UNIQUEATTRIBUTE, element.line);
+        }
+        const WCHAR* value = nullptr;
+        UINT length = 0;
+        if (FAILED(reader->GetValue(&value, &length))) {
+            return Refused(static_cast<unsigned long>(E_FAIL), element.line);
+        }
+        attribute.value = Utf8(value, length);
+        element.attributes.push_back(std::move(attribute));
+    }
+    if (FAILED(hr)) return Refused(hr, LineOf(reader));
+    return std::nullopt;
+}
+
+// The tree, gathered node by node as the reader gives them.
+class Gathering {
+  public:
+    explicit Gathering(IXmlReader* reader) : reader_(reader) {}
+
+    std::optional<XmlFailure> Take(XmlNodeType type) {
+        if (auto end = RepeatedEnd(type)) return end;
+        switch (type) {
+            case XmlNodeType_Element:
+                return StartElement();
+            case XmlNodeType_EndElement:
+                if (!open_.empty()) open_.pop_back();
+                return std::nullopt;
+            case XmlNodeType_Text:
+            case XmlNodeType_CDATA:
+            case XmlNodeType_Whitespace:
+                if (!open_.empty()) {
+                    const WCHAR* value = nullptr;
+                    UINT length = 0;
+                    if (FAILED(reader_->GetValue(&value, &length))) {
+                        return Refused(static_cast<unsigned long>(E_FAIL), LineOf(reader_));
+                    }
+                    open_.back()->text += Utf8(value, length);
+                }
+                return std::nullopt;
+            case XmlNodeType_DocumentType:
+                return Refused(WC_E_DTDPROHIBITED, LineOf(reader_));
+            default:
+                // The declaration, comments and processing instructions carry nothing we read.
+                return std::nullopt;
+        }
+    }
+
+    // After the last node: the document, or why it is incomplete.
+    Result<Document, XmlFailure> Finish() {
+        if (!haveRoot_) return Refused("the document has no root element", LineOf(reader_));
+        if (!open_.empty()) return Refused(MX_E_INPUTEND, LineOf(reader_));
+        return std::move(document_);
+    }
+
+  private:
+    // Some readers (Wine's) give the last white space over and over at the end of an unclosed
+    // document: text right after text, starting where that text started, is that end. Only text
+    // of the same kind counts: Wine gives the white space after a CDATA section the section's
+    // position, and that is no end.
+    std::optional<XmlFailure> RepeatedEnd(XmlNodeType type) {
+        const bool isText =
+            type == XmlNodeType_Text || type == XmlNodeType_CDATA || type == XmlNodeType_Whitespace;
+        const XmlNodeType last = std::exchange(lastType_, type);
+        if (!isText) return std::nullopt;
+        const std::pair<UINT, UINT> at = PositionOf(reader_);
+        if (type == last && at == textAt_) return Refused(MX_E_INPUTEND, LineOf(reader_));
+        textAt_ = at;
+        return std::nullopt;
+    }
+
+    std::optional<XmlFailure> StartElement() {
+        Element* element;
+        if (open_.empty()) {
+            if (haveRoot_) return Refused(WC_E_MOREDATA, LineOf(reader_));
+            haveRoot_ = true;
+            element = &document_.root;
+        } else {
+            open_.back()->children.emplace_back();
+            element = &open_.back()->children.back();
+        }
+        const bool empty = reader_->IsEmptyElement();
+        if (auto refused = ReadElement(reader_, *element)) return refused;
+        if (!empty) {
+            if (static_cast<int>(open_.size()) >= kMaxDepth) {
+                return Refused(SC_E_MAXELEMENTDEPTH, element->line);
+            }
+            open_.push_back(element);
+        }
+        return std::nullopt;
+    }
+
+    IXmlReader* reader_;
+    Document document_;
+    bool haveRoot_ = false;
+    std::vector<Element*> open_;  // the elements whose end tag is still to come, innermost last
+    std::pair<UINT, UINT> textAt_{0, 0};
+    XmlNodeType lastType_ = XmlNodeType_None;
+};
+
 }  // namespace
 
 Result<Document, XmlFailure> Parse(std::string_view bytes) {
@@ -145,124 +285,31 @@ Result<Document, XmlFailure> Parse(std::string_view bytes) {
     auto prepared = ForParsers(bytes);
     if (!prepared) return prepared.failure();
     const std::string_view fed = *prepared ? std::string_view(**prepared) : bytes;
-    const CreateReaderFunction createReader = LoadCreateReader();
-    if (!createReader) return Refused("the system's XML reader (xmllite.dll) is not available", 0);
 
     win32::ComRef<IStream> stream;
     *stream.out() =
         SHCreateMemStream(reinterpret_cast<const BYTE*>(fed.data()), static_cast<UINT>(fed.size()));
-    if (!stream.get()) return Refused(Meaning(E_OUTOFMEMORY), 0);
+    if (!stream.get()) return Refused(static_cast<unsigned long>(E_OUTOFMEMORY), 0);
     win32::ComRef<IXmlReader> reader;
-    HRESULT hr =
-        createReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.out()), nullptr);
-    if (FAILED(hr)) return Refused(Meaning(hr), 0);
-    if (FAILED(hr = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
-        FAILED(hr = reader->SetProperty(XmlReaderProperty_XmlResolver, 0)) ||
-        FAILED(hr = reader->SetProperty(XmlReaderProperty_MaxElementDepth, kMaxDepth)) ||
-        FAILED(hr = reader->SetInput(stream.get()))) {
-        return Refused(Meaning(hr), 0);
-    }
+    if (auto refused = OpenReader(stream.get(), reader)) return *refused;
 
-    Document document;
-    bool haveRoot = false;
-    std::vector<Element*> open;  // the elements whose end tag is still to come, innermost last
+    Gathering gathering(reader.get());
+    HRESULT hr;
     XmlNodeType type = XmlNodeType_None;
-    // All input is there from the start, so a reader that wants more (E_PENDING) or has no node
-    // to give has met the end of the input.
-    // Some readers (Wine's) give the last white space over and over at the end of an unclosed
-    // document: text right after text, starting where that text started, is that end too.
-    // Only text of the same kind counts: Wine gives the white space after a CDATA section the
-    // section's position, and that is no end.
-    std::pair<UINT, UINT> textAt{0, 0};
-    XmlNodeType lastType = XmlNodeType_None;
     while ((hr = reader->Read(&type)) == S_OK && type != XmlNodeType_None) {
-        const bool isText =
-            type == XmlNodeType_Text || type == XmlNodeType_CDATA || type == XmlNodeType_Whitespace;
-        if (isText) {
-            const std::pair<UINT, UINT> at = PositionOf(reader.get());
-            if (type == lastType && at == textAt) {
-                return Refused(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
-            }
-            textAt = at;
-        }
-        lastType = type;
-        switch (type) {
-            case XmlNodeType_Element: {
-                Element* element;
-                if (open.empty()) {
-                    if (haveRoot) return Refused(Meaning(WC_E_MOREDATA), LineOf(reader.get()));
-                    haveRoot = true;
-                    element = &document.root;
-                } else {
-                    open.back()->children.emplace_back();
-                    element = &open.back()->children.back();
-                }
-                element->line = LineOf(reader.get());
-                const bool empty = reader->IsEmptyElement();
-                unsigned long code = 0;
-                if (!Names(reader.get(), element->localName, element->namespaceUri, code)) {
-                    return Refused(Meaning(code), element->line);
-                }
-                for (hr = reader->MoveToFirstAttribute(); hr == S_OK;
-                     hr = reader->MoveToNextAttribute()) {
-                    Attribute attribute;
-                    if (!Names(reader.get(), attribute.localName, attribute.namespaceUri, code)) {
-                        return Refused(Meaning(code), element->line);
-                    }
-                    if (attribute.namespaceUri == kXmlnsUri) continue;
-                    for (const Attribute& before : element->attributes) {
-                        if (SameName(before, attribute)) {
-                            return Refused(Meaning(WC_E_UNIQUEATTRIBUTE), element->line);
-                        }
-                    }
-                    const WCHAR* value = nullptr;
-                    UINT length = 0;
-                    if (FAILED(reader->GetValue(&value, &length))) {
-                        return Refused(Meaning(static_cast<unsigned long>(E_FAIL)), element->line);
-                    }
-                    attribute.value = Utf8(value, length);
-                    element->attributes.push_back(std::move(attribute));
-                }
-                if (FAILED(hr)) return Refused(Meaning(hr), LineOf(reader.get()));
-                if (!empty) {
-                    if (static_cast<int>(open.size()) >= kMaxDepth) {
-                        return Refused(Meaning(SC_E_MAXELEMENTDEPTH), element->line);
-                    }
-                    open.push_back(element);
-                }
-                break;
-            }
-            case XmlNodeType_EndElement:
-                if (!open.empty()) open.pop_back();
-                break;
-            case XmlNodeType_Text:
-            case XmlNodeType_CDATA:
-            case XmlNodeType_Whitespace:
-                if (!open.empty()) {
-                    const WCHAR* value = nullptr;
-                    UINT length = 0;
-                    if (FAILED(reader->GetValue(&value, &length))) {
-                        return Refused(Meaning(static_cast<unsigned long>(E_FAIL)),
-                                       LineOf(reader.get()));
-                    }
-                    open.back()->text += Utf8(value, length);
-                }
-                break;
-            case XmlNodeType_DocumentType:
-                return Refused(Meaning(WC_E_DTDPROHIBITED), LineOf(reader.get()));
-            default:
-                break;  // declaration, comments and processing instructions carry nothing we read
-        }
+        if (auto refused = gathering.Take(type)) return *refused;
     }
-    if (hr == E_PENDING) return Refused(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
-    if (FAILED(hr)) return Refused(Meaning(hr), LineOf(reader.get()));
-    if (!haveRoot) return Refused("the document has no root element", LineOf(reader.get()));
-    if (!open.empty()) return Refused(Meaning(MX_E_INPUTEND), LineOf(reader.get()));
+    // All input is there from the start, so a reader that wants more (E_PENDING) has met the end
+    // of the input.
+    if (hr == E_PENDING) return Refused(MX_E_INPUTEND, LineOf(reader.get()));
+    if (FAILED(hr)) return Refused(hr, LineOf(reader.get()));
+    Result<Document, XmlFailure> gathered = gathering.Finish();
+    if (!gathered) return gathered;
     // Wine's reader lets an undeclared entity, a character XML does not allow and bytes that are
     // no UTF-8 pass; Windows' own refuses them.
     if (auto bad = NotWellFormed(bytes, fed)) return *bad;
-    Locate(bytes, document);
-    return document;
+    Locate(bytes, *gathered);
+    return gathered;
 }
 
 }  // namespace tarnwick::xml
