@@ -113,7 +113,7 @@ void MakePolicyDefinitions_Click(FormView& view, HWND owner, const std::string& 
         view.MsgBox(msg::kSelectDrives, kMbCritical, msg::kAppTitle);
         return;
     }
-    const std::string start = windir.empty() ? std::string() : windir + "\\PolicyDefinitions";
+    const std::string start = windir.empty() ? std::string() : policy::LocalStore(windir);
     const std::optional<PickedPath> picked = PickPolicyFolder(owner, start);
     if (!picked) return;
     if (picked->cut) {

@@ -8,7 +8,7 @@
 
 #include "cli/Run.h"
 #include "core/Limits.h"
-#include "generate/Encoding.h"
+#include "core/SourceFormat.h"
 #include "readback/DriveItem.h"
 #include "readback/TemplateText.h"
 #include "tests/support/TestFiles.h"
