@@ -67,10 +67,6 @@ std::size_t Width(const std::string& text) {
 
 }  // namespace
 
-std::string CoveredLetters(std::uint32_t value) {
-    return DriveSet(value, DriveMode::Following).Letters();
-}
-
 std::vector<std::string> CheckItems(const std::vector<DriveItem>& items) {
     std::vector<std::string> warnings;
     std::set<std::pair<int, std::string>> seen;
@@ -82,11 +78,11 @@ std::vector<std::string> CheckItems(const std::vector<DriveItem>& items) {
             const std::uint32_t expected = free ? kAllDrivesMask & ~covered : covered;
             if (named != expected) {
                 warnings.push_back(Where(item) + ": the text \"" + Excerpt(item.displayText) +
-                                   "\" names " + CoveredLetters(named) +
+                                   "\" names " + MaskLetters(named) +
                                    (free ? " as the drives left free" : "") + ", but the value " +
                                    std::to_string(item.mask) +
-                                   (free ? " leaves " + OrNone(CoveredLetters(expected)) + " free"
-                                         : " covers " + OrNone(CoveredLetters(covered))));
+                                   (free ? " leaves " + OrNone(MaskLetters(expected)) + " free"
+                                         : " covers " + OrNone(MaskLetters(covered))));
             }
         }
         if (item.mask > kAllDrivesMask) {
@@ -105,7 +101,7 @@ std::string FormatTsv(const std::vector<DriveItem>& items) {
     std::string out;
     for (const auto& item : items) {
         out += Field(item.valueName) + '\t' + Field(item.entryName) + '\t' +
-               std::to_string(item.mask) + '\t' + CoveredLetters(item.mask) + '\t' +
+               std::to_string(item.mask) + '\t' + MaskLetters(item.mask) + '\t' +
                Field(item.displayText) + '\n';
     }
     return out;
@@ -115,7 +111,7 @@ std::string FormatTable(const std::vector<DriveItem>& items) {
     using Row = std::array<std::string, 5>;
     std::vector<Row> rows{{"Value name", "Item", "Value", "Drives", "Text"}};
     for (const auto& item : items) {
-        const std::string letters = CoveredLetters(item.mask);
+        const std::string letters = MaskLetters(item.mask);
         rows.push_back({Field(item.valueName), Field(item.entryName), std::to_string(item.mask),
                         letters.empty() ? "-" : letters, Field(item.displayText)});
     }
