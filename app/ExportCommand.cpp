@@ -12,6 +12,7 @@
 #include "deploy/SambaJsonWriter.h"
 #include "fileio/NewFile.h"
 #include "fileio/mdlAPIFiles.h"
+#include "policy/PolicyText.h"
 #include "prefs/GppFiles.h"
 #include "regfile/RegFile.h"
 #include "regpol/ApplyNow.h"
@@ -52,9 +53,7 @@ std::string Quoted(const std::string& path) {
 }
 
 std::string ValueText(const DriveSet& drives) {
-    std::string letters;
-    for (int i = 0; i < kDriveCount; ++i)
-        if ((drives.Mask() >> i) & 1u) letters += static_cast<char>('A' + i);
+    const std::string letters = MaskLetters(drives.Mask());
     return std::string(kNoDrivesValue) + " = " + std::to_string(drives.Mask()) + " (drives " +
            (letters.empty() ? std::string("none") : letters) + " hidden)";
 }
@@ -278,7 +277,7 @@ void Export_Click(FormView& view, HWND owner) {
     dialog->SetFileTypes(ARRAYSIZE(types), types);
     dialog->SetFileTypeIndex(1);
     dialog->SetTitle(L"Export the drive restriction");
-    dialog->SetFileName(L"TarnwickDrives");
+    dialog->SetFileName(Widen(policy::kPairName).c_str());
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
     dialog->SetOptions(options | FOS_OVERWRITEPROMPT | FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR);

@@ -125,7 +125,7 @@ void MakePolicyDefinitions_Click(FormView& view, HWND owner, const std::string& 
         view.MsgBox(msg::kSelectDrives, kMbCritical, msg::kAppTitle);
         return;
     }
-    const std::string start = windir.empty() ? std::string() : windir + "\\PolicyDefinitions";
+    const std::string start = windir.empty() ? std::string() : policy::LocalStore(windir);
     const Result<std::optional<PickedPath>> answer = PickPolicyFolder(owner, start);
     if (!answer) {
         view.MsgBox(answer.failure().message, kMbCritical, msg::kAppTitle);

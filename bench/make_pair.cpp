@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const unsigned long count = std::strtoul(argv[1], nullptr, 10);
-    std::vector<tarnwick::policy::DriveItem> items;
+    std::vector<tarnwick::DriveItem> items;
     for (unsigned long i = 1; i <= count; ++i) {
         const std::string name = "Set" + std::to_string(i);
         items.push_back({name, "Restrict the drives of set " + std::to_string(i),

@@ -18,7 +18,7 @@ CliResult MakeAdmx(const Options& options, const std::string& windir) {
                     "tarnwick-cli: %windir% is not set; give the PolicyDefinitions folder with "
                     "--dir. Nothing was written.\n"};
         }
-        folder = windir + "\\PolicyDefinitions";
+        folder = policy::LocalStore(windir);
 #else
         (void)windir;
         return UsageError("admx needs --dir FOLDER (the PolicyDefinitions folder) on this system");

@@ -30,10 +30,8 @@ std::string Absolute(const std::string& path) {
 }
 
 // The mask's letters ("CDE"), "-" for none.
-std::string MaskLetters(std::uint32_t mask) {
-    std::string letters;
-    for (int i = 0; i < kDriveCount; ++i)
-        if ((mask >> i) & 1u) letters += static_cast<char>('A' + i);
+std::string LettersOrDash(std::uint32_t mask) {
+    const std::string letters = MaskLetters(mask);
     return letters.empty() ? "-" : letters;
 }
 
@@ -52,7 +50,7 @@ std::string ValueLines(const Options& options) {
             lines += "disabled (**del." + std::string(name) + ")\n";
         } else {
             const std::uint32_t mask = options.drives.Mask();
-            lines += std::to_string(mask) + " (drives " + MaskLetters(mask) + ")\n";
+            lines += std::to_string(mask) + " (drives " + LettersOrDash(mask) + ")\n";
         }
     }
     return lines;

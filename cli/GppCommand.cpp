@@ -53,8 +53,8 @@ CliResult GppCommand(const Options& options) {
         prefs::ItemsFor(options.drives, options.policy, options.targets, *changed);
     for (std::size_t i = 0; i < items.size(); ++i) {
         out += std::string(items[i].valueName) + ": " + std::to_string(mask) + " (drives " +
-               (mask == 0 ? std::string("-") : DriveSet(mask, DriveMode::Following).Letters()) +
-               "), item " + outcome.uids[i] + ", " + audience + "\n";
+               (mask == 0 ? std::string("-") : MaskLetters(mask)) + "), item " + outcome.uids[i] +
+               ", " + audience + "\n";
     }
     if (outcome.replaced > 0) {
         out += "Replaced " + std::to_string(outcome.replaced) +

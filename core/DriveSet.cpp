@@ -8,12 +8,18 @@ DriveSet DriveSet::WithDrive(int index, bool ticked) const {
     return {ticked ? ticked_ | bit : ticked_ & ~bit, mode_};
 }
 
-std::string DriveSet::Letters() const {
+std::string MaskLetters(std::uint32_t mask, std::string_view separator) {
     std::string letters;
     for (int i = 0; i < kDriveCount; ++i) {
-        if (IsTicked(i)) letters += static_cast<char>('A' + i);
+        if (((mask >> i) & 1u) == 0) continue;
+        if (!letters.empty()) letters += separator;
+        letters += static_cast<char>('A' + i);
     }
     return letters;
+}
+
+std::string DriveSet::Letters() const {
+    return MaskLetters(ticked_);
 }
 
 std::string DriveSet::EntryName() const {

@@ -24,6 +24,10 @@ inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegDword = 4;
 inline constexpr std::uint32_t kRegMultiSz = 7;
 
+// The drive letters of a mask from A to Z ("CDE", or "C, D, E" with ", " between); bits above Z
+// are dropped.
+std::string MaskLetters(std::uint32_t mask, std::string_view separator = "");
+
 // Which of the two values an output sets.
 enum class DrivePolicy { Hide, Prevent, Both };
 inline bool SetsNoDrives(DrivePolicy policy) {

@@ -1,5 +1,7 @@
 #include "core/Text.h"
 
+#include <algorithm>
+
 namespace tarnwick {
 
 void AppendUtf8(std::string& out, char32_t code) {
@@ -21,20 +23,150 @@ void AppendUtf8(std::string& out, char32_t code) {
     }
 }
 
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsHighSurrogate(char32_t unit) {
+    return unit >= 0xD800 && unit < 0xDC00;
+}
+
+bool IsLowSurrogate(char32_t unit) {
+    return unit >= 0xDC00 && unit < 0xE000;
+}
+
+void AppendUnits(std::u16string& out, char32_t code) {
+    if (code < 0x10000) {
+        out += static_cast<char16_t>(code);
+    } else {
+        out += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+        out += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+    }
+}
+
+}  // namespace
+
 std::string Utf8Of(std::u16string_view units) {
     std::string out;
     out.reserve(units.size());
     for (std::size_t i = 0; i < units.size(); ++i) {
         char32_t code = units[i];
-        const bool high = code >= 0xD800 && code < 0xDC00;
-        if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
+        if (IsHighSurrogate(code) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
             code = 0x10000 + ((code - 0xD800) << 10) + (units[++i] - 0xDC00u);
-        } else if (code >= 0xD800 && code < 0xE000) {
-            code = 0xFFFD;
+        } else if (IsHighSurrogate(code) || IsLowSurrogate(code)) {
+            code = kReplacement;
         }
         AppendUtf8(out, code);
     }
     return out;
+}
+
+Utf8Char Utf8At(std::string_view text, std::size_t at) {
+    constexpr Utf8Char kInvalid{kReplacement, 1, false};
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) return {lead, 1, true};
+    std::size_t length = 0;
+    char32_t code = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, code = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, code = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, code = lead & 0x07u;
+    } else {
+        return kInvalid;
+    }
+    if (text.size() - at < length) return kInvalid;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xC0) != 0x80) return kInvalid;
+        code = (code << 6) | (next & 0x3Fu);
+    }
+    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    if (overlong || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)) return kInvalid;
+    return {code, length, true};
+}
+
+bool IsUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const Utf8Char c = Utf8At(text, at);
+        if (!c.valid) return false;
+        at += c.length;
+    }
+    return true;
+}
+
+std::u16string Utf16Of(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    for (std::size_t at = 0; at < utf8.size();) {
+        const Utf8Char c = Utf8At(utf8, at);
+        AppendUnits(out, c.code);
+        at += c.length;
+    }
+    return out;
+}
+
+std::string Utf16Bytes(std::string_view utf8, ByteOrder order) {
+    const std::u16string units = Utf16Of(utf8);
+    std::string out;
+    out.reserve(2 * units.size());
+    for (const char16_t unit : units) {
+        const char low = static_cast<char>(unit & 0xFF);
+        const char high = static_cast<char>(unit >> 8);
+        out += order == ByteOrder::Little ? low : high;
+        out += order == ByteOrder::Little ? high : low;
+    }
+    return out;
+}
+
+std::u16string UnitsOf(std::string_view bytes, ByteOrder order) {
+    std::u16string units;
+    units.reserve(bytes.size() / 2);
+    for (std::size_t at = 0; at + 1 < bytes.size(); at += 2) {
+        const auto first = static_cast<unsigned char>(bytes[at]);
+        const auto second = static_cast<unsigned char>(bytes[at + 1]);
+        units += static_cast<char16_t>(order == ByteOrder::Little ? first | second << 8
+                                                                  : first << 8 | second);
+    }
+    return units;
+}
+
+std::string Utf8OfBytes(std::string_view bytes, ByteOrder order) {
+    std::string out = Utf8Of(UnitsOf(bytes, order));
+    if (bytes.size() % 2 != 0) AppendUtf8(out, kReplacement);
+    return out;
+}
+
+std::size_t Utf8Cut(std::string_view text, std::size_t bytes) {
+    if (text.size() <= bytes) return text.size();
+    std::size_t cut = bytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return cut;
+}
+
+std::string Excerpt(std::string_view text, std::size_t bytes) {
+    if (text.size() <= bytes) return Visible(text);
+    return Visible(text.substr(0, Utf8Cut(text, bytes))) + "...";
+}
+
+Result<std::uint64_t, NumberFault> ReadNumber(std::string_view digits, int base,
+                                              std::uint64_t max) {
+    if (digits.empty()) return NumberFault::Empty;
+    const auto radix = static_cast<std::uint64_t>(base);
+    std::uint64_t value = 0;
+    bool over = false;
+    for (const char c : digits) {
+        const int digit = DigitValue(c, base);
+        if (digit < 0) return NumberFault::NotDigit;
+        const auto d = static_cast<std::uint64_t>(digit);
+        // Every character is still looked at, so that junk after an overflow is called junk.
+        if (d > max || value > (max - d) / radix) over = true;
+        if (!over) value = value * radix + d;
+    }
+    if (over) return NumberFault::Overflow;
+    return value;
 }
 
 std::string UpperAscii(std::string_view text) {
@@ -44,26 +176,42 @@ std::string UpperAscii(std::string_view text) {
     return out;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string LowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = LowerAscii(c);
+    return out;
+}
+
+std::string_view TrimBlanks(std::string_view text, std::string_view blanks) {
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return text.substr(text.size());
+    return text.substr(first, text.find_last_not_of(blanks) + 1 - first);
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && UpperAscii(a) == UpperAscii(b);
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    return true;
+}
+
+bool LessNoCase(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const char x = LowerAscii(a[i]), y = LowerAscii(b[i]);
+        if (x != y) return x < y;
+    }
+    return a.size() < b.size();
 }
 
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
-    if (text.size() < suffix.size()) return false;
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        char c = text[text.size() - suffix.size() + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
-    }
-    return true;
+    return text.size() >= suffix.size() &&
+           LowerAscii(text.substr(text.size() - suffix.size())) == suffix;
 }
 
 int DigitValue(char c, int base) {

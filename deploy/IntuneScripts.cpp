@@ -21,13 +21,8 @@ std::vector<Value> ValuesOf(DrivePolicy policy) {
 
 // The letters the mask restricts, for people: "C, D, E", "none".
 std::string Restricted(std::uint32_t mask) {
-    std::string out;
-    for (int i = 0; i < kDriveCount; ++i) {
-        if (((mask >> i) & 1u) == 0) continue;
-        if (!out.empty()) out += ", ";
-        out += static_cast<char>('A' + i);
-    }
-    return out.empty() ? "none" : out;
+    const std::string letters = MaskLetters(mask, ", ");
+    return letters.empty() ? "none" : letters;
 }
 
 std::string Header(const DriveSet& drives, DrivePolicy policy, IntuneScope scope,

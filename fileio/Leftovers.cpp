@@ -42,15 +42,9 @@ bool OwnHostsProcess(std::string_view middle, std::uint32_t& id) {
     const std::string_view host = std::string_view(own).substr(0, dot + 2);  // "<host>.<p|w>"
     if (middle.size() < host.size() + 18 || middle.substr(0, host.size()) != host) return false;
     const std::string_view digits = middle.substr(host.size(), middle.size() - host.size() - 17);
-    if (digits.empty() || digits.size() > 10) return false;
-    std::uint64_t value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    if (value > 0xFFFFFFFFu) return false;
-    id = static_cast<std::uint32_t>(value);
-    return true;
+    const auto value = digits.size() > 10 ? NumberFault::Overflow : ReadU32(digits);
+    if (value) id = *value;
+    return value.ok();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "fileio/mdlAPIFiles.h"
 
+#include "core/Text.h"
 #include "fileio/Leftovers.h"
 
 #include <limits>
@@ -84,51 +85,11 @@ int ReadFailed(ByteArray& bytes, Failure* why, const Failure& error) {
     return Report(why, error, kReadFailed);
 }
 
-// Reads the code point that starts at `pos` and moves past it. A byte that starts no valid
-// sequence counts as one character, U+FFFD.
-char32_t NextCodePoint(const std::string& text, std::size_t& pos) {
-    constexpr char32_t kReplacement = 0xFFFD;
-    const auto lead = static_cast<unsigned char>(text[pos++]);
-    if (lead < 0x80) return lead;
-    int trailing = 0;
-    char32_t code = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        trailing = 1, code = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        trailing = 2, code = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        trailing = 3, code = lead & 0x07, minimum = 0x10000;
-    } else {
-        return kReplacement;
-    }
-    if (text.size() - pos < static_cast<std::size_t>(trailing)) return kReplacement;
-    for (int i = 0; i < trailing; ++i) {
-        const auto next = static_cast<unsigned char>(text[pos + static_cast<std::size_t>(i)]);
-        if ((next & 0xC0) != 0x80) return kReplacement;
-        code = (code << 6) | (next & 0x3F);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        return kReplacement;
-    }
-    pos += static_cast<std::size_t>(trailing);
-    return code;
-}
-
 std::size_t CountCodePoints(const std::string& text) {
     std::size_t n = 0;
     for (std::size_t pos = 0; pos < text.size(); ++n)
-        NextCodePoint(text, pos);
+        pos += Utf8At(text, pos).length;
     return n;
-}
-
-// At most `limit` bytes of `text`, never cutting a UTF-8 sequence.
-std::string Utf8Prefix(const std::string& text, std::size_t limit) {
-    if (text.size() <= limit) return text;
-    std::size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return text.substr(0, cut);
 }
 
 bool IdentityOf(const std::string& path, FileId& id) {
@@ -195,7 +156,9 @@ void StringToWideBytes(const std::string& text, ByteArray& bytes, std::int32_t& 
     bytes.assign(2 * n + 1, 0);
     std::size_t pos = 0;
     for (std::size_t k = 0; k < n; ++k) {
-        const char32_t code = NextCodePoint(text, pos);
+        const Utf8Char c = Utf8At(text, pos);
+        const char32_t code = c.code;
+        pos += c.length;
         if (code > 0xFF) {
             throw std::overflow_error("StringToWideBytes: a character has no single-byte code");
         }
@@ -288,7 +251,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 std::string TempNameStart(const std::string& fileName) {
     // Appended piece by piece: "." + text + "." trips a false -Wrestrict in GCC 12.
     std::string start(1, '.');
-    start += Utf8Prefix(fileName, kMaxTempNameBytes);
+    start.append(fileName, 0, Utf8Cut(fileName, kMaxTempNameBytes));
     start += '.';
     return start;
 }

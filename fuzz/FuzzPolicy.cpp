@@ -57,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckTree(adml);
 
     using namespace tarnwick::policy;
+    using tarnwick::DriveItem;
     const auto pair = ReadPair(admx, adml);
     if (!pair) {
         if (pair.failure().message.empty()) Broken("a refusal without a cause");

@@ -28,8 +28,8 @@
 
 namespace tarnwick {
 
-inline constexpr char kMarker[] = "abcdonly";
-inline constexpr std::size_t kMarkerLength = sizeof kMarker - 1;
+inline constexpr const char* kMarker = kMarkerText.data();
+inline constexpr std::size_t kMarkerLength = kMarkerText.size();
 // A template needs this many marker lines; later ones are copied like any other line.
 inline constexpr std::size_t kMarkerLinesWanted = 3;
 

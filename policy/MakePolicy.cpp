@@ -84,10 +84,10 @@ Status ReadWhole(StoreFile& file, const char* what) {
         fileio::ReadWholeFile(file.path, kMaxInputBytes);
     if (!read) {
         const fileio::WholeReadFailure& why = read.failure();
-        const std::string cause = why.tooLarge
-                                      ? ": it is larger than 64 MiB, far more than any policy file."
-                                  : why.changed ? ": it changed while it was read."
-                                                : ReadCause(why);
+        const std::string cause =
+            why.tooLarge  ? ": it is " + LargerThanLimit() + ", far more than any policy file."
+            : why.changed ? ": it changed while it was read."
+                          : ReadCause(why);
         return Fail(std::string(what) + Quoted(file.path) + " cannot be read" + cause + kUnchanged,
                     why);
     }
@@ -295,7 +295,7 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
             outcome.status = PolicyStatus::AlreadyOffered;
             outcome.offeredBy = found->second->entryName;
             outcome.message = "The drive set " + item.entryName + " (mask " + outcome.maskText +
-                              ") is already offered by the item " + Clip(outcome.offeredBy) +
+                              ") is already offered by the item " + Excerpt(outcome.offeredBy) +
                               " of " + Quoted(admx.path) + ". Every file is unchanged.";
             return outcome;
         }
@@ -340,9 +340,8 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
     // Grown past what every reader takes, the store could never be read or grown again.
     for (const StoreFile* file : changed) {
         if (file->grown.size() > kMaxInputBytes) {
-            return refused(file->path,
-                           "with the new item it would be larger than 64 MiB, the most "
-                           "that Tarnwick and show read.");
+            return refused(file->path, "with the new item it would be " + LargerThanLimit() +
+                                           ", the most that Tarnwick and show read.");
         }
     }
 

@@ -14,6 +14,7 @@
 #include "core/DriveSet.h"
 #include "core/Result.h"
 #include "fileio/FileLock.h"
+#include "policy/PolicyText.h"
 
 namespace tarnwick::policy {
 
@@ -49,7 +50,8 @@ struct PolicyOptions {
 };
 
 // The lock file beside the ADMX that every run holds while it reads and writes the store.
-inline constexpr const char* kLockName = "TarnwickDrives.admx.lock";
+inline constexpr auto kLockFile = JoinedText(kAdmxFile, ".lock");
+inline constexpr const char* kLockName = kLockFile.data();
 
 // `folder` is the PolicyDefinitions folder (UTF-8); it must exist. A failure's message names the
 // file and the cause, and says that nothing was changed.

@@ -1,6 +1,5 @@
 #include "policy/PolicyText.h"
 
-#include <charconv>
 #include <optional>
 #include <unordered_set>
 
@@ -14,7 +13,7 @@ namespace {
 
 constexpr const char* kCrLf = "\r\n";
 
-constexpr const char* kCategory = "TarnwickDrives";
+constexpr const char* kCategory = kPairName;
 
 // The two policies: the registry value each writes, and its texts.
 struct PolicyKind {
@@ -179,29 +178,21 @@ bool IsPolicyElement(const xml::Element& element, std::string_view name) {
     return element.localName == name && element.namespaceUri == kPolicyNamespace;
 }
 
-// "$(string.ID)" -> ID, or empty.
+// "$(string.ID)" -> ID, or empty when the reference or its id is not as ours.
 std::string StringId(const std::string* reference) {
-    constexpr std::string_view kOpen = "$(string.";
-    if (!reference || reference->size() <= kOpen.size() + 1 || reference->rfind(kOpen, 0) != 0 ||
-        reference->back() != ')') {
-        return "";
-    }
-    std::string id = reference->substr(kOpen.size(), reference->size() - kOpen.size() - 1);
-    return IsValidId(id) ? id : "";
+    const auto id = reference ? StringIdOf(*reference) : std::nullopt;
+    return id && IsValidId(*id) ? *id : "";
 }
 
-// The mask a value gives, or nothing when it is missing or no mask.
+// A drive mask as the lists write it: a decimal number of no more than 26 bits.
 std::optional<std::uint32_t> ParseMask(const std::string* text) {
-    if (!text || text->empty()) return std::nullopt;
-    std::uint32_t mask = 0;
-    const char* end = text->data() + text->size();
-    const auto result = std::from_chars(text->data(), end, mask);
-    if (result.ec != std::errc() || result.ptr != end || mask > kAllDrivesMask) return std::nullopt;
-    return mask;
+    const auto read = text ? ReadU32(*text) : NumberFault::Empty;
+    if (!read || *read > kAllDrivesMask) return std::nullopt;
+    return *read;
 }
 
 std::string NotWellFormed(const xml::XmlFailure& failure) {
-    return "it is not well-formed XML: " + Clip(xml::Describe(failure), 160) + ".";
+    return "it is not well-formed XML: " + Excerpt(xml::Describe(failure), 160) + ".";
 }
 
 // The namespace prefix the element's start tag is written with ("pd:"), or "".
@@ -294,8 +285,7 @@ Result<const xml::Element*> ReadEnum(const xml::Element& policies, const PolicyK
         read.entryName = StringId(item.Find("displayName"));
         const xml::Element* value = item.Child("value");
         const xml::Element* decimal = value ? value->Child("decimal") : nullptr;
-        const std::optional<std::uint32_t> mask =
-            ParseMask(decimal ? decimal->Find("value") : nullptr);
+        const auto mask = ParseMask(decimal ? decimal->Find("value") : nullptr);
         if (read.entryName.empty() || !mask) {
             return Failure{std::string("an item of ") + kind.name + Where(item) +
                            " is not a drive set with a string and a mask."};
@@ -326,18 +316,6 @@ std::string ItemText(const InsertPoint& point, const DriveItem& item) {
 }
 
 }  // namespace
-
-std::string Clip(std::string_view text, std::size_t limit) {
-    std::size_t at = 0, characters = 0;
-    while (at < text.size() && characters < limit) {
-        ++at;
-        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
-            ++at;
-        ++characters;
-    }
-    if (at >= text.size()) return Visible(text);
-    return Visible(text.substr(0, at)) + "...";
-}
 
 Result<LanguageFile> ReadLanguageFile(std::string_view adml) {
     const auto parsed = xml::Parse(adml);
@@ -392,7 +370,7 @@ Result<Pair, PairFailure> ReadPair(std::string_view admx, std::string_view adml)
         const std::string* targetNamespace = target ? target->Find("namespace") : nullptr;
         if (!targetNamespace || *targetNamespace != kTargetNamespace) {
             return Refused(true, "it is not Tarnwick's: its target namespace is '" +
-                                     Clip(targetNamespace ? *targetNamespace : std::string()) +
+                                     Excerpt(targetNamespace ? *targetNamespace : std::string()) +
                                      "', not '" + kTargetNamespace + "'.");
         }
         const xml::Element* policies = root.Child("policies");
@@ -416,15 +394,15 @@ Result<Pair, PairFailure> ReadPair(std::string_view admx, std::string_view adml)
     seen.reserve(lists[0].size());
     for (DriveItem& item : lists[0]) {
         if (IsFixedId(item.entryName)) {
-            return Refused(true,
-                           "its item " + Clip(item.entryName) + " uses the id of a fixed string.");
+            return Refused(
+                true, "its item " + Excerpt(item.entryName) + " uses the id of a fixed string.");
         }
         if (!seen.insert(item.entryName).second) {
-            return Refused(true, "it lists the item " + Clip(item.entryName) + " twice.");
+            return Refused(true, "it lists the item " + Excerpt(item.entryName) + " twice.");
         }
         const auto found = language->strings.find(item.entryName);
         if (found == language->strings.end()) {
-            return Refused(false, "it has no string " + Clip(item.entryName) +
+            return Refused(false, "it has no string " + Excerpt(item.entryName) +
                                       ", which the policy definition file's item names.");
         }
         item.displayText = found->second;

@@ -11,27 +11,32 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/DriveItem.h"
 #include "core/Result.h"
+#include "core/Text.h"
 #include "xml/Xml.h"
 
 namespace tarnwick::policy {
 
-inline constexpr const char* kAdmxName = "TarnwickDrives.admx";
+// The pair's own name: its two files, its category and the file name Export suggests.
+inline constexpr char kPairName[] = "TarnwickDrives";
+inline constexpr auto kAdmxFile = JoinedText(kPairName, ".admx");
+inline constexpr const char* kAdmxName = kAdmxFile.data();
 inline constexpr const char* kCulture = "en-US";
-inline constexpr const char* kAdmlName = "TarnwickDrives.adml";
+inline constexpr auto kAdmlFile = JoinedText(kPairName, ".adml");
+inline constexpr const char* kAdmlName = kAdmlFile.data();
+
+// The folder the Group Policy editor reads policy definitions from, and the local one of them
+// under the Windows folder.
+inline constexpr char kStoreName[] = "PolicyDefinitions";
+inline std::string LocalStore(const std::string& windir) {
+    return windir + "\\" + kStoreName;
+}
 
 inline constexpr const char* kPolicyNamespace =
     "http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions";
 // The target namespace that marks a pair as Tarnwick's.
 inline constexpr const char* kTargetNamespace = "Tarnwick.Policies.Drives";
-
-// One drive set as both policies offer it.
-struct DriveItem {
-    std::string entryName;    // the string id: letters, digits and underscores
-    std::string displayText;  // "Restrict C, D and E only"
-    std::uint32_t mask = 0;   // the registry value
-    friend bool operator==(const DriveItem&, const DriveItem&) = default;
-};
 
 // Names and ids hold letters, digits and underscores only, and at least one character.
 bool IsValidId(std::string_view id);
@@ -84,10 +89,5 @@ Status IsOwnLanguageFile(std::string_view adml);
 std::string GrowAdmx(std::string_view admx, const Pair& read, const DriveItem& item);
 // The language file with the item's string after the last string of its table.
 std::string GrowAdml(std::string_view adml, const LanguageFile& read, const DriveItem& item);
-
-// At most `limit` characters of `text` for a message (cut on a character boundary, with "..."
-// after a cut), so that a huge name or value never fills the screen; control characters as
-// escapes (Visible).
-std::string Clip(std::string_view text, std::size_t limit = 80);
 
 }  // namespace tarnwick::policy

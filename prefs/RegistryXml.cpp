@@ -18,25 +18,10 @@ namespace {
 // Whether `text` is UTF-8 without control characters (C0, DEL, C1), so that it reads back as
 // written and shows in the editor as typed.
 bool PlainUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        if (b < 0x80) {
-            if (b < 0x20 || b == 0x7F) return false;
-            ++i;
-            continue;
-        }
-        const int length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 0;
-        if (length == 0 || b > 0xF4 || i + length > text.size()) return false;
-        char32_t code = b & (0x3F >> (length - 1));
-        for (int k = 1; k < length; ++k) {
-            const auto c = static_cast<unsigned char>(text[i + k]);
-            if ((c & 0xC0) != 0x80) return false;
-            code = (code << 6) | (c & 0x3F);
-        }
-        const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-        if (code >= 0x80 && code <= 0x9F) return false;
-        i += length;
+    for (std::size_t at = 0; at < text.size();) {
+        const Utf8Char c = Utf8At(text, at);
+        if (!c.valid || c.code < 0x20 || (c.code >= 0x7F && c.code <= 0x9F)) return false;
+        at += c.length;
     }
     return true;
 }
@@ -89,7 +74,7 @@ Failure RootFailure(const xml::Element& root) {
 
 Result<xml::Document> ParseSettings(std::string_view bytes) {
     if (bytes.size() > kMaxInputBytes) {
-        return Failure{"it is larger than " + std::to_string(kMaxInputBytes >> 20) + " MiB"};
+        return Failure{"it is " + LargerThanLimit()};
     }
     Result<xml::Document, xml::XmlFailure> parsed = xml::Parse(bytes);
     if (!parsed) return Failure{"it is not well-formed XML: " + xml::Describe(parsed.failure())};
@@ -216,8 +201,7 @@ std::string ItemUid(std::string_view valueName, const std::vector<Target>& targe
                                                                : "user";
         key += target.negated ? " not " : " ";
         if (target.kind == TargetKind::OrgUnit) {
-            for (char c : target.name)
-                key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+            key += LowerAscii(target.name);
         } else {
             key += UpperAscii(target.sid);
         }
@@ -428,11 +412,8 @@ Result<std::vector<ReadItem>> ReadRegistryXml(std::string_view bytes) {
             item.type = AttributeOf(*properties, "type");
             item.value = AttributeOf(*properties, "value");
         }
-        if (item.type == "REG_DWORD" && !item.value.empty() && item.value.size() <= 8) {
-            std::uint32_t number = 0;
-            const char* end = item.value.data() + item.value.size();
-            const auto result = std::from_chars(item.value.data(), end, number, 16);
-            if (result.ec == std::errc() && result.ptr == end) item.dword = number;
+        if (item.type == "REG_DWORD" && item.value.size() <= 8) {
+            if (const auto number = ReadU32(item.value, 16)) item.dword = *number;
         }
         if (const xml::Element* filters = element->Child("Filters")) {
             for (const xml::Element& filter : filters->children) {

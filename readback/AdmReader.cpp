@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/DriveSet.h"
 #include "core/Text.h"
-#include "readback/Excerpt.h"
 
 namespace tarnwick::readback {
 
@@ -18,40 +18,17 @@ namespace {
 constexpr long kEditorVersion = 5;
 constexpr int kMaxCategoryDepth = 256;
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameWord(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    }
-    return true;
-}
-
 // String names are case-insensitive, as the editor resolves them.
 struct CaseLess {
-    bool operator()(const std::string& a, const std::string& b) const {
-        const std::size_t n = std::min(a.size(), b.size());
-        for (std::size_t i = 0; i < n; ++i) {
-            if (Lower(a[i]) != Lower(b[i])) return Lower(a[i]) < Lower(b[i]);
-        }
-        return a.size() < b.size();
-    }
+    bool operator()(const std::string& a, const std::string& b) const { return LessNoCase(a, b); }
 };
 using StringTable = std::map<std::string, std::optional<std::string>, CaseLess>;
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
-}
+// A template's blanks: the editor passes over vertical tabs and form feeds as it does spaces.
+constexpr std::string_view kBlanks = " \t\v\f";
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
+bool IsBlank(char c) {
+    return kBlanks.find(c) != std::string_view::npos;
 }
 
 bool IsComment(std::string_view rest) {
@@ -151,10 +128,10 @@ class Scanner {
     }
 
     ReadStatus Line(std::string_view content, int line) {
-        const std::string_view trimmed = Trim(content);
+        const std::string_view trimmed = TrimBlanks(content, kBlanks);
         if (trimmed.starts_with('#')) {
             const std::size_t comment = std::min(trimmed.find(';'), trimmed.find("//"));
-            return Directive(Trim(trimmed.substr(0, comment)), line);
+            return Directive(TrimBlanks(trimmed.substr(0, comment), kBlanks), line);
         }
         if (!Active() || trimmed.empty() || IsComment(trimmed)) return {};
         if (trimmed.starts_with('[')) {
@@ -162,8 +139,9 @@ class Scanner {
             if (close == std::string_view::npos) {
                 return FailureAt(line, "expected ] to close the section name");
             }
-            section_ = SameWord(Trim(trimmed.substr(1, close - 1)), "strings") ? Section::Strings
-                                                                               : Section::Other;
+            section_ = EqualNoCase(TrimBlanks(trimmed.substr(1, close - 1), kBlanks), "strings")
+                           ? Section::Strings
+                           : Section::Other;
             return {};
         }
         if (section_ == Section::Policies) return Tokenize(trimmed, line);
@@ -177,7 +155,7 @@ class Scanner {
 
     ReadStatus Tokenize(std::string_view rest, int line) {
         while (true) {
-            rest = Trim(rest);
+            rest = TrimBlanks(rest, kBlanks);
             if (rest.empty() || IsComment(rest)) return {};
             if (rest.front() == '"') {
                 const std::size_t close = rest.find('"', 1);
@@ -199,11 +177,11 @@ class Scanner {
     // name = "text" (or unquoted text to the end of the line); the first definition counts.
     ReadStatus Definition(std::string_view entry, int line) {
         const std::size_t eq = entry.find('=');
-        const std::string_view name = Trim(entry.substr(0, eq));
+        const std::string_view name = TrimBlanks(entry.substr(0, eq), kBlanks);
         if (eq == std::string_view::npos || name.empty()) {
             return FailureAt(line, "expected a string definition name=\"text\" in [strings]");
         }
-        std::string_view value = Trim(entry.substr(eq + 1));
+        std::string_view value = TrimBlanks(entry.substr(eq + 1), kBlanks);
         if (value.starts_with('"')) {
             const std::size_t close = value.find('"', 1);
             if (close == std::string_view::npos) return UnclosedQuote(line);
@@ -219,14 +197,14 @@ class Scanner {
         while (end < trimmed.size() && !IsBlank(trimmed[end]))
             ++end;
         const std::string_view word = trimmed.substr(0, end);
-        if (SameWord(word, "#if")) {
-            const auto holds = VersionHolds(Trim(trimmed.substr(end)), line);
+        if (EqualNoCase(word, "#if")) {
+            const auto holds = VersionHolds(TrimBlanks(trimmed.substr(end), kBlanks), line);
             if (!holds) return holds.failure();
             conditions_.push_back({*holds, line});
-        } else if (SameWord(word, "#else")) {
+        } else if (EqualNoCase(word, "#else")) {
             if (conditions_.empty()) return FailureAt(line, "expected #if before #else");
             conditions_.back().holds = !conditions_.back().holds;
-        } else if (SameWord(word, "#endif")) {
+        } else if (EqualNoCase(word, "#endif")) {
             if (conditions_.empty()) return FailureAt(line, "expected #if before #endif");
             conditions_.pop_back();
         } else {
@@ -242,20 +220,18 @@ class Scanner {
             return FailureAt(line,
                              "expected \"#if version\" with >, <, ==, !=, >= or <= and a number");
         };
-        if (condition.size() < 7 || !SameWord(condition.substr(0, 7), "version")) return fail();
-        condition = Trim(condition.substr(7));
+        if (condition.size() < 7 || !EqualNoCase(condition.substr(0, 7), "version")) return fail();
+        condition = TrimBlanks(condition.substr(7), kBlanks);
         std::size_t opLength = 0;
         while (opLength < condition.size() &&
                std::string_view("<>=!").find(condition[opLength]) != std::string_view::npos) {
             ++opLength;
         }
         const std::string_view op = condition.substr(0, opLength);
-        const std::string_view digits = Trim(condition.substr(opLength));
-        if (digits.empty() || digits.size() > 4 ||
-            digits.find_first_not_of("0123456789") != std::string_view::npos) {
-            return fail();
-        }
-        const long n = std::stol(std::string(digits));
+        const std::string_view digits = TrimBlanks(condition.substr(opLength), kBlanks);
+        const auto number = ReadU32(digits);
+        if (!number || digits.size() > 4) return fail();
+        const long n = static_cast<long>(*number);
         if (op == ">") return kEditorVersion > n;
         if (op == "<") return kEditorVersion < n;
         if (op == "==") return kEditorVersion == n;
@@ -270,17 +246,9 @@ class Scanner {
 };
 
 std::optional<std::uint32_t> ParseNumber(std::string_view text) {
-    const bool hex = text.size() > 2 && text[0] == '0' && Lower(text[1]) == 'x';
-    const std::string_view digits = text.substr(hex ? 2 : 0);
-    if (digits.empty()) return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : digits) {
-        const int digit = DigitValue(c, hex ? 16 : 10);
-        if (digit < 0) return std::nullopt;
-        value = value * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
-        if (value > UINT32_MAX) return std::nullopt;
-    }
-    return static_cast<std::uint32_t>(value);
+    const bool hex = text.size() > 2 && text[0] == '0' && LowerAscii(text[1]) == 'x';
+    const auto number = ReadU32(text.substr(hex ? 2 : 0), hex ? 16 : 10);
+    return number ? std::optional<std::uint32_t>(*number) : std::nullopt;
 }
 
 // The statements inside the blocks: block openers and END lines are read exactly; any other
@@ -327,12 +295,12 @@ class Parser {
                 continue;
             }
             DriveItem& item = out_.items[event.item];
-            const auto found = scanner_.strings.find(item.name);
+            const auto found = scanner_.strings.find(item.entryName);
             if (found != scanner_.strings.end() && found->second) {
-                item.text = *found->second;
+                item.displayText = *found->second;
             } else {
                 out_.notes.push_back("line " + std::to_string(item.line) +
-                                     ": [strings] defines no " + Excerpt(item.name) +
+                                     ": [strings] defines no " + Excerpt(item.entryName) +
                                      "; its text is left empty");
             }
         }
@@ -361,7 +329,7 @@ class Parser {
         return token;
     }
     bool Is(std::string_view keyword) {
-        return !AtEnd() && !Peek().quoted && SameWord(Peek().text, keyword);
+        return !AtEnd() && !Peek().quoted && EqualNoCase(Peek().text, keyword);
     }
 
     static ReadFailure Unexpected(const Token& found, const std::string& what) {
@@ -382,7 +350,7 @@ class Parser {
         const auto token = TakeOnLine(line, what);
         if (!token) return token;
         for (auto word : words) {
-            if (!token->quoted && SameWord(token->text, word)) return token;
+            if (!token->quoted && EqualNoCase(token->text, word)) return token;
         }
         return Unexpected(*token, what);
     }
@@ -419,7 +387,7 @@ class Parser {
         const Token end = Next();
         const auto what = TakeOnLine(end.line, closing);
         if (!what) return what.failure();
-        if (what->quoted || !SameWord(what->text, open.text)) {
+        if (what->quoted || !EqualNoCase(what->text, open.text)) {
             return FailureAt(end.line,
                              "expected " + closing + ", found \"END " + Excerpt(what->text) + "\"");
         }
@@ -485,7 +453,7 @@ class Parser {
         if (!type) return type.failure();
         bool known = false;
         for (auto t : kTypes)
-            known = known || (!type->quoted && SameWord(type->text, t));
+            known = known || (!type->quoted && EqualNoCase(type->text, t));
         if (!known) {
             return Unexpected(*type,
                               "a part type (CHECKBOX, COMBOBOX, DROPDOWNLIST, EDITTEXT, LISTBOX, "
@@ -508,7 +476,7 @@ class Parser {
             return PassOver(open, {"CLASS", "CATEGORY", "POLICY", "PART"});
         });
         if (!body) return body;
-        if (SameWord(type->text, "DROPDOWNLIST") && IsDriveValueName(std::string(valueName))) {
+        if (EqualNoCase(type->text, "DROPDOWNLIST") && IsDriveValueName(std::string(valueName))) {
             Emit(valueName, items);
         }
         return {};
@@ -535,7 +503,7 @@ class Parser {
         const auto kind = TakeOnLine(key.line, "NUMERIC, a text or DELETE after VALUE");
         if (!kind) return kind.failure();
         PendingItem item{*name, std::nullopt};
-        if (!kind->quoted && SameWord(kind->text, "NUMERIC")) {
+        if (!kind->quoted && EqualNoCase(kind->text, "NUMERIC")) {
             const auto number = TakeOnLine(key.line, "a number after VALUE NUMERIC");
             if (!number) return number.failure();
             item.value = number->quoted ? std::nullopt : ParseNumber(number->text);
@@ -571,15 +539,15 @@ class Parser {
             }
             DriveItem item;
             item.valueName = valueName;
-            item.value = *pending.value;
+            item.mask = *pending.value;
             item.list = lists_;
             item.line = name.line;
             if (!name.quoted && name.text.starts_with("!!")) {
-                item.name = name.text.substr(2);
-                scanner_.Want(item.name);
+                item.entryName = name.text.substr(2);
+                scanner_.Want(item.entryName);
                 events_.push_back({"", out_.items.size(), true});
             } else {
-                item.name = item.text = name.text;
+                item.entryName = item.displayText = name.text;
             }
             out_.items.push_back(std::move(item));
         }
@@ -597,7 +565,7 @@ class Parser {
 }  // namespace
 
 bool IsDriveValueName(const std::string& name) {
-    return SameWord(name, "NoDrives") || SameWord(name, "NoViewOnDrive");
+    return EqualNoCase(name, kNoDrivesValue) || EqualNoCase(name, kNoViewOnDriveValue);
 }
 
 Result<DriveLists, ReadFailure> ReadAdmDriveLists(std::string_view text) {

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "readback/Excerpt.h"
+#include "core/Text.h"
 #include "readback/InputFile.h"
 #include "xml/Xml.h"
 
@@ -35,27 +35,6 @@ Result<xml::Document, ReadFailure> Load(std::string_view bytes, std::string_view
     return document;
 }
 
-std::optional<std::uint32_t> ParseDecimal(const std::string& text) {
-    if (text.empty() || text.size() > 10) return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    if (value > UINT32_MAX) return std::nullopt;
-    return static_cast<std::uint32_t>(value);
-}
-
-// "$(string.ID)" -> "ID".
-std::optional<std::string> StringId(const std::string& reference) {
-    const std::string_view prefix = "$(string.";
-    if (!reference.starts_with(prefix) || !reference.ends_with(')') ||
-        reference.size() == prefix.size() + 1) {
-        return std::nullopt;
-    }
-    return reference.substr(prefix.size(), reference.size() - prefix.size() - 1);
-}
-
 // The item's number; nothing for a text or delete value, which sets no drive mask.
 Result<std::optional<std::uint32_t>, ReadFailure> ItemValue(const xml::Element& item) {
     const xml::Element* value = item.Child("value");
@@ -63,12 +42,12 @@ Result<std::optional<std::uint32_t>, ReadFailure> ItemValue(const xml::Element& 
     for (const char* numeric : {"decimal", "longDecimal"}) {
         if (const xml::Element* number = value->Child(numeric)) {
             const std::string* text = number->Find("value");
-            const auto parsed = text ? ParseDecimal(*text) : std::nullopt;
+            const auto parsed = text ? ReadU32(*text) : NumberFault::Empty;
             if (!parsed) {
                 return FailureAt(number->line, std::string("expected <") + numeric +
                                                    " value=\"n\"> with n from 0 to 4294967295");
             }
-            return parsed;
+            return std::optional<std::uint32_t>(*parsed);
         }
     }
     return std::optional<std::uint32_t>();
@@ -78,7 +57,7 @@ ReadStatus ReadEnum(const xml::Element& list, int index, DriveLists& out) {
     const std::string valueName = *list.Find("valueName");
     for (const xml::Element* element : list.Children("item")) {
         const std::string* display = element->Find("displayName");
-        const auto id = display ? StringId(*display) : std::nullopt;
+        const auto id = display ? StringIdOf(*display) : std::nullopt;
         if (!id) {
             return FailureAt(element->line, "expected displayName=\"$(string.id)\" on <item>");
         }
@@ -90,7 +69,7 @@ ReadStatus ReadEnum(const xml::Element& list, int index, DriveLists& out) {
                                 " has no numeric value; it is not listed");
             continue;
         }
-        out.items.push_back({valueName, *id, value->value(), "", index, element->line});
+        out.items.push_back({*id, "", value->value(), valueName, index, element->line});
     }
     return {};
 }
@@ -136,12 +115,12 @@ Result<std::map<std::string, std::string>, ReadFailure> ReadAdmlStrings(std::str
 
 void ResolveTexts(DriveLists& lists, const std::map<std::string, std::string>& strings) {
     for (auto& item : lists.items) {
-        const auto found = strings.find(item.name);
+        const auto found = strings.find(item.entryName);
         if (found != strings.end()) {
-            item.text = found->second;
+            item.displayText = found->second;
         } else {
             lists.notes.push_back("line " + std::to_string(item.line) +
-                                  ": the ADML has no string " + Excerpt(item.name) +
+                                  ": the ADML has no string " + Excerpt(item.entryName) +
                                   "; its text is left empty");
         }
     }

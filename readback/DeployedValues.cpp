@@ -26,9 +26,7 @@ namespace tarnwick::readback {
 namespace {
 
 std::string Letters(std::uint32_t mask) {
-    std::string letters;
-    for (int i = 0; i < kDriveCount; ++i)
-        if ((mask >> i) & 1u) letters += static_cast<char>('A' + i);
+    const std::string letters = MaskLetters(mask);
     return letters.empty() ? "-" : letters;
 }
 

@@ -1,5 +1,5 @@
-// What `tarnwick-cli show` lists: the items of the drop-down lists that set the drive masks
-// NoDrives and NoViewOnDrive, as a template (ADM or ADMX with its ADML) offers them.
+// What `tarnwick-cli show` lists: the items (core/DriveItem.h) of the drop-down lists that set the
+// drive masks NoDrives and NoViewOnDrive, as a template (ADM or ADMX with its ADML) offers them.
 #pragma once
 
 #include <cstdint>
@@ -7,18 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/DriveItem.h"
 #include "core/Result.h"
 
 namespace tarnwick::readback {
-
-struct DriveItem {
-    std::string valueName;  // NoDrives or NoViewOnDrive, as the template spells it
-    std::string name;       // ADM: the string name after "!!"; ADMX: the display name's string id
-    std::uint32_t value = 0;
-    std::string text;  // the display text, resolved; UTF-8
-    int list = 0;      // which drop-down list of the file holds it, counted from 0
-    int line = 0;      // where the item stands in its file
-};
 
 struct DriveLists {
     std::vector<DriveItem> items;    // in file order

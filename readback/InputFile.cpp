@@ -1,25 +1,14 @@
 #include "readback/InputFile.h"
 
-#include <cstdio>
 #include <utility>
 
+#include "core/Text.h"
 #include "fileio/NewFile.h"
 #include "fileio/Platform.h"
 
 namespace tarnwick::readback {
 
 namespace {
-
-std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
-
-std::string Size(std::uint64_t bytes) {
-    if (bytes < (std::uint64_t{1} << 20)) return std::to_string(bytes) + " bytes";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1 << 20));
-    return text;
-}
 
 Failure CannotRead(const std::string& path, const Failure& why) {
     return {Quoted(path) + " cannot be read" + fileio::Because(why), why.code};
@@ -28,9 +17,7 @@ Failure CannotRead(const std::string& path, const Failure& why) {
 }  // namespace
 
 std::string TooLargeText(std::uint64_t size, std::uint64_t limit) {
-    const bool mebibytes = limit % (1 << 20) == 0 && limit > 0;
-    return "it is " + Size(size) + ", more than the " +
-           (mebibytes ? std::to_string(limit >> 20) + " MiB" : Size(limit)) +
+    return "it is " + SizeText(size) + ", more than the " + LimitText(limit) +
            " that Tarnwick reads";
 }
 

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "core/DriveSet.h"
-#include "readback/Excerpt.h"
+#include "core/Text.h"
 
 namespace tarnwick::readback {
 
@@ -29,26 +29,20 @@ std::uint32_t NamedDrives(const std::string& text) {
     return named;
 }
 
-std::string Lowered(std::string s) {
-    for (char& c : s)
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    return s;
-}
-
 // Tarnwick's own all-but items ("ALLBUTC", "Restrict all drives but C only") name the drives
 // left free, not the restricted ones.
 bool NamesFreeDrives(const DriveItem& item) {
-    const std::string text = Lowered(item.text);
+    const std::string text = LowerAscii(item.displayText);
     for (auto at = text.find("but"); at != std::string::npos; at = text.find("but", at + 1)) {
         const bool alone = (at == 0 || !IsWordByte(text[at - 1])) &&
                            (at + 3 == text.size() || !IsWordByte(text[at + 3]));
         if (alone) return true;
     }
-    return Lowered(item.name).starts_with("allbut");
+    return LowerAscii(item.entryName).starts_with("allbut");
 }
 
 std::string Where(const DriveItem& item) {
-    return Excerpt(item.valueName) + " item " + Excerpt(item.name) +
+    return Excerpt(item.valueName) + " item " + Excerpt(item.entryName) +
            (item.line > 0 ? " (line " + std::to_string(item.line) + ")" : "");
 }
 
@@ -73,34 +67,30 @@ std::size_t Width(const std::string& text) {
 
 }  // namespace
 
-std::string CoveredLetters(std::uint32_t value) {
-    return DriveSet(value, DriveMode::Following).Letters();
-}
-
 std::vector<std::string> CheckItems(const std::vector<DriveItem>& items) {
     std::vector<std::string> warnings;
     std::set<std::pair<int, std::string>> seen;
     for (const auto& item : items) {
-        const std::uint32_t named = NamedDrives(item.text);
-        const std::uint32_t covered = item.value & kAllDrivesMask;
+        const std::uint32_t named = NamedDrives(item.displayText);
+        const std::uint32_t covered = item.mask & kAllDrivesMask;
         if (named != 0) {
             const bool free = NamesFreeDrives(item);
             const std::uint32_t expected = free ? kAllDrivesMask & ~covered : covered;
             if (named != expected) {
-                warnings.push_back(Where(item) + ": the text \"" + Excerpt(item.text) +
-                                   "\" names " + CoveredLetters(named) +
+                warnings.push_back(Where(item) + ": the text \"" + Excerpt(item.displayText) +
+                                   "\" names " + MaskLetters(named) +
                                    (free ? " as the drives left free" : "") + ", but the value " +
-                                   std::to_string(item.value) +
-                                   (free ? " leaves " + OrNone(CoveredLetters(expected)) + " free"
-                                         : " covers " + OrNone(CoveredLetters(covered))));
+                                   std::to_string(item.mask) +
+                                   (free ? " leaves " + OrNone(MaskLetters(expected)) + " free"
+                                         : " covers " + OrNone(MaskLetters(covered))));
             }
         }
-        if (item.value > kAllDrivesMask) {
-            warnings.push_back(Where(item) + ": the value " + std::to_string(item.value) +
+        if (item.mask > kAllDrivesMask) {
+            warnings.push_back(Where(item) + ": the value " + std::to_string(item.mask) +
                                " has bits above Z, which name no drive");
         }
-        if (!seen.emplace(item.list, Lowered(item.name)).second) {
-            warnings.push_back(Where(item) + ": the name " + Excerpt(item.name) +
+        if (!seen.emplace(item.list, LowerAscii(item.entryName)).second) {
+            warnings.push_back(Where(item) + ": the name " + Excerpt(item.entryName) +
                                " is in this list twice");
         }
     }
@@ -110,8 +100,9 @@ std::vector<std::string> CheckItems(const std::vector<DriveItem>& items) {
 std::string FormatTsv(const std::vector<DriveItem>& items) {
     std::string out;
     for (const auto& item : items) {
-        out += Field(item.valueName) + '\t' + Field(item.name) + '\t' + std::to_string(item.value) +
-               '\t' + CoveredLetters(item.value) + '\t' + Field(item.text) + '\n';
+        out += Field(item.valueName) + '\t' + Field(item.entryName) + '\t' +
+               std::to_string(item.mask) + '\t' + MaskLetters(item.mask) + '\t' +
+               Field(item.displayText) + '\n';
     }
     return out;
 }
@@ -120,9 +111,9 @@ std::string FormatTable(const std::vector<DriveItem>& items) {
     using Row = std::array<std::string, 5>;
     std::vector<Row> rows{{"Value name", "Item", "Value", "Drives", "Text"}};
     for (const auto& item : items) {
-        const std::string letters = CoveredLetters(item.value);
-        rows.push_back({Field(item.valueName), Field(item.name), std::to_string(item.value),
-                        letters.empty() ? "-" : letters, Field(item.text)});
+        const std::string letters = MaskLetters(item.mask);
+        rows.push_back({Field(item.valueName), Field(item.entryName), std::to_string(item.mask),
+                        letters.empty() ? "-" : letters, Field(item.displayText)});
     }
     std::array<std::size_t, 5> widths{};
     for (const auto& row : rows) {

@@ -10,9 +10,6 @@
 
 namespace tarnwick::readback {
 
-// The letters of bits 0 (A) to 25 (Z) of `value`, concatenated; empty for none.
-std::string CoveredLetters(std::uint32_t value);
-
 // One warning per finding, in item order: a display text naming other letters than the value
 // covers, a value with bits above Z, an item name twice in one list.
 std::vector<std::string> CheckItems(const std::vector<DriveItem>& items);

@@ -142,7 +142,7 @@ void ReadData(std::string_view data, FoundValue& value) {
 
 Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes) {
     if (bytes.size() > kMaxInputBytes) {
-        return Failure{"is larger than " + std::to_string(kMaxInputBytes >> 20) + " MiB"};
+        return Failure{"is " + LargerThanLimit()};
     }
     const std::string text = Decode(bytes);
     std::vector<FoundValue> found;

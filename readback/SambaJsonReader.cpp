@@ -159,19 +159,13 @@ class Parser {
                 case 'u': {
                     std::uint32_t unit = 0;
                     if (!Hex4(unit)) return false;
+                    std::u16string units(1, static_cast<char16_t>(unit));
                     if (unit >= 0xD800 && unit < 0xDC00 && text_.substr(at_, 2) == "\\u") {
                         at_ += 2;
-                        std::uint32_t low = 0;
-                        if (!Hex4(low)) return false;
-                        if (low >= 0xDC00 && low < 0xE000) {
-                            unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-                        } else {
-                            AppendUtf8(out, 0xFFFD);
-                            unit = low;
-                        }
+                        if (!Hex4(unit)) return false;
+                        units += static_cast<char16_t>(unit);
                     }
-                    if (unit >= 0xD800 && unit < 0xE000) unit = 0xFFFD;
-                    AppendUtf8(out, unit);
+                    out += Utf8Of(units);
                     break;
                 }
                 default:
@@ -238,16 +232,9 @@ const std::string* TextMember(const Json& object, const std::string& name) {
 
 // A whole non-negative number no larger than 32 bits, as JSON wrote it.
 std::optional<std::uint32_t> Dword(const Json& value) {
-    if (value.kind != Json::Kind::Number || value.text.empty() || value.text.size() > 10) {
-        return std::nullopt;
-    }
-    std::uint64_t v = 0;
-    for (char c : value.text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        v = v * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    if (v > 0xFFFFFFFFu) return std::nullopt;
-    return static_cast<std::uint32_t>(v);
+    if (value.kind != Json::Kind::Number) return std::nullopt;
+    const auto number = ReadU32(value.text);
+    return number ? std::optional<std::uint32_t>(*number) : std::nullopt;
 }
 
 // The registry type names samba-tool knows, by number.
@@ -282,7 +269,7 @@ Result<std::uint32_t> TypeOf(const Json& type) {
 
 Result<std::vector<FoundValue>> ReadSambaJson(std::string_view text) {
     if (text.size() > kMaxInputBytes) {
-        return Failure{"is larger than " + std::to_string(kMaxInputBytes >> 20) + " MiB"};
+        return Failure{"is " + LargerThanLimit()};
     }
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     auto parsed = Parser(text).Run();

@@ -1,7 +1,7 @@
 // The bytes of an ADM template as UTF-8 text. Templates come as UTF-16LE (with or without a
 // byte-order mark) or as 8-bit text: UTF-8 when the bytes are valid UTF-8, else Windows-1252.
-// Which of them a file is, the splicer's own detection decides (generate/Encoding.h), so that
-// show reads every template that make accepts, and as make reads it.
+// Which of them a file is, the detection that make uses too decides (core/SourceFormat.h), so
+// that show reads every template that make accepts, and as make reads it.
 #pragma once
 
 #include <cstdint>

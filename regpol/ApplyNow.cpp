@@ -18,9 +18,7 @@ constexpr std::uint32_t kWaitMs = 60000;
 constexpr const char* kUser = "HKEY_CURRENT_USER";
 
 std::string MaskText(std::uint32_t mask) {
-    std::string letters;
-    for (int i = 0; i < kDriveCount; ++i)
-        if ((mask >> i) & 1u) letters += static_cast<char>('A' + i);
+    const std::string letters = MaskLetters(mask);
     return std::to_string(mask) + " (drives " + (letters.empty() ? "none" : letters) + ")";
 }
 

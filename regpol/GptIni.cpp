@@ -51,17 +51,6 @@ std::optional<std::string_view> ValueOf(std::string_view body, std::string_view 
     return TrimBlanks(body.substr(eq + 1));
 }
 
-std::optional<std::uint32_t> ParseVersion(std::string_view digits) {
-    if (digits.empty() || digits.size() > 10) return std::nullopt;
-    std::uint64_t v = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
-        v = v * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    if (v > 0xFFFFFFFFu) return std::nullopt;
-    return static_cast<std::uint32_t>(v);
-}
-
 std::string LineText(std::size_t index) {
     return "line " + std::to_string(index + 1);
 }
@@ -114,10 +103,11 @@ Result<GptText> ReadGpt(std::string_view text) {
                            LineText(*gpt.versionLine) + "); which one counts is unclear"};
         }
         gpt.versionLine = i;
-        gpt.version = ParseVersion(*value);
-        if (!gpt.version) {
+        const auto version = ReadU32(*value);
+        if (!version) {
             return Failure{LineText(i) + ": Version=" + std::string(*value) + " is not a number"};
         }
+        gpt.version = *version;
     }
     return gpt;
 }
@@ -147,6 +137,67 @@ std::optional<std::string> WithRegistryExtension(std::string_view value) {
     return out;
 }
 
+std::string_view LineEnd(std::string_view text, const Line& line) {
+    const std::size_t bodyEnd = line.start + line.body.size();
+    return text.substr(bodyEnd, line.end - bodyEnd);
+}
+
+// The file's first line end, which new lines take (CR LF in a file that has none).
+std::string FirstLineEnd(const GptText& gpt) {
+    for (const Line& line : gpt.lines)
+        if (const std::string_view end = LineEnd(gpt.body, line); !end.empty()) {
+            return std::string(end);
+        }
+    return "\r\n";
+}
+
+std::optional<std::size_t> ExtensionLine(const GptText& gpt) {
+    if (!gpt.header) return std::nullopt;
+    for (std::size_t i = *gpt.header + 1; i < gpt.sectionEnd; ++i)
+        if (ValueOf(gpt.lines[i].body, "gPCUserExtensionNames")) return i;
+    return std::nullopt;
+}
+
+// A file without [General] gets one, with `added` in it, before its first section, so that
+// lines above that stay outside every section rather than join [General]; at the end when there
+// is none.
+void AddGeneral(const GptText& gpt, const std::string& added, const std::string& eol,
+                std::string& out) {
+    const auto& lines = gpt.lines;
+    std::size_t first = 0;
+    while (first < lines.size() && !SectionName(lines[first].body))
+        ++first;
+    const std::size_t split = first < lines.size() ? lines[first].start : gpt.body.size();
+    out += gpt.body.substr(0, split);
+    if (first > 0 && LineEnd(gpt.body, lines[first - 1]).empty()) out += eol;
+    out += "[General]" + eol + added;
+    out += gpt.body.substr(split);
+}
+
+// Every line as it was but the Version line and, with `extension`, the extension line (each
+// keeping its line end); `added` right after the [General] header.
+void Rewrite(const GptText& gpt, const std::string& versionText,
+             std::optional<std::size_t> extension, const std::string& extensionText,
+             const std::string& added, const std::string& eol, std::string& out) {
+    for (std::size_t i = 0; i < gpt.lines.size(); ++i) {
+        const Line& line = gpt.lines[i];
+        const std::string_view lineEnd = LineEnd(gpt.body, line);
+        if (gpt.versionLine && i == *gpt.versionLine) {
+            out += versionText;
+            out += lineEnd;
+        } else if (extension && i == *extension) {
+            out += extensionText;
+            out += lineEnd;
+        } else {
+            out += gpt.body.substr(line.start, line.end - line.start);
+        }
+        if (i == *gpt.header && !added.empty()) {
+            if (lineEnd.empty()) out += eol;  // the header is the last line: end it first
+            out += added;
+        }
+    }
+}
+
 }  // namespace
 
 std::optional<std::uint32_t> GptVersion(std::string_view text) {
@@ -161,22 +212,6 @@ Result<GptEdit> MoveUserVersion(const std::optional<std::string>& existing,
     const auto read = ReadGpt(existing ? std::string_view(*existing) : std::string_view());
     if (!read) return read.failure();
     const GptText& gpt = *read;
-    const std::string_view text = gpt.body;
-    const auto& lines = gpt.lines;
-    // New lines take the file's first line end (CR LF in a file that has none).
-    std::string eol = "\r\n";
-    for (const Line& line : lines) {
-        if (line.end > line.start + line.body.size()) {
-            eol = std::string(text.substr(line.start + line.body.size(),
-                                          line.end - line.start - line.body.size()));
-            break;
-        }
-    }
-    std::optional<std::size_t> extensionLine;
-    if (gpt.header) {
-        for (std::size_t i = *gpt.header + 1; i < gpt.sectionEnd && !extensionLine; ++i)
-            if (ValueOf(lines[i].body, "gPCUserExtensionNames")) extensionLine = i;
-    }
     if (gpt.version) {
         if ((*gpt.version >> 16) == 0xFFFF) {
             return Failure{LineText(*gpt.versionLine) +
@@ -185,56 +220,30 @@ Result<GptEdit> MoveUserVersion(const std::optional<std::string>& existing,
         edit.oldVersion = *gpt.version;
     }
     edit.newVersion = edit.oldVersion + kUserVersionStep;
+    const std::optional<std::size_t> extensionLine = ExtensionLine(gpt);
     std::string extensionValue(kRegistryExtensionPair);
     if (extensionLine) {
-        const auto value = *ValueOf(lines[*extensionLine].body, "gPCUserExtensionNames");
-        const auto merged = WithRegistryExtension(value);
+        const auto merged = WithRegistryExtension(
+            *ValueOf(gpt.lines[*extensionLine].body, "gPCUserExtensionNames"));
         if (!merged) {
             return Failure{LineText(*extensionLine) +
                            ": gPCUserExtensionNames is not a list of [{GUID}{GUID}] groups"};
         }
         extensionValue = *merged;
     }
+    const std::string eol = FirstLineEnd(gpt);
     const std::string versionText = "Version=" + std::to_string(edit.newVersion);
     const std::string extensionText = "gPCUserExtensionNames=" + extensionValue;
     std::string added;  // lines that go right after [General]
     if (!gpt.versionLine) added += versionText + eol;
     if (registryExtension && !extensionLine) added += extensionText + eol;
 
-    std::string& out = edit.text;
-    if (gpt.mark) out = "\xEF\xBB\xBF";
+    if (gpt.mark) edit.text = "\xEF\xBB\xBF";
     if (!gpt.header) {
-        // Before the first section, so that lines above it stay outside every section rather
-        // than join [General]; at the end when there is none.
-        std::size_t first = 0;
-        while (first < lines.size() && !SectionName(lines[first].body))
-            ++first;
-        const std::size_t split = first < lines.size() ? lines[first].start : text.size();
-        out += text.substr(0, split);
-        if (first > 0 &&
-            lines[first - 1].end == lines[first - 1].start + lines[first - 1].body.size())
-            out += eol;  // the last line had no line end
-        out += "[General]" + eol + added;
-        out += text.substr(split);
-        return edit;
-    }
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const Line& line = lines[i];
-        const std::string_view lineEnd =
-            text.substr(line.start + line.body.size(), line.end - line.start - line.body.size());
-        if (gpt.versionLine && i == *gpt.versionLine) {
-            out += versionText;
-            out += lineEnd;
-        } else if (registryExtension && extensionLine && i == *extensionLine) {
-            out += extensionText;
-            out += lineEnd;
-        } else {
-            out += text.substr(line.start, line.end - line.start);
-        }
-        if (i == *gpt.header && !added.empty()) {
-            if (lineEnd.empty()) out += eol;  // the header is the last line: end it first
-            out += added;
-        }
+        AddGeneral(gpt, added, eol, edit.text);
+    } else {
+        Rewrite(gpt, versionText, registryExtension ? extensionLine : std::nullopt, extensionText,
+                added, eol, edit.text);
     }
     return edit;
 }

@@ -36,32 +36,6 @@ void PutUnit(std::string& out, std::uint32_t unit) {
     out += static_cast<char>((unit >> 8) & 0xFF);
 }
 
-// UTF-8 text as UTF-16LE units; what the readers produce round-trips.
-void PutText(std::string& out, std::string_view utf8) {
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        std::uint32_t cp = c;
-        std::size_t n = 1;
-        if (c >= 0xF0) {
-            n = 4, cp = c & 0x07u;
-        } else if (c >= 0xE0) {
-            n = 3, cp = c & 0x0Fu;
-        } else if (c >= 0xC0) {
-            n = 2, cp = c & 0x1Fu;
-        }
-        for (std::size_t k = 1; k < n && i + k < utf8.size(); ++k)
-            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
-        i += n;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            PutUnit(out, 0xD800 + (cp >> 10));
-            PutUnit(out, 0xDC00 + (cp & 0x3FF));
-        } else {
-            PutUnit(out, cp);
-        }
-    }
-}
-
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
@@ -72,8 +46,7 @@ class Reader {
 
     Result<std::vector<PolRecord>> Run() {
         if (bytes_.size() > kMaxInputBytes) {
-            return Failure{"is larger than " + std::to_string(kMaxInputBytes >> 20) +
-                           " MiB, too large for a Registry.pol"};
+            return Failure{"is " + LargerThanLimit() + ", too large for a Registry.pol"};
         }
         if (bytes_.size() < 4 || bytes_.substr(0, 4) != kSignature) {
             return Failure{"byte 0: no \"PReg\" signature; this is no Registry.pol"};
@@ -180,10 +153,10 @@ std::string EncodeRecord(std::string_view key, std::string_view value, std::uint
                          std::string_view data) {
     std::string out;
     PutUnit(out, u'[');
-    PutText(out, key);
+    out += Utf16Bytes(key, ByteOrder::Little);
     PutUnit(out, 0);
     PutUnit(out, u';');
-    PutText(out, value);
+    out += Utf16Bytes(value, ByteOrder::Little);
     PutUnit(out, 0);
     PutUnit(out, u';');
     PutLe32(out, type);
@@ -218,12 +191,8 @@ std::vector<std::string_view> WipedDriveValues(const PolRecord& r) {
     if (EqualNoCase(r.value, "**delvals.") || EqualNoCase(r.value, "**delvals"))
         return {kNoDrivesValue, kNoViewOnDriveValue};
     if (!EqualNoCase(r.value, "**DeleteValues")) return names;
-    std::u16string units;
-    for (std::size_t at = 0; at + 1 < r.data.size(); at += 2) {
-        const std::uint16_t u = Unit(r.data, at);
-        if (u == 0) break;
-        units += static_cast<char16_t>(u);
-    }
+    std::u16string units = UnitsOf(r.data, ByteOrder::Little);
+    units.resize(std::min(units.find(u'\0'), units.size()));
     const std::string list = Utf8Of(units);
     for (std::size_t at = 0; at <= list.size();) {
         const std::size_t semi = std::min(list.find(';', at), list.size());

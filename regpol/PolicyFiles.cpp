@@ -102,10 +102,9 @@ Result<std::optional<fileio::WholeFile>> ReadExisting(const std::string& path) {
         fileio::ReadWholeFile(path, kMaxInputBytes);
     if (!read) {
         const fileio::WholeReadFailure& why = read.failure();
-        const std::string cause =
-            why.tooLarge  ? ": it is larger than " + std::to_string(kMaxInputBytes >> 20) + " MiB."
-            : why.changed ? ": it changed while it was read."
-                          : fileio::Because(why);
+        const std::string cause = why.tooLarge  ? ": it is " + LargerThanLimit() + "."
+                                  : why.changed ? ": it changed while it was read."
+                                                : fileio::Because(why);
         return Failure{Quoted(path) + " cannot be read" + cause, why.code};
     }
     return std::optional<fileio::WholeFile>{std::move(*read)};

@@ -44,8 +44,8 @@ bool StartsWith(std::string_view bytes, std::string_view prefix) {
     return bytes.substr(0, prefix.size()) == prefix;
 }
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+ByteOrder OrderOf(Encoding encoding) {
+    return encoding == Encoding::Utf16LE ? ByteOrder::Little : ByteOrder::Big;
 }
 
 bool IsSpace(char32_t c) {
@@ -77,9 +77,7 @@ Encoding Detect(std::string_view bytes, std::size_t& start) {
     const std::size_t open = declaration.find_first_of("\"'", at);
     if (open == std::string_view::npos) return Encoding::Other;
     const std::size_t close = declaration.find(declaration[open], open + 1);
-    std::string name;
-    for (const char c : declaration.substr(open + 1, close - open - 1))
-        name += Lower(c);
+    const std::string name = LowerAscii(declaration.substr(open + 1, close - open - 1));
     return name == "utf-8" || name == "utf8" || name == "us-ascii" ? Encoding::Utf8
                                                                    : Encoding::Other;
 }
@@ -294,27 +292,7 @@ void LineLeadOf(std::string_view bytes, std::size_t at, xml::Encoding encoding, 
 
 std::string Encode(std::string_view utf8, Encoding encoding) {
     if (UnitSize(encoding) == 1) return std::string(utf8);
-    std::string out;
-    const auto unit = [&](char32_t u) {
-        const char low = static_cast<char>(u & 0xFF), high = static_cast<char>(u >> 8);
-        out += encoding == Encoding::Utf16LE ? low : high;
-        out += encoding == Encoding::Utf16LE ? high : low;
-    };
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
-        for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        i += length;
-        if (c >= 0x10000) {
-            unit(0xD800 + ((c - 0x10000) >> 10));
-            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            unit(c);
-        }
-    }
-    return out;
+    return Utf16Bytes(utf8, OrderOf(encoding));
 }
 
 void Locate(std::string_view bytes, Document& document) {
@@ -348,9 +326,7 @@ int LineAt(std::string_view text, std::size_t at) {
 // an odd last byte or a declaration that names no UTF-16 is refused: the parsers would stop there.
 Result<std::string, XmlFailure> FromUtf16(std::string_view bytes, std::size_t start,
                                           Encoding encoding) {
-    std::u16string units;
-    for (std::size_t at = start; at + 1 < bytes.size(); at += 2)
-        units += static_cast<char16_t>(UnitAt(bytes, at, encoding));
+    const std::u16string units = UnitsOf(bytes.substr(start), OrderOf(encoding));
     std::string text = Utf8Of(units);
     for (std::size_t i = 0; i < units.size(); ++i) {
         const bool high = units[i] >= 0xD800 && units[i] < 0xDC00;
@@ -372,9 +348,7 @@ Result<std::string, XmlFailure> FromUtf16(std::string_view bytes, std::size_t st
     const std::size_t open = text.find_first_of("\"'", at);
     const std::size_t close = open < end ? text.find(text[open], open + 1) : std::string::npos;
     if (close == std::string::npos || close > end) return text;  // the parsers say what is wrong
-    std::string name;
-    for (const char c : text.substr(open + 1, close - open - 1))
-        name += Lower(c);
+    const std::string name = LowerAscii(text.substr(open + 1, close - open - 1));
     if (name != "utf-16" && name != "utf-16le" && name != "utf-16be") {
         return Refusal("the document is in UTF-16, but its declaration says encoding \"" +
                            text.substr(open + 1, close - open - 1) + "\"",

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "core/Text.h"
@@ -24,6 +25,118 @@ TEST(Visible, EscapesControlCharactersOnly) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(Visible(c.text), c.shown) << testing::PrintToString(c.text);
+}
+
+// Every number a reader takes from a file: the whole text in its base up to the top of the type,
+// or why not; junk stays junk after an overflow.
+TEST(ReadNumber, WholeDigitsUpToTheTopOfTheType) {
+    const struct {
+        std::string text;
+        int base;
+        bool wide;  // ReadU64, else ReadU32
+        std::optional<std::uint64_t> value;
+        NumberFault fault;
+    } cases[] = {
+        {"0", 10, false, 0, {}},
+        {"4294967295", 10, false, 4294967295u, {}},
+        {"000000000004294967295", 10, false, 4294967295u, {}},
+        {"4294967296", 10, false, {}, NumberFault::Overflow},
+        {"4294967296", 10, true, 4294967296u, {}},
+        {"18446744073709551615", 10, true, UINT64_MAX, {}},
+        {"18446744073709551616", 10, true, {}, NumberFault::Overflow},
+        {"FFFFffff", 16, false, 0xFFFFFFFFu, {}},
+        {"100000000", 16, false, {}, NumberFault::Overflow},
+        {"", 10, false, {}, NumberFault::Empty},
+        {"1a", 10, false, {}, NumberFault::NotDigit},
+        {"0x1a", 16, false, {}, NumberFault::NotDigit},
+        {"1g", 16, true, {}, NumberFault::NotDigit},
+        {"-1", 10, false, {}, NumberFault::NotDigit},
+        {"+1", 10, false, {}, NumberFault::NotDigit},
+        {" 1", 10, false, {}, NumberFault::NotDigit},
+        {"99999999999999999999x", 10, true, {}, NumberFault::NotDigit},
+    };
+    for (const auto& c : cases) {
+        const auto read = [&c]() -> Result<std::uint64_t, NumberFault> {
+            if (c.wide) return ReadU64(c.text, c.base);
+            const auto narrow = ReadU32(c.text, c.base);
+            if (!narrow) return narrow.failure();
+            return std::uint64_t{*narrow};
+        }();
+        ASSERT_EQ(read.ok(), c.value.has_value()) << c.text;
+        if (read) {
+            EXPECT_EQ(*read, *c.value) << c.text;
+        } else {
+            EXPECT_EQ(read.failure(), c.fault) << c.text;
+        }
+    }
+}
+
+std::string Swapped(std::string bytes) {
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        std::swap(bytes[i], bytes[i + 1]);
+    return bytes;
+}
+
+// UTF-8 to UTF-16 in either byte order and back gives the text again; what is no UTF-8 or no
+// UTF-16 becomes U+FFFD, once for each byte or unit, and nothing after it is lost.
+TEST(Utf16, RoundTripsInEitherByteOrder) {
+    using namespace std::string_literals;
+    const struct {
+        std::string utf8, little;  // `little`: UTF-16LE
+        bool roundTrip;
+    } cases[] = {
+        {"A\xC3\xA4\xE2\x82\xAC", "A\0\xE4\0\xAC\x20"s, true},
+        {"\xF0\x9F\x98\x80", "\x3D\xD8\x00\xDE"s, true},
+        {"\xC0\x80"
+         "A",
+         "\xFD\xFF\xFD\xFF"
+         "A\0"s,
+         false},                                               // overlong
+        {"\xED\xA0\x80", "\xFD\xFF\xFD\xFF\xFD\xFF"s, false},  // a surrogate in UTF-8
+        {"\xE2\x82", "\xFD\xFF\xFD\xFF"s, false},              // cut short
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Utf16Bytes(c.utf8, ByteOrder::Little), c.little) << c.utf8;
+        EXPECT_EQ(Utf16Bytes(c.utf8, ByteOrder::Big), Swapped(c.little)) << c.utf8;
+        EXPECT_EQ(IsUtf8(c.utf8), c.roundTrip) << c.utf8;
+        if (!c.roundTrip) continue;
+        EXPECT_EQ(Utf8OfBytes(c.little, ByteOrder::Little), c.utf8);
+        EXPECT_EQ(Utf8OfBytes(Swapped(c.little), ByteOrder::Big), c.utf8);
+    }
+    const struct {
+        std::string little, utf8;
+    } broken[] = {
+        {"\x3D\xD8"
+         "A\0"s,
+         "\xEF\xBF\xBD"
+         "A"},  // a lone high surrogate
+        {"\x00\xDE\x3D\xD8\x3D\xD8\x00\xDE"s, "\xEF\xBF\xBD\xEF\xBF\xBD\xF0\x9F\x98\x80"},
+        {"A\0B"s, "A\xEF\xBF\xBD"},  // an odd last byte
+    };
+    for (const auto& c : broken) {
+        EXPECT_EQ(Utf8OfBytes(c.little, ByteOrder::Little), c.utf8);
+        EXPECT_EQ(Utf8OfBytes(Swapped(c.little), ByteOrder::Big), c.utf8);
+    }
+}
+
+// A cut never splits a character, and an excerpt says it was cut.
+TEST(Utf8Cut, StopsBeforeACharacterThatWouldNotFit) {
+    const struct {
+        std::string text;
+        std::size_t bytes, cut;
+        std::string excerpt;
+    } cases[] = {
+        {"abc", 3, 3, "abc"},
+        {"abc", 2, 2, "ab..."},
+        {"a\xC3\xA4z", 2, 1, "a..."},
+        {"a\xC3\xA4z", 3, 3, "a\xC3\xA4..."},
+        {"\xF0\x9F\x98\x80z", 3, 0, "..."},
+        {"\x1B[2Jabc", 4, 4, "\\x1B[2J..."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Utf8Cut(c.text, c.bytes), c.cut) << c.text;
+        EXPECT_EQ(Excerpt(c.text, c.bytes), c.excerpt) << c.text;
+    }
 }
 
 }  // namespace

@@ -127,7 +127,7 @@ TEST_F(AdmxCli, RunsAtOnceQueueAndLoseNoSet) {
             ReadAll(Utf8(FsPath(store.File("en-US")) / FsPath("TarnwickDrives.adml"))));
         ASSERT_TRUE(read) << read.failure().message;
         std::vector<std::string> names;
-        for (const policy::DriveItem& item : read->items)
+        for (const DriveItem& item : read->items)
             names.push_back(item.entryName.substr(0, 1));
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, letters) << "round " << round;

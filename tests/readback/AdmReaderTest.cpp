@@ -82,7 +82,7 @@ TEST(AdmReader, NotesWhatItCannotList) {
     ASSERT_TRUE(read) << read.failure().message;
     const DriveLists& lists = *read;
     ASSERT_EQ(lists.items.size(), 1u);
-    EXPECT_EQ(lists.items[0].text, "");
+    EXPECT_EQ(lists.items[0].displayText, "");
     ASSERT_EQ(lists.notes.size(), 2u);
     EXPECT_NE(lists.notes[0].find("line 8: [strings] defines no Missing"), std::string::npos)
         << lists.notes[0];

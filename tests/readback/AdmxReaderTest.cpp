@@ -47,7 +47,7 @@ TEST(AdmxReader, TheStockShapedPairOffersSevenItemsPerPolicyInEachCulture) {
         std::vector<DriveItem> expected;
         for (const char* valueName : {"NoDrives", "NoViewOnDrive"}) {
             for (const auto& s : stock) {
-                expected.push_back({valueName, s.name, s.value, german ? s.german : s.english});
+                expected.push_back({s.name, german ? s.german : s.english, s.value, valueName});
             }
         }
         std::vector<std::string> args{"show", kSample, "--tsv"};

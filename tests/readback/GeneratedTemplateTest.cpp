@@ -54,11 +54,11 @@ TEST(GeneratedTemplate, EachListOffersTheNewItemRightAfterABCDOnly) {
             EXPECT_EQ(item.valueName, i < 8 ? "NoDrives" : "NoViewOnDrive") << c.name;
             const std::size_t k = i % 8;
             if (k == 5) {
-                EXPECT_EQ(item.name, c.name);
-                EXPECT_EQ(item.value, c.mask) << c.name;
-                EXPECT_EQ(item.text, c.text) << c.name;
+                EXPECT_EQ(item.entryName, c.name);
+                EXPECT_EQ(item.mask, c.mask) << c.name;
+                EXPECT_EQ(item.displayText, c.text) << c.name;
             } else {
-                EXPECT_EQ(item.name, stock[k < 5 ? k : k - 1]) << c.name;
+                EXPECT_EQ(item.entryName, stock[k < 5 ? k : k - 1]) << c.name;
             }
         }
     }

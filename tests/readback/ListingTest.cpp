@@ -10,7 +10,7 @@ namespace tarnwick::readback {
 namespace {
 
 DriveItem Item(const char* name, std::uint32_t value, const char* text, int list = 0) {
-    return {"NoDrives", name, value, text, list, 0};
+    return {name, text, value, "NoDrives", list, 0};
 }
 
 TEST(Listing, WarnsAboutWhatWouldRestrictTheWrongDrives) {

@@ -10,7 +10,7 @@
 
 #include "cli/Run.h"
 #include "core/Limits.h"
-#include "generate/Encoding.h"
+#include "core/SourceFormat.h"
 #include "readback/DeployedValues.h"
 #include "readback/DriveItem.h"
 #include "readback/TemplateText.h"
