@@ -2,6 +2,7 @@
 
 #include "core/Text.h"
 #include "fileio/NewFile.h"
+#include "fileio/WriteFiles.h"
 #include "fileio/mdlAPIFiles.h"
 #include "paths/PathText.h"
 
@@ -64,9 +65,7 @@ CliResult EmitAdEntry(const Options& options, const AdPlan& plan, std::uint32_t 
     if (auto written = fileio::WriteNewFile(*plan.ldifPath, ldif, agreed); !written) {
         const fileio::NewFileFailure& failure = written.failure();
         return {kExitPartly, ldif,
-                "tarnwick-cli: The LDIF file " + Quoted(*plan.ldifPath) + " was not written" +
-                    failure.message +
-                    (failure.hadFile ? " The file that was there is unchanged." : "") +
+                "tarnwick-cli: " + fileio::NotWritten("The LDIF file", *plan.ldifPath, failure) +
                     " The policy object's folder was written; its LDIF is on standard output.\n"};
     }
     return {kExitDone,
