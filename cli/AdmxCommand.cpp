@@ -1,6 +1,5 @@
 #include "cli/AdmxCommand.h"
 
-#include "cli/DriveSelection.h"
 #include "command/Messages.h"
 #include "paths/PathText.h"
 #include "policy/MakePolicy.h"
