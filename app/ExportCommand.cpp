@@ -86,9 +86,11 @@ Status WriteIntune(const DriveSet& drives, const std::string& folder) {
             return Failure{Quoted(path) + " is already there. Nothing was written."};
         }
     }
-    return Written({{detect, deploy::ScriptFileBytes(deploy::DetectScript(drives, kPolicy))},
-                    {remediate, deploy::ScriptFileBytes(deploy::RemediateScript(drives, kPolicy))}},
-                   {folder});
+    return Written(
+        {{detect, deploy::ScriptFileBytes(deploy::DetectScript(drives, kPolicy)), std::nullopt},
+         {remediate, deploy::ScriptFileBytes(deploy::RemediateScript(drives, kPolicy)),
+          std::nullopt}},
+        {folder});
 }
 
 // The policy object's folder when `path` is its User\Preferences\Registry\Registry.xml (in any
