@@ -10,7 +10,7 @@
 #include "core/Text.h"
 #include "deploy/IntuneScripts.h"
 #include "deploy/SambaJsonWriter.h"
-#include "fileio/NewFile.h"
+#include "fileio/WriteFiles.h"
 #include "fileio/mdlAPIFiles.h"
 #include "policy/PolicyText.h"
 #include "prefs/GppFiles.h"
@@ -58,26 +58,22 @@ std::string ValueText(const DriveSet& drives) {
            (letters.empty() ? std::string("none") : letters) + " hidden)";
 }
 
-Status Written(const std::string& path, const std::string& bytes, bool agreed) {
-    std::optional<fileio::FileId> consent;
-    if (agreed) consent = fileio::FileIdentity(path);
-    const auto written = fileio::WriteNewFile(path, bytes, consent);
-    if (written) return {};
-    const fileio::NewFileFailure& failure = written.failure();
-    return Failure{"The file " + Quoted(path) + " was not written" + failure.message +
-                       (failure.hadFile ? " The file that was there is unchanged." : ""),
-                   failure.code};
+// `files` all written or none; an existing file replaced only with the dialog's consent.
+Status Written(std::vector<fileio::OutputFile> files, std::vector<std::string> folders = {}) {
+    fileio::FileSet set;
+    set.folders = std::move(folders);
+    set.files = std::move(files);
+    if (auto written = fileio::WriteFiles(std::move(set)); !written) return written.failure();
+    return {};
+}
+
+Status Written(const std::string& path, std::string bytes, bool agreed) {
+    return Written({{path, std::move(bytes), fileio::ConsentTo(path, agreed)}});
 }
 
 Status WriteIntune(const DriveSet& drives, const std::string& folder) {
     const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(folder);
-    if (!attributes) {
-        if (Status made = fileio::CurrentPlatform().CreateFolder(folder); !made) {
-            return Failure{"The folder " + Quoted(folder) + " could not be made" +
-                               fileio::Because(made.failure()),
-                           made.failure().code};
-        }
-    } else if ((*attributes & fileio::kAttrDirectory) == 0) {
+    if (attributes && (*attributes & fileio::kAttrDirectory) == 0) {
         return Failure{Quoted(folder) +
                        " is a file. For the Intune scripts, name a new folder. Nothing was "
                        "written."};
@@ -89,11 +85,11 @@ Status WriteIntune(const DriveSet& drives, const std::string& folder) {
             return Failure{Quoted(path) + " is already there. Nothing was written."};
         }
     }
-    const Status one =
-        Written(detect, deploy::ScriptFileBytes(deploy::DetectScript(drives, kPolicy)), false);
-    if (!one) return one;
-    return Written(remediate, deploy::ScriptFileBytes(deploy::RemediateScript(drives, kPolicy)),
-                   false);
+    return Written(
+        {{detect, deploy::ScriptFileBytes(deploy::DetectScript(drives, kPolicy)), std::nullopt},
+         {remediate, deploy::ScriptFileBytes(deploy::RemediateScript(drives, kPolicy)),
+          std::nullopt}},
+        {folder});
 }
 
 // The policy object's folder when `path` is its User\Preferences\Registry\Registry.xml (in any
@@ -143,11 +139,8 @@ Result<std::string> WritePreferences(const DriveSet& drives, const std::string& 
         bytes = std::move(edit->bytes);
         consent = (*existing)->id;
     }
-    if (const auto written = fileio::WriteNewFile(path, bytes, consent); !written) {
-        const fileio::NewFileFailure& failure = written.failure();
-        return Failure{"The file " + Quoted(path) + " was not written" + failure.message +
-                           (failure.hadFile ? " The file that was there is unchanged." : ""),
-                       failure.code};
+    if (Status written = Written({{path, std::move(bytes), consent}}); !written) {
+        return written.failure();
     }
     return std::string(
         "It belongs in a policy object's User\\Preferences\\Registry folder, whose gpt.ini "

@@ -1,7 +1,9 @@
 #include "cli/AdEntry.h"
 
+#include <utility>
+
 #include "core/Text.h"
-#include "fileio/NewFile.h"
+#include "fileio/WriteFiles.h"
 #include "fileio/mdlAPIFiles.h"
 #include "paths/PathText.h"
 
@@ -59,18 +61,17 @@ CliResult EmitAdEntry(const Options& options, const AdPlan& plan, std::uint32_t 
         ". Apply it on a domain controller (Samba: ldbmodify -H "
         "/var/lib/samba/private/sam.ldb FILE; Windows: ldifde -i -f FILE).\n";
     if (!plan.ldifPath) return {kExitDone, "Active Directory: the LDIF below" + about + ldif, ""};
-    std::optional<fileio::FileId> agreed;
-    if (options.force) agreed = fileio::FileIdentity(*plan.ldifPath);
-    if (auto written = fileio::WriteNewFile(*plan.ldifPath, ldif, agreed); !written) {
-        const fileio::NewFileFailure& failure = written.failure();
+    fileio::FileSet set;
+    set.files.push_back(
+        {*plan.ldifPath, ldif, fileio::ConsentTo(*plan.ldifPath, options.force), "The LDIF file"});
+    const Result<fileio::SetOutcome> written = fileio::WriteFiles(std::move(set));
+    if (!written) {
         return {kExitPartly, ldif,
-                "tarnwick-cli: The LDIF file " + Quoted(*plan.ldifPath) + " was not written" +
-                    failure.message +
-                    (failure.hadFile ? " The file that was there is unchanged." : "") +
+                "tarnwick-cli: " + written.failure().message +
                     " The policy object's folder was written; its LDIF is on standard output.\n"};
     }
     return {kExitDone,
-            (agreed ? "Replaced: " : "Created: ") + *plan.ldifPath +
+            (written->replaced[0] ? "Replaced: " : "Created: ") + *plan.ldifPath +
                 "\nActive Directory: " + Quoted(*plan.ldifPath) + about,
             ""};
 }

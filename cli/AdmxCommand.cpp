@@ -1,6 +1,5 @@
 #include "cli/AdmxCommand.h"
 
-#include "cli/DriveSelection.h"
 #include "paths/PathText.h"
 #include "policy/MakePolicy.h"
 #include "words/Words.h"

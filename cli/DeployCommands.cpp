@@ -9,7 +9,7 @@
 #include "core/Text.h"
 #include "deploy/IntuneScripts.h"
 #include "deploy/SambaJsonWriter.h"
-#include "fileio/NewFile.h"
+#include "fileio/WriteFiles.h"
 #include "fileio/mdlAPIFiles.h"
 #include "paths/PathText.h"
 #include "regpol/ApplyNow.h"
@@ -20,10 +20,6 @@
 namespace tarnwick::cli {
 
 namespace {
-
-CliResult Refused(const std::string& why) {
-    return {kExitFailed, "", "tarnwick-cli: " + why + "\n"};
-}
 
 std::string Absolute(const std::string& path) {
     return AbsolutePath(path, CurrentPathBase());
@@ -62,22 +58,6 @@ regpol::PolAction ActionOf(const Options& options) {
     return regpol::PolAction::Set;
 }
 
-// Only a complete file takes the path; an existing one only with --force, and only if it is still
-// the file that was there at the start.
-CliResult WriteText(const std::string& path, const std::string& bytes, bool force,
-                    const std::string& what) {
-    std::optional<fileio::FileId> agreed;
-    if (force) agreed = fileio::FileIdentity(path);
-    if (auto written = fileio::WriteNewFile(path, bytes, agreed); !written) {
-        const fileio::NewFileFailure& failure = written.failure();
-        const std::string hint =
-            failure.refused && failure.hadFile && !force ? " Use --force to replace it." : "";
-        return Refused(what + " \"" + path + "\" was not written" + failure.message + hint +
-                       (failure.hadFile ? " The file that was there is unchanged." : ""));
-    }
-    return {kExitDone, "Created: " + path + "\n", "", true};
-}
-
 CliResult PolGpo(const Options& options, const std::string& folder, bool local) {
     AdPlan ad;
     if (!local) {
@@ -103,15 +83,15 @@ CliResult PolGpo(const Options& options, const std::string& folder, bool local) 
     return result;
 }
 
-// Every folder of `path` made, from the first missing one down.
-Status MakeFolders(const std::string& path) {
-    fileio::Platform& platform = fileio::CurrentPlatform();
-    if (platform.Attributes(path)) return {};
-    const std::size_t cut = path.find_last_of("/\\");
-    if (cut != std::string::npos && cut > 0) {
-        if (Status parent = MakeFolders(path.substr(0, cut)); !parent) return parent;
-    }
-    return platform.CreateFolder(path);
+// The files all written or none; "Created: " and the path for each.
+CliResult WriteOutputs(fileio::FileSet set, bool force) {
+    if (!force) set.noConsentHint = kForceHint;
+    std::string out;
+    for (const fileio::OutputFile& file : set.files)
+        out += "Created: " + file.path + "\n";
+    const Result<fileio::SetOutcome> written = fileio::WriteFiles(std::move(set));
+    if (!written) return Refused(written.failure().message);
+    return {kExitDone, out, "", true};
 }
 
 }  // namespace
@@ -125,9 +105,8 @@ regpol::WrittenValues WrittenByPol(const Options& options) {
 CliResult PolLocal(const Options& options, const std::string& windir) {
     const std::string folder = regpol::LocalPolicyFolder(windir, options.forSid);
     // The local policy's folder exists only once a local policy was set.
-    if (Status made = MakeFolders(folder); !made) {
-        return Refused("The local policy folder \"" + folder + "\" could not be made" +
-                       fileio::Because(made.failure()));
+    if (Status made = fileio::MakeFolder(folder, "The local policy folder", true); !made) {
+        return Refused(made.failure().message);
     }
     CliResult result = PolGpo(options, folder, true);
     if (result.exitCode != kExitDone) return result;
@@ -169,21 +148,18 @@ CliResult PolCommand(const Options& options, const std::string& windir) {
 CliResult SambaCommand(const Options& options) {
     const std::string json = deploy::SambaJson(options.drives.Mask(), options.policy);
     if (!options.output) return {kExitDone, json, ""};
-    return WriteText(Absolute(*options.output), json, options.force, "The JSON file");
+    const std::string path = Absolute(*options.output);
+    fileio::FileSet set;
+    set.files.push_back({path, json, fileio::ConsentTo(path, options.force), "The JSON file"});
+    return WriteOutputs(std::move(set), options.force);
 }
 
 CliResult IntuneCommand(const Options& options) {
     const std::string folder = Absolute(*options.output);
     const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(folder);
-    if (!attributes) {
-        if (Status made = fileio::CurrentPlatform().CreateFolder(folder); !made) {
-            return Refused("The folder \"" + folder + "\" could not be made" +
-                           fileio::Because(made.failure()));
-        }
-    } else if ((*attributes & fileio::kAttrDirectory) == 0) {
+    if (attributes && (*attributes & fileio::kAttrDirectory) == 0) {
         return Refused("\"" + folder + "\" is a file; --output names the folder for the scripts.");
     }
-    CliResult result;
     const deploy::IntuneScope scope{options.offlineProfiles, options.machine};
     const struct {
         std::string_view name;
@@ -193,8 +169,10 @@ CliResult IntuneCommand(const Options& options) {
         {deploy::kRemediateScriptName,
          deploy::RemediateScript(options.drives, options.policy, scope)},
     };
-    // Both or neither: without --force a script already there stops the run before either is
-    // written.
+    // Both or neither: the set is written as one, and without --force a script already there
+    // stops the run before either is begun, with a word on replacing both.
+    fileio::FileSet set;
+    set.folders.push_back(folder);
     for (const auto& script : scripts) {
         const std::string path = JoinPath(folder, script.name);
         if (!options.force && fileio::FileExists(path)) {
@@ -202,19 +180,10 @@ CliResult IntuneCommand(const Options& options) {
                            "\" is already there; nothing was written. Use --force to replace "
                            "both scripts.");
         }
+        set.files.push_back({path, deploy::ScriptFileBytes(script.text),
+                             fileio::ConsentTo(path, options.force), "The script"});
     }
-    for (const auto& script : scripts) {
-        const CliResult one =
-            WriteText(JoinPath(folder, script.name), deploy::ScriptFileBytes(script.text),
-                      options.force, "The script");
-        result.out += one.out;
-        result.err += one.err;
-        result.changed = result.changed || one.changed;
-        if (one.exitCode != kExitDone) {
-            result.exitCode = one.exitCode;
-            break;
-        }
-    }
+    CliResult result = WriteOutputs(std::move(set), options.force);
     if (result.exitCode == kExitDone) result.out += ValueLines(options);
     return result;
 }

@@ -8,10 +8,6 @@ namespace tarnwick::cli {
 
 namespace {
 
-CliResult Refused(const std::string& why) {
-    return {kExitFailed, "", "tarnwick-cli: " + why + "\n"};
-}
-
 // The conditions as show lists them ("for CONTOSO\Pupils and not in OU=Staff,...").
 std::string Audience(const std::vector<prefs::Target>& targets) {
     std::vector<prefs::ReadFilter> filters;

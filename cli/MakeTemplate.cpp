@@ -16,10 +16,6 @@ namespace tarnwick::cli {
 
 namespace {
 
-CliResult Refused(const std::string& why) {
-    return {kExitFailed, "", "tarnwick-cli: " + why + "\n"};
-}
-
 std::optional<CliResult> CheckSource(const std::string& source) {
     if (!fileio::FileExists(source)) {
         return Refused("The source template \"" + source + "\" does not exist.");

@@ -67,6 +67,10 @@ CliResult UsageError(const std::string& why) {
     return {kExitUsage, "", "tarnwick-cli: " + why + "\nRun 'tarnwick-cli --help' for usage.\n"};
 }
 
+CliResult Refused(const std::string& why) {
+    return {kExitFailed, "", "tarnwick-cli: " + why + "\n"};
+}
+
 int ExitCodeAfterPrinting(const CliResult& result, bool outWritten, bool errWritten) {
     if (result.changed && result.exitCode == kExitFailed) return kExitPartly;
     if (outWritten && errWritten) return result.exitCode;

@@ -12,6 +12,9 @@ inline constexpr int kExitFailed = 1;  // refused or failed; every file unchange
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitPartly = 3;  // failed after changing a file, which the output names
 
+// Said when an output file is there and --force was not given.
+inline constexpr const char* kForceHint = " Use --force to replace it.";
+
 struct CliResult {
     int exitCode = kExitDone;
     std::string out;  // UTF-8
@@ -28,6 +31,8 @@ int ExitCodeAfterPrinting(const CliResult& result, bool outWritten, bool errWrit
 // A usage error: the cause on one line, then where to find the usage (not the whole usage, which
 // would bury the cause).
 CliResult UsageError(const std::string& why);
+// A refusal or failure that changed nothing: the cause on standard error, exit code kExitFailed.
+CliResult Refused(const std::string& why);
 
 // `args` excludes the program name; `windir` (empty when unset) gives the default source path.
 CliResult RunCli(const std::vector<std::string>& args, const std::string& windir);

@@ -49,8 +49,6 @@ class DriveSet {
     DriveSet(std::uint32_t ticked, DriveMode mode)
         : ticked_(ticked & kAllDrivesMask), mode_(mode) {}
 
-    std::uint32_t Ticked() const { return ticked_; }
-    DriveMode Mode() const { return mode_; }
     bool AllBut() const { return mode_ == DriveMode::AllBut; }
     bool Empty() const { return ticked_ == 0; }
     bool IsTicked(int index) const {

@@ -61,7 +61,6 @@ class NewFile {
 
     std::uint64_t Written() const { return written_; }
     bool HadFile() const { return before_.kind == EntryKind::Regular; }
-    const std::string& Target() const { return target_; }
 
     // Puts several files in place as one: every file is complete on the disk and every target
     // checked again before the first is replaced, and when a later one cannot be put in place,

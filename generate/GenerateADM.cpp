@@ -15,6 +15,7 @@
 
 #include "core/Text.h"
 #include "fileio/NewFile.h"
+#include "fileio/WriteFiles.h"
 #include "fileio/mdlAPIFiles.h"
 #include "generate/EntryText.h"
 #include "generate/LineReader.h"
@@ -64,9 +65,7 @@ GenerateFailure ReadFailure(const std::string& source, const Failure& why) {
 // "unchanged" is said only of a file that was there.
 GenerateFailure WriteFailure(const std::string& target, const fileio::NewFileFailure& failure) {
     return Failed(failure.refused ? GenerateFault::NotReplaced : GenerateFault::WriteFailed,
-                  "The new template " + Quoted(target) + " was not written" + failure.message +
-                      (failure.hadFile ? " The file that was there is unchanged." : ""),
-                  failure.code);
+                  fileio::NotWritten("The new template", target, failure), failure.code);
 }
 
 // The byte rules put a UTF-16LE insert one byte past the marker line's end as the reader consumed
@@ -319,7 +318,7 @@ GenerateResult GenerateADM(const Selection& selection, FormState& state,
     }
     reader.Close();
     if (!spliced) return spliced.failure();
-    return Generated{out.HadFile(), "The new template " + Quoted(target) + " has been written."};
+    return Generated{out.HadFile()};
 }
 
 }  // namespace tarnwick

@@ -39,7 +39,6 @@ struct GenerateFailure : Failure {
 // The new template is complete at strNewADM.
 struct Generated {
     bool replaced = false;  // it took the place of a file that was there
-    std::string message;
 };
 
 using GenerateResult = Result<Generated, GenerateFailure>;

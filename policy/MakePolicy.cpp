@@ -1,7 +1,6 @@
 #include "policy/MakePolicy.h"
 
 #include <algorithm>
-#include <memory>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -10,8 +9,8 @@
 #include "core/Limits.h"
 #include "core/Text.h"
 #include "fileio/Leftovers.h"
-#include "fileio/NewFile.h"
 #include "fileio/WholeFile.h"
+#include "fileio/WriteFiles.h"
 #include "fileio/mdlAPIFiles.h"
 #include "policy/PolicyText.h"
 #include "words/Words.h"
@@ -32,24 +31,6 @@ std::string ReadCause(const Failure& why) {
         return ": access is denied (the file or its folder may not be read).";
     }
     return fileio::CauseText(why, false);
-}
-
-// What a path that should be a file or a folder is instead, as the end of a sentence.
-std::string WrongKind(fileio::EntryKind kind, bool wantFolder) {
-    switch (kind) {
-        case fileio::EntryKind::Missing:
-            return " does not exist.";
-        case fileio::EntryKind::Regular:
-            return " is a file, not a folder.";
-        case fileio::EntryKind::Folder:
-            return " is a folder, not a file.";
-        case fileio::EntryKind::DanglingLink:
-            return wantFolder ? " is a link to a folder that does not exist."
-                              : " is a link to a file that does not exist.";
-        case fileio::EntryKind::Special:
-            break;
-    }
-    return " is a device, pipe or socket, not a " + std::string(wantFolder ? "folder." : "file.");
 }
 
 // One file of the store as read: where it is, its bytes, and its identity when read, so that it
@@ -74,7 +55,8 @@ Status LookAt(const std::string& path, const char* what, fileio::Entry& entry) {
     if (entry.kind == fileio::EntryKind::Missing || entry.kind == fileio::EntryKind::Regular) {
         return {};
     }
-    return Fail(std::string(what) + Quoted(path) + WrongKind(entry.kind, false) + kUnchanged);
+    return Fail(std::string(what) + Quoted(path) + fileio::WrongKind(entry.kind, false) +
+                kUnchanged);
 }
 
 // The whole file through the current platform, refused before reading when it is larger than any
@@ -126,8 +108,8 @@ Result<std::vector<std::string>> OtherLanguageFiles(const std::string& folder,
         }
         if (entry->kind == fileio::EntryKind::Missing) continue;
         if (entry->kind != fileio::EntryKind::Regular) {
-            return Fail("The language file " + Quoted(path) + WrongKind(entry->kind, false) +
-                        kUnchanged);
+            return Fail("The language file " + Quoted(path) +
+                        fileio::WrongKind(entry->kind, false) + kUnchanged);
         }
         const fileio::FileId id = entry->id;
         if (std::any_of(seen.begin(), seen.end(),
@@ -140,59 +122,159 @@ Result<std::vector<std::string>> OtherLanguageFiles(const std::string& folder,
     return paths;
 }
 
-// Creates the culture folder when it is missing.
-Status EnsureFolder(const std::string& path) {
-    fileio::Platform& platform = fileio::CurrentPlatform();
-    const Result<fileio::Entry> entry = platform.Lookup(path);
-    if (!entry) {
-        return Fail("The language folder " + Quoted(path) + " cannot be examined" +
-                        ReadCause(entry.failure()) + kUnchanged,
-                    entry.failure());
-    }
-    if (entry->kind == fileio::EntryKind::Folder) return {};
-    if (entry->kind != fileio::EntryKind::Missing) {
-        return Fail("The language folder " + Quoted(path) + WrongKind(entry->kind, true) +
-                    kUnchanged);
-    }
-    const Status made = platform.CreateFolder(path);
-    if (made) return {};
-    return Fail("The language folder " + Quoted(path) + " cannot be created" +
-                    fileio::CauseText(made.failure(), true) + kUnchanged,
-                made.failure());
-}
-
 std::string WhatIs(const std::string& path) {
     const bool admx = path.size() >= 5 && path.compare(path.size() - 5, 5, ".admx") == 0;
-    return admx ? "The policy definition file " : "The language file ";
+    return admx ? "The policy definition file" : "The language file";
 }
 
-// Writes every file that changes, all or none.
-Status WriteAll(const std::vector<StoreFile*>& files) {
-    std::vector<std::unique_ptr<fileio::NewFile>> writers;
-    std::vector<fileio::NewFile*> all;
-    for (StoreFile* file : files) {
-        writers.push_back(std::make_unique<fileio::NewFile>(file->path));
-        fileio::NewFile& writer = *writers.back();
-        all.push_back(&writer);
-        fileio::NewFileStatus begun = writer.Begin(file->id);
-        if (begun) begun = writer.Write(file->grown.data(), file->grown.size());
-        if (!begun) {
-            return Fail(WhatIs(file->path) + Quoted(file->path) + " cannot be written" +
-                            begun.failure().message + kUnchanged,
-                        begun.failure());
+Failure Refused(const std::string& path, const std::string& cause) {
+    return Fail("The existing " + Quoted(path) + " cannot be extended: " + cause +
+                " Every file is unchanged.");
+}
+
+// The store's lock, held from the first read to the last replace, so that no other run writes it.
+Status LockStore(fileio::FileLock& lock, const std::string& folder, const PolicyOptions& options) {
+    const std::string lockPath = JoinPath(folder, kLockName);
+    const auto locked = lock.Take(lockPath, options.lockWait, options.pause);
+    if (locked) return {};
+    if (locked.failure().cancelled) {
+        return Fail("Stopped waiting for the other run writing the policy definitions in " +
+                    Quoted(folder) + "." + kUnchanged);
+    }
+    if (locked.failure().busy) {
+        const auto seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(options.lockWait).count();
+        return Fail("Another run is writing the policy definitions in " + Quoted(folder) +
+                    " (it holds " + Quoted(lockPath) + "); waited " + std::to_string(seconds) +
+                    " seconds for it." + kUnchanged + " Try again when it is done.");
+    }
+    return Failure{"The lock file " + Quoted(lockPath) + " cannot be created" +
+                       locked.failure().message + kUnchanged,
+                   locked.failure().code};
+}
+
+// The store as read under its lock: the pair and the other languages' files.
+struct Store {
+    StoreFile admx, adml;
+    bool haveAdmx = false, haveAdml = false;
+    std::vector<StoreFile> others;
+};
+
+Status ReadStore(const std::string& folder, Store& store) {
+    // What killed runs left beside the pair goes: every writer of it holds the lock.
+    fileio::ClearLeftovers(store.admx.path, true);
+    fileio::ClearLeftovers(store.adml.path, true);
+    fileio::Entry admxEntry, admlEntry;
+    if (Status s = LookAt(store.admx.path, "The policy definition file ", admxEntry); !s) return s;
+    if (Status s = LookAt(store.adml.path, "The language file ", admlEntry); !s) return s;
+    store.haveAdmx = admxEntry.kind == fileio::EntryKind::Regular;
+    store.haveAdml = admlEntry.kind == fileio::EntryKind::Regular;
+    if (store.haveAdmx) {
+        if (Status s = ReadWhole(store.admx, "The policy definition file "); !s) return s;
+    }
+    if (store.haveAdml) {
+        if (Status s = ReadWhole(store.adml, "The language file "); !s) return s;
+    }
+    std::vector<fileio::FileId> seen;
+    if (store.haveAdml) seen.push_back(admlEntry.id);
+    Result<std::vector<std::string>> otherPaths = OtherLanguageFiles(folder, std::move(seen));
+    if (!otherPaths) return otherPaths.failure();
+    for (const std::string& path : *otherPaths) {
+        fileio::ClearLeftovers(path, true);
+        store.others.push_back({path, {}, {}, {}});
+        if (Status s = ReadWhole(store.others.back(), "The language file "); !s) return s;
+    }
+    return {};
+}
+
+// The item added to the existing pair: its new contents, or the item that offers the mask
+// already (AlreadyOffered).
+Status GrowPair(Store& store, const DriveItem& item, PolicyOutcome& outcome) {
+    StoreFile& admx = store.admx;
+    StoreFile& adml = store.adml;
+    if (!store.haveAdml) {
+        return Fail("The language file " + Quoted(adml.path) + " of " + Quoted(admx.path) +
+                    " is missing." + kUnchanged);
+    }
+    const Result<Pair, PairFailure> pair = ReadPair(admx.bytes, adml.bytes);
+    if (!pair) {
+        const PairFailure& failure = pair.failure();
+        return Refused(failure.admxAtFault ? admx.path : adml.path, failure.message);
+    }
+    const Pair& read = *pair;
+    // One pass over the items: a mask offered already, or the name taken by another mask.
+    std::unordered_map<std::uint32_t, const DriveItem*> byMask;
+    std::unordered_set<std::string_view> names;
+    byMask.reserve(read.items.size());
+    names.reserve(read.items.size());
+    for (const DriveItem& offered : read.items) {
+        byMask.emplace(offered.mask, &offered);
+        names.insert(offered.entryName);
+    }
+    if (const auto found = byMask.find(item.mask); found != byMask.end()) {
+        outcome.status = PolicyStatus::AlreadyOffered;
+        outcome.offeredBy = found->second->entryName;
+        outcome.message = "The drive set " + item.entryName + " (mask " + outcome.maskText +
+                          ") is already offered by the item " + Excerpt(outcome.offeredBy) + " of " +
+                          Quoted(admx.path) + ". Every file is unchanged.";
+        return {};
+    }
+    if (names.count(item.entryName) != 0) {
+        return Refused(admx.path, "its item " + item.entryName + " has another mask than " +
+                                      outcome.maskText + ".");
+    }
+    admx.grown = GrowAdmx(admx.bytes, read, item);
+    // A string left with this id (by a hand edit, or an earlier run that stopped) is kept.
+    if (read.language.strings.count(item.entryName) == 0) {
+        adml.grown = GrowAdml(adml.bytes, read.language, item);
+    }
+    // Only the new content is needed from here on.
+    std::string().swap(admx.bytes);
+    std::string().swap(adml.bytes);
+    return {};
+}
+
+// A new pair with the one item. A language file alone is what an older run that stopped between
+// its two replaces left; it is made whole again.
+Status NewPair(Store& store, const DriveItem& item) {
+    if (store.haveAdml) {
+        if (const Status own = IsOwnLanguageFile(store.adml.bytes); !own) {
+            return Fail("The existing " + Quoted(store.adml.path) +
+                        " cannot be replaced: " + own.failure().message + kUnchanged);
         }
     }
-    const Result<void, fileio::GroupFailure> committed = fileio::NewFile::CommitAll(all);
-    if (committed) return {};
-    const fileio::GroupFailure& group = committed.failure();
-    const std::string& path = files[group.file]->path;
-    std::string message = WhatIs(path) + Quoted(path) + " cannot be written" + group.message;
-    if (group.notRestored.empty()) {
-        message += kUnchanged;
-    } else {
-        message += " These files could not be put back as they were: " + group.notRestored;
+    store.admx.grown = RenderAdmx({item});
+    store.adml.grown = RenderAdml({item});
+    return {};
+}
+
+// Every file that changes, as one set: the language files first, so that should the run stop
+// between them no ADMX names a missing string. Other languages get the English text until someone
+// translates it.
+Result<fileio::FileSet> ChangedFiles(Store& store, const DriveItem& item, PolicyOutcome& outcome) {
+    std::vector<StoreFile*> changed;
+    if (!store.adml.grown.empty()) changed.push_back(&store.adml);
+    for (StoreFile& other : store.others) {
+        const Result<LanguageFile> language = ReadLanguageFile(other.bytes);
+        if (!language) return Refused(other.path, language.failure().message);
+        if (language->strings.count(item.entryName) != 0) continue;  // translated already
+        other.grown = GrowAdml(other.bytes, *language, item);
+        std::string().swap(other.bytes);
+        changed.push_back(&other);
+        outcome.otherLanguages.push_back(other.path);
     }
-    return Fail(std::move(message), group);
+    changed.push_back(&store.admx);
+    fileio::FileSet set;
+    for (StoreFile* file : changed) {
+        // Grown past what every reader takes, the store could never be read or grown again.
+        if (file->grown.size() > kMaxInputBytes) {
+            return Refused(file->path,
+                           "with the new item it would be " + LargerThanLimit() +
+                               ", the most that Tarnwick and show read.");
+        }
+        set.files.push_back({file->path, std::move(file->grown), file->id, WhatIs(file->path)});
+    }
+    return set;
 }
 
 }  // namespace
@@ -216,143 +298,30 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
     }
     if (entry->kind != fileio::EntryKind::Folder) {
         return Fail("The PolicyDefinitions folder " + Quoted(folder) +
-                    WrongKind(entry->kind, true) + " Nothing was written.");
+                    fileio::WrongKind(entry->kind, true) + " Nothing was written.");
     }
-
-    // From the first read to the last replace, no other run writes this store.
-    const std::string lockPath = JoinPath(folder, kLockName);
     fileio::FileLock lock;
-    if (const auto locked = lock.Take(lockPath, options.lockWait, options.pause); !locked) {
-        if (locked.failure().cancelled) {
-            return Fail("Stopped waiting for the other run writing the policy definitions in " +
-                        Quoted(folder) + "." + kUnchanged);
+    if (Status locked = LockStore(lock, folder, options); !locked) return locked.failure();
+    Store store;
+    store.admx.path = outcome.admxPath;
+    store.adml.path = outcome.admlPath;
+    if (Status read = ReadStore(folder, store); !read) return read.failure();
+    const Status grown = store.haveAdmx ? GrowPair(store, item, outcome) : NewPair(store, item);
+    if (!grown) return grown.failure();
+    if (outcome.status == PolicyStatus::AlreadyOffered) return outcome;
+    Result<fileio::FileSet> set = ChangedFiles(store, item, outcome);
+    if (!set) return set.failure();
+    if (!store.haveAdmx) {
+        if (Status made = fileio::MakeFolder(cultureFolder, "The language folder"); !made) {
+            return Fail(made.failure().message + kUnchanged, made.failure());
         }
-        if (locked.failure().busy) {
-            const auto seconds =
-                std::chrono::duration_cast<std::chrono::seconds>(options.lockWait).count();
-            return Fail("Another run is writing the policy definitions in " + Quoted(folder) +
-                        " (it holds " + Quoted(lockPath) + "); waited " + std::to_string(seconds) +
-                        " seconds for it." + kUnchanged + " Try again when it is done.");
-        }
-        return Failure{"The lock file " + Quoted(lockPath) + " cannot be created" +
-                           locked.failure().message + kUnchanged,
-                       locked.failure().code};
     }
+    if (auto written = fileio::WriteFiles(std::move(*set)); !written) return written.failure();
 
-    // What killed runs left beside the pair goes: every writer of it holds this lock.
-    fileio::ClearLeftovers(outcome.admxPath, true);
-    fileio::ClearLeftovers(outcome.admlPath, true);
-    StoreFile admx{outcome.admxPath, {}, {}, {}};
-    StoreFile adml{outcome.admlPath, {}, {}, {}};
-    fileio::Entry admxEntry, admlEntry;
-    if (Status s = LookAt(admx.path, "The policy definition file ", admxEntry); !s)
-        return s.failure();
-    if (Status s = LookAt(adml.path, "The language file ", admlEntry); !s) return s.failure();
-    const bool haveAdmx = admxEntry.kind == fileio::EntryKind::Regular;
-    const bool haveAdml = admlEntry.kind == fileio::EntryKind::Regular;
-    if (haveAdmx) {
-        if (Status s = ReadWhole(admx, "The policy definition file "); !s) return s.failure();
-    }
-    if (haveAdml) {
-        if (Status s = ReadWhole(adml, "The language file "); !s) return s.failure();
-    }
-    std::vector<fileio::FileId> seen;
-    if (haveAdml) seen.push_back(admlEntry.id);
-    Result<std::vector<std::string>> otherPaths = OtherLanguageFiles(folder, std::move(seen));
-    if (!otherPaths) return otherPaths.failure();
-    std::vector<StoreFile> others;
-    for (const std::string& path : *otherPaths) {
-        fileio::ClearLeftovers(path, true);
-        others.push_back({path, {}, {}, {}});
-        if (Status s = ReadWhole(others.back(), "The language file "); !s) return s.failure();
-    }
-
-    const auto refused = [&](const std::string& path, const std::string& cause) {
-        return Fail("The existing " + Quoted(path) + " cannot be extended: " + cause +
-                    " Every file is unchanged.");
-    };
-    if (haveAdmx) {
-        if (!haveAdml) {
-            return Fail("The language file " + Quoted(adml.path) + " of " + Quoted(admx.path) +
-                        " is missing." + kUnchanged);
-        }
-        const Result<Pair, PairFailure> pair = ReadPair(admx.bytes, adml.bytes);
-        if (!pair) {
-            const PairFailure& failure = pair.failure();
-            return refused(failure.admxAtFault ? admx.path : adml.path, failure.message);
-        }
-        const Pair& read = *pair;
-        // One pass over the items: a mask offered already, or the name taken by another mask.
-        std::unordered_map<std::uint32_t, const DriveItem*> byMask;
-        std::unordered_set<std::string_view> names;
-        byMask.reserve(read.items.size());
-        names.reserve(read.items.size());
-        for (const DriveItem& offered : read.items) {
-            byMask.emplace(offered.mask, &offered);
-            names.insert(offered.entryName);
-        }
-        if (const auto found = byMask.find(item.mask); found != byMask.end()) {
-            outcome.status = PolicyStatus::AlreadyOffered;
-            outcome.offeredBy = found->second->entryName;
-            outcome.message = "The drive set " + item.entryName + " (mask " + outcome.maskText +
-                              ") is already offered by the item " + Excerpt(outcome.offeredBy) +
-                              " of " + Quoted(admx.path) + ". Every file is unchanged.";
-            return outcome;
-        }
-        if (names.count(item.entryName) != 0) {
-            return refused(admx.path, "its item " + item.entryName + " has another mask than " +
-                                          outcome.maskText + ".");
-        }
-        admx.grown = GrowAdmx(admx.bytes, read, item);
-        // A string left with this id (by a hand edit, or an earlier run that stopped) is kept.
-        if (read.language.strings.count(item.entryName) == 0) {
-            adml.grown = GrowAdml(adml.bytes, read.language, item);
-        }
-        // Only the new content is needed from here on.
-        std::string().swap(admx.bytes);
-        std::string().swap(adml.bytes);
-    } else {
-        if (haveAdml) {
-            // A language file alone is what an older run that stopped between its two replaces
-            // left; it is made whole again.
-            if (const Status own = IsOwnLanguageFile(adml.bytes); !own) {
-                return Fail("The existing " + Quoted(adml.path) +
-                            " cannot be replaced: " + own.failure().message + kUnchanged);
-            }
-        }
-        admx.grown = RenderAdmx({item});
-        adml.grown = RenderAdml({item});
-    }
-    std::vector<StoreFile*> changed;
-    // The language files first: should the run stop between them, no ADMX names a missing string.
-    if (!adml.grown.empty()) changed.push_back(&adml);
-    for (StoreFile& other : others) {
-        const Result<LanguageFile> language = ReadLanguageFile(other.bytes);
-        if (!language) return refused(other.path, language.failure().message);
-        if (language->strings.count(item.entryName) != 0) continue;  // translated already
-        // Until someone translates it, the English text.
-        other.grown = GrowAdml(other.bytes, *language, item);
-        std::string().swap(other.bytes);
-        changed.push_back(&other);
-        outcome.otherLanguages.push_back(other.path);
-    }
-    changed.push_back(&admx);
-    // Grown past what every reader takes, the store could never be read or grown again.
-    for (const StoreFile* file : changed) {
-        if (file->grown.size() > kMaxInputBytes) {
-            return refused(file->path, "with the new item it would be " + LargerThanLimit() +
-                                           ", the most that Tarnwick and show read.");
-        }
-    }
-
-    if (!haveAdmx) {
-        if (Status s = EnsureFolder(cultureFolder); !s) return s.failure();
-    }
-    if (Status s = WriteAll(changed); !s) return s.failure();
-    outcome.status = haveAdmx ? PolicyStatus::Added : PolicyStatus::Created;
-    const std::string files = Quoted(admx.path) + " and " + Quoted(adml.path);
-    outcome.message = (haveAdmx ? "Added the item " + item.entryName + " to " + files
-                                : "Created " + files + " with the item " + item.entryName) +
+    outcome.status = store.haveAdmx ? PolicyStatus::Added : PolicyStatus::Created;
+    const std::string files = Quoted(outcome.admxPath) + " and " + Quoted(outcome.admlPath);
+    outcome.message = (store.haveAdmx ? "Added the item " + item.entryName + " to " + files
+                                      : "Created " + files + " with the item " + item.entryName) +
                       " (mask " + outcome.maskText + ", \"" + item.displayText + "\").";
     if (!outcome.otherLanguages.empty()) {
         outcome.message += " The language files of " +

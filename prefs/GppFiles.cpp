@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "core/Text.h"
-#include "fileio/NewFile.h"
+#include "fileio/WriteFiles.h"
 #include "regpol/GptIni.h"
 #include "regpol/PolicyFiles.h"
 
@@ -24,34 +24,6 @@ std::string RegistryFolderOf(const std::string& gpoFolder) {
 
 Failure Malformed(const std::string& path, const std::string& why) {
     return Failure{"The existing " + Quoted(path) + " cannot be edited: " + why + "." + kUnchanged};
-}
-
-// Both files, complete beside their targets, then put in place as one.
-Status WriteBoth(const std::string& xmlPath, const std::string& xml,
-                 const std::optional<fileio::FileId>& xmlId, const std::string& gptPath,
-                 const std::string& gpt, const std::optional<fileio::FileId>& gptId) {
-    fileio::NewFile xmlFile(xmlPath), gptFile(gptPath);
-    const std::vector<fileio::NewFile*> all = {&xmlFile, &gptFile};
-    const std::string* texts[] = {&xml, &gpt};
-    const std::optional<fileio::FileId>* ids[] = {&xmlId, &gptId};
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        fileio::NewFileStatus begun = all[i]->Begin(*ids[i]);
-        if (begun) begun = all[i]->Write(texts[i]->data(), texts[i]->size());
-        if (!begun) {
-            return Failure{"The file " + Quoted(all[i]->Target()) + " cannot be written" +
-                               begun.failure().message + kUnchanged,
-                           begun.failure().code};
-        }
-    }
-    const Result<void, fileio::GroupFailure> committed = fileio::NewFile::CommitAll(all);
-    if (committed) return {};
-    const fileio::GroupFailure& group = committed.failure();
-    std::string message =
-        "The file " + Quoted(all[group.file]->Target()) + " cannot be written" + group.message;
-    message += group.notRestored.empty()
-                   ? std::string(kUnchanged)
-                   : " These files could not be put back as they were: " + group.notRestored;
-    return Failure{message, group.code};
 }
 
 }  // namespace
@@ -103,18 +75,15 @@ Result<GppOutcome> WriteGpp(const std::string& folder, const GppRequest& request
     outcome.oldVersion = gptAfter->oldVersion;
     outcome.newVersion = gptAfter->newVersion;
 
+    // Both files, complete beside their targets, then put in place as one.
+    fileio::FileSet set;
     if (!*xml) {
-        for (const std::string& path : {regpol::UserFolderOf(folder), PreferencesFolderOf(folder),
-                                        RegistryFolderOf(folder)}) {
-            if (Status made = regpol::EnsureFolder(path); !made)
-                return Failure{made.failure().message + kUnchanged, made.failure().code};
-        }
+        set.folders = {regpol::UserFolderOf(folder), PreferencesFolderOf(folder),
+                       RegistryFolderOf(folder)};
     }
-    if (Status written =
-            WriteBoth(outcome.xmlPath, xmlAfter, xmlId, outcome.gptPath, gptAfter->text, gptId);
-        !written) {
-        return written.failure();
-    }
+    set.files.push_back({outcome.xmlPath, std::move(xmlAfter), xmlId});
+    set.files.push_back({outcome.gptPath, std::move(gptAfter->text), gptId});
+    if (auto written = fileio::WriteFiles(std::move(set)); !written) return written.failure();
     return outcome;
 }
 

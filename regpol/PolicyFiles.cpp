@@ -2,7 +2,7 @@
 
 #include "core/Limits.h"
 #include "core/Text.h"
-#include "fileio/NewFile.h"
+#include "fileio/WriteFiles.h"
 #include "regpol/GptIni.h"
 
 namespace tarnwick::regpol {
@@ -13,14 +13,6 @@ fileio::EntryKind KindOf(const std::string& path) {
     const Result<fileio::Entry> entry = fileio::CurrentPlatform().Lookup(path);
     if (!entry) return fileio::EntryKind::Special;
     return entry->kind;
-}
-
-Failure NotWritten(const std::string& path, const fileio::NewFileFailure& failure, bool merge) {
-    const std::string hint =
-        failure.refused && failure.hadFile && !merge ? " Use --force to merge into it." : "";
-    return Failure{"The file " + Quoted(path) + " was not written" + failure.message + hint +
-                       (failure.hadFile ? " The file that was there is unchanged." : ""),
-                   failure.code};
 }
 
 Failure Malformed(const std::string& path, const Failure& why) {
@@ -53,19 +45,6 @@ std::optional<std::string> BackupOf(const std::string& folder) {
 }
 
 }  // namespace
-
-Status EnsureFolder(const std::string& path) {
-    const fileio::EntryKind kind = KindOf(path);
-    if (kind == fileio::EntryKind::Folder) return {};
-    Failure why{"something else of that name is there"};
-    if (kind == fileio::EntryKind::Missing) {
-        const Status made = fileio::CurrentPlatform().CreateFolder(path);
-        if (made) return {};
-        why = made.failure();
-    }
-    return Failure{"The folder " + Quoted(path) + " could not be made" + fileio::Because(why),
-                   why.code};
-}
 
 std::string FindEntry(const std::string& folder, std::initializer_list<std::string_view> names) {
     for (std::string_view name : names) {
@@ -122,9 +101,10 @@ Result<PolWrite> WritePolFile(const std::string& path, std::uint32_t mask, Drive
     }
     auto bytes = EditDriveValues(before, mask, policy, action);
     if (!bytes) return Malformed(path, bytes.failure());
-    if (auto written = fileio::WriteNewFile(path, *bytes, agreed); !written) {
-        return NotWritten(path, written.failure(), merge);
-    }
+    fileio::FileSet set;
+    set.files.push_back({path, std::move(*bytes), agreed});
+    if (!merge) set.noConsentHint = " Use --force to merge into it.";
+    if (auto written = fileio::WriteFiles(std::move(set)); !written) return written.failure();
     return PolWrite{!existing->has_value()};
 }
 
@@ -191,21 +171,14 @@ Result<GpoChange> EditGpo(const std::string& folder, std::uint32_t mask, DrivePo
     change.oldVersion = gptAfter->oldVersion;
     change.newVersion = gptAfter->newVersion;
 
-    if (Status made = EnsureFolder(userFolder); !made) return made.failure();
-    // Registry.pol first, gpt.ini second. Clients fetch a policy object's files only when its
-    // version moved, so if the second write fails the new Registry.pol merely waits for the next
-    // change; the other order could move the version over the old Registry.pol, and clients would
-    // take that as current and not look again.
-    if (auto written = fileio::WriteNewFile(change.polPath, *polAfter, polId); !written) {
-        return NotWritten(change.polPath, written.failure(), true);
-    }
-    if (auto written = fileio::WriteNewFile(change.gptPath, gptAfter->text, gptId); !written) {
-        Failure f = NotWritten(change.gptPath, written.failure(), true);
-        f.message += " ";
-        f.message +=
-            Quoted(change.polPath) + " was written; run the command again to move the version.";
-        return f;
-    }
+    // Both or neither, Registry.pol put in place first. Clients fetch a policy object's files
+    // only when its version moved: a version moved over the old Registry.pol would be taken as
+    // current and the change never fetched.
+    fileio::FileSet set;
+    set.folders.push_back(userFolder);
+    set.files.push_back({change.polPath, std::move(*polAfter), polId});
+    set.files.push_back({change.gptPath, std::move(gptAfter->text), gptId});
+    if (auto written = fileio::WriteFiles(std::move(set)); !written) return written.failure();
     return change;
 }
 

@@ -23,8 +23,6 @@ namespace tarnwick::regpol {
 // when none does.
 std::string FindEntry(const std::string& folder, std::initializer_list<std::string_view> names);
 std::string UserFolderOf(const std::string& gpoFolder);
-// `path` as a folder: made when missing (its parent must exist); a failure names it and the cause.
-Status EnsureFolder(const std::string& path);
 std::string PolPathIn(const std::string& userFolder);
 std::string GptPathOf(const std::string& gpoFolder);
 
@@ -60,8 +58,9 @@ struct GpoChange {
 // The user part of the policy object in `folder` (which must exist): its Registry.pol merged (the
 // User folder made when missing) and its gpt.ini's user version moved by one; for the local policy
 // (`localPolicy`) also the registry extension listed in gpt.ini. Both files are read and checked
-// before either is written. A folder in a GPMC backup (DomainSysvol and Backup.xml or
-// bkupInfo.xml in it, its parent or the parent's parent) is refused with the SYSVOL folder to use.
+// before either is written, and both are put in place or neither. A folder in a GPMC backup
+// (DomainSysvol and Backup.xml or bkupInfo.xml in it, its parent or the parent's parent) is refused
+// with the SYSVOL folder to use.
 Result<GpoChange> EditGpo(const std::string& folder, std::uint32_t mask, DrivePolicy policy,
                           PolAction action, bool localPolicy);
 

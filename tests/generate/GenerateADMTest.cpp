@@ -81,7 +81,7 @@ class GenerateADMTest : public testing::Test {
     GenerateFailure Refusal(const Selection& selection) {
         GenerateResult result = Generate(selection);
         if (!result) return result.failure();
-        ADD_FAILURE() << "generated: " << result->message;
+        ADD_FAILURE() << "generated where a refusal was expected";
         return {};
     }
     GenerateFailure Refusal() { return Refusal(cde); }

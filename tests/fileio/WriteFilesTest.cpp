@@ -1,0 +1,69 @@
+// A set of output files is written whole or not at all: a failure at the second file leaves the
+// first as it was, and the message names the second.
+#include <filesystem>
+#include <tuple>
+
+#include "core/Text.h"
+#include "fileio/WriteFiles.h"
+#include "tests/fileio/FileTest.h"
+#include "tests/support/FaultyPlatform.h"
+
+namespace tarnwick::test {
+namespace {
+
+TEST_F(FileTest, ASetOfFilesIsWrittenWholeOrNotAtAll) {
+    const struct {
+        Call call;
+        std::size_t k;  // 0: nothing fails
+        bool firstThere, secondThere;
+    } cases[] = {
+        {Call::Open, 0, true, false},     {Call::Open, 2, true, false},
+        {Call::Write, 2, false, true},    {Call::Flush, 2, true, true},
+        {Call::Replace, 2, true, true},   {Call::MoveNew, 1, true, false},
+        {Call::MoveNew, 2, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << CallName(c.call) << " #" << c.k << " " << c.firstThere << c.secondThere);
+        TempDir folder;
+        const std::string first = folder.File("first.txt"), second = folder.File("second.txt");
+        if (c.firstThere) WriteAll(first, "old first");
+        if (c.secondThere) WriteAll(second, "old second");
+        fileio::FileSet set;
+        set.files = {{first, "new first", fileio::ConsentTo(first, true)},
+                     {second, "new second", fileio::ConsentTo(second, true), "The second file"}};
+        FaultyPlatform faulty;
+        faulty.FailAt(c.call, c.k);
+        const Result<fileio::SetOutcome> written =
+            (fileio::ScopedPlatform(faulty), fileio::WriteFiles(set));
+        EXPECT_EQ(faulty.OpenHandles(), 0);
+        std::size_t entries = 0;
+        for ([[maybe_unused]] const auto& entry :
+             std::filesystem::directory_iterator(FsPath(folder.Path())))
+            ++entries;
+        if (c.k == 0) {
+            ASSERT_TRUE(written) << written.failure().message;
+            EXPECT_EQ(written->replaced, (std::vector<bool>{c.firstThere, c.secondThere}));
+            EXPECT_EQ(ReadAll(first) + ReadAll(second), "new firstnew second");
+            EXPECT_EQ(entries, 2u);
+            continue;
+        }
+        ASSERT_FALSE(written);
+        EXPECT_EQ(
+            written.failure().message.rfind(
+                "The second file " + Quoted(second) + " was not written: " + kInjectedText, 0),
+            0u)
+            << written.failure().message;
+        EXPECT_TRUE(written.failure().message.ends_with(" Nothing was changed."));
+        // Each file as it was: its old bytes, or still no file.
+        for (const auto& [path, before, there] : {std::tuple(first, "old first", c.firstThere),
+                                                  std::tuple(second, "old second", c.secondThere)})
+            EXPECT_EQ(std::filesystem::exists(FsPath(path)) ? ReadAll(path) : "-",
+                      there ? before : "-");
+        EXPECT_EQ(entries, (c.firstThere ? 1u : 0u) + (c.secondThere ? 1u : 0u))
+            << "a temporary file was left behind";
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick::test
