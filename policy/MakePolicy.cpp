@@ -215,8 +215,8 @@ Status GrowPair(Store& store, const DriveItem& item, PolicyOutcome& outcome) {
         outcome.status = PolicyStatus::AlreadyOffered;
         outcome.offeredBy = found->second->entryName;
         outcome.message = "The drive set " + item.entryName + " (mask " + outcome.maskText +
-                          ") is already offered by the item " + Excerpt(outcome.offeredBy) + " of " +
-                          Quoted(admx.path) + ". Every file is unchanged.";
+                          ") is already offered by the item " + Excerpt(outcome.offeredBy) +
+                          " of " + Quoted(admx.path) + ". Every file is unchanged.";
         return {};
     }
     if (names.count(item.entryName) != 0) {
@@ -268,9 +268,8 @@ Result<fileio::FileSet> ChangedFiles(Store& store, const DriveItem& item, Policy
     for (StoreFile* file : changed) {
         // Grown past what every reader takes, the store could never be read or grown again.
         if (file->grown.size() > kMaxInputBytes) {
-            return Refused(file->path,
-                           "with the new item it would be " + LargerThanLimit() +
-                               ", the most that Tarnwick and show read.");
+            return Refused(file->path, "with the new item it would be " + LargerThanLimit() +
+                                           ", the most that Tarnwick and show read.");
         }
         set.files.push_back({file->path, std::move(file->grown), file->id, WhatIs(file->path)});
     }

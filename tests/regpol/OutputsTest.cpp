@@ -193,7 +193,10 @@ TEST(GpoFolder, AFailingCallChangesBothFilesOrNeither) {
         std::size_t entries = 0;
         for (const auto& folder : {dir.Path(), dir.File("User")})
             for (const auto& e : std::filesystem::directory_iterator(test::FsPath(folder)))
-                entries += e.path().filename() != "gpt.ini.lock";  // the lock file stays
+                // The lock file stays; so may a replaced file's second name whose removal
+                // failed after a run that succeeded, for a later run to clear (fileio/Leftovers).
+                entries += e.path().filename() != "gpt.ini.lock" &&
+                           !(polMoved && e.path().filename().string().ends_with(".trnw-tmp-old"));
         EXPECT_EQ(entries, 3u) << "a temporary file was left behind";
         if (!faulty.Injected()) break;
     }
