@@ -4,6 +4,7 @@
 
 #include <iterator>
 
+#include "app/ControlClass.h"
 #include "app/CreditLine.h"
 #include "app/Dpi.h"
 #include "app/ExportCommand.h"
@@ -34,44 +35,6 @@ constexpr int kSmallIconPx = 16;
 // The value of `windir`, empty when it is not set.
 std::string WindowsFolder() {
     return win32::EnvironmentVariable("windir");
-}
-
-const wchar_t* ClassOf(ControlKind kind) {
-    switch (kind) {
-        case ControlKind::Label:
-        case ControlKind::Picture:
-            return L"STATIC";
-        case ControlKind::TextBox:
-            return L"EDIT";
-        default:
-            return L"BUTTON";
-    }
-}
-
-DWORD StyleOf(const DesignedControl& design) {
-    // Every control but the second option button starts a group, so the arrow keys move only
-    // within the option pair. Every control is clipped by the siblings in front of it, so none
-    // paints over another: the icons stay on their buttons, the labels stay behind the text boxes
-    // they reach into.
-    const DWORD common =
-        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | (design.id == IDC_OPTION1_0 ? 0 : WS_GROUP);
-    switch (design.kind) {
-        case ControlKind::Frame:
-            return common | BS_GROUPBOX;
-        case ControlKind::OptionButton:
-            return common | BS_AUTORADIOBUTTON;
-        case ControlKind::CheckBox:
-            return common | WS_TABSTOP | BS_AUTOCHECKBOX;
-        case ControlKind::Label:
-            return common | SS_LEFTNOWORDWRAP | SS_NOPREFIX;
-        case ControlKind::TextBox:
-            return common | WS_TABSTOP | ES_AUTOHSCROLL;
-        case ControlKind::Button:
-            return common | WS_TABSTOP | BS_PUSHBUTTON;
-        case ControlKind::Picture:
-            return common | SS_OWNERDRAW;  // DrawPicture
-    }
-    return common;
 }
 
 bool IsSelectButton(int id) {

@@ -10,6 +10,7 @@
 #include <array>
 #include <string>
 
+#include "app/ControlClass.h"
 #include "app/Dpi.h"
 #include "app/FormLayout.h"
 #include "app/Twips.h"
@@ -33,33 +34,6 @@ Reference g;
 
 int Px(int twips) {
     return Scale(twips, g.dpi);
-}
-
-const wchar_t* ClassOf(ControlKind kind) {
-    if (kind == ControlKind::Label || kind == ControlKind::Picture) return L"STATIC";
-    return kind == ControlKind::TextBox ? L"EDIT" : L"BUTTON";
-}
-
-DWORD StyleOf(const DesignedControl& design) {
-    const DWORD common =
-        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | (design.id == IDC_OPTION1_0 ? 0 : WS_GROUP);
-    switch (design.kind) {
-        case ControlKind::Frame:
-            return common | BS_GROUPBOX;
-        case ControlKind::OptionButton:
-            return common | BS_AUTORADIOBUTTON;
-        case ControlKind::CheckBox:
-            return common | WS_TABSTOP | BS_AUTOCHECKBOX;
-        case ControlKind::Label:
-            return common | SS_LEFTNOWORDWRAP | SS_NOPREFIX;
-        case ControlKind::TextBox:
-            return common | WS_TABSTOP | ES_AUTOHSCROLL;
-        case ControlKind::Button:
-            return common | WS_TABSTOP | BS_PUSHBUTTON;
-        case ControlKind::Picture:
-            return common | SS_OWNERDRAW;
-    }
-    return common;
 }
 
 void CreateFonts() {
