@@ -1,14 +1,19 @@
 #include "core/Limits.h"
 
-#include <cstdio>
+#include "core/Text.h"
 
 namespace tarnwick {
 
 std::string SizeText(std::uint64_t bytes) {
     if (bytes < (std::uint64_t{1} << 20)) return std::to_string(bytes) + " bytes";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1 << 20));
-    return text;
+    // Tenths of a MiB, rounded as printf's "%.1f" rounds: to the nearest, a half to even.
+    constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+    std::uint64_t tenths = bytes / kMiB * 10;
+    const std::uint64_t rest = bytes % kMiB * 10;
+    tenths += rest / kMiB;
+    const std::uint64_t left = rest % kMiB;
+    if (left > kMiB / 2 || (left == kMiB / 2 && tenths % 2 == 1)) ++tenths;
+    return DecimalText(tenths / 10) + "." + DecimalText(tenths % 10) + " MiB";
 }
 
 std::string LimitText(std::uint64_t limit) {

@@ -1,6 +1,8 @@
 #include "core/Text.h"
 
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace tarnwick {
 
@@ -167,6 +169,62 @@ Result<std::uint64_t, NumberFault> ReadNumber(std::string_view digits, int base,
     }
     if (over) return NumberFault::Overflow;
     return value;
+}
+
+namespace {
+std::string Digits(std::uint64_t value, unsigned base, int digits, const char* set) {
+    char text[64];
+    int at = 64;
+    do {
+        text[--at] = set[value % base];
+        value /= base;
+    } while (value != 0 || 64 - at < digits);
+    return std::string(text + at, text + 64);
+}
+}  // namespace
+
+std::string DecimalText(std::uint64_t value, int digits) {
+    return Digits(value, 10, std::clamp(digits, 1, 20), "0123456789");
+}
+
+std::string HexText(std::uint64_t value, int digits, bool upper) {
+    return Digits(value, 16, std::clamp(digits, 1, 16),
+                  upper ? "0123456789ABCDEF" : "0123456789abcdef");
+}
+
+std::string WholeNumberText(double value) {
+    if (std::isnan(value)) return "nan";
+    const std::string sign = std::signbit(value) ? "-" : "";
+    if (std::isinf(value)) return sign + "inf";
+    double magnitude = std::fabs(value);
+    // Below 2^53 a double's whole part fits a uint64_t and its fraction is exact.
+    if (magnitude < 9007199254740992.0) {
+        auto whole = static_cast<std::uint64_t>(magnitude);
+        const double fraction = magnitude - static_cast<double>(whole);
+        if (fraction > 0.5 || (fraction == 0.5 && whole % 2 == 1)) ++whole;
+        return sign + DecimalText(whole);
+    }
+    // Above, the value is mantissa * 2^exponent exactly: doubled in base 10^9 limbs.
+    int exponent = 0;
+    const auto mantissa =
+        static_cast<std::uint64_t>(std::ldexp(std::frexp(magnitude, &exponent), 53));
+    std::vector<std::uint32_t> limbs{static_cast<std::uint32_t>(mantissa % 1000000000),
+                                     static_cast<std::uint32_t>(mantissa / 1000000000)};
+    for (int i = 53; i < exponent; ++i) {
+        std::uint32_t carry = 0;
+        for (std::uint32_t& limb : limbs) {
+            const std::uint32_t doubled = limb * 2 + carry;
+            carry = doubled >= 1000000000;
+            limb = doubled - carry * 1000000000;
+        }
+        if (carry) limbs.push_back(carry);
+    }
+    while (limbs.size() > 1 && limbs.back() == 0)
+        limbs.pop_back();
+    std::string text = sign + DecimalText(limbs.back());
+    for (auto limb = limbs.rbegin() + 1; limb != limbs.rend(); ++limb)
+        text += DecimalText(*limb, 9);
+    return text;
 }
 
 std::string UpperAscii(std::string_view text) {

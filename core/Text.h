@@ -1,6 +1,6 @@
 // The one text toolkit of every part: UTF-8 and UTF-16 (either byte order) both ways, cuts at a
-// character boundary and excerpts for messages, the number reader, ASCII case and blanks, and how
-// a message names a file.
+// character boundary and excerpts for messages, numbers read and written, ASCII case and blanks,
+// and how a message names a file.
 #pragma once
 
 #include <array>
@@ -69,6 +69,13 @@ inline Result<std::uint32_t, NumberFault> ReadU32(std::string_view digits, int b
 inline Result<std::uint64_t, NumberFault> ReadU64(std::string_view digits, int base = 10) {
     return ReadNumber(digits, base, UINT64_MAX);
 }
+
+// Numbers as text, as printf would write them but without it: printf links a formatter of 28 KB
+// (floating point included) into each exe. At least `digits` digits, zeros in front.
+std::string DecimalText(std::uint64_t value, int digits = 1);
+std::string HexText(std::uint64_t value, int digits, bool upper = true);
+// printf's "%.0f": every digit of a double's exact value, never an exponent, halves to even.
+std::string WholeNumberText(double value);
 
 // ---- ASCII case and blanks
 

@@ -326,15 +326,4 @@ Result<void, GroupFailure> NewFile::CommitAll(const std::vector<NewFile*>& files
     return {};
 }
 
-Result<WriteOutcome, NewFileFailure> WriteNewFile(const std::string& target,
-                                                  const std::string& data,
-                                                  const std::optional<FileId>& agreed) {
-    NewFile file(target);
-    NewFileStatus done = file.Begin(agreed);
-    if (done) done = file.Write(data.data(), data.size());
-    if (done) done = file.Commit();
-    if (!done) return done.failure();
-    return WriteOutcome{file.HadFile()};
-}
-
 }  // namespace tarnwick::fileio

@@ -90,14 +90,4 @@ class NewFile {
     int oldSlot_ = -1;
 };
 
-// What WriteNewFile did: whether a file that was there gave way to the new one.
-struct WriteOutcome {
-    bool replaced = false;
-};
-
-// The whole of `data` as the file at `target`, by the same rules.
-Result<WriteOutcome, NewFileFailure> WriteNewFile(const std::string& target,
-                                                  const std::string& data,
-                                                  const std::optional<FileId>& agreed);
-
 }  // namespace tarnwick::fileio

@@ -1,9 +1,10 @@
 #include "generate/EntryText.h"
 
-#include <cstdio>
 #include <limits>
 #include <stdexcept>
 #include <vector>
+
+#include "core/Text.h"
 
 namespace tarnwick {
 
@@ -44,12 +45,9 @@ std::string JoinLetters(const std::vector<std::string>& letters) {
 
 }  // namespace
 
-// Never an exponent, whatever the value. printf's exact conversion, not std::to_chars: the
-// latter links 180 KB of tables into each exe for this one call.
+// Never an exponent, whatever the value (std::to_chars would link 180 KB of tables for it).
 std::string MaskText(double mask) {
-    char digits[400];
-    const int length = std::snprintf(digits, sizeof digits, "%.0f", mask);
-    return std::string(digits, length > 0 ? static_cast<std::size_t>(length) : 0);
+    return WholeNumberText(mask);
 }
 
 double GetDriveMask(const Selection& selection) {

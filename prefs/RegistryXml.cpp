@@ -229,12 +229,9 @@ std::string ChangedText(std::int64_t seconds) {
     const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
     const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
     const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    char text[96];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld",
-                  static_cast<long long>(year), static_cast<long long>(month),
-                  static_cast<long long>(day), static_cast<long long>(rest / 3600),
-                  static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
-    return text;
+    const auto two = [](std::int64_t n) { return DecimalText(static_cast<std::uint64_t>(n), 2); };
+    return DecimalText(static_cast<std::uint64_t>(year), 4) + "-" + two(month) + "-" + two(day) +
+           " " + two(rest / 3600) + ":" + two(rest / 60 % 60) + ":" + two(rest % 60);
 }
 
 Result<std::string> ChangedNow() {
@@ -254,8 +251,7 @@ Result<std::string> ChangedNow() {
 }
 
 std::string ItemText(const Item& item) {
-    char value[16];
-    std::snprintf(value, sizeof value, "%08X", static_cast<unsigned>(item.mask));
+    const std::string value = HexText(item.mask, 8);
     const std::string name(item.valueName);
     // Image 12: the editor's icon of an updated DWORD value.
     std::string text = "<Registry clsid=\"" + std::string(kItemClsid) + "\" name=\"" + name +

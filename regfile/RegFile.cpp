@@ -1,15 +1,13 @@
 #include "regfile/RegFile.h"
 
-#include <cstdio>
+#include "core/Text.h"
 
 namespace tarnwick::regfile {
 
 namespace {
 std::string DwordLine(std::string_view valueName, std::uint32_t mask) {
-    char hex[9];
-    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(mask));
     std::string line = "\"";
-    line.append(valueName).append("\"=dword:").append(hex).append("\r\n");
+    line.append(valueName).append("\"=dword:").append(HexText(mask, 8, false)).append("\r\n");
     return line;
 }
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include "core/Text.h"
 
-#include <cstdio>
 #include <vector>
 
 namespace tarnwick::xml {
@@ -393,9 +392,7 @@ bool IsXmlChar(char32_t c) {
 }
 
 std::string CodePoint(char32_t c) {
-    char text[16];
-    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(c));
-    return text;
+    return "U+" + HexText(c, 4);
 }
 
 // The first byte sequence that is no UTF-8 or no XML character; none when all are.

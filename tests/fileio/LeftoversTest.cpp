@@ -1,14 +1,21 @@
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 #include "fileio/Leftovers.h"
-#include "fileio/NewFile.h"
+#include "fileio/WriteFiles.h"
 #include "tests/fileio/FileTest.h"
 
 namespace tarnwick::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+Result<fileio::SetOutcome> WriteOne(const std::string& path) {
+    fileio::FileSet set;
+    set.files.push_back({path, "new", std::nullopt});
+    return fileio::WriteFiles(std::move(set));
+}
 
 // A process identifier that no system hands out (Linux's largest is 2^22; Windows' are far lower).
 constexpr const char* kEnded = "2147483644";
@@ -42,7 +49,7 @@ TEST_F(FileTest, LeftoversAreClearedOnlyWhenTheirWriterIsGone) {
         if (underLock) {
             fileio::ClearLeftovers(dir.File("out.adm"), true);
         } else {
-            ASSERT_TRUE(fileio::WriteNewFile(dir.File("out.adm"), "new", std::nullopt).ok());
+            ASSERT_TRUE(WriteOne(dir.File("out.adm")).ok());
             fs::remove(FsPath(dir.File("out.adm")));
         }
         for (const auto& one : cases) {
@@ -58,7 +65,7 @@ TEST_F(FileTest, AnAppendOnlyFolderIsRefusedWithItsCause) {
     if (std::system(("chattr +a '" + dir.Path() + "' 2>/dev/null").c_str()) != 0) {
         GTEST_SKIP() << "chattr +a needs root and a file system that has the attribute";
     }
-    const auto written = fileio::WriteNewFile(dir.File("out.reg"), "new", std::nullopt);
+    const auto written = WriteOne(dir.File("out.reg"));
     std::system(("chattr -a '" + dir.Path() + "'").c_str());
     ASSERT_FALSE(written.ok());
     EXPECT_NE(written.failure().message.find("append-only"), std::string::npos);

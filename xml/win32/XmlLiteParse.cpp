@@ -7,13 +7,13 @@
 #include <xmllite.h>
 
 #include <climits>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "core/Text.h"
 #include "win32/ComRef.h"
 #include "win32/SystemFolder.h"
 #include "win32/WideText.h"
@@ -83,9 +83,7 @@ std::string Meaning(unsigned long code) {
     for (const Known& known : kKnown) {
         if (known.code == code) return known.text;
     }
-    char text[64];
-    std::snprintf(text, sizeof text, "the XML reader failed (0x%08lX)", code);
-    return text;
+    return "the XML reader failed (0x" + HexText(code, 8) + ")";
 }
 
 std::string Utf8(const WCHAR* text, UINT length) {
