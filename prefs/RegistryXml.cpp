@@ -1,7 +1,6 @@
 #include "prefs/RegistryXml.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <ctime>
 #include <map>
@@ -143,24 +142,21 @@ const char* const kEncodingRefused =
 std::optional<std::string> NormalSid(std::string_view text) {
     if (text.size() < 4 || (text[0] != 'S' && text[0] != 's') || text[1] != '-') return {};
     std::string sid = "S";
-    std::size_t at = 2;
     int parts = 0;
-    while (true) {
-        std::uint64_t number = 0;
-        const char* first = text.data() + at;
-        const auto [end, ec] = std::from_chars(first, text.data() + text.size(), number);
-        if (ec != std::errc() || end == first || end - first > 15) return {};
+    for (std::string_view rest = text.substr(2);; ++parts) {
+        const std::size_t dash = rest.find('-');
+        const std::string_view digits = rest.substr(0, dash);
         // The revision is 1, the authority six bytes, each sub-authority four.
-        if (parts == 0 && number != 1) return {};
-        if (parts == 1 && number > 0xFFFFFFFFFFFFull) return {};
-        if (parts > 1 && number > 0xFFFFFFFFull) return {};
-        sid += "-" + std::to_string(number);
-        ++parts;
-        at = static_cast<std::size_t>(end - text.data());
-        if (at == text.size()) break;
-        if (text[at] != '-') return {};
-        ++at;
+        const auto number = ReadU64(digits);
+        if (!number || digits.size() > 15 || (parts == 0 && *number != 1) ||
+            (parts == 1 && *number > 0xFFFFFFFFFFFFull) || (parts > 1 && *number > 0xFFFFFFFFull)) {
+            return {};
+        }
+        sid += "-" + std::to_string(*number);
+        if (dash == std::string_view::npos) break;
+        rest.remove_prefix(dash + 1);
     }
+    ++parts;
     if (parts < 3 || parts > 17) return {};  // one to fifteen sub-authorities
     return sid;
 }
@@ -237,15 +233,13 @@ std::string ChangedText(std::int64_t seconds) {
 Result<std::string> ChangedNow() {
     if (const char* fixed = std::getenv("SOURCE_DATE_EPOCH"); fixed && *fixed) {
         const std::string_view text = fixed;
-        std::int64_t seconds = 0;
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
         // Years 1970 to 9999: the editor's four-digit year.
-        if (ec != std::errc() || end != text.data() + text.size() || seconds < 0 ||
-            seconds > 253402300799) {
+        const auto seconds = ReadNumber(text, 10, 253402300799);
+        if (!seconds) {
             return Failure{"SOURCE_DATE_EPOCH is set to " + Quoted(Visible(text)) +
                            ", which is no number of seconds since 1970 (up to the year 9999)"};
         }
-        return ChangedText(seconds);
+        return ChangedText(static_cast<std::int64_t>(*seconds));
     }
     return ChangedText(static_cast<std::int64_t>(std::time(nullptr)));
 }
