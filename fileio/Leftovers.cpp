@@ -54,7 +54,7 @@ std::string WriterTag() {
     for (const char c : HostName()) {
         if (c == '.' || host.size() == kMaxHostBytes) break;
         const auto byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte) || c == '-') host += static_cast<char>(std::tolower(byte));
+        if (std::isalnum(byte) || c == '-') host += LowerAscii(c);
     }
     if (host.empty()) host = "host";
     return host + "." + kSystem + std::to_string(CurrentProcessId());

@@ -398,24 +398,12 @@ std::string CodePoint(char32_t c) {
 // The first byte sequence that is no UTF-8 or no XML character; none when all are.
 std::optional<XmlFailure> BadCharacter(std::string_view text) {
     for (std::size_t at = 0; at < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        const std::size_t length = lead < 0x80                   ? 1
-                                   : lead >= 0xC2 && lead < 0xE0 ? 2
-                                   : lead >= 0xE0 && lead < 0xF0 ? 3
-                                   : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                                 : 0;
-        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
-        bool valid = length > 0 && at + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[at + k]);
-            valid = (next & 0xC0) == 0x80;
-            c = (c << 6) | (next & 0x3F);
+        const Utf8Char c = Utf8At(text, at);
+        if (!c.valid) return Refusal("invalid UTF-8", LineAt(text, at));
+        if (!IsXmlChar(c.code)) {
+            return Refusal("invalid character " + CodePoint(c.code), LineAt(text, at));
         }
-        // The shortest form only: no overlong sequences and no surrogates.
-        valid = valid && !(length == 3 && c < 0x800) && !(length == 4 && c < 0x10000);
-        if (!valid) return Refusal("invalid UTF-8", LineAt(text, at));
-        if (!IsXmlChar(c)) return Refusal("invalid character " + CodePoint(c), LineAt(text, at));
-        at += length;
+        at += c.length;
     }
     return std::nullopt;
 }
