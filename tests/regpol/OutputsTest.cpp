@@ -17,11 +17,6 @@
 namespace tarnwick {
 namespace {
 
-std::string Le32(std::uint32_t v) {
-    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-            static_cast<char>(v >> 24)};
-}
-
 #ifdef _WIN32
 constexpr char kSeparator = '\\';
 #else
@@ -55,8 +50,8 @@ TEST(NewOptions, ContradictionsAreUsageErrors) {
 }
 
 TEST(PolRefusals, MalformedFilesAreRefusedAtTheirOffsetAndLeftAlone) {
-    const std::string header = "PReg" + Le32(1);
-    const std::string good = regpol::EncodeRecord("K", "V", 4, Le32(7));
+    const std::string header = "PReg" + test::Le32(1);
+    const std::string good = regpol::EncodeRecord("K", "V", 4, test::Le32(7));
     const struct {
         std::string bytes;
         std::string message;
@@ -64,14 +59,15 @@ TEST(PolRefusals, MalformedFilesAreRefusedAtTheirOffsetAndLeftAlone) {
         {"", "byte 0: no \"PReg\" signature"},
         {"REGEDIT4", "byte 0: no \"PReg\" signature"},
         {"PReg\x01", "byte 4: the file ends inside its version"},
-        {"PReg" + Le32(2), "byte 4: version 2"},
+        {"PReg" + test::Le32(2), "byte 4: version 2"},
         {header + "x", "byte 8: the file ends where \"[\""},
         {header + test::Utf16("(K"), "byte 8: expected \"[\""},
         {header + test::Utf16("[Key"), "byte 10: the key has no end"},
         {header + test::Utf16("[K") + std::string(2, '\0') + test::Utf16("]"),
          "byte 14: expected \";\""},
         {header + good.substr(0, good.size() - 2), "the file ends where \"]\""},
-        {header + good.substr(0, 14) + Le32(4) + test::Utf16(";") + Le32(50) + test::Utf16(";"),
+        {header + good.substr(0, 14) + test::Le32(4) + test::Utf16(";") + test::Le32(50) +
+             test::Utf16(";"),
          "byte 28: the record's size 50 runs beyond the end of the file (0 bytes are left)"},
         {header + good + test::Utf16("]"),
          "byte " + std::to_string(8 + good.size()) + ": expected \"[\""},

@@ -72,6 +72,11 @@ void WriteAll(const std::string& path, std::string_view bytes) {
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+std::string Le32(std::uint32_t v) {
+    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+            static_cast<char>(v >> 24)};
+}
+
 std::string Utf16(std::string_view ascii) {
     std::string bytes;
     bytes.reserve(ascii.size() * 2);

@@ -2,6 +2,7 @@
 // Paths are UTF-8 text, as the file helpers take them.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -50,5 +51,7 @@ void WriteAll(const std::string& path, std::string_view bytes);
 std::string Utf16(std::string_view ascii);
 // Any text as UTF-16LE bytes, without a byte-order mark.
 std::string Utf16(std::u16string_view text);
+// A 32-bit number as its four bytes, lowest first (a REG_DWORD's data).
+std::string Le32(std::uint32_t v);
 
 }  // namespace tarnwick::test
