@@ -3,7 +3,8 @@
 #include <objbase.h>
 #include <shobjidl.h>
 
-#include "app/PreferenceTarget.h"
+#include "app/LockWait.h"
+#include "app/TargetDialog.h"
 #include "app/WideText.h"
 #include "app/resource.h"
 #include "command/Messages.h"
@@ -13,10 +14,12 @@
 #include "fileio/WriteFiles.h"
 #include "fileio/mdlAPIFiles.h"
 #include "policy/PolicyText.h"
+#include "prefs/Audience.h"
 #include "prefs/GppFiles.h"
 #include "regfile/RegFile.h"
 #include "regpol/ApplyNow.h"
-#include "regpol/LocalPolicy.h"
+#include "regpol/Ldif.h"
+#include "regpol/PolPlace.h"
 #include "regpol/PolicyFiles.h"
 #include "win32/ComRef.h"
 
@@ -104,10 +107,26 @@ std::string PolicyObjectOf(const std::string& path) {
     return rest;
 }
 
+// What the policy object's entry in Active Directory needs after its folder's version moved: the
+// LDIF for it when the folder is named by its {GUID}, as pol --gpo and gpp print it.
+std::string DirectoryNote(const std::string& folder, std::uint32_t version, std::string_view pair) {
+    const std::string need = "its entry in Active Directory must agree: versionNumber " +
+                             std::to_string(version) + " and gPCUserExtensionNames listing " +
+                             std::string(pair) + ".";
+    const auto entry = regpol::GpoEntryOf(folder, {});
+    if (!entry) return "Edited in SYSVOL, " + need;
+    const std::string_view pairs[] = {pair};
+    return "Edited in SYSVOL, " + need + " This LDIF does it, once " +
+           std::string(regpol::kDomainPlaceholder) +
+           " in it is your domain's DN (ldifde -i -f FILE; Samba: ldbmodify):\n\n" +
+           regpol::GpoLdif(*entry, version, pairs);
+}
+
 // The items into a policy object (with its gpt.ini), or into a Registry.xml alone; the text after
 // the saved values.
 Result<std::string> WritePreferences(const DriveSet& drives, const std::string& path, bool agreed,
-                                     const std::vector<prefs::Target>& targets) {
+                                     const std::vector<prefs::Target>& targets,
+                                     fileio::Waiter* waiter) {
     const Result<std::string> changed = prefs::ChangedNow();
     if (!changed) return Failure{changed.failure().message + ". Nothing was written."};
     const std::string gpo = PolicyObjectOf(path);
@@ -117,12 +136,12 @@ Result<std::string> WritePreferences(const DriveSet& drives, const std::string& 
         request.policy = kPolicy;
         request.targets = targets;
         request.changed = *changed;
+        request.waiter = waiter;
         const auto written = prefs::WriteGpp(gpo, request);
         if (!written) return written.failure();
-        return "The policy object's version is now " + std::to_string(written->newVersion) +
-               ". Edited in SYSVOL, its entry in Active Directory must agree: versionNumber " +
-               std::to_string(written->newVersion) + " and gPCUserExtensionNames listing " +
-               std::string(written->extensionPair) + ".";
+        return "The items apply " + prefs::AudienceText(targets) +
+               ". The policy object's version is now " + std::to_string(written->newVersion) +
+               ". " + DirectoryNote(gpo, written->newVersion, written->extensionPair);
     }
     const std::vector<prefs::Item> items = prefs::ItemsFor(drives, kPolicy, targets, *changed);
     auto existing = regpol::ReadExisting(path);
@@ -142,53 +161,16 @@ Result<std::string> WritePreferences(const DriveSet& drives, const std::string& 
     if (Status written = Written({{path, std::move(bytes), consent}}); !written) {
         return written.failure();
     }
-    return std::string(
-        "It belongs in a policy object's User\\Preferences\\Registry folder, whose gpt.ini "
-        "version must move; tarnwick-cli gpp --gpo does both, and so does saving it there.");
-}
-
-// Export's dialog for whom the items apply; the answer is kept in the dialog's user data.
-INT_PTR CALLBACK TargetDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        CheckRadioButton(dialog, IDC_GPP_EVERYONE, IDC_GPP_OU, IDC_GPP_EVERYONE);
-        return TRUE;
-    }
-    if (message != WM_COMMAND) return FALSE;
-    if (LOWORD(wParam) == IDCANCEL) {
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
-    }
-    if (LOWORD(wParam) != IDOK) return FALSE;
-    const auto text = [&](int id) {
-        wchar_t buffer[1024] = {};
-        GetDlgItemTextW(dialog, id, buffer, 1024);
-        return Narrow(buffer);
-    };
-    TargetAnswer answer;
-    answer.audience = IsDlgButtonChecked(dialog, IDC_GPP_GROUP) == BST_CHECKED ? Audience::Group
-                      : IsDlgButtonChecked(dialog, IDC_GPP_OU) == BST_CHECKED  ? Audience::OrgUnit
-                                                                               : Audience::Everyone;
-    answer.groupName = text(IDC_GPP_GROUPNAME);
-    answer.groupSid = text(IDC_GPP_GROUPSID);
-    answer.ouName = text(IDC_GPP_OUNAME);
-    answer.negated = IsDlgButtonChecked(dialog, IDC_GPP_NOT) == BST_CHECKED;
-    auto targets = TargetsOf(answer);
-    if (!targets) {
-        // The dialog stays, with what was typed, until the answer is whole or cancelled.
-        MessageBoxW(dialog, Widen(targets.failure().message).c_str(), Widen(msg::kAppTitle).c_str(),
-                    MB_ICONEXCLAMATION);
-        return TRUE;
-    }
-    *reinterpret_cast<std::vector<prefs::Target>*>(GetWindowLongPtrW(dialog, DWLP_USER)) =
-        std::move(*targets);
-    EndDialog(dialog, IDOK);
-    return TRUE;
+    return "The items apply " + prefs::AudienceText(targets) +
+           ". They belong in a policy object's User\\Preferences\\Registry folder, whose "
+           "gpt.ini version must move; tarnwick-cli gpp --gpo does both, and so does saving "
+           "them there.";
 }
 
 }  // namespace
 
-Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& target) {
+Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& target,
+                                fileio::Waiter* waiter) {
     const std::uint32_t mask = drives.Mask();
     std::string path = target.path;
     bool agreed = target.agreed;
@@ -208,21 +190,34 @@ Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& targ
                 "user's next sign-in.";
             break;
         case ExportKind::Pol: {
-            // The local policy's own Registry.pol is edited as pol --local edits it: merged, with
-            // the version and extension in gpt.ini, and in the real System32.
-            if (const auto local = regpol::LocalPolicyOfPol(path)) {
-                auto change = regpol::EditGpo(*local, mask, kPolicy, regpol::PolAction::Set, true);
+            // Saved into a policy object or the local policy, it is that object's, edited as
+            // pol --gpo and pol --local edit it: merged, under the object's lock, with its
+            // gpt.ini version moved (for the local policy in the real System32).
+            const auto place = regpol::PolPlaceOf(path);
+            if (!place) return place.failure();
+            const auto action = regpol::PolAction::Set;
+            if (place->kind != regpol::PolPlaceKind::File) {
+                const bool local = place->kind == regpol::PolPlaceKind::LocalPolicy;
+                auto change =
+                    local ? regpol::EditLocalPolicy(place->folder, mask, kPolicy, action, waiter)
+                          : regpol::EditGpo(place->folder, mask, kPolicy, action, false, waiter);
                 if (!change) return change.failure();
-                return "Saved " + ValueText(drives) + " to the local policy in " + Quoted(*local) +
-                       " (gpt.ini version " + std::to_string(change->newVersion) + ").";
+                const std::string saved = "Saved " + ValueText(drives) + " to " +
+                                          (local ? "the local policy in " : "the policy object ") +
+                                          Quoted(place->folder) + " (gpt.ini version " +
+                                          std::to_string(change->oldVersion) + " -> " +
+                                          std::to_string(change->newVersion) + ").";
+                if (local) return saved;
+                return saved + "\n\n" +
+                       DirectoryNote(place->folder, change->newVersion,
+                                     regpol::kRegistryPolicyPair);
             }
             // A Registry.pol agreed to is merged: its other settings stay.
-            auto written =
-                regpol::WritePolFile(path, mask, kPolicy, regpol::PolAction::Set, agreed);
+            auto written = regpol::WritePolFile(path, mask, kPolicy, action, agreed);
             if (!written) outcome = written.failure();
             next =
                 "It belongs in a policy object's User folder, whose gpt.ini version must "
-                "move; tarnwick-cli pol --gpo does both.";
+                "move; tarnwick-cli pol --gpo does both, and so does saving it there.";
             break;
         }
         case ExportKind::SambaJson:
@@ -231,7 +226,7 @@ Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& targ
                    Quoted(path) + " -U Administrator";
             break;
         case ExportKind::Preferences: {
-            auto written = WritePreferences(drives, path, agreed, target.targets);
+            auto written = WritePreferences(drives, path, agreed, target.targets, waiter);
             if (!written) return written.failure();
             next = std::move(*written);
             break;
@@ -290,19 +285,24 @@ void Export_Click(FormView& view, HWND owner) {
     CoTaskMemFree(wide);
     target.kind =
         typeIndex >= 1 && typeIndex <= 5 ? static_cast<ExportKind>(typeIndex) : ExportKind::Reg;
-    if (target.kind == ExportKind::Preferences &&
-        DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_GPP_TARGET), owner,
-                        TargetDialog, reinterpret_cast<LPARAM>(&target.targets)) != IDOK) {
+    if (target.kind == ExportKind::Preferences && !AskTargets(owner, target.targets)) {
         return;  // cancelled: nothing written
     }
     // The dialog's overwrite prompt is the consent, for the file that is there now.
     target.agreed = fileio::FileExists(target.path);
-    const Result<std::string> outcome = WriteExport(drives, target);
+    const Result<std::string> outcome = [&] {
+        // Should another run hold what is written, the window shows its waiting and can stop it;
+        // the box goes before the outcome is told.
+        LockWait wait(owner);
+        return WriteExport(drives, target, &wait);
+    }();
     if (!outcome) {
         view.MsgBox(outcome.failure().message, kMbCritical, msg::kAppTitle);
         return;
     }
-    if (target.kind != ExportKind::Pol || !regpol::LocalPolicyOfPol(target.path)) {
+    const auto place = regpol::PolPlaceOf(target.path);
+    if (target.kind != ExportKind::Pol || !place ||
+        place->kind != regpol::PolPlaceKind::LocalPolicy) {
         view.MsgBox(*outcome, MB_ICONINFORMATION, msg::kAppTitle);
         return;
     }

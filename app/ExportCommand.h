@@ -2,9 +2,10 @@
 // .reg file, a Registry.pol, the JSON for samba-tool gpo load, or the two scripts of an Intune
 // remediation (in a folder), or preference items with targeting (Registry.xml), chosen by the
 // dialog's file type. The outcome is told in a message box. The values set are NoDrives (hide),
-// as tarnwick-cli's default. A Registry.pol saved as the local policy's own
-// (...\GroupPolicy\User\Registry.pol, or a group's under GroupPolicyUsers) is edited as
-// pol --local edits it, and Export then offers to apply it now.
+// as tarnwick-cli's default. A Registry.pol saved into a policy object's User folder is edited as
+// pol --gpo edits it; one saved as the local policy's own (...\GroupPolicy\User\Registry.pol, or
+// a group's or user's under GroupPolicyUsers) as pol --local edits it, and Export then offers to
+// apply it now.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +16,7 @@
 #include "command/MakeCommand.h"
 #include "core/DriveSet.h"
 #include "core/Result.h"
+#include "fileio/FileLock.h"
 #include "prefs/RegistryXml.h"
 
 namespace tarnwick::app {
@@ -33,8 +35,9 @@ struct ExportTarget {
 };
 
 // What the message box says: the first line what was written, then what to do next; or the
-// failure.
-Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& target);
+// failure. A write that takes a lock waits for another run through `waiter` (none: in silence).
+Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& target,
+                                fileio::Waiter* waiter = nullptr);
 
 void Export_Click(FormView& view, HWND owner);
 

@@ -1,5 +1,7 @@
 #include "app/LockWait.h"
 
+#include <chrono>
+
 #include "app/Dpi.h"
 #include "app/WideText.h"
 #include "command/Messages.h"
@@ -14,14 +16,22 @@ constexpr int kWidthAt96 = 360, kMarginAt96 = 12, kButtonWidthAt96 = 88, kButton
 
 }  // namespace
 
-LockWait::LockWait(HWND owner, std::string text) : owner_(owner), text_(std::move(text)) {}
-
 LockWait::~LockWait() {
+    Close();
+}
+
+void LockWait::Close() {
     if (box_ == nullptr) return;
     // The owner first, so that activation goes back to it rather than to another program.
     if (ownerWasEnabled_) EnableWindow(owner_, TRUE);
     DestroyWindow(box_);
+    box_ = nullptr;
     if (font_ != nullptr) DeleteObject(font_);
+    font_ = nullptr;
+}
+
+void LockWait::GoingOn(std::string_view) {
+    Close();
 }
 
 INT_PTR CALLBACK LockWait::BoxProc(HWND box, UINT message, WPARAM wParam, LPARAM) {
@@ -43,12 +53,15 @@ INT_PTR CALLBACK LockWait::BoxProc(HWND box, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-void LockWait::Show() {
+void LockWait::Show(std::string_view what) {
     const int dpi = DpiOf(owner_);
     const auto px = [dpi](int at96) { return MulDiv(at96, dpi, 96); };
     const LOGFONTW logFont = MessageFontAt(dpi);
     font_ = CreateFontIndirectW(&logFont);
-    const std::wstring text = Widen(text_);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Limit()).count();
+    const std::wstring text =
+        Widen("Waiting for another run writing " + std::string(what) + " to finish (up to " +
+              std::to_string(seconds) + " seconds)...");
 
     // The text's height at the box's width, in the font it is shown in.
     RECT textRect{0, 0, px(kWidthAt96), 0};
@@ -94,8 +107,8 @@ void LockWait::Show() {
     SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
 }
 
-bool LockWait::Pause(std::uint32_t milliseconds) {
-    if (box_ == nullptr && !cancelled_) Show();
+bool LockWait::Pause(std::string_view what, std::uint32_t milliseconds) {
+    if (box_ == nullptr && !cancelled_) Show(what);
     const DWORD start = GetTickCount();
     for (;;) {
         MSG message;

@@ -1,4 +1,5 @@
-// The window while a command waits for another writer's lock: a small box owned by the main
+// The window's waiter, for every write that takes a lock (the policy definitions, a policy object,
+// the local policy, preference items): once the lock is found held, a small box owned by the main
 // window names what it waits for, with a busy cursor and a Cancel button. The main window is
 // disabled meanwhile, as under a message box, and both keep repainting, because the wait between
 // two tries of the lock is spent handling messages.
@@ -8,27 +9,29 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+#include "fileio/FileLock.h"
 
 namespace tarnwick::app {
 
-class LockWait {
+class LockWait : public fileio::Waiter {
   public:
-    // `text` (UTF-8) is shown once the first pause comes, that is once the lock was found held.
-    LockWait(HWND owner, std::string text);
-    ~LockWait();
-    LockWait(const LockWait&) = delete;
-    LockWait& operator=(const LockWait&) = delete;
+    explicit LockWait(HWND owner) : owner_(owner) {}
+    ~LockWait() override;
 
-    // The pause between two tries: handles messages for `milliseconds`; false once the user has
-    // cancelled (the Cancel button, Esc, closing the box, or the program asked to end).
-    bool Pause(std::uint32_t milliseconds);
+    // Handles messages for `milliseconds`, the box shown from the first pause on; false once the
+    // user has cancelled (the Cancel button, Esc, closing the box, or the program asked to end).
+    bool Pause(std::string_view what, std::uint32_t milliseconds) override;
+    // The box goes, so that the outcome's message comes alone.
+    void GoingOn(std::string_view what) override;
 
   private:
-    void Show();
+    void Show(std::string_view what);
+    void Close();
     static INT_PTR CALLBACK BoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND owner_;
-    std::string text_;
     HWND box_ = nullptr;
     HFONT font_ = nullptr;
     bool ownerWasEnabled_ = false;

@@ -146,14 +146,8 @@ void MakePolicyDefinitions_Click(FormView& view, HWND owner, const std::string& 
     const Result<policy::PolicyOutcome> made = [&] {
         // Should another run hold the store, the window shows its waiting and can stop it; the
         // box goes before the outcome is told.
-        const auto seconds =
-            std::chrono::duration_cast<std::chrono::seconds>(fileio::kLockWait).count();
-        LockWait wait(owner, "Waiting for another run writing the policy definitions in \"" +
-                                 folder + "\" to finish (up to " + std::to_string(seconds) +
-                                 " seconds)...");
-        policy::PolicyOptions options;
-        options.pause = [&wait](std::uint32_t milliseconds) { return wait.Pause(milliseconds); };
-        return policy::MakePolicyDefinitions(drives, folder, options);
+        LockWait wait(owner);
+        return policy::MakePolicyDefinitions(drives, folder, {&wait});
     }();
     view.MsgBox(made ? made->message : made.failure().message,
                 made ? MB_ICONINFORMATION : kMbCritical, msg::kAppTitle);

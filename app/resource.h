@@ -36,12 +36,16 @@
 
 #define ID_TIMER1 1
 
-/* Export's dialog for whom preference items apply. */
+/* Export's dialog for whom preference items apply: the conditions so far, and one being typed. */
 #define IDD_GPP_TARGET 300
-#define IDC_GPP_EVERYONE 3001
+#define IDC_GPP_LIST 3001
 #define IDC_GPP_GROUP 3002
 #define IDC_GPP_OU 3003
-#define IDC_GPP_GROUPNAME 3004
-#define IDC_GPP_GROUPSID 3005
-#define IDC_GPP_OUNAME 3006
+#define IDC_GPP_NAME 3004
+#define IDC_GPP_SID 3005
+#define IDC_GPP_USER 3006
 #define IDC_GPP_NOT 3007
+#define IDC_GPP_ADD 3008
+#define IDC_GPP_REMOVE 3009
+#define IDC_GPP_LOOKUP 3010
+#define IDC_GPP_HINT 3011

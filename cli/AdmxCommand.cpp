@@ -29,7 +29,7 @@ CliResult MakeAdmx(const Options& options, const std::string& windir) {
     const std::string note =
         policy::IsPolicyStore(folder) ? "" : "tarnwick-cli: note: " + msg::StoreHint(folder) + "\n";
     const Result<policy::PolicyOutcome> made =
-        policy::MakePolicyDefinitions(options.drives, folder);
+        policy::MakePolicyDefinitions(options.drives, folder, {options.waiter});
     if (!made) return {kExitFailed, "", note + "tarnwick-cli: " + made.failure().message + "\n"};
     const policy::PolicyOutcome& result = *made;
     std::string out;

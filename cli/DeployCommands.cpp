@@ -15,6 +15,7 @@
 #include "regpol/ApplyNow.h"
 #include "regpol/Ldif.h"
 #include "regpol/LocalPolicy.h"
+#include "regpol/PolPlace.h"
 #include "regpol/PolicyFiles.h"
 
 namespace tarnwick::cli {
@@ -65,8 +66,11 @@ CliResult PolGpo(const Options& options, const std::string& folder, bool local) 
         if (!plan) return Refused(plan.failure().message);
         ad = std::move(*plan);
     }
-    auto change =
-        regpol::EditGpo(folder, options.drives.Mask(), options.policy, ActionOf(options), local);
+    const std::uint32_t mask = options.drives.Mask();
+    auto change = local ? regpol::EditLocalPolicy(folder, mask, options.policy, ActionOf(options),
+                                                  options.waiter)
+                        : regpol::EditGpo(folder, mask, options.policy, ActionOf(options), false,
+                                          options.waiter);
     if (!change) return Refused(change.failure().message);
     CliResult result{kExitDone,
                      (change->polCreated ? "Created: " : "Merged into: ") + change->polPath + "\n" +
@@ -103,12 +107,7 @@ regpol::WrittenValues WrittenByPol(const Options& options) {
 }
 
 CliResult PolLocal(const Options& options, const std::string& windir) {
-    const std::string folder = regpol::LocalPolicyFolder(windir, options.forSid);
-    // The local policy's folder exists only once a local policy was set.
-    if (Status made = fileio::MakeFolder(folder, "The local policy folder", true); !made) {
-        return Refused(made.failure().message);
-    }
-    CliResult result = PolGpo(options, folder, true);
+    CliResult result = PolGpo(options, regpol::LocalPolicyFolder(windir, options.forSid), true);
     if (result.exitCode != kExitDone) return result;
     if (options.now) {
         result.out += regpol::ApplyUserPolicyNow(WrittenByPol(options));

@@ -2,29 +2,10 @@
 
 #include "cli/AdEntry.h"
 #include "paths/PathText.h"
+#include "prefs/Audience.h"
 #include "prefs/GppFiles.h"
 
 namespace tarnwick::cli {
-
-namespace {
-
-// The conditions as show lists them ("for CONTOSO\Pupils and not in OU=Staff,...").
-std::string Audience(const std::vector<prefs::Target>& targets) {
-    std::vector<prefs::ReadFilter> filters;
-    for (const prefs::Target& target : targets) {
-        prefs::ReadFilter filter;
-        filter.kind = target.kind == prefs::TargetKind::Group     ? "FilterGroup"
-                      : target.kind == prefs::TargetKind::OrgUnit ? "FilterOrgUnit"
-                                                                  : "FilterUser";
-        filter.negated = target.negated;
-        filter.name = target.name;
-        filters.push_back(std::move(filter));
-    }
-    const std::string text = prefs::TargetsText(filters);
-    return text.empty() ? "for every user the policy object reaches" : text;
-}
-
-}  // namespace
 
 CliResult GppCommand(const Options& options) {
     const std::string folder = AbsolutePath(*options.gpo, CurrentPathBase());
@@ -38,13 +19,14 @@ CliResult GppCommand(const Options& options) {
     request.policy = options.policy;
     request.targets = options.targets;
     request.changed = *changed;
+    request.waiter = options.waiter;
     const Result<prefs::GppOutcome> written = prefs::WriteGpp(folder, request);
     if (!written) return Refused(written.failure().message);
     const prefs::GppOutcome& outcome = *written;
 
     std::string out = (outcome.xmlCreated ? "Created: " : "Updated: ") + outcome.xmlPath + "\n";
     const std::uint32_t mask = options.drives.Mask();
-    const std::string audience = Audience(options.targets);
+    const std::string audience = prefs::AudienceText(options.targets);
     const std::vector<prefs::Item> items =
         prefs::ItemsFor(options.drives, options.policy, options.targets, *changed);
     for (std::size_t i = 0; i < items.size(); ++i) {

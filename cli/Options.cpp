@@ -7,6 +7,10 @@
 #include "paths/PathText.h"
 #include "regpol/LocalPolicy.h"
 
+#ifdef _WIN32
+#include "win32/AccountLookup.h"
+#endif
+
 namespace tarnwick::cli {
 
 namespace {
@@ -251,17 +255,29 @@ class Parser {
                name == "--not";
     }
 
-    // Refused while the last --group or --user still waits for its --sid.
+    // The last --group or --user without its --sid: looked up on Windows, refused elsewhere.
     Status TargetComplete() {
-        const auto& targets = options_.targets;
+        auto& targets = options_.targets;
         if (targets.empty() || targets.back().kind == prefs::TargetKind::OrgUnit ||
             !targets.back().sid.empty()) {
             return {};
         }
         const bool group = targets.back().kind == prefs::TargetKind::Group;
-        return Refuse(std::string(group ? "--group" : "--user") +
-                      " NAME needs --sid SID right "
-                      "after it (the SID the client matches, such as S-1-5-21-...-1105)");
+        const std::string flag = group ? "--group" : "--user";
+#ifdef _WIN32
+        const win32::AccountSid found = win32::SidOfAccount(targets.back().name, group);
+        if (!found.sid.empty()) {
+            targets.back().sid = found.sid;
+            targets.back().name = found.name;
+            return {};
+        }
+        return Refuse(flag + " " + targets.back().name + ": " + found.problem +
+                      " Give its SID with --sid SID right after it.");
+#else
+        return Refuse(flag +
+                      " NAME needs --sid SID right after it (the SID the client matches, such "
+                      "as S-1-5-21-...-1105); only on Windows is the name looked up instead");
+#endif
     }
 
     // --group NAME --sid SID, --ou DN, --user NAME --sid SID, and --not after any of them.
@@ -369,7 +385,9 @@ class Parser {
         return {};
     }
 
-    static Failure Refuse(const std::string& why) { return Failure{why}; }
+    static Failure Refuse(const std::string& why) {
+        return Failure{why};
+    }
 
     const std::vector<std::string>& args_;
     std::size_t index_ = 0;
@@ -488,7 +506,8 @@ show also reads a Registry.xml of preference items, with each item's action and 
   --remove          pol: the values' records taken out (the policy "Not configured")
   --disable         pol: the "Disabled" records (**del.NoDrives, **del.NoViewOnDrive)
   --here            show: the values under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE now
-  --group NAME --sid SID  gpp: only for members of this security group (DOMAIN\Group and its SID)
+  --group NAME --sid SID  gpp: only for members of this security group (DOMAIN\Group and its SID;
+                          on Windows the SID is looked up when --sid is left out)
   --ou DN           gpp: only for users in this OU or below (OU=Pupils,DC=contoso,DC=com)
   --user NAME --sid SID   gpp: only for this user
   --not             gpp: the condition before it negated (not in the group, OU or user)

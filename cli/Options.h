@@ -10,6 +10,10 @@
 #include "core/Result.h"
 #include "prefs/RegistryXml.h"
 
+namespace tarnwick::fileio {
+class Waiter;
+}
+
 namespace tarnwick::cli {
 
 enum class Command { Make, Mask, Show, Reg, Admx, Pol, Samba, Intune, Gpp, Help, Version };
@@ -49,6 +53,8 @@ struct Options {
     // gpp (with --gpo and the same Active Directory half): for whom the preference items apply,
     // in the order given
     std::vector<prefs::Target> targets;
+    // Not parsed: how a write waits for another run's lock (none: in silence).
+    fileio::Waiter* waiter = nullptr;
 };
 
 // `args` excludes the program name. A refusal's message says why, without the program's name.

@@ -77,9 +77,11 @@ int ExitCodeAfterPrinting(const CliResult& result, bool outWritten, bool errWrit
     return result.changed ? result.exitCode : kExitFailed;
 }
 
-CliResult RunCli(const std::vector<std::string>& args, const std::string& windir) {
-    const Result<Options> parsed = ParseArguments(args);
+CliResult RunCli(const std::vector<std::string>& args, const std::string& windir,
+                 fileio::Waiter* waiter) {
+    Result<Options> parsed = ParseArguments(args);
     if (!parsed) return UsageError(parsed.failure().message);
+    parsed->waiter = waiter;
     // Every expected failure comes back as a result; only running out of memory is thrown, and
     // the core leaves nothing half-written then either. Anything else is a bug, which ends the
     // process with its report (win32/Terminate.cpp).

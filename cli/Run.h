@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+namespace tarnwick::fileio {
+class Waiter;
+}
+
 namespace tarnwick::cli {
 
 inline constexpr int kExitDone = 0;
@@ -34,7 +38,9 @@ CliResult UsageError(const std::string& why);
 // A refusal or failure that changed nothing: the cause on standard error, exit code kExitFailed.
 CliResult Refused(const std::string& why);
 
-// `args` excludes the program name; `windir` (empty when unset) gives the default source path.
-CliResult RunCli(const std::vector<std::string>& args, const std::string& windir);
+// `args` excludes the program name; `windir` (empty when unset) gives the default source path;
+// `waiter` is how a write waits for another run's lock (none: in silence).
+CliResult RunCli(const std::vector<std::string>& args, const std::string& windir,
+                 fileio::Waiter* waiter = nullptr);
 
 }  // namespace tarnwick::cli

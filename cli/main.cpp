@@ -10,6 +10,7 @@
 
 #include "cli/Console.h"
 #include "cli/Run.h"
+#include "cli/Waiting.h"
 #include "fileio/TempFiles.h"
 
 namespace {
@@ -53,5 +54,8 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
 #endif
     tarnwick::fileio::RemoveTempFilesOnSignals();
-    return Finish(tarnwick::cli::RunCli(args, tarnwick::cli::EnvironmentVariable("windir")));
+    tarnwick::cli::StderrWaiter waiter(
+        [](const std::string& line) { (void)tarnwick::cli::WriteErr(line); });
+    return Finish(
+        tarnwick::cli::RunCli(args, tarnwick::cli::EnvironmentVariable("windir"), &waiter));
 }

@@ -10,28 +10,37 @@ constexpr std::uint32_t kRetryMilliseconds = 100;
 
 }  // namespace
 
-Result<void, LockFailure> FileLock::Take(const std::string& path, std::chrono::milliseconds wait,
-                                         const std::function<bool(std::uint32_t)>& pause) {
+bool Waiter::Pause(std::string_view, std::uint32_t milliseconds) {
+    CurrentPlatform().Pause(milliseconds);
+    return true;
+}
+
+Result<void, LockFailure> FileLock::Take(const std::string& path, std::string_view what,
+                                         Waiter& waiter) {
     Release();
     Platform& platform = CurrentPlatform();
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    for (;;) {
+    const auto deadline = std::chrono::steady_clock::now() + waiter.Limit();
+    for (bool paused = false;; paused = true) {
         Result<Handle, LockFailure> held = platform.TryLock(path);
         if (held) {
             path_ = path;
             handle_ = *held;
+            if (paused) waiter.GoingOn(what);
             return {};
         }
         LockFailure failure = held.failure();
         failure.message = failure.busy ? "." : CauseText(failure, true);
         if (!failure.busy || std::chrono::steady_clock::now() >= deadline) return failure;
-        if (!pause) {
-            platform.Pause(kRetryMilliseconds);
-        } else if (!pause(kRetryMilliseconds)) {
+        if (!waiter.Pause(what, kRetryMilliseconds)) {
             failure.cancelled = true;
             return failure;
         }
     }
+}
+
+Result<void, LockFailure> FileLock::Take(const std::string& path, std::chrono::milliseconds wait) {
+    Waiter silent(wait);
+    return Take(path, path, silent);
 }
 
 void FileLock::Release() {

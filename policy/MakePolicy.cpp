@@ -135,7 +135,9 @@ Failure Refused(const std::string& path, const std::string& cause) {
 // The store's lock, held from the first read to the last replace, so that no other run writes it.
 Status LockStore(fileio::FileLock& lock, const std::string& folder, const PolicyOptions& options) {
     const std::string lockPath = JoinPath(folder, kLockName);
-    const auto locked = lock.Take(lockPath, options.lockWait, options.pause);
+    fileio::Waiter silent;
+    fileio::Waiter& waiter = options.waiter != nullptr ? *options.waiter : silent;
+    const auto locked = lock.Take(lockPath, "the policy definitions in " + Quoted(folder), waiter);
     if (locked) return {};
     if (locked.failure().cancelled) {
         return Fail("Stopped waiting for the other run writing the policy definitions in " +
@@ -143,7 +145,7 @@ Status LockStore(fileio::FileLock& lock, const std::string& folder, const Policy
     }
     if (locked.failure().busy) {
         const auto seconds =
-            std::chrono::duration_cast<std::chrono::seconds>(options.lockWait).count();
+            std::chrono::duration_cast<std::chrono::seconds>(waiter.Limit()).count();
         return Fail("Another run is writing the policy definitions in " + Quoted(folder) +
                     " (it holds " + Quoted(lockPath) + "); waited " + std::to_string(seconds) +
                     " seconds for it." + kUnchanged + " Try again when it is done.");

@@ -5,8 +5,6 @@
 // edits a store, and a run that fails leaves every file of it as it was.
 #pragma once
 
-#include <chrono>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,11 +40,9 @@ struct PolicyOutcome {
 };
 
 struct PolicyOptions {
-    // How long to wait for another run that is writing the same store.
-    std::chrono::milliseconds lockWait = fileio::kLockWait;
-    // While another run holds the store: waits between two tries of the lock (the window keeps
-    // handling its messages), false to stop waiting. None: a plain sleep.
-    std::function<bool(std::uint32_t milliseconds)> pause{};
+    // How the run waits while another run writes the same store; none: in silence, up to
+    // fileio::kLockWait.
+    fileio::Waiter* waiter = nullptr;
 };
 
 // The lock file beside the ADMX that every run holds while it reads and writes the store.

@@ -35,7 +35,7 @@ std::string RegistryXmlPathOf(const std::string& gpoFolder) {
 
 Result<GppOutcome> WriteGpp(const std::string& folder, const GppRequest& request) {
     fileio::FileLock lock;
-    if (Status open = regpol::OpenPolicyObject(folder, lock, request.lockWait); !open)
+    if (Status open = regpol::OpenPolicyObject(folder, lock, request.waiter); !open)
         return open.failure();
 
     GppOutcome outcome;

@@ -20,8 +20,8 @@ struct GppRequest {
     DriveSet drives;
     DrivePolicy policy = DrivePolicy::Hide;
     std::vector<Target> targets;
-    std::string changed;  // see ChangedNow
-    std::chrono::milliseconds lockWait = fileio::kLockWait;
+    std::string changed;               // see ChangedNow
+    fileio::Waiter* waiter = nullptr;  // for another run's lock; none: in silence
 };
 
 // What was written, and what the directory half of the policy object needs to match: the folder,

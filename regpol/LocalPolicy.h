@@ -18,8 +18,4 @@ std::string LocalSystemFolder(const std::string& windir);
 // (GroupPolicyUsers\<SID>).
 std::string LocalPolicyFolder(const std::string& windir, const std::optional<std::string>& sid);
 
-// The local policy folder whose User\Registry.pol `polPath` names (through Sysnative where a
-// 32-bit program needs it), or nothing for any other path.
-std::optional<std::string> LocalPolicyOfPol(const std::string& polPath);
-
 }  // namespace tarnwick::regpol

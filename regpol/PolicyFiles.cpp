@@ -108,8 +108,7 @@ Result<PolWrite> WritePolFile(const std::string& path, std::uint32_t mask, Drive
     return PolWrite{!existing->has_value()};
 }
 
-Status OpenPolicyObject(const std::string& folder, fileio::FileLock& lock,
-                        std::chrono::milliseconds wait) {
+Status OpenPolicyObject(const std::string& folder, fileio::FileLock& lock, fileio::Waiter* waiter) {
     if (KindOf(folder) != fileio::EntryKind::Folder) {
         return Failure{"The policy folder " + Quoted(folder) +
                        " does not exist. Nothing was written."};
@@ -128,9 +127,17 @@ Status OpenPolicyObject(const std::string& folder, fileio::FileLock& lock,
     }
     // From the first read to the last replace, no other run writes this policy object.
     const std::string lockPath = JoinPath(folder, "gpt.ini.lock");
-    if (const auto locked = lock.Take(lockPath, wait); !locked) {
+    fileio::Waiter silent;
+    if (waiter == nullptr) waiter = &silent;
+    if (const auto locked = lock.Take(lockPath, "the policy object " + Quoted(folder), *waiter);
+        !locked) {
+        if (locked.failure().cancelled) {
+            return Failure{"Stopped waiting for the other run writing the policy object " +
+                           Quoted(folder) + ". Nothing was written."};
+        }
         if (locked.failure().busy) {
-            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait).count();
+            const auto seconds =
+                std::chrono::duration_cast<std::chrono::seconds>(waiter->Limit()).count();
             return Failure{"Another run is writing the policy object " + Quoted(folder) +
                            " (it holds " + Quoted(lockPath) + "); waited " +
                            std::to_string(seconds) +
@@ -144,9 +151,9 @@ Status OpenPolicyObject(const std::string& folder, fileio::FileLock& lock,
 }
 
 Result<GpoChange> EditGpo(const std::string& folder, std::uint32_t mask, DrivePolicy policy,
-                          PolAction action, bool localPolicy) {
+                          PolAction action, bool localPolicy, fileio::Waiter* waiter) {
     fileio::FileLock lock;
-    if (Status open = OpenPolicyObject(folder, lock); !open) return open.failure();
+    if (Status open = OpenPolicyObject(folder, lock, waiter); !open) return open.failure();
     GpoChange change;
     const std::string userFolder = UserFolderOf(folder);
     change.polPath = PolPathIn(userFolder);

@@ -2,7 +2,6 @@
 // folder (a GPO in SYSVOL or the local policy) edited.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -42,9 +41,10 @@ Result<PolWrite> WritePolFile(const std::string& path, std::uint32_t mask, Drive
 // A policy object's folder made ready for an edit: it exists, it is in no GPMC backup (whose
 // import might not carry a changed file; the message names the SYSVOL folder to use), and `lock`
 // holds its lock file, gpt.ini.lock, which every edit of the object's files takes (pol and gpp
-// both move gpt.ini's version), waiting up to `wait`. Failures end in "Nothing was written.".
+// both move gpt.ini's version), waiting through `waiter` (none: in silence). Failures end in
+// "Nothing was written.".
 Status OpenPolicyObject(const std::string& folder, fileio::FileLock& lock,
-                        std::chrono::milliseconds wait = fileio::kLockWait);
+                        fileio::Waiter* waiter = nullptr);
 
 struct GpoChange {
     std::string polPath;
@@ -62,6 +62,6 @@ struct GpoChange {
 // (DomainSysvol and Backup.xml or bkupInfo.xml in it, its parent or the parent's parent) is refused
 // with the SYSVOL folder to use.
 Result<GpoChange> EditGpo(const std::string& folder, std::uint32_t mask, DrivePolicy policy,
-                          PolAction action, bool localPolicy);
+                          PolAction action, bool localPolicy, fileio::Waiter* waiter = nullptr);
 
 }  // namespace tarnwick::regpol

@@ -73,9 +73,10 @@ class PolicyFolder : public ::testing::Test {
                                fileio::Platform& platform = fileio::NativePlatform(),
                                std::chrono::milliseconds lockWait = fileio::kLockWait) {
         fileio::ScopedPlatform use(platform);
+        fileio::Waiter waiter(lockWait);
         return MakePolicyDefinitions(
             ReadDriveSet(test::TestSelection::Of(run.letters, run.following)), dir_.Path(),
-            {lockWait});
+            {&waiter});
     }
     void Put(const std::string& path, const std::string& bytes) {
         std::filesystem::create_directories(test::FsPath(path).parent_path());
@@ -358,12 +359,14 @@ TEST_F(PolicyFolder, OneWriterAtATime) {
         EXPECT_NE(waited.failure().message.find(dir_.Path()), std::string::npos);
         EXPECT_EQ(Read(Admx()), admx);
         // The window's wait: its pause runs between the tries, and stopping it stops the run.
-        int pauses = 0;
-        const Result<PolicyOutcome> stopped =
-            MakePolicyDefinitions(ReadDriveSet(test::TestSelection::Of("C", false)), dir_.Path(),
-                                  {fileio::kLockWait, [&](std::uint32_t) { return ++pauses < 3; }});
+        struct Stopping : fileio::Waiter {
+            int pauses = 0;
+            bool Pause(std::string_view, std::uint32_t) override { return ++pauses < 3; }
+        } stopping;
+        const Result<PolicyOutcome> stopped = MakePolicyDefinitions(
+            ReadDriveSet(test::TestSelection::Of("C", false)), dir_.Path(), {&stopping});
         ASSERT_FALSE(stopped);
-        EXPECT_EQ(pauses, 3);
+        EXPECT_EQ(stopping.pauses, 3);
         EXPECT_EQ(stopped.failure().message.rfind("Stopped waiting", 0), 0u);
         EXPECT_EQ(Read(Admx()), admx);
     }

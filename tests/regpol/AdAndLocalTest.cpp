@@ -14,6 +14,7 @@
 #include "regpol/ApplyNow.h"
 #include "regpol/Ldif.h"
 #include "regpol/LocalPolicy.h"
+#include "regpol/PolPlace.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarnwick {
@@ -144,25 +145,42 @@ TEST(LocalPolicyPerGroup, EachGroupHasItsFolderInTheRealSystem32AndShowListsThem
     }
 }
 
-// The window's Export knows the local policy's Registry.pol by its path, and writes to the real
-// System32 where a 32-bit program would reach SysWOW64.
-TEST(LocalPolicyPerGroup, ARegistryPolPathIsTheLocalPolicysOnlyInItsPlace) {
+// A Registry.pol path names the local policy (through the real System32 where a 32-bit program
+// would reach SysWOW64), a policy object, or a file alone; a per-user folder that is no SID is
+// refused, since no policy engine reads it.
+TEST(PolPlace, ARegistryPolPathIsAPolicysOnlyInItsPlace) {
     test::TempDir root;
-    for (const char* folder : {"System32", "Sysnative"})
-        std::filesystem::create_directory(test::FsPath(root.File(folder)));
+    for (const char* folder : {"System32", "Sysnative", "gpo/User"})
+        std::filesystem::create_directories(test::FsPath(root.File(folder)));
+    test::WriteAll(root.File("gpo/GPT.INI"), "[General]\r\nVersion=0\r\n");
     const std::string r = root.Path();
+    using Kind = regpol::PolPlaceKind;
     const struct {
         std::string path;
-        std::optional<std::string> folder;
+        std::optional<Kind> kind;  // none: refused
+        std::string folder;
     } cases[] = {
-        {r + "/system32/GroupPolicy/user/registry.POL", root.File("Sysnative") + "/GroupPolicy"},
-        {r + "\\SysWOW64\\GroupPolicyUsers\\S-1-5-32-545\\User\\Registry.pol",
+        {r + "/system32/GroupPolicy/user/registry.POL", Kind::LocalPolicy,
+         root.File("Sysnative") + "/GroupPolicy"},
+        {r + "\\SysWOW64\\GroupPolicyUsers\\S-1-5-32-545\\User\\Registry.pol", Kind::LocalPolicy,
          r + "\\SysWOW64\\GroupPolicyUsers\\S-1-5-32-545"},
-        {r + "/System32/GroupPolicyUsers/Users/User/Registry.pol", std::nullopt},
-        {r + "/gpo/User/Registry.pol", std::nullopt},
+        {r + "/System32/GroupPolicyUsers/S-1-5-/User/Registry.pol", std::nullopt, ""},
+        {r + "/System32/GroupPolicyUsers/Administrators/User/Registry.pol", std::nullopt, ""},
+        {r + "/gpo/User/Registry.pol", Kind::PolicyObject, r + "/gpo"},
+        {r + "/{31B2F340-016D-11D2-945F-00C04FB984F9}/User/Registry.pol", Kind::PolicyObject,
+         r + "/{31B2F340-016D-11D2-945F-00C04FB984F9}"},
+        {r + "/backup/domainsysvol/GPO/User/Registry.pol", Kind::PolicyObject,
+         r + "/backup/domainsysvol/GPO"},
+        {r + "/other/User/Registry.pol", Kind::File, ""},
+        {r + "/gpo/Registry.pol", Kind::File, ""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(regpol::LocalPolicyOfPol(c.path), c.folder) << c.path;
+    for (const auto& c : cases) {
+        const auto place = regpol::PolPlaceOf(c.path);
+        ASSERT_EQ(place.ok(), c.kind.has_value()) << c.path;
+        if (!place) continue;
+        EXPECT_EQ(place->kind, *c.kind) << c.path;
+        EXPECT_EQ(place->folder, c.folder) << c.path;
+    }
     for (const char* bad :
          {"users", "S-1-5-", "S-1-5-21-x", "S-1-5-32-544\\..\\..", "S-1-5-12345678901"})
         EXPECT_EQ(regpol::LocalPolicySid(bad), std::nullopt) << bad;
