@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/resource.h"
+#include "fileio/FileLock.h"
 #include "tests/app/RunningTarnwick.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestFiles.h"
@@ -101,9 +102,14 @@ TEST(ExportWindow, EachFileTypeSavesWhatTheCommandLineWrites) {
     }
 }
 
-// Preference items saved into a policy object's folder, for a group typed into Export's small
-// dialog, are what tarnwick-cli gpp writes there: Registry.xml and gpt.ini.
-TEST(ExportWindow, PreferenceItemsForAGroupAreWhatGppWrites) {
+void Press(HWND dialog, int id) {
+    SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+// Preference items saved into a policy object's folder, for three conditions typed into Export's
+// small dialog (two added and listed, the last one left typed), are what tarnwick-cli gpp writes
+// there for the same conditions, and the outcome says whom, as gpp does.
+TEST(ExportWindow, PreferenceItemsForSeveralConditionsAreWhatGppWrites) {
     TempDir dir;
     SetEnvironmentVariableW(L"SOURCE_DATE_EPOCH", L"1767225600");
     for (const char* gpo : {"gpo", "cli-gpo"})
@@ -112,26 +118,147 @@ TEST(ExportWindow, PreferenceItemsForAGroupAreWhatGppWrites) {
     RunningTarnwick app(std::nullopt);
     for (int i : {2, 3})
         app.Click(IDC_CHKDRIVE_0 + i);
+    LRESULT listed = 0;
     const std::vector<SeenBox> boxes =
         app.ChooseMenuItem(IDM_POLICY_EXPORT, {IDOK, IDOK, IDOK}, [&](HWND window, std::size_t n) {
             if (n == 0)
                 Answer(window, 5, dir.File("gpo\\User\\Preferences\\Registry\\Registry.xml"));
             if (n != 1) return;
-            SendDlgItemMessageW(window, IDC_GPP_EVERYONE, BM_SETCHECK, BST_UNCHECKED, 0);
-            SendDlgItemMessageW(window, IDC_GPP_GROUP, BM_SETCHECK, BST_CHECKED, 0);
-            SetDlgItemTextW(window, IDC_GPP_GROUPNAME, L"CONTOSO\\Pupils");
-            SetDlgItemTextW(window, IDC_GPP_GROUPSID, L"S-1-5-21-1-2-3-1105");
+            SetDlgItemTextW(window, IDC_GPP_NAME, L"CONTOSO\\Pupils");
+            SetDlgItemTextW(window, IDC_GPP_SID, L"S-1-5-21-1-2-3-1105");
+            Press(window, IDC_GPP_ADD);
+            Press(window, IDC_GPP_OU);
+            SetDlgItemTextW(window, IDC_GPP_NAME, L"OU=Staff,DC=contoso,DC=com");
+            Press(window, IDC_GPP_NOT);
+            Press(window, IDC_GPP_ADD);
+            Press(window, IDC_GPP_USER);
+            SetDlgItemTextW(window, IDC_GPP_NAME, L"CONTOSO\\jdoe");
+            SetDlgItemTextW(window, IDC_GPP_SID, L"S-1-5-21-1-2-3-1200");
+            listed = SendDlgItemMessageW(window, IDC_GPP_LIST, LB_GETCOUNT, 0, 0);
         });
     ASSERT_EQ(boxes.size(), 3u) << "the Save dialog, the targeting dialog and the outcome";
-    const ProgramRun run =
-        RunProgram(TARNWICK_CLI,
-                   {"gpp", "--drives", "CD", "--gpo", dir.File("cli-gpo"), "--group",
-                    "CONTOSO\\Pupils", "--sid", "S-1-5-21-1-2-3-1105"},
-                   dir.Path());
+    EXPECT_EQ(listed, 2);
+    const ProgramRun run = RunProgram(
+        TARNWICK_CLI,
+        {"gpp", "--drives", "CD", "--gpo", dir.File("cli-gpo"), "--group", "CONTOSO\\Pupils",
+         "--sid", "S-1-5-21-1-2-3-1105", "--ou", "OU=Staff,DC=contoso,DC=com", "--not", "--user",
+         "CONTOSO\\jdoe", "--sid", "S-1-5-21-1-2-3-1200"},
+        dir.Path());
     SetEnvironmentVariableW(L"SOURCE_DATE_EPOCH", nullptr);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     for (const char* file : {"\\User\\Preferences\\Registry\\Registry.xml", "\\gpt.ini"}) {
         EXPECT_EQ(ReadAll(dir.File("gpo") + file), ReadAll(dir.File("cli-gpo") + file)) << file;
+    }
+    const std::wstring whom =
+        L"for CONTOSO\\Pupils and not in OU=Staff,DC=contoso,DC=com and user CONTOSO\\jdoe";
+    EXPECT_NE(boxes.back().text.find(whom), std::wstring::npos) << Utf8(boxes.back().text);
+    EXPECT_NE(Utf16Of(run.out).find(whom), std::wstring::npos) << run.out;
+}
+
+// A Registry.pol saved into a policy object's User folder is edited as pol --gpo edits it (the
+// same bytes, the version moved, the LDIF told), under the object's lock, whose wait shows and
+// can be cancelled; the places pol refuses are refused with nothing written.
+TEST(ExportWindow, ARegistryPolInAPolicyObjectIsWhatPolGpoWrites) {
+    const std::string guid = "{31B2F340-016D-11D2-945F-00C04FB984F9}";
+    const struct {
+        const char* name;
+        std::string folder;        // the policy object's, or the folder above User
+        std::vector<int> answers;  // after the Save dialog's
+        std::wstring outcome;      // in the last box
+        bool written;
+    } cases[] = {
+        {"policy object", guid, {IDOK}, L"(gpt.ini version 0 -> 65536)", true},
+        {"held by another run", "held", {IDCANCEL, IDOK}, L"Stopped waiting", false},
+        {"malformed SID", "GroupPolicyUsers\\S-1-5-", {IDOK}, L"is no security identifier", false},
+        {"GPMC backup", "backup\\DomainSysvol\\GPO", {IDOK}, L"is in a GPMC backup", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string folder = dir.File(c.folder);
+        std::filesystem::create_directories(FsPath(folder + "\\User"));
+        if (c.folder.rfind("backup", 0) == 0) WriteAll(dir.File("backup\\Backup.xml"), "<x/>");
+        WriteAll(folder + "\\gpt.ini", "[General]\r\nVersion=0\r\n");
+        fileio::FileLock held;
+        if (c.folder == "held") {
+            ASSERT_TRUE(held.Take(folder + "\\gpt.ini.lock", std::chrono::milliseconds(0)));
+        }
+        RunningTarnwick app(std::nullopt);
+        for (int i : {2, 3})
+            app.Click(IDC_CHKDRIVE_0 + i);
+        std::vector<int> answers = {IDOK};
+        answers.insert(answers.end(), c.answers.begin(), c.answers.end());
+        bool answering = true;
+        const std::vector<SeenBox> boxes =
+            app.ChooseMenuItem(IDM_POLICY_EXPORT, answers, [&](HWND window, std::size_t n) {
+                if (n == 0) Answer(window, 2, folder + "\\User\\Registry.pol");
+                DWORD_PTR result = 0;
+                if (n == 1 && c.answers.size() == 2) {
+                    answering = SendMessageTimeoutW(app.Window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                                                    1000, &result) != 0;
+                }
+            });
+        ASSERT_EQ(boxes.size(), 1 + c.answers.size());
+        EXPECT_NE(boxes.back().text.find(c.outcome), std::wstring::npos) << Utf8(boxes.back().text);
+        EXPECT_TRUE(answering);
+        if (c.answers.size() == 2) {
+            EXPECT_NE(boxes[1].text.find(Utf16Of(folder)), std::wstring::npos);
+        }
+        EXPECT_EQ(std::filesystem::exists(FsPath(folder + "\\User\\Registry.pol")), c.written);
+        if (!c.written) continue;
+        EXPECT_NE(boxes.back().text.find(L"dn: CN=" + Utf16Of(guid)), std::wstring::npos);
+        const std::string cli = dir.File("cli\\" + guid);
+        std::filesystem::create_directories(FsPath(cli));
+        WriteAll(cli + "\\gpt.ini", "[General]\r\nVersion=0\r\n");
+        const ProgramRun run =
+            RunProgram(TARNWICK_CLI, {"pol", "--drives", "CD", "--gpo", cli}, dir.Path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        for (const char* file : {"\\User\\Registry.pol", "\\gpt.ini"})
+            EXPECT_TRUE(ReadAll(folder + file) == ReadAll(cli + file)) << file;
+    }
+}
+
+// The targeting dialog's every label, choice and button shows its whole text at each common
+// scale.
+TEST(ExportWindow, TheTargetingDialogsTextsFitAtEveryScale) {
+    TempDir dir;
+    for (int dpi : {96, 120, 144, 168}) {
+        RunningTarnwick app(std::nullopt, dpi);
+        app.Click(IDC_CHKDRIVE_0 + 2);
+        std::vector<std::wstring> cut;
+        app.ChooseMenuItem(IDM_POLICY_EXPORT, {IDOK, IDCANCEL}, [&](HWND window, std::size_t n) {
+            if (n == 0) Answer(window, 5, dir.File("Registry.xml"));
+            if (n != 1) return;
+            // The dialog's font, made here: a font handle is the other process's own.
+            HDC dc = CreateCompatibleDC(nullptr);
+            HFONT font = CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0,
+                                     DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Shell Dlg 2");
+            SelectObject(dc, font);
+            for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+                 child = GetWindow(child, GW_HWNDNEXT)) {
+                wchar_t kind[16] = {}, text[256] = {};
+                GetClassNameW(child, kind, 16);
+                GetWindowTextW(child, text, 256);
+                const LONG style = GetWindowLongW(child, GWL_STYLE);
+                const LONG type = style & BS_TYPEMASK;
+                if (text[0] == 0 ||
+                    (lstrcmpiW(kind, L"Static") != 0 && lstrcmpiW(kind, L"Button") != 0) ||
+                    (lstrcmpiW(kind, L"Button") == 0 && type == BS_GROUPBOX))
+                    continue;
+                RECT room{};
+                GetClientRect(child, &room);
+                const bool choice = lstrcmpiW(kind, L"Button") == 0 &&
+                                    (type == BS_AUTORADIOBUTTON || type == BS_AUTOCHECKBOX);
+                if (choice) room.right -= MulDiv(18, dpi, 96);  // the box or circle and its gap
+                const LONG height = room.bottom;
+                DrawTextW(dc, text, -1, &room, DT_CALCRECT | DT_WORDBREAK);
+                if (room.bottom > height) cut.push_back(text);
+            }
+            DeleteDC(dc);
+            DeleteObject(font);
+        });
+        for (const std::wstring& text : cut)
+            ADD_FAILURE() << Utf8(text) << " is cut at " << dpi << " DPI";
     }
 }
 

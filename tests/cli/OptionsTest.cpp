@@ -159,6 +159,38 @@ TEST(Arguments, UsageErrorsSayWhatIsWrong) {
     }
 }
 
+// gpp's --group and --user without --sid: the name looked up where Windows can answer, refused
+// elsewhere, and wherever the name does not do, with the reason.
+TEST(Arguments, AGroupOrUserWithoutItsSidIsLookedUpOnWindowsOnly) {
+    const struct {
+        const char* flag;
+        const char* name;
+        const char* found;  // the SID, or what the refusal mentions
+        bool ok;
+    } cases[] = {
+#ifdef _WIN32
+        {"--group", "Administrators", "S-1-5-32-544", true},
+        {"--group", "BUILTIN\\Users", "S-1-5-32-545", true},
+        {"--user", "Administrators", "a group, not a user", false},
+        {"--group", "NoSuchGroupOfTarnwick", "no such account", false},
+#else
+        {"--group", "CONTOSO\\Pupils", "only on Windows", false},
+        {"--user", "CONTOSO\\jdoe", "only on Windows", false},
+#endif
+    };
+    for (const auto& c : cases) {
+        const Result<Options> parsed =
+            ParseArguments({"gpp", "--drives", "C", "--gpo", "g", c.flag, c.name});
+        ASSERT_EQ(parsed.ok(), c.ok) << c.name;
+        if (c.ok) {
+            EXPECT_EQ(parsed->targets.back().sid, c.found) << c.name;
+        } else {
+            EXPECT_NE(parsed.failure().message.find(c.found), std::string::npos)
+                << parsed.failure().message;
+        }
+    }
+}
+
 TEST(DefaultPaths, WindowCutsTheWholePathAtItsFirstDot) {
     const struct {
         const char* windir;
