@@ -15,6 +15,7 @@ namespace {
 
 using LookupFn = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, PSID, LPDWORD, LPWSTR, LPDWORD, PSID_NAME_USE);
 using ToTextFn = BOOL(WINAPI*)(PSID, LPWSTR*);
+using BySidFn = BOOL(WINAPI*)(LPCWSTR, PSID, LPWSTR, LPDWORD, LPWSTR, LPDWORD, PSID_NAME_USE);
 
 template <typename F>
 F Find(HMODULE module, const char* name) {
@@ -63,8 +64,18 @@ AccountSid SidOfAccount(const std::string& name, bool group) {
                              : "the look-up failed: " + LastError().text;
         return answer;
     }
-    // The account's own name, after its domain's, as the system spells both.
+    // The account's own name, after its domain's, as the system spells both: the look-up by name
+    // hands back the name as typed, the look-up by SID the one stored.
     std::wstring account = wide->substr(wide->find_last_of(L'\\') + 1);
+    wchar_t stored[256] = {}, storedDomain[256] = {};
+    DWORD storedSize = 256, storedDomainSize = 256;
+    SID_NAME_USE storedUse = SidTypeUnknown;
+    const auto bySid = Find<BySidFn>(advapi, "LookupAccountSidW");
+    if (bySid && bySid(nullptr, sid.data(), stored, &storedSize, storedDomain, &storedDomainSize,
+                       &storedUse)) {
+        account = stored;
+        domain.assign(storedDomain, storedDomain + storedDomainSize + 1);
+    }
     const std::wstring domainName(domain.data());
     answer.name = Narrow(domainName.empty() ? account : domainName + L"\\" + account);
     const bool user = use == SidTypeUser;
