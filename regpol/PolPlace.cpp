@@ -2,7 +2,6 @@
 
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "core/Text.h"
 #include "fileio/WriteFiles.h"
@@ -22,26 +21,30 @@ bool IsFile(const std::string& path) {
 
 Result<PolPlace> PolPlaceOf(const std::string& polPath) {
     // The path's last names, last first, each with where it starts.
-    std::vector<std::pair<std::string, std::size_t>> names;
-    std::size_t end = polPath.size();
-    while (end > 0 && names.size() < 6) {
+    struct Name {
+        std::string_view text;
+        std::size_t start;
+    };
+    Name names[5];
+    std::size_t count = 0;
+    for (std::size_t end = polPath.size(); end > 0 && count < 5;) {
         const std::size_t cut = polPath.find_last_of("/\\", end - 1);
         const std::size_t start = cut == std::string::npos ? 0 : cut + 1;
-        names.emplace_back(polPath.substr(start, end - start), start);
+        names[count++] = {std::string_view(polPath).substr(start, end - start), start};
         if (cut == std::string::npos) break;
         end = cut;
     }
     const auto is = [&](std::size_t i, std::string_view name) {
-        return i < names.size() && EqualNoCase(names[i].first, name);
+        return i < count && EqualNoCase(names[i].text, name);
     };
-    if (!is(0, "Registry.pol") || !is(1, "User") || names[1].second == 0) return PolPlace{};
+    if (!is(0, "Registry.pol") || !is(1, "User") || names[1].start == 0) return PolPlace{};
     // The folder above User, without the separator before it.
-    std::string folder = polPath.substr(0, names[1].second - 1);
+    std::string folder = polPath.substr(0, names[1].start - 1);
     std::size_t system = 0;  // the index of the system folder's name
     if (is(2, "GroupPolicy")) {
         system = 3;
     } else if (is(3, "GroupPolicyUsers")) {
-        const std::string& sid = names[2].first;
+        const std::string sid(names[2].text);
         if (!LocalPolicySid(sid) || (sid[0] != 'S' && sid[0] != 's')) {
             return Failure{Quoted(sid) + " in " + Quoted(polPath) +
                            " is no security identifier, so no local policy would apply it: a "
@@ -57,13 +60,13 @@ Result<PolPlace> PolPlaceOf(const std::string& polPath) {
         }
         return PolPlace{};
     }
-    if (system >= names.size() || names[system].second == 0) return PolPlace{};
+    if (system >= count || names[system].start == 0) return PolPlace{};
     // A 32-bit program that writes to System32 on 64-bit Windows writes to SysWOW64, where no
     // policy engine looks.
-    if (EqualNoCase(names[system].first, "System32")) {
-        const std::string root = polPath.substr(0, names[system].second - 1);
+    if (EqualNoCase(names[system].text, "System32")) {
+        const std::string root = polPath.substr(0, names[system].start - 1);
         if (LocalSystemFolder(root) != JoinPath(root, "System32")) {
-            folder = LocalSystemFolder(root) + folder.substr(names[system].second + 8);
+            folder = LocalSystemFolder(root) + folder.substr(names[system].start + 8);
         }
     }
     return PolPlace{PolPlaceKind::LocalPolicy, std::move(folder)};

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <optional>
-#include <vector>
 
 #include "win32/SystemError.h"
 #include "win32/SystemFolder.h"
@@ -46,38 +45,28 @@ AccountSid SidOfAccount(const std::string& name, bool group) {
             "the system's account look-up is not available (" + LastError().text + ").";
         return answer;
     }
-    std::vector<BYTE> sid(SECURITY_MAX_SID_SIZE);
-    std::vector<wchar_t> domain(256);
-    DWORD sidSize = static_cast<DWORD>(sid.size()), domainSize = static_cast<DWORD>(domain.size());
+    // A SID is never longer than SECURITY_MAX_SID_SIZE, nor a domain's name than a DNS name.
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    wchar_t domain[256], account[256];
+    DWORD sidSize = sizeof sid, domainSize = 256, accountSize = 256;
     SID_NAME_USE use = SidTypeUnknown;
-    BOOL found =
-        lookup(nullptr, wide->c_str(), sid.data(), &sidSize, domain.data(), &domainSize, &use);
-    if (!found && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-        sid.resize(sidSize);
-        domain.resize(domainSize);
-        found =
-            lookup(nullptr, wide->c_str(), sid.data(), &sidSize, domain.data(), &domainSize, &use);
-    }
-    if (!found) {
+    if (!lookup(nullptr, wide->c_str(), sid, &sidSize, domain, &domainSize, &use)) {
         answer.problem = GetLastError() == ERROR_NONE_MAPPED
                              ? "no such account is known to this computer or its domain."
                              : "the look-up failed: " + LastError().text;
         return answer;
     }
-    // The account's own name, after its domain's, as the system spells both: the look-up by name
-    // hands back the name as typed, the look-up by SID the one stored.
-    std::wstring account = wide->substr(wide->find_last_of(L'\\') + 1);
-    wchar_t stored[256] = {}, storedDomain[256] = {};
-    DWORD storedSize = 256, storedDomainSize = 256;
-    SID_NAME_USE storedUse = SidTypeUnknown;
+    // The look-up by name hands back the name as typed; the look-up by SID gives both names as
+    // the system stores them.
+    SID_NAME_USE stored = SidTypeUnknown;
+    domainSize = 256;
     const auto bySid = Find<BySidFn>(advapi, "LookupAccountSidW");
-    if (bySid && bySid(nullptr, sid.data(), stored, &storedSize, storedDomain, &storedDomainSize,
-                       &storedUse)) {
-        account = stored;
-        domain.assign(storedDomain, storedDomain + storedDomainSize + 1);
+    if (bySid && bySid(nullptr, sid, account, &accountSize, domain, &domainSize, &stored)) {
+        answer.name =
+            Narrow(domain[0] == 0 ? std::wstring(account) : std::wstring(domain) + L"\\" + account);
+    } else {
+        answer.name = name;
     }
-    const std::wstring domainName(domain.data());
-    answer.name = Narrow(domainName.empty() ? account : domainName + L"\\" + account);
     const bool user = use == SidTypeUser;
     if (group ? !IsGroup(use) : !user) {
         answer.problem = answer.name + " is " +
@@ -86,7 +75,7 @@ AccountSid SidOfAccount(const std::string& name, bool group) {
         return answer;
     }
     wchar_t* text = nullptr;
-    if (!toText(sid.data(), &text)) {
+    if (!toText(sid, &text)) {
         answer.problem = "its SID cannot be written as text: " + LastError().text;
         return answer;
     }
