@@ -322,8 +322,9 @@ try {
     if (!scope.machine) {
         text +=
             "if ($targets.Count -eq 0) {\n"
-            "    Write-Output 'Tarnwick: no user is signed in and no profile was loaded; 0 "
-            "hive(s) checked, nothing to do'\n"
+            "    Write-Output 'Tarnwick: no user is signed in" +
+            std::string(scope.offlineProfiles ? " and no profile was loaded" : "") +
+            "; 0 hive(s) checked, nothing to do'\n"
             "    exit 0\n"
             "}\n";
     }
