@@ -157,7 +157,11 @@ CliResult SambaCommand(const Options& options) {
 }
 
 CliResult IntuneCommand(const Options& options) {
-    const std::string folder = Absolute(*options.output);
+    // "a/b/" is the folder "a/b": the separators after its name are dropped before it is made.
+    std::string folder = Absolute(*options.output);
+    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\') &&
+           folder[folder.size() - 2] != ':')
+        folder.pop_back();
     const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(folder);
     if (attributes && (*attributes & fileio::kAttrDirectory) == 0) {
         return Refused("\"" + folder + "\" is a file; --output names the folder for the scripts.");

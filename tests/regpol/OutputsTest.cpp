@@ -40,6 +40,7 @@ TEST(NewOptions, ContradictionsAreUsageErrors) {
         {{"pol", "--output", "a.pol"}, "pol needs --drives"},
         {{"samba", "--drives", "C", "--gpo", "g"}, "'--gpo' is not an option of samba"},
         {{"intune", "--drives", "C"}, "intune needs --output FOLDER"},
+        {{"intune", "--remove", "--all-but", "--output", "o"}, "--remove takes no drives"},
         {{"show", "a.pol", "--here"}, "show takes one of a file, --here or --local"},
     };
     for (const auto& c : cases) {
@@ -200,21 +201,26 @@ TEST(GpoFolder, AFailingCallChangesBothFilesOrNeither) {
 
 TEST(IntuneCommand, WritesBothScriptsOfTheChosenSetAndReplacesNeither) {
     test::TempDir dir;
-    const auto run = Cli(
-        {"intune", "--drives", "AB", "--all-but", "--policy", "both", "--output", dir.File("out")});
+    // The folder and the one above it made.
+    const std::string folder = dir.File("out") + kSeparator + "sub" + kSeparator;
+    const auto run =
+        Cli({"intune", "--drives", "AB", "--all-but", "--policy", "both", "--output", folder});
     ASSERT_EQ(run.exitCode, cli::kExitDone) << run.err;
     const DriveSet drives(3, DriveMode::AllBut);
     const std::string detect = deploy::DetectScript(drives, DrivePolicy::Both);
-    const std::string remediate = deploy::RemediateScript(drives, DrivePolicy::Both);
-    const std::string folder = dir.File("out") + kSeparator;
     EXPECT_EQ(test::ReadAll(folder + std::string(deploy::kDetectScriptName)),
               deploy::ScriptFileBytes(detect));
     EXPECT_EQ(test::ReadAll(folder + std::string(deploy::kRemediateScriptName)),
-              deploy::ScriptFileBytes(remediate));
+              deploy::ScriptFileBytes(deploy::RemediateScript(drives, DrivePolicy::Both)));
+    // The removal pair beside it, under its own names.
+    ASSERT_EQ(Cli({"intune", "--remove", "--machine", "--output", folder}).exitCode,
+              cli::kExitDone);
+    EXPECT_EQ(test::ReadAll(folder + std::string(deploy::kRemoveScriptName)),
+              deploy::ScriptFileBytes(deploy::RemoveScript(DrivePolicy::Hide, {false, true})));
     EXPECT_EQ(Cli({"intune", "--drives", "C", "--machine", "--offline-profiles", "--output", "x"})
                   .exitCode,
               cli::kExitUsage);
-    const auto again = Cli({"intune", "--drives", "C", "--output", dir.File("out")});
+    const auto again = Cli({"intune", "--drives", "C", "--output", folder});
     EXPECT_EQ(again.exitCode, cli::kExitFailed);
     EXPECT_EQ(test::ReadAll(folder + std::string(deploy::kDetectScriptName)),
               deploy::ScriptFileBytes(detect));
