@@ -200,23 +200,18 @@ TEST(GpoFolder, AFailingCallChangesBothFilesOrNeither) {
 }
 
 TEST(IntuneCommand, WritesBothScriptsOfTheChosenSetAndReplacesNeither) {
-    test::TempDir dir;
-    // The folder and the one above it made.
+    test::TempDir dir;  // the folder made, and the one above it
     const std::string folder = dir.File("out") + kSeparator + "sub" + kSeparator;
     const auto run =
         Cli({"intune", "--drives", "AB", "--all-but", "--policy", "both", "--output", folder});
     ASSERT_EQ(run.exitCode, cli::kExitDone) << run.err;
     const DriveSet drives(3, DriveMode::AllBut);
     const std::string detect = deploy::DetectScript(drives, DrivePolicy::Both);
+    const std::string remediate = deploy::RemediateScript(drives, DrivePolicy::Both);
     EXPECT_EQ(test::ReadAll(folder + std::string(deploy::kDetectScriptName)),
               deploy::ScriptFileBytes(detect));
     EXPECT_EQ(test::ReadAll(folder + std::string(deploy::kRemediateScriptName)),
-              deploy::ScriptFileBytes(deploy::RemediateScript(drives, DrivePolicy::Both)));
-    // The removal pair beside it, under its own names.
-    ASSERT_EQ(Cli({"intune", "--remove", "--machine", "--output", folder}).exitCode,
-              cli::kExitDone);
-    EXPECT_EQ(test::ReadAll(folder + std::string(deploy::kRemoveScriptName)),
-              deploy::ScriptFileBytes(deploy::RemoveScript(DrivePolicy::Hide, {false, true})));
+              deploy::ScriptFileBytes(remediate));
     EXPECT_EQ(Cli({"intune", "--drives", "C", "--machine", "--offline-profiles", "--output", "x"})
                   .exitCode,
               cli::kExitUsage);

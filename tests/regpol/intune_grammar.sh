@@ -19,10 +19,11 @@ if [ ! -f "$modules/node_modules/tree-sitter-powershell/tree-sitter-powershell.w
 fi
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-for what in "--drives CDE" --remove; do
-  "$cli" intune $what --policy both --output "$out/users" >/dev/null
-  "$cli" intune $what --policy both --offline-profiles --output "$out/offline" >/dev/null
-  "$cli" intune $what --policy both --machine --output "$out/machine" >/dev/null
-done
+"$cli" intune --drives CDE --policy both --output "$out/users" >/dev/null
+"$cli" intune --drives CDE --policy both --offline-profiles --output "$out/offline" >/dev/null
+"$cli" intune --drives CDE --policy both --machine --output "$out/machine" >/dev/null
+"$cli" intune --remove --policy both --output "$out/users" >/dev/null
+"$cli" intune --remove --policy both --offline-profiles --output "$out/offline" >/dev/null
+"$cli" intune --remove --policy both --machine --output "$out/machine" >/dev/null
 # Liftoff only: the optimising compiler would spend a minute on the grammar for a second of use.
 NODE_PATH=$modules/node_modules node --liftoff-only "$here/intune_grammar.cjs" "$out"
