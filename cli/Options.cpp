@@ -451,8 +451,8 @@ intune writes Detect-TarnwickDrives.ps1 and Remediate-TarnwickDrives.ps1 into a 
 Intune remediation run as SYSTEM: they act on the hive of every signed-in user (local, domain
 and Microsoft Entra ID accounts). intune --remove writes the pair that deletes the values again:
 Detect-TarnwickDrivesRemoved.ps1 and Remove-TarnwickDrives.ps1.
-show also reads a Registry.pol, a policy object's folder, a .reg file or the Samba JSON and
-lists the NoDrives and NoViewOnDrive values there; show --here (Windows) lists the values that
+show also reads a Registry.pol, a policy object's folder, a .reg file, the Samba JSON or an
+Intune script and lists the NoDrives and NoViewOnDrive values there; show --here (Windows) lists the values that
 apply to the current user now; show --local (Windows) the local policy and every local policy per
 group or user.
 gpp writes Group Policy Preferences registry items into User\Preferences\Registry\Registry.xml

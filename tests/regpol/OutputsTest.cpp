@@ -231,6 +231,8 @@ TEST(ShowValues, EachNewOutputIsReadBack) {
         {"pol", "--drives", "Z", "--gpo", gpo},
         {"reg", "--drives", "CDE", "--output", reg},
         {"samba", "--drives", "CDE", "--policy", "prevent", "--output", json},
+        {"intune", "--drives", "CDE", "--offline-profiles", "--output", dir.File("set")},
+        {"intune", "--remove", "--policy", "prevent", "--machine", "--output", dir.File("rm")},
     };
     for (const auto& args : writes)
         ASSERT_EQ(Cli(args).exitCode, cli::kExitDone) << args[0];
@@ -243,6 +245,10 @@ TEST(ShowValues, EachNewOutputIsReadBack) {
                   "Registry.pol, byte 8\n"},
         {reg, "NoDrives\t28\tCDE\tHKEY_CURRENT_USER (line 4)\n"},
         {json, "NoViewOnDrive\t28\tCDE\tUSER, entry 1\n"},
+        {dir.File("set") + kSeparator + std::string(deploy::kRemediateScriptName),
+         "NoDrives\t28\tCDE\tHKEY_USERS, every profile (Intune remediation, line 24)\n"},
+        {dir.File("rm") + kSeparator + std::string(deploy::kDetectRemovedScriptName),
+         "NoViewOnDrive\tabsent\t-\tHKEY_LOCAL_MACHINE (Intune detection, line 21)\n"},
     };
     for (const auto& c : cases) {
         const auto shown = Cli({"show", c.file, "--tsv"});
