@@ -46,7 +46,7 @@ std::string Condition(std::span<const Comparison> all) {
 std::string Header(const DriveSet& drives, DrivePolicy policy, IntuneScope scope, Role role) {
     const std::uint32_t mask = drives.Mask();
     const std::string where =
-        scope.machine ? "HKEY_LOCAL_MACHINE, for every user of the device"
+        scope.machine ? "HKEY_LOCAL_MACHINE (for every user of the device),"
         : scope.offlineProfiles
             ? "HKEY_USERS\\<SID> of every user signed in, and of every profile not signed in\n"
               "#   (its NTUSER.DAT loaded for the run and unloaded again); local, domain and\n"
@@ -54,10 +54,11 @@ std::string Header(const DriveSet& drives, DrivePolicy policy, IntuneScope scope
             : "HKEY_USERS\\<SID> of every user signed in (local, domain and Microsoft Entra\n"
               "#   ID accounts alike),";
     const bool detects = role == Role::Detect || role == Role::DetectRemoved;
-    const std::string_view verb = role == Role::Detect          ? "Checks"
-                                  : role == Role::Remediate     ? "Sets"
-                                  : role == Role::DetectRemoved ? "Checks that these are gone"
-                                                                : "Deletes";
+    const std::string_view verb = role == Role::Detect      ? "Checks"
+                                  : role == Role::Remediate ? "Sets"
+                                  : role == Role::DetectRemoved
+                                      ? "Checks that these values are gone"
+                                      : "Deletes";
     const std::string_view detectName =
         Removes(role) ? kDetectRemovedScriptName : kDetectScriptName;
     const std::string_view remediateName = Removes(role) ? kRemoveScriptName : kRemediateScriptName;
