@@ -473,7 +473,8 @@ show also reads a Registry.xml of preference items, with each item's action and 
                     output); intune: the folder for the two scripts (required)
   --force           replace an existing output file (pol --output: merge into it; pol --ldif:
                     replace the LDIF file)
-  --tsv             show: one line per item, five tab-separated fields, nothing else
+  --tsv             show: one line per item or value, nothing else, its fields tab-separated:
+                    five for a template's item, four for a value
   --language CULTURE  show: the ADML folder beside an ADMX file (default en-US)
   --policy WHICH    reg, pol, samba, intune: hide (NoDrives, the default), prevent
                     (NoViewOnDrive) or both
