@@ -1,6 +1,7 @@
 // libFuzzer target over the readers of the deployed forms: Registry.pol (and the merge of the
-// drive values into it), gpt.ini, .reg and the Samba JSON. The first byte chooses the reader and,
-// for the merge, the mask and the values; the rest is the file. Every run checks that
+// drive values into it), gpt.ini, .reg, the Samba JSON and the Intune scripts. The first byte
+// chooses the reader and, for the merge, the mask and the values; the rest is the file. Every run
+// checks that
 //   - a Registry.pol that reads is tiled exactly by its records from byte 8 to its end, a refusal
 //     names a byte within the file, and the merge re-reads with every other record unchanged and
 //     in order and each chosen value once,
@@ -8,7 +9,7 @@
 //     reads again as one [General] with one Version,
 //   - a merge that sets the values leaves each one applied with the mask, whatever deletion
 //     records ("**delvals.", "**DeleteValues", "**del.") the file holds,
-//   - the .reg and JSON readers list only NoDrives and NoViewOnDrive,
+//   - the .reg, JSON and Intune script readers list only NoDrives and NoViewOnDrive,
 //   - a name found in a folder is taken for a leftover of a target only when it is exactly the
 //     temporary or backup name a writer of that target makes.
 // A broken invariant aborts with a description, so libFuzzer keeps the input as a finding.
@@ -20,6 +21,7 @@
 
 #include "fileio/Leftovers.h"
 #include "fileio/mdlAPIFiles.h"
+#include "readback/IntuneScriptReader.h"
 #include "readback/RegReader.h"
 #include "readback/SambaJsonReader.h"
 #include "regpol/GptIni.h"
@@ -156,7 +158,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 CheckFound(readback::ReadRegFile(input));
             break;
         default:
-            CheckFound(readback::ReadSambaJson(input));
+            CheckFound(data[0] & 0x80 ? readback::ReadIntuneScript(input)
+                                      : readback::ReadSambaJson(input));
             break;
     }
     return 0;
