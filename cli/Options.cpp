@@ -18,7 +18,7 @@ bool IsHelpFlag(const std::string& arg) {
 bool TakesValue(const std::string& name) {
     return name == "--drives" || name == "--source" || name == "--output" || name == "--language" ||
            name == "--policy" || name == "--dir" || name == "--gpo" || name == "--ldif" ||
-           name == "--domain" || name == "--extensions" || name == "--for" || name == "--group" ||
+           name == "--domain" || name == "--extensions" || name == "--version-number" || name == "--for" || name == "--group" ||
            name == "--ou" || name == "--user" || name == "--sid";
 }
 
@@ -147,6 +147,9 @@ class Parser {
             } else if ((command == Command::Pol || command == Command::Gpp) &&
                        flag.name == "--extensions") {
                 if (Status taken = TakeText(flag, o.extensions); !taken) return taken;
+            } else if ((command == Command::Pol || command == Command::Gpp) &&
+                       flag.name == "--version-number") {
+                if (Status taken = TakeText(flag, o.versionNumber); !taken) return taken;
             } else if (command == Command::Pol && flag.name == "--for") {
                 if (Status taken = TakeText(flag, o.forSid); !taken) return taken;
                 o.forSid = regpol::LocalPolicySid(*o.forSid);
@@ -176,10 +179,11 @@ class Parser {
             if (o.force && !o.output && !o.ldif) {
                 return Refuse("--force is for --output and --ldif; --gpo and --local always merge");
             }
-            if ((o.ldif || o.domain || o.extensions) && !o.gpo) {
-                return Refuse(std::string(o.ldif     ? "--ldif"
-                                          : o.domain ? "--domain"
-                                                     : "--extensions") +
+            if ((o.ldif || o.domain || o.extensions || o.versionNumber) && !o.gpo) {
+                return Refuse(std::string(o.ldif         ? "--ldif"
+                                          : o.domain     ? "--domain"
+                                          : o.extensions ? "--extensions"
+                                                         : "--version-number") +
                               " is for --gpo: the Active Directory entry of a policy object");
             }
             if ((o.forSid || o.now) && !o.local) {
@@ -472,13 +476,17 @@ show also reads a Registry.xml of preference items, with each item's action and 
                     %windir%\PolicyDefinitions) or a domain's central store; required on Linux,
                     for example a Samba domain controller's sysvol/REALM/Policies/PolicyDefinitions
   --gpo FOLDER      pol: a policy object's folder ({GUID} in SYSVOL; a GPMC backup is refused)
-  GPO-OPTIONS       pol --gpo, gpp: [--domain DNS-NAME] [--extensions VALUE] [--ldif FILE [--force]]
+  GPO-OPTIONS       pol --gpo, gpp: [--domain DNS-NAME] [--extensions VALUE] [--version-number N]
+                    [--ldif FILE [--force]]
   LOCAL-OPTIONS     pol --local: [--for administrators|non-administrators|SID] [--now]
   --domain DNS-NAME pol --gpo, gpp: the domain, for the LDIF's DN (default: a placeholder,
                     DC=CHANGE-ME,DC=INVALID, to replace)
-  --extensions VALUE  pol --gpo, gpp: gPCUserExtensionNames as the entry holds it now; the LDIF keeps
-                    these and replaces the value (without it, the LDIF adds the value, which the
-                    directory refuses if one is there)
+  --extensions VALUE  pol --gpo, gpp: gPCUserExtensionNames as the entry holds it now; the LDIF
+                    deletes this value and adds it merged (without it, the LDIF only adds the
+                    value, which the directory refuses if one is there)
+  --version-number N  pol --gpo, gpp: versionNumber as the entry holds it now (default: gpt.ini's
+                    Version before the run); the LDIF deletes it and adds the new one, so the
+                    directory refuses an LDIF made from values changed since
   --ldif FILE       pol --gpo, gpp: write the LDIF to FILE instead of printing it
   --local           pol: %SystemRoot%\System32\GroupPolicy, this computer's local policy; show:
                     it and every local policy per group or user
