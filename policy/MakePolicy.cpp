@@ -301,6 +301,14 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
     }
     fileio::FileLock lock;
     if (Status locked = LockStore(lock, folder, options); !locked) return locked.failure();
+    // A run that died while putting the pair in place left it half moved: forward or back to one
+    // pair before it is read.
+    if (Status healed = fileio::HealSets(folder); !healed) {
+        return Fail("The policy definitions in " + Quoted(folder) +
+                        " that an earlier run left half written cannot be put in order" +
+                        fileio::Because(healed.failure()) + kUnchanged,
+                    healed.failure());
+    }
     Store store;
     store.admx.path = outcome.admxPath;
     store.adml.path = outcome.admlPath;
