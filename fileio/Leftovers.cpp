@@ -76,7 +76,7 @@ std::string Field(std::string_view folder, std::string_view path) {
             out += "%" + std::string(1, "0123456789ABCDEF"[(c >> 4) & 0xF]) +
                    "0123456789ABCDEF"[c & 0xF];
         } else {
-            out += c == '\\' ? '/' : c;
+            out += c == kSeparators[0] ? '/' : c;
         }
     }
     return out;
@@ -104,8 +104,9 @@ std::optional<std::string> PathOf(std::string_view folder, std::string_view fiel
     return absolute ? path : JoinPath(folder, path);
 }
 
-// The entries of a whole journal; none when it was written only in part, or is not one.
-std::optional<std::vector<SetEntry>> ReadJournal(std::string_view folder, std::string_view text) {
+}  // namespace
+
+std::optional<std::vector<SetEntry>> ReadJournal(const std::string& folder, std::string_view text) {
     if (text.substr(0, kJournalStart.size()) != kJournalStart || !EndsWith(text, kJournalEnd))
         return std::nullopt;
     text = text.substr(kJournalStart.size(), text.size() - kJournalStart.size() - kJournalEnd.size());
@@ -130,6 +131,8 @@ std::optional<std::vector<SetEntry>> ReadJournal(std::string_view folder, std::s
     }
     return entries;
 }
+
+namespace {
 
 // Whether something is at `path`; a look that fails is a failure to heal.
 Result<EntryKind> KindAt(const std::string& path) {
@@ -188,16 +191,20 @@ Status Heal(const std::vector<SetEntry>& entries) {
 
 }  // namespace
 
-Status WriteSetJournal(const std::string& path, const std::vector<SetEntry>& entries) {
-    const std::size_t slash = path.find_last_of(kSeparators);
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+std::string JournalText(const std::string& folder, const std::vector<SetEntry>& entries) {
     std::string text(kJournalStart);
     for (const SetEntry& entry : entries) {
         text += Field(folder, entry.target) + "\t" + Field(folder, entry.temp) + "\t" +
                 Field(folder, entry.old) + "\t" + std::to_string(entry.made.volume) + "\t" +
                 std::to_string(entry.made.index) + "\n";
     }
-    text += kJournalEnd;
+    return text += kJournalEnd;
+}
+
+Status WriteSetJournal(const std::string& path, const std::vector<SetEntry>& entries) {
+    const std::size_t slash = path.find_last_of(kSeparators);
+    const std::string text =
+        JournalText(slash == std::string::npos ? "." : path.substr(0, slash), entries);
     Platform& platform = CurrentPlatform();
     const Result<Handle> handle = platform.Open(path, Access::Write, Disposition::CreateNew);
     if (!handle) return handle.failure();

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Result.h"
@@ -39,12 +41,17 @@ inline constexpr char kJournalSuffix[] = ".trnw-tmp-set";
 // name (empty when there was no file), and the new file's identity.
 struct SetEntry {
     std::string target, temp, old;
-    FileId made;
+    FileId made;  // volume and index only
+    friend bool operator==(const SetEntry&, const SetEntry&) = default;
 };
 
-// The journal at `path`, complete on the disk (it ends with a line "end", so that one written in
-// part is told apart). Paths are kept relative to its folder where they are in it, so that
-// another system reaching the folder by another path (a share) can read it.
+// A journal's text, paths relative to `folder` where they are in it (kept with '/', so that
+// another system reaching the folder by another path, a share, reads it), and the entries of such
+// a text; none when it was written only in part (it ends with a line "end") or is none.
+std::string JournalText(const std::string& folder, const std::vector<SetEntry>& entries);
+std::optional<std::vector<SetEntry>> ReadJournal(const std::string& folder, std::string_view text);
+
+// The journal at `path`, complete on the disk.
 Status WriteSetJournal(const std::string& path, const std::vector<SetEntry>& entries);
 
 // Brings every set whose journal is in `folder` to one state, before anything is read there:
