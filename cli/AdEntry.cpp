@@ -22,7 +22,8 @@ std::string JoinedPairs(std::span<const std::string_view> pairs) {
 
 Result<AdPlan> PlanAdEntry(const Options& options, const std::string& folder) {
     AdPlan plan;
-    auto entry = regpol::GpoEntryOf(folder, {options.domain, options.extensions, options.versionNumber});
+    auto entry =
+        regpol::GpoEntryOf(folder, {options.domain, options.extensions, options.versionNumber});
     if (entry) {
         plan.entry = std::move(*entry);
     } else if (options.ldif || options.domain || options.extensions || options.versionNumber) {

@@ -18,8 +18,9 @@ bool IsHelpFlag(const std::string& arg) {
 bool TakesValue(const std::string& name) {
     return name == "--drives" || name == "--source" || name == "--output" || name == "--language" ||
            name == "--policy" || name == "--dir" || name == "--gpo" || name == "--ldif" ||
-           name == "--domain" || name == "--extensions" || name == "--version-number" || name == "--for" || name == "--group" ||
-           name == "--ou" || name == "--user" || name == "--sid";
+           name == "--domain" || name == "--extensions" || name == "--version-number" ||
+           name == "--for" || name == "--group" || name == "--ou" || name == "--user" ||
+           name == "--sid";
 }
 
 // One comma-separated item: letters, each optionally followed by a colon ("CD", "C:D:", "C:").

@@ -109,7 +109,8 @@ std::optional<std::string> PathOf(std::string_view folder, std::string_view fiel
 std::optional<std::vector<SetEntry>> ReadJournal(const std::string& folder, std::string_view text) {
     if (text.substr(0, kJournalStart.size()) != kJournalStart || !EndsWith(text, kJournalEnd))
         return std::nullopt;
-    text = text.substr(kJournalStart.size(), text.size() - kJournalStart.size() - kJournalEnd.size());
+    text =
+        text.substr(kJournalStart.size(), text.size() - kJournalStart.size() - kJournalEnd.size());
     std::vector<SetEntry> entries;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');

@@ -143,7 +143,8 @@ Result<std::vector<std::string>> OtherLanguageFiles(const std::string& folder,
             return Fail("The language files " + Quoted(same->path) + " and " + Quoted(path) +
                         " are one file under two names (a hard link): the grown file would take "
                         "the place of one name only, and the other would keep the old text." +
-                        kUnchanged + " Make one of them a copy of the other, or a symbolic link "
+                        kUnchanged +
+                        " Make one of them a copy of the other, or a symbolic link "
                         "to it, and run again.");
         }
     }

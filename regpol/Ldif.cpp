@@ -68,8 +68,9 @@ Result<GpoEntry> GpoEntryOf(std::string_view gpoFolder, const AdEntryOptions& op
     if (options.version) {
         const auto version = ReadU32(*options.version);
         if (!version) {
-            return Failure{"--version-number takes versionNumber as the entry holds it, a number, not " +
-                           Quoted(Visible(*options.version))};
+            return Failure{
+                "--version-number takes versionNumber as the entry holds it, a number, not " +
+                Quoted(Visible(*options.version))};
         }
         entry.knownVersion = *version;
     }

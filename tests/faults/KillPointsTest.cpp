@@ -35,7 +35,8 @@ std::map<std::string, std::string> SetFiles(const std::string& folder) {
     for (const auto& entry : fs::recursive_directory_iterator(FsPath(folder))) {
         const std::string name = Utf8(entry.path().filename());
         if (entry.is_regular_file() && !name.ends_with(".lock") && name.find(".trnw-") == name.npos)
-            files[Utf8(entry.path().lexically_relative(FsPath(folder)))] = ReadAll(Utf8(entry.path()));
+            files[Utf8(entry.path().lexically_relative(FsPath(folder)))] =
+                ReadAll(Utf8(entry.path()));
     }
     return files;
 }
@@ -53,7 +54,8 @@ TEST(KillPoints, EverySetIsWholeAfterADeathAtAnyStep) {
          }},
         {"gpp",
          [](const std::string& folder, int run) {
-             return prefs::WriteGpp(folder, {Drives(run), DrivePolicy::Both, {}, "2026-01-01"}).ok();
+             return prefs::WriteGpp(folder, {Drives(run), DrivePolicy::Both, {}, "2026-01-01"})
+                 .ok();
          }},
         {"admx",
          [](const std::string& folder, int run) {

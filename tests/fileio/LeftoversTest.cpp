@@ -34,7 +34,7 @@ TEST_F(FileTest, LeftoversAreClearedOnlyWhenTheirWriterIsGone) {
         bool clearedByWriter, clearedUnderLock;
     } cases[] = {
         {".out.adm." + host + kEnded + hex + ".trnw-tmp", true, true},
-        {".out.adm." + host + kEnded + hex + ".trnw-tmp-old", true, true},  // a second name
+        {".out.adm." + host + kEnded + hex + ".trnw-tmp-old", true, true},        // a second name
         {".out.adm." + host + "2147483643" + hex + ".trnw-tmp-old", true, true},  // a copy
         {".out.adm." + own + hex + ".trnw-tmp", false, true},  // this live process
         {".out.adm.elsewhere." + host.substr(host.size() - 1) + kEnded + hex + ".trnw-tmp", false,
