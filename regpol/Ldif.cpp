@@ -88,12 +88,11 @@ std::string GpoLdif(const GpoEntry& entry, std::uint32_t oldVersion, std::uint32
         out += "# " + std::string(kDomainPlaceholder) +
                " stands for your domain: give --domain DNS-NAME, or replace it.\n";
     }
-    out += "# Applied only while the entry holds versionNumber " + std::to_string(read) +
-           (listed.empty() ? " and no gPCUserExtensionNames"
-                           : " and the gPCUserExtensionNames below") +
-           "; if the directory\n# refuses it (no such attribute value, or the value exists), "
-           "read both again and run the\n# command again with --version-number N --extensions "
-           "'VALUE' as the entry holds them.\n";
+    out +=
+        "# Applied only while the entry holds versionNumber " + std::to_string(read) + " and " +
+        (listed.empty() ? "no gPCUserExtensionNames" : "the gPCUserExtensionNames below") +
+        ";\n# if the directory refuses it (no such attribute value, or the value exists), read "
+        "both\n# again and run the command again with --version-number N --extensions 'VALUE'.\n";
     out += "dn: " + entry.dn + "\nchangetype: modify\n";
     // The value read deleted (none: nothing is there to delete), then the new one added.
     const auto change = [&out](const std::string& name, const std::optional<std::string>& from,

@@ -1,19 +1,16 @@
-// Each writer of a set of files (Registry.pol with gpt.ini, Registry.xml with gpt.ini, the ADMX
-// with its language files) killed at every step of a run: once healed, the set is all as before
-// or all as that run would have left it, and the next run succeeds and leaves nothing behind.
+// Each writer of a set (Registry.pol or Registry.xml with gpt.ini, the ADMX with its languages)
+// killed at every step: healed, the set is all as before or all as that run would have left it,
+// and the next run succeeds and leaves nothing behind.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 #include <map>
 
+#include "cli/Run.h"
 #include "fileio/Leftovers.h"
-#include "policy/MakePolicy.h"
-#include "prefs/GppFiles.h"
-#include "regpol/PolicyFiles.h"
 #include "tests/support/FaultyPlatform.h"
 #include "tests/support/TestFiles.h"
 
@@ -21,13 +18,6 @@ namespace tarnwick::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The run numbered `run` (0: the files before, 1: the run killed, 2: the next one) into `folder`.
-using Writer = std::function<bool(const std::string& folder, int run)>;
-
-DriveSet Drives(int run) {
-    return DriveSet(1u << (2 + run), DriveMode::Following);
-}
 
 // Every file but locks and leftovers, by its path in `folder`.
 std::map<std::string, std::string> SetFiles(const std::string& folder) {
@@ -42,59 +32,45 @@ std::map<std::string, std::string> SetFiles(const std::string& folder) {
 }
 
 TEST(KillPoints, EverySetIsWholeAfterADeathAtAnyStep) {
-    const struct {
-        const char* name;
-        Writer write;
-    } writers[] = {
-        {"pol --gpo",
-         [](const std::string& folder, int run) {
-             return regpol::EditGpo(folder, Drives(run).Mask(), DrivePolicy::Hide,
-                                    regpol::PolAction::Set, false)
-                 .ok();
-         }},
-        {"gpp",
-         [](const std::string& folder, int run) {
-             return prefs::WriteGpp(folder, {Drives(run), DrivePolicy::Both, {}, "2026-01-01"})
-                 .ok();
-         }},
-        {"admx",
-         [](const std::string& folder, int run) {
-             const bool made = policy::MakePolicyDefinitions(Drives(run), folder).ok();
-             if (run == 0) fs::copy(FsPath(folder + "/en-US"), FsPath(folder + "/de-DE"));
-             return made;
-         }},
-    };
-    for (const auto& writer : writers) {
-        SCOPED_TRACE(writer.name);
+    setenv("SOURCE_DATE_EPOCH", "1767225600", 1);  // the time in gpp's items
+    const char* const writers[][2] = {{"pol", "--gpo"}, {"gpp", "--gpo"}, {"admx", "--dir"}};
+    for (const auto& [command, where] : writers) {
+        SCOPED_TRACE(command);
+        const auto run = [&](const TempDir& dir, const char* drives) {
+            return cli::RunCli({command, "--drives", drives, where, dir.Path()}, "").exitCode ==
+                   cli::kExitDone;
+        };
+        // The files before; the ADMX with a second language.
+        const auto start = [&](const TempDir& dir) {
+            ASSERT_TRUE(run(dir, "C"));
+            if (where[2] == 'd') fs::copy(FsPath(dir.File("en-US")), FsPath(dir.File("de-DE")));
+        };
         std::map<std::string, std::string> before, after;
         std::size_t steps = 0;
         {
             TempDir dir;
-            ASSERT_TRUE(writer.write(dir.Path(), 0));
+            start(dir);
             before = SetFiles(dir.Path());
             FaultyPlatform counting;
-            fileio::ScopedPlatform use(counting);
-            ASSERT_TRUE(writer.write(dir.Path(), 1));
+            ASSERT_TRUE((fileio::ScopedPlatform(counting), run(dir, "D")));
             steps = counting.Total();
             after = SetFiles(dir.Path());
         }
         for (std::size_t k = 1; k <= steps; ++k) {
             SCOPED_TRACE(k);
             TempDir dir;
-            ASSERT_TRUE(writer.write(dir.Path(), 0));
+            start(dir);
             const pid_t child = fork();
             if (child == 0) {
                 FaultyPlatform dying;
                 dying.BeforeCall(k, [] { _exit(0); });
-                fileio::ScopedPlatform use(dying);
-                writer.write(dir.Path(), 1);
-                _exit(0);
+                _exit((fileio::ScopedPlatform(dying), run(dir, "D")));
             }
             ASSERT_EQ(waitpid(child, nullptr, 0), child);
             ASSERT_TRUE(fileio::HealSets(dir.Path()).ok());
             const auto healed = SetFiles(dir.Path());
             EXPECT_TRUE(healed == before || healed == after);
-            EXPECT_TRUE(writer.write(dir.Path(), 2));
+            EXPECT_TRUE(run(dir, "E"));
             for (const auto& entry : fs::recursive_directory_iterator(FsPath(dir.Path())))
                 EXPECT_EQ(Utf8(entry.path().filename()).find(".trnw-"), std::string::npos);
         }

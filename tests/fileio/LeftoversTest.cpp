@@ -22,8 +22,8 @@ constexpr const char* kEnded = "2147483644";
 
 // Which files beside out.adm a writer without a lock clears (only this host's and this system's
 // whose process has ended), and which one under the lock clears (every temporary and backup file
-// of out.adm, older names too); neither touches anything else, and a backup that is not a second
-// name of out.adm (the only copy of what was there) becomes "-kept".
+// of out.adm, older names too); neither touches anything else; a backup that is no second name of
+// out.adm (maybe the only copy) becomes "-kept".
 TEST_F(FileTest, LeftoversAreClearedOnlyWhenTheirWriterIsGone) {
     const std::string own = fileio::WriterTag();
     const std::string host = own.substr(0, own.find('.') + 2);  // "<host>.<p|w>"
