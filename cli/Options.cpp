@@ -109,7 +109,8 @@ constexpr Option kOptions[] = {
      0,
      {Takes::HelpOnly},
      "",
-     "pol --gpo, gpp: [--domain DNS-NAME] [--extensions VALUE] [--ldif FILE [--force]]"},
+     "pol --gpo, gpp: [--domain DNS-NAME] [--extensions VALUE] [--version-number N]\n"
+     "[--ldif FILE [--force]]"},
     {"LOCAL-OPTIONS",
      0,
      {Takes::HelpOnly},
@@ -119,9 +120,13 @@ constexpr Option kOptions[] = {
      "pol --gpo, gpp: the domain, for the LDIF's DN (default: a placeholder,\n"
      "DC=CHANGE-ME,DC=INVALID, to replace)"},
     {"--extensions", Of({Pol, Gpp}), Text(&Options::extensions), "VALUE",
-     "pol --gpo, gpp: gPCUserExtensionNames as the entry holds it now; the LDIF keeps\n"
-     "these and replaces the value (without it, the LDIF adds the value, which the\n"
-     "directory refuses if one is there)"},
+     "pol --gpo, gpp: gPCUserExtensionNames as the entry holds it now; the LDIF\n"
+     "deletes this value and adds it merged (without it, the LDIF only adds the\n"
+     "value, which the directory refuses if one is there)"},
+    {"--version-number", Of({Pol, Gpp}), Text(&Options::versionNumber), "N",
+     "pol --gpo, gpp: versionNumber as the entry holds it now (default: gpt.ini's\n"
+     "Version before the run); the LDIF deletes it and adds the new one, so the\n"
+     "directory refuses an LDIF made from values changed since"},
     {"--ldif", Of({Pol, Gpp}), Path(&Options::ldif), "FILE",
      "pol --gpo, gpp: write the LDIF to FILE instead of printing it"},
     {"--local", Of({Pol, Show}), Switch(&Options::local), "",
@@ -409,10 +414,11 @@ class Parser {
             if (o.force && !o.output && !o.ldif) {
                 return Refuse("--force is for --output and --ldif; --gpo and --local always merge");
             }
-            if ((o.ldif || o.domain || o.extensions) && !o.gpo) {
-                return Refuse(std::string(o.ldif     ? "--ldif"
-                                          : o.domain ? "--domain"
-                                                     : "--extensions") +
+            if ((o.ldif || o.domain || o.extensions || o.versionNumber) && !o.gpo) {
+                return Refuse(std::string(o.ldif         ? "--ldif"
+                                          : o.domain     ? "--domain"
+                                          : o.extensions ? "--extensions"
+                                                         : "--version-number") +
                               " is for --gpo: the Active Directory entry of a policy object");
             }
             if ((o.forSid || o.now) && !o.local) {
