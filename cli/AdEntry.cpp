@@ -22,10 +22,11 @@ std::string JoinedPairs(std::span<const std::string_view> pairs) {
 
 Result<AdPlan> PlanAdEntry(const Options& options, const std::string& folder) {
     AdPlan plan;
-    auto entry = regpol::GpoEntryOf(folder, {options.domain, options.extensions});
+    auto entry =
+        regpol::GpoEntryOf(folder, {options.domain, options.extensions, options.versionNumber});
     if (entry) {
         plan.entry = std::move(*entry);
-    } else if (options.ldif || options.domain || options.extensions) {
+    } else if (options.ldif || options.domain || options.extensions || options.versionNumber) {
         return Failure{entry.failure().message + " Nothing was written."};
     }
     if (options.ldif) {
@@ -38,8 +39,8 @@ Result<AdPlan> PlanAdEntry(const Options& options, const std::string& folder) {
     return plan;
 }
 
-CliResult EmitAdEntry(const Options& options, const AdPlan& plan, std::uint32_t newVersion,
-                      std::span<const std::string_view> required) {
+CliResult EmitAdEntry(const Options& options, const AdPlan& plan, std::uint32_t oldVersion,
+                      std::uint32_t newVersion, std::span<const std::string_view> required) {
     if (!plan.entry) {
         return {
             kExitDone,
@@ -51,7 +52,7 @@ CliResult EmitAdEntry(const Options& options, const AdPlan& plan, std::uint32_t 
                 "Edit, or Set-ADObject), or run this command on the object's folder in SYSVOL.\n",
             ""};
     }
-    const std::string ldif = regpol::GpoLdif(*plan.entry, newVersion, required);
+    const std::string ldif = regpol::GpoLdif(*plan.entry, oldVersion, newVersion, required);
     // What the LDIF does and how to apply it, after the LDIF's name.
     const std::string about =
         " sets the policy object's versionNumber and gPCUserExtensionNames" +
@@ -59,7 +60,11 @@ CliResult EmitAdEntry(const Options& options, const AdPlan& plan, std::uint32_t 
                                        " in it with your domain's DN, or give --domain"
                                  : std::string()) +
         ". Apply it on a domain controller (Samba: ldbmodify -H "
-        "/var/lib/samba/private/sam.ldb FILE; Windows: ldifde -i -f FILE).\n";
+        "/var/lib/samba/private/sam.ldb FILE; Windows: ldifde -i -f FILE). The directory "
+        "refuses it whole if the entry no longer holds the values it was made from (another "
+        "run's LDIF or another administrator changed them): then read versionNumber and "
+        "gPCUserExtensionNames and run the command again with --version-number N --extensions "
+        "'VALUE'.\n";
     if (!plan.ldifPath) return {kExitDone, "Active Directory: the LDIF below" + about + ldif, ""};
     fileio::FileSet set;
     set.files.push_back(

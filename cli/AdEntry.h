@@ -26,10 +26,11 @@ struct AdPlan {
 // and --force was not given.
 Result<AdPlan> PlanAdEntry(const Options& options, const std::string& folder);
 
-// After the folder's files were written with `newVersion`: the LDIF with every pair of `required`
-// in gPCUserExtensionNames, written to the planned file or printed, with what to do with it. A
-// failure to write the file prints the LDIF instead, so the change is not lost.
-CliResult EmitAdEntry(const Options& options, const AdPlan& plan, std::uint32_t newVersion,
-                      std::span<const std::string_view> required);
+// After the folder's files were written, gpt.ini's version moving from `oldVersion` to
+// `newVersion`: the LDIF with every pair of `required` in gPCUserExtensionNames, written to the
+// planned file or printed, with what to do with it. A failure to write the file prints the LDIF
+// instead, so the change is not lost.
+CliResult EmitAdEntry(const Options& options, const AdPlan& plan, std::uint32_t oldVersion,
+                      std::uint32_t newVersion, std::span<const std::string_view> required);
 
 }  // namespace tarnwick::cli

@@ -82,7 +82,8 @@ CliResult PolGpo(const Options& options, const std::string& folder, bool local) 
                      "", true};
     if (local) return result;
     const std::string_view pairs[] = {regpol::kRegistryPolicyPair};
-    const CliResult emitted = EmitAdEntry(options, ad, change->newVersion, pairs);
+    const CliResult emitted =
+        EmitAdEntry(options, ad, change->oldVersion, change->newVersion, pairs);
     result.exitCode = emitted.exitCode;
     result.out += emitted.out;
     result.err += emitted.err;

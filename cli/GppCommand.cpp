@@ -42,7 +42,8 @@ CliResult GppCommand(const Options& options) {
            std::to_string(outcome.oldVersion) + " -> " + std::to_string(outcome.newVersion) + ")\n";
     CliResult result{kExitDone, out, "", true};
     const std::string_view pairs[] = {outcome.extensionPair};
-    const CliResult emitted = EmitAdEntry(options, *plan, outcome.newVersion, pairs);
+    const CliResult emitted =
+        EmitAdEntry(options, *plan, outcome.oldVersion, outcome.newVersion, pairs);
     result.exitCode = emitted.exitCode;
     result.out += emitted.out;
     result.err += emitted.err;

@@ -42,6 +42,7 @@ struct Options {
     std::optional<std::string> ldif;
     std::optional<std::string> domain;
     std::optional<std::string> extensions;
+    std::optional<std::string> versionNumber;
     // pol --local: whose local policy (--for, as a SID) and whether to apply it now
     std::optional<std::string> forSid;
     bool now = false;

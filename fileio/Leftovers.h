@@ -5,7 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/Result.h"
+#include "fileio/Platform.h"
 
 namespace tarnwick::fileio {
 
@@ -19,9 +25,43 @@ std::string TempMiddle(const std::string& targetName, const std::string& name);
 
 // Removes the temporary and backup files of `target` that ended runs left: with `all` every one
 // (the caller holds the lock that every writer of `target` takes), otherwise only those written on
-// this host by a process of this system that has ended. What cannot be removed stays; nothing
-// else is touched. Goes to the system directly: a leftover that stays changes no outcome.
-void ClearLeftovers(const std::string& target, bool all);
+// this host by a process of this system that has ended. A backup ("-old") that is not a second
+// name of `target` may be the only copy of what was there: it is renamed "-kept" instead, which no
+// run clears. What cannot be removed stays; nothing else is touched. Goes to the system directly:
+// a leftover that stays changes no outcome. True when something was removed or renamed.
+bool ClearLeftovers(const std::string& target, bool all);
+
+// A set of files put in place together (NewFile::CommitAll) is described, before the first one
+// replaces anything, in a journal beside the set's last file, named for that file's temporary
+// with "-set" added; it is removed once every file is in place, or back as it was. A writer that
+// dies between leaves it, and the next writer of the set, under the same lock, heals the set.
+inline constexpr char kJournalSuffix[] = ".trnw-tmp-set";
+
+// One file of a set: its target, temporary file (the new content) and the replaced file's second
+// name (empty when there was no file), and the new file's identity.
+struct SetEntry {
+    std::string target, temp, old;
+    FileId made;  // volume and index only
+    friend bool operator==(const SetEntry&, const SetEntry&) = default;
+};
+
+// A journal's text, paths relative to `folder` where they are in it (kept with '/', so that
+// another system reaching the folder by another path, a share, reads it), and the entries of such
+// a text; none when it was written only in part (it ends with a line "end") or is none.
+std::string JournalText(const std::string& folder, const std::vector<SetEntry>& entries);
+std::optional<std::vector<SetEntry>> ReadJournal(const std::string& folder, std::string_view text);
+
+// The journal at `path`, complete on the disk.
+Status WriteSetJournal(const std::string& path, const std::vector<SetEntry>& entries);
+
+// Brings every set whose journal is in `folder` to one state, before anything is read there:
+// forward when every new file had taken its place (the replaced files' second names go), else
+// back (each replaced file gets its old file again, each created one goes, the temporaries go).
+// A target that is no longer the file the dead run put there keeps its content, and the earlier
+// file stays beside it under a "-kept" name. A journal written only in part means that nothing
+// was replaced yet: it goes, and the temporaries with ClearLeftovers. Only for a caller that holds
+// the lock every writer of the folder's sets takes; through the current platform.
+Status HealSets(const std::string& folder);
 
 // Whether the folder lets files be added but none renamed or removed (Linux's append-only or
 // immutable attribute, chattr +a or +i), so that no file there can be replaced; false where the

@@ -115,7 +115,16 @@ NewFileStatus NewFile::Begin(const std::optional<FileId>& agreed) {
             "can be renamed into place.",
             HadFile());
     }
-    ClearLeftovers(receiver, false);
+    if (ClearLeftovers(receiver, false) && HadFile()) {
+        // A second name removed changes the status time of the file it named, which is part of
+        // its identity: the file agreed on a moment ago is still agreed on.
+        const Result<Entry> after = CurrentPlatform().Lookup(target_);
+        if (after && after->kind == EntryKind::Regular && after->target == before_.target &&
+            after->id.volume == before_.id.volume && after->id.index == before_.id.index) {
+            before_ = *after;
+            agreed_ = after->id;
+        }
+    }
     const InterruptionsHeld held;  // until the new file is tracked
     Result<TempFile> temp = CreateTempBeside(receiver);
     if (!temp) return Failed(temp.failure(), true, HadFile());
@@ -309,6 +318,22 @@ Result<void, GroupFailure> NewFile::CommitAll(const std::vector<NewFile*>& files
         if (ready) ready = files[i]->KeepOld();
         if (!ready) return stopped(i, ready.failure());
     }
+    // From the journal to the last file in place or back, an interruption waits: the set is never
+    // left half moved but by a death, which the journal tells the next writer about.
+    const InterruptionsHeld held;
+    const std::string journal = files.empty() ? std::string() : files.back()->JournalPath();
+    if (!journal.empty()) {
+        std::vector<SetEntry> entries;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const NewFile& file = *files[i];
+            const Result<Entry> made = CurrentPlatform().Lookup(file.temp_);
+            Status written = made ? Status() : Status(made.failure());
+            const std::string& receiver = file.HadFile() ? file.before_.target : file.target_;
+            if (written) entries.push_back({receiver, file.temp_, file.old_, made->id});
+            if (written && i + 1 == files.size()) written = WriteSetJournal(journal, entries);
+            if (!written) return stopped(i, Failed(written.failure(), false, file.HadFile()));
+        }
+    }
     for (std::size_t i = 0; i < files.size(); ++i) {
         // Checked above: a link to the file changes its status time, which is part of its id.
         const NewFileStatus moved = files[i]->Move();
@@ -319,11 +344,26 @@ Result<void, GroupFailure> NewFile::CommitAll(const std::vector<NewFile*>& files
                 failure.notRestored += (failure.notRestored.empty() ? "" : "; ") + *left;
             }
         }
+        if (!journal.empty()) (void)NativePlatform().Remove(journal);
         return failure;
     }
     for (NewFile* file : files)
         file->DropOld();
+    // Past the fault injector, as leftovers are cleared: a journal that stays changes no outcome
+    // (the next writer finds every file in place).
+    if (!journal.empty()) (void)NativePlatform().Remove(journal);
     return {};
+}
+
+// Beside the target as given (where its lock is), named for its temporary file.
+std::string NewFile::JournalPath() const {
+    const std::size_t slash = target_.find_last_of(kSeparators);
+    const std::size_t tempSlash = temp_.find_last_of(kSeparators);
+    const std::string folder = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
+    const std::string name = tempSlash == std::string::npos ? temp_ : temp_.substr(tempSlash + 1);
+    std::string path = folder + name;
+    path.replace(path.size() - (sizeof kTempSuffix - 1), sizeof kTempSuffix - 1, kJournalSuffix);
+    return path;
 }
 
 }  // namespace tarnwick::fileio

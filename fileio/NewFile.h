@@ -77,6 +77,7 @@ class NewFile {
     std::optional<std::string> Restore();
     void DropOld();
     Status Finish();
+    std::string JournalPath() const;
 
     std::string target_;
     std::optional<FileId> agreed_;

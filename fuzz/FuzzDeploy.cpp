@@ -11,7 +11,8 @@
 //     records ("**delvals.", "**DeleteValues", "**del.") the file holds,
 //   - the .reg, JSON and Intune script readers list only NoDrives and NoViewOnDrive,
 //   - a name found in a folder is taken for a leftover of a target only when it is exactly the
-//     temporary or backup name a writer of that target makes.
+//     temporary or backup name a writer of that target makes, and a set's journal that reads is
+//     written again as the same entries.
 // A broken invariant aborts with a description, so libFuzzer keeps the input as a finding.
 #include <cstdint>
 #include <cstdio>
@@ -115,6 +116,14 @@ void CheckLeftoverName(std::string_view input) {
     if (name != made && name != made + "-old") Finding("a name not made by a writer: " + name);
 }
 
+// A journal that reads is written again as the same entries.
+void CheckJournal(std::string_view input) {
+    const std::string folder = "/gpo";
+    const auto entries = fileio::ReadJournal(folder, input);
+    if (entries && fileio::ReadJournal(folder, fileio::JournalText(folder, *entries)) != entries)
+        Finding("a journal does not read back as written");
+}
+
 void CheckGpt(std::string_view bytes) {
     const auto edit = regpol::MoveUserVersion(std::string(bytes), bytes.size() % 2 == 0);
     if (!edit) return;
@@ -153,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case 2:
             if (data[0] & 0x80)
-                CheckLeftoverName(input);
+                (data[0] & 0x40) ? CheckJournal(input) : CheckLeftoverName(input);
             else
                 CheckFound(readback::ReadRegFile(input));
             break;

@@ -82,12 +82,31 @@ bool SameFile(const fileio::FileId& a, const fileio::FileId& b) {
     return a.volume == b.volume && a.index == b.index;
 }
 
+// A language file as found: its identity, the folder that holds the name a replace writes to (a
+// link's target's), and the name it was found under.
+struct Found {
+    fileio::FileId id;
+    std::optional<fileio::FileId> holder;
+    std::string path;
+};
+
+Found FoundAt(const fileio::Entry& entry, const std::string& path) {
+    Found found{entry.id, std::nullopt, path};
+    const std::size_t slash = entry.target.find_last_of("/\\");
+    if (slash == std::string::npos) return found;
+    const Result<fileio::Entry> holder =
+        fileio::CurrentPlatform().Lookup(entry.target.substr(0, slash));
+    if (holder && holder->kind == fileio::EntryKind::Folder) found.holder = holder->id;
+    return found;
+}
+
 // The files of the store to read: the ADMX, the en-US language file, and the language file of
 // every other folder that has one, in the order of the folder names. A file reached by two names
-// (a linked language folder, a linked or hard-linked file) is one file, taken once under its
-// first name, and never again under en-US's (`admlId`, when there is one).
+// through links (a linked language folder, a linked file) is one file, taken once under its first
+// name, and never again under en-US's (`seen`, when there is one). A hard link is refused: the
+// new file put in place under one name would leave the old one under the other.
 Result<std::vector<std::string>> OtherLanguageFiles(const std::string& folder,
-                                                    std::vector<fileio::FileId> seen) {
+                                                    std::vector<Found> seen) {
     Result<std::vector<std::string>> listed = fileio::CurrentPlatform().ListFolder(folder);
     if (!listed) {
         return Fail("The PolicyDefinitions folder " + Quoted(folder) + " cannot be listed" +
@@ -111,13 +130,23 @@ Result<std::vector<std::string>> OtherLanguageFiles(const std::string& folder,
             return Fail("The language file " + Quoted(path) +
                         fileio::WrongKind(entry->kind, false) + kUnchanged);
         }
-        const fileio::FileId id = entry->id;
-        if (std::any_of(seen.begin(), seen.end(),
-                        [&](const fileio::FileId& other) { return SameFile(id, other); })) {
+        const Found found = FoundAt(*entry, path);
+        const auto same = std::find_if(seen.begin(), seen.end(), [&](const Found& other) {
+            return SameFile(found.id, other.id);
+        });
+        if (same == seen.end()) {
+            seen.push_back(found);
+            paths.push_back(path);
             continue;
         }
-        seen.push_back(id);
-        paths.push_back(path);
+        if (!found.holder || !same->holder || !SameFile(*found.holder, *same->holder)) {
+            return Fail("The language files " + Quoted(same->path) + " and " + Quoted(path) +
+                        " are one file under two names (a hard link): the grown file would take "
+                        "the place of one name only, and the other would keep the old text." +
+                        kUnchanged +
+                        " Make one of them a copy of the other, or a symbolic link "
+                        "to it, and run again.");
+        }
     }
     return paths;
 }
@@ -177,8 +206,8 @@ Status ReadStore(const std::string& folder, Store& store) {
     if (store.haveAdml) {
         if (Status s = ReadWhole(store.adml, "The language file "); !s) return s;
     }
-    std::vector<fileio::FileId> seen;
-    if (store.haveAdml) seen.push_back(admlEntry.id);
+    std::vector<Found> seen;
+    if (store.haveAdml) seen.push_back(FoundAt(admlEntry, store.adml.path));
     Result<std::vector<std::string>> otherPaths = OtherLanguageFiles(folder, std::move(seen));
     if (!otherPaths) return otherPaths.failure();
     for (const std::string& path : *otherPaths) {
@@ -303,6 +332,14 @@ Result<PolicyOutcome> MakePolicyDefinitions(const DriveSet& drives, const std::s
     }
     fileio::FileLock lock;
     if (Status locked = LockStore(lock, folder, options); !locked) return locked.failure();
+    // A run that died while putting the pair in place left it half moved: forward or back to one
+    // pair before it is read.
+    if (Status healed = fileio::HealSets(folder); !healed) {
+        return Fail("The policy definitions in " + Quoted(folder) +
+                        " that an earlier run left half written cannot be put in order" +
+                        fileio::Because(healed.failure()) + kUnchanged,
+                    healed.failure());
+    }
     Store store;
     store.admx.path = outcome.admxPath;
     store.adml.path = outcome.admlPath;

@@ -1,6 +1,8 @@
 #include "regpol/GptIni.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <vector>
 
 #include "core/Limits.h"
@@ -9,6 +11,32 @@
 namespace tarnwick::regpol {
 
 namespace {
+
+constexpr std::size_t kGuidText = 38;  // {8-4-4-4-12}
+
+using Groups = std::map<std::string, std::set<std::string>>;  // extension -> editors
+
+// Adds each "[{ext}{editor}...]" group of `value` to `groups`; false for anything else.
+bool AddGroups(std::string_view value, Groups& groups) {
+    while (!value.empty()) {
+        const std::size_t close = value.find(']');
+        if (value.front() != '[' || close == std::string_view::npos) return false;
+        std::string_view inner = value.substr(1, close - 1);
+        value.remove_prefix(close + 1);
+        if (inner.empty() || inner.size() % kGuidText != 0) return false;
+        std::set<std::string>* editors = nullptr;
+        for (; !inner.empty(); inner.remove_prefix(kGuidText)) {
+            const std::string_view guid = inner.substr(0, kGuidText);
+            if (!IsGuid(guid)) return false;
+            if (editors) {
+                editors->insert(UpperAscii(guid));
+            } else {
+                editors = &groups[UpperAscii(guid)];
+            }
+        }
+    }
+    return true;
+}
 
 struct Line {
     std::string_view body;  // without its line end
@@ -112,31 +140,6 @@ Result<GptText> ReadGpt(std::string_view text) {
     return gpt;
 }
 
-// The groups of gPCUserExtensionNames ("[{a}{b}][{c}{d}]"), with ours added, ordered by their
-// first GUID as the editor keeps them; nothing when the value is not such a list.
-std::optional<std::string> WithRegistryExtension(std::string_view value) {
-    std::vector<std::string> groups;
-    std::size_t at = 0;
-    while (at < value.size()) {
-        if (value[at] != '[') return std::nullopt;
-        const std::size_t close = value.find(']', at);
-        if (close == std::string_view::npos) return std::nullopt;
-        groups.emplace_back(value.substr(at, close + 1 - at));
-        at = close + 1;
-    }
-    const std::string ours = UpperAscii(kRegistryExtensionPair.substr(1, 38));
-    for (const auto& g : groups)
-        if (UpperAscii(g).substr(1, 38) == ours) return std::string(value);
-    groups.emplace_back(kRegistryExtensionPair);
-    std::stable_sort(groups.begin(), groups.end(), [](const std::string& a, const std::string& b) {
-        return UpperAscii(a.substr(0, 39)) < UpperAscii(b.substr(0, 39));
-    });
-    std::string out;
-    for (const auto& g : groups)
-        out += g;
-    return out;
-}
-
 std::string_view LineEnd(std::string_view text, const Line& line) {
     const std::size_t bodyEnd = line.start + line.body.size();
     return text.substr(bodyEnd, line.end - bodyEnd);
@@ -200,6 +203,39 @@ void Rewrite(const GptText& gpt, const std::string& versionText,
 
 }  // namespace
 
+bool IsGuid(std::string_view text) {
+    if (text.size() != kGuidText || text.front() != '{' || text.back() != '}') return false;
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        if (dash ? text[i] != '-' : DigitValue(text[i], 16) < 0) return false;
+    }
+    return true;
+}
+
+bool IsExtensionList(std::string_view value) {
+    Groups groups;
+    return AddGroups(value, groups);
+}
+
+Result<std::string> MergeExtensionNames(std::string_view listed,
+                                        std::span<const std::string_view> required) {
+    Groups groups;
+    if (!AddGroups(listed, groups)) {
+        return Failure{"gPCUserExtensionNames is not a list of [{GUID}{GUID}] groups"};
+    }
+    for (std::string_view pair : required)
+        if (!AddGroups(pair, groups))
+            return Failure{"not a [{GUID}{GUID}] group: " + std::string(pair)};
+    std::string out;
+    for (const auto& [extension, editors] : groups) {
+        out += "[" + extension;
+        for (const auto& editor : editors)
+            out += editor;
+        out += "]";
+    }
+    return out;
+}
+
 std::optional<std::uint32_t> GptVersion(std::string_view text) {
     const auto gpt = ReadGpt(text);
     if (!gpt) return std::nullopt;
@@ -221,14 +257,12 @@ Result<GptEdit> MoveUserVersion(const std::optional<std::string>& existing,
     }
     edit.newVersion = edit.oldVersion + kUserVersionStep;
     const std::optional<std::size_t> extensionLine = ExtensionLine(gpt);
-    std::string extensionValue(kRegistryExtensionPair);
+    std::string extensionValue(kRegistryPolicyPair);
     if (extensionLine) {
-        const auto merged = WithRegistryExtension(
-            *ValueOf(gpt.lines[*extensionLine].body, "gPCUserExtensionNames"));
-        if (!merged) {
-            return Failure{LineText(*extensionLine) +
-                           ": gPCUserExtensionNames is not a list of [{GUID}{GUID}] groups"};
-        }
+        const std::string_view required[] = {kRegistryPolicyPair};
+        const auto merged = MergeExtensionNames(
+            *ValueOf(gpt.lines[*extensionLine].body, "gPCUserExtensionNames"), required);
+        if (!merged) return Failure{LineText(*extensionLine) + ": " + merged.failure().message};
         extensionValue = *merged;
     }
     const std::string eol = FirstLineEnd(gpt);

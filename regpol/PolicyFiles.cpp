@@ -2,6 +2,7 @@
 
 #include "core/Limits.h"
 #include "core/Text.h"
+#include "fileio/Leftovers.h"
 #include "fileio/WriteFiles.h"
 #include "regpol/GptIni.h"
 
@@ -146,6 +147,14 @@ Status OpenPolicyObject(const std::string& folder, fileio::FileLock& lock, filei
         return Failure{"The lock file " + Quoted(lockPath) + " cannot be created" +
                            locked.failure().message + " Nothing was written.",
                        locked.failure().code};
+    }
+    // A run that died while putting its files in place left them half moved: forward or back to
+    // one set before they are read.
+    if (Status healed = fileio::HealSets(folder); !healed) {
+        return Failure{"The files of " + Quoted(folder) +
+                           " that an earlier run left half written cannot be put in order" +
+                           fileio::Because(healed.failure()) + " Nothing was written.",
+                       healed.failure().code};
     }
     return {};
 }

@@ -11,9 +11,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Result<fileio::SetOutcome> WriteOne(const std::string& path) {
+Result<fileio::SetOutcome> WriteOne(const std::string& path, bool replace = false) {
     fileio::FileSet set;
-    set.files.push_back({path, "new", std::nullopt});
+    set.files.push_back({path, "new", fileio::ConsentTo(path, replace)});
     return fileio::WriteFiles(std::move(set));
 }
 
@@ -22,7 +22,8 @@ constexpr const char* kEnded = "2147483644";
 
 // Which files beside out.adm a writer without a lock clears (only this host's and this system's
 // whose process has ended), and which one under the lock clears (every temporary and backup file
-// of out.adm, older names too); neither touches anything else.
+// of out.adm, older names too); neither touches anything else; a backup that is no second name of
+// out.adm (maybe the only copy) becomes "-kept".
 TEST_F(FileTest, LeftoversAreClearedOnlyWhenTheirWriterIsGone) {
     const std::string own = fileio::WriterTag();
     const std::string host = own.substr(0, own.find('.') + 2);  // "<host>.<p|w>"
@@ -33,7 +34,8 @@ TEST_F(FileTest, LeftoversAreClearedOnlyWhenTheirWriterIsGone) {
         bool clearedByWriter, clearedUnderLock;
     } cases[] = {
         {".out.adm." + host + kEnded + hex + ".trnw-tmp", true, true},
-        {".out.adm." + host + kEnded + hex + ".trnw-tmp-old", true, true},
+        {".out.adm." + host + kEnded + hex + ".trnw-tmp-old", true, true},        // a second name
+        {".out.adm." + host + "2147483643" + hex + ".trnw-tmp-old", true, true},  // a copy
         {".out.adm." + own + hex + ".trnw-tmp", false, true},  // this live process
         {".out.adm.elsewhere." + host.substr(host.size() - 1) + kEnded + hex + ".trnw-tmp", false,
          true},
@@ -44,18 +46,24 @@ TEST_F(FileTest, LeftoversAreClearedOnlyWhenTheirWriterIsGone) {
         {".other.adm." + host + kEnded + hex + ".trnw-tmp", false, false},
     };
     for (const bool underLock : {false, true}) {
+        WriteAll(dir.File("out.adm"), "was");
         for (const auto& one : cases)
             WriteAll(dir.File(one.name), "left");
+        fs::remove(FsPath(dir.File(cases[1].name)));
+        fs::create_hard_link(FsPath(dir.File("out.adm")), FsPath(dir.File(cases[1].name)));
         if (underLock) {
             fileio::ClearLeftovers(dir.File("out.adm"), true);
         } else {
-            ASSERT_TRUE(WriteOne(dir.File("out.adm")).ok());
-            fs::remove(FsPath(dir.File("out.adm")));
+            ASSERT_TRUE(WriteOne(dir.File("out.adm"), true).ok());
         }
+        fs::remove(FsPath(dir.File("out.adm")));
         for (const auto& one : cases) {
             const bool cleared = underLock ? one.clearedUnderLock : one.clearedByWriter;
             EXPECT_EQ(fs::exists(FsPath(dir.File(one.name))), !cleared) << one.name << underLock;
         }
+        const std::string copy = cases[2].name.substr(0, cases[2].name.size() - 4) + "-kept";
+        EXPECT_EQ(ReadAll(dir.File(copy)), "left");
+        fs::remove(FsPath(dir.File(copy)));
     }
 }
 

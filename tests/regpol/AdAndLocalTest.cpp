@@ -45,8 +45,9 @@ cli::Options Parsed(const std::string& args) {
 TEST(ExtensionNames, MergedAndOrderedAsTheEditorKeepsThem) {
     const std::string rsop =
         "[{3060E8D0-7020-11D2-842D-00C04FA372D4}{3060E8CE-7020-11D2-842D-00C04FA372D4}]";
+    // The same editor's GUID of Windows 2000 to Server 2003, which older objects list.
     const std::string regOther =
-        "[{35378EAC-683F-11D2-A89A-00C04FBBCFA2}{D02B1F73-3407-48AE-BA88-E8213C6761F1}]";
+        "[{35378EAC-683F-11D2-A89A-00C04FBBCFA2}{0F6B957E-509E-11D1-A7CC-0000F87571E3}]";
     const struct {
         std::string listed;
         std::string merged;  // with kReg and kPref required; empty: refused
@@ -54,7 +55,7 @@ TEST(ExtensionNames, MergedAndOrderedAsTheEditorKeepsThem) {
         {"", kReg + kPref},
         {kPref + std::string(rsop).replace(2, 8, "3060e8d0"), rsop + kReg + kPref},
         {kReg + kReg, kReg + kPref},
-        {regOther, kReg.substr(0, kReg.size() - 1) + regOther.substr(39) + kPref},
+        {regOther, regOther.substr(0, regOther.size() - 1) + kReg.substr(39) + kPref},
         {kReg.substr(0, 39), ""},
         {"[{35378EAC+683F-11D2-A89A-00C04FBBCFA2}]", ""},
     };
@@ -81,7 +82,7 @@ TEST(GpoEntry, TheDnComesFromTheFolderNameAndTheDomain) {
         {kGuid, "a,DC=b", "--domain takes"},
     };
     for (const auto& c : cases) {
-        const auto entry = regpol::GpoEntryOf(c.folder, {c.domain, std::nullopt});
+        const auto entry = regpol::GpoEntryOf(c.folder, {c.domain, std::nullopt, std::nullopt});
         const std::string got = entry ? entry->dn : entry.failure().message;
         EXPECT_NE(got.find(c.dnOrFailure), std::string::npos) << got;
         EXPECT_TRUE(!entry || entry->placeholder == !c.domain);

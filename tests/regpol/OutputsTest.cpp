@@ -90,7 +90,7 @@ TEST(PolRefusals, MalformedFilesAreRefusedAtTheirOffsetAndLeftAlone) {
 }
 
 TEST(GptIni, TheUserVersionMovesByOneAndEveryOtherLineStays) {
-    const std::string pair(regpol::kRegistryExtensionPair);
+    const std::string pair(regpol::kRegistryPolicyPair);
     const std::string other =
         "[{827D319E-6EAC-11D2-A4EA-00C04F79F83A}{803E14A0-B4FB-11D0-A0D0-00A0C90F574B}]";
     const std::string early =

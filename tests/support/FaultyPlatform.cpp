@@ -39,6 +39,7 @@ std::optional<Failure> FaultyPlatform::Inject(Call kind, fileio::Access access) 
     if (kind == Call::Attributes) return std::nullopt;
     log_.push_back({kind, access});
     const std::size_t overall = ++total_;
+    if (overall == callHook_.first) callHook_.second();
     const bool chosen = anyKind_ ? overall == failAt_
                                  : (kind == failKind_ && failAt_ != 0 && ofKind >= failAt_ &&
                                     ofKind - failAt_ < failTimes_);

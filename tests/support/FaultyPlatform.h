@@ -84,6 +84,9 @@ class FaultyPlatform : public fileio::Platform {
     void FailWith(Failure error) { failure_ = std::move(error); }
     // Runs `action` just before the k-th call (1-based) of `kind` is counted and passed on.
     void Before(Call kind, std::size_t k, std::function<void()> action);
+    // Runs `action` just before the k-th call (1-based) of any kind but Attributes is passed on:
+    // in a child process, an _exit there is a death at that step.
+    void BeforeCall(std::size_t k, std::function<void()> action) { callHook_ = {k, action}; }
     // The bytes that the next Random calls give, one entry per call, before the system's own.
     void QueueRandom(std::vector<std::uint8_t> bytes) { random_.push_back(std::move(bytes)); }
 
@@ -134,6 +137,7 @@ class FaultyPlatform : public fileio::Platform {
     std::vector<CallRecord> log_;
     std::map<fileio::Handle, fileio::Access> accessOf_;
     std::map<std::pair<Call, std::size_t>, std::function<void()>> hooks_;
+    std::pair<std::size_t, std::function<void()>> callHook_;
     std::deque<std::vector<std::uint8_t>> random_;
     Failure failure_{kInjectedText, kInjectedCode};
 };
