@@ -109,7 +109,8 @@ std::string PolicyObjectOf(const std::string& path) {
 
 // What the policy object's entry in Active Directory needs after its folder's version moved: the
 // LDIF for it when the folder is named by its {GUID}, as pol --gpo and gpp print it.
-std::string DirectoryNote(const std::string& folder, std::uint32_t version, std::string_view pair) {
+std::string DirectoryNote(const std::string& folder, std::uint32_t oldVersion,
+                          std::uint32_t version, std::string_view pair) {
     const std::string need = "its entry in Active Directory must agree: versionNumber " +
                              std::to_string(version) + " and gPCUserExtensionNames listing " +
                              std::string(pair) + ".";
@@ -119,7 +120,7 @@ std::string DirectoryNote(const std::string& folder, std::uint32_t version, std:
     return "Edited in SYSVOL, " + need + " This LDIF does it, once " +
            std::string(regpol::kDomainPlaceholder) +
            " in it is your domain's DN (ldifde -i -f FILE; Samba: ldbmodify):\n\n" +
-           regpol::GpoLdif(*entry, version, pairs);
+           regpol::GpoLdif(*entry, oldVersion, version, pairs);
 }
 
 // The items into a policy object (with its gpt.ini), or into a Registry.xml alone; the text after
@@ -141,7 +142,8 @@ Result<std::string> WritePreferences(const DriveSet& drives, const std::string& 
         if (!written) return written.failure();
         return "The items apply " + prefs::AudienceText(targets) +
                ". The policy object's version is now " + std::to_string(written->newVersion) +
-               ". " + DirectoryNote(gpo, written->newVersion, written->extensionPair);
+               ". " +
+               DirectoryNote(gpo, written->oldVersion, written->newVersion, written->extensionPair);
     }
     const std::vector<prefs::Item> items = prefs::ItemsFor(drives, kPolicy, targets, *changed);
     auto existing = regpol::ReadExisting(path);
@@ -209,7 +211,7 @@ Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& targ
                                           std::to_string(change->newVersion) + ").";
                 if (local) return saved;
                 return saved + "\n\n" +
-                       DirectoryNote(place->folder, change->newVersion,
+                       DirectoryNote(place->folder, change->oldVersion, change->newVersion,
                                      regpol::kRegistryPolicyPair);
             }
             // A Registry.pol agreed to is merged: its other settings stay.
