@@ -183,11 +183,13 @@ TEST(Arguments, EachCommandTakesTheOptionsItsUsageLinesName) {
     const auto synopsisEnd = usage.find("\n\n");
     const auto optionsStart = usage.find("\n\n", synopsisEnd + 2) + 2;
     const std::string options = usage.substr(optionsStart, usage.find("\n\n", optionsStart));
-    std::map<std::string, std::string> groups;  // "GPO-OPTIONS": its line
+    std::map<std::string, std::string> groups;  // "GPO-OPTIONS": its lines
     std::istringstream optionLines(options);
+    std::string current;
     for (std::string line; std::getline(optionLines, line);) {
-        if (line.rfind("  ", 0) == 0 && line[2] != ' ' && line[2] != '-')
-            groups[line.substr(2, line.find(' ', 2) - 2)] = line;
+        if (line.rfind("  ", 0) == 0 && line[2] != ' ')
+            current = line[2] == '-' ? "" : line.substr(2, line.find(' ', 2) - 2);
+        if (!current.empty()) groups[current] += line;
     }
     std::map<std::string, std::string> promised;  // command: its usage lines
     std::istringstream synopsis(usage.substr(0, synopsisEnd));
