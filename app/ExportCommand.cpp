@@ -61,6 +61,11 @@ std::string ValueText(const DriveSet& drives) {
            (letters.empty() ? std::string("none") : letters) + " hidden)";
 }
 
+// A removal as tarnwick-cli lists it: what was done where, then the value's line.
+std::string Removal(const std::string& done, const char* how) {
+    return done + ":\n" + std::string(kNoDrivesValue) + ": " + how;
+}
+
 // `files` all written or none; an existing file replaced only with the dialog's consent.
 Status Written(std::vector<fileio::OutputFile> files, std::vector<std::string> folders = {}) {
     fileio::FileSet set;
@@ -74,25 +79,39 @@ Status Written(const std::string& path, std::string bytes, bool agreed) {
     return Written({{path, std::move(bytes), fileio::ConsentTo(path, agreed)}});
 }
 
-Status WriteIntune(const DriveSet& drives, const std::string& folder) {
+struct ScriptNames {
+    std::string_view detect, remediate;
+};
+
+ScriptNames IntuneNames(bool remove) {
+    if (remove) return {deploy::kDetectRemovedScriptName, deploy::kRemoveScriptName};
+    return {deploy::kDetectScriptName, deploy::kRemediateScriptName};
+}
+
+Status WriteIntune(const DriveSet& drives, const std::string& folder, bool remove) {
     const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(folder);
     if (attributes && (*attributes & fileio::kAttrDirectory) == 0) {
         return Failure{Quoted(folder) +
                        " is a file. For the Intune scripts, name a new folder. Nothing was "
                        "written."};
     }
-    const std::string detect = JoinPath(folder, deploy::kDetectScriptName);
-    const std::string remediate = JoinPath(folder, deploy::kRemediateScriptName);
+    const ScriptNames names = IntuneNames(remove);
+    const std::string detect = JoinPath(folder, names.detect);
+    const std::string remediate = JoinPath(folder, names.remediate);
     for (const std::string& path : {detect, remediate}) {
         if (fileio::FileExists(path)) {
             return Failure{Quoted(path) + " is already there. Nothing was written."};
         }
     }
-    return Written(
-        {{detect, deploy::ScriptFileBytes(deploy::DetectScript(drives, kPolicy)), std::nullopt},
-         {remediate, deploy::ScriptFileBytes(deploy::RemediateScript(drives, kPolicy)),
-          std::nullopt}},
-        {folder});
+    return Written({{detect,
+                     deploy::ScriptFileBytes(remove ? deploy::DetectRemovedScript(kPolicy)
+                                                    : deploy::DetectScript(drives, kPolicy)),
+                     std::nullopt},
+                    {remediate,
+                     deploy::ScriptFileBytes(remove ? deploy::RemoveScript(kPolicy)
+                                                    : deploy::RemediateScript(drives, kPolicy)),
+                     std::nullopt}},
+                   {folder});
 }
 
 // The policy object's folder when `path` is its User\Preferences\Registry\Registry.xml (in any
@@ -173,7 +192,14 @@ Result<std::string> WritePreferences(const DriveSet& drives, const std::string& 
 
 Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& target,
                                 fileio::Waiter* waiter) {
-    const std::uint32_t mask = drives.Mask();
+    const bool remove = target.remove;
+    // Only these file types have their way back here yet.
+    if (remove && target.kind != ExportKind::Pol && target.kind != ExportKind::Intune) {
+        return Failure{
+            "Export removes the restriction from a Registry.pol or with the Intune scripts; "
+            "choose one of those. Nothing was written."};
+    }
+    const std::uint32_t mask = remove ? 0 : drives.Mask();
     std::string path = target.path;
     bool agreed = target.agreed;
     // A name typed without an extension gets the type's; the dialog asked nothing about that
@@ -184,6 +210,7 @@ Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& targ
     }
     Status outcome;
     std::string next;
+    std::string done = "Saved " + ValueText(drives) + " to " + Quoted(path) + ".";
     switch (target.kind) {
         case ExportKind::Reg:
             outcome = Written(path, regfile::RegFileBytes(regfile::RegText(mask, kPolicy)), agreed);
@@ -197,18 +224,20 @@ Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& targ
             // gpt.ini version moved (for the local policy in the real System32).
             const auto place = regpol::PolPlaceOf(path);
             if (!place) return place.failure();
-            const auto action = regpol::PolAction::Set;
+            const auto action = remove ? regpol::PolAction::Remove : regpol::PolAction::Set;
             if (place->kind != regpol::PolPlaceKind::File) {
                 const bool local = place->kind == regpol::PolPlaceKind::LocalPolicy;
                 auto change =
                     local ? regpol::EditLocalPolicy(place->folder, mask, kPolicy, action, waiter)
                           : regpol::EditGpo(place->folder, mask, kPolicy, action, false, waiter);
                 if (!change) return change.failure();
-                const std::string saved = "Saved " + ValueText(drives) + " to " +
-                                          (local ? "the local policy in " : "the policy object ") +
+                const std::string where = (local ? "the local policy in " : "the policy object ") +
                                           Quoted(place->folder) + " (gpt.ini version " +
                                           std::to_string(change->oldVersion) + " -> " +
-                                          std::to_string(change->newVersion) + ").";
+                                          std::to_string(change->newVersion) + ")";
+                const std::string saved =
+                    remove ? Removal("Removed the restriction from " + where, msg::kRecordsRemoved)
+                           : "Saved " + ValueText(drives) + " to " + where + ".";
                 if (local) return saved;
                 return saved + "\n\n" +
                        DirectoryNote(place->folder, change->oldVersion, change->newVersion,
@@ -217,9 +246,14 @@ Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& targ
             // A Registry.pol agreed to is merged: its other settings stay.
             auto written = regpol::WritePolFile(path, mask, kPolicy, action, agreed);
             if (!written) outcome = written.failure();
-            next =
-                "It belongs in a policy object's User folder, whose gpt.ini version must "
-                "move; tarnwick-cli pol --gpo does both, and so does saving it there.";
+            if (remove) {
+                done =
+                    Removal("Removed the restriction from " + Quoted(path), msg::kRecordsRemoved);
+            }
+            next = std::string(
+                       "It belongs in a policy object's User folder, whose gpt.ini version "
+                       "must move; tarnwick-cli pol ") +
+                   (remove ? "--remove " : "") + "--gpo does both, and so does saving it there.";
             break;
         }
         case ExportKind::SambaJson:
@@ -233,23 +267,24 @@ Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& targ
             next = std::move(*written);
             break;
         }
-        case ExportKind::Intune:
-            outcome = WriteIntune(drives, path);
-            next = "Upload " + std::string(deploy::kDetectScriptName) + " and " +
-                   std::string(deploy::kRemediateScriptName) +
+        case ExportKind::Intune: {
+            outcome = WriteIntune(drives, path, remove);
+            const ScriptNames names = IntuneNames(remove);
+            if (remove) {
+                done = Removal("Saved the scripts that remove the restriction to " + Quoted(path),
+                               msg::kDeletedByRemediation);
+            }
+            next = "Upload " + std::string(names.detect) + " and " + std::string(names.remediate) +
                    " as an Intune remediation; the scripts' first lines say how.";
             break;
+        }
     }
     if (!outcome) return outcome.failure();
-    return "Saved " + ValueText(drives) + " to " + Quoted(path) + ".\n\n" + next;
+    return done + "\n\n" + next;
 }
 
 void Export_Click(FormView& view, HWND owner) {
     const DriveSet drives = ReadDriveSet(view);
-    if (drives.Empty()) {
-        view.MsgBox(msg::kSelectDrives, kMbCritical, msg::kAppTitle);
-        return;
-    }
     win32::ComScope com;
     win32::ComRef<IFileSaveDialog> dialog;
     if (FAILED(CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER,
@@ -271,7 +306,21 @@ void Export_Click(FormView& view, HWND owner) {
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
     dialog->SetOptions(options | FOS_OVERWRITEPROMPT | FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR);
+    // The way back, one choice beside the file type; a dialog that cannot add it exports only.
+    constexpr DWORD kRemoveChoice = 1;
+    win32::ComRef<IFileDialogCustomize> custom;
+    if (SUCCEEDED(dialog->QueryInterface(IID_IFileDialogCustomize,
+                                         reinterpret_cast<void**>(custom.out())))) {
+        custom->AddCheckButton(kRemoveChoice, L"Remove the restriction", FALSE);
+    }
     if (FAILED(dialog->Show(owner))) return;  // cancelled
+    BOOL remove = FALSE;
+    if (custom.get() != nullptr) custom->GetCheckButtonState(kRemoveChoice, &remove);
+    // Setting needs drives; removing takes out whatever the values hold.
+    if (!remove && drives.Empty()) {
+        view.MsgBox(msg::kSelectDrives, kMbCritical, msg::kAppTitle);
+        return;
+    }
     UINT typeIndex = 1;
     dialog->GetFileTypeIndex(&typeIndex);
     win32::ComRef<IShellItem> chosen;
@@ -283,6 +332,7 @@ void Export_Click(FormView& view, HWND owner) {
         return;
     }
     ExportTarget target;
+    target.remove = remove != FALSE;
     target.path = Narrow(wide);
     CoTaskMemFree(wide);
     target.kind =
@@ -314,7 +364,9 @@ void Export_Click(FormView& view, HWND owner) {
                                        "and Tarnwick checks the values in force.",
                                    MB_YESNO | MB_ICONQUESTION, msg::kAppTitle);
     if (answer != IDYES) return;
-    const regpol::WrittenValues written{kPolicy, drives.Mask(), std::nullopt};
+    const regpol::WrittenValues written{
+        kPolicy, target.remove ? std::nullopt : std::optional<std::uint32_t>(drives.Mask()),
+        std::nullopt};
     view.MsgBox(regpol::ApplyUserPolicyNow(written), MB_ICONINFORMATION, msg::kAppTitle);
 }
 

@@ -1,11 +1,12 @@
 // "Export...": the ticked drives, in the chosen mode, saved through the system's Save dialog as a
 // .reg file, a Registry.pol, the JSON for samba-tool gpo load, or the two scripts of an Intune
 // remediation (in a folder), or preference items with targeting (Registry.xml), chosen by the
-// dialog's file type. The outcome is told in a message box. The values set are NoDrives (hide),
-// as tarnwick-cli's default. A Registry.pol saved into a policy object's User folder is edited as
-// pol --gpo edits it; one saved as the local policy's own (...\GroupPolicy\User\Registry.pol, or
-// a group's or user's under GroupPolicyUsers) as pol --local edits it, and Export then offers to
-// apply it now.
+// dialog's file type; or, with the dialog's "Remove the restriction" ticked, the file type's way
+// back, written by the same functions as tarnwick-cli's --remove. The outcome is told in a message
+// box. The values set (or removed) are NoDrives (hide), as tarnwick-cli's default. A Registry.pol
+// saved into a policy object's User folder is edited as pol --gpo edits it; one saved as the local
+// policy's own (...\GroupPolicy\User\Registry.pol, or a group's or user's under
+// GroupPolicyUsers) as pol --local edits it, and Export then offers to apply it now.
 #pragma once
 
 #include <windows.h>
@@ -32,6 +33,9 @@ struct ExportTarget {
     // Registry.xml inside a policy object's User\Preferences\Registry folder is edited with the
     // object's gpt.ini; any other is written or edited alone.
     std::vector<prefs::Target> targets;
+    // "Remove the restriction" ticked: the route's way back instead, for the values Export sets;
+    // it needs no drives.
+    bool remove = false;
 };
 
 // What the message box says: the first line what was written, then what to do next; or the

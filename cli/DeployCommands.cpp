@@ -17,6 +17,7 @@
 #include "regpol/LocalPolicy.h"
 #include "regpol/PolPlace.h"
 #include "regpol/PolicyFiles.h"
+#include "words/Words.h"
 
 namespace tarnwick::cli {
 
@@ -42,9 +43,9 @@ std::string ValueLines(const Options& options) {
         }
         lines += std::string(name) + ": ";
         if (options.remove && options.command == Command::Intune) {
-            lines += "deleted by the remediation where it is set\n";
+            lines += std::string(msg::kDeletedByRemediation) + "\n";
         } else if (options.remove) {
-            lines += "not configured (its records removed)\n";
+            lines += std::string(msg::kRecordsRemoved) + "\n";
         } else if (options.disable) {
             lines += "disabled (**del." + std::string(name) + ")\n";
         } else {

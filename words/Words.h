@@ -16,6 +16,12 @@ inline constexpr const char* kVersion = TARNWICK_VERSION;
 // Nothing ticked (the window), or an empty set handed to the policy pair.
 inline constexpr const char* kSelectDrives = "Please select one or more drives.";
 
+// What a removal did to a value, after its name ("NoDrives: "), as tarnwick-cli lists it and the
+// window's Export tells it: a Registry.pol loses the value's records; the Intune remediation
+// deletes the value from each hive.
+inline constexpr const char* kRecordsRemoved = "not configured (its records removed)";
+inline constexpr const char* kDeletedByRemediation = "deleted by the remediation where it is set";
+
 // Said when the policy files go to a folder that is not a PolicyDefinitions folder
 // (policy::IsPolicyStore).
 inline std::string StoreHint(const std::string& folder) {

@@ -18,20 +18,25 @@ namespace {
 
 struct Found {
     const wchar_t* className;
+    const wchar_t* text = nullptr;  // any when none
     HWND window = nullptr;
 };
 
 BOOL CALLBACK MatchVisible(HWND child, LPARAM data) {
     auto* found = reinterpret_cast<Found*>(data);
     wchar_t name[32] = {};
+    wchar_t text[64] = {};
     GetClassNameW(child, name, 32);
-    if (std::wstring(name) != found->className || !IsWindowVisible(child)) return TRUE;
+    GetWindowTextW(child, text, 64);
+    if (std::wstring(name) != found->className || !IsWindowVisible(child) ||
+        (found->text && std::wstring(text) != found->text))
+        return TRUE;
     found->window = child;
     return FALSE;
 }
 
-HWND Child(HWND dialog, const wchar_t* className) {
-    Found found{className};
+HWND Child(HWND dialog, const wchar_t* className, const wchar_t* text = nullptr) {
+    Found found{className, text};
     EnumChildWindows(dialog, MatchVisible, reinterpret_cast<LPARAM>(&found));
     return found.window;
 }
@@ -67,6 +72,7 @@ TEST(ExportWindow, EachFileTypeSavesWhatTheCommandLineWrites) {
         std::string name;
         std::vector<std::string> cli;    // the same output from tarnwick-cli, into "cli-" + name
         std::vector<std::string> files;  // what to compare, under name and "cli-" + name
+        bool remove = false;  // no drive ticked; a .pol holds both values, as pol writes them
     } cases[] = {
         {1, "drives.reg", {"reg", "--output"}, {""}},
         {2, "Registry.pol", {"pol", "--output"}, {""}},
@@ -75,25 +81,54 @@ TEST(ExportWindow, EachFileTypeSavesWhatTheCommandLineWrites) {
          "intune",
          {"intune", "--output"},
          {"\\Detect-TarnwickDrives.ps1", "\\Remediate-TarnwickDrives.ps1"}},
+        {2, "both.pol", {"pol", "--remove", "--force", "--output"}, {""}, true},
+        {4,
+         "undo",
+         {"intune", "--remove", "--output"},
+         {"\\Detect-TarnwickDrivesRemoved.ps1", "\\Remove-TarnwickDrives.ps1"},
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         // A new process each time, as Wine's dialogs are not reused well within one.
+        const bool seeded = c.remove && c.typeIndex == 2;
+        for (const std::string& name : {c.name, "cli-" + c.name}) {
+            if (!seeded) break;
+            ASSERT_EQ(RunProgram(
+                          TARNWICK_CLI,
+                          {"pol", "--policy", "both", "--drives", "AB", "--output", dir.File(name)},
+                          dir.Path())
+                          .exitCode,
+                      0);
+        }
         RunningTarnwick app(std::nullopt);
         for (int i : {2, 3, 4})
-            app.Click(IDC_CHKDRIVE_0 + i);
+            if (!c.remove) app.Click(IDC_CHKDRIVE_0 + i);
+        std::vector<int> answers = {IDOK, IDOK};
+        if (seeded) answers.insert(answers.begin() + 1, IDYES);  // the dialog's "replace it?"
         const std::vector<SeenBox> boxes =
-            app.ChooseMenuItem(IDM_POLICY_EXPORT, {IDOK, IDOK}, [&](HWND window, std::size_t n) {
-                if (n == 0) Answer(window, c.typeIndex, dir.File(c.name));
+            app.ChooseMenuItem(IDM_POLICY_EXPORT, answers, [&](HWND window, std::size_t n) {
+                if (n != 0) return;
+                Answer(window, c.typeIndex, dir.File(c.name));
+                if (c.remove)
+                    SendMessageW(Child(window, L"Button", L"Remove the restriction"), BM_CLICK, 0,
+                                 0);
             });
-        ASSERT_EQ(boxes.size(), 2u);
-        EXPECT_EQ(boxes.back().text.rfind(L"Saved NoDrives = 28 (drives CDE hidden) to ", 0), 0u)
-            << Utf8(boxes.back().text);
+        ASSERT_EQ(boxes.size(), answers.size());
         std::vector<std::string> args = c.cli;
         args.push_back(dir.File("cli-" + c.name));
-        args.insert(args.end(), {"--drives", "CDE"});
+        if (!c.remove) args.insert(args.end(), {"--drives", "CDE"});
         const ProgramRun run = RunProgram(TARNWICK_CLI, args, dir.Path());
         ASSERT_EQ(run.exitCode, 0) << run.err;
+        // Set: the mask told; removed: the CLI's line for the value.
+        const std::wstring told = c.remove ? Utf16Of(run.out.substr(run.out.find("NoDrives: ")))
+                                           : L"Saved NoDrives = 28 (drives CDE hidden) to ";
+        EXPECT_NE(boxes.back().text.find(told.substr(0, told.find(L'\n'))), std::wstring::npos)
+            << Utf8(boxes.back().text);
+        if (seeded) {
+            EXPECT_EQ(ReadAll(dir.File(c.name)).find(std::string("N\0o\0D\0r\0i\0v\0e\0s", 15)),
+                      std::string::npos);
+        }
         for (const auto& file : c.files) {
             EXPECT_TRUE(ReadAll(dir.File(c.name) + file) ==
                         ReadAll(dir.File("cli-" + c.name) + file))
