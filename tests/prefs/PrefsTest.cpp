@@ -61,7 +61,11 @@ TEST(Sids, OnlyTheTextFormIsTaken) {
         {"S-1-5-032-0544", "S-1-5-32-544"},
         {"S-1-5", nullptr},
         {"S-2-5-32", nullptr},
+        {"S-1-5-21-2147483648-4294967295-1105", "S-1-5-21-2147483648-4294967295-1105"},
         {"S-1-5-4294967296", nullptr},
+        {"S-1-281474976710655-1", "S-1-281474976710655-1"},
+        {"S-1-281474976710656-1", nullptr},
+        {"S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15", "S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15"},
         {"CONTOSO\\Pupils", nullptr},
         {"S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16", nullptr},
     };
@@ -224,14 +228,24 @@ TEST_F(PolicyObject, EveryFailedCallLeavesBothFilesOrChangesBoth) {
 
 TEST_F(PolicyObject, ShowListsEachItemWithItsTargets) {
     ASSERT_TRUE(Write());
-    const cli::CliResult shown = cli::RunCli({"show", "--tsv", dir_.File("gpo")}, "");
-    EXPECT_EQ(shown.exitCode, cli::kExitDone) << shown.err;
     const std::string file =
         JoinPath(JoinPath(JoinPath("User", "Preferences"), "Registry"), "Registry.xml");
-    EXPECT_EQ(shown.out, "NoDrives\t12\tCD\tHKEY_CURRENT_USER, " + file +
-                             ", line 2, update, for CONTOSO\\Pupils\nNoViewOnDrive\t12\tCD\t"
-                             "HKEY_CURRENT_USER, " +
-                             file + ", line 3, update, for CONTOSO\\Pupils\n");
+    const std::string items = "NoDrives\t12\tCD\tHKEY_CURRENT_USER, " + file +
+                              ", line 2, update, for CONTOSO\\Pupils\nNoViewOnDrive\t12\tCD\t"
+                              "HKEY_CURRENT_USER, " +
+                              file + ", line 3, update, for CONTOSO\\Pupils\n";
+    // A folder of preferences alone (no gpt.ini), then one whose Registry.pol is listed first.
+    std::filesystem::remove(test::FsPath(Gpt()));
+    for (const char* pol : {"", "NoDrives\t1\tA\tHKEY_CURRENT_USER, "}) {
+        if (*pol) ASSERT_EQ(cli::RunCli({"pol", "--drives", "A", "--gpo", dir_.File("gpo")}, "")
+                                .exitCode,
+                            cli::kExitDone);
+        const cli::CliResult shown = cli::RunCli({"show", "--tsv", dir_.File("gpo")}, "");
+        EXPECT_EQ(shown.exitCode, cli::kExitDone) << shown.err;
+        EXPECT_TRUE(*pol ? shown.out.starts_with(pol) && shown.out.ends_with(items)
+                         : shown.out == items)
+            << shown.out;
+    }
 }
 
 TEST(GppArguments, AreRefusedBeforeAnythingIsRead) {

@@ -53,6 +53,8 @@ TEST(ExtensionNames, MergedAndOrderedAsTheEditorKeepsThem) {
         {"", kReg + kPref},
         {kPref + std::string(rsop).replace(2, 8, "3060e8d0"), rsop + kReg + kPref},
         {kReg + kReg, kReg + kPref},
+        {"[{35378eac-683f-11d2-a89a-00c04fbbcfa2}{0f6b957e-509e-11d1-a7cc-0000f87571e3}]",
+         kReg + kPref},
         {regOther, kReg.substr(0, kReg.size() - 1) + regOther.substr(39) + kPref},
         {kReg.substr(0, 39), ""},
         {"[{35378EAC+683F-11D2-A89A-00C04FBBCFA2}]", ""},
@@ -108,6 +110,11 @@ TEST(PolGpoLdif, WhatCannotBeHonouredIsRefusedBeforeTheFolderIsTouched) {
     EXPECT_TRUE(std::filesystem::is_empty(test::FsPath(gpo)));
     EXPECT_TRUE(std::filesystem::is_empty(test::FsPath(plain)));
     EXPECT_EQ(test::ReadAll(dir.File("there.ldif")), "kept");
+    const auto forced = cli::RunCli(
+        Split("pol --drives C --gpo " + gpo + " --ldif " + dir.File("there.ldif") + " --force", ' '),
+        "");
+    EXPECT_EQ(forced.exitCode, cli::kExitDone) << forced.err;
+    EXPECT_TRUE(test::ReadAll(dir.File("there.ldif")).starts_with("# The Active Directory entry"));
 }
 
 TEST(LocalPolicyPerGroup, EachGroupHasItsFolderInTheRealSystem32AndShowListsThemAll) {

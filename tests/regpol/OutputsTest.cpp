@@ -225,14 +225,26 @@ TEST(ShowValues, EachNewOutputIsReadBack) {
     const std::string pol = dir.File("a.pol"), reg = dir.File("a.reg"), json = dir.File("a.json");
     const std::string gpo = dir.File("gpo");
     std::filesystem::create_directory(test::FsPath(gpo));
-    const std::vector<std::vector<std::string>> writes = {
-        {"pol", "--drives", "CDE", "--policy", "both", "--output", pol},
-        {"pol", "--drives", "Z", "--gpo", gpo},
-        {"reg", "--drives", "CDE", "--output", reg},
-        {"samba", "--drives", "CDE", "--policy", "prevent", "--output", json},
+    // A file already there is merged into or replaced only with --force.
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string said;
+    } writes[] = {
+        {{"pol", "--drives", "CDE", "--policy", "both", "--output", pol}, 0, "Created: "},
+        {{"pol", "--drives", "A", "--output", pol}, 1, "Use --force to merge into it."},
+        {{"pol", "--drives", "CDE", "--policy", "both", "--output", pol, "--force"}, 0, "Merged"},
+        {{"pol", "--drives", "Z", "--gpo", gpo}, 0, "Created: "},
+        {{"reg", "--drives", "CDE", "--output", reg}, 0, "Created: "},
+        {{"samba", "--drives", "CDE", "--policy", "prevent", "--output", json}, 0, "Created: "},
+        {{"samba", "--drives", "A", "--output", json}, 1, "Use --force to replace it."},
+        {{"samba", "--drives", "CDE", "--policy", "prevent", "--output", json, "--force"}, 0, ""},
     };
-    for (const auto& args : writes)
-        ASSERT_EQ(Cli(args).exitCode, cli::kExitDone) << args[0];
+    for (const auto& c : writes) {
+        const auto run = Cli(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0] << run.err;
+        EXPECT_NE((run.out + run.err).find(c.said), std::string::npos) << run.out << run.err;
+    }
     const struct {
         std::string file;
         std::string tsv;
