@@ -165,6 +165,8 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
              "\nNoViewOnDrive\tdeleted\t-\t" + at(head + delvals + set + binary) +
              " (**DeleteValues)\n",
          ""},
+        {"d.pol", head + pol("NoDrives", 4, std::string("\x1C\0\0", 3)),
+         "NoDrives\ttype 4, not a dword\t-\tbyte 8\n", ""},
         {"c.pol", head + delvals + set,
          "NoDrives\t28\tCDE\t" + at(head + delvals) +
              "\nNoViewOnDrive\tdeleted\t-\tbyte 8 (**delvals.)\n",

@@ -80,6 +80,7 @@ TEST(GpoEntry, TheDnComesFromTheFolderNameAndTheDomain) {
         {kGuid, std::nullopt, cn + "DC=CHANGE-ME,DC=INVALID"},
         {kGuid, "a_b.example.com", "--domain takes"},
         {kGuid, "a,DC=b", "--domain takes"},
+        {kGuid, "a-.example.com", "--domain takes"},
     };
     for (const auto& c : cases) {
         const auto entry = regpol::GpoEntryOf(c.folder, {c.domain, std::nullopt});
@@ -101,6 +102,7 @@ TEST(PolGpoLdif, WhatCannotBeHonouredIsRefusedBeforeTheFolderIsTouched) {
         {gpo + " --ldif " + dir.File("there.ldif"), "is already there; nothing was written"},
         {gpo + " --extensions {x}", "--extensions takes gPCUserExtensionNames"},
         {plain + " --ldif " + dir.File("new.ldif"), "is no such name"},
+        {dir.File("none"), "does not exist. Nothing was written."},
     };
     for (const auto& c : cases) {
         const auto run = cli::RunCli(Split("pol --drives C --gpo " + c.args, ' '), "");
@@ -111,10 +113,13 @@ TEST(PolGpoLdif, WhatCannotBeHonouredIsRefusedBeforeTheFolderIsTouched) {
     EXPECT_TRUE(std::filesystem::is_empty(test::FsPath(plain)));
     EXPECT_EQ(test::ReadAll(dir.File("there.ldif")), "kept");
     const auto forced = cli::RunCli(
-        Split("pol --drives C --gpo " + gpo + " --ldif " + dir.File("there.ldif") + " --force", ' '),
+        Split("pol --drives C --gpo " + gpo + " --ldif " + dir.File("there.ldif") +
+                  " --force --extensions " + kReg,
+              ' '),
         "");
     EXPECT_EQ(forced.exitCode, cli::kExitDone) << forced.err;
-    EXPECT_TRUE(test::ReadAll(dir.File("there.ldif")).starts_with("# The Active Directory entry"));
+    EXPECT_NE(test::ReadAll(dir.File("there.ldif")).find("replace: gPCUserExtensionNames"),
+              std::string::npos);
 }
 
 TEST(LocalPolicyPerGroup, EachGroupHasItsFolderInTheRealSystem32AndShowListsThemAll) {

@@ -238,6 +238,7 @@ TEST(ShowValues, EachNewOutputIsReadBack) {
         {{"reg", "--drives", "CDE", "--output", reg}, 0, "Created: "},
         {{"samba", "--drives", "CDE", "--policy", "prevent", "--output", json}, 0, "Created: "},
         {{"samba", "--drives", "A", "--output", json}, 1, "Use --force to replace it."},
+        {{"samba", "--drives", "A", "--output", gpo}, 1, "it is a folder.\n"},
         {{"samba", "--drives", "CDE", "--policy", "prevent", "--output", json, "--force"}, 0, ""},
     };
     for (const auto& c : writes) {
