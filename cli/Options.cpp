@@ -27,7 +27,7 @@ bool ParseLetterItem(std::string_view item, DriveSet& drives) {
     if (item.empty()) return false;
     bool afterLetter = false;
     for (char c : item) {
-        const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        const char upper = UpperAscii(c);
         if (upper >= 'A' && upper <= 'Z') {
             drives = drives.WithDrive(upper - 'A', true);
             afterLetter = true;
