@@ -92,8 +92,8 @@ TEST(ChangedTimes, AreUtcCalendarTimes) {
     EXPECT_EQ(ChangedText(951825599), "2000-02-29 11:59:59");
     EXPECT_EQ(ChangedText(253402300799), "9999-12-31 23:59:59");
     // A fixed time, up to the editor's last second.
-    for (const auto& [epoch, changed] : {std::pair{"253402300799", "9999-12-31 23:59:59"},
-                                         {"253402300800", ""}, {"1e9", ""}}) {
+    for (const auto& [epoch, changed] :
+         {std::pair{"253402300799", "9999-12-31 23:59:59"}, {"253402300800", ""}, {"1e9", ""}}) {
 #ifdef _WIN32
         _putenv_s("SOURCE_DATE_EPOCH", epoch);
 #else
@@ -261,9 +261,10 @@ TEST_F(PolicyObject, ShowListsEachItemWithItsTargets) {
     // A folder of preferences alone (no gpt.ini), then one whose Registry.pol is listed first.
     std::filesystem::remove(test::FsPath(Gpt()));
     for (const char* pol : {"", "NoDrives\t1\tA\tHKEY_CURRENT_USER, "}) {
-        if (*pol) ASSERT_EQ(cli::RunCli({"pol", "--drives", "A", "--gpo", dir_.File("gpo")}, "")
-                                .exitCode,
-                            cli::kExitDone);
+        if (*pol) {
+            ASSERT_EQ(cli::RunCli({"pol", "--drives", "A", "--gpo", dir_.File("gpo")}, "").exitCode,
+                      cli::kExitDone);
+        }
         const cli::CliResult shown = cli::RunCli({"show", "--tsv", dir_.File("gpo")}, "");
         EXPECT_EQ(shown.exitCode, cli::kExitDone) << shown.err;
         EXPECT_TRUE(*pol ? shown.out.starts_with(pol) && shown.out.ends_with(items)

@@ -110,8 +110,9 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
     const std::string reg =
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" + key + "]\r\n";
     // Another program's policy key: its values are none of Explorer's.
-    const std::string contoso = "[HKEY_CURRENT_USER\\Software\\Contoso\\Policies]\r\n"
-                                "\"NoDrives\"=dword:00000004\r\n";
+    const std::string contoso =
+        "[HKEY_CURRENT_USER\\Software\\Contoso\\Policies]\r\n"
+        "\"NoDrives\"=dword:00000004\r\n";
     const std::string head = regpol::PolHeader(), set = pol("NoDrives", 4, test::Le32(28));
     const std::string binary = pol("NoViewOnDrive", 3, test::Le32(4));
     const std::string delvals = pol("**delvals.", 1, test::Utf16(" ") + std::string(2, '\0'));
@@ -145,8 +146,9 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
          "NoDrives\tdeleted\t-\tHKEY_CURRENT_USER (line 8)\n"
          "NoViewOnDrive\tnot a dword (dword)\t-\tHKEY_CURRENT_USER (line 9)\n",
          ""},
-        {"c.reg", "\xFF\xFE" + test::Utf16(reg + contoso + "[HKEY_LOCAL_MACHINE\\" + key +
-                                             "]\r\n\"NoDrives\"=dword:0000000c"),
+        {"c.reg",
+         "\xFF\xFE" + test::Utf16(reg + contoso + "[HKEY_LOCAL_MACHINE\\" + key +
+                                  "]\r\n\"NoDrives\"=dword:0000000c"),
          "NoDrives\t12\tCD\tHKEY_LOCAL_MACHINE (line 7)\n", ""},
         {"a.reg",
          reg + "\"NoDrives\"=hex(4):1c,00,\\\r\n  00,00\r\n\"NoDrives\"=hex(4):1c,00\r\n"

@@ -112,11 +112,11 @@ TEST(PolGpoLdif, WhatCannotBeHonouredIsRefusedBeforeTheFolderIsTouched) {
     EXPECT_TRUE(std::filesystem::is_empty(test::FsPath(gpo)));
     EXPECT_TRUE(std::filesystem::is_empty(test::FsPath(plain)));
     EXPECT_EQ(test::ReadAll(dir.File("there.ldif")), "kept");
-    const auto forced = cli::RunCli(
-        Split("pol --drives C --gpo " + gpo + " --ldif " + dir.File("there.ldif") +
-                  " --force --extensions " + kReg,
-              ' '),
-        "");
+    const auto forced =
+        cli::RunCli(Split("pol --drives C --gpo " + gpo + " --ldif " + dir.File("there.ldif") +
+                              " --force --extensions " + kReg,
+                          ' '),
+                    "");
     EXPECT_EQ(forced.exitCode, cli::kExitDone) << forced.err;
     EXPECT_NE(test::ReadAll(dir.File("there.ldif")).find("replace: gPCUserExtensionNames"),
               std::string::npos);
