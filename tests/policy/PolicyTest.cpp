@@ -346,6 +346,13 @@ const HandEdit kHandEdits[] = {
          Replace(admx, "xmlns=", "xmlns:p=");
      },
      false, "<p:item displayName=\"$(string.ABOnly)\">"},
+    {"EmptyLists",
+     [](std::string& admx, std::string& adml) {
+         (void)adml;
+         for (std::size_t at; (at = admx.find("          <item ")) != std::string::npos;)
+             admx.erase(at, admx.find("</item>\r\n", at) + 9 - at);
+     },
+     false, "\r\n          <item displayName=\"$(string.ABOnly)\">"},
     {"Utf16LanguageFile",
      [](std::string& admx, std::string& adml) {
          (void)admx;

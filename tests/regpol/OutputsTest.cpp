@@ -223,8 +223,10 @@ TEST(IntuneCommand, WritesBothScriptsOfTheChosenSetAndReplacesNeither) {
 TEST(ShowValues, EachNewOutputIsReadBack) {
     test::TempDir dir;
     const std::string pol = dir.File("a.pol"), reg = dir.File("a.reg"), json = dir.File("a.json");
-    const std::string gpo = dir.File("gpo");
+    const std::string gpo = dir.File("gpo"), userFile = dir.File("userfile");
     std::filesystem::create_directory(test::FsPath(gpo));
+    std::filesystem::create_directory(test::FsPath(userFile));
+    test::WriteAll(userFile + kSeparator + "User", "a file where the folder belongs");
     // A file already there is merged into or replaced only with --force.
     const struct {
         std::vector<std::string> args;
@@ -239,6 +241,7 @@ TEST(ShowValues, EachNewOutputIsReadBack) {
         {{"samba", "--drives", "CDE", "--policy", "prevent", "--output", json}, 0, "Created: "},
         {{"samba", "--drives", "A", "--output", json}, 1, "Use --force to replace it."},
         {{"samba", "--drives", "A", "--output", gpo}, 1, "it is a folder.\n"},
+        {{"pol", "--drives", "A", "--gpo", userFile}, 1, "User\" is a file, not a folder."},
         {{"samba", "--drives", "CDE", "--policy", "prevent", "--output", json, "--force"}, 0, ""},
     };
     for (const auto& c : writes) {
