@@ -102,7 +102,7 @@ TEST(PolGpoLdif, WhatCannotBeHonouredIsRefusedBeforeTheFolderIsTouched) {
         {gpo + " --ldif " + dir.File("there.ldif"), "is already there; nothing was written"},
         {gpo + " --extensions {x}", "--extensions takes gPCUserExtensionNames"},
         {plain + " --ldif " + dir.File("new.ldif"), "is no such name"},
-        {dir.File("none"), "does not exist. Nothing was written."},
+        {dir.File("none"), "none\" does not exist. Nothing was written."},
     };
     for (const auto& c : cases) {
         const auto run = cli::RunCli(Split("pol --drives C --gpo " + c.args, ' '), "");
