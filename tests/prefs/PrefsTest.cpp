@@ -279,6 +279,8 @@ TEST(GppArguments, AreRefusedBeforeAnythingIsRead) {
         {"gpp", "--drives", "C", "--gpo", "g", "--sid", "S-1-5-32-544"},
         {"gpp", "--drives", "C", "--gpo", "g", "--not", "--ou", "OU=A"},
         {"gpp", "--drives", "C", "--gpo", "g", "--group", "a\tb", "--sid", "S-1-5-32-544"},
+        {"gpp", "--drives", "C", "--gpo", "g", "--group", "a\xC2\x85", "--sid", "S-1-5-32-544"},
+        {"gpp", "--drives", "C", "--gpo", "g", "--ou", "Pupils"},
     };
     for (const auto& args : cases) {
         const cli::CliResult result = cli::RunCli(args, "");
