@@ -96,5 +96,30 @@ TEST_F(FileTest, ASetOfFilesIsWrittenWholeOrNotAtAll) {
     }
 }
 
+// A replaced file that cannot be put back after a later one failed keeps its earlier content
+// under a name that no later run clears as a leftover, and the message gives that name.
+TEST_F(FileTest, AFileThatCannotBePutBackIsKeptUnderANameOfItsOwn) {
+    TempDir folder;
+    const std::string first = folder.File("first.txt"), second = folder.File("second.txt");
+    WriteAll(first, "old first");
+    WriteAll(second, "old second");
+    fileio::FileSet set;
+    set.files = {{first, "new first", fileio::ConsentTo(first, true)},
+                 {second, "new second", fileio::ConsentTo(second, true)}};
+    FaultyPlatform faulty;
+    faulty.FailAt(Call::Replace, 2, 2);  // the second file's replace, then the first's restore
+    const Result<fileio::SetOutcome> written =
+        (fileio::ScopedPlatform(faulty), fileio::WriteFiles(set));
+    ASSERT_FALSE(written);
+    const std::string& message = written.failure().message;
+    const std::string said = "its earlier content is kept as \"";
+    const std::size_t at = message.find(said);
+    ASSERT_NE(at, std::string::npos) << message;
+    const std::size_t from = at + said.size();
+    const std::string kept = message.substr(from, message.find('"', from) - from);
+    EXPECT_TRUE(kept.ends_with(std::string(fileio::kTempSuffix) + "-kept")) << kept;
+    EXPECT_EQ(ReadAll(kept), "old first");
+}
+
 }  // namespace
 }  // namespace tarnwick::test
