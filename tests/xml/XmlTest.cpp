@@ -154,6 +154,7 @@ const RefusedCase kRefused[] = {
      1, nullptr, true},
     {"TooDeep", Nested(kMaxDepth + 1), 1},
     {"ControlCharacterNamed", "<a>\n\x01</a>", 2, "U+0001"},
+    {"ReferenceToAControlCharacter", "<a>&#x1;</a>", 1, "a reference to an invalid character"},
 };
 
 class XmlRefused : public ::testing::TestWithParam<RefusedCase> {};
