@@ -60,6 +60,7 @@ TEST(PolRefusals, MalformedFilesAreRefusedAtTheirOffsetAndLeftAlone) {
         {"REGEDIT4", "byte 0: no \"PReg\" signature"},
         {"PReg\x01", "byte 4: the file ends inside its version"},
         {"PReg" + test::Le32(2), "byte 4: version 2"},
+        {"PReg" + test::Le32(0), "byte 4: version 0"},
         {header + "x", "byte 8: the file ends where \"[\""},
         {header + test::Utf16("(K"), "byte 8: expected \"[\""},
         {header + test::Utf16("[Key"), "byte 10: the key has no end"},
