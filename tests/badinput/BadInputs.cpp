@@ -151,7 +151,8 @@ std::vector<BadInput> MakeBadInputs() {
          Names::Source,
          {"one byte off"},
          [](const TempDir& dir) {
-             return SourceOf(dir, "\xFF\xFEx" + Utf16("abcdonly\r\nabcdonly\r\nabcdonly\r\n"));
+             return SourceOf(
+                 dir, "\xFF\xFE" + Utf16("abcdonly\r\nabcdonly\r\n") + "x" + Utf16("abcdonly\r\n"));
          }},
         {"Utf16WithLfLineEnds",
          Expect::Created,

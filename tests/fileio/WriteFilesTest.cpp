@@ -96,6 +96,29 @@ TEST_F(FileTest, ASetOfFilesIsWrittenWholeOrNotAtAll) {
     }
 }
 
+// A new file that is not as long as what was written (another writer, a file system that lost
+// bytes) never takes the name. Natively: Windows keeps the file from being resized while it is
+// open.
+#ifndef _WIN32
+TEST_F(FileTest, AFileOfAnotherSizeThanWrittenIsNotPutInPlace) {
+    TempDir folder;
+    const std::string path = folder.File("out.txt");
+    fileio::FileSet set;
+    set.files = {{path, "new", std::nullopt}};
+    FaultyPlatform faulty;
+    faulty.Before(Call::Flush, 1, [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(FsPath(folder.Path())))
+            std::filesystem::resize_file(entry.path(), 5);
+    });
+    const Result<fileio::SetOutcome> written =
+        (fileio::ScopedPlatform(faulty), fileio::WriteFiles(set));
+    ASSERT_FALSE(written);
+    EXPECT_NE(written.failure().message.find("it holds 5 bytes instead of 3"), std::string::npos)
+        << written.failure().message;
+    EXPECT_FALSE(std::filesystem::exists(FsPath(path)));
+}
+#endif
+
 // A replaced file that cannot be put back after a later one failed keeps its earlier content
 // under a name that no later run clears as a leftover, and the message gives that name.
 TEST_F(FileTest, AFileThatCannotBePutBackIsKeptUnderANameOfItsOwn) {

@@ -330,9 +330,9 @@ const HandEdit kHandEdits[] = {
      [](std::string& admx, std::string& adml) {
          for (std::string* text : {&admx, &adml}) {
              Replace(*text, "\r\n", "\n");
+             Replace(*text, "utf-8", "UTF-8");
              Replace(*text, "  ", "\t");
          }
-         Replace(admx, "utf-8", "UTF-8");
          admx.insert(0, "\xEF\xBB\xBF");
      },
      true},

@@ -70,6 +70,9 @@ TEST(PolRefusals, MalformedFilesAreRefusedAtTheirOffsetAndLeftAlone) {
         {header + good.substr(0, 14) + test::Le32(4) + test::Utf16(";") + test::Le32(50) +
              test::Utf16(";"),
          "byte 28: the record's size 50 runs beyond the end of the file (0 bytes are left)"},
+        {header + good.substr(0, 14) + test::Le32(4) + test::Utf16(";") + test::Le32(2) +
+             test::Utf16(";"),
+         "byte 28: the record's size 2 runs beyond the end of the file (0 bytes are left)"},
         {header + good + test::Utf16("]"),
          "byte " + std::to_string(8 + good.size()) + ": expected \"[\""},
     };
