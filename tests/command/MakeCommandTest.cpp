@@ -90,6 +90,9 @@ TEST_F(MakeCommandTest, NewPathNamingTheSourceGetsM4AndTheSourceStaysAsItWas) {
     std::vector<std::string> sameFile = {source, dir.File("sub") + "/../system.adm"};
 #ifdef _WIN32
     sameFile.push_back(dir.File("SYSTEM.ADM"));  // Windows names ignore letter case
+#else
+    std::filesystem::create_hard_link(FsPath(source), FsPath(dir.File("link.adm")));
+    sameFile.push_back(dir.File("link.adm"));  // a second name of the same file
 #endif
     for (const std::string& text : sameFile) {
         view.shown.clear();
