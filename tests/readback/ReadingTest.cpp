@@ -162,7 +162,7 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
              " (**delvals.)\nNoViewOnDrive\tdeleted\t-\t" + at(head + set + binary) +
              " (**delvals.)\n",
          ""},
-        {"b.pol", head + delvals + set + binary + deleteValues + pol("**del.NoDrives", 1, ""),
+        {"b.pol", head + delvals + set + binary + deleteValues + pol("**Del.NoDrives", 1, ""),
          "NoDrives\tdeleted\t-\t" + at(head + delvals + set + binary + deleteValues) +
              "\nNoViewOnDrive\tdeleted\t-\t" + at(head + delvals + set + binary) +
              " (**DeleteValues)\n",
