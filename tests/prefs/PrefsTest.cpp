@@ -2,6 +2,7 @@
 // only gain the items, the policy object's two files written all or nothing, and show's listing.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -61,7 +62,11 @@ TEST(Sids, OnlyTheTextFormIsTaken) {
         {"S-1-5-032-0544", "S-1-5-32-544"},
         {"S-1-5", nullptr},
         {"S-2-5-32", nullptr},
+        {"S-1-5-21-2147483648-4294967295-1105", "S-1-5-21-2147483648-4294967295-1105"},
         {"S-1-5-4294967296", nullptr},
+        {"S-1-281474976710655-1", "S-1-281474976710655-1"},
+        {"S-1-281474976710656-1", nullptr},
+        {"S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15", "S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15"},
         {"CONTOSO\\Pupils", nullptr},
         {"S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16", nullptr},
     };
@@ -86,6 +91,22 @@ TEST(ChangedTimes, AreUtcCalendarTimes) {
     EXPECT_EQ(ChangedText(0), "1970-01-01 00:00:00");
     EXPECT_EQ(ChangedText(951825599), "2000-02-29 11:59:59");
     EXPECT_EQ(ChangedText(253402300799), "9999-12-31 23:59:59");
+    // A fixed time, up to the editor's last second.
+    for (const auto& [epoch, changed] :
+         {std::pair{"253402300799", "9999-12-31 23:59:59"}, {"253402300800", ""}, {"1e9", ""}}) {
+#ifdef _WIN32
+        _putenv_s("SOURCE_DATE_EPOCH", epoch);
+#else
+        setenv("SOURCE_DATE_EPOCH", epoch, 1);
+#endif
+        const Result<std::string> now = ChangedNow();
+        EXPECT_EQ(now ? *now : "", changed) << epoch;
+    }
+#ifdef _WIN32
+    _putenv_s("SOURCE_DATE_EPOCH", "");
+#else
+    unsetenv("SOURCE_DATE_EPOCH");
+#endif
 }
 
 std::string Replaced(std::string text, const std::string& what, const std::string& with) {
@@ -101,6 +122,8 @@ TEST(AdministratorsFiles, OnlyGainTheItem) {
     const Item item = DrivesItem(12, {kPupils});
     const std::string mine = ItemText(item);
     const std::string old = Replaced(mine, "0000000C", "00000004");
+    const std::string uid = ItemUid(kNoDrivesValue, {kPupils});
+    const std::string lowerUid = Replaced(old, uid, LowerAscii(uid));
     const std::string decl = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n";
     const std::string foreign =
         "<Registry clsid=\"{9CD4B2F4-923D-47f5-A062-E897DD1DAD50}\" name=\"X\" uid=\"{1}\">"
@@ -122,6 +145,10 @@ TEST(AdministratorsFiles, OnlyGainTheItem) {
          decl + "<RegistrySettings clsid=\"c\">\r\n  @\r\n</RegistrySettings>"},
         {"empty-element root", decl + "<RegistrySettings clsid=\"c\" />",
          decl + "<RegistrySettings clsid=\"c\" >@</RegistrySettings>"},
+        {"ours earlier, in a collection and with its uid in lower case",
+         "<RegistrySettings><Collection name=\"a\">#</Collection>" + lowerUid +
+             "</RegistrySettings>",
+         "<RegistrySettings><Collection name=\"a\">@</Collection></RegistrySettings>"},
         {"ours earlier, twice",
          decl + "<RegistrySettings>\r\n  #\r\n  " + foreign + "\r\n  #\r\n</RegistrySettings>",
          decl + "<RegistrySettings>\r\n  @\r\n  " + foreign + "\r\n</RegistrySettings>"},
@@ -148,6 +175,7 @@ TEST(AdministratorsFiles, RefusedAsTheReaderRefusesThem) {
         {"<RegistrySettings><Registry></RegistrySettings>", "not well-formed"},
         {"<!DOCTYPE r [<!ENTITY e \"x\">]><RegistrySettings/>", "not well-formed"},
         {"<Drives clsid=\"{8FDDCC1A-0C3C-43cd-A6B4-71A6DF20DA8C}\"/>", "root element is Drives"},
+        {"<RegistrySettings xmlns=\"urn:x\"/>", "root element is RegistrySettings"},
         // libxml2 reads it and the edit refuses the encoding; Wine's XmlLite refuses to read it.
         {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><RegistrySettings/>", ""},
     };
@@ -224,14 +252,25 @@ TEST_F(PolicyObject, EveryFailedCallLeavesBothFilesOrChangesBoth) {
 
 TEST_F(PolicyObject, ShowListsEachItemWithItsTargets) {
     ASSERT_TRUE(Write());
-    const cli::CliResult shown = cli::RunCli({"show", "--tsv", dir_.File("gpo")}, "");
-    EXPECT_EQ(shown.exitCode, cli::kExitDone) << shown.err;
     const std::string file =
         JoinPath(JoinPath(JoinPath("User", "Preferences"), "Registry"), "Registry.xml");
-    EXPECT_EQ(shown.out, "NoDrives\t12\tCD\tHKEY_CURRENT_USER, " + file +
-                             ", line 2, update, for CONTOSO\\Pupils\nNoViewOnDrive\t12\tCD\t"
-                             "HKEY_CURRENT_USER, " +
-                             file + ", line 3, update, for CONTOSO\\Pupils\n");
+    const std::string items = "NoDrives\t12\tCD\tHKEY_CURRENT_USER, " + file +
+                              ", line 2, update, for CONTOSO\\Pupils\nNoViewOnDrive\t12\tCD\t"
+                              "HKEY_CURRENT_USER, " +
+                              file + ", line 3, update, for CONTOSO\\Pupils\n";
+    // A folder of preferences alone (no gpt.ini), then one whose Registry.pol is listed first.
+    std::filesystem::remove(test::FsPath(Gpt()));
+    for (const char* pol : {"", "NoDrives\t1\tA\tHKEY_CURRENT_USER, "}) {
+        if (*pol) {
+            ASSERT_EQ(cli::RunCli({"pol", "--drives", "A", "--gpo", dir_.File("gpo")}, "").exitCode,
+                      cli::kExitDone);
+        }
+        const cli::CliResult shown = cli::RunCli({"show", "--tsv", dir_.File("gpo")}, "");
+        EXPECT_EQ(shown.exitCode, cli::kExitDone) << shown.err;
+        EXPECT_TRUE(*pol ? shown.out.starts_with(pol) && shown.out.ends_with(items)
+                         : shown.out == items)
+            << shown.out;
+    }
 }
 
 TEST(GppArguments, AreRefusedBeforeAnythingIsRead) {
@@ -240,6 +279,8 @@ TEST(GppArguments, AreRefusedBeforeAnythingIsRead) {
         {"gpp", "--drives", "C", "--gpo", "g", "--sid", "S-1-5-32-544"},
         {"gpp", "--drives", "C", "--gpo", "g", "--not", "--ou", "OU=A"},
         {"gpp", "--drives", "C", "--gpo", "g", "--group", "a\tb", "--sid", "S-1-5-32-544"},
+        {"gpp", "--drives", "C", "--gpo", "g", "--group", "a\xC2\x85", "--sid", "S-1-5-32-544"},
+        {"gpp", "--drives", "C", "--gpo", "g", "--ou", "Pupils"},
     };
     for (const auto& args : cases) {
         const cli::CliResult result = cli::RunCli(args, "");

@@ -42,6 +42,14 @@ TEST(InputLimit, AFileAboveItIsRefusedBeforeItIsRead) {
                   std::string::npos)
             << result.err;
     }
+    // Exactly at the limit a file is read, and refused only for what it holds.
+    for (const char* name : {"t.adm", "t.pol"}) {
+        test::TempDir dir;
+        test::WriteAll(dir.File(name), "");
+        fs::resize_file(test::FsPath(dir.File(name)), kMaxInputBytes);
+        const cli::CliResult result = cli::RunCli({"show", dir.File(name)}, "");
+        EXPECT_EQ(result.err.find("MiB"), std::string::npos) << result.err;
+    }
 }
 
 // "abcdonly" in any case, every `step` bytes (2: as UTF-16LE units).
@@ -101,6 +109,10 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
     };
     const std::string reg =
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" + key + "]\r\n";
+    // Another program's policy key: its values are none of Explorer's.
+    const std::string contoso =
+        "[HKEY_CURRENT_USER\\Software\\Contoso\\Policies]\r\n"
+        "\"NoDrives\"=dword:00000004\r\n";
     const std::string head = regpol::PolHeader(), set = pol("NoDrives", 4, test::Le32(28));
     const std::string binary = pol("NoViewOnDrive", 3, test::Le32(4));
     const std::string delvals = pol("**delvals.", 1, test::Utf16(" ") + std::string(2, '\0'));
@@ -121,6 +133,23 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
          "NoDrives\tREG_SZ\t-\tUSER, entry 1\nNoDrives\tREG_QWORD\t-\tUSER, entry 2\n"
          "NoViewOnDrive\t28\tCDE\tUSER, entry 3\n",
          "USER, entry 3"},
+        {"c.json",
+         "\xEF\xBB\xBF[" + entry("NoDrives", "4", "12") +
+             ", {\"keyname\": \"Software\\\\Contoso\\\\Policies\", \"valuename\": \"NoDrives\", "
+             "\"type\": 4, \"data\": 4}, " +
+             entry("NoViewOnDrive", "3", "[256, 0, 0, 0]") + "]",
+         "NoDrives\t12\tCD\tUSER, entry 1\nNoViewOnDrive\tREG_BINARY\t-\tUSER, entry 3\n", ""},
+        {"b.reg",
+         "\xEF\xBB\xBFREGEDIT4\r\n\r\n" + contoso + "[-HKEY_CURRENT_USER\\" + key +
+             "]\r\n\"NoDrives\"=dword:00000001\r\n[HKEY_CURRENT_USER\\" + key +
+             "]\r\n\"NoDrives\"=-\r\n\"NoViewOnDrive\"=dword:00000000c\r\n",
+         "NoDrives\tdeleted\t-\tHKEY_CURRENT_USER (line 8)\n"
+         "NoViewOnDrive\tnot a dword (dword)\t-\tHKEY_CURRENT_USER (line 9)\n",
+         ""},
+        {"c.reg",
+         "\xFF\xFE" + test::Utf16(reg + contoso + "[HKEY_LOCAL_MACHINE\\" + key +
+                                  "]\r\n\"NoDrives\"=dword:0000000c"),
+         "NoDrives\t12\tCD\tHKEY_LOCAL_MACHINE (line 7)\n", ""},
         {"a.reg",
          reg + "\"NoDrives\"=hex(4):1c,00,\\\r\n  00,00\r\n\"NoDrives\"=hex(4):1c,00\r\n"
                "\"NoViewOnDrive\"=hex:04,00,00,00\r\n",
@@ -133,11 +162,13 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
              " (**delvals.)\nNoViewOnDrive\tdeleted\t-\t" + at(head + set + binary) +
              " (**delvals.)\n",
          ""},
-        {"b.pol", head + delvals + set + binary + deleteValues + pol("**del.NoDrives", 1, ""),
+        {"b.pol", head + delvals + set + binary + deleteValues + pol("**Del.NoDrives", 1, ""),
          "NoDrives\tdeleted\t-\t" + at(head + delvals + set + binary + deleteValues) +
              "\nNoViewOnDrive\tdeleted\t-\t" + at(head + delvals + set + binary) +
              " (**DeleteValues)\n",
          ""},
+        {"d.pol", head + pol("NoDrives", 4, std::string("\x1C\0\0", 3)),
+         "NoDrives\ttype 4, not a dword\t-\tbyte 8\n", ""},
         {"c.pol", head + delvals + set,
          "NoDrives\t28\tCDE\t" + at(head + delvals) +
              "\nNoViewOnDrive\tdeleted\t-\tbyte 8 (**delvals.)\n",

@@ -61,6 +61,7 @@ TEST(PolRefusals, MalformedFilesAreRefusedAtTheirOffsetAndLeftAlone) {
         {"REGEDIT4", "byte 0: no \"PReg\" signature"},
         {"PReg\x01", "byte 4: the file ends inside its version"},
         {"PReg" + test::Le32(2), "byte 4: version 2"},
+        {"PReg" + test::Le32(0), "byte 4: version 0"},
         {header + "x", "byte 8: the file ends where \"[\""},
         {header + test::Utf16("(K"), "byte 8: expected \"[\""},
         {header + test::Utf16("[Key"), "byte 10: the key has no end"},
@@ -70,6 +71,9 @@ TEST(PolRefusals, MalformedFilesAreRefusedAtTheirOffsetAndLeftAlone) {
         {header + good.substr(0, 14) + test::Le32(4) + test::Utf16(";") + test::Le32(50) +
              test::Utf16(";"),
          "byte 28: the record's size 50 runs beyond the end of the file (0 bytes are left)"},
+        {header + good.substr(0, 14) + test::Le32(4) + test::Utf16(";") + test::Le32(2) +
+             test::Utf16(";"),
+         "byte 28: the record's size 2 runs beyond the end of the file (0 bytes are left)"},
         {header + good + test::Utf16("]"),
          "byte " + std::to_string(8 + good.size()) + ": expected \"[\""},
     };
@@ -224,18 +228,38 @@ TEST(IntuneCommand, WritesBothScriptsOfTheChosenSetAndReplacesNeither) {
 TEST(ShowValues, EachNewOutputIsReadBack) {
     test::TempDir dir;
     const std::string pol = dir.File("a.pol"), reg = dir.File("a.reg"), json = dir.File("a.json");
-    const std::string gpo = dir.File("gpo");
+    const std::string gpo = dir.File("gpo"), userFile = dir.File("userfile");
     std::filesystem::create_directory(test::FsPath(gpo));
-    const std::vector<std::vector<std::string>> writes = {
-        {"pol", "--drives", "CDE", "--policy", "both", "--output", pol},
-        {"pol", "--drives", "Z", "--gpo", gpo},
-        {"reg", "--drives", "CDE", "--output", reg},
-        {"samba", "--drives", "CDE", "--policy", "prevent", "--output", json},
-        {"intune", "--drives", "CDE", "--offline-profiles", "--output", dir.File("set")},
-        {"intune", "--remove", "--policy", "prevent", "--machine", "--output", dir.File("rm")},
+    std::filesystem::create_directory(test::FsPath(userFile));
+    test::WriteAll(userFile + kSeparator + "User", "a file where the folder belongs");
+    // A file already there is merged into or replaced only with --force.
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string said;
+    } writes[] = {
+        {{"pol", "--drives", "CDE", "--policy", "both", "--output", pol}, 0, "Created: "},
+        {{"pol", "--drives", "A", "--output", pol}, 1, "Use --force to merge into it."},
+        {{"pol", "--drives", "CDE", "--policy", "both", "--output", pol, "--force"}, 0, "Merged"},
+        {{"pol", "--drives", "Z", "--gpo", gpo}, 0, "Created: "},
+        {{"reg", "--drives", "CDE", "--output", reg}, 0, "Created: "},
+        {{"samba", "--drives", "CDE", "--policy", "prevent", "--output", json}, 0, "Created: "},
+        {{"samba", "--drives", "A", "--output", json}, 1, "Use --force to replace it."},
+        {{"samba", "--drives", "A", "--output", gpo}, 1, "it is a folder.\n"},
+        {{"pol", "--drives", "A", "--gpo", userFile}, 1, "User\" is a file, not a folder."},
+        {{"samba", "--drives", "CDE", "--policy", "prevent", "--output", json, "--force"}, 0, ""},
+        {{"intune", "--drives", "CDE", "--offline-profiles", "--output", dir.File("set")},
+         0,
+         "Created: "},
+        {{"intune", "--remove", "--policy", "prevent", "--machine", "--output", dir.File("rm")},
+         0,
+         "Created: "},
     };
-    for (const auto& args : writes)
-        ASSERT_EQ(Cli(args).exitCode, cli::kExitDone) << args[0];
+    for (const auto& c : writes) {
+        const auto run = Cli(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0] << run.err;
+        EXPECT_NE((run.out + run.err).find(c.said), std::string::npos) << run.out << run.err;
+    }
     const struct {
         std::string file;
         std::string tsv;
