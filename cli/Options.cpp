@@ -135,7 +135,9 @@ class Parser {
                 if (Status taken = TakePath(flag, o.gpo); !taken) return taken;
             } else if (command == Command::Pol && flag.name == "--local") {
                 if (Status taken = TakeSwitch(flag, o.local); !taken) return taken;
-            } else if (command == Command::Pol && flag.name == "--remove") {
+            } else if ((command == Command::Pol || command == Command::Reg ||
+                        command == Command::Samba) &&
+                       flag.name == "--remove") {
                 if (Status taken = TakeSwitch(flag, o.remove); !taken) return taken;
             } else if (command == Command::Pol && flag.name == "--disable") {
                 if (Status taken = TakeSwitch(flag, o.disable); !taken) return taken;
@@ -192,6 +194,10 @@ class Parser {
                 }
                 return {};
             }
+        }
+        if (o.remove && (command == Command::Reg || command == Command::Samba)) {
+            if (haveDrives || allBut) return Refuse("--remove takes no drives: it sets no mask");
+            return {};
         }
         if (command == Command::Gpp) {
             if (Status taken = TargetComplete(); !taken) return taken;
@@ -400,6 +406,7 @@ std::string UsageText() {
   tarnwick-cli show FILE [--tsv] [--language CULTURE]
   tarnwick-cli reg --drives LETTERS [--all-but] [--policy hide|prevent|both] [--output PATH]
                    [--force]
+  tarnwick-cli reg --remove [--policy hide|prevent|both] [--output PATH] [--force]
   tarnwick-cli admx --drives LETTERS [--all-but] [--dir FOLDER]
   tarnwick-cli pol --drives LETTERS [--all-but] [--policy hide|prevent|both]
                    (--output FILE [--force] | --gpo FOLDER [GPO-OPTIONS] | --local [LOCAL-OPTIONS])
@@ -407,6 +414,7 @@ std::string UsageText() {
                    (--output FILE [--force] | --gpo FOLDER [GPO-OPTIONS] | --local [LOCAL-OPTIONS])
   tarnwick-cli samba --drives LETTERS [--all-but] [--policy hide|prevent|both]
                      [--output FILE [--force]]
+  tarnwick-cli samba --remove [--policy hide|prevent|both] [--output FILE [--force]]
   tarnwick-cli intune --drives LETTERS [--all-but] [--policy hide|prevent|both]
                       [--offline-profiles | --machine] --output FOLDER [--force]
   tarnwick-cli gpp --drives LETTERS [--all-but] [--policy hide|prevent|both] --gpo FOLDER
@@ -425,7 +433,8 @@ ADMX with its ADML): value name, item name, value, the drives the value covers, 
 Warnings (a text naming other drives than its value covers, a value above Z, a name twice in one
 list) go to standard error.
 reg writes the registry form for the current user: with --output a .reg file (UTF-16LE, as
-regedit writes its own), else the same text on standard output as UTF-8.
+regedit writes its own), else the same text on standard output as UTF-8. reg --remove writes the
+way back: "NoDrives"=- deletes the value when imported.
 admx adds the given drives as one more item of both policies of TarnwickDrives.admx and its
 language file en-US\TarnwickDrives.adml in a PolicyDefinitions folder, which must exist (its
 en-US folder is created when missing; a set already offered changes nothing).
@@ -439,6 +448,8 @@ ldbmodify -H /var/lib/samba/private/sam.ldb FILE).
 samba prints (or writes, with --output) the JSON for a Samba domain controller of Samba 4.19 or
 later:
   samba-tool gpo load {GPO-GUID} --content FILE -U Administrator
+samba --remove gives the JSON that takes the values out again (Samba 4.19 or later too):
+  samba-tool gpo remove {GPO-GUID} --content FILE -U Administrator
 Older Samba has no gpo load: use pol --gpo on the policy object's folder in SYSVOL with its LDIF.
 intune writes Detect-TarnwickDrives.ps1 and Remediate-TarnwickDrives.ps1 into a folder, for an
 Intune remediation run as SYSTEM: they act on the hive of every signed-in user.
@@ -485,7 +496,8 @@ show also reads a Registry.xml of preference items, with each item's action and 
   --for WHOM        pol --local: the local policy of administrators, non-administrators or one
                     user (SID): System32\GroupPolicyUsers\SID
   --now             pol --local: have Windows apply user policy now, then check the values in force
-  --remove          pol: the values' records taken out (the policy "Not configured")
+  --remove          pol: the values' records taken out (the policy "Not configured"); reg: a
+                    .reg file that deletes the values; samba: the JSON for samba-tool gpo remove
   --disable         pol: the "Disabled" records (**del.NoDrives, **del.NoViewOnDrive)
   --here            show: the values under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE now
   --group NAME --sid SID  gpp: only for members of this security group (DOMAIN\Group and its SID)
