@@ -37,6 +37,7 @@ TEST(NewOptions, ContradictionsAreUsageErrors) {
         {{"pol", "--drives", "C", "--gpo", "g", "--force"}, "--force is for --output"},
         {{"pol", "--remove", "--disable", "--local"}, "--remove and --disable exclude each other"},
         {{"pol", "--remove", "--drives", "C", "--local"}, "--remove takes no drives"},
+        {{"samba", "--remove", "--all-but"}, "--remove takes no drives"},
         {{"pol", "--output", "a.pol"}, "pol needs --drives"},
         {{"samba", "--drives", "C", "--gpo", "g"}, "'--gpo' is not an option of samba"},
         {{"intune", "--drives", "C"}, "intune needs --output FOLDER"},
@@ -223,6 +224,7 @@ TEST(IntuneCommand, WritesBothScriptsOfTheChosenSetAndReplacesNeither) {
 TEST(ShowValues, EachNewOutputIsReadBack) {
     test::TempDir dir;
     const std::string pol = dir.File("a.pol"), reg = dir.File("a.reg"), json = dir.File("a.json");
+    const std::string undoReg = dir.File("undo.reg"), undoJson = dir.File("undo.json");
     const std::string gpo = dir.File("gpo");
     std::filesystem::create_directory(test::FsPath(gpo));
     const std::vector<std::vector<std::string>> writes = {
@@ -230,6 +232,8 @@ TEST(ShowValues, EachNewOutputIsReadBack) {
         {"pol", "--drives", "Z", "--gpo", gpo},
         {"reg", "--drives", "CDE", "--output", reg},
         {"samba", "--drives", "CDE", "--policy", "prevent", "--output", json},
+        {"reg", "--remove", "--policy", "both", "--output", undoReg},
+        {"samba", "--remove", "--policy", "prevent", "--output", undoJson},
     };
     for (const auto& args : writes)
         ASSERT_EQ(Cli(args).exitCode, cli::kExitDone) << args[0];
@@ -242,6 +246,10 @@ TEST(ShowValues, EachNewOutputIsReadBack) {
                   "Registry.pol, byte 8\n"},
         {reg, "NoDrives\t28\tCDE\tHKEY_CURRENT_USER (line 4)\n"},
         {json, "NoViewOnDrive\t28\tCDE\tUSER, entry 1\n"},
+        {undoReg,
+         "NoDrives\tdeleted\t-\tHKEY_CURRENT_USER (line 4)\n"
+         "NoViewOnDrive\tdeleted\t-\tHKEY_CURRENT_USER (line 5)\n"},
+        {undoJson, "NoViewOnDrive\tremoved\t-\tUSER, entry 1\n"},
     };
     for (const auto& c : cases) {
         const auto shown = Cli({"show", c.file, "--tsv"});

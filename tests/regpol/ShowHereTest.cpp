@@ -1,5 +1,6 @@
 // `tarnwick-cli show --here` against the registry as `reg add` left it (under Wine, its reg.exe):
-// nothing set, a user value, the same value for the machine too, a value of the wrong type.
+// nothing set, a user value, the same value for the machine too, a value of the wrong type, the
+// restrictions beside them; then `reg import` of the file `reg --remove` writes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,6 +14,9 @@ namespace tarnwick::test {
 namespace {
 
 const std::string kKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+const std::string kStorage = "\\Software\\Policies\\Microsoft\\Windows\\RemovableStorageDevices";
+const std::string kInstall = "HKLM\\Software\\Policies\\Microsoft\\Windows\\DeviceInstall";
+const std::string kFve = "HKLM\\System\\CurrentControlSet\\Policies\\Microsoft\\FVE";
 
 class ShowHere : public ::testing::Test {
   protected:
@@ -26,42 +30,84 @@ class ShowHere : public ::testing::Test {
         ASSERT_EQ(run.exitCode, 0) << run.err;
     }
     void Clear() {
-        for (const char* hive : {"HKCU", "HKLM"})
+        std::vector<std::vector<std::string>> deletes{{kInstall, "/f"}, {kFve, "/f"}};
+        for (const char* hive : {"HKCU", "HKLM"}) {
+            deletes.push_back({hive + kStorage, "/f"});
             for (const char* value : {"NoDrives", "NoViewOnDrive"})
-                RunProgram("C:\\windows\\system32\\reg.exe",
-                           {"delete", hive + kKey, "/v", value, "/f", "/reg:64"}, scratch_.Path());
+                deletes.push_back({hive + kKey, "/v", value, "/f"});
+        }
+        for (auto& args : deletes) {
+            args.insert(args.begin(), "delete");
+            args.push_back("/reg:64");
+            RunProgram("C:\\windows\\system32\\reg.exe", args, scratch_.Path());
+        }
     }
     ProgramRun Show() { return RunProgram(TARNWICK_CLI, {"show", "--here"}, scratch_.Path()); }
 
     TempDir scratch_;
 };
 
-TEST_F(ShowHere, ListsWhatRegAddSetAndNotesAValueSetTwice) {
+TEST_F(ShowHere, ListsWhatRegSetAndNotesAValueSetTwiceAndTheOtherRestrictions) {
+    // `reg --remove`'s file, for reg import to delete the user's values again.
+    const std::string undo = scratch_.File("undo.reg");
+    ASSERT_EQ(RunProgram(TARNWICK_CLI, {"reg", "--remove", "--policy", "both", "--output", undo},
+                         scratch_.Path())
+                  .exitCode,
+              0);
+    const auto dword = [](std::string key, const char* value) {
+        return std::vector<std::string>{"add",       std::move(key), "/v", value, "/t",
+                                        "REG_DWORD", "/d",           "1",  "/f"};
+    };
+    const std::string limits = "Not stopped (Microsoft's description of both policies): a path";
     const struct {
-        std::vector<std::string> add;  // reg add arguments after the key; none: nothing added
-        std::string hive;
+        std::vector<std::string> reg;    // reg.exe's arguments; none: nothing changed
         std::vector<std::string> lines;  // in stdout, in this order
+        std::string absent;              // not in stdout
     } steps[] = {
-        {{}, "", {"No drive is restricted: neither NoDrives nor NoViewOnDrive is set"}},
-        {{"/v", "NoDrives", "/t", "REG_DWORD", "/d", "28"},
-         "HKCU",
-         {"Value name  Mask  Drives  Where", "NoDrives    28    CDE     HKEY_CURRENT_USER"}},
-        {{"/v", "NoDrives", "/t", "REG_DWORD", "/d", "67108863"},
-         "HKLM",
+        {{},
+         {"No drive is restricted: neither NoDrives nor NoViewOnDrive is set",
+          "Other restrictions: none set", limits},
+         "Value name"},
+        {{"add", "HKCU" + kKey, "/v", "NoDrives", "/t", "REG_DWORD", "/d", "28", "/f"},
+         {"Value name  Mask  Drives  Where", "NoDrives    28    CDE     HKEY_CURRENT_USER"},
+         ""},
+        {{"add", "HKLM" + kKey, "/v", "NoDrives", "/t", "REG_DWORD", "/d", "67108863", "/f"},
          {"NoDrives    28        CDE                         HKEY_CURRENT_USER",
           "NoDrives    67108863  ABCDEFGHIJKLMNOPQRSTUVWXYZ  HKEY_LOCAL_MACHINE",
-          "Note: NoDrives is set under both HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE."}},
-        {{"/v", "NoViewOnDrive", "/t", "REG_SZ", "/d", "4"},
-         "HKCU",
-         {"NoViewOnDrive  REG_SZ, not a dword  -"}},
+          "Note: NoDrives is set under both HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE."},
+         ""},
+        {{"add", "HKCU" + kKey, "/v", "NoViewOnDrive", "/t", "REG_SZ", "/d", "4", "/f"},
+         {"NoViewOnDrive  REG_SZ, not a dword  -"},
+         ""},
+        {dword("HKLM" + kStorage, "Deny_All"),
+         {"Other restrictions in force:",
+          "  All removable storage classes: all access denied (Deny_All=1), in "
+          "HKEY_LOCAL_MACHINE" +
+              kStorage + "\n",
+          limits},
+         ""},
+        {dword("HKCU" + kStorage + "\\{53f5630d-b6bf-11d0-94f2-00a0c91efb8b}", "Deny_Write"),
+         {"  Removable disks: write access denied (Deny_Write=1), in HKEY_CURRENT_USER" + kStorage +
+              "\\{53f5630d-b6bf-11d0-94f2-00a0c91efb8b}\n",
+          "  All removable storage classes"},
+         ""},
+        {dword(kInstall + "\\Restrictions", "DenyRemovableDevices"),
+         {"  Device installation: removable devices denied (DenyRemovableDevices=1), in "
+          "HKEY_LOCAL_"
+          "MACHINE\\Software\\Policies\\Microsoft\\Windows\\DeviceInstall\\Restrictions"},
+         ""},
+        {dword(kFve, "RDVDenyWriteAccess"),
+         {"  BitLocker: write access denied to removable drives it does not protect "
+          "(RDVDenyWriteAccess=1), in HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Policies\\"
+          "Microsoft\\FVE",
+          limits},
+         ""},
+        {{"import", undo},
+         {"NoDrives    67108863  ABCDEFGHIJKLMNOPQRSTUVWXYZ  HKEY_LOCAL_MACHINE"},
+         "HKEY_CURRENT_USER\n"},
     };
     for (const auto& step : steps) {
-        if (!step.add.empty()) {
-            std::vector<std::string> args{"add", step.hive + kKey};
-            args.insert(args.end(), step.add.begin(), step.add.end());
-            args.push_back("/f");
-            Reg(args);
-        }
+        if (!step.reg.empty()) Reg(step.reg);
         const ProgramRun run = Show();
         EXPECT_EQ(run.exitCode, 0) << run.err;
         std::size_t at = 0;
@@ -69,6 +115,9 @@ TEST_F(ShowHere, ListsWhatRegAddSetAndNotesAValueSetTwice) {
             const std::size_t found = run.out.find(line, at);
             EXPECT_NE(found, std::string::npos) << line << "\nin:\n" << run.out;
             if (found != std::string::npos) at = found + line.size();
+        }
+        if (!step.absent.empty()) {
+            EXPECT_EQ(run.out.find(step.absent), std::string::npos) << run.out;
         }
     }
 }
