@@ -8,8 +8,7 @@
 //     reads again as one [General] with one Version,
 //   - a merge that sets the values leaves each one applied with the mask, whatever deletion
 //     records ("**delvals.", "**DeleteValues", "**DeleteKeys", "**del.") the file holds,
-//   - the .reg and JSON readers list only NoDrives and NoViewOnDrive, each at most once per hive
-//     or class, however often the file sets or deletes it (key deletions included),
+//   - the .reg and JSON readers list only NoDrives and NoViewOnDrive, each once per hive or class,
 //   - a name found in a folder is taken for a leftover of a target only when it is exactly the
 //     temporary or backup name a writer of that target makes.
 // A broken invariant aborts with a description, so libFuzzer keeps the input as a finding.
@@ -131,28 +130,19 @@ void CheckGpt(std::string_view bytes) {
         Finding("the edit does not edit again");
 }
 
-// `placeOf` gives the hive or class of a Where text.
-void CheckFound(const Result<std::vector<FoundValue>>& found,
-                std::string (*placeOf)(const std::string& where)) {
+// The hive or class is the Where text up to the last `cut`.
+void CheckFound(const Result<std::vector<FoundValue>>& found, const char* cut) {
     if (!found) return;
     std::vector<std::string> seen;
     for (const auto& value : *found) {
         if (value.valueName != kNoDrivesValue && value.valueName != kNoViewOnDriveValue) {
             Finding("listed " + value.valueName);
         }
-        seen.push_back(value.valueName + "\n" + placeOf(value.where));
+        seen.push_back(value.valueName + "\n" + value.where.substr(0, value.where.rfind(cut)));
         if (std::count(seen.begin(), seen.end(), seen.back()) > 1) {
             Finding("listed twice: " + value.valueName + " in " + value.where);
         }
     }
-}
-
-std::string HiveOf(const std::string& where) {
-    return where.substr(0, where.find(" ("));
-}
-
-std::string ClassOf(const std::string& where) {
-    return where.substr(0, where.rfind(", entry "));
 }
 
 }  // namespace
@@ -171,10 +161,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (data[0] & 0x80)
                 CheckLeftoverName(input);
             else
-                CheckFound(readback::ReadRegFile(input), HiveOf);
+                CheckFound(readback::ReadRegFile(input), " (");
             break;
         default:
-            CheckFound(readback::ReadSambaJson(input), ClassOf);
+            CheckFound(readback::ReadSambaJson(input), ", entry ");
             break;
     }
     return 0;

@@ -110,14 +110,10 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
     const std::string delvals = pol("**delvals.", 1, test::Utf16(" ") + std::string(2, '\0'));
     const std::string deleteValues =
         pol("**DeleteValues", 1, test::Utf16("Other; noviewondrive") + std::string(2, '\0'));
-    // Keys are deleted with all below them; a key that only begins like a parent is another key.
-    auto deleteKeys = [](const char* list) {
-        return regpol::EncodeRecord("Software", "**DeleteKeys", 1,
-                                    test::Utf16(list) + std::string(2, '\0'));
-    };
-    const std::string sibling = deleteKeys("Software\\Microsoft\\Windows\\CurrentVersion\\Polic");
-    const std::string parent =
-        deleteKeys("x; software\\microsoft\\windows\\currentversion\\policies\\");
+    // Keys go with all below them; one that only begins like a parent is another key.
+    const std::string sibling =
+        pol("**DeleteKeys", 1, test::Utf16("Software\\Micro") + '\0' + '\0');
+    const std::string parent = pol("**DeleteKeys ", 1, test::Utf16("x;software\\") + '\0' + '\0');
     auto at = [](const std::string& before) { return "byte " + std::to_string(before.size()); };
     const struct {
         std::string name, bytes, tsv;
@@ -127,7 +123,6 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
          "[" + entry("NoDrives", "4", "28") + "," + entry("NoViewOnDrive", "\"reg_dword\"", "4") +
              "]",
          "NoDrives\t28\tCDE\tUSER, entry 1\nNoViewOnDrive\t4\tC\tUSER, entry 2\n", ""},
-        // samba-tool gpo load keeps the first entry's type with the last one's data.
         {"b.json",
          "[" + entry("NoDrives", "true", "\"x\"") + "," + entry("NoDrives", "11", "1") + "," +
              entry("NoViewOnDrive", "3", "[28, 0, 0, 0]") + "]",
@@ -146,7 +141,6 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
          "NoDrives\t28\tCDE\tHKEY_CURRENT_USER (line 4)\n"
          "NoViewOnDrive\t4\tC\tHKEY_CURRENT_USER (line 6)\n",
          "HKEY_CURRENT_USER (line 6)"},
-        // Each later line or key deletion takes the place of what came before, hive by hive.
         {"b.reg",
          reg +
              "\"NoDrives\"=dword:1c\r\n\"NoViewOnDrive\"=dword:4\r\n\"NoDrives\"=-\r\n"
