@@ -316,13 +316,15 @@ std::vector<std::string> ClassesOf(const Json& entry) {
     return {*cls};
 }
 
-// "entry 2" or "entries 1, 2 and 4".
+// "entry 2", "entries 1, 2 and 4", or past five "entries 1, 2, 3, 4, 5 and 9 more".
 std::string EntryList(const std::vector<std::size_t>& entries) {
     std::string text = entries.size() == 1 ? "entry " : "entries ";
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::size_t shown = entries.size() > 5 ? 5 : entries.size();
+    for (std::size_t i = 0; i < shown; ++i) {
         if (i > 0) text += i + 1 == entries.size() ? " and " : ", ";
         text += std::to_string(entries[i]);
     }
+    if (shown < entries.size()) text += " and " + std::to_string(entries.size() - shown) + " more";
     return text;
 }
 
@@ -355,6 +357,8 @@ Result<std::vector<FoundValue>> ReadSambaJson(std::string_view text) {
     };
     std::vector<Record> records;
     std::vector<Group> groups;  // in the order first met
+    std::map<std::string, std::size_t> recordOf,
+        groupOf;  // by class, key and name; class and value
     for (std::size_t i = 0; i < parsed->items.size(); ++i) {
         const Json& entry = parsed->items[i];
         if (entry.kind != Json::Kind::Object) {
@@ -368,22 +372,15 @@ Result<std::vector<FoundValue>> ReadSambaJson(std::string_view text) {
             if (EqualNoCase(*name, drive)) value = drive;
         if (value.empty()) continue;
         for (const std::string& cls : ClassesOf(entry)) {
-            auto same = [&](const Record& r) {
-                return r.cls == cls && r.key == *key && r.name == *name;
-            };
-            auto record = std::find_if(records.begin(), records.end(), same);
-            if (record == records.end()) {
-                records.push_back({cls, *key, *name, value, i, i});
-                record = records.end() - 1;
-            }
-            record->last = i;
-            auto group = std::find_if(groups.begin(), groups.end(), [&](const Group& g) {
-                return g.cls == cls && g.value == value;
-            });
-            if (group == groups.end()) group = groups.insert(groups.end(), {cls, value, {}, 0});
-            group->entries.push_back(i + 1);
-            group->record =
-                std::max(group->record, static_cast<std::size_t>(record - records.begin()));
+            const auto [r, newRecord] =
+                recordOf.try_emplace(cls + '\n' + *key + '\n' + *name, records.size());
+            if (newRecord) records.push_back({cls, *key, *name, value, i, i});
+            records[r->second].last = i;
+            const auto [g, newGroup] =
+                groupOf.try_emplace(cls + '\n' + std::string(value), groups.size());
+            if (newGroup) groups.push_back({cls, value, {}, 0});
+            groups[g->second].entries.push_back(i + 1);
+            groups[g->second].record = std::max(groups[g->second].record, r->second);
         }
     }
     std::vector<FoundValue> found;
