@@ -40,7 +40,9 @@ std::string ValueLines(const Options& options) {
             continue;
         }
         lines += std::string(name) + ": ";
-        if (options.remove) {
+        if (options.remove && options.command == Command::Intune) {
+            lines += "deleted by the remediation where it is set\n";
+        } else if (options.remove) {
             lines += "not configured (its records removed)\n";
         } else if (options.disable) {
             lines += "disabled (**del." + std::string(name) + ")\n";
@@ -157,7 +159,11 @@ CliResult SambaCommand(const Options& options) {
 }
 
 CliResult IntuneCommand(const Options& options) {
-    const std::string folder = Absolute(*options.output);
+    // "a/b/" is the folder "a/b": the separators after its name are dropped before it is made.
+    std::string folder = Absolute(*options.output);
+    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\') &&
+           folder[folder.size() - 2] != ':')
+        folder.pop_back();
     const Result<std::uint32_t> attributes = fileio::CurrentPlatform().Attributes(folder);
     if (attributes && (*attributes & fileio::kAttrDirectory) == 0) {
         return Refused("\"" + folder + "\" is a file; --output names the folder for the scripts.");
@@ -167,14 +173,16 @@ CliResult IntuneCommand(const Options& options) {
         std::string_view name;
         std::string text;
     } scripts[] = {
-        {deploy::kDetectScriptName, deploy::DetectScript(options.drives, options.policy, scope)},
-        {deploy::kRemediateScriptName,
-         deploy::RemediateScript(options.drives, options.policy, scope)},
+        {options.remove ? deploy::kDetectRemovedScriptName : deploy::kDetectScriptName,
+         options.remove ? deploy::DetectRemovedScript(options.policy, scope)
+                        : deploy::DetectScript(options.drives, options.policy, scope)},
+        {options.remove ? deploy::kRemoveScriptName : deploy::kRemediateScriptName,
+         options.remove ? deploy::RemoveScript(options.policy, scope)
+                        : deploy::RemediateScript(options.drives, options.policy, scope)},
     };
     // Both or neither: the set is written as one, and without --force a script already there
-    // stops the run before either is begun, with a word on replacing both.
+    // stops the run before either is begun (or any folder made), with a word on replacing both.
     fileio::FileSet set;
-    set.folders.push_back(folder);
     for (const auto& script : scripts) {
         const std::string path = JoinPath(folder, script.name);
         if (!options.force && fileio::FileExists(path)) {
@@ -184,6 +192,10 @@ CliResult IntuneCommand(const Options& options) {
         }
         set.files.push_back({path, deploy::ScriptFileBytes(script.text),
                              fileio::ConsentTo(path, options.force), "The script"});
+    }
+    // The folder and any missing above it, as for the local policy's.
+    if (Status made = fileio::MakeFolder(folder, "The folder for the scripts", true); !made) {
+        return Refused(made.failure().message + " Nothing was written.");
     }
     CliResult result = WriteOutputs(std::move(set), options.force);
     if (result.exitCode == kExitDone) result.out += ValueLines(options);

@@ -27,7 +27,7 @@ bool ParseLetterItem(std::string_view item, DriveSet& drives) {
     if (item.empty()) return false;
     bool afterLetter = false;
     for (char c : item) {
-        const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        const char upper = UpperAscii(c);
         if (upper >= 'A' && upper <= 'Z') {
             drives = drives.WithDrive(upper - 'A', true);
             afterLetter = true;
@@ -136,7 +136,7 @@ class Parser {
             } else if (command == Command::Pol && flag.name == "--local") {
                 if (Status taken = TakeSwitch(flag, o.local); !taken) return taken;
             } else if ((command == Command::Pol || command == Command::Reg ||
-                        command == Command::Samba) &&
+                        command == Command::Samba || command == Command::Intune) &&
                        flag.name == "--remove") {
                 if (Status taken = TakeSwitch(flag, o.remove); !taken) return taken;
             } else if (command == Command::Pol && flag.name == "--disable") {
@@ -213,6 +213,10 @@ class Parser {
             return Refuse(
                 "--machine and --offline-profiles exclude each other: --machine sets the "
                 "values once for every user");
+        }
+        if (command == Command::Intune && o.remove) {
+            if (haveDrives || allBut) return Refuse("--remove takes no drives: it sets no mask");
+            return {};
         }
         if (!haveDrives) return Refuse(args_[0] + " needs --drives");
         if (allBut) options_.drives = options_.drives.WithMode(DriveMode::AllBut);
@@ -417,6 +421,8 @@ std::string UsageText() {
   tarnwick-cli samba --remove [--policy hide|prevent|both] [--output FILE [--force]]
   tarnwick-cli intune --drives LETTERS [--all-but] [--policy hide|prevent|both]
                       [--offline-profiles | --machine] --output FOLDER [--force]
+  tarnwick-cli intune --remove [--policy hide|prevent|both] [--offline-profiles | --machine]
+                      --output FOLDER [--force]
   tarnwick-cli gpp --drives LETTERS [--all-but] [--policy hide|prevent|both] --gpo FOLDER
                    [--group NAME --sid SID]... [--ou DN]... [--user NAME --sid SID]... [--not]
                    [GPO-OPTIONS]
@@ -452,9 +458,11 @@ samba --remove gives the JSON that takes the values out again (Samba 4.19 or lat
   samba-tool gpo remove {GPO-GUID} --content FILE -U Administrator
 Older Samba has no gpo load: use pol --gpo on the policy object's folder in SYSVOL with its LDIF.
 intune writes Detect-TarnwickDrives.ps1 and Remediate-TarnwickDrives.ps1 into a folder, for an
-Intune remediation run as SYSTEM: they act on the hive of every signed-in user.
-show also reads a Registry.pol, a policy object's folder, a .reg file or the Samba JSON and
-lists the NoDrives and NoViewOnDrive values there; show --here (Windows) lists the values that
+Intune remediation run as SYSTEM: they act on the hive of every signed-in user (local, domain
+and Microsoft Entra ID accounts). intune --remove writes the pair that deletes the values again:
+Detect-TarnwickDrivesRemoved.ps1 and Remove-TarnwickDrives.ps1.
+show also reads a Registry.pol, a policy object's folder, a .reg file, the Samba JSON or an
+Intune script and lists the NoDrives and NoViewOnDrive values there; show --here (Windows) lists the values that
 apply to the current user now; show --local (Windows) the local policy and every local policy per
 group or user.
 gpp writes Group Policy Preferences registry items into User\Preferences\Registry\Registry.xml
@@ -475,7 +483,8 @@ show also reads a Registry.xml of preference items, with each item's action and 
                     output); intune: the folder for the two scripts (required)
   --force           replace an existing output file (pol --output: merge into it; pol --ldif:
                     replace the LDIF file)
-  --tsv             show: one line per item, five tab-separated fields, nothing else
+  --tsv             show: one line per item or value, nothing else, its fields tab-separated:
+                    five for a template's item, four for a value
   --language CULTURE  show: the ADML folder beside an ADMX file (default en-US)
   --policy WHICH    reg, pol, samba, intune: hide (NoDrives, the default), prevent
                     (NoViewOnDrive) or both
@@ -497,7 +506,8 @@ show also reads a Registry.xml of preference items, with each item's action and 
                     user (SID): System32\GroupPolicyUsers\SID
   --now             pol --local: have Windows apply user policy now, then check the values in force
   --remove          pol: the values' records taken out (the policy "Not configured"); reg: a
-                    .reg file that deletes the values; samba: the JSON for samba-tool gpo remove
+                    .reg file that deletes the values; samba: the JSON for samba-tool gpo remove;
+                    intune: the scripts that delete the values
   --disable         pol: the "Disabled" records (**del.NoDrives, **del.NoViewOnDrive)
   --here            show: the values under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE now
   --group NAME --sid SID  gpp: only for members of this security group (DOMAIN\Group and its SID)

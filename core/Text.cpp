@@ -63,6 +63,17 @@ std::string Utf8Of(std::u16string_view units) {
     return out;
 }
 
+std::size_t LoneSurrogateAt(std::u16string_view units) {
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        if (IsHighSurrogate(units[i]) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
+            ++i;
+        } else if (IsHighSurrogate(units[i]) || IsLowSurrogate(units[i])) {
+            return i;
+        }
+    }
+    return std::u16string_view::npos;
+}
+
 Utf8Char Utf8At(std::string_view text, std::size_t at) {
     constexpr Utf8Char kInvalid{kReplacement, 1, false};
     const auto lead = static_cast<unsigned char>(text[at]);
@@ -230,8 +241,12 @@ std::string WholeNumberText(double value) {
 std::string UpperAscii(std::string_view text) {
     std::string out(text);
     for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        c = UpperAscii(c);
     return out;
+}
+
+char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 char LowerAscii(char c) {
@@ -243,6 +258,10 @@ std::string LowerAscii(std::string_view text) {
     for (char& c : out)
         c = LowerAscii(c);
     return out;
+}
+
+bool IsBlank(char32_t c, std::string_view blanks) {
+    return c < 0x80 && blanks.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
 std::string_view TrimBlanks(std::string_view text, std::string_view blanks) {

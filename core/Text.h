@@ -18,6 +18,9 @@ namespace tarnwick {
 void AppendUtf8(std::string& out, char32_t code);
 // UTF-16 units as UTF-8; a lone surrogate becomes U+FFFD.
 std::string Utf8Of(std::u16string_view units);
+// Where the first surrogate without its partner is, or npos: for a reader that must refuse what
+// Utf8Of would replace.
+std::size_t LoneSurrogateAt(std::u16string_view units);
 
 // The character whose UTF-8 starts at byte `at`. Only the shortest form of U+0000..U+10FFFF
 // without surrogates is valid; a byte that starts no valid sequence is one invalid character
@@ -80,6 +83,7 @@ std::string WholeNumberText(double value);
 // ---- ASCII case and blanks
 
 char LowerAscii(char c);
+char UpperAscii(char c);
 std::string LowerAscii(std::string_view text);
 std::string UpperAscii(std::string_view text);
 bool EqualNoCase(std::string_view a, std::string_view b);  // ASCII letters only
@@ -87,7 +91,9 @@ bool EqualNoCase(std::string_view a, std::string_view b);  // ASCII letters only
 bool LessNoCase(std::string_view a, std::string_view b);
 // `suffix` in lower case.
 bool EndsWithNoCase(std::string_view text, std::string_view suffix);
-// Without the `blanks` at either end (blanks and tabs unless told).
+// Whether `c` is one of the `blanks` (blanks and tabs unless told).
+bool IsBlank(char32_t c, std::string_view blanks = " \t");
+// Without the `blanks` at either end.
 std::string_view TrimBlanks(std::string_view text, std::string_view blanks = " \t");
 
 // ---- Names made of names

@@ -1,6 +1,7 @@
 // libFuzzer target over the readers of the deployed forms: Registry.pol (and the merge of the
-// drive values into it), gpt.ini, .reg and the Samba JSON. The first byte chooses the reader and,
-// for the merge, the mask and the values; the rest is the file. Every run checks that
+// drive values into it), gpt.ini, .reg, the Samba JSON and the Intune scripts. The first byte
+// chooses the reader and, for the merge, the mask and the values; the rest is the file. Every run
+// checks that
 //   - a Registry.pol that reads is tiled exactly by its records from byte 8 to its end, a refusal
 //     names a byte within the file, and the merge re-reads with every other record unchanged and
 //     in order and each chosen value once,
@@ -8,7 +9,8 @@
 //     reads again as one [General] with one Version,
 //   - a merge that sets the values leaves each one applied with the mask, whatever deletion
 //     records ("**delvals.", "**DeleteValues", "**DeleteKeys", "**del.") the file holds,
-//   - the .reg and JSON readers list only NoDrives and NoViewOnDrive, each once per hive or class,
+//   - the .reg, JSON and Intune script readers list only NoDrives and NoViewOnDrive, the .reg and
+//     JSON readers each once per hive or class,
 //   - a name found in a folder is taken for a leftover of a target only when it is exactly the
 //     temporary or backup name a writer of that target makes.
 // A broken invariant aborts with a description, so libFuzzer keeps the input as a finding.
@@ -22,6 +24,7 @@
 
 #include "fileio/Leftovers.h"
 #include "fileio/mdlAPIFiles.h"
+#include "readback/IntuneScriptReader.h"
 #include "readback/RegReader.h"
 #include "readback/SambaJsonReader.h"
 #include "regpol/GptIni.h"
@@ -130,7 +133,7 @@ void CheckGpt(std::string_view bytes) {
         Finding("the edit does not edit again");
 }
 
-// The hive or class is the Where text up to the last `cut`.
+// The hive or class is the Where text up to the last `cut`; none: a value may be listed again.
 void CheckFound(const Result<std::vector<FoundValue>>& found, const char* cut) {
     if (!found) return;
     std::vector<std::string> seen;
@@ -138,6 +141,7 @@ void CheckFound(const Result<std::vector<FoundValue>>& found, const char* cut) {
         if (value.valueName != kNoDrivesValue && value.valueName != kNoViewOnDriveValue) {
             Finding("listed " + value.valueName);
         }
+        if (cut == nullptr) continue;
         seen.push_back(value.valueName + "\n" + value.where.substr(0, value.where.rfind(cut)));
         if (std::count(seen.begin(), seen.end(), seen.back()) > 1) {
             Finding("listed twice: " + value.valueName + " in " + value.where);
@@ -164,7 +168,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 CheckFound(readback::ReadRegFile(input), " (");
             break;
         default:
-            CheckFound(readback::ReadSambaJson(input), ", entry ");
+            if (data[0] & 0x80)
+                CheckFound(readback::ReadIntuneScript(input), nullptr);
+            else
+                CheckFound(readback::ReadSambaJson(input), ", entry ");
             break;
     }
     return 0;

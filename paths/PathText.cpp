@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/Text.h"
 #include "fileio/Platform.h"
 
 #ifdef _WIN32
@@ -22,24 +23,8 @@ namespace tarnwick {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 bool IsLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 bool HasDrive(std::string_view path) {
@@ -110,13 +95,13 @@ std::string AbsoluteWindowsPath(std::string path, const PathBase& base) {
     }
     if (path.starts_with("\\\\")) return NormaliseWindows(path);
     if (HasDrive(path) && path.size() > 2 && path[2] == '\\') {
-        path[0] = Upper(path[0]);
+        path[0] = UpperAscii(path[0]);
         return NormaliseWindows(path);
     }
     if (HasDrive(path)) {  // drive-relative: "C:x"
-        const char drive = Upper(path[0]);
+        const char drive = UpperAscii(path[0]);
         std::string folder;
-        if (HasDrive(current) && Upper(current[0]) == drive) {
+        if (HasDrive(current) && UpperAscii(current[0]) == drive) {
             folder = current;
         } else if (base.driveFolder) {
             folder = base.driveFolder(drive);
@@ -180,9 +165,9 @@ std::string AbsolutePosixPath(const std::string& path, const PathBase& base) {
 }  // namespace
 
 std::string CleanPathText(std::string_view typed) {
-    std::string_view text = Trimmed(typed);
+    std::string_view text = TrimBlanks(typed);
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
-        text = Trimmed(text.substr(1, text.size() - 2));
+        text = TrimBlanks(text.substr(1, text.size() - 2));
     }
     return std::string(text);
 }

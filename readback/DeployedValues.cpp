@@ -14,6 +14,7 @@
 #include "paths/PathText.h"
 #include "prefs/GppFiles.h"
 #include "prefs/RegistryXml.h"
+#include "readback/IntuneScriptReader.h"
 #include "readback/RegReader.h"
 #include "readback/SambaJsonReader.h"
 #include "regpol/GptIni.h"
@@ -166,7 +167,8 @@ std::string LocalLabel(const std::string& sid) {
 
 bool ListsValues(const std::string& path) {
     return EndsWithNoCase(path, ".pol") || EndsWithNoCase(path, ".xml") ||
-           EndsWithNoCase(path, ".reg") || EndsWithNoCase(path, ".json") || IsFolder(path);
+           EndsWithNoCase(path, ".reg") || EndsWithNoCase(path, ".json") ||
+           EndsWithNoCase(path, ".ps1") || IsFolder(path);
 }
 
 namespace {
@@ -199,7 +201,9 @@ Result<ValueListing> ReadFileValues(const std::string& path) {
     }
     auto bytes = ReadFile(path);
     if (!bytes) return bytes.failure();
-    auto values = EndsWithNoCase(path, ".reg") ? ReadRegFile(*bytes) : ReadSambaJson(*bytes);
+    auto values = EndsWithNoCase(path, ".reg")   ? ReadRegFile(*bytes)
+                  : EndsWithNoCase(path, ".ps1") ? ReadIntuneScript(*bytes)
+                                                 : ReadSambaJson(*bytes);
     if (!values) return Failure{path + ", " + values.failure().message + "."};
     return ValueListing{std::move(*values), ""};
 }

@@ -18,7 +18,7 @@ struct ValueListing {
 };
 
 // Whether `path` is for these readers rather than the template readers: a folder, or a name ending
-// in .pol, .reg, .json or .xml (Registry.xml of Group Policy Preferences).
+// in .pol, .reg, .json, .xml (Registry.xml of Group Policy Preferences) or .ps1 (Intune scripts).
 bool ListsValues(const std::string& path);
 
 // The values of the file or policy object's folder at `path`; a missing file is a failure.

@@ -39,25 +39,22 @@ namespace tarnwick::xml {
 
 namespace {
 
-bool StartsWith(std::string_view bytes, std::string_view prefix) {
-    return bytes.substr(0, prefix.size()) == prefix;
-}
-
 ByteOrder OrderOf(Encoding encoding) {
     return encoding == Encoding::Utf16LE ? ByteOrder::Little : ByteOrder::Big;
 }
 
+// XML's white space (its S production).
 bool IsSpace(char32_t c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    return IsBlank(c, " \t\r\n");
 }
 
 // The encoding the bytes announce, and the byte where the document starts after a byte-order
 // mark; as the parsers decide it: the mark first, then the XML declaration, UTF-8 by default.
 Encoding Detect(std::string_view bytes, std::size_t& start) {
     start = 0;
-    if (StartsWith(bytes, "\xFF\xFE")) return start = 2, Encoding::Utf16LE;
-    if (StartsWith(bytes, "\xFE\xFF")) return start = 2, Encoding::Utf16BE;
-    if (StartsWith(bytes, "\xEF\xBB\xBF")) return start = 3, Encoding::Utf8;
+    if (bytes.starts_with("\xFF\xFE")) return start = 2, Encoding::Utf16LE;
+    if (bytes.starts_with("\xFE\xFF")) return start = 2, Encoding::Utf16BE;
+    if (bytes.starts_with("\xEF\xBB\xBF")) return start = 3, Encoding::Utf8;
     // UTF-16 without a mark: the first unit that is no white space is '<'.
     for (const bool little : {true, false}) {
         std::size_t at = 0;
@@ -69,7 +66,7 @@ Encoding Detect(std::string_view bytes, std::size_t& start) {
             (little ? std::string_view("<\0", 2) : std::string_view("\0<", 2)))
             return little ? Encoding::Utf16LE : Encoding::Utf16BE;
     }
-    if (!StartsWith(bytes, "<?xml")) return Encoding::Utf8;
+    if (!bytes.starts_with("<?xml")) return Encoding::Utf8;
     const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
     const std::size_t at = declaration.find("encoding");
     if (at == std::string_view::npos) return Encoding::Utf8;
@@ -327,20 +324,14 @@ Result<std::string, XmlFailure> FromUtf16(std::string_view bytes, std::size_t st
                                           Encoding encoding) {
     const std::u16string units = UnitsOf(bytes.substr(start), OrderOf(encoding));
     std::string text = Utf8Of(units);
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        const bool high = units[i] >= 0xD800 && units[i] < 0xDC00;
-        const bool low = units[i] >= 0xDC00 && units[i] < 0xE000;
-        if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
-            ++i;
-        } else if (high || low) {
-            return Refusal("invalid UTF-16 (a lone surrogate)",
-                           LineAt(Utf8Of(units.substr(0, i)), std::string::npos));
-        }
+    if (const std::size_t lone = LoneSurrogateAt(units); lone != std::u16string::npos) {
+        return Refusal("invalid UTF-16 (a lone surrogate)",
+                       LineAt(Utf8Of(units.substr(0, lone)), std::string::npos));
     }
     if ((bytes.size() - start) % 2 != 0) {
         return Refusal("invalid UTF-16 (an odd number of bytes)", LineAt(text, text.size()));
     }
-    if (!StartsWith(text, "<?xml")) return text;
+    if (!text.starts_with("<?xml")) return text;
     const std::size_t end = text.find("?>");
     const std::size_t at = text.substr(0, end).find("encoding");
     if (at == std::string::npos) return text;
@@ -375,7 +366,7 @@ Result<std::optional<std::string>, XmlFailure> ForParsers(std::string_view bytes
     while (first < text.size() && IsSpace(static_cast<unsigned char>(text[first])))
         ++first;
     const bool declared =
-        StartsWith(text.substr(first), "<?xml") && first + 5 < text.size() &&
+        text.substr(first).starts_with("<?xml") && first + 5 < text.size() &&
         (IsSpace(static_cast<unsigned char>(text[first + 5])) || text[first + 5] == '?');
     std::string declaration;
     if (first > start && !declared) declaration = "<?xml version=\"1.0\"?>";
@@ -419,9 +410,9 @@ std::optional<XmlFailure> NotWellFormed(std::string_view bytes, std::string_view
     for (std::size_t at = 0; (at = text.find_first_of("<&", at)) != std::string_view::npos;) {
         const std::string_view rest = text.substr(at);
         std::string_view end;
-        if (StartsWith(rest, "<!--")) end = "-->";
-        if (StartsWith(rest, "<?")) end = "?>";
-        if (StartsWith(rest, "<![CDATA[")) end = "]]>";
+        if (rest.starts_with("<!--")) end = "-->";
+        if (rest.starts_with("<?")) end = "?>";
+        if (rest.starts_with("<![CDATA[")) end = "]]>";
         if (!end.empty()) {
             const std::size_t found = text.find(end, at);
             if (found == std::string_view::npos) return std::nullopt;
@@ -431,9 +422,9 @@ std::optional<XmlFailure> NotWellFormed(std::string_view bytes, std::string_view
         ++at;
         if (rest[0] == '<') continue;
         const std::string_view name = rest.substr(1, rest.find(';') - 1);
-        if (StartsWith(name, "#")) {
+        if (name.starts_with("#")) {
             // A character reference names an XML character.
-            const bool hex = StartsWith(name, "#x");
+            const bool hex = name.starts_with("#x");
             std::uint32_t c = 0;
             for (const char digit : name.substr(hex ? 2 : 1)) {
                 const int value = DigitValue(digit, hex ? 16 : 10);

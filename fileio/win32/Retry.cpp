@@ -1,6 +1,6 @@
 #include "fileio/win32/Retry.h"
 
-#include <iterator>
+#include "core/Text.h"
 
 namespace tarnwick::fileio::win32 {
 
@@ -19,39 +19,34 @@ bool Transient(std::uint32_t code) {
     }
 }
 
-bool RetryingPlatform::Again(const Failure& failure, std::size_t tried) {
-    if (tried >= std::size(kRetryPauses) || !Transient(failure.code)) return false;
-    inner_.Pause(kRetryPauses[tried]);
-    return true;
+Failure RetryingPlatform::Tried(Failure failure, std::size_t tries) {
+    std::uint32_t waited = 0;
+    for (std::uint32_t pause : kRetryPauses)
+        waited += pause;
+    // Inside the system's sentence, before its full stop.
+    const bool stop = !failure.message.empty() && failure.message.back() == '.';
+    if (stop) failure.message.pop_back();
+    failure.message +=
+        " (tried " + DecimalText(tries) + " times over " + DecimalText(waited) + " ms)";
+    if (stop) failure.message += '.';
+    return failure;
 }
 
 Result<Handle> RetryingPlatform::Open(const std::string& path, Access access,
                                       Disposition disposition) {
-    for (std::size_t tried = 0;; ++tried) {
-        Result<Handle> opened = inner_.Open(path, access, disposition);
-        if (opened || !Again(opened.failure(), tried)) return opened;
-    }
+    return Retried([&] { return inner_.Open(path, access, disposition); });
 }
 
 Status RetryingPlatform::MoveNew(const std::string& from, const std::string& to) {
-    for (std::size_t tried = 0;; ++tried) {
-        Status moved = inner_.MoveNew(from, to);
-        if (moved || !Again(moved.failure(), tried)) return moved;
-    }
+    return Retried([&] { return inner_.MoveNew(from, to); });
 }
 
 Status RetryingPlatform::Replace(const std::string& from, const std::string& to) {
-    for (std::size_t tried = 0;; ++tried) {
-        Status replaced = inner_.Replace(from, to);
-        if (replaced || !Again(replaced.failure(), tried)) return replaced;
-    }
+    return Retried([&] { return inner_.Replace(from, to); });
 }
 
 Status RetryingPlatform::Remove(const std::string& path) {
-    for (std::size_t tried = 0;; ++tried) {
-        Status removed = inner_.Remove(path);
-        if (removed || !Again(removed.failure(), tried)) return removed;
-    }
+    return Retried([&] { return inner_.Remove(path); });
 }
 
 }  // namespace tarnwick::fileio::win32

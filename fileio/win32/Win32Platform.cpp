@@ -473,7 +473,7 @@ Cause CauseOf(const Failure& error) {
     }
 }
 
-// Open, delete, move and replace under the one retry policy.
+// Every call that a transient failure may hit, under the one retry policy.
 Platform& NativePlatform() {
     static Win32Platform calls;
     static win32::RetryingPlatform platform(calls);

@@ -38,6 +38,21 @@ Status Attempt(Platform& platform, Call kind, const test::TempDir& dir) {
             if (!opened) return opened.failure();
             return platform.Close(*opened);
         }
+        case Call::Read:
+        case Call::Write: {
+            const Result<Handle> opened = platform.Open(
+                from, kind == Call::Read ? Access::Read : Access::Write, Disposition::OpenExisting);
+            if (!opened) return opened.failure();
+            char byte = 'N';
+            Status moved;
+            if (kind == Call::Write) {
+                moved = platform.Write(*opened, &byte, 1);
+            } else if (const Result<std::size_t> read = platform.Read(*opened, &byte, 1); !read) {
+                moved = read.failure();
+            }
+            (void)platform.Close(*opened);
+            return moved;
+        }
         case Call::Remove:
             return platform.Remove(from);
         case Call::MoveNew:
@@ -71,8 +86,10 @@ TEST(RetryPolicy, WaitsOutTransientCodesAFewTimesAndNothingElse) {
         {"replace, access denied: not retried", Call::Replace, 5, 1, 1},
         {"open, disk full: not retried", Call::Open, 112, 1, 1},
         {"move, not found: not retried", Call::MoveNew, 2, 1, 1},
-        {"create folder, a sharing violation: not retried", Call::CreateFolder,
-         win32::kSharingViolation, 1, 1},
+        {"read, a byte-range lock", Call::Read, win32::kLockViolation, 2, 3},
+        {"write, locked throughout", Call::Write, win32::kLockViolation, 99, kAll},
+        {"create folder, the network busy", Call::CreateFolder, win32::kNetworkBusy, 1, 2},
+        {"read, not enough memory: not retried", Call::Read, 8, 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -95,6 +112,9 @@ TEST(RetryPolicy, WaitsOutTransientCodesAFewTimesAndNothingElse) {
                                                  std::uint32_t{0}));
         if (!succeeds) {
             EXPECT_EQ(done.failure().code, c.code);
+            // A call given up on says it was waited for; one refused at once does not.
+            EXPECT_EQ(done.failure().message,
+                      c.attempts == kAll ? "held (tried 6 times over 620 ms)" : "held");
             EXPECT_EQ(test::ReadAll(dir.File("new.tmp")), "new");
         } else if (c.call == Call::MoveNew || c.call == Call::Replace) {
             EXPECT_EQ(test::ReadAll(dir.File("target.adm")), "new");

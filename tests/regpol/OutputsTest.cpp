@@ -41,6 +41,7 @@ TEST(NewOptions, ContradictionsAreUsageErrors) {
         {{"pol", "--output", "a.pol"}, "pol needs --drives"},
         {{"samba", "--drives", "C", "--gpo", "g"}, "'--gpo' is not an option of samba"},
         {{"intune", "--drives", "C"}, "intune needs --output FOLDER"},
+        {{"intune", "--remove", "--all-but", "--output", "o"}, "--remove takes no drives"},
         {{"show", "a.pol", "--here"}, "show takes one of a file, --here or --local"},
     };
     for (const auto& c : cases) {
@@ -200,14 +201,14 @@ TEST(GpoFolder, AFailingCallChangesBothFilesOrNeither) {
 }
 
 TEST(IntuneCommand, WritesBothScriptsOfTheChosenSetAndReplacesNeither) {
-    test::TempDir dir;
-    const auto run = Cli(
-        {"intune", "--drives", "AB", "--all-but", "--policy", "both", "--output", dir.File("out")});
+    test::TempDir dir;  // the folder made, and the one above it
+    const std::string folder = dir.File("out") + kSeparator + "sub" + kSeparator;
+    const auto run =
+        Cli({"intune", "--drives", "AB", "--all-but", "--policy", "both", "--output", folder});
     ASSERT_EQ(run.exitCode, cli::kExitDone) << run.err;
     const DriveSet drives(3, DriveMode::AllBut);
     const std::string detect = deploy::DetectScript(drives, DrivePolicy::Both);
     const std::string remediate = deploy::RemediateScript(drives, DrivePolicy::Both);
-    const std::string folder = dir.File("out") + kSeparator;
     EXPECT_EQ(test::ReadAll(folder + std::string(deploy::kDetectScriptName)),
               deploy::ScriptFileBytes(detect));
     EXPECT_EQ(test::ReadAll(folder + std::string(deploy::kRemediateScriptName)),
@@ -215,7 +216,7 @@ TEST(IntuneCommand, WritesBothScriptsOfTheChosenSetAndReplacesNeither) {
     EXPECT_EQ(Cli({"intune", "--drives", "C", "--machine", "--offline-profiles", "--output", "x"})
                   .exitCode,
               cli::kExitUsage);
-    const auto again = Cli({"intune", "--drives", "C", "--output", dir.File("out")});
+    const auto again = Cli({"intune", "--drives", "C", "--output", folder});
     EXPECT_EQ(again.exitCode, cli::kExitFailed);
     EXPECT_EQ(test::ReadAll(folder + std::string(deploy::kDetectScriptName)),
               deploy::ScriptFileBytes(detect));
@@ -234,6 +235,8 @@ TEST(ShowValues, EachNewOutputIsReadBack) {
         {"samba", "--drives", "CDE", "--policy", "prevent", "--output", json},
         {"reg", "--remove", "--policy", "prevent", "--output", undoReg},
         {"samba", "--remove", "--policy", "prevent", "--output", undoJson},
+        {"intune", "--drives", "CDE", "--offline-profiles", "--output", dir.File("set")},
+        {"intune", "--remove", "--policy", "prevent", "--machine", "--output", dir.File("rm")},
     };
     for (const auto& args : writes)
         ASSERT_EQ(Cli(args).exitCode, cli::kExitDone) << args[0];
@@ -248,6 +251,10 @@ TEST(ShowValues, EachNewOutputIsReadBack) {
         {json, "NoViewOnDrive\t28\tCDE\tUSER, entry 1\n"},
         {undoReg, "NoViewOnDrive\tdeleted\t-\tHKEY_CURRENT_USER (line 4)\n"},
         {undoJson, "NoViewOnDrive\tremoved\t-\tUSER, entry 1\n"},
+        {dir.File("set") + kSeparator + std::string(deploy::kRemediateScriptName),
+         "NoDrives\t28\tCDE\tHKEY_USERS, every profile (Intune remediation, line 24)\n"},
+        {dir.File("rm") + kSeparator + std::string(deploy::kDetectRemovedScriptName),
+         "NoViewOnDrive\tabsent\t-\tHKEY_LOCAL_MACHINE (Intune detection, line 21)\n"},
     };
     for (const auto& c : cases) {
         const auto shown = Cli({"show", c.file, "--tsv"});

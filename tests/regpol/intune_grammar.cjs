@@ -1,7 +1,8 @@
 // Parses each Intune script with PowerShell's grammar and checks, on the tree (comments are not
 // looked at), that it parses, checks its context before it opens any hive, opens only the hives
-// and keys of its scope, loads profiles inside a try and unloads them in its finally, exits only
-// with 0 or 1 and outside any try, and that only the remediation writes.
+// and keys of its scope, takes users' SIDs (Entra ID ones too) and not others, loads profiles
+// inside a try and unloads them in its finally, checks the exit code of each reg.exe, exits only
+// with 0 or 1 and outside any try, and that only the remediations write: set, or delete.
 const { Parser, Language } = require('web-tree-sitter');
 const fs = require('fs');
 const path = require('path');
@@ -46,9 +47,11 @@ const scopes = {
   const parser = new Parser();
   parser.setLanguage(await Language.load(
       require.resolve('tree-sitter-powershell/tree-sitter-powershell.wasm')));
+  const roles = { 'Detect-TarnwickDrives': '', 'Remediate-TarnwickDrives': 'CreateSubKey,SetValue',
+    'Detect-TarnwickDrivesRemoved': '', 'Remove-TarnwickDrives': 'DeleteValue' };
   for (const [scope, want] of Object.entries(scopes)) {
-    for (const role of ['Detect', 'Remediate']) {
-      const name = `${scope}/${role}-TarnwickDrives.ps1`;
+    for (const [role, writes] of Object.entries(roles)) {
+      const name = `${scope}/${role}.ps1`;
       const check = (ok, what) => ok || failures.push(`${name}: ${what}`);
       const source = fs.readFileSync(path.join(process.argv[2], name), 'utf8');
       const tree = parser.parse(source.replace(/^\uFEFF/, ''));
@@ -56,9 +59,10 @@ const scopes = {
       const root = tree.rootNode;
       check(!root.hasError, 'does not parse as PowerShell');
 
-      const wanted = all(root, 'assignment_expression').find((n) => n.text.startsWith('$wanted'));
-      check(wanted && texts(wanted, 'hash_entry').join() === "'NoDrives' = 28,'NoViewOnDrive' = 28",
-            'not the wanted values');
+      const values = all(root, 'assignment_expression').find((n) => /^\$(wanted|names)\b/.test(n.text));
+      check(values && (texts(values, 'hash_entry').join() === "'NoDrives' = 28,'NoViewOnDrive' = 28" ||
+                       texts(values, 'string_literal').join() === "'NoDrives','NoViewOnDrive'"),
+            'not the chosen values');
 
       // The context: S-1-5-18 compared, and an exit 1 on the wrong one before any hive is opened.
       const strings = texts(root, 'string_literal');
@@ -80,7 +84,12 @@ const scopes = {
       check(strings.includes("'Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer'"),
             'no Explorer policies key');
       check(!strings.some((s) => /HKCU|HKEY_CURRENT_USER/i.test(s)), 'touches HKEY_CURRENT_USER');
-      check(strings.includes("'^S-1-5-21-[0-9-]+$'") !== (scope === 'machine'),
+      // The users' SIDs, as PowerShell's -match takes them (case-insensitive, unanchored).
+      const sidFilter = all(root, 'assignment_expression').find((n) => n.text.startsWith('$userSid'));
+      const users = sidFilter && new RegExp(texts(sidFilter, 'string_literal')[0].slice(1, -1), 'i');
+      check(!users === (scope === 'machine') && (!users ||
+                ['S-1-5-21-1-2-3-1001', 'S-1-12-1-1-2-3-4'].every((s) => users.test(s)) &&
+                !['S-1-5-18', 'S-1-5-21-1-2-3-1001_Classes', 'S-1-5-80-1-2'].some((s) => users.test(s))),
             'the users\' SIDs filter');
 
       // reg.exe load inside the try, unload in its finally.
@@ -91,6 +100,10 @@ const scopes = {
       check(load.every((c) => inside(c, 'try_statement') && !inside(c, 'finally_clause')),
             'reg load is not inside the try');
       check(unload.every((c) => inside(c, 'finally_clause')), 'reg unload is not in the finally');
+      // Each reg.exe's exit code read right after it, in its own block.
+      check(reg.every((c) => all(root, 'variable').some((v) => v.text === '$LASTEXITCODE' &&
+                v.startIndex > c.endIndex && v.startIndex - c.endIndex < 80)),
+            'a reg.exe whose exit code is not checked');
 
       const exits = all(root, 'flow_control_statement').filter((f) => /^exit/.test(f.text));
       check(exits.every((e) => (e.text === 'exit 0' || e.text === 'exit 1') && !inside(e, 'try_statement')),
@@ -98,13 +111,12 @@ const scopes = {
       check(exits.some((e) => e.text === 'exit 0') && exits.some((e) => e.text === 'exit 1'),
             'not both exit codes');
       const calls = texts(root, 'member_name');
-      const writes = calls.filter((c) => c === 'SetValue' || c === 'CreateSubKey' ||
+      const made = calls.filter((c) => c === 'SetValue' || c === 'CreateSubKey' ||
           c === 'DeleteValue' || c === 'DeleteSubKey');
-      check(role === 'Detect' ? writes.length === 0 : writes.sort().join() === 'CreateSubKey,SetValue',
-            `writes with ${writes}`);
+      check(made.sort().join() === writes, `writes with ${made}`);
     }
   }
   for (const f of failures) console.log(f);
-  console.log(`intune grammar check: ${failures.length} failures in 6 scripts`);
+  console.log(`intune grammar check: ${failures.length} failures in 12 scripts`);
   process.exit(failures.length ? 1 : 0);
 })();

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The Intune scripts of each scope, parsed with a real PowerShell grammar (tree-sitter-powershell
+# The Intune scripts of each scope, setting and removing, parsed with a real PowerShell grammar (tree-sitter-powershell
 # through web-tree-sitter, from the npm registry into the build folder on first use; node and npm
 # come from scripts/setup) and checked for what they touch: intune_grammar.cjs.
 #   intune_grammar.sh TARNWICK_CLI BUILD_DIR
@@ -22,5 +22,8 @@ trap 'rm -rf "$out"' EXIT
 "$cli" intune --drives CDE --policy both --output "$out/users" >/dev/null
 "$cli" intune --drives CDE --policy both --offline-profiles --output "$out/offline" >/dev/null
 "$cli" intune --drives CDE --policy both --machine --output "$out/machine" >/dev/null
+"$cli" intune --remove --policy both --output "$out/users" >/dev/null
+"$cli" intune --remove --policy both --offline-profiles --output "$out/offline" >/dev/null
+"$cli" intune --remove --policy both --machine --output "$out/machine" >/dev/null
 # Liftoff only: the optimising compiler would spend a minute on the grammar for a second of use.
 NODE_PATH=$modules/node_modules node --liftoff-only "$here/intune_grammar.cjs" "$out"
