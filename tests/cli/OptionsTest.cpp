@@ -1,7 +1,11 @@
 // Parsing of tarnwick-cli's arguments, and the two default-path rules (the window's and the CLI's).
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/Options.h"
@@ -149,6 +153,9 @@ TEST(Arguments, UsageErrorsSayWhatIsWrong) {
         {{"admx", "--drives", "C", "--dir"}, "--dir"},
         {{"admx", "--drives", "C", "--output", "o"}, "--output"},
         {{"make", "--drives", "C", "--dir", "d"}, "--dir"},
+        // A name that --help lists for a group of options is no option itself.
+        {{"make", "--drives", "C", "GPO-OPTIONS"}, "'GPO-OPTIONS' is not an option of make"},
+        {{"show", "GPO-OPTIONS", "b"}, "show takes one file, not also 'b'"},
     };
     for (const auto& c : cases) {
         const Result<Options> parsed = ParseArguments(c.args);
@@ -156,6 +163,55 @@ TEST(Arguments, UsageErrorsSayWhatIsWrong) {
         ASSERT_FALSE(parsed) << where;
         EXPECT_NE(parsed.failure().message.find(c.mentions), std::string::npos)
             << where << ": " << parsed.failure().message;
+    }
+}
+
+// Every "--name" in a piece of the usage text.
+std::set<std::string> NamedOptions(std::string_view text) {
+    std::set<std::string> names;
+    for (auto at = text.find("--"); at != std::string_view::npos; at = text.find("--", at + 2)) {
+        const auto end = text.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2);
+        names.emplace(text.substr(at, end - at));
+    }
+    return names;
+}
+
+// The usage lines promise each command its options (GPO-OPTIONS and the like stand for those on
+// their own line below); the parser takes those and refuses every other with "not an option".
+TEST(Arguments, EachCommandTakesTheOptionsItsUsageLinesName) {
+    const std::string usage = UsageText();
+    const auto synopsisEnd = usage.find("\n\n");
+    const auto optionsStart = usage.find("\n\n", synopsisEnd + 2) + 2;
+    const std::string options = usage.substr(optionsStart, usage.find("\n\n", optionsStart));
+    std::map<std::string, std::string> groups;  // "GPO-OPTIONS": its line
+    std::istringstream optionLines(options);
+    for (std::string line; std::getline(optionLines, line);) {
+        if (line.rfind("  ", 0) == 0 && line[2] != ' ' && line[2] != '-')
+            groups[line.substr(2, line.find(' ', 2) - 2)] = line;
+    }
+    std::map<std::string, std::string> promised;  // command: its usage lines
+    std::istringstream synopsis(usage.substr(0, synopsisEnd));
+    std::string command;
+    for (std::string line; std::getline(synopsis, line);) {
+        if (line.rfind("  tarnwick-cli ", 0) == 0)
+            command = line.substr(15, line.find(' ', 15) - 15);
+        if (command.empty()) continue;
+        for (const auto& [group, text] : groups)
+            if (line.find(group) != std::string::npos) line += text;
+        promised[command] += line + '\n';
+    }
+    promised.erase("--help");
+    ASSERT_EQ(promised.size(), 9u);
+    for (const auto& [name, lines] : promised) {
+        const std::set<std::string> taken = NamedOptions(lines);
+        for (const std::string& option : NamedOptions(options)) {
+            const Result<Options> parsed = ParseArguments({name, option});
+            const bool refused = !parsed && parsed.failure().message.find("is not an option of") !=
+                                                std::string::npos;
+            // gpp takes --output only to say that it writes into --gpo FOLDER.
+            const bool expected = !taken.count(option) && !(name == "gpp" && option == "--output");
+            EXPECT_EQ(refused, expected) << name << ' ' << option;
+        }
     }
 }
 
