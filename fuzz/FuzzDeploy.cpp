@@ -168,10 +168,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 CheckFound(readback::ReadRegFile(input), " (");
             break;
         default:
-            if (data[0] & 0x80)
-                CheckFound(readback::ReadIntuneScript(input), nullptr);
-            else
-                CheckFound(readback::ReadSambaJson(input), ", entry ");
+            CheckFound(
+                data[0] & 0x80 ? readback::ReadIntuneScript(input) : readback::ReadSambaJson(input),
+                data[0] & 0x80 ? nullptr : ", entry ");
             break;
     }
     return 0;

@@ -1,8 +1,6 @@
 #!/usr/bin/python3
-"""samba --remove's JSON applied as samba-tool gpo remove applies it (Debian 12's samba-tool has no
-gpo remove), to a Registry.pol that pol wrote, through Samba's own PReg code: each entry names
-keyname, valuename and class, and takes out the records whose key and name are spelt exactly so.
-show must find no drive value left, and the other record kept. Exits 77 without python3-samba."""
+"""samba --remove's JSON applied as samba-tool gpo remove applies it (Debian 12's has none) to pol's
+Registry.pol through Samba's own PReg code: show must then find no drive value, the other kept."""
 import json, os, subprocess, sys, tempfile
 try:
     from samba.dcerpc import preg
