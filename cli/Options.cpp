@@ -144,9 +144,10 @@ constexpr Option kOptions[] = {
      "user (SID): System32\\GroupPolicyUsers\\SID"},
     {"--now", Of({Pol}), Switch(&Options::now), "",
      "pol --local: have Windows apply user policy now, then check the values in force"},
-    {"--remove", Of({Pol, Intune}), Switch(&Options::remove), "",
-     "pol: the values' records taken out (the policy \"Not configured\"); intune:\n"
-     "the scripts that delete the values"},
+    {"--remove", Of({Pol, Reg, Samba, Intune}), Switch(&Options::remove), "",
+     "pol: the values' records taken out (the policy \"Not configured\"); reg: a\n"
+     ".reg file that deletes the values; samba: the JSON for samba-tool gpo remove;\n"
+     "intune: the scripts that delete the values"},
     {"--disable", Of({Pol}), Switch(&Options::disable), "",
      "pol: the \"Disabled\" records (**del.NoDrives, **del.NoViewOnDrive)"},
     {"--here", Of({Show}), Switch(&Options::here), "",
@@ -187,6 +188,7 @@ constexpr const char* kUsageHead = R"(Usage:
   tarnwick-cli show FILE [--tsv] [--language CULTURE]
   tarnwick-cli reg --drives LETTERS [--all-but] [--policy hide|prevent|both] [--output PATH]
                    [--force]
+  tarnwick-cli reg --remove [--policy hide|prevent|both] [--output PATH] [--force]
   tarnwick-cli admx --drives LETTERS [--all-but] [--dir FOLDER]
   tarnwick-cli pol --drives LETTERS [--all-but] [--policy hide|prevent|both]
                    (--output FILE [--force] | --gpo FOLDER [GPO-OPTIONS] | --local [LOCAL-OPTIONS])
@@ -194,6 +196,7 @@ constexpr const char* kUsageHead = R"(Usage:
                    (--output FILE [--force] | --gpo FOLDER [GPO-OPTIONS] | --local [LOCAL-OPTIONS])
   tarnwick-cli samba --drives LETTERS [--all-but] [--policy hide|prevent|both]
                      [--output FILE [--force]]
+  tarnwick-cli samba --remove [--policy hide|prevent|both] [--output FILE [--force]]
   tarnwick-cli intune --drives LETTERS [--all-but] [--policy hide|prevent|both]
                       [--offline-profiles | --machine] --output FOLDER [--force]
   tarnwick-cli intune --remove [--policy hide|prevent|both] [--offline-profiles | --machine]
@@ -214,7 +217,8 @@ ADMX with its ADML): value name, item name, value, the drives the value covers, 
 Warnings (a text naming other drives than its value covers, a value above Z, a name twice in one
 list) go to standard error.
 reg writes the registry form for the current user: with --output a .reg file (UTF-16LE, as
-regedit writes its own), else the same text on standard output as UTF-8.
+regedit writes its own), else the same text on standard output as UTF-8. reg --remove writes the
+way back: "NoDrives"=- deletes the value when imported.
 admx adds the given drives as one more item of both policies of TarnwickDrives.admx and its
 language file en-US\TarnwickDrives.adml in a PolicyDefinitions folder, which must exist (its
 en-US folder is created when missing; a set already offered changes nothing).
@@ -228,6 +232,8 @@ ldbmodify -H /var/lib/samba/private/sam.ldb FILE).
 samba prints (or writes, with --output) the JSON for a Samba domain controller of Samba 4.19 or
 later:
   samba-tool gpo load {GPO-GUID} --content FILE -U Administrator
+samba --remove gives the JSON that takes the values out again (Samba 4.19 or later too):
+  samba-tool gpo remove {GPO-GUID} --content FILE -U Administrator
 Older Samba has no gpo load: use pol --gpo on the policy object's folder in SYSVOL with its LDIF.
 intune writes Detect-TarnwickDrives.ps1 and Remediate-TarnwickDrives.ps1 into a folder, for an
 Intune remediation run as SYSTEM: they act on the hive of every signed-in user (local, domain

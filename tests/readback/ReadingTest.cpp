@@ -98,11 +98,15 @@ TEST(TemplateEncoding, ShowReadsEveryTemplateAsMakeDoes) {
 
 TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
     const std::string key(kExplorerPoliciesKey);
+    // An entry with type and data, or (no type) one of samba-tool gpo remove, of class Both.
     auto entry = [&](const char* name, const char* type, const char* data) {
         return std::string(
                    "{\"keyname\": \"Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\"
                    "Policies\\\\Explorer\", \"valuename\": \"") +
-               name + "\", \"class\": \"USER\", \"type\": " + type + ", \"data\": " + data + "}";
+               name +
+               (type ? std::string("\", \"class\": \"USER\", \"type\": ") + type +
+                           ", \"data\": " + data + "}"
+                     : "\", \"class\": \"Both\"}");
     };
     auto pol = [&](const std::string& value, std::uint32_t type, const std::string& data) {
         return regpol::EncodeRecord(key, value, type, data);
@@ -118,6 +122,10 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
     const std::string delvals = pol("**delvals.", 1, test::Utf16(" ") + std::string(2, '\0'));
     const std::string deleteValues =
         pol("**DeleteValues", 1, test::Utf16("Other; noviewondrive") + std::string(2, '\0'));
+    // Keys go with all below them; one that only begins like a parent is another key.
+    const std::string sibling =
+        pol("**DeleteKeys", 1, test::Utf16("Software\\Micro") + '\0' + '\0');
+    const std::string parent = pol("**DeleteKeys ", 1, test::Utf16("x;software\\") + '\0' + '\0');
     auto at = [](const std::string& before) { return "byte " + std::to_string(before.size()); };
     const struct {
         std::string name, bytes, tsv;
@@ -130,7 +138,7 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
         {"b.json",
          "[" + entry("NoDrives", "true", "\"x\"") + "," + entry("NoDrives", "11", "1") + "," +
              entry("NoViewOnDrive", "3", "[28, 0, 0, 0]") + "]",
-         "NoDrives\tREG_SZ\t-\tUSER, entry 1\nNoDrives\tREG_QWORD\t-\tUSER, entry 2\n"
+         "NoDrives\tREG_SZ\t-\tUSER, entry 2 (applies over entry 1)\n"
          "NoViewOnDrive\t28\tCDE\tUSER, entry 3\n",
          "USER, entry 3"},
         {"c.json",
@@ -150,13 +158,31 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
          "\xFF\xFE" + test::Utf16(reg + contoso + "[HKEY_LOCAL_MACHINE\\" + key +
                                   "]\r\n\"NoDrives\"=dword:0000000c"),
          "NoDrives\t12\tCD\tHKEY_LOCAL_MACHINE (line 7)\n", ""},
+        // A name spelt otherwise is a record of its own, applied after; BOTH is either class.
+        {"d.json",
+         "[" + entry("NoDrives", "4", "28") + "," + entry("nodrives", "4", "4") + "," +
+             entry("NoDrives", "4", "8") + "," + entry("NoViewOnDrive", nullptr, nullptr) + "]",
+         "NoDrives\t4\tC\tUSER, entry 2 (applies over entries 1 and 3)\n"
+         "NoViewOnDrive\tremoved\t-\tUSER, entry 4\nNoViewOnDrive\tremoved\t-\tMACHINE, entry 4\n",
+         ""},
         {"a.reg",
-         reg + "\"NoDrives\"=hex(4):1c,00,\\\r\n  00,00\r\n\"NoDrives\"=hex(4):1c,00\r\n"
-               "\"NoViewOnDrive\"=hex:04,00,00,00\r\n",
+         reg + "\"NoDrives\"=hex(4):1c,00,\\\r\n  00,00\r\n\"NoViewOnDrive\"=hex:04,00,00,00\r\n",
          "NoDrives\t28\tCDE\tHKEY_CURRENT_USER (line 4)\n"
-         "NoDrives\tnot a dword (hex(4))\t-\tHKEY_CURRENT_USER (line 6)\n"
-         "NoViewOnDrive\t4\tC\tHKEY_CURRENT_USER (line 7)\n",
-         "HKEY_CURRENT_USER (line 7)"},
+         "NoViewOnDrive\t4\tC\tHKEY_CURRENT_USER (line 6)\n",
+         "HKEY_CURRENT_USER (line 6)"},
+        {"d.reg",
+         reg +
+             "\"NoDrives\"=dword:1c\r\n\"NoViewOnDrive\"=dword:4\r\n\"NoDrives\"=-\r\n"
+             "[-HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Polic]\r\n"
+             "[HKEY_LOCAL_MACHINE\\" +
+             key +
+             "]\r\n\"NoDrives\"=hex(4):1c,00\r\n"
+             "[-hkey_local_machine\\software\\microsoft\\]\r\n",
+         "NoDrives\tdeleted\t-\tHKEY_CURRENT_USER (line 6)\n"
+         "NoViewOnDrive\t4\tC\tHKEY_CURRENT_USER (line 5)\n"
+         "NoDrives\tdeleted\t-\tHKEY_LOCAL_MACHINE (line 10, key deleted)\n"
+         "NoViewOnDrive\tdeleted\t-\tHKEY_LOCAL_MACHINE (line 10, key deleted)\n",
+         ""},
         {"a.pol", head + set + binary + delvals,
          "NoDrives\tdeleted\t-\t" + at(head + set + binary) +
              " (**delvals.)\nNoViewOnDrive\tdeleted\t-\t" + at(head + set + binary) +
@@ -172,6 +198,11 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
         {"c.pol", head + delvals + set,
          "NoDrives\t28\tCDE\t" + at(head + delvals) +
              "\nNoViewOnDrive\tdeleted\t-\tbyte 8 (**delvals.)\n",
+         ""},
+        {"d.pol", head + set + sibling + parent + sibling,
+         "NoDrives\tdeleted\t-\t" + at(head + set + sibling) +
+             " (**DeleteKeys)\nNoViewOnDrive\tdeleted\t-\t" + at(head + set + sibling) +
+             " (**DeleteKeys)\n",
          ""},
     };
     test::TempDir dir;

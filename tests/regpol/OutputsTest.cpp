@@ -37,6 +37,7 @@ TEST(NewOptions, ContradictionsAreUsageErrors) {
         {{"pol", "--drives", "C", "--gpo", "g", "--force"}, "--force is for --output"},
         {{"pol", "--remove", "--disable", "--local"}, "--remove and --disable exclude each other"},
         {{"pol", "--remove", "--drives", "C", "--local"}, "--remove takes no drives"},
+        {{"samba", "--remove", "--all-but"}, "--remove takes no drives"},
         {{"pol", "--output", "a.pol"}, "pol needs --drives"},
         {{"samba", "--drives", "C", "--gpo", "g"}, "'--gpo' is not an option of samba"},
         {{"intune", "--drives", "C"}, "intune needs --output FOLDER"},
@@ -228,6 +229,7 @@ TEST(IntuneCommand, WritesBothScriptsOfTheChosenSetAndReplacesNeither) {
 TEST(ShowValues, EachNewOutputIsReadBack) {
     test::TempDir dir;
     const std::string pol = dir.File("a.pol"), reg = dir.File("a.reg"), json = dir.File("a.json");
+    const std::string undoReg = dir.File("undo.reg"), undoJson = dir.File("undo.json");
     const std::string gpo = dir.File("gpo"), userFile = dir.File("userfile");
     std::filesystem::create_directory(test::FsPath(gpo));
     std::filesystem::create_directory(test::FsPath(userFile));
@@ -248,6 +250,8 @@ TEST(ShowValues, EachNewOutputIsReadBack) {
         {{"samba", "--drives", "A", "--output", gpo}, 1, "it is a folder.\n"},
         {{"pol", "--drives", "A", "--gpo", userFile}, 1, "User\" is a file, not a folder."},
         {{"samba", "--drives", "CDE", "--policy", "prevent", "--output", json, "--force"}, 0, ""},
+        {{"reg", "--remove", "--policy", "prevent", "--output", undoReg}, 0, "Created: "},
+        {{"samba", "--remove", "--policy", "prevent", "--output", undoJson}, 0, "Created: "},
         {{"intune", "--drives", "CDE", "--offline-profiles", "--output", dir.File("set")},
          0,
          "Created: "},
@@ -269,6 +273,8 @@ TEST(ShowValues, EachNewOutputIsReadBack) {
                   "Registry.pol, byte 8\n"},
         {reg, "NoDrives\t28\tCDE\tHKEY_CURRENT_USER (line 4)\n"},
         {json, "NoViewOnDrive\t28\tCDE\tUSER, entry 1\n"},
+        {undoReg, "NoViewOnDrive\tdeleted\t-\tHKEY_CURRENT_USER (line 4)\n"},
+        {undoJson, "NoViewOnDrive\tremoved\t-\tUSER, entry 1\n"},
         {dir.File("set") + kSeparator + std::string(deploy::kRemediateScriptName),
          "NoDrives\t28\tCDE\tHKEY_USERS, every profile (Intune remediation, line 24)\n"},
         {dir.File("rm") + kSeparator + std::string(deploy::kDetectRemovedScriptName),
