@@ -20,7 +20,8 @@ struct GppRequest {
     DriveSet drives;
     DrivePolicy policy = DrivePolicy::Hide;
     std::vector<Target> targets;
-    std::string changed;  // see ChangedNow
+    std::string changed;                     // see ChangedNow
+    ItemAction action = ItemAction::Update;  // Delete: the items that take the values back
     std::chrono::milliseconds lockWait = fileio::kLockWait;
 };
 
