@@ -10,6 +10,7 @@
 #include "core/Text.h"
 #include "prefs/GppFiles.h"
 #include "prefs/NameGuid.h"
+#include "prefs/Names.h"
 #include "prefs/RegistryXml.h"
 #include "tests/support/FaultyPlatform.h"
 #include "tests/support/TestFiles.h"
@@ -68,6 +69,48 @@ TEST(Sids, OnlyTheTextFormIsTaken) {
     for (const auto& c : cases) {
         const auto sid = NormalSid(c.text);
         EXPECT_EQ(sid.value_or(""), c.normal ? c.normal : "") << c.text;
+    }
+}
+
+// OU and user names as typed: the one form the items carry (and their uids are made of), or the
+// reason they are refused.
+TEST(TargetNames, TakeOneFormOrAreRefusedWithTheReason) {
+    const struct {
+        TargetKind kind;
+        const char* typed;
+        const char* normal;  // nullptr: refused with `why` in the message
+        const char* why;
+    } cases[] = {
+        {TargetKind::OrgUnit, " ou = Staff ,dc=contoso, DC = com ", "OU=Staff,DC=contoso,DC=com",
+         ""},
+        {TargetKind::OrgUnit, R"(OU=a\,b\2Bc\ ,OU=\#1,DC=x)", R"(OU=a\,b\+c\ ,OU=\#1,DC=x)", ""},
+        {TargetKind::OrgUnit, "OU=", nullptr, "OU= with no name"},
+        {TargetKind::OrgUnit, "OU=x,DC=c,", nullptr, "ends with a separator"},
+        {TargetKind::OrgUnit, "OU=x;DC=c", nullptr, "';'"},
+        {TargetKind::OrgUnit, "OU=a+CN=b,DC=c", nullptr, "several values"},
+        {TargetKind::OrgUnit, "CN=Users,DC=c", nullptr, "OU targeting takes OUs only"},
+        {TargetKind::OrgUnit, "OU=x", nullptr, "names no domain"},
+        {TargetKind::OrgUnit, "OU=x,CN=y,DC=c", nullptr, "has CN= where"},
+        {TargetKind::OrgUnit, R"(OU=a\q,DC=c)", nullptr, "escapes nothing"},
+        {TargetKind::OrgUnit, R"(OU=\00,DC=c)", nullptr, "control characters"},
+        {TargetKind::User, R"( CONTOSO \ kiosk )", R"(CONTOSO\kiosk)", ""},
+        {TargetKind::User, "kiosk@contoso.com", nullptr, "sign-in name"},
+        {TargetKind::User, R"(CONTOSO\)", nullptr, "no account part"},
+        {TargetKind::User, R"(contoso.example.com\kiosk)", nullptr, "15 characters"},
+        {TargetKind::User, R"(CONTOSO\a,b)", nullptr, "refuses in an account name"},
+    };
+    for (const auto& c : cases) {
+        const Target typed{c.kind, c.typed, "S-1-5-21-1-2-3-1001", false};
+        const auto problem = NameProblem(typed);
+        if (c.normal) {
+            EXPECT_FALSE(problem) << *problem;
+            EXPECT_EQ(Normalised(typed).name, c.normal);
+            EXPECT_EQ(ItemUid(kNoDrivesValue, {typed}),
+                      ItemUid(kNoDrivesValue, {Target{c.kind, c.normal, typed.sid, false}}));
+        } else {
+            ASSERT_TRUE(problem) << c.typed;
+            EXPECT_NE(problem->find(c.why), std::string::npos) << *problem;
+        }
     }
 }
 
@@ -159,6 +202,44 @@ TEST(AdministratorsFiles, RefusedAsTheReaderRefusesThem) {
     }
 }
 
+// An item of ours inside folders: show lists it as the client applies it, and gpp replaces it only
+// where it reaches the audience its uid names (else it adds an item of its own).
+TEST(Folders, TurnItemsOffAndJoinTheirTargeting) {
+    const std::string ours = ItemText(DrivesItem(4, {kPupils}));
+    const std::string users =
+        "<Filters><FilterUser bool=\"AND\" not=\"0\" name=\"A\\u\" sid=\"S-1-5-21-9\"/>"
+        "<FilterUser bool=\"OR\" not=\"1\" name=\"B\\v\" sid=\"S-1-5-21-8\"/></Filters>";
+    const struct {
+        std::string folders;  // "#" is our item
+        bool replaced;
+        std::string shown;  // show's row after "NoDrives\t"
+    } cases[] = {
+        {"<Collection name=\"f\">#</Collection>", true,
+         "4\tC\tHKEY_CURRENT_USER, line 1, update, for CONTOSO\\Pupils"},
+        {"<Collection name=\"f\" disabled=\"1\"><Collection name=\"g\">#</Collection></Collection>",
+         false,
+         "disabled\t-\tHKEY_CURRENT_USER, line 1, update (in the disabled folder \"f\"), for "
+         "CONTOSO\\Pupils"},
+        {"<Collection name=\"f\">" + users + "<Collection>#</Collection></Collection>", false,
+         "4\tC\tHKEY_CURRENT_USER, line 1, update, (user A\\u or not user B\\v) and for "
+         "CONTOSO\\Pupils"},
+    };
+    test::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folders);
+        const std::string bytes =
+            "<RegistrySettings>" + Replaced(c.folders, "#", ours) + "</RegistrySettings>";
+        test::WriteAll(dir.File("Registry.xml"), bytes);
+        const cli::CliResult shown = cli::RunCli({"show", "--tsv", dir.File("Registry.xml")}, "");
+        EXPECT_EQ(shown.out, "NoDrives\t" + c.shown + "\n") << shown.err;
+        const auto edit = AddItems(bytes, {DrivesItem(12, {kPupils})});
+        ASSERT_TRUE(edit) << edit.failure().message;
+        EXPECT_EQ(edit->replaced, c.replaced ? 1 : 0);
+        // Not replaced: every byte before the root's end tag stays, the new item after them.
+        EXPECT_EQ(edit->bytes.starts_with(bytes.substr(0, bytes.rfind("</"))), !c.replaced);
+    }
+}
+
 class PolicyObject : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -172,12 +253,13 @@ class PolicyObject : public ::testing::Test {
     }
     std::string Xml() const { return dir_.File("gpo/User/Preferences/Registry/Registry.xml"); }
     std::string Gpt() const { return dir_.File("gpo/gpt.ini"); }
-    Result<GppOutcome> Write() {
+    Result<GppOutcome> Write(ItemAction action = ItemAction::Update) {
         GppRequest request;
         request.drives = DriveSet(0b1100, DriveMode::Following);
         request.policy = DrivePolicy::Both;
         request.targets = {kPupils};
         request.changed = kChanged;
+        request.action = action;
         return WriteGpp(dir_.File("gpo"), request);
     }
     // Every entry of the folders, so that a temporary or a lock file left behind shows.
@@ -234,12 +316,36 @@ TEST_F(PolicyObject, ShowListsEachItemWithItsTargets) {
                              file + ", line 3, update, for CONTOSO\\Pupils\n");
 }
 
+// The way back: the same items rewritten where they stand with action Delete, every other byte
+// kept, and show lists the deletions with their targets.
+TEST_F(PolicyObject, RemoveRewritesTheItemsAsDeletions) {
+    ASSERT_TRUE(Write());
+    std::string expected = test::ReadAll(Xml());
+    for (const Item& item :
+         ItemsFor(DriveSet(0b1100, DriveMode::Following), DrivePolicy::Both, {kPupils}, kChanged)) {
+        Item removal = item;
+        removal.action = ItemAction::Delete;
+        removal.mask = 0;
+        expected = Replaced(expected, ItemText(item), ItemText(removal));
+    }
+    const auto removed = Write(ItemAction::Delete);
+    ASSERT_TRUE(removed) << removed.failure().message;
+    EXPECT_EQ(removed->replaced, 2);
+    EXPECT_EQ(test::ReadAll(Xml()), expected);
+    const cli::CliResult shown = cli::RunCli({"show", "--tsv", Xml()}, "");
+    EXPECT_EQ(
+        shown.out,
+        "NoDrives\tdeleted\t-\tHKEY_CURRENT_USER, line 2, delete, for CONTOSO\\Pupils\n"
+        "NoViewOnDrive\tdeleted\t-\tHKEY_CURRENT_USER, line 3, delete, for CONTOSO\\Pupils\n");
+}
+
 TEST(GppArguments, AreRefusedBeforeAnythingIsRead) {
     const std::vector<std::vector<std::string>> cases = {
         {"gpp", "--drives", "C", "--gpo", "g", "--group", "X"},
         {"gpp", "--drives", "C", "--gpo", "g", "--sid", "S-1-5-32-544"},
         {"gpp", "--drives", "C", "--gpo", "g", "--not", "--ou", "OU=A"},
         {"gpp", "--drives", "C", "--gpo", "g", "--group", "a\tb", "--sid", "S-1-5-32-544"},
+        {"gpp", "--remove", "--drives", "C", "--gpo", "g"},
     };
     for (const auto& args : cases) {
         const cli::CliResult result = cli::RunCli(args, "");
