@@ -2,8 +2,8 @@
 // byte chooses the items (which values, which targets, negated or not, set or deleted); the rest is
 // the file. Every run checks that
 //   - the editor takes no file the reader refuses,
-//   - items in disabled or targeted folders (Collection) stay as they were, each item of ours is
-//     there once outside them with the action asked for, and an OU name read normalises stably,
+//   - items in disabled or targeted folders stay, ours have the action asked for, and a normal
+//     OU name stays as it is,
 //   - an edit that only adds leaves every byte of the file in place around one inserted span
 //     (but the "/>" of an empty-element root),
 //   - the edited file reads back with each item once, and editing it again changes nothing.
@@ -43,20 +43,16 @@ std::vector<prefs::Item> ItemsOf(std::uint8_t selector) {
                            (selector & 0x80) != 0});
     }
     const auto policy = static_cast<DrivePolicy>(selector % 3);
-    const bool remove = (selector & 0x03) == 0x03;
+    const auto action = (selector & 3) == 3 ? prefs::ItemAction::Delete : prefs::ItemAction::Update;
     return prefs::ItemsFor(DriveSet(selector * 0x10101u, DriveMode::Following), policy, targets,
-                           "2026-01-02 03:04:05",
-                           remove ? prefs::ItemAction::Delete : prefs::ItemAction::Update);
+                           "2026-01-02 03:04:05", action);
 }
 
-// The items an edit must leave alone, as show lists them: those whose folders change whom they
-// reach.
-std::vector<std::string> Untouchable(const std::vector<prefs::ReadItem>& read) {
-    std::vector<std::string> kept;
-    for (const prefs::ReadItem& item : read) {
-        if (!item.OwnAudience())
-            kept.push_back(item.uid + item.action + item.value + prefs::AudienceText(item));
-    }
+// The items whose folders change whom they reach, which an edit leaves alone.
+std::string InFolders(const std::vector<prefs::ReadItem>& read) {
+    std::string kept;
+    for (const prefs::ReadItem& item : read)
+        if (!item.OwnAudience()) kept += item.uid + item.action + prefs::AudienceText(item) + "\n";
     return kept;
 }
 
@@ -73,13 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (edit) Finding("the editor takes a file the reader refuses");
         return 0;
     }
-    for (const auto& item : *read) {
-        for (const auto& filter : item.filters) {
-            const auto normal = prefs::NormalOuName(filter.name);
-            const auto again = normal ? prefs::NormalOuName(*normal) : normal;
-            if (normal && (!again || *again != *normal)) Finding("a normal OU name changes again");
-        }
-    }
+    for (const auto& item : *read)
+        for (const auto& filter : item.filters)
+            if (const auto normal = prefs::NormalOuName(filter.name); normal)
+                if (!prefs::NormalOuName(*normal) || *prefs::NormalOuName(*normal) != *normal)
+                    Finding("a normal OU name changes again");
     if (!edit) return 0;  // another encoding, or an item nested in a copy of itself
     if (edit->added + edit->replaced != static_cast<int>(items.size())) {
         Finding("not every item was added or replaced");
@@ -100,14 +94,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const auto again = prefs::ReadRegistryXml(out);
     if (!again) Finding("the edited file does not read: " + again.failure().message);
-    if (Untouchable(*again) != Untouchable(*read)) Finding("an item in a folder changed");
-    for (const prefs::ReadItem& item : *again) {
-        const bool ours =
-            item.OwnAudience() &&
-            UpperAscii(item.uid) == prefs::ItemUid(items[0].valueName, items[0].targets);
-        if (ours && item.action != (items[0].action == prefs::ItemAction::Delete ? "D" : "U"))
+    if (InFolders(*again) != InFolders(*read)) Finding("an item in a folder changed");
+    const std::string uid = prefs::ItemUid(items[0].valueName, items[0].targets);
+    const char* action = items[0].action == prefs::ItemAction::Delete ? "D" : "U";
+    for (const prefs::ReadItem& item : *again)
+        if (item.OwnAudience() && UpperAscii(item.uid) == uid && item.action != action)
             Finding("an item of ours has another action than asked");
-    }
     const auto twice = prefs::AddItems(out, items);
     if (!twice) Finding("the edited file cannot be edited again: " + twice.failure().message);
     if (twice->added != 0 || twice->bytes != out) Finding("editing again changed the file");

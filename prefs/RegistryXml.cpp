@@ -113,9 +113,13 @@ void CollectItems(const xml::Element& parent, std::vector<Found>& items, const F
 std::vector<ReadFilter> FiltersOf(const xml::Element& filters) {
     std::vector<ReadFilter> read;
     for (const xml::Element& filter : filters.children) {
-        read.push_back({filter.localName, AttributeOf(filter, "bool") == "OR",
-                        AttributeOf(filter, "not") == "1", AttributeOf(filter, "name"),
-                        AttributeOf(filter, "sid")});
+        read.push_back({filter.localName,
+                        AttributeOf(filter, "bool") == "OR",
+                        AttributeOf(filter, "not") == "1",
+                        AttributeOf(filter, "name"),
+                        AttributeOf(filter, "sid"),
+                        {}});
+        if (filter.localName == "FilterCollection") read.back().group = FiltersOf(filter);
     }
     return read;
 }
@@ -476,6 +480,8 @@ std::string TargetsText(const std::vector<ReadFilter>& filters) {
             text += std::string(no) + "in " + who;
         } else if (filter.kind == "FilterUser") {
             text += std::string(no) + "user " + who;
+        } else if (filter.kind == "FilterCollection") {
+            text += std::string(no) + "(" + TargetsText(filter.group) + ")";
         } else {
             text += std::string(no) + "a condition " + Visible(filter.kind);
         }

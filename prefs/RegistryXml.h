@@ -95,13 +95,15 @@ struct Edit {
 Result<Edit> AddItems(std::string_view bytes, const std::vector<Item>& items);
 
 // One condition as read: the filter's element name ("FilterGroup", ...), how it joins the one
-// before ("AND"/"OR"), negated, and its name and SID.
+// before ("AND"/"OR"), negated, and its name and SID; a FilterCollection (a parenthesised group in
+// the editor) holds its conditions in `group`.
 struct ReadFilter {
     std::string kind;
     bool orJoin = false;
     bool negated = false;
     std::string name;
     std::string sid;
+    std::vector<ReadFilter> group;
 };
 
 struct ReadItem {

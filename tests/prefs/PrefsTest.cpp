@@ -4,13 +4,13 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/Run.h"
 #include "core/Text.h"
 #include "prefs/GppFiles.h"
 #include "prefs/NameGuid.h"
-#include "prefs/Names.h"
 #include "prefs/RegistryXml.h"
 #include "tests/support/FaultyPlatform.h"
 #include "tests/support/TestFiles.h"
@@ -72,46 +72,38 @@ TEST(Sids, OnlyTheTextFormIsTaken) {
     }
 }
 
-// OU and user names as typed: the one form the items carry (and their uids are made of), or the
-// reason they are refused.
+// OU and user names as typed: the one form the items carry and their uids are made of ("= form;"),
+// or the reason they are refused.
 TEST(TargetNames, TakeOneFormOrAreRefusedWithTheReason) {
     const struct {
         TargetKind kind;
-        const char* typed;
-        const char* normal;  // nullptr: refused with `why` in the message
-        const char* why;
+        const char *typed, *expected;
     } cases[] = {
-        {TargetKind::OrgUnit, " ou = Staff ,dc=contoso, DC = com ", "OU=Staff,DC=contoso,DC=com",
-         ""},
-        {TargetKind::OrgUnit, R"(OU=a\,b\2Bc\ ,OU=\#1,DC=x)", R"(OU=a\,b\+c\ ,OU=\#1,DC=x)", ""},
-        {TargetKind::OrgUnit, "OU=", nullptr, "OU= with no name"},
-        {TargetKind::OrgUnit, "OU=x,DC=c,", nullptr, "ends with a separator"},
-        {TargetKind::OrgUnit, "OU=x;DC=c", nullptr, "';'"},
-        {TargetKind::OrgUnit, "OU=a+CN=b,DC=c", nullptr, "several values"},
-        {TargetKind::OrgUnit, "CN=Users,DC=c", nullptr, "OU targeting takes OUs only"},
-        {TargetKind::OrgUnit, "OU=x", nullptr, "names no domain"},
-        {TargetKind::OrgUnit, "OU=x,CN=y,DC=c", nullptr, "has CN= where"},
-        {TargetKind::OrgUnit, R"(OU=a\q,DC=c)", nullptr, "escapes nothing"},
-        {TargetKind::OrgUnit, R"(OU=\00,DC=c)", nullptr, "control characters"},
-        {TargetKind::User, R"( CONTOSO \ kiosk )", R"(CONTOSO\kiosk)", ""},
-        {TargetKind::User, "kiosk@contoso.com", nullptr, "sign-in name"},
-        {TargetKind::User, R"(CONTOSO\)", nullptr, "no account part"},
-        {TargetKind::User, R"(contoso.example.com\kiosk)", nullptr, "15 characters"},
-        {TargetKind::User, R"(CONTOSO\a,b)", nullptr, "refuses in an account name"},
+        {TargetKind::OrgUnit, " ou = Staff ,dc=contoso, DC = com ",
+         "= OU=Staff,DC=contoso,DC=com;"},
+        {TargetKind::OrgUnit, R"(OU=a\,b\2Bc\ ,OU=\#1,DC=x)", R"(= OU=a\,b\+c\ ,OU=\#1,DC=x;)"},
+        {TargetKind::OrgUnit, "OU=", "OU= with no name"},
+        {TargetKind::OrgUnit, "OU=x,DC=c,", "ends with a separator"},
+        {TargetKind::OrgUnit, "OU=x;DC=c", "';'"},
+        {TargetKind::OrgUnit, "OU=a+CN=b,DC=c", "several values"},
+        {TargetKind::OrgUnit, "CN=Users,DC=c", "OU targeting takes OUs only"},
+        {TargetKind::OrgUnit, "OU=x", "names no domain"},
+        {TargetKind::OrgUnit, "OU=x,CN=y,DC=c", "has CN= where"},
+        {TargetKind::OrgUnit, R"(OU=\00,DC=c)", "control characters"},
+        {TargetKind::User, R"( CONTOSO \ kiosk )", R"(= CONTOSO\kiosk;)"},
+        {TargetKind::User, "kiosk@contoso.com", "sign-in name"},
+        {TargetKind::User, R"(CONTOSO\)", "no account part"},
+        {TargetKind::User, R"(contoso.example.com\kiosk)", "15 characters"},
+        {TargetKind::User, R"(CONTOSO\a,b)", "refuses in an account name"},
     };
     for (const auto& c : cases) {
         const Target typed{c.kind, c.typed, "S-1-5-21-1-2-3-1001", false};
         const auto problem = NameProblem(typed);
-        if (c.normal) {
-            EXPECT_FALSE(problem) << *problem;
-            EXPECT_EQ(Normalised(typed).name, c.normal);
-            EXPECT_EQ(ItemUid(kNoDrivesValue, {typed}),
-                      ItemUid(kNoDrivesValue, {Target{c.kind, c.normal, typed.sid, false}}));
-        } else {
-            ASSERT_TRUE(problem) << c.typed;
-            EXPECT_NE(problem->find(c.why), std::string::npos) << *problem;
-        }
+        const std::string got = problem ? *problem : "= " + Normalised(typed).name + ";";
+        EXPECT_NE(got.find(c.expected), std::string::npos) << got;
     }
+    const Target typed{TargetKind::OrgUnit, " ou = Staff ,dc=contoso, DC = com ", "", true};
+    EXPECT_EQ(ItemUid(kNoDrivesValue, {typed}), ItemUid(kNoDrivesValue, {kStaffOu}));
 }
 
 TEST(Uids, NameTheValueAndAudienceInAnyOrder) {
@@ -205,10 +197,10 @@ TEST(AdministratorsFiles, RefusedAsTheReaderRefusesThem) {
 // An item of ours inside folders: show lists it as the client applies it, and gpp replaces it only
 // where it reaches the audience its uid names (else it adds an item of its own).
 TEST(Folders, TurnItemsOffAndJoinTheirTargeting) {
-    const std::string ours = ItemText(DrivesItem(4, {kPupils}));
     const std::string users =
         "<Filters><FilterUser bool=\"AND\" not=\"0\" name=\"A\\u\" sid=\"S-1-5-21-9\"/>"
-        "<FilterUser bool=\"OR\" not=\"1\" name=\"B\\v\" sid=\"S-1-5-21-8\"/></Filters>";
+        "<FilterCollection bool=\"OR\" not=\"1\"><FilterUser name=\"B\\v\" sid=\"S-1-5-21-8\"/>"
+        "</FilterCollection></Filters>";
     const struct {
         std::string folders;  // "#" is our item
         bool replaced;
@@ -216,19 +208,19 @@ TEST(Folders, TurnItemsOffAndJoinTheirTargeting) {
     } cases[] = {
         {"<Collection name=\"f\">#</Collection>", true,
          "4\tC\tHKEY_CURRENT_USER, line 1, update, for CONTOSO\\Pupils"},
-        {"<Collection name=\"f\" disabled=\"1\"><Collection name=\"g\">#</Collection></Collection>",
-         false,
+        {"<Collection name=\"f\" disabled=\"1\"><Collection>#</Collection></Collection>", false,
          "disabled\t-\tHKEY_CURRENT_USER, line 1, update (in the disabled folder \"f\"), for "
          "CONTOSO\\Pupils"},
         {"<Collection name=\"f\">" + users + "<Collection>#</Collection></Collection>", false,
-         "4\tC\tHKEY_CURRENT_USER, line 1, update, (user A\\u or not user B\\v) and for "
+         "4\tC\tHKEY_CURRENT_USER, line 1, update, (user A\\u or not (user B\\v)) and for "
          "CONTOSO\\Pupils"},
     };
     test::TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.folders);
-        const std::string bytes =
-            "<RegistrySettings>" + Replaced(c.folders, "#", ours) + "</RegistrySettings>";
+        const std::string bytes = "<RegistrySettings>" +
+                                  Replaced(c.folders, "#", ItemText(DrivesItem(4, {kPupils}))) +
+                                  "</RegistrySettings>";
         test::WriteAll(dir.File("Registry.xml"), bytes);
         const cli::CliResult shown = cli::RunCli({"show", "--tsv", dir.File("Registry.xml")}, "");
         EXPECT_EQ(shown.out, "NoDrives\t" + c.shown + "\n") << shown.err;
@@ -304,39 +296,29 @@ TEST_F(PolicyObject, EveryFailedCallLeavesBothFilesOrChangesBoth) {
     }
 }
 
+// Written, then taken back (the same items rewritten where they stand with action Delete, every
+// other byte kept): show lists each item with its targets.
 TEST_F(PolicyObject, ShowListsEachItemWithItsTargets) {
-    ASSERT_TRUE(Write());
-    const cli::CliResult shown = cli::RunCli({"show", "--tsv", dir_.File("gpo")}, "");
-    EXPECT_EQ(shown.exitCode, cli::kExitDone) << shown.err;
     const std::string file =
         JoinPath(JoinPath(JoinPath("User", "Preferences"), "Registry"), "Registry.xml");
-    EXPECT_EQ(shown.out, "NoDrives\t12\tCD\tHKEY_CURRENT_USER, " + file +
-                             ", line 2, update, for CONTOSO\\Pupils\nNoViewOnDrive\t12\tCD\t"
-                             "HKEY_CURRENT_USER, " +
-                             file + ", line 3, update, for CONTOSO\\Pupils\n");
-}
-
-// The way back: the same items rewritten where they stand with action Delete, every other byte
-// kept, and show lists the deletions with their targets.
-TEST_F(PolicyObject, RemoveRewritesTheItemsAsDeletions) {
-    ASSERT_TRUE(Write());
-    std::string expected = test::ReadAll(Xml());
-    for (const Item& item :
-         ItemsFor(DriveSet(0b1100, DriveMode::Following), DrivePolicy::Both, {kPupils}, kChanged)) {
-        Item removal = item;
-        removal.action = ItemAction::Delete;
-        removal.mask = 0;
-        expected = Replaced(expected, ItemText(item), ItemText(removal));
+    std::string xmlSet;
+    for (const auto& [action, shownAs, what] :
+         {std::tuple{ItemAction::Update, "12\tCD\t", ", update"},
+          std::tuple{ItemAction::Delete, "deleted\t-\t", ", delete"}}) {
+        const auto written = Write(action);
+        ASSERT_TRUE(written) << written.failure().message;
+        EXPECT_EQ(written->replaced, action == ItemAction::Delete ? 2 : 0);
+        const cli::CliResult shown = cli::RunCli({"show", "--tsv", dir_.File("gpo")}, "");
+        const std::string where = std::string(shownAs) + "HKEY_CURRENT_USER, " + file + ", line ";
+        EXPECT_EQ(shown.out, "NoDrives\t" + where + "2" + what +
+                                 ", for CONTOSO\\Pupils\nNoViewOnDrive\t" + where + "3" + what +
+                                 ", for CONTOSO\\Pupils\n");
+        if (xmlSet.empty()) xmlSet = test::ReadAll(Xml());
     }
-    const auto removed = Write(ItemAction::Delete);
-    ASSERT_TRUE(removed) << removed.failure().message;
-    EXPECT_EQ(removed->replaced, 2);
-    EXPECT_EQ(test::ReadAll(Xml()), expected);
-    const cli::CliResult shown = cli::RunCli({"show", "--tsv", Xml()}, "");
-    EXPECT_EQ(
-        shown.out,
-        "NoDrives\tdeleted\t-\tHKEY_CURRENT_USER, line 2, delete, for CONTOSO\\Pupils\n"
-        "NoViewOnDrive\tdeleted\t-\tHKEY_CURRENT_USER, line 3, delete, for CONTOSO\\Pupils\n");
+    const std::string deletions = Replaced(
+        Replaced(Replaced(xmlSet, "image=\"12\"", "image=\"13\""), "action=\"U\"", "action=\"D\""),
+        "0000000C", "00000000");
+    EXPECT_EQ(test::ReadAll(Xml()), deletions);
 }
 
 TEST(GppArguments, AreRefusedBeforeAnythingIsRead) {
