@@ -195,7 +195,7 @@ TEST(AdministratorsFiles, RefusedAsTheReaderRefusesThem) {
 }
 
 // An item of ours inside folders: show lists it as the client applies it, and gpp replaces it only
-// where it reaches the audience its uid names (else it adds an item of its own).
+// where it reaches the audience its uid names (else it adds its own after every byte kept).
 TEST(Folders, TurnItemsOffAndJoinTheirTargeting) {
     const std::string users =
         "<Filters><FilterUser bool=\"AND\" not=\"0\" name=\"A\\u\" sid=\"S-1-5-21-9\"/>"
@@ -227,7 +227,6 @@ TEST(Folders, TurnItemsOffAndJoinTheirTargeting) {
         const auto edit = AddItems(bytes, {DrivesItem(12, {kPupils})});
         ASSERT_TRUE(edit) << edit.failure().message;
         EXPECT_EQ(edit->replaced, c.replaced ? 1 : 0);
-        // Not replaced: every byte before the root's end tag stays, the new item after them.
         EXPECT_EQ(edit->bytes.starts_with(bytes.substr(0, bytes.rfind("</"))), !c.replaced);
     }
 }
