@@ -58,6 +58,18 @@ CliResult GppCommand(const Options& options) {
         out += std::string(items[i].valueName) + ": " + what + ", item " + outcome.uids[i] + ", " +
                audience + "\n";
     }
+    // "Not in" an OU that does not exist holds for everyone: the directory is not read here.
+    for (const prefs::Target& target : items.front().targets) {
+        if (target.kind != prefs::TargetKind::OrgUnit || !target.negated) continue;
+        std::string quoted = target.name;
+        for (std::size_t at = quoted.find('\''); at != std::string::npos;
+             at = quoted.find('\'', at + 2))
+            quoted.insert(at, "'");
+        out += "Note: \"not in " + target.name +
+               "\" holds for every user if no OU has that name; check that it exists "
+               "(Get-ADOrganizationalUnit -Identity '" +
+               quoted + "', or samba-tool ou list).\n";
+    }
     if (outcome.replaced > 0) {
         out += std::string(remove ? "Rewrote " : "Replaced ") + std::to_string(outcome.replaced) +
                " item(s) written earlier for the same value and targets" +
