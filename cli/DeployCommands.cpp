@@ -149,7 +149,9 @@ CliResult PolCommand(const Options& options, const std::string& windir) {
 }
 
 CliResult SambaCommand(const Options& options) {
-    const std::string json = deploy::SambaJson(options.drives.Mask(), options.policy);
+    const std::string json = options.remove
+                                 ? deploy::SambaRemoveJson(options.policy)
+                                 : deploy::SambaJson(options.drives.Mask(), options.policy);
     if (!options.output) return {kExitDone, json, ""};
     const std::string path = Absolute(*options.output);
     fileio::FileSet set;

@@ -144,9 +144,11 @@ constexpr Option kOptions[] = {
      "user (SID): System32\\GroupPolicyUsers\\SID"},
     {"--now", Of({Pol}), Switch(&Options::now), "",
      "pol --local: have Windows apply user policy now, then check the values in force"},
-    {"--remove", Of({Pol, Intune}), Switch(&Options::remove), "",
-     "pol: the values' records taken out (the policy \"Not configured\"); intune:\n"
-     "the scripts that delete the values"},
+    {"--remove", Of({Pol, Reg, Samba, Intune, Gpp}), Switch(&Options::remove), "",
+     "pol: the values' records taken out (the policy \"Not configured\"); reg: a\n"
+     ".reg file that deletes the values; samba: the JSON for samba-tool gpo remove;\n"
+     "intune: the scripts that delete the values; gpp: the items rewritten with\n"
+     "action Delete"},
     {"--disable", Of({Pol}), Switch(&Options::disable), "",
      "pol: the \"Disabled\" records (**del.NoDrives, **del.NoViewOnDrive)"},
     {"--here", Of({Show}), Switch(&Options::here), "",
@@ -162,7 +164,11 @@ constexpr Option kOptions[] = {
      {Takes::Condition},
      "DN",
      "gpp: only for users in this OU or below (OU=Pupils,DC=contoso,DC=com)"},
-    {"--user", Of({Gpp}), {Takes::Condition}, "NAME --sid SID", "gpp: only for this user"},
+    {"--user",
+     Of({Gpp}),
+     {Takes::Condition},
+     "NAME --sid SID",
+     "gpp: only for this user (DOMAIN\\name and its SID)"},
     {"--sid", Of({Gpp}), {Takes::Sid}, "", ""},
     {"--not",
      Of({Gpp}),
@@ -187,6 +193,7 @@ constexpr const char* kUsageHead = R"(Usage:
   tarnwick-cli show FILE [--tsv] [--language CULTURE]
   tarnwick-cli reg --drives LETTERS [--all-but] [--policy hide|prevent|both] [--output PATH]
                    [--force]
+  tarnwick-cli reg --remove [--policy hide|prevent|both] [--output PATH] [--force]
   tarnwick-cli admx --drives LETTERS [--all-but] [--dir FOLDER]
   tarnwick-cli pol --drives LETTERS [--all-but] [--policy hide|prevent|both]
                    (--output FILE [--force] | --gpo FOLDER [GPO-OPTIONS] | --local [LOCAL-OPTIONS])
@@ -194,6 +201,7 @@ constexpr const char* kUsageHead = R"(Usage:
                    (--output FILE [--force] | --gpo FOLDER [GPO-OPTIONS] | --local [LOCAL-OPTIONS])
   tarnwick-cli samba --drives LETTERS [--all-but] [--policy hide|prevent|both]
                      [--output FILE [--force]]
+  tarnwick-cli samba --remove [--policy hide|prevent|both] [--output FILE [--force]]
   tarnwick-cli intune --drives LETTERS [--all-but] [--policy hide|prevent|both]
                       [--offline-profiles | --machine] --output FOLDER [--force]
   tarnwick-cli intune --remove [--policy hide|prevent|both] [--offline-profiles | --machine]
@@ -201,6 +209,8 @@ constexpr const char* kUsageHead = R"(Usage:
   tarnwick-cli gpp --drives LETTERS [--all-but] [--policy hide|prevent|both] --gpo FOLDER
                    [--group NAME --sid SID]... [--ou DN]... [--user NAME --sid SID]... [--not]
                    [GPO-OPTIONS]
+  tarnwick-cli gpp --remove [--policy hide|prevent|both] --gpo FOLDER [--group NAME --sid SID]...
+                   [--ou DN]... [--user NAME --sid SID]... [--not] [GPO-OPTIONS]
   tarnwick-cli show --here
   tarnwick-cli show --local [--tsv]
   tarnwick-cli --help | --version
@@ -214,7 +224,8 @@ ADMX with its ADML): value name, item name, value, the drives the value covers, 
 Warnings (a text naming other drives than its value covers, a value above Z, a name twice in one
 list) go to standard error.
 reg writes the registry form for the current user: with --output a .reg file (UTF-16LE, as
-regedit writes its own), else the same text on standard output as UTF-8.
+regedit writes its own), else the same text on standard output as UTF-8. reg --remove writes the
+way back: "NoDrives"=- deletes the value when imported.
 admx adds the given drives as one more item of both policies of TarnwickDrives.admx and its
 language file en-US\TarnwickDrives.adml in a PolicyDefinitions folder, which must exist (its
 en-US folder is created when missing; a set already offered changes nothing).
@@ -228,6 +239,8 @@ ldbmodify -H /var/lib/samba/private/sam.ldb FILE).
 samba prints (or writes, with --output) the JSON for a Samba domain controller of Samba 4.19 or
 later:
   samba-tool gpo load {GPO-GUID} --content FILE -U Administrator
+samba --remove gives the JSON that takes the values out again (Samba 4.19 or later too):
+  samba-tool gpo remove {GPO-GUID} --content FILE -U Administrator
 Older Samba has no gpo load: use pol --gpo on the policy object's folder in SYSVOL with its LDIF.
 intune writes Detect-TarnwickDrives.ps1 and Remediate-TarnwickDrives.ps1 into a folder, for an
 Intune remediation run as SYSTEM: they act on the hive of every signed-in user (local, domain
@@ -242,6 +255,8 @@ of a policy object's folder (an existing file only gains the items; an item writ
 the same value and targets is replaced) and moves the user version in gpt.ini. Each --group,
 --ou and --user is a condition of the items' targeting; --not negates the condition before it;
 conditions join with AND. Without any, the items apply to every user the policy object reaches.
+gpp --remove writes items of action Delete for the same values and targets instead (an item
+written earlier for them becomes one), so that clients delete the values.
 show also reads a Registry.xml of preference items, with each item's action and targets.
 
 )";

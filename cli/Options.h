@@ -33,6 +33,7 @@ struct Options {
     // admx
     std::optional<std::string> folder;
     // pol: where (--output FILE, --gpo FOLDER or --local) and what (set, --remove or --disable);
+    // reg, samba: --remove for the form that takes the values away again;
     // show --local: the local policy folders
     std::optional<std::string> gpo;
     bool local = false;

@@ -9,7 +9,9 @@
 namespace tarnwick::cli {
 
 CliResult RegCommand(const Options& options) {
-    const std::string text = regfile::RegText(options.drives.Mask(), options.policy);
+    const std::string text = options.remove
+                                 ? regfile::RegDeleteText(options.policy)
+                                 : regfile::RegText(options.drives.Mask(), options.policy);
     if (!options.output) return {kExitDone, text, ""};
     // As `make` does: nothing is replaced without --force, and with it only the file that was
     // there at the start; only a complete file takes the path, and a folder or device never.

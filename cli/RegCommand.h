@@ -1,5 +1,5 @@
 // `tarnwick-cli reg`: the drive mask as a .reg file for the current user, or as text on standard
-// output.
+// output; with --remove, the file that deletes the values again.
 #pragma once
 
 #include "cli/Options.h"

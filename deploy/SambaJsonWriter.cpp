@@ -15,21 +15,30 @@ std::string JsonString(std::string_view text) {
     return out + "\"";
 }
 
-}  // namespace
-
-std::string SambaJson(std::uint32_t mask, DrivePolicy policy) {
+// One entry per chosen value: the key, the name, class USER and `rest` (more members, or none).
+std::string Entries(DrivePolicy policy, const std::string& rest) {
     std::string out = "[";
     const char* separator = "\n";
     for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue}) {
         if (name == kNoDrivesValue ? !SetsNoDrives(policy) : !SetsNoViewOnDrive(policy)) continue;
         out += separator;
         out += "  {\n    \"keyname\": " + JsonString(kExplorerPoliciesKey) +
-               ",\n    \"valuename\": " + JsonString(name) +
-               ",\n    \"class\": \"USER\",\n    \"type\": \"REG_DWORD\",\n    \"data\": " +
-               std::to_string(mask) + "\n  }";
+               ",\n    \"valuename\": " + JsonString(name) + ",\n    \"class\": \"USER\"" + rest +
+               "\n  }";
         separator = ",\n";
     }
     return out + "\n]\n";
+}
+
+}  // namespace
+
+std::string SambaJson(std::uint32_t mask, DrivePolicy policy) {
+    return Entries(policy,
+                   ",\n    \"type\": \"REG_DWORD\",\n    \"data\": " + std::to_string(mask));
+}
+
+std::string SambaRemoveJson(DrivePolicy policy) {
+    return Entries(policy, "");
 }
 
 }  // namespace tarnwick::deploy

@@ -8,17 +8,20 @@
 //   - a gpt.ini edit moves the version it reads back by exactly 65,536, keeps the UTF-8 mark, and
 //     reads again as one [General] with one Version,
 //   - a merge that sets the values leaves each one applied with the mask, whatever deletion
-//     records ("**delvals.", "**DeleteValues", "**del.") the file holds,
-//   - the .reg, JSON and Intune script readers list only NoDrives and NoViewOnDrive,
+//     records ("**delvals.", "**DeleteValues", "**DeleteKeys", "**del.") the file holds,
+//   - the .reg, JSON and Intune script readers list only NoDrives and NoViewOnDrive, the .reg and
+//     JSON readers each once per hive or class,
 //   - a name found in a folder is taken for a leftover of a target only when it is exactly the
 //     temporary or backup name a writer of that target makes, and a set's journal that reads is
 //     written again as the same entries.
 // A broken invariant aborts with a description, so libFuzzer keeps the input as a finding.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fileio/Leftovers.h"
 #include "fileio/mdlAPIFiles.h"
@@ -139,11 +142,18 @@ void CheckGpt(std::string_view bytes) {
         Finding("the edit does not edit again");
 }
 
-void CheckFound(const Result<std::vector<FoundValue>>& found) {
+// The hive or class is the Where text up to the last `cut`; none: a value may be listed again.
+void CheckFound(const Result<std::vector<FoundValue>>& found, const char* cut) {
     if (!found) return;
+    std::vector<std::string> seen;
     for (const auto& value : *found) {
         if (value.valueName != kNoDrivesValue && value.valueName != kNoViewOnDriveValue) {
             Finding("listed " + value.valueName);
+        }
+        if (cut == nullptr) continue;
+        seen.push_back(value.valueName + "\n" + value.where.substr(0, value.where.rfind(cut)));
+        if (std::count(seen.begin(), seen.end(), seen.back()) > 1) {
+            Finding("listed twice: " + value.valueName + " in " + value.where);
         }
     }
 }
@@ -164,11 +174,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (data[0] & 0x80)
                 (data[0] & 0x40) ? CheckJournal(input) : CheckLeftoverName(input);
             else
-                CheckFound(readback::ReadRegFile(input));
+                CheckFound(readback::ReadRegFile(input), " (");
             break;
         default:
-            CheckFound(data[0] & 0x80 ? readback::ReadIntuneScript(input)
-                                      : readback::ReadSambaJson(input));
+            CheckFound(
+                data[0] & 0x80 ? readback::ReadIntuneScript(input) : readback::ReadSambaJson(input),
+                data[0] & 0x80 ? nullptr : ", entry ");
             break;
     }
     return 0;

@@ -93,9 +93,15 @@ Result<std::vector<FoundValue>> PrefValues(const std::string& bytes, const std::
         value.where = Visible(item.hive) + ", " + (label.empty() ? "" : label + ", ") + "line " +
                       std::to_string(item.line) + ", " + prefs::ActionText(item.action);
         if (item.disabled) value.where += " (item disabled)";
-        const std::string targets = prefs::TargetsText(item.filters);
+        if (!item.disabled && item.inDisabledFolder) {
+            value.where += " (in the disabled folder " + Quoted(Visible(item.disabledFolder)) + ")";
+        }
+        // The folders' targeting with the item's, as the client joins them.
+        const std::string targets = prefs::AudienceText(item);
         if (!targets.empty()) value.where += ", " + targets;
-        if (item.action == "D") {
+        if (item.disabled || item.inDisabledFolder) {
+            value.state = "disabled";  // the client skips it: nothing is set or deleted
+        } else if (item.action == "D") {
             value.state = "deleted";
         } else if (item.dword) {
             value.state = "set";
@@ -171,7 +177,19 @@ bool ListsValues(const std::string& path) {
            EndsWithNoCase(path, ".ps1") || IsFolder(path);
 }
 
-Result<ValueListing> ReadDeployedValues(const std::string& path) {
+namespace {
+
+// The note on what hiding does not stop, once after a listing that sets a value.
+void AddHidingLimits(ValueListing& listing) {
+    for (const FoundValue& v : listing.values) {
+        if (v.mask) {
+            listing.after += std::string(regpol::kHidingLimits) + "\n";
+            return;
+        }
+    }
+}
+
+Result<ValueListing> ReadFileValues(const std::string& path) {
     if (IsFolder(path)) return GpoValues(path);
     if (EndsWithNoCase(path, ".xml")) {
         auto bytes = ReadFile(path);
@@ -196,10 +214,20 @@ Result<ValueListing> ReadDeployedValues(const std::string& path) {
     return ValueListing{std::move(*values), ""};
 }
 
+}  // namespace
+
+Result<ValueListing> ReadDeployedValues(const std::string& path) {
+    auto listing = ReadFileValues(path);
+    if (listing) AddHidingLimits(*listing);
+    return listing;
+}
+
 Result<ValueListing> ReadValuesHere() {
     auto here = regpol::ReadHereValues();
     if (!here) return here.failure();
-    std::string note = regpol::HereNote(*here, true);
+    std::string note = regpol::HereNote(*here, true) +
+                       regpol::OtherRestrictionLines(regpol::ReadOtherRestrictions()) +
+                       std::string(regpol::kHidingLimits) + "\n";
     return ValueListing{std::move(*here), std::move(note)};
 }
 
@@ -235,6 +263,7 @@ Result<LocalValues> ReadLocalValues(const std::string& windir) {
         }
         local.listing.after += label + ": " + folder + "\n" + one->after;
     }
+    AddHidingLimits(local.listing);
     return local;
 }
 

@@ -27,13 +27,30 @@ std::string Decode(std::string_view bytes) {
     return std::string(bytes);
 }
 
-// The hive of a section that is the Explorer policies key; empty for any other section.
-std::string HiveOf(std::string_view section) {
-    const std::string key = UpperAscii(kExplorerPoliciesKey);
+// A section's key split into its hive (HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE; empty for any
+// other) and the path below it, blanks and outer backslashes trimmed.
+std::pair<std::string, std::string> SplitKey(std::string_view section) {
+    section = TrimBlanks(section);
+    while (!section.empty() && section.back() == '\\')
+        section.remove_suffix(1);
     for (std::string_view hive : {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"}) {
-        if (UpperAscii(section) == std::string(hive) + "\\" + key) return std::string(hive);
+        if (!EqualNoCase(section.substr(0, hive.size()), hive)) continue;
+        std::string_view rest = section.substr(hive.size());
+        if (!rest.empty() && rest.front() != '\\') continue;
+        while (!rest.empty() && rest.front() == '\\')
+            rest.remove_prefix(1);
+        return {std::string(hive), std::string(rest)};
     }
     return {};
+}
+
+// Whether deleting the key `path` (with all below it, as "[-KEY]" does) takes the Explorer
+// policies key with it: that key itself or one of its parents, never the hive's root.
+bool TakesExplorerKey(std::string_view path) {
+    const std::string_view explorer = kExplorerPoliciesKey;
+    return !path.empty() && path.size() <= explorer.size() &&
+           EqualNoCase(explorer.substr(0, path.size()), path) &&
+           (path.size() == explorer.size() || explorer[path.size()] == '\\');
 }
 
 std::optional<std::uint32_t> Dword(std::string_view value) {
@@ -145,7 +162,21 @@ Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes) {
         return Failure{"is " + LargerThanLimit()};
     }
     const std::string text = Decode(bytes);
+    // Each value of each hive as the file leaves it: regedit applies the lines in order, so a
+    // later line or key deletion takes the place of what came before; listed in the order each
+    // was first met.
     std::vector<FoundValue> found;
+    std::vector<std::string> hives;  // of each value found
+    auto apply = [&](const std::string& inHive, FoundValue value) {
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            if (found[i].valueName == value.valueName && hives[i] == inHive) {
+                found[i] = std::move(value);
+                return;
+            }
+        }
+        found.push_back(std::move(value));
+        hives.push_back(inHive);
+    };
     std::string hive;  // of the current section, when it is the Explorer key
     bool header = false;
     std::size_t at = 0, lineNo = 0;
@@ -168,9 +199,21 @@ Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes) {
         }
         if (body.front() == '[') {
             if (body.back() != ']') return refused("a key without \"]\"");
-            const std::string_view section = body.substr(1, body.size() - 2);
-            // "[-key]" deletes a whole key: none of its lines follow.
-            hive = section.substr(0, 1) == "-" ? std::string() : HiveOf(section);
+            std::string_view section = body.substr(1, body.size() - 2);
+            const bool deletes = !section.empty() && section.front() == '-';
+            if (deletes) section.remove_prefix(1);
+            const auto [sectionHive, path] = SplitKey(section);
+            hive =
+                !deletes && EqualNoCase(path, kExplorerPoliciesKey) ? sectionHive : std::string();
+            // "[-KEY]" deletes the key with all below it; none of its lines follow.
+            if (deletes && !sectionHive.empty() && TakesExplorerKey(path)) {
+                for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue}) {
+                    apply(sectionHive,
+                          {std::string(name), std::nullopt, "deleted",
+                           sectionHive + " (line " + std::to_string(firstLine) + ", key deleted)",
+                           ""});
+                }
+            }
             continue;
         }
         if (body.front() != '"') continue;  // the default value ("@=") or what regedit skips
@@ -189,7 +232,7 @@ Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes) {
         }
         value.where = hive + " (line " + std::to_string(firstLine) + ")";
         ReadData(TrimBlanks(rest.substr(1)), value);
-        found.push_back(std::move(value));
+        apply(hive, std::move(value));
     }
     if (!header) return Failure{"line 1: the file is empty; this is no .reg file"};
     return found;

@@ -11,8 +11,10 @@
 
 namespace tarnwick::readback {
 
-// Every NoDrives and NoViewOnDrive line under the Explorer policies key of HKEY_CURRENT_USER or
-// HKEY_LOCAL_MACHINE, in file order. A file without the header, or a value line with no closing
+// NoDrives and NoViewOnDrive under the Explorer policies key of HKEY_CURRENT_USER and
+// HKEY_LOCAL_MACHINE as importing the file leaves them: for each value of each hive, the last line
+// that sets it ("NAME"=...) or deletes it ("NAME"=-, or "[-KEY]" naming that key or a parent), in
+// the order the values were first met. A file without the header, or a value line with no closing
 // quote, is refused with its line; files above kMaxInputBytes before they are decoded.
 Result<std::vector<FoundValue>> ReadRegFile(std::string_view bytes);
 

@@ -1,5 +1,6 @@
 #include "readback/SambaJsonReader.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -265,6 +266,68 @@ Result<std::uint32_t> TypeOf(const Json& type) {
     return Failure{type.text};
 }
 
+// The state of a value whose record takes its type from `type` and its data from `data` (either
+// missing): set to a mask, removed (an entry for samba-tool gpo remove, which has neither), or
+// why it is no mask.
+void StateOf(const Json* type, const Json* data, FoundValue& value) {
+    if (type == nullptr && data == nullptr) {
+        value.state = "removed";
+        return;
+    }
+    const auto number = type == nullptr ? Result<std::uint32_t>(Failure{"no type"}) : TypeOf(*type);
+    if (!number) {
+        value.state = number.failure().message;
+    } else if (*number == kRegDword) {
+        value.mask = data ? Dword(*data) : std::nullopt;
+        value.state = value.mask ? "set" : "REG_DWORD without a number";
+    } else if (*number == kRegBinary && data && data->kind == Json::Kind::Array &&
+               data->items.size() == 4) {
+        // samba-tool writes a list of byte values as the REG_BINARY's bytes.
+        std::string four;
+        for (const Json& item : data->items) {
+            const auto byte = Dword(item);
+            if (byte && *byte < 256) four += static_cast<char>(*byte);
+        }
+        if (four.size() == 4) {
+            value.state = "set";
+            value.mask = Le32Of(four);
+            value.note = std::string(kBinaryNote);
+        } else {
+            value.state = "REG_BINARY";
+        }
+    } else {
+        value.state = *number < std::size(kTypeNames) ? std::string(kTypeNames[*number])
+                                                      : "type " + std::to_string(*number);
+    }
+}
+
+const Json* Member(const Json& entry, const char* name) {
+    const auto it = entry.members.find(name);
+    return it == entry.members.end() ? nullptr : &it->second;
+}
+
+// The policy files an entry's class names, as samba-tool takes it (in any case): USER, MACHINE
+// or BOTH; any other class as written, for show to list.
+std::vector<std::string> ClassesOf(const Json& entry) {
+    const std::string* cls = TextMember(entry, "class");
+    if (cls == nullptr) return {"no class"};
+    if (EqualNoCase(*cls, "both")) return {"USER", "MACHINE"};
+    if (EqualNoCase(*cls, "user") || EqualNoCase(*cls, "machine")) return {UpperAscii(*cls)};
+    return {*cls};
+}
+
+// "entry 2", "entries 1, 2 and 4", or past five "entries 1, 2, 3, 4, 5 and 9 more".
+std::string EntryList(const std::vector<std::size_t>& entries) {
+    std::string text = entries.size() == 1 ? "entry " : "entries ";
+    const std::size_t shown = entries.size() > 5 ? 5 : entries.size();
+    for (std::size_t i = 0; i < shown; ++i) {
+        if (i > 0) text += i + 1 == entries.size() ? " and " : ", ";
+        text += std::to_string(entries[i]);
+    }
+    if (shown < entries.size()) text += " and " + std::to_string(entries.size() - shown) + " more";
+    return text;
+}
+
 }  // namespace
 
 Result<std::vector<FoundValue>> ReadSambaJson(std::string_view text) {
@@ -277,7 +340,25 @@ Result<std::vector<FoundValue>> ReadSambaJson(std::string_view text) {
     if (parsed->kind != Json::Kind::Array) {
         return Failure{"line 1: the settings for samba-tool gpo load are a list ([...])"};
     }
-    std::vector<FoundValue> found;
+    // samba-tool gpo load writes one record per key and value name spelt exactly alike, in the
+    // place of its first entry, with that entry's type and the last one's data; the client then
+    // applies the records in order, taking names in any case. So in each class a value is what
+    // its last record says, and every other entry for it is overridden.
+    struct Record {
+        std::string cls, key, name;
+        std::string_view value;  // kNoDrivesValue or kNoViewOnDriveValue
+        std::size_t first = 0, last = 0;
+    };
+    struct Group {
+        std::string cls;
+        std::string_view value;
+        std::vector<std::size_t> entries;
+        std::size_t record = 0;  // the last one of this class and value
+    };
+    std::vector<Record> records;
+    std::vector<Group> groups;  // in the order first met
+    std::map<std::string, std::size_t> recordOf,
+        groupOf;  // by class, key and name; class and value
     for (std::size_t i = 0; i < parsed->items.size(); ++i) {
         const Json& entry = parsed->items[i];
         if (entry.kind != Json::Kind::Object) {
@@ -286,46 +367,33 @@ Result<std::vector<FoundValue>> ReadSambaJson(std::string_view text) {
         const std::string* key = TextMember(entry, "keyname");
         const std::string* name = TextMember(entry, "valuename");
         if (key == nullptr || name == nullptr || !EqualNoCase(*key, kExplorerPoliciesKey)) continue;
+        std::string_view value;
+        for (std::string_view drive : {kNoDrivesValue, kNoViewOnDriveValue})
+            if (EqualNoCase(*name, drive)) value = drive;
+        if (value.empty()) continue;
+        for (const std::string& cls : ClassesOf(entry)) {
+            const auto [r, newRecord] =
+                recordOf.try_emplace(cls + '\n' + *key + '\n' + *name, records.size());
+            if (newRecord) records.push_back({cls, *key, *name, value, i, i});
+            records[r->second].last = i;
+            const auto [g, newGroup] =
+                groupOf.try_emplace(cls + '\n' + std::string(value), groups.size());
+            if (newGroup) groups.push_back({cls, value, {}, 0});
+            groups[g->second].entries.push_back(i + 1);
+            groups[g->second].record = std::max(groups[g->second].record, r->second);
+        }
+    }
+    std::vector<FoundValue> found;
+    for (Group& group : groups) {
+        const Record& record = records[group.record];
+        std::erase(group.entries, record.last + 1);
         FoundValue value;
-        if (EqualNoCase(*name, kNoDrivesValue)) {
-            value.valueName = kNoDrivesValue;
-        } else if (EqualNoCase(*name, kNoViewOnDriveValue)) {
-            value.valueName = kNoViewOnDriveValue;
-        } else {
-            continue;
-        }
-        const std::string* cls = TextMember(entry, "class");
-        value.where = (cls ? *cls : std::string("no class")) + ", entry " + std::to_string(i + 1);
-        const auto typeMember = entry.members.find("type");
-        const auto type = typeMember == entry.members.end()
-                              ? Result<std::uint32_t>(Failure{"no type"})
-                              : TypeOf(typeMember->second);
-        const auto data = entry.members.find("data");
-        const Json* bytes = data == entry.members.end() ? nullptr : &data->second;
-        if (!type) {
-            value.state = type.failure().message;
-        } else if (*type == kRegDword) {
-            value.mask = bytes ? Dword(*bytes) : std::nullopt;
-            value.state = value.mask ? "set" : "REG_DWORD without a number";
-        } else if (*type == kRegBinary && bytes && bytes->kind == Json::Kind::Array &&
-                   bytes->items.size() == 4) {
-            // samba-tool writes a list of byte values as the REG_BINARY's bytes.
-            std::string four;
-            for (const Json& item : bytes->items) {
-                const auto byte = Dword(item);
-                if (byte && *byte < 256) four += static_cast<char>(*byte);
-            }
-            if (four.size() == 4) {
-                value.state = "set";
-                value.mask = Le32Of(four);
-                value.note = std::string(kBinaryNote);
-            } else {
-                value.state = "REG_BINARY";
-            }
-        } else {
-            value.state = *type < std::size(kTypeNames) ? std::string(kTypeNames[*type])
-                                                        : "type " + std::to_string(*type);
-        }
+        value.valueName = std::string(group.value);
+        value.where = group.cls + ", entry " + std::to_string(record.last + 1);
+        if (!group.entries.empty())
+            value.where += " (applies over " + EntryList(group.entries) + ")";
+        StateOf(Member(parsed->items[record.first], "type"),
+                Member(parsed->items[record.last], "data"), value);
         found.push_back(std::move(value));
     }
     return found;

@@ -5,19 +5,26 @@
 namespace tarnwick::regfile {
 
 namespace {
-std::string DwordLine(std::string_view valueName, std::uint32_t mask) {
-    std::string line = "\"";
-    line.append(valueName).append("\"=dword:").append(HexText(mask, 8, false)).append("\r\n");
-    return line;
+
+// The file with one line per chosen value, each "NAME"= and `data`.
+std::string RegLines(DrivePolicy policy, const std::string& data) {
+    std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
+                       std::string(kExplorerPoliciesKey) + "]\r\n";
+    for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue}) {
+        if (name == kNoDrivesValue ? SetsNoDrives(policy) : SetsNoViewOnDrive(policy))
+            text.append("\"").append(name).append("\"=").append(data).append("\r\n");
+    }
+    return text + "\r\n";
 }
+
 }  // namespace
 
 std::string RegText(std::uint32_t mask, DrivePolicy policy) {
-    std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
-                       std::string(kExplorerPoliciesKey) + "]\r\n";
-    if (SetsNoDrives(policy)) text += DwordLine(kNoDrivesValue, mask);
-    if (SetsNoViewOnDrive(policy)) text += DwordLine(kNoViewOnDriveValue, mask);
-    return text + "\r\n";
+    return RegLines(policy, "dword:" + HexText(mask, 8, false));
+}
+
+std::string RegDeleteText(DrivePolicy policy) {
+    return RegLines(policy, "-");
 }
 
 std::string RegFileBytes(const std::string& text) {

@@ -14,6 +14,10 @@ namespace tarnwick::regfile {
 // line, as regedit ends its own exports. Every line ends in CR LF; the text is ASCII.
 std::string RegText(std::uint32_t mask, DrivePolicy policy);
 
+// The same file, but deleting the values `policy` names ("NoDrives"=-), as the way back from the
+// first; a value that is not there is no error to regedit.
+std::string RegDeleteText(DrivePolicy policy);
+
 // `text` as a .reg file stores it: UTF-16LE after a byte-order mark. `text` must be ASCII.
 std::string RegFileBytes(const std::string& text);
 

@@ -7,6 +7,9 @@
 #include "win32/WideText.h"
 #endif
 
+#include <optional>
+#include <utility>
+
 #include "core/DriveSet.h"
 
 namespace tarnwick::regpol {
@@ -73,9 +76,107 @@ Status ReadHive(HKEY hive, const char* hiveName, std::vector<FoundValue>& found)
     RegCloseKey(opened);
     return {};
 }
+
+// One setting to look for: its key (below the hive), its value, what it denies, and whether it
+// counts under HKEY_CURRENT_USER too (the storage classes have a user and a computer policy each;
+// device installation and BitLocker are the computer's alone).
+struct Setting {
+    std::string key;
+    std::string value;
+    std::string what;
+    bool user;
+};
+
+std::vector<Setting> Settings() {
+    const std::string storage = "Software\\Policies\\Microsoft\\Windows\\RemovableStorageDevices";
+    const std::string install =
+        "Software\\Policies\\Microsoft\\Windows\\DeviceInstall\\Restrictions";
+    std::vector<Setting> settings{
+        {storage, "Deny_All", "All removable storage classes: all access denied", true}};
+    // The storage classes of the Removable Storage Access policies, as Windows' own template
+    // names them; WPD devices have two.
+    const std::pair<const char*, const char*> classes[] = {
+        {"Removable disks", "{53f5630d-b6bf-11d0-94f2-00a0c91efb8b}"},
+        {"CD and DVD", "{53f56308-b6bf-11d0-94f2-00a0c91efb8b}"},
+        {"Floppy drives", "{53f56311-b6bf-11d0-94f2-00a0c91efb8b}"},
+        {"Tape drives", "{53f5630b-b6bf-11d0-94f2-00a0c91efb8b}"},
+        {"WPD devices", "{6AC27878-A6FA-4155-BA85-F98F491D4F33}"},
+        {"WPD devices", "{F33FDC04-D1AC-4E8E-9A30-19BBD4B108AE}"},
+    };
+    for (const auto& [name, guid] : classes) {
+        for (const auto& [value, access] : {std::pair{"Deny_Read", "read"},
+                                            {"Deny_Write", "write"},
+                                            {"Deny_Execute", "execute"}}) {
+            settings.push_back({storage + "\\" + guid, value,
+                                std::string(name) + ": " + access + " access denied", true});
+        }
+    }
+    settings.push_back(
+        {storage + "\\Custom\\Deny_Read", "Deny_Read", "Custom classes: read access denied", true});
+    settings.push_back({storage + "\\Custom\\Deny_Write", "Deny_Write",
+                        "Custom classes: write access denied", true});
+    settings.push_back(
+        {install, "DenyRemovableDevices", "Device installation: removable devices denied", false});
+    settings.push_back(
+        {install, "DenyDeviceIDs", "Device installation: the listed device IDs denied", false});
+    settings.push_back({install, "DenyDeviceClasses",
+                        "Device installation: the listed device setup classes denied", false});
+    settings.push_back({install, "DenyInstanceIDs",
+                        "Device installation: the listed device instances denied", false});
+    settings.push_back({install, "DenyUnspecified",
+                        "Device installation: devices no other setting describes denied", false});
+    settings.push_back({"System\\CurrentControlSet\\Policies\\Microsoft\\FVE", "RDVDenyWriteAccess",
+                        "BitLocker: write access denied to removable drives it does not protect",
+                        false});
+    return settings;
+}
+
+// A REG_DWORD in the 64-bit view; none when the key or value is missing, unreadable or no DWORD.
+std::optional<DWORD> ReadDword(HKEY hive, const std::string& key, const std::string& value) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(hive, win32::Widen(key).c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
+                      &opened) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    DWORD data = 0;
+    DWORD size = sizeof data;
+    const LONG status = RegGetValueW(opened, nullptr, win32::Widen(value).c_str(), RRF_RT_REG_DWORD,
+                                     nullptr, &data, &size);
+    RegCloseKey(opened);
+    if (status != ERROR_SUCCESS) return std::nullopt;
+    return data;
+}
 #endif
 
 }  // namespace
+
+std::vector<OtherRestriction> ReadOtherRestrictions() {
+    std::vector<OtherRestriction> found;
+#ifdef _WIN32
+    for (const auto& [hive, hiveName] :
+         {std::pair{HKEY_CURRENT_USER, kUser}, std::pair{HKEY_LOCAL_MACHINE, kMachine}}) {
+        for (const Setting& s : Settings()) {
+            if (hive == HKEY_CURRENT_USER && !s.user) continue;
+            const auto data = ReadDword(hive, s.key, s.value);
+            if (!data || *data == 0) continue;
+            found.push_back({s.what + " (" + s.value + "=" + std::to_string(*data) + ")",
+                             std::string(hiveName) + "\\" + s.key});
+        }
+    }
+#endif
+    return found;
+}
+
+std::string OtherRestrictionLines(const std::vector<OtherRestriction>& found) {
+    if (found.empty()) {
+        return "Other restrictions: none set (removable storage access, device installation "
+               "restrictions, BitLocker's deny-write for removable drives).\n";
+    }
+    std::string lines = "Other restrictions in force:\n";
+    for (const OtherRestriction& r : found)
+        lines += "  " + r.what + ", in " + r.where + "\n";
+    return lines;
+}
 
 Result<std::vector<FoundValue>> ReadHereValues() {
 #ifdef _WIN32

@@ -183,24 +183,59 @@ std::string_view DriveValueOf(const PolRecord& record) {
 
 namespace {
 
-// The drive values that a key-wide deletion record deletes: "**delvals." every value of the key,
-// "**DeleteValues" those its REG_SZ list names (separated by ";"). Empty for any other record.
-std::vector<std::string_view> WipedDriveValues(const PolRecord& r) {
-    std::vector<std::string_view> names;
-    if (!EqualNoCase(r.key, kExplorerPoliciesKey)) return names;
-    if (EqualNoCase(r.value, "**delvals.") || EqualNoCase(r.value, "**delvals"))
-        return {kNoDrivesValue, kNoViewOnDriveValue};
-    if (!EqualNoCase(r.value, "**DeleteValues")) return names;
+// The semicolon-separated list of a record's REG_SZ data, each name with its blanks trimmed.
+std::vector<std::string> ListOf(const PolRecord& r) {
     std::u16string units = UnitsOf(r.data, ByteOrder::Little);
     units.resize(std::min(units.find(u'\0'), units.size()));
     const std::string list = Utf8Of(units);
+    std::vector<std::string> names;
     for (std::size_t at = 0; at <= list.size();) {
         const std::size_t semi = std::min(list.find(';', at), list.size());
-        const std::string_view one = TrimBlanks(std::string_view(list).substr(at, semi - at));
-        for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue})
-            if (EqualNoCase(one, name)) names.push_back(name);
+        names.emplace_back(TrimBlanks(std::string_view(list).substr(at, semi - at)));
         at = semi + 1;
     }
+    return names;
+}
+
+// Does deleting `key` (and everything below it, as a key deletion does) take the Explorer
+// policies key with it? The list names keys from the root of the hive, as the editor writes it.
+bool DeletesExplorerKey(std::string_view key) {
+    while (!key.empty() && key.front() == '\\')
+        key.remove_prefix(1);
+    while (!key.empty() && key.back() == '\\')
+        key.remove_suffix(1);
+    const std::string_view explorer = kExplorerPoliciesKey;
+    return !key.empty() && key.size() <= explorer.size() &&
+           EqualNoCase(explorer.substr(0, key.size()), key) &&
+           (key.size() == explorer.size() || explorer[key.size()] == '\\');
+}
+
+// What kind of wholesale deletion a record is, as show names it: "**delvals." (every value of its
+// key), "**DeleteValues" (the values its REG_SZ data lists, separated by ";") or "**DeleteKeys"
+// (the keys it lists, with their subkeys); empty for any other record. ("**SecureKey" changes a
+// key's permissions and deletes nothing.)
+std::string_view WipeKind(const PolRecord& r) {
+    const std::string_view value = TrimBlanks(r.value);
+    if (EqualNoCase(value, "**DeleteKeys")) return "**DeleteKeys";
+    if (!EqualNoCase(r.key, kExplorerPoliciesKey)) return {};
+    if (EqualNoCase(value, "**delvals.") || EqualNoCase(value, "**delvals")) return "**delvals.";
+    if (EqualNoCase(value, "**DeleteValues")) return "**DeleteValues";
+    return {};
+}
+
+// The drive values that such a record deletes.
+std::vector<std::string_view> WipedDriveValues(const PolRecord& r) {
+    const std::string_view kind = WipeKind(r);
+    std::vector<std::string_view> names;
+    if (kind == "**delvals.") return {kNoDrivesValue, kNoViewOnDriveValue};
+    if (kind == "**DeleteKeys") {
+        for (const std::string& key : ListOf(r))
+            if (DeletesExplorerKey(key)) return {kNoDrivesValue, kNoViewOnDriveValue};
+    }
+    if (kind != "**DeleteValues") return names;
+    for (const std::string& one : ListOf(r))
+        for (std::string_view name : {kNoDrivesValue, kNoViewOnDriveValue})
+            if (EqualNoCase(one, name)) names.push_back(name);
     return names;
 }
 
@@ -219,10 +254,8 @@ std::vector<AppliedValue> AppliedDriveValues(const std::vector<PolRecord>& recor
     };
     for (std::size_t i = 0; i < records.size(); ++i) {
         const PolRecord& r = records[i];
-        const std::string_view by =
-            EqualNoCase(r.value, "**DeleteValues") ? "**DeleteValues" : "**delvals.";
         for (std::string_view name : WipedDriveValues(r))
-            apply(name, i, by);
+            apply(name, i, WipeKind(r));
         if (const std::string_view name = DriveValueOf(r); !name.empty())
             apply(name, i, IsDeletion(r) ? kDeletePrefix : std::string_view());
     }
@@ -263,9 +296,9 @@ Result<std::string> EditDriveValues(const std::optional<std::string>& existing, 
         }
         return {};
     };
-    // A value's record may only stand after the last record that wipes it ("**delvals." or a
-    // "**DeleteValues" naming it): the client applies the records in order, so a value set before
-    // such a record would be deleted again.
+    // A value's record may only stand after the last record that wipes it ("**delvals.", a
+    // "**DeleteValues" naming it, a "**DeleteKeys" naming its key or a parent): the client applies
+    // the records in order, so a value set before such a record would be deleted again.
     struct Slot {
         std::string_view name;
         bool chosen;

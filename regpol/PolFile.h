@@ -48,12 +48,13 @@ std::optional<std::uint32_t> DwordOf(const PolRecord& record);
 bool IsDeletion(const PolRecord& record);
 
 // A drive value as the client leaves it after applying the records in order: the last record that
-// set or deleted it. Deletions are "**del.NAME", "**delvals." (every value of the key) and
-// "**DeleteValues" (its REG_SZ data a list of names, separated by ";").
+// set or deleted it. Deletions are "**del.NAME", "**delvals." (every value of the key),
+// "**DeleteValues" (its REG_SZ data a list of names, separated by ";") and, under any key,
+// "**DeleteKeys" whose list names the Explorer policies key or one of its parents.
 struct AppliedValue {
     std::string_view name;       // kNoDrivesValue or kNoViewOnDriveValue
     std::size_t record = 0;      // the index of that record
-    std::string_view deletedBy;  // empty when the record sets the value
+    std::string_view deletedBy;  // empty when the record sets the value, else its kind ("**del.")
 };
 // In the order of their first record; a value no record touches is not listed.
 std::vector<AppliedValue> AppliedDriveValues(const std::vector<PolRecord>& records);
@@ -66,9 +67,9 @@ enum class PolAction {
 
 // `existing` (none: no file yet) with the records of the values `policy` names made what `action`
 // asks: the first record of each such value is replaced in its place, any further ones dropped, and
-// a missing one added at the end. Where a "**delvals." or "**DeleteValues" record would delete the
-// value after its place, the new record goes right after the last such record instead, so that the
-// value applies as written. Every other record keeps its bytes and its order.
+// a missing one added at the end. Where a "**delvals.", "**DeleteValues" or "**DeleteKeys" record
+// would delete the value after its place, the new record goes right after the last such record
+// instead, so that the value applies as written. Every other record keeps its bytes and its order.
 Result<std::string> EditDriveValues(const std::optional<std::string>& existing, std::uint32_t mask,
                                     DrivePolicy policy, PolAction action);
 

@@ -139,6 +139,21 @@ std::vector<BadInput> MakeBadInputs() {
          Names::Source,
          {"as UTF-16LE"},
          [wideMarkers](const TempDir& dir) { return SourceOf(dir, "\xEF\xBB\xBF" + wideMarkers); }},
+        {"MostLinesEndInLfAlone",
+         Expect::Refused,
+         Names::Source,
+         {"LF alone"},
+         [](const TempDir& dir) {
+             return SourceOf(dir, "\xFF\xFE" + Utf16("abcdonly\r\nabcdonly\nabcdonly\n"));
+         }},
+        {"StrayByteBeforeTheMarkers",
+         Expect::Refused,
+         Names::Source,
+         {"one byte off"},
+         [](const TempDir& dir) {
+             return SourceOf(
+                 dir, "\xFF\xFE" + Utf16("abcdonly\r\nabcdonly\r\n") + "x" + Utf16("abcdonly\r\n"));
+         }},
         {"Utf16WithLfLineEnds",
          Expect::Created,
          Names::Output,

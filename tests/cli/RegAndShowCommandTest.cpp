@@ -90,6 +90,11 @@ TEST(ShowCommand, ListsOnStandardOutputAndTellsTheRestOnStandardError) {
     test::WriteAll(binary, regpol::PolHeader() +
                                regpol::EncodeRecord(std::string(kExplorerPoliciesKey), "NoDrives",
                                                     3, std::string("\x1C\0\0\0", 4)));
+    const std::string above = dir.File("above.reg"), none = dir.File("none.json");
+    test::WriteAll(above, std::string(kHeader) + "\"NoDrives\"=dword:04000004\r\n");
+    test::WriteAll(none, "[]");
+    test::WriteAll(dir.File("nolist.adm"), "CLASS USER\n");
+    test::WriteAll(dir.File("U.ADMX"), "<x/>");
     const struct {
         std::vector<std::string> args;
         int exitCode;
@@ -121,6 +126,16 @@ TEST(ShowCommand, ListsOnStandardOutputAndTellsTheRestOnStandardError) {
          kExitDone,
          "NoDrives\t28\tCDE\tbyte 8\n",
          "note: NoDrives (byte 8) is a 4-byte REG_BINARY"},
+        {{"show", above, "--tsv"},
+         kExitDone,
+         "NoDrives\t67108868\tC\tHKEY_CURRENT_USER (line 4)\n",
+         "has bits above Z"},
+        {{"show", none}, kExitDone, "", "sets neither NoDrives nor NoViewOnDrive"},
+        {{"show", dir.File("nolist.adm")},
+         kExitDone,
+         "Value name  Item  Value  Drives  Text\n",
+         "has no drop-down list for NoDrives or NoViewOnDrive"},
+        {{"show", dir.File("U.ADMX")}, kExitFailed, "", "U.ADMX, line 1: expected <policy"},
         {{"show"}, kExitUsage, "", "show needs the template file"},
         {{"show", "a.adm", "b.adm"}, kExitUsage, "", "b.adm"},
         {{"show", "a.adm", "--drives", "C"}, kExitUsage, "", "--drives"},

@@ -11,6 +11,7 @@
 #include "generate/FormState.h"
 #include "tests/command/RecordingView.h"
 #include "tests/command/TemplateFiles.h"
+#include "tests/support/FaultyPlatform.h"
 
 namespace tarnwick::test {
 namespace {
@@ -89,6 +90,9 @@ TEST_F(MakeCommandTest, NewPathNamingTheSourceGetsM4AndTheSourceStaysAsItWas) {
     std::vector<std::string> sameFile = {source, dir.File("sub") + "/../system.adm"};
 #ifdef _WIN32
     sameFile.push_back(dir.File("SYSTEM.ADM"));  // Windows names ignore letter case
+#else
+    std::filesystem::create_hard_link(FsPath(source), FsPath(dir.File("link.adm")));
+    sameFile.push_back(dir.File("link.adm"));  // a second name of the same file
 #endif
     for (const std::string& text : sameFile) {
         view.shown.clear();
@@ -110,7 +114,8 @@ TEST_F(MakeCommandTest, SourceCheckComesBeforeTheDistinctTargetCheck) {
 
 TEST_F(MakeCommandTest, FreshTargetIsWrittenThenOneBeepAndM6) {
     view.Tick({'C', 'D', 'E'});
-    Click();
+    FaultyPlatform counted;
+    (fileio::ScopedPlatform(counted), Click());
     EXPECT_EQ(view.shown, (std::vector<Shown>{kBeep, Success()}));
     EXPECT_EQ(Success().text,
               "'" + target + "' was created succesfully\r\nThe source file was not changed.");
@@ -119,6 +124,14 @@ TEST_F(MakeCommandTest, FreshTargetIsWrittenThenOneBeepAndM6) {
     EXPECT_EQ(state.dblDriveMask, 28.0);
     EXPECT_EQ(state.strSourceADM, source);
     EXPECT_EQ(state.strNewADM, target);
+    // Gone as soon as it was written (someone removed it): no success is claimed.
+    std::filesystem::remove(FsPath(target));
+    view.shown.clear();
+    FaultyPlatform faulty;
+    faulty.Before(Call::Attributes, counted.Count(Call::Attributes),
+                  [&] { std::filesystem::remove(FsPath(target)); });
+    (fileio::ScopedPlatform(faulty), Click());
+    EXPECT_EQ(view.shown, (std::vector<Shown>{{msg::kUnspecifiedError, kMbOk, ""}}));
 }
 
 TEST_F(MakeCommandTest, ExistingTargetIsKeptOnNoAndReplacedOnYes) {

@@ -119,6 +119,9 @@ TEST(Utf16, RoundTripsInEitherByteOrder) {
     } cases[] = {
         {"A\xC3\xA4\xE2\x82\xAC", "A\0\xE4\0\xAC\x20"s, true},
         {"\xF0\x9F\x98\x80", "\x3D\xD8\x00\xDE"s, true},
+        {"\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF", "\xFF\x07\x00\x08\xFF\xFF"s, true},  // U+07FF..U+0800
+        {"\xE0\x9F\xBF", "\xFD\xFF\xFD\xFF\xFD\xFF"s, false},              // U+07FF in three bytes
+        {"\xF0\x8F\xBF\xBF", "\xFD\xFF\xFD\xFF\xFD\xFF\xFD\xFF"s, false},  // U+FFFF in four
         {"\xC0\x80"
          "A",
          "\xFD\xFF\xFD\xFF"
@@ -127,6 +130,7 @@ TEST(Utf16, RoundTripsInEitherByteOrder) {
         {"\xED\xA0\x80", "\xFD\xFF\xFD\xFF\xFD\xFF"s, false},  // a surrogate in UTF-8
         {"\xE2\x82", "\xFD\xFF\xFD\xFF"s, false},              // cut short
     };
+    EXPECT_FALSE(IsUtf8(std::string_view("\xE2\x82\xAC", 2)));  // cut short inside a longer text
     for (const auto& c : cases) {
         EXPECT_EQ(Utf16Bytes(c.utf8, ByteOrder::Little), c.little) << c.utf8;
         EXPECT_EQ(Utf16Bytes(c.utf8, ByteOrder::Big), Swapped(c.little)) << c.utf8;

@@ -8,6 +8,28 @@
 #include "tests/fileio/FileTest.h"
 #include "tests/support/FaultyPlatform.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+// The calls that put data on the disk, counted as they reach the system: a file's fdatasync, and
+// the fsync of a folder after a rename. Defined here, they stand in for the C library's in this
+// test program; skipped, a crash could lose a file that was reported written.
+namespace {
+int g_dataSyncs = 0, g_folderSyncs = 0;
+}  // namespace
+extern "C" int fdatasync(int fd) {
+    ++g_dataSyncs;
+    return static_cast<int>(syscall(SYS_fdatasync, fd));
+}
+extern "C" int fsync(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) ++g_folderSyncs;
+    return static_cast<int>(syscall(SYS_fsync, fd));
+}
+#endif
+
 namespace tarnwick::test {
 namespace {
 
@@ -34,6 +56,9 @@ TEST_F(FileTest, ASetOfFilesIsWrittenWholeOrNotAtAll) {
                      {second, "new second", fileio::ConsentTo(second, true), "The second file"}};
         FaultyPlatform faulty;
         faulty.FailAt(c.call, c.k);
+#ifndef _WIN32
+        g_dataSyncs = g_folderSyncs = 0;
+#endif
         const Result<fileio::SetOutcome> written =
             (fileio::ScopedPlatform(faulty), fileio::WriteFiles(set));
         EXPECT_EQ(faulty.OpenHandles(), 0);
@@ -46,6 +71,12 @@ TEST_F(FileTest, ASetOfFilesIsWrittenWholeOrNotAtAll) {
             EXPECT_EQ(written->replaced, (std::vector<bool>{c.firstThere, c.secondThere}));
             EXPECT_EQ(ReadAll(first) + ReadAll(second), "new firstnew second");
             EXPECT_EQ(entries, 2u);
+            // Each file on the disk before it takes its name, and each name in its folder.
+            EXPECT_GE(faulty.Count(Call::Flush), 2u);
+#ifndef _WIN32
+            EXPECT_EQ(g_dataSyncs, 3);  // the two files and the journal of the replace
+            EXPECT_EQ(g_folderSyncs, 2);
+#endif
             continue;
         }
         ASSERT_FALSE(written);
@@ -63,6 +94,54 @@ TEST_F(FileTest, ASetOfFilesIsWrittenWholeOrNotAtAll) {
         EXPECT_EQ(entries, (c.firstThere ? 1u : 0u) + (c.secondThere ? 1u : 0u))
             << "a temporary file was left behind";
     }
+}
+
+// A new file that is not as long as what was written (another writer, a file system that lost
+// bytes) never takes the name. Natively: Windows keeps the file from being resized while it is
+// open.
+#ifndef _WIN32
+TEST_F(FileTest, AFileOfAnotherSizeThanWrittenIsNotPutInPlace) {
+    TempDir folder;
+    const std::string path = folder.File("out.txt");
+    fileio::FileSet set;
+    set.files = {{path, "new", std::nullopt}};
+    FaultyPlatform faulty;
+    faulty.Before(Call::Flush, 1, [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(FsPath(folder.Path())))
+            std::filesystem::resize_file(entry.path(), 5);
+    });
+    const Result<fileio::SetOutcome> written =
+        (fileio::ScopedPlatform(faulty), fileio::WriteFiles(set));
+    ASSERT_FALSE(written);
+    EXPECT_NE(written.failure().message.find("it holds 5 bytes instead of 3"), std::string::npos)
+        << written.failure().message;
+    EXPECT_FALSE(std::filesystem::exists(FsPath(path)));
+}
+#endif
+
+// A replaced file that cannot be put back after a later one failed keeps its earlier content
+// under a name that no later run clears as a leftover, and the message gives that name.
+TEST_F(FileTest, AFileThatCannotBePutBackIsKeptUnderANameOfItsOwn) {
+    TempDir folder;
+    const std::string first = folder.File("first.txt"), second = folder.File("second.txt");
+    WriteAll(first, "old first");
+    WriteAll(second, "old second");
+    fileio::FileSet set;
+    set.files = {{first, "new first", fileio::ConsentTo(first, true)},
+                 {second, "new second", fileio::ConsentTo(second, true)}};
+    FaultyPlatform faulty;
+    faulty.FailAt(Call::Replace, 2, 2);  // the second file's replace, then the first's restore
+    const Result<fileio::SetOutcome> written =
+        (fileio::ScopedPlatform(faulty), fileio::WriteFiles(set));
+    ASSERT_FALSE(written);
+    const std::string& message = written.failure().message;
+    const std::string said = "its earlier content is kept as \"";
+    const std::size_t at = message.find(said);
+    ASSERT_NE(at, std::string::npos) << message;
+    const std::size_t from = at + said.size();
+    const std::string kept = message.substr(from, message.find('"', from) - from);
+    EXPECT_TRUE(kept.ends_with(std::string(fileio::kTempSuffix) + "-kept")) << kept;
+    EXPECT_EQ(ReadAll(kept), "old first");
 }
 
 }  // namespace

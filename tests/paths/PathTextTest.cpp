@@ -53,6 +53,9 @@ TEST(AbsolutePath, WindowsPathsResolveAsTheSystemResolvesThem) {
         {"C:\\..\\..\\x.adm", "C:\\x.adm"},
         {"\\\\server\\share\\a\\..\\x.adm", "\\\\server\\share\\x.adm"},
         {"\\\\?\\C:\\a\\..\\x.adm", "\\\\?\\C:\\a\\..\\x.adm"},
+        {"\\\\server\\share\\..\\x.adm", "\\\\server\\share\\x.adm"},
+        {"c:\\a.\\b..\\x.adm. ", "C:\\a\\b..\\x.adm"},
+        {"C:\\a\\", "C:\\a\\"},
         {"", ""},
     };
     for (const auto& c : cases)
@@ -68,6 +71,7 @@ TEST(AbsolutePath, PosixPathsJoinTheCurrentFolderAndResolveDotDot) {
         {"rel.adm", "/home/admin/rel.adm"}, {"./a//b/./x.adm", "/home/admin/a/b/x.adm"},
         {"../x.adm", "/home/x.adm"},        {"/../../x.adm", "/x.adm"},
         {"/srv/x.adm", "/srv/x.adm"},       {"C:\\x.adm", "/home/admin/C:\\x.adm"},
+        {"new/", "/home/admin/new/"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(AbsolutePath(c.path, base), c.absolute) << c.path;

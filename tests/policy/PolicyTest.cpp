@@ -54,11 +54,18 @@ const PolicyRun kRuns[] = {
     {"C", false, Expect::Added, "ALLBUTC"},
     {"AB", true, Expect::Added, "ABOnly"},
     {"CDEFGHIJKLMNOPQRSTUVWXYZ", false, Expect::AlreadyOffered, "ABOnly"},
+    {"ABCDEFGHIJKLMNOPQRSTUVWXYZ", true, Expect::Added, "ABCDEFGHIJKLMNOPQRSTUVWXYZOnly"},
+    {"F", true, Expect::Added, "FOnly"},  // a store offering every drive still grows
 };
 const std::vector<test::ExpectedItem> kItems = {
     {"CDEOnly", "Restrict C, D and E only", 28},
     {"ALLBUTC", "Restrict all drives but C only", 67108859},
     {"ABOnly", "Restrict A and B only", 3},
+    {"ABCDEFGHIJKLMNOPQRSTUVWXYZOnly",
+     "Restrict A, B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y and Z "
+     "only",
+     67108863},
+    {"FOnly", "Restrict F only", 32},
 };
 
 class PolicyFolder : public ::testing::Test {
@@ -104,6 +111,7 @@ class PolicyFolder : public ::testing::Test {
 };
 
 TEST_F(PolicyFolder, RunsGrowThePairAndARepeatChangesNothing) {
+    std::size_t offered = 0;
     for (std::size_t i = 0; i < std::size(kRuns); ++i) {
         const PolicyRun& run = kRuns[i];
         SCOPED_TRACE(run.letters);
@@ -117,8 +125,8 @@ TEST_F(PolicyFolder, RunsGrowThePairAndARepeatChangesNothing) {
             EXPECT_EQ(Read(Admx()), admxBefore);
             EXPECT_EQ(Read(Adml()), admlBefore);
         }
-        const std::vector<test::ExpectedItem> items(
-            kItems.begin(), kItems.begin() + std::min(i + 1, kItems.size()));
+        offered += run.status != Expect::AlreadyOffered;
+        const std::vector<test::ExpectedItem> items(kItems.begin(), kItems.begin() + offered);
         EXPECT_EQ(test::CheckPolicyPair(Read(Admx()), Read(Adml()), items),
                   std::vector<std::string>{});
     }
@@ -131,6 +139,11 @@ TEST_F(PolicyFolder, SameBytesInEveryBuild) {
     MakeAll(3);
     EXPECT_TRUE(Read(Admx()) == Expected(kAdmxName));
     EXPECT_TRUE(Read(Adml()) == Expected(kAdmlName));
+}
+
+void Replace(std::string& text, std::string_view from, std::string_view to) {
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
 }
 
 struct Refusal {
@@ -167,6 +180,12 @@ const Refusal kRefusals[] = {
 #endif
     {"HugeForeignNamespace", "", "", "'XXXXXXXX"},
     {"LargerThanTheLimit", "", "", "larger than 64 MiB"},
+    // Hand edits of the items that would make the two policies or the two files disagree.
+    {"ListsDiffer", "", "", "do not offer the same drive sets"},
+    {"ItemTwice", "", "", "lists the item CDEOnly twice"},
+    {"NameWithAnotherMask", "", "", "its item FOnly has another mask than 32"},
+    {"FixedStringId", "", "", "uses the id of a fixed string"},
+    {"MaskAboveZ", "", "", "is not a drive set with a string and a mask"},
 };
 
 class PolicyRefusals : public PolicyFolder, public ::testing::WithParamInterface<Refusal> {};
@@ -191,6 +210,21 @@ TEST_P(PolicyRefusals, NameTheFileAndTheCauseAndKeepBothFiles) {
         admx.replace(admx.find("utf-8"), 5, "windows-1252");
     } else if (name == "HugeForeignNamespace") {
         admx.replace(admx.find("Tarnwick.Policies.Drives"), 24, std::string(100000, 'X'));
+    } else if (name == "ListsDiffer") {
+        admx.replace(admx.rfind("value=\"28\""), 11, "value=\"29\"");
+    } else if (name == "ItemTwice") {
+        Replace(admx, "string.ALLBUTC", "string.CDEOnly");
+    } else if (name == "MaskAboveZ") {
+        Replace(admx, "value=\"28\"", "value=\"67108864\"");
+    }
+    const char* renamed = name == "NameWithAnotherMask" ? "FOnly"
+                          : name == "FixedStringId"     ? "TarnwickNoDrives_Help"
+                                                        : nullptr;
+    if (renamed) Replace(admx, "string.ALLBUTC", std::string("string.") + renamed);
+    if (name == "NameWithAnotherMask") {
+        std::string adml = Read(Adml());
+        Replace(adml, "id=\"ALLBUTC\"", "id=\"FOnly\"");
+        test::WriteAll(Adml(), adml);
     }
     if (admx != Read(Admx())) test::WriteAll(Admx(), admx);
     if (name == "LargerThanTheLimit") {
@@ -274,12 +308,8 @@ struct HandEdit {
     const char* name;
     void (*edit)(std::string& admx, std::string& adml);
     bool german;
+    const char* grownWith = "";  // what the new item's text in the ADMX starts with
 };
-
-void Replace(std::string& text, std::string_view from, std::string_view to) {
-    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
-        text.replace(at, from.size(), to);
-}
 
 const HandEdit kHandEdits[] = {
     {"CommentsRenamedTextsExtraPolicyAndString",
@@ -291,19 +321,39 @@ const HandEdit kHandEdits[] = {
                  "key='Software\\Extra' valueName='Extra'><parentCategory ref='TarnwickDrives'/>"
                  "</policy>\r\n  </policies>");
          Replace(adml, ">Tarnwick drive restrictions<", ">Drives, as we call them<");
+         // A string the next run's item would add is there already (an earlier run stopped).
          Replace(adml, "<stringTable>\r\n",
-                 "<stringTable>\r\n      <string id='Extra'>x</string>\r\n");
+                 "<stringTable>\r\n      <string id='Extra'>x</string>\r\n"
+                 "      <string id='ABOnly'>Restrict A and B only</string>\r\n");
      },
      true},
     {"LineFeedsTabsAndByteOrderMark",
      [](std::string& admx, std::string& adml) {
          for (std::string* text : {&admx, &adml}) {
              Replace(*text, "\r\n", "\n");
+             Replace(*text, "utf-8", "UTF-8");
              Replace(*text, "  ", "\t");
          }
          admx.insert(0, "\xEF\xBB\xBF");
      },
      true},
+    {"NamespacePrefixes",
+     [](std::string& admx, std::string& adml) {
+         (void)adml;
+         Replace(admx, "</", "\x01");
+         Replace(admx, "<", "<p:");
+         Replace(admx, "<p:?", "<?");
+         Replace(admx, "\x01", "</p:");
+         Replace(admx, "xmlns=", "xmlns:p=");
+     },
+     false, "<p:item displayName=\"$(string.ABOnly)\">"},
+    {"EmptyLists",
+     [](std::string& admx, std::string& adml) {
+         (void)adml;
+         for (std::size_t at; (at = admx.find("          <item ")) != std::string::npos;)
+             admx.erase(at, admx.find("</item>\r\n", at) + 9 - at);
+     },
+     false, "\r\n          <item displayName=\"$(string.ABOnly)\">"},
     {"Utf16LanguageFile",
      [](std::string& admx, std::string& adml) {
          (void)admx;
@@ -335,7 +385,11 @@ TEST_P(HandEditedPair, GrowsByInsertionsOnlyInEveryLanguage) {
         EXPECT_TRUE(InsertionsOnly(before, after, runs)) << after;
         EXPECT_EQ(LineEnds(Narrow(after)), LineEnds(Narrow(before)));
         EXPECT_NE(Narrow(after).find("ABOnly"), std::string::npos);
+        if (path != Admx()) {
+            EXPECT_EQ(Narrow(after).find("ABOnly"), Narrow(after).rfind("ABOnly"));
+        }
     }
+    EXPECT_NE(Read(Admx()).find(GetParam().grownWith), std::string::npos);
     const auto read = ReadPair(Read(Admx()), Read(Adml()));
     ASSERT_TRUE(read) << read.failure().message;
     EXPECT_EQ(read->items.back(), (DriveItem{"ABOnly", "Restrict A and B only", 3}));
@@ -437,16 +491,25 @@ TEST_F(PolicyFolder, ALanguageFileWithTwoNamesIsWrittenOnceOrRefused) {
 #ifndef _WIN32
 TEST_F(PolicyFolder, AStoreIsNeverGrownPast64MiB) {
     MakeAll(1);
-    std::string admx = Read(Admx());
-    const std::size_t end = admx.find("?>") + 2;
-    admx.insert(end, "<!--" + std::string(kMaxInputBytes - admx.size() - 7 - 50, 'x') + "-->");
-    test::WriteAll(Admx(), admx);
-    const std::string adml = Read(Adml());
-    const Result<PolicyOutcome> refused = Make(kRuns[1]);
-    ASSERT_FALSE(refused);
-    EXPECT_NE(refused.failure().message.find("64 MiB"), std::string::npos);
-    EXPECT_EQ(Read(Admx()), admx);
-    EXPECT_EQ(Read(Adml()), adml);
+    const std::string admx = Read(Admx()), adml = Read(Adml());
+    ASSERT_TRUE(Make(kRuns[1]));
+    const std::size_t growth = Read(Admx()).size() - admx.size();
+    // Grown to exactly 64 MiB it is written; one byte more, and every file stays.
+    for (const std::size_t over : {0, 1}) {
+        std::string padded = admx;
+        padded.insert(
+            admx.find("?>") + 2,
+            "<!--" + std::string(kMaxInputBytes - admx.size() - growth - 7 + over, 'x') + "-->");
+        test::WriteAll(Admx(), padded);
+        test::WriteAll(Adml(), adml);
+        const Result<PolicyOutcome> made = Make(kRuns[1]);
+        ASSERT_EQ(made.ok(), over == 0) << MessageOf(made);
+        EXPECT_EQ(Read(Admx()).size(), over == 0 ? kMaxInputBytes : padded.size());
+        if (over) {
+            EXPECT_NE(made.failure().message.find("64 MiB"), std::string::npos);
+            EXPECT_EQ(Read(Adml()), adml);
+        }
+    }
 }
 #endif
 

@@ -52,11 +52,11 @@ TEST(AdmReader, ListsTheDriveListsItems) {
          "and D\n"},
         {"#if version is read as the current editor does, comments are passed over",
          Adm(DropDown("\"NoDrives\"",
-                      "#if version >= 4 ; new editors\n"
+                      "#if version >= 5 ; new editors\n"
                       "NAME !!COnly VALUE NUMERIC 4 // four\n"
                       "#else\nNAME !!Old VALUE NUMERIC 1\n#endif\n"
-                      "#if version<3\nNAME !!Older VALUE NUMERIC 2\n#endif\n"),
-             "; the texts\nconly = \"C; only\" ; comment\n"),
+                      "#if version<5\nNAME !!Older VALUE NUMERIC 2\n#endif\n"),
+             "; the texts\nconly = \"C; only\" ; comment\nCOnly=\"the first counts\"\n"),
          "NoDrives\tCOnly\t4\tC\tC; only\n"},
         {"keywords and string names in any case, literal names, hex, action lists, one-line parts",
          Adm("    PART !!Tip TEXT END PART\n    part !!Pick dropdownlist\n      valuename "
@@ -157,9 +157,11 @@ TEST(TemplateText, EveryEncodingOfATemplateReadsAlike) {
     // "Restrict C drive only" with an e acute: Windows-1252 E9, UTF-8 C3 A9.
     const std::string adm = Adm(DropDown("NoDrives", "NAME !!COnly VALUE NUMERIC 4\n"),
                                 "COnly=\"Restrict C drive only (d\xC3\xA9j\xC3\xA0)\"\n");
-    std::string crLf;
-    for (char c : adm)
+    std::string crLf, cr;
+    for (char c : adm) {
         crLf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        cr += c == '\n' ? '\r' : c;
+    }
     std::string cp1252;  // C3 xx in UTF-8 is xx + 40 in Windows-1252
     for (std::size_t i = 0; i < adm.size(); ++i) {
         cp1252 += adm[i] == '\xC3' ? static_cast<char>(adm[++i] + 0x40) : adm[i];
@@ -170,7 +172,7 @@ TEST(TemplateText, EveryEncodingOfATemplateReadsAlike) {
     const std::string expected =
         "NoDrives\tCOnly\t4\tC\tRestrict C drive only (d\xC3\xA9j\xC3\xA0)\n";
     for (const std::string& bytes :
-         {adm, crLf, "\xEF\xBB\xBF" + adm, cp1252, "\xFF\xFE" + utf16, utf16}) {
+         {adm, crLf, cr, "\xEF\xBB\xBF" + adm, cp1252, "\xFF\xFE" + utf16, utf16}) {
         EXPECT_EQ(Tsv(bytes), expected) << ::testing::PrintToString(bytes.substr(0, 12));
     }
     EXPECT_FALSE(DecodeTemplateText("\xFE\xFF" + std::string("\0C", 2)));

@@ -98,11 +98,12 @@ TEST(AdmxReader, BrokenFilesAreRefusedWithTheirLine) {
 }
 
 TEST(AdmxReader, NotesItemsWithoutNumberOrText) {
-    auto read = ReadAdmxDriveLists(
-        Admx("<item displayName=\"$(string.C)\"><value><decimal value=\"4\"/></value></item>\n"
-             "<item displayName=\"$(string.S)\"><value><string>4</string></value></item>\n"
-             "<item displayName=\"$(string.D)\"><value><decimal value=\"8\"/></value></item>\n"));
-    const auto strings = ReadAdmlStrings(Adml("<string id=\"C\">Restrict C only</string>"));
+    auto read = ReadAdmxDriveLists(Admx(
+        "<item displayName=\"$(string.C)\"><value><decimal value=\"4\"/></value></item>\n"
+        "<item displayName=\"$(string.S)\"><value><string>4</string></value></item>\n"
+        "<item displayName=\"$(string.D)\"><value><longDecimal value=\"8\"/></value></item>\n"));
+    const auto strings = ReadAdmlStrings(Adml(
+        "<string id=\"C\">Restrict C only</string><string id=\"C\">the first counts</string>"));
     ASSERT_TRUE(read && strings);
     DriveLists& lists = *read;
     ResolveTexts(lists, *strings);

@@ -42,6 +42,14 @@ TEST(InputLimit, AFileAboveItIsRefusedBeforeItIsRead) {
                   std::string::npos)
             << result.err;
     }
+    // Exactly at the limit a file is read, and refused only for what it holds.
+    for (const char* name : {"t.adm", "t.pol"}) {
+        test::TempDir dir;
+        test::WriteAll(dir.File(name), "");
+        fs::resize_file(test::FsPath(dir.File(name)), kMaxInputBytes);
+        const cli::CliResult result = cli::RunCli({"show", dir.File(name)}, "");
+        EXPECT_EQ(result.err.find("MiB"), std::string::npos) << result.err;
+    }
 }
 
 // "abcdonly" in any case, every `step` bytes (2: as UTF-16LE units).
@@ -90,22 +98,34 @@ TEST(TemplateEncoding, ShowReadsEveryTemplateAsMakeDoes) {
 
 TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
     const std::string key(kExplorerPoliciesKey);
+    // An entry with type and data, or (no type) one of samba-tool gpo remove, of class Both.
     auto entry = [&](const char* name, const char* type, const char* data) {
         return std::string(
                    "{\"keyname\": \"Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\"
                    "Policies\\\\Explorer\", \"valuename\": \"") +
-               name + "\", \"class\": \"USER\", \"type\": " + type + ", \"data\": " + data + "}";
+               name +
+               (type ? std::string("\", \"class\": \"USER\", \"type\": ") + type +
+                           ", \"data\": " + data + "}"
+                     : "\", \"class\": \"Both\"}");
     };
     auto pol = [&](const std::string& value, std::uint32_t type, const std::string& data) {
         return regpol::EncodeRecord(key, value, type, data);
     };
     const std::string reg =
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" + key + "]\r\n";
+    // Another program's policy key: its values are none of Explorer's.
+    const std::string contoso =
+        "[HKEY_CURRENT_USER\\Software\\Contoso\\Policies]\r\n"
+        "\"NoDrives\"=dword:00000004\r\n";
     const std::string head = regpol::PolHeader(), set = pol("NoDrives", 4, test::Le32(28));
     const std::string binary = pol("NoViewOnDrive", 3, test::Le32(4));
     const std::string delvals = pol("**delvals.", 1, test::Utf16(" ") + std::string(2, '\0'));
     const std::string deleteValues =
         pol("**DeleteValues", 1, test::Utf16("Other; noviewondrive") + std::string(2, '\0'));
+    // Keys go with all below them; one that only begins like a parent is another key.
+    const std::string sibling =
+        pol("**DeleteKeys", 1, test::Utf16("Software\\Micro") + '\0' + '\0');
+    const std::string parent = pol("**DeleteKeys ", 1, test::Utf16("x;software\\") + '\0' + '\0');
     auto at = [](const std::string& before) { return "byte " + std::to_string(before.size()); };
     const struct {
         std::string name, bytes, tsv;
@@ -118,29 +138,71 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
         {"b.json",
          "[" + entry("NoDrives", "true", "\"x\"") + "," + entry("NoDrives", "11", "1") + "," +
              entry("NoViewOnDrive", "3", "[28, 0, 0, 0]") + "]",
-         "NoDrives\tREG_SZ\t-\tUSER, entry 1\nNoDrives\tREG_QWORD\t-\tUSER, entry 2\n"
+         "NoDrives\tREG_SZ\t-\tUSER, entry 2 (applies over entry 1)\n"
          "NoViewOnDrive\t28\tCDE\tUSER, entry 3\n",
          "USER, entry 3"},
+        {"c.json",
+         "\xEF\xBB\xBF[" + entry("NoDrives", "4", "12") +
+             ", {\"keyname\": \"Software\\\\Contoso\\\\Policies\", \"valuename\": \"NoDrives\", "
+             "\"type\": 4, \"data\": 4}, " +
+             entry("NoViewOnDrive", "3", "[256, 0, 0, 0]") + "]",
+         "NoDrives\t12\tCD\tUSER, entry 1\nNoViewOnDrive\tREG_BINARY\t-\tUSER, entry 3\n", ""},
+        {"b.reg",
+         "\xEF\xBB\xBFREGEDIT4\r\n\r\n" + contoso + "[-HKEY_CURRENT_USER\\" + key +
+             "]\r\n\"NoDrives\"=dword:00000001\r\n[HKEY_CURRENT_USER\\" + key +
+             "]\r\n\"NoDrives\"=-\r\n\"NoViewOnDrive\"=dword:00000000c\r\n",
+         "NoDrives\tdeleted\t-\tHKEY_CURRENT_USER (line 8)\n"
+         "NoViewOnDrive\tnot a dword (dword)\t-\tHKEY_CURRENT_USER (line 9)\n",
+         ""},
+        {"c.reg",
+         "\xFF\xFE" + test::Utf16(reg + contoso + "[HKEY_LOCAL_MACHINE\\" + key +
+                                  "]\r\n\"NoDrives\"=dword:0000000c"),
+         "NoDrives\t12\tCD\tHKEY_LOCAL_MACHINE (line 7)\n", ""},
+        // A name spelt otherwise is a record of its own, applied after; BOTH is either class.
+        {"d.json",
+         "[" + entry("NoDrives", "4", "28") + "," + entry("nodrives", "4", "4") + "," +
+             entry("NoDrives", "4", "8") + "," + entry("NoViewOnDrive", nullptr, nullptr) + "]",
+         "NoDrives\t4\tC\tUSER, entry 2 (applies over entries 1 and 3)\n"
+         "NoViewOnDrive\tremoved\t-\tUSER, entry 4\nNoViewOnDrive\tremoved\t-\tMACHINE, entry 4\n",
+         ""},
         {"a.reg",
-         reg + "\"NoDrives\"=hex(4):1c,00,\\\r\n  00,00\r\n\"NoDrives\"=hex(4):1c,00\r\n"
-               "\"NoViewOnDrive\"=hex:04,00,00,00\r\n",
+         reg + "\"NoDrives\"=hex(4):1c,00,\\\r\n  00,00\r\n\"NoViewOnDrive\"=hex:04,00,00,00\r\n",
          "NoDrives\t28\tCDE\tHKEY_CURRENT_USER (line 4)\n"
-         "NoDrives\tnot a dword (hex(4))\t-\tHKEY_CURRENT_USER (line 6)\n"
-         "NoViewOnDrive\t4\tC\tHKEY_CURRENT_USER (line 7)\n",
-         "HKEY_CURRENT_USER (line 7)"},
+         "NoViewOnDrive\t4\tC\tHKEY_CURRENT_USER (line 6)\n",
+         "HKEY_CURRENT_USER (line 6)"},
+        {"d.reg",
+         reg +
+             "\"NoDrives\"=dword:1c\r\n\"NoViewOnDrive\"=dword:4\r\n\"NoDrives\"=-\r\n"
+             "[-HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Polic]\r\n"
+             "[HKEY_LOCAL_MACHINE\\" +
+             key +
+             "]\r\n\"NoDrives\"=hex(4):1c,00\r\n"
+             "[-hkey_local_machine\\software\\microsoft\\]\r\n",
+         "NoDrives\tdeleted\t-\tHKEY_CURRENT_USER (line 6)\n"
+         "NoViewOnDrive\t4\tC\tHKEY_CURRENT_USER (line 5)\n"
+         "NoDrives\tdeleted\t-\tHKEY_LOCAL_MACHINE (line 10, key deleted)\n"
+         "NoViewOnDrive\tdeleted\t-\tHKEY_LOCAL_MACHINE (line 10, key deleted)\n",
+         ""},
         {"a.pol", head + set + binary + delvals,
          "NoDrives\tdeleted\t-\t" + at(head + set + binary) +
              " (**delvals.)\nNoViewOnDrive\tdeleted\t-\t" + at(head + set + binary) +
              " (**delvals.)\n",
          ""},
-        {"b.pol", head + delvals + set + binary + deleteValues + pol("**del.NoDrives", 1, ""),
+        {"b.pol", head + delvals + set + binary + deleteValues + pol("**Del.NoDrives", 1, ""),
          "NoDrives\tdeleted\t-\t" + at(head + delvals + set + binary + deleteValues) +
              "\nNoViewOnDrive\tdeleted\t-\t" + at(head + delvals + set + binary) +
              " (**DeleteValues)\n",
          ""},
+        {"d.pol", head + pol("NoDrives", 4, std::string("\x1C\0\0", 3)),
+         "NoDrives\ttype 4, not a dword\t-\tbyte 8\n", ""},
         {"c.pol", head + delvals + set,
          "NoDrives\t28\tCDE\t" + at(head + delvals) +
              "\nNoViewOnDrive\tdeleted\t-\tbyte 8 (**delvals.)\n",
+         ""},
+        {"d.pol", head + set + sibling + parent + sibling,
+         "NoDrives\tdeleted\t-\t" + at(head + set + sibling) +
+             " (**DeleteKeys)\nNoViewOnDrive\tdeleted\t-\t" + at(head + set + sibling) +
+             " (**DeleteKeys)\n",
          ""},
     };
     test::TempDir dir;

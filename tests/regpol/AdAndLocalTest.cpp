@@ -56,6 +56,8 @@ TEST(ExtensionNames, MergedAndOrderedAsTheEditorKeepsThem) {
         {kPref + std::string(rsop).replace(2, 8, "3060e8d0"), rsop + kReg + kPref},
         {kReg + kReg, kReg + kPref},
         {regOther, regOther.substr(0, regOther.size() - 1) + kReg.substr(39) + kPref},
+        {"[{35378eac-683f-11d2-a89a-00c04fbbcfa2}{0f6b957e-509e-11d1-a7cc-0000f87571e3}]",
+         regOther.substr(0, regOther.size() - 1) + kReg.substr(39) + kPref},
         {kReg.substr(0, 39), ""},
         {"[{35378EAC+683F-11D2-A89A-00C04FBBCFA2}]", ""},
     };
@@ -80,6 +82,7 @@ TEST(GpoEntry, TheDnComesFromTheFolderNameAndTheDomain) {
         {kGuid, std::nullopt, cn + "DC=CHANGE-ME,DC=INVALID"},
         {kGuid, "a_b.example.com", "--domain takes"},
         {kGuid, "a,DC=b", "--domain takes"},
+        {kGuid, "a-.example.com", "--domain takes"},
     };
     for (const auto& c : cases) {
         const auto entry = regpol::GpoEntryOf(c.folder, {c.domain, std::nullopt, std::nullopt});
@@ -101,6 +104,7 @@ TEST(PolGpoLdif, WhatCannotBeHonouredIsRefusedBeforeTheFolderIsTouched) {
         {gpo + " --ldif " + dir.File("there.ldif"), "is already there; nothing was written"},
         {gpo + " --extensions {x}", "--extensions takes gPCUserExtensionNames"},
         {plain + " --ldif " + dir.File("new.ldif"), "is no such name"},
+        {dir.File("none"), "none\" does not exist. Nothing was written."},
     };
     for (const auto& c : cases) {
         const auto run = cli::RunCli(Split("pol --drives C --gpo " + c.args, ' '), "");
@@ -110,6 +114,14 @@ TEST(PolGpoLdif, WhatCannotBeHonouredIsRefusedBeforeTheFolderIsTouched) {
     EXPECT_TRUE(std::filesystem::is_empty(test::FsPath(gpo)));
     EXPECT_TRUE(std::filesystem::is_empty(test::FsPath(plain)));
     EXPECT_EQ(test::ReadAll(dir.File("there.ldif")), "kept");
+    const auto forced =
+        cli::RunCli(Split("pol --drives C --gpo " + gpo + " --ldif " + dir.File("there.ldif") +
+                              " --force --extensions " + kReg,
+                          ' '),
+                    "");
+    EXPECT_EQ(forced.exitCode, cli::kExitDone) << forced.err;
+    EXPECT_NE(test::ReadAll(dir.File("there.ldif")).find("delete: gPCUserExtensionNames"),
+              std::string::npos);
 }
 
 TEST(LocalPolicyPerGroup, EachGroupHasItsFolderInTheRealSystem32AndShowListsThemAll) {

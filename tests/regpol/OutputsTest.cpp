@@ -37,6 +37,7 @@ TEST(NewOptions, ContradictionsAreUsageErrors) {
         {{"pol", "--drives", "C", "--gpo", "g", "--force"}, "--force is for --output"},
         {{"pol", "--remove", "--disable", "--local"}, "--remove and --disable exclude each other"},
         {{"pol", "--remove", "--drives", "C", "--local"}, "--remove takes no drives"},
+        {{"samba", "--remove", "--all-but"}, "--remove takes no drives"},
         {{"pol", "--output", "a.pol"}, "pol needs --drives"},
         {{"samba", "--drives", "C", "--gpo", "g"}, "'--gpo' is not an option of samba"},
         {{"intune", "--drives", "C"}, "intune needs --output FOLDER"},
@@ -61,6 +62,7 @@ TEST(PolRefusals, MalformedFilesAreRefusedAtTheirOffsetAndLeftAlone) {
         {"REGEDIT4", "byte 0: no \"PReg\" signature"},
         {"PReg\x01", "byte 4: the file ends inside its version"},
         {"PReg" + test::Le32(2), "byte 4: version 2"},
+        {"PReg" + test::Le32(0), "byte 4: version 0"},
         {header + "x", "byte 8: the file ends where \"[\""},
         {header + test::Utf16("(K"), "byte 8: expected \"[\""},
         {header + test::Utf16("[Key"), "byte 10: the key has no end"},
@@ -70,6 +72,9 @@ TEST(PolRefusals, MalformedFilesAreRefusedAtTheirOffsetAndLeftAlone) {
         {header + good.substr(0, 14) + test::Le32(4) + test::Utf16(";") + test::Le32(50) +
              test::Utf16(";"),
          "byte 28: the record's size 50 runs beyond the end of the file (0 bytes are left)"},
+        {header + good.substr(0, 14) + test::Le32(4) + test::Utf16(";") + test::Le32(2) +
+             test::Utf16(";"),
+         "byte 28: the record's size 2 runs beyond the end of the file (0 bytes are left)"},
         {header + good + test::Utf16("]"),
          "byte " + std::to_string(8 + good.size()) + ": expected \"[\""},
     };
@@ -149,9 +154,10 @@ TEST(GpoFolder, AMalformedGptIniStopsTheRunBeforeRegistryPolIsWritten) {
 }
 
 TEST(GpoFolder, AGpmcBackupIsRefusedWithNothingWritten) {
-    for (const char* description : {"Backup.xml", "bkupInfo.xml"}) {
+    for (const auto& [description, sysvolName] :
+         {std::pair{"Backup.xml", "DomainSysvol"}, {"BKUPINFO.xml", "domainsysvol"}}) {
         test::TempDir dir;
-        const std::string sysvol = dir.File("DomainSysvol"), gpo = sysvol + kSeparator + "GPO";
+        const std::string sysvol = dir.File(sysvolName), gpo = sysvol + kSeparator + "GPO";
         std::filesystem::create_directories(test::FsPath(gpo));
         test::WriteAll(dir.File(description), "<x/>");
         for (const std::string& folder : {dir.Path(), sysvol, gpo}) {
@@ -224,18 +230,41 @@ TEST(IntuneCommand, WritesBothScriptsOfTheChosenSetAndReplacesNeither) {
 TEST(ShowValues, EachNewOutputIsReadBack) {
     test::TempDir dir;
     const std::string pol = dir.File("a.pol"), reg = dir.File("a.reg"), json = dir.File("a.json");
-    const std::string gpo = dir.File("gpo");
+    const std::string undoReg = dir.File("undo.reg"), undoJson = dir.File("undo.json");
+    const std::string gpo = dir.File("gpo"), userFile = dir.File("userfile");
     std::filesystem::create_directory(test::FsPath(gpo));
-    const std::vector<std::vector<std::string>> writes = {
-        {"pol", "--drives", "CDE", "--policy", "both", "--output", pol},
-        {"pol", "--drives", "Z", "--gpo", gpo},
-        {"reg", "--drives", "CDE", "--output", reg},
-        {"samba", "--drives", "CDE", "--policy", "prevent", "--output", json},
-        {"intune", "--drives", "CDE", "--offline-profiles", "--output", dir.File("set")},
-        {"intune", "--remove", "--policy", "prevent", "--machine", "--output", dir.File("rm")},
+    std::filesystem::create_directory(test::FsPath(userFile));
+    test::WriteAll(userFile + kSeparator + "User", "a file where the folder belongs");
+    // A file already there is merged into or replaced only with --force.
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string said;
+    } writes[] = {
+        {{"pol", "--drives", "CDE", "--policy", "both", "--output", pol}, 0, "Created: "},
+        {{"pol", "--drives", "A", "--output", pol}, 1, "Use --force to merge into it."},
+        {{"pol", "--drives", "CDE", "--policy", "both", "--output", pol, "--force"}, 0, "Merged"},
+        {{"pol", "--drives", "Z", "--gpo", gpo}, 0, "Created: "},
+        {{"reg", "--drives", "CDE", "--output", reg}, 0, "Created: "},
+        {{"samba", "--drives", "CDE", "--policy", "prevent", "--output", json}, 0, "Created: "},
+        {{"samba", "--drives", "A", "--output", json}, 1, "Use --force to replace it."},
+        {{"samba", "--drives", "A", "--output", gpo}, 1, "it is a folder.\n"},
+        {{"pol", "--drives", "A", "--gpo", userFile}, 1, "User\" is a file, not a folder."},
+        {{"samba", "--drives", "CDE", "--policy", "prevent", "--output", json, "--force"}, 0, ""},
+        {{"reg", "--remove", "--policy", "prevent", "--output", undoReg}, 0, "Created: "},
+        {{"samba", "--remove", "--policy", "prevent", "--output", undoJson}, 0, "Created: "},
+        {{"intune", "--drives", "CDE", "--offline-profiles", "--output", dir.File("set")},
+         0,
+         "Created: "},
+        {{"intune", "--remove", "--policy", "prevent", "--machine", "--output", dir.File("rm")},
+         0,
+         "Created: "},
     };
-    for (const auto& args : writes)
-        ASSERT_EQ(Cli(args).exitCode, cli::kExitDone) << args[0];
+    for (const auto& c : writes) {
+        const auto run = Cli(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0] << run.err;
+        EXPECT_NE((run.out + run.err).find(c.said), std::string::npos) << run.out << run.err;
+    }
     const struct {
         std::string file;
         std::string tsv;
@@ -245,6 +274,8 @@ TEST(ShowValues, EachNewOutputIsReadBack) {
                   "Registry.pol, byte 8\n"},
         {reg, "NoDrives\t28\tCDE\tHKEY_CURRENT_USER (line 4)\n"},
         {json, "NoViewOnDrive\t28\tCDE\tUSER, entry 1\n"},
+        {undoReg, "NoViewOnDrive\tdeleted\t-\tHKEY_CURRENT_USER (line 4)\n"},
+        {undoJson, "NoViewOnDrive\tremoved\t-\tUSER, entry 1\n"},
         {dir.File("set") + kSeparator + std::string(deploy::kRemediateScriptName),
          "NoDrives\t28\tCDE\tHKEY_USERS, every profile (Intune remediation, line 24)\n"},
         {dir.File("rm") + kSeparator + std::string(deploy::kDetectRemovedScriptName),

@@ -1,5 +1,6 @@
 // `tarnwick-cli show --here` against the registry as `reg add` left it (under Wine, its reg.exe):
-// nothing set, a user value, the same value for the machine too, a value of the wrong type.
+// nothing set, a user value, the same value for the machine too, a value of the wrong type, the
+// restrictions beside them; then `reg import` of the file `reg --remove` writes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,6 +14,9 @@ namespace tarnwick::test {
 namespace {
 
 const std::string kKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+const std::string kStorage = "\\Software\\Policies\\Microsoft\\Windows\\RemovableStorageDevices";
+const std::string kInstall = "HKLM\\Software\\Policies\\Microsoft\\Windows\\DeviceInstall";
+const std::string kFve = "HKLM\\System\\CurrentControlSet\\Policies\\Microsoft\\FVE";
 
 class ShowHere : public ::testing::Test {
   protected:
@@ -26,6 +30,9 @@ class ShowHere : public ::testing::Test {
         ASSERT_EQ(run.exitCode, 0) << run.err;
     }
     void Clear() {
+        for (std::string key : {kInstall, kFve, "HKCU" + kStorage, "HKLM" + kStorage})
+            RunProgram("C:\\windows\\system32\\reg.exe", {"delete", key, "/f", "/reg:64"},
+                       scratch_.Path());
         for (const char* hive : {"HKCU", "HKLM"})
             for (const char* value : {"NoDrives", "NoViewOnDrive"})
                 RunProgram("C:\\windows\\system32\\reg.exe",
@@ -36,32 +43,55 @@ class ShowHere : public ::testing::Test {
     TempDir scratch_;
 };
 
-TEST_F(ShowHere, ListsWhatRegAddSetAndNotesAValueSetTwice) {
+TEST_F(ShowHere, ListsWhatRegSetAndNotesAValueSetTwiceAndTheOtherRestrictions) {
+    const std::string undo = scratch_.File("undo.reg");
+    RunProgram(TARNWICK_CLI, {"reg", "--remove", "--policy", "both", "--output", undo},
+               scratch_.Path());
+    const auto add = [](std::string key, const char* value, const char* type = "REG_DWORD",
+                        const char* data = "1") {
+        return std::vector<std::string>{"add", std::move(key), "/v", value, "/t",
+                                        type,  "/d",           data, "/f"};
+    };
+    const std::string limits = "Not stopped (Microsoft's description of both policies): a path";
+    const std::string classKey = kStorage + "\\{53f5630d-b6bf-11d0-94f2-00a0c91efb8b}";
     const struct {
-        std::vector<std::string> add;  // reg add arguments after the key; none: nothing added
-        std::string hive;
+        std::vector<std::string> reg;    // reg.exe's arguments; none: nothing changed
         std::vector<std::string> lines;  // in stdout, in this order
+        std::string absent = "";         // not in stdout
     } steps[] = {
-        {{}, "", {"No drive is restricted: neither NoDrives nor NoViewOnDrive is set"}},
-        {{"/v", "NoDrives", "/t", "REG_DWORD", "/d", "28"},
-         "HKCU",
+        {{},
+         {"No drive is restricted: neither NoDrives nor NoViewOnDrive is set",
+          "Other restrictions: none set", limits},
+         "Value name"},
+        {add("HKCU" + kKey, "NoDrives", "REG_DWORD", "28"),
          {"Value name  Mask  Drives  Where", "NoDrives    28    CDE     HKEY_CURRENT_USER"}},
-        {{"/v", "NoDrives", "/t", "REG_DWORD", "/d", "67108863"},
-         "HKLM",
+        {add("HKLM" + kKey, "NoDrives", "REG_DWORD", "67108863"),
          {"NoDrives    28        CDE                         HKEY_CURRENT_USER",
           "NoDrives    67108863  ABCDEFGHIJKLMNOPQRSTUVWXYZ  HKEY_LOCAL_MACHINE",
           "Note: NoDrives is set under both HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE."}},
-        {{"/v", "NoViewOnDrive", "/t", "REG_SZ", "/d", "4"},
-         "HKCU",
+        {add("HKCU" + kKey, "NoViewOnDrive", "REG_SZ", "4"),
          {"NoViewOnDrive  REG_SZ, not a dword  -"}},
+        {add("HKLM" + kStorage, "Deny_All"),
+         {"Other restrictions in force:\n  All removable storage classes: all access denied "
+          "(Deny_All=1), in HKEY_LOCAL_MACHINE" +
+          kStorage + "\n" + limits}},
+        {add("HKCU" + classKey, "Deny_Write"),
+         {"  Removable disks: write access denied (Deny_Write=1), in HKEY_CURRENT_USER" + classKey +
+          "\n  All removable storage classes"}},
+        {add(kInstall + "\\Restrictions", "DenyRemovableDevices"),
+         {"  Device installation: removable devices denied (DenyRemovableDevices=1), in HKEY_LOCAL_"
+          "MACHINE\\Software\\Policies\\Microsoft\\Windows\\DeviceInstall\\Restrictions\n"}},
+        {add(kFve, "RDVDenyWriteAccess"),
+         {"  BitLocker: write access denied to removable drives it does not protect "
+          "(RDVDenyWriteAccess=1), in HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Policies\\"
+          "Microsoft\\FVE\n" +
+          limits}},
+        {{"import", undo},
+         {"NoDrives    67108863  ABCDEFGHIJKLMNOPQRSTUVWXYZ  HKEY_LOCAL_MACHINE"},
+         "HKEY_CURRENT_USER\n"},
     };
     for (const auto& step : steps) {
-        if (!step.add.empty()) {
-            std::vector<std::string> args{"add", step.hive + kKey};
-            args.insert(args.end(), step.add.begin(), step.add.end());
-            args.push_back("/f");
-            Reg(args);
-        }
+        if (!step.reg.empty()) Reg(step.reg);
         const ProgramRun run = Show();
         EXPECT_EQ(run.exitCode, 0) << run.err;
         std::size_t at = 0;
@@ -70,6 +100,8 @@ TEST_F(ShowHere, ListsWhatRegAddSetAndNotesAValueSetTwice) {
             EXPECT_NE(found, std::string::npos) << line << "\nin:\n" << run.out;
             if (found != std::string::npos) at = found + line.size();
         }
+        EXPECT_TRUE(step.absent.empty() || run.out.find(step.absent) == std::string::npos)
+            << run.out;
     }
 }
 
