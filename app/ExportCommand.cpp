@@ -146,7 +146,7 @@ std::string DirectoryNote(const std::string& folder, std::uint32_t oldVersion,
 // the saved values.
 Result<std::string> WritePreferences(const DriveSet& drives, const std::string& path, bool agreed,
                                      const std::vector<prefs::Target>& targets,
-                                     fileio::Waiter* waiter) {
+                                     prefs::ItemAction action, fileio::Waiter* waiter) {
     const Result<std::string> changed = prefs::ChangedNow();
     if (!changed) return Failure{changed.failure().message + ". Nothing was written."};
     const std::string gpo = PolicyObjectOf(path);
@@ -155,6 +155,7 @@ Result<std::string> WritePreferences(const DriveSet& drives, const std::string& 
         request.drives = drives;
         request.policy = kPolicy;
         request.targets = targets;
+        request.action = action;
         request.changed = *changed;
         request.waiter = waiter;
         const auto written = prefs::WriteGpp(gpo, request);
@@ -164,7 +165,8 @@ Result<std::string> WritePreferences(const DriveSet& drives, const std::string& 
                ". " +
                DirectoryNote(gpo, written->oldVersion, written->newVersion, written->extensionPair);
     }
-    const std::vector<prefs::Item> items = prefs::ItemsFor(drives, kPolicy, targets, *changed);
+    const std::vector<prefs::Item> items =
+        prefs::ItemsFor(drives, kPolicy, targets, *changed, action);
     auto existing = regpol::ReadExisting(path);
     if (!existing) return existing.failure();
     std::string bytes = prefs::RenderRegistryXml(items);
@@ -193,12 +195,6 @@ Result<std::string> WritePreferences(const DriveSet& drives, const std::string& 
 Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& target,
                                 fileio::Waiter* waiter) {
     const bool remove = target.remove;
-    // Only these file types have their way back here yet.
-    if (remove && target.kind != ExportKind::Pol && target.kind != ExportKind::Intune) {
-        return Failure{
-            "Export removes the restriction from a Registry.pol or with the Intune scripts; "
-            "choose one of those. Nothing was written."};
-    }
     const std::uint32_t mask = remove ? 0 : drives.Mask();
     std::string path = target.path;
     bool agreed = target.agreed;
@@ -213,7 +209,14 @@ Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& targ
     std::string done = "Saved " + ValueText(drives) + " to " + Quoted(path) + ".";
     switch (target.kind) {
         case ExportKind::Reg:
-            outcome = Written(path, regfile::RegFileBytes(regfile::RegText(mask, kPolicy)), agreed);
+            outcome = Written(path,
+                              regfile::RegFileBytes(remove ? regfile::RegDeleteText(kPolicy)
+                                                           : regfile::RegText(mask, kPolicy)),
+                              agreed);
+            if (remove) {
+                done = Removal("Saved the file that removes the restriction to " + Quoted(path),
+                               msg::kDeletedOnImport);
+            }
             next =
                 "Import it with \"reg import\" or a double-click; Explorer applies it at the "
                 "user's next sign-in.";
@@ -257,14 +260,27 @@ Result<std::string> WriteExport(const DriveSet& drives, const ExportTarget& targ
             break;
         }
         case ExportKind::SambaJson:
-            outcome = Written(path, deploy::SambaJson(mask, kPolicy), agreed);
-            next = "On the domain controller: samba-tool gpo load {GPO-GUID} --content " +
-                   Quoted(path) + " -U Administrator";
+            outcome = Written(
+                path, remove ? deploy::SambaRemoveJson(kPolicy) : deploy::SambaJson(mask, kPolicy),
+                agreed);
+            if (remove) {
+                done = Removal("Saved the JSON that removes the restriction to " + Quoted(path),
+                               msg::kRecordsRemoved);
+            }
+            next = std::string("On the domain controller: samba-tool gpo ") +
+                   (remove ? "remove" : "load") + " {GPO-GUID} --content " + Quoted(path) +
+                   " -U Administrator";
             break;
         case ExportKind::Preferences: {
-            auto written = WritePreferences(drives, path, agreed, target.targets, waiter);
+            const auto action = remove ? prefs::ItemAction::Delete : prefs::ItemAction::Update;
+            auto written = WritePreferences(drives, path, agreed, target.targets, action, waiter);
             if (!written) return written.failure();
-            next = std::move(*written);
+            if (remove) {
+                done = Removal("Saved the items that remove the restriction to " + Quoted(path),
+                               msg::kDeletedByClient);
+                next = std::string(msg::kKeepDeletionItems) + " ";
+            }
+            next += std::move(*written);
             break;
         }
         case ExportKind::Intune: {

@@ -4,6 +4,7 @@
 #include "paths/PathText.h"
 #include "prefs/Audience.h"
 #include "prefs/GppFiles.h"
+#include "words/Words.h"
 
 namespace tarnwick::cli {
 
@@ -34,7 +35,7 @@ CliResult GppCommand(const Options& options) {
     const std::string audience = items.empty() ? "" : prefs::AudienceText(items.front().targets);
     for (std::size_t i = 0; i < items.size(); ++i) {
         const std::string what = remove
-                                     ? std::string("deleted by the client")
+                                     ? std::string(msg::kDeletedByClient)
                                      : std::to_string(mask) + " (drives " +
                                            (mask == 0 ? std::string("-") : MaskLetters(mask)) + ")";
         out += std::string(items[i].valueName) + ": " + what + ", item " + outcome.uids[i] + ", " +
@@ -58,10 +59,7 @@ CliResult GppCommand(const Options& options) {
                (remove ? " as deletions.\n" : ".\n");
     }
     if (remove) {
-        out +=
-            "Keep the deletion items until every client they target has applied them (each "
-            "user has logged on, or run gpupdate, since); deleted earlier, they leave the "
-            "values where they were not yet applied.\n";
+        out += std::string(msg::kKeepDeletionItems) + "\n";
     }
     out += (outcome.gptCreated ? "Created: " : "Updated: ") + outcome.gptPath + " (Version " +
            std::to_string(outcome.oldVersion) + " -> " + std::to_string(outcome.newVersion) + ")\n";

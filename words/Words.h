@@ -17,10 +17,19 @@ inline constexpr const char* kVersion = TARNWICK_VERSION;
 inline constexpr const char* kSelectDrives = "Please select one or more drives.";
 
 // What a removal did to a value, after its name ("NoDrives: "), as tarnwick-cli lists it and the
-// window's Export tells it: a Registry.pol loses the value's records; the Intune remediation
-// deletes the value from each hive.
+// window's Export tells it: a Registry.pol (or samba-tool gpo remove) takes the value's records
+// out; the Intune remediation, a preference item of action Delete and a .reg file's "NAME"=-
+// delete the value itself.
 inline constexpr const char* kRecordsRemoved = "not configured (its records removed)";
 inline constexpr const char* kDeletedByRemediation = "deleted by the remediation where it is set";
+inline constexpr const char* kDeletedByClient = "deleted by the client";
+inline constexpr const char* kDeletedOnImport = "deleted where the file is imported";
+
+// After preference items of action Delete are written.
+inline constexpr const char* kKeepDeletionItems =
+    "Keep the deletion items until every client they target has applied them (each user has "
+    "logged on, or run gpupdate, since); deleted earlier, they leave the values where they were "
+    "not yet applied.";
 
 // Said when the policy files go to a folder that is not a PolicyDefinitions folder
 // (policy::IsPolicyStore).

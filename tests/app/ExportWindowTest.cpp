@@ -91,7 +91,9 @@ TEST(ExportWindow, EachFileTypeSavesWhatTheCommandLineWrites) {
          "intune",
          {"intune", "--output"},
          {"\\Detect-TarnwickDrives.ps1", "\\Remediate-TarnwickDrives.ps1"}},
+        {1, "undo.reg", {"reg", "--remove", "--output"}, {""}, true},
         {2, "both.pol", {"pol", "--remove", "--force", "--output"}, {""}, true},
+        {3, "undo.json", {"samba", "--remove", "--output"}, {""}, true},
         {4,
          "undo",
          {"intune", "--remove", "--output"},
@@ -130,9 +132,11 @@ TEST(ExportWindow, EachFileTypeSavesWhatTheCommandLineWrites) {
         if (!c.remove) args.insert(args.end(), {"--drives", "CDE"});
         const ProgramRun run = RunProgram(TARNWICK_CLI, args, dir.Path());
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        // Set: the mask told; removed: the CLI's line for the value.
-        const std::wstring told = c.remove ? Utf16Of(run.out.substr(run.out.find("NoDrives: ")))
-                                           : L"Saved NoDrives = 28 (drives CDE hidden) to ";
+        // Set: the mask told; removed: the CLI's line for the value where it has one, else where.
+        const auto line = run.out.find("NoDrives: ");
+        const std::wstring told = !c.remove ? L"Saved NoDrives = 28 (drives CDE hidden) to "
+                                  : line == std::string::npos ? Utf16Of(dir.File(c.name))
+                                                              : Utf16Of(run.out.substr(line));
         EXPECT_NE(boxes.back().text.find(told.substr(0, told.find(L'\n'))), std::wstring::npos)
             << Utf8(boxes.back().text);
         if (seeded) {
