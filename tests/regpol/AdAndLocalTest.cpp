@@ -120,7 +120,7 @@ TEST(PolGpoLdif, WhatCannotBeHonouredIsRefusedBeforeTheFolderIsTouched) {
                           ' '),
                     "");
     EXPECT_EQ(forced.exitCode, cli::kExitDone) << forced.err;
-    EXPECT_NE(test::ReadAll(dir.File("there.ldif")).find("replace: gPCUserExtensionNames"),
+    EXPECT_NE(test::ReadAll(dir.File("there.ldif")).find("delete: gPCUserExtensionNames"),
               std::string::npos);
 }
 
