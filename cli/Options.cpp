@@ -144,10 +144,11 @@ constexpr Option kOptions[] = {
      "user (SID): System32\\GroupPolicyUsers\\SID"},
     {"--now", Of({Pol}), Switch(&Options::now), "",
      "pol --local: have Windows apply user policy now, then check the values in force"},
-    {"--remove", Of({Pol, Reg, Samba, Intune}), Switch(&Options::remove), "",
+    {"--remove", Of({Pol, Reg, Samba, Intune, Gpp}), Switch(&Options::remove), "",
      "pol: the values' records taken out (the policy \"Not configured\"); reg: a\n"
      ".reg file that deletes the values; samba: the JSON for samba-tool gpo remove;\n"
-     "intune: the scripts that delete the values"},
+     "intune: the scripts that delete the values; gpp: the items rewritten with\n"
+     "action Delete"},
     {"--disable", Of({Pol}), Switch(&Options::disable), "",
      "pol: the \"Disabled\" records (**del.NoDrives, **del.NoViewOnDrive)"},
     {"--here", Of({Show}), Switch(&Options::here), "",
@@ -163,7 +164,11 @@ constexpr Option kOptions[] = {
      {Takes::Condition},
      "DN",
      "gpp: only for users in this OU or below (OU=Pupils,DC=contoso,DC=com)"},
-    {"--user", Of({Gpp}), {Takes::Condition}, "NAME --sid SID", "gpp: only for this user"},
+    {"--user",
+     Of({Gpp}),
+     {Takes::Condition},
+     "NAME --sid SID",
+     "gpp: only for this user (DOMAIN\\name and its SID)"},
     {"--sid", Of({Gpp}), {Takes::Sid}, "", ""},
     {"--not",
      Of({Gpp}),
@@ -204,6 +209,8 @@ constexpr const char* kUsageHead = R"(Usage:
   tarnwick-cli gpp --drives LETTERS [--all-but] [--policy hide|prevent|both] --gpo FOLDER
                    [--group NAME --sid SID]... [--ou DN]... [--user NAME --sid SID]... [--not]
                    [GPO-OPTIONS]
+  tarnwick-cli gpp --remove [--policy hide|prevent|both] --gpo FOLDER [--group NAME --sid SID]...
+                   [--ou DN]... [--user NAME --sid SID]... [--not] [GPO-OPTIONS]
   tarnwick-cli show --here
   tarnwick-cli show --local [--tsv]
   tarnwick-cli --help | --version
@@ -248,6 +255,8 @@ of a policy object's folder (an existing file only gains the items; an item writ
 the same value and targets is replaced) and moves the user version in gpt.ini. Each --group,
 --ou and --user is a condition of the items' targeting; --not negates the condition before it;
 conditions join with AND. Without any, the items apply to every user the policy object reaches.
+gpp --remove writes items of action Delete for the same values and targets instead (an item
+written earlier for them becomes one), so that clients delete the values.
 show also reads a Registry.xml of preference items, with each item's action and targets.
 
 )";

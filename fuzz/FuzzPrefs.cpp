@@ -1,7 +1,9 @@
 // libFuzzer target over the Registry.xml reader and the insertion of preference items. The first
-// byte chooses the items (which values, which targets, negated or not); the rest is the file.
-// Every run checks that
+// byte chooses the items (which values, which targets, negated or not, set or deleted); the rest is
+// the file. Every run checks that
 //   - the editor takes no file the reader refuses,
+//   - items in disabled or targeted folders stay, ours have the action asked for, and a normal
+//     OU name stays as it is,
 //   - an edit that only adds leaves every byte of the file in place around one inserted span
 //     (but the "/>" of an empty-element root),
 //   - the edited file reads back with each item once, and editing it again changes nothing.
@@ -12,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/Text.h"
+#include "prefs/Names.h"
 #include "prefs/RegistryXml.h"
 
 namespace {
@@ -39,8 +43,17 @@ std::vector<prefs::Item> ItemsOf(std::uint8_t selector) {
                            (selector & 0x80) != 0});
     }
     const auto policy = static_cast<DrivePolicy>(selector % 3);
+    const auto action = (selector & 3) == 3 ? prefs::ItemAction::Delete : prefs::ItemAction::Update;
     return prefs::ItemsFor(DriveSet(selector * 0x10101u, DriveMode::Following), policy, targets,
-                           "2026-01-02 03:04:05");
+                           "2026-01-02 03:04:05", action);
+}
+
+// The items whose folders change whom they reach, which an edit leaves alone.
+std::string InFolders(const std::vector<prefs::ReadItem>& read) {
+    std::string kept;
+    for (const prefs::ReadItem& item : read)
+        if (!item.OwnAudience()) kept += item.uid + item.action + prefs::AudienceText(item) + "\n";
+    return kept;
 }
 
 }  // namespace
@@ -57,7 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     for (const auto& item : *read)
-        (void)prefs::TargetsText(item.filters);
+        for (const auto& filter : item.filters)
+            if (const auto normal = prefs::NormalOuName(filter.name); normal)
+                if (!prefs::NormalOuName(*normal) || *prefs::NormalOuName(*normal) != *normal)
+                    Finding("a normal OU name changes again");
     if (!edit) return 0;  // another encoding, or an item nested in a copy of itself
     if (edit->added + edit->replaced != static_cast<int>(items.size())) {
         Finding("not every item was added or replaced");
@@ -78,6 +94,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const auto again = prefs::ReadRegistryXml(out);
     if (!again) Finding("the edited file does not read: " + again.failure().message);
+    if (InFolders(*again) != InFolders(*read)) Finding("an item in a folder changed");
+    const std::string uid = prefs::ItemUid(items[0].valueName, items[0].targets);
+    const char* action = items[0].action == prefs::ItemAction::Delete ? "D" : "U";
+    for (const prefs::ReadItem& item : *again)
+        if (item.OwnAudience() && UpperAscii(item.uid) == uid && item.action != action)
+            Finding("an item of ours has another action than asked");
     const auto twice = prefs::AddItems(out, items);
     if (!twice) Finding("the edited file cannot be edited again: " + twice.failure().message);
     if (twice->added != 0 || twice->bytes != out) Finding("editing again changed the file");

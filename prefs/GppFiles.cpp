@@ -48,7 +48,7 @@ Result<GppOutcome> WriteGpp(const std::string& folder, const GppRequest& request
     if (!gpt) return Failure{gpt.failure().message + kUnchanged, gpt.failure().code};
 
     const std::vector<Item> items =
-        ItemsFor(request.drives, request.policy, request.targets, request.changed);
+        ItemsFor(request.drives, request.policy, request.targets, request.changed, request.action);
     for (const Item& item : items)
         outcome.uids.push_back(ItemUid(item.valueName, item.targets));
     std::string xmlAfter;

@@ -20,8 +20,9 @@ struct GppRequest {
     DriveSet drives;
     DrivePolicy policy = DrivePolicy::Hide;
     std::vector<Target> targets;
-    std::string changed;               // see ChangedNow
-    fileio::Waiter* waiter = nullptr;  // for another run's lock; none: in silence
+    std::string changed;                     // see ChangedNow
+    ItemAction action = ItemAction::Update;  // Delete: the items that take the values back
+    fileio::Waiter* waiter = nullptr;        // for another run's lock; none: in silence
 };
 
 // What was written, and what the directory half of the policy object needs to match: the folder,

@@ -8,6 +8,7 @@
 #include "core/Limits.h"
 #include "core/Text.h"
 #include "prefs/NameGuid.h"
+#include "prefs/Names.h"
 #include "xml/Xml.h"
 
 namespace tarnwick::prefs {
@@ -81,15 +82,46 @@ Result<xml::Document> ParseSettings(std::string_view bytes) {
     return std::move(*parsed);
 }
 
+// A registry item and what the folders around it do to it.
+struct Found {
+    const xml::Element* element = nullptr;
+    bool inDisabledFolder = false;
+    std::string disabledFolder;
+    std::vector<const xml::Element*> folderFilters;  // each folder's <Filters> with conditions
+    bool OwnAudience() const { return !inDisabledFolder && folderFilters.empty(); }
+};
+
 // Every registry item of `parent` and of the collections in it, in document order.
-void CollectItems(const xml::Element& parent, std::vector<const xml::Element*>& items) {
+void CollectItems(const xml::Element& parent, std::vector<Found>& items, const Found& around = {}) {
     for (const xml::Element& child : parent.children) {
         if (child.localName == "Registry") {
-            items.push_back(&child);
+            items.push_back(around);
+            items.back().element = &child;
         } else if (child.localName == "Collection") {
-            CollectItems(child, items);
+            Found inner = around;
+            if (!inner.inDisabledFolder && AttributeOf(child, "disabled") == "1") {
+                inner.inDisabledFolder = true;
+                inner.disabledFolder = AttributeOf(child, "name");
+            }
+            const xml::Element* filters = child.Child("Filters");
+            if (filters && !filters->children.empty()) inner.folderFilters.push_back(filters);
+            CollectItems(child, items, inner);
         }
     }
+}
+
+std::vector<ReadFilter> FiltersOf(const xml::Element& filters) {
+    std::vector<ReadFilter> read;
+    for (const xml::Element& filter : filters.children) {
+        read.push_back({filter.localName,
+                        AttributeOf(filter, "bool") == "OR",
+                        AttributeOf(filter, "not") == "1",
+                        AttributeOf(filter, "name"),
+                        AttributeOf(filter, "sid"),
+                        {}});
+        if (filter.localName == "FilterCollection") read.back().group = FiltersOf(filter);
+    }
+    return read;
 }
 
 // The tag name as written at the '<' at `begin` ("RegistrySettings", "p:RegistrySettings").
@@ -170,19 +202,35 @@ std::optional<std::string> NameProblem(const Target& target) {
         return std::string(what) + " " + Quoted(Visible(target.name)) +
                " has control characters or is not UTF-8";
     }
-    if (target.kind == TargetKind::OrgUnit && target.name.find('=') == std::string::npos) {
-        return std::string(what) + " " + Quoted(target.name) +
-               " is no distinguished name (such as OU=Pupils,DC=contoso,DC=com)";
+    if (target.kind == TargetKind::OrgUnit) {
+        if (auto normal = NormalOuName(target.name); !normal) return normal.failure().message;
+    }
+    if (target.kind == TargetKind::User) {
+        if (auto normal = NormalAccountName(target.name); !normal) return normal.failure().message;
     }
     return {};
 }
 
+Target Normalised(Target target) {
+    if (target.kind == TargetKind::OrgUnit) {
+        if (auto normal = NormalOuName(target.name)) target.name = std::move(*normal);
+    } else if (target.kind == TargetKind::User) {
+        if (auto normal = NormalAccountName(target.name)) target.name = std::move(*normal);
+    }
+    return target;
+}
+
 std::vector<Item> ItemsFor(const DriveSet& drives, DrivePolicy policy,
-                           const std::vector<Target>& targets, const std::string& changed) {
+                           const std::vector<Target>& targets, const std::string& changed,
+                           ItemAction action) {
+    std::vector<Target> normal;
+    for (const Target& target : targets)
+        normal.push_back(Normalised(target));
+    const std::uint32_t mask = action == ItemAction::Delete ? 0 : drives.Mask();
     std::vector<Item> items;
-    if (SetsNoDrives(policy)) items.push_back({kNoDrivesValue, drives.Mask(), targets, changed});
+    if (SetsNoDrives(policy)) items.push_back({kNoDrivesValue, mask, normal, changed, action});
     if (SetsNoViewOnDrive(policy)) {
-        items.push_back({kNoViewOnDriveValue, drives.Mask(), targets, changed});
+        items.push_back({kNoViewOnDriveValue, mask, normal, changed, action});
     }
     return items;
 }
@@ -197,7 +245,7 @@ std::string ItemUid(std::string_view valueName, const std::vector<Target>& targe
                                                                : "user";
         key += target.negated ? " not " : " ";
         if (target.kind == TargetKind::OrgUnit) {
-            key += LowerAscii(target.name);
+            key += LowerAscii(Normalised(target).name);
         } else {
             key += UpperAscii(target.sid);
         }
@@ -247,12 +295,14 @@ Result<std::string> ChangedNow() {
 std::string ItemText(const Item& item) {
     const std::string value = HexText(item.mask, 8);
     const std::string name(item.valueName);
-    // Image 12: the editor's icon of an updated DWORD value.
+    const bool remove = item.action == ItemAction::Delete;
+    // Images 12 and 13: the editor's icons of a DWORD value updated and deleted.
     std::string text = "<Registry clsid=\"" + std::string(kItemClsid) + "\" name=\"" + name +
-                       "\" status=\"" + name + "\" image=\"12\" changed=\"" + item.changed +
-                       "\" uid=\"" + ItemUid(item.valueName, item.targets) +
-                       "\" bypassErrors=\"1\"><Properties action=\"U\" displayDecimal=\"1\" "
-                       "default=\"0\" hive=\"HKEY_CURRENT_USER\" key=\"" +
+                       "\" status=\"" + name + "\" image=\"" + (remove ? "13" : "12") +
+                       "\" changed=\"" + item.changed + "\" uid=\"" +
+                       ItemUid(item.valueName, item.targets) +
+                       "\" bypassErrors=\"1\"><Properties action=\"" + (remove ? "D" : "U") +
+                       "\" displayDecimal=\"1\" default=\"0\" hive=\"HKEY_CURRENT_USER\" key=\"" +
                        std::string(kExplorerPoliciesKey) + "\" name=\"" + name +
                        "\" type=\"REG_DWORD\" value=\"" + value + "\"/>";
     if (!item.targets.empty()) {
@@ -287,13 +337,14 @@ Result<Edit> Spliced(std::string_view bytes, const std::vector<Item>& items,
     }
     const xml::Encoding encoding = document.encoding;
     const std::size_t width = xml::UnitSize(encoding);
-    std::vector<const xml::Element*> existing;
+    std::vector<Found> existing;
     CollectItems(document.root, existing);
-    // Each uid to its items, so that a file of many items is searched once.
+    // Each uid to its items, so that a file of many items is searched once; an item whose folders
+    // change whom it reaches is for another audience than its uid says.
     std::map<std::string, std::vector<const xml::Element*>> byUid;
-    for (const xml::Element* element : existing) {
-        if (const std::string* uid = element->Find("uid"))
-            byUid[UpperAscii(*uid)].push_back(element);
+    for (const Found& found : existing) {
+        const std::string* uid = found.element->Find("uid");
+        if (uid && found.OwnAudience()) byUid[UpperAscii(*uid)].push_back(found.element);
     }
 
     Edit edit;
@@ -372,7 +423,7 @@ Result<Edit> AddItems(std::string_view bytes, const std::vector<Item>& items) {
     if (!again) return Failure{"the edit would not read back (" + again.failure().message + ")"};
     for (const std::string& uid : uids) {
         const auto count = std::count_if(again->begin(), again->end(), [&](const ReadItem& read) {
-            return UpperAscii(read.uid) == uid;
+            return read.OwnAudience() && UpperAscii(read.uid) == uid;
         });
         if (count != 1) {
             return Failure{"its item " + uid +
@@ -385,12 +436,17 @@ Result<Edit> AddItems(std::string_view bytes, const std::vector<Item>& items) {
 Result<std::vector<ReadItem>> ReadRegistryXml(std::string_view bytes) {
     Result<xml::Document> parsed = ParseSettings(bytes);
     if (!parsed) return parsed.failure();
-    std::vector<const xml::Element*> elements;
-    CollectItems(parsed->root, elements);
+    std::vector<Found> found;
+    CollectItems(parsed->root, found);
     std::vector<ReadItem> items;
-    items.reserve(elements.size());
-    for (const xml::Element* element : elements) {
+    items.reserve(found.size());
+    for (const Found& each : found) {
+        const xml::Element* element = each.element;
         ReadItem item;
+        item.inDisabledFolder = each.inDisabledFolder;
+        item.disabledFolder = each.disabledFolder;
+        for (const xml::Element* filters : each.folderFilters)
+            item.folderFilters.push_back(FiltersOf(*filters));
         item.uid = AttributeOf(*element, "uid");
         item.disabled = AttributeOf(*element, "disabled") == "1";
         item.line = element->line;
@@ -405,17 +461,8 @@ Result<std::vector<ReadItem>> ReadRegistryXml(std::string_view bytes) {
         if (item.type == "REG_DWORD" && item.value.size() <= 8) {
             if (const auto number = ReadU32(item.value, 16)) item.dword = *number;
         }
-        if (const xml::Element* filters = element->Child("Filters")) {
-            for (const xml::Element& filter : filters->children) {
-                ReadFilter read;
-                read.kind = filter.localName;
-                read.orJoin = AttributeOf(filter, "bool") == "OR";
-                read.negated = AttributeOf(filter, "not") == "1";
-                read.name = AttributeOf(filter, "name");
-                read.sid = AttributeOf(filter, "sid");
-                item.filters.push_back(std::move(read));
-            }
-        }
+        if (const xml::Element* filters = element->Child("Filters"))
+            item.filters = FiltersOf(*filters);
         items.push_back(std::move(item));
     }
     return items;
@@ -433,9 +480,27 @@ std::string TargetsText(const std::vector<ReadFilter>& filters) {
             text += std::string(no) + "in " + who;
         } else if (filter.kind == "FilterUser") {
             text += std::string(no) + "user " + who;
+        } else if (filter.kind == "FilterCollection") {
+            text += std::string(no) + "(" + TargetsText(filter.group) + ")";
         } else {
             text += std::string(no) + "a condition " + Visible(filter.kind);
         }
+    }
+    return text;
+}
+
+std::string AudienceText(const ReadItem& item) {
+    std::vector<const std::vector<ReadFilter>*> levels;
+    for (const auto& filters : item.folderFilters)
+        levels.push_back(&filters);
+    if (!item.filters.empty()) levels.push_back(&item.filters);
+    std::string text;
+    for (const auto* level : levels) {
+        const bool hasOr = std::any_of(level->begin() + 1, level->end(),
+                                       [](const ReadFilter& f) { return f.orJoin; });
+        const std::string one = TargetsText(*level);
+        if (!text.empty()) text += " and ";
+        text += hasOr && levels.size() > 1 ? "(" + one + ")" : one;
     }
     return text;
 }

@@ -36,8 +36,15 @@ struct Target {
 // A SID in its text form ("S-1-5-32-544"), with "S" in upper case; none for anything else.
 std::optional<std::string> NormalSid(std::string_view text);
 // Why a name or distinguished name cannot go into an item, or nothing: it must be UTF-8 without
-// control characters, and a distinguished name must have its "=".
+// control characters; an OU's name one that NormalOuName takes, a user's one that
+// NormalAccountName takes (prefs/Names.h).
 std::optional<std::string> NameProblem(const Target& target);
+// The target with its name in the one form those take (as it was when they refuse it).
+Target Normalised(Target target);
+
+// Update sets the value; Delete has the client delete it (the way back from an Update item, which
+// leaves its value in the user's registry when it no longer applies).
+enum class ItemAction { Update, Delete };
 
 // One item: the value it sets, the mask, for whom, and its "changed" time.
 struct Item {
@@ -45,11 +52,14 @@ struct Item {
     std::uint32_t mask = 0;
     std::vector<Target> targets;
     std::string changed;  // "YYYY-MM-DD hh:mm:ss"
+    ItemAction action = ItemAction::Update;
 };
 
-// The items a drive set needs: one per value the policy sets.
+// The items a drive set needs: one per value the policy sets, each target Normalised. A Delete
+// item carries no mask.
 std::vector<Item> ItemsFor(const DriveSet& drives, DrivePolicy policy,
-                           const std::vector<Target>& targets, const std::string& changed);
+                           const std::vector<Target>& targets, const std::string& changed,
+                           ItemAction action = ItemAction::Update);
 
 // The uid of an item: a GUID named by the value and the targets (in any order), so that the item
 // written again for the same value and audience replaces the earlier one.
@@ -78,18 +88,22 @@ struct Edit {
 // `bytes` (an existing Registry.xml, UTF-8 or UTF-16, with or without a byte-order mark) with the
 // items in: an item whose uid is there already is replaced where it stands (a later copy of it is
 // removed), the others go after the root's last child on a line of their own when that child has
-// one. Refused when the XML reader refuses the file, the root is no RegistrySettings, or the
-// encoding is another.
+// one. Only an item that applies to its own audience counts as there: one in a disabled folder or
+// in a folder with targeting of its own is left as it is (a new item is added instead). Refused
+// when the XML reader refuses the file, the root is no RegistrySettings, or the encoding is
+// another.
 Result<Edit> AddItems(std::string_view bytes, const std::vector<Item>& items);
 
 // One condition as read: the filter's element name ("FilterGroup", ...), how it joins the one
-// before ("AND"/"OR"), negated, and its name and SID.
+// before ("AND"/"OR"), negated, and its name and SID; a FilterCollection (a parenthesised group in
+// the editor) holds its conditions in `group`.
 struct ReadFilter {
     std::string kind;
     bool orJoin = false;
     bool negated = false;
     std::string name;
     std::string sid;
+    std::vector<ReadFilter> group;
 };
 
 struct ReadItem {
@@ -104,6 +118,14 @@ struct ReadItem {
     bool disabled = false;
     int line = 0;
     std::vector<ReadFilter> filters;
+    // The folders (Collection elements) around it: the name of the outermost disabled one (the
+    // client skips everything in it), and the targeting of each folder that has some, outermost
+    // first (the client applies the item only where all of them and the item's own let it).
+    bool inDisabledFolder = false;
+    std::string disabledFolder;
+    std::vector<std::vector<ReadFilter>> folderFilters;
+    // Whether it applies to the audience its own filters name, with no folder changing that.
+    bool OwnAudience() const { return !inDisabledFolder && folderFilters.empty(); }
 };
 
 // Every registry item of a Registry.xml (also those in collections), in document order. Refused
@@ -113,6 +135,9 @@ Result<std::vector<ReadItem>> ReadRegistryXml(std::string_view bytes);
 
 // "for CONTOSO\Pupils and not in OU=Staff,DC=contoso,DC=com"; empty without filters.
 std::string TargetsText(const std::vector<ReadFilter>& filters);
+// For whom the item applies: its folders' targeting and its own, joined with AND (each list in
+// parentheses when it has an OR and there are others); empty when none has any.
+std::string AudienceText(const ReadItem& item);
 // "update", "create", "replace" or "delete".
 std::string ActionText(std::string_view action);
 

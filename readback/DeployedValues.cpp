@@ -93,9 +93,15 @@ Result<std::vector<FoundValue>> PrefValues(const std::string& bytes, const std::
         value.where = Visible(item.hive) + ", " + (label.empty() ? "" : label + ", ") + "line " +
                       std::to_string(item.line) + ", " + prefs::ActionText(item.action);
         if (item.disabled) value.where += " (item disabled)";
-        const std::string targets = prefs::TargetsText(item.filters);
+        if (!item.disabled && item.inDisabledFolder) {
+            value.where += " (in the disabled folder " + Quoted(Visible(item.disabledFolder)) + ")";
+        }
+        // The folders' targeting with the item's, as the client joins them.
+        const std::string targets = prefs::AudienceText(item);
         if (!targets.empty()) value.where += ", " + targets;
-        if (item.action == "D") {
+        if (item.disabled || item.inDisabledFolder) {
+            value.state = "disabled";  // the client skips it: nothing is set or deleted
+        } else if (item.action == "D") {
             value.state = "deleted";
         } else if (item.dword) {
             value.state = "set";

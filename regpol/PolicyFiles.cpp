@@ -34,13 +34,23 @@ std::string Parent(std::string path) {
 }
 
 // The GPMC backup that `folder` is in (the folder itself, its DomainSysvol or that folder's GPO):
-// the folder that holds DomainSysvol and the backup's description, Backup.xml or bkupInfo.xml.
+// the folder that holds DomainSysvol and the backup's description, Backup.xml or bkupInfo.xml, in
+// any letter case (a backup copied to Linux may have its names in another).
 std::optional<std::string> BackupOf(const std::string& folder) {
     std::string at = folder;
     for (int up = 0; up < 3 && !at.empty(); ++up, at = Parent(at)) {
-        if (KindOf(JoinPath(at, "DomainSysvol")) != fileio::EntryKind::Folder) continue;
-        for (std::string_view name : {"Backup.xml", "bkupInfo.xml"})
-            if (KindOf(JoinPath(at, name)) == fileio::EntryKind::Regular) return at;
+        const auto names = fileio::CurrentPlatform().ListFolder(at);
+        if (!names) continue;
+        bool sysvol = false, description = false;
+        for (const std::string& name : *names) {
+            if (EqualNoCase(name, "DomainSysvol")) {
+                sysvol = sysvol || KindOf(JoinPath(at, name)) == fileio::EntryKind::Folder;
+            } else if (EqualNoCase(name, "Backup.xml") || EqualNoCase(name, "bkupInfo.xml")) {
+                description =
+                    description || KindOf(JoinPath(at, name)) == fileio::EntryKind::Regular;
+            }
+        }
+        if (sysvol && description) return at;
     }
     return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/Run.h"
@@ -74,6 +75,40 @@ TEST(Sids, OnlyTheTextFormIsTaken) {
         const auto sid = NormalSid(c.text);
         EXPECT_EQ(sid.value_or(""), c.normal ? c.normal : "") << c.text;
     }
+}
+
+// OU and user names as typed: the one form the items carry and their uids are made of ("= form;"),
+// or the reason they are refused.
+TEST(TargetNames, TakeOneFormOrAreRefusedWithTheReason) {
+    const struct {
+        TargetKind kind;
+        const char *typed, *expected;
+    } cases[] = {
+        {TargetKind::OrgUnit, " ou = Staff ,dc=contoso, DC = com ",
+         "= OU=Staff,DC=contoso,DC=com;"},
+        {TargetKind::OrgUnit, R"(OU=a\,b\2Bc\ ,OU=\#1,DC=x)", R"(= OU=a\,b\+c\ ,OU=\#1,DC=x;)"},
+        {TargetKind::OrgUnit, "OU=", "OU= with no name"},
+        {TargetKind::OrgUnit, "OU=x,DC=c,", "ends with a separator"},
+        {TargetKind::OrgUnit, "OU=x;DC=c", "';'"},
+        {TargetKind::OrgUnit, "OU=a+CN=b,DC=c", "several values"},
+        {TargetKind::OrgUnit, "CN=Users,DC=c", "OU targeting takes OUs only"},
+        {TargetKind::OrgUnit, "OU=x", "names no domain"},
+        {TargetKind::OrgUnit, "OU=x,CN=y,DC=c", "has CN= where"},
+        {TargetKind::OrgUnit, R"(OU=\00,DC=c)", "control characters"},
+        {TargetKind::User, R"( CONTOSO \ kiosk )", R"(= CONTOSO\kiosk;)"},
+        {TargetKind::User, "kiosk@contoso.com", "sign-in name"},
+        {TargetKind::User, R"(CONTOSO\)", "no account part"},
+        {TargetKind::User, R"(contoso.example.com\kiosk)", "15 characters"},
+        {TargetKind::User, R"(CONTOSO\a,b)", "refuses in an account name"},
+    };
+    for (const auto& c : cases) {
+        const Target typed{c.kind, c.typed, "S-1-5-21-1-2-3-1001", false};
+        const auto problem = NameProblem(typed);
+        const std::string got = problem ? *problem : "= " + Normalised(typed).name + ";";
+        EXPECT_NE(got.find(c.expected), std::string::npos) << got;
+    }
+    const Target typed{TargetKind::OrgUnit, " ou = Staff ,dc=contoso, DC = com ", "", true};
+    EXPECT_EQ(ItemUid(kNoDrivesValue, {typed}), ItemUid(kNoDrivesValue, {kStaffOu}));
 }
 
 TEST(Uids, NameTheValueAndAudienceInAnyOrder) {
@@ -187,6 +222,43 @@ TEST(AdministratorsFiles, RefusedAsTheReaderRefusesThem) {
     }
 }
 
+// An item of ours inside folders: show lists it as the client applies it, and gpp replaces it only
+// where it reaches the audience its uid names (else it adds its own after every byte kept).
+TEST(Folders, TurnItemsOffAndJoinTheirTargeting) {
+    const std::string users =
+        "<Filters><FilterUser bool=\"AND\" not=\"0\" name=\"A\\u\" sid=\"S-1-5-21-9\"/>"
+        "<FilterCollection bool=\"OR\" not=\"1\"><FilterUser name=\"B\\v\" sid=\"S-1-5-21-8\"/>"
+        "</FilterCollection></Filters>";
+    const struct {
+        std::string folders;  // "#" is our item
+        bool replaced;
+        std::string shown;  // show's row after "NoDrives\t"
+    } cases[] = {
+        {"<Collection name=\"f\">#</Collection>", true,
+         "4\tC\tHKEY_CURRENT_USER, line 1, update, for CONTOSO\\Pupils"},
+        {"<Collection name=\"f\" disabled=\"1\"><Collection>#</Collection></Collection>", false,
+         "disabled\t-\tHKEY_CURRENT_USER, line 1, update (in the disabled folder \"f\"), for "
+         "CONTOSO\\Pupils"},
+        {"<Collection name=\"f\">" + users + "<Collection>#</Collection></Collection>", false,
+         "4\tC\tHKEY_CURRENT_USER, line 1, update, (user A\\u or not (user B\\v)) and for "
+         "CONTOSO\\Pupils"},
+    };
+    test::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folders);
+        const std::string bytes = "<RegistrySettings>" +
+                                  Replaced(c.folders, "#", ItemText(DrivesItem(4, {kPupils}))) +
+                                  "</RegistrySettings>";
+        test::WriteAll(dir.File("Registry.xml"), bytes);
+        const cli::CliResult shown = cli::RunCli({"show", "--tsv", dir.File("Registry.xml")}, "");
+        EXPECT_EQ(shown.out, "NoDrives\t" + c.shown + "\n") << shown.err;
+        const auto edit = AddItems(bytes, {DrivesItem(12, {kPupils})});
+        ASSERT_TRUE(edit) << edit.failure().message;
+        EXPECT_EQ(edit->replaced, c.replaced ? 1 : 0);
+        EXPECT_EQ(edit->bytes.starts_with(bytes.substr(0, bytes.rfind("</"))), !c.replaced);
+    }
+}
+
 class PolicyObject : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -200,12 +272,13 @@ class PolicyObject : public ::testing::Test {
     }
     std::string Xml() const { return dir_.File("gpo/User/Preferences/Registry/Registry.xml"); }
     std::string Gpt() const { return dir_.File("gpo/gpt.ini"); }
-    Result<GppOutcome> Write() {
+    Result<GppOutcome> Write(ItemAction action = ItemAction::Update) {
         GppRequest request;
         request.drives = DriveSet(0b1100, DriveMode::Following);
         request.policy = DrivePolicy::Both;
         request.targets = {kPupils};
         request.changed = kChanged;
+        request.action = action;
         return WriteGpp(dir_.File("gpo"), request);
     }
     // Every entry of the folders, so that a temporary or a lock file left behind shows.
@@ -250,7 +323,33 @@ TEST_F(PolicyObject, EveryFailedCallLeavesBothFilesOrChangesBoth) {
     }
 }
 
+// Written, then taken back (the same items rewritten where they stand with action Delete, every
+// other byte kept): show lists each item with its targets.
 TEST_F(PolicyObject, ShowListsEachItemWithItsTargets) {
+    const std::string file =
+        JoinPath(JoinPath(JoinPath("User", "Preferences"), "Registry"), "Registry.xml");
+    std::string xmlSet;
+    for (const auto& [action, shownAs, what] :
+         {std::tuple{ItemAction::Update, "12\tCD\t", ", update"},
+          std::tuple{ItemAction::Delete, "deleted\t-\t", ", delete"}}) {
+        const auto written = Write(action);
+        ASSERT_TRUE(written) << written.failure().message;
+        EXPECT_EQ(written->replaced, action == ItemAction::Delete ? 2 : 0);
+        const cli::CliResult shown = cli::RunCli({"show", "--tsv", dir_.File("gpo")}, "");
+        const std::string where = std::string(shownAs) + "HKEY_CURRENT_USER, " + file + ", line ";
+        EXPECT_EQ(shown.out, "NoDrives\t" + where + "2" + what +
+                                 ", for CONTOSO\\Pupils\nNoViewOnDrive\t" + where + "3" + what +
+                                 ", for CONTOSO\\Pupils\n");
+        if (xmlSet.empty()) xmlSet = test::ReadAll(Xml());
+    }
+    const std::string deletions = Replaced(
+        Replaced(Replaced(xmlSet, "image=\"12\"", "image=\"13\""), "action=\"U\"", "action=\"D\""),
+        "0000000C", "00000000");
+    EXPECT_EQ(test::ReadAll(Xml()), deletions);
+}
+
+// A folder of preferences alone (no gpt.ini), then one whose Registry.pol is listed first.
+TEST_F(PolicyObject, ShowListsPreferencesAloneOrAfterRegistryPol) {
     ASSERT_TRUE(Write());
     const std::string file =
         JoinPath(JoinPath(JoinPath("User", "Preferences"), "Registry"), "Registry.xml");
@@ -258,7 +357,6 @@ TEST_F(PolicyObject, ShowListsEachItemWithItsTargets) {
                               ", line 2, update, for CONTOSO\\Pupils\nNoViewOnDrive\t12\tCD\t"
                               "HKEY_CURRENT_USER, " +
                               file + ", line 3, update, for CONTOSO\\Pupils\n";
-    // A folder of preferences alone (no gpt.ini), then one whose Registry.pol is listed first.
     std::filesystem::remove(test::FsPath(Gpt()));
     for (const char* pol : {"", "NoDrives\t1\tA\tHKEY_CURRENT_USER, "}) {
         if (*pol) {
@@ -281,6 +379,7 @@ TEST(GppArguments, AreRefusedBeforeAnythingIsRead) {
         {"gpp", "--drives", "C", "--gpo", "g", "--group", "a\tb", "--sid", "S-1-5-32-544"},
         {"gpp", "--drives", "C", "--gpo", "g", "--group", "a\xC2\x85", "--sid", "S-1-5-32-544"},
         {"gpp", "--drives", "C", "--gpo", "g", "--ou", "Pupils"},
+        {"gpp", "--remove", "--drives", "C", "--gpo", "g"},
     };
     for (const auto& args : cases) {
         const cli::CliResult result = cli::RunCli(args, "");

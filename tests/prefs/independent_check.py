@@ -17,8 +17,8 @@ OU = "OU=Staff,DC=contoso,DC=com"
 USER = ("CONTOSO\\kiosk\u00e9", "S-1-5-21-1004336348-1177238915-682003330-1001")
 
 
-def gpp(folder):
-    args = ["gpp", "--drives", "C,D", "--all-but", "--policy", "both", "--gpo", folder, "--group",
+def gpp(folder, what=("--drives", "C,D", "--all-but")):
+    args = ["gpp", *what, "--policy", "both", "--gpo", folder, "--group",
             GROUP[0], "--sid", GROUP[1], "--ou", OU, "--not", "--user", USER[0], "--sid", USER[1]]
     env = dict(os.environ, SOURCE_DATE_EPOCH="1767323045")
     done = subprocess.run([CLI, *args], capture_output=True, env=env)
@@ -79,5 +79,14 @@ with tempfile.TemporaryDirectory() as tmp:
     # The same run again replaces its items: same bytes, the version moved once more.
     gpp(gpo)
     check(open(path, "rb").read() == raw, "a second run repeats an item")
+
+    # The way back: the same items, where they stood, with action Delete (and its icon).
+    gpp(gpo, ["--remove"])
+    removed = list(ET.fromstring(open(path, "rb").read()))
+    for before, after in zip(items, removed):
+        before.set("image", "13")
+        before[0].attrib.update(action="D", value="00000000")
+        check(ET.tostring(after) == ET.tostring(before), f"removal item {ET.tostring(after)}")
+    check(len(removed) == 2, "removal adds no item")
 
 print("independent check: Registry.xml as expected")

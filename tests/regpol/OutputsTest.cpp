@@ -154,9 +154,10 @@ TEST(GpoFolder, AMalformedGptIniStopsTheRunBeforeRegistryPolIsWritten) {
 }
 
 TEST(GpoFolder, AGpmcBackupIsRefusedWithNothingWritten) {
-    for (const char* description : {"Backup.xml", "bkupInfo.xml"}) {
+    for (const auto& [description, sysvolName] :
+         {std::pair{"Backup.xml", "DomainSysvol"}, {"BKUPINFO.xml", "domainsysvol"}}) {
         test::TempDir dir;
-        const std::string sysvol = dir.File("DomainSysvol"), gpo = sysvol + kSeparator + "GPO";
+        const std::string sysvol = dir.File(sysvolName), gpo = sysvol + kSeparator + "GPO";
         std::filesystem::create_directories(test::FsPath(gpo));
         test::WriteAll(dir.File(description), "<x/>");
         for (const std::string& folder : {dir.Path(), sysvol, gpo}) {
