@@ -229,7 +229,8 @@ TEST(Arguments, AGroupOrUserWithoutItsSidIsLookedUpOnWindowsOnly) {
 #ifdef _WIN32
         {"--group", "Administrators", "S-1-5-32-544", true},
         {"--group", "BUILTIN\\Users", "S-1-5-32-545", true},
-        {"--user", "Administrators", "a group, not a user", false},
+        {"--user", "BUILTIN\\Administrators", "a group, not a user", false},
+        {"--user", "Administrators", "DOMAIN\\name", false},
         {"--group", "NoSuchGroupOfTarnwick", "no such account", false},
 #else
         {"--group", "CONTOSO\\Pupils", "only on Windows", false},
