@@ -72,7 +72,8 @@ class NewPathTest : public ::testing::Test {
     std::string target = dir.File("new.adm");
 };
 
-// The world changes just before the final step (the first Flush is the last call before it).
+// The world changes just before the final step (the first Flush is the last call before it), or
+// before the write begins.
 TEST_F(NewPathTest, OnlyAFreePathOrTheAgreedFileTakesTheTemplate) {
     struct Case {
         const char* name;
