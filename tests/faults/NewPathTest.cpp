@@ -72,7 +72,8 @@ class NewPathTest : public ::testing::Test {
     std::string target = dir.File("new.adm");
 };
 
-// The world changes just before the final step (the first Flush is the last call before it).
+// The world changes just before the final step (the first Flush is the last call before it), or
+// before the write begins.
 TEST_F(NewPathTest, OnlyAFreePathOrTheAgreedFileTakesTheTemplate) {
     struct Case {
         const char* name;
@@ -80,6 +81,11 @@ TEST_F(NewPathTest, OnlyAFreePathOrTheAgreedFileTakesTheTemplate) {
         bool agreed;
         std::function<void(NewPathTest&)> meanwhile;  // none: nothing changes
         const char* phrase;                           // in the message; none: success
+        Call when = Call::Flush;                      // the change comes before the first
+    };
+    const auto swap = [](NewPathTest& t) {
+        WriteAll(t.dir.File("theirs"), kTheirs);
+        fs::rename(FsPath(t.dir.File("theirs")), FsPath(t.target));
     };
     const Case cases[] = {
         {"free path", false, false, nullptr, nullptr},
@@ -93,12 +99,9 @@ TEST_F(NewPathTest, OnlyAFreePathOrTheAgreedFileTakesTheTemplate) {
                  t.Generate(false, fileio::NativePlatform(), test::TestSelection::Of("A")).ok());
          },
          "appeared"},
-        {"the agreed file is swapped for another meanwhile", true, true,
-         [](NewPathTest& t) {
-             WriteAll(t.dir.File("theirs"), kTheirs);
-             fs::rename(FsPath(t.dir.File("theirs")), FsPath(t.target));
-         },
-         "changed"},
+        {"the agreed file is swapped for another meanwhile", true, true, swap, "changed"},
+        {"the agreed file is swapped before the write", true, true, swap, "no longer",
+         Call::Lookup},
         {"the agreed file is removed meanwhile", true, true,
          [](NewPathTest& t) { fs::remove(FsPath(t.target)); }, "changed"},
     };
@@ -109,7 +112,7 @@ TEST_F(NewPathTest, OnlyAFreePathOrTheAgreedFileTakesTheTemplate) {
         std::string left = c.fileBefore ? kOld : "";  // what the new path holds when refused
         test::FaultyPlatform faulty;
         if (c.meanwhile) {
-            faulty.Before(Call::Flush, 1, [&] {
+            faulty.Before(c.when, 1, [&] {
                 c.meanwhile(*this);
                 left = fs::exists(FsPath(target)) ? ReadAll(target) : "";
             });

@@ -44,6 +44,7 @@ TEST_F(FileTest, LeftoversAreClearedOnlyWhenTheirWriterIsGone) {
         {".out.adm" + hex + ".trnw-tmp", false, true},  // named before writers were
         {".out.adm." + host + kEnded + hex + ".trnw-tmp-kept", false, false},
         {".other.adm." + host + kEnded + hex + ".trnw-tmp", false, false},
+        {".out.adm." + host + kEnded + ".0123456789ABCDEF.trnw-tmp", false, false},  // not ours
     };
     for (const bool underLock : {false, true}) {
         WriteAll(dir.File("out.adm"), "was");

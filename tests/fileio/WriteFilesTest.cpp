@@ -34,15 +34,18 @@ namespace tarnwick::test {
 namespace {
 
 TEST_F(FileTest, ASetOfFilesIsWrittenWholeOrNotAtAll) {
+    namespace fs = std::filesystem;
     const struct {
         Call call;
         std::size_t k;  // 0: nothing fails
         bool firstThere, secondThere;
+        bool readOnly = false;  // the second file
     } cases[] = {
-        {Call::Open, 0, true, false},     {Call::Open, 2, true, false},
-        {Call::Write, 2, false, true},    {Call::Flush, 2, true, true},
-        {Call::Replace, 2, true, true},   {Call::MoveNew, 1, true, false},
-        {Call::MoveNew, 2, false, false},
+        {Call::Open, 0, true, false},      {Call::Open, 2, true, false},
+        {Call::Write, 2, false, true},     {Call::Flush, 2, true, true},
+        {Call::Replace, 2, true, true},    {Call::MoveNew, 1, true, false},
+        {Call::MoveNew, 2, false, false},  {Call::Link, 1, true, false},
+        {Call::Open, 0, true, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message()
@@ -51,6 +54,8 @@ TEST_F(FileTest, ASetOfFilesIsWrittenWholeOrNotAtAll) {
         const std::string first = folder.File("first.txt"), second = folder.File("second.txt");
         if (c.firstThere) WriteAll(first, "old first");
         if (c.secondThere) WriteAll(second, "old second");
+        if (c.readOnly)
+            fs::permissions(FsPath(second), fs::perms::owner_write, fs::perm_options::remove);
         fileio::FileSet set;
         set.files = {{first, "new first", fileio::ConsentTo(first, true)},
                      {second, "new second", fileio::ConsentTo(second, true), "The second file"}};
@@ -66,24 +71,28 @@ TEST_F(FileTest, ASetOfFilesIsWrittenWholeOrNotAtAll) {
         for ([[maybe_unused]] const auto& entry :
              std::filesystem::directory_iterator(FsPath(folder.Path())))
             ++entries;
-        if (c.k == 0) {
+        if (c.readOnly)
+            fs::permissions(FsPath(second), fs::perms::owner_write, fs::perm_options::add);
+        if (!c.readOnly && (c.k == 0 || c.call == Call::Link)) {
             ASSERT_TRUE(written) << written.failure().message;
             EXPECT_EQ(written->replaced, (std::vector<bool>{c.firstThere, c.secondThere}));
             EXPECT_EQ(ReadAll(first) + ReadAll(second), "new firstnew second");
             EXPECT_EQ(entries, 2u);
-            // Each file on the disk before it takes its name, and each name in its folder.
+            // Each file and the set's journal on the disk before a file takes its name (and the
+            // old file's copy, where no second name can be made), and each name in its folder.
             EXPECT_GE(faulty.Count(Call::Flush), 2u);
 #ifndef _WIN32
-            EXPECT_EQ(g_dataSyncs, 3);  // the two files and the journal of the replace
+            EXPECT_EQ(g_dataSyncs, c.call == Call::Link ? 4 : 3);
             EXPECT_EQ(g_folderSyncs, 2);
 #endif
             continue;
         }
         ASSERT_FALSE(written);
-        EXPECT_EQ(
-            written.failure().message.rfind(
-                "The second file " + Quoted(second) + " was not written: " + kInjectedText, 0),
-            0u)
+        EXPECT_EQ(written.failure().message.rfind(
+                      "The second file " + Quoted(second) +
+                          " was not written: " + (c.readOnly ? "it is read-only" : kInjectedText),
+                      0),
+                  0u)
             << written.failure().message;
         EXPECT_TRUE(written.failure().message.ends_with(" Nothing was changed."));
         // Each file as it was: its old bytes, or still no file.

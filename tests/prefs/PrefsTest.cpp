@@ -93,6 +93,7 @@ TEST(TargetNames, TakeOneFormOrAreRefusedWithTheReason) {
         {TargetKind::OrgUnit, "OU=a+CN=b,DC=c", "several values"},
         {TargetKind::OrgUnit, "CN=Users,DC=c", "OU targeting takes OUs only"},
         {TargetKind::OrgUnit, "OU=x", "names no domain"},
+        {TargetKind::OrgUnit, "OU Sales,DC=c", "no attribute type and '='"},
         {TargetKind::OrgUnit, "OU=x,CN=y,DC=c", "has CN= where"},
         {TargetKind::OrgUnit, R"(OU=\00,DC=c)", "control characters"},
         {TargetKind::User, R"( CONTOSO \ kiosk )", R"(= CONTOSO\kiosk;)"},

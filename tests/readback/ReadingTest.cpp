@@ -150,9 +150,9 @@ TEST(DeployedValues, OtherWritersFilesAreReadAsTheirClientsApplyThem) {
         {"b.reg",
          "\xEF\xBB\xBFREGEDIT4\r\n\r\n" + contoso + "[-HKEY_CURRENT_USER\\" + key +
              "]\r\n\"NoDrives\"=dword:00000001\r\n[HKEY_CURRENT_USER\\" + key +
-             "]\r\n\"NoDrives\"=-\r\n\"NoViewOnDrive\"=dword:00000000c\r\n",
-         "NoDrives\tdeleted\t-\tHKEY_CURRENT_USER (line 8)\n"
-         "NoViewOnDrive\tnot a dword (dword)\t-\tHKEY_CURRENT_USER (line 9)\n",
+             "]\r\n\"NoViewOnDrive\"=dword:00000000c\r\n",
+         "NoDrives\tdeleted\t-\tHKEY_CURRENT_USER (line 5, key deleted)\n"
+         "NoViewOnDrive\tnot a dword (dword)\t-\tHKEY_CURRENT_USER (line 8)\n",
          ""},
         {"c.reg",
          "\xFF\xFE" + test::Utf16(reg + contoso + "[HKEY_LOCAL_MACHINE\\" + key +
