@@ -109,6 +109,15 @@ bool IsUtf8(std::string_view text) {
     return true;
 }
 
+bool IsPlainUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const Utf8Char c = Utf8At(text, at);
+        if (!c.valid || c.code < 0x20 || (c.code >= 0x7F && c.code <= 0x9F)) return false;
+        at += c.length;
+    }
+    return true;
+}
+
 std::u16string Utf16Of(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());

@@ -32,6 +32,9 @@ struct Utf8Char {
 };
 Utf8Char Utf8At(std::string_view text, std::size_t at);
 bool IsUtf8(std::string_view text);
+// UTF-8 without control characters (C0, DEL, C1): text that reads back as written and shows as
+// typed.
+bool IsPlainUtf8(std::string_view text);
 
 enum class ByteOrder { Little, Big };
 

@@ -19,16 +19,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// UTF-8 without control characters: what a decoded value may hold.
-bool PlainText(std::string_view text) {
-    for (std::size_t at = 0; at < text.size();) {
-        const Utf8Char c = Utf8At(text, at);
-        if (!c.valid || c.code < 0x20 || (c.code >= 0x7F && c.code <= 0x9F)) return false;
-        at += c.length;
-    }
-    return true;
-}
-
 std::size_t Characters(std::string_view text) {
     std::size_t count = 0;
     for (const char c : text)
@@ -125,7 +115,7 @@ Result<std::string> NormalOuName(std::string_view text) {
         }
         value.resize(kept);
         if (value.empty()) return refuse("has " + type + "= with no name after it");
-        if (!PlainText(value)) {
+        if (!IsPlainUtf8(value)) {
             return refuse("has a value that is no UTF-8 text or holds control characters");
         }
         parts.push_back({type, std::move(value)});

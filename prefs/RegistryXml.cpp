@@ -15,17 +15,6 @@ namespace tarnwick::prefs {
 
 namespace {
 
-// Whether `text` is UTF-8 without control characters (C0, DEL, C1), so that it reads back as
-// written and shows in the editor as typed.
-bool PlainUtf8(std::string_view text) {
-    for (std::size_t at = 0; at < text.size();) {
-        const Utf8Char c = Utf8At(text, at);
-        if (!c.valid || c.code < 0x20 || (c.code >= 0x7F && c.code <= 0x9F)) return false;
-        at += c.length;
-    }
-    return true;
-}
-
 std::string_view FilterElement(TargetKind kind) {
     switch (kind) {
         case TargetKind::Group:
@@ -198,7 +187,7 @@ std::optional<std::string> NameProblem(const Target& target) {
                        : target.kind == TargetKind::Group ? "the group's name"
                                                           : "the user's name";
     if (TrimBlanks(target.name).empty()) return std::string(what) + " is empty";
-    if (!PlainUtf8(target.name)) {
+    if (!IsPlainUtf8(target.name)) {
         return std::string(what) + " " + Quoted(Visible(target.name)) +
                " has control characters or is not UTF-8";
     }
