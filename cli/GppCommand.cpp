@@ -47,7 +47,7 @@ CliResult GppCommand(const Options& options) {
         std::string quoted = target.name;
         for (std::size_t at = quoted.find('\''); at != std::string::npos;
              at = quoted.find('\'', at + 2))
-            quoted.insert(at, "'");
+            quoted.insert(at, 1, '\'');
         out += "Note: \"not in " + target.name +
                "\" holds for every user if no OU has that name; check that it exists "
                "(Get-ADOrganizationalUnit -Identity '" +

@@ -73,8 +73,9 @@ std::string Field(std::string_view folder, std::string_view path) {
     std::string out;
     for (char c : path) {
         if (c == '%' || c == '\t' || c == '\n' || c == '\r') {
-            out += "%" + std::string(1, "0123456789ABCDEF"[(c >> 4) & 0xF]) +
-                   "0123456789ABCDEF"[c & 0xF];
+            out += '%';
+            out += "0123456789ABCDEF"[(c >> 4) & 0xF];
+            out += "0123456789ABCDEF"[c & 0xF];
         } else {
             out += c == kSeparators[0] ? '/' : c;
         }
